@@ -1,0 +1,100 @@
+#include "PlugstartApp.h"
+
+#include "CommandLine.h"
+#include "SystemInfo.h"
+#include "autoplay/AutoPlay.h"
+#include "config/ConfigFile.h"
+#include "config/Language.h"
+#include "config/Messages.h"
+#include "config/ModulePath.h"
+#include "framework/MessageBoxSeam.h"
+#include "framework/StringFormat.h"
+#include "workflow/PlugstartDlg.h"
+
+using namespace plug;
+
+namespace {
+
+const wchar_t kInstanceMutexName[] = L"Norvo Plugstart Program";
+
+// The visible top-level window titled like our main dialog, or nullptr.
+HWND FindVisibleMainWindow()
+{
+    std::wstring title = GetLanguageString(L"STR_STRING_TITLE");
+    if (title.empty()) // an untitled window would be anybody's
+        return nullptr;
+    HWND window = ::FindWindowW(nullptr, title.c_str());
+    return (window && ::IsWindowVisible(window)) ? window : nullptr;
+}
+
+} // namespace
+
+CPlugstartApp* PlugstartApp() { return static_cast<CPlugstartApp*>(AfxGetApp()); }
+
+int CPlugstartApp::GetWindowsVersionClass() { return plug::GetWindowsVersionClass(); }
+BOOL CPlugstartApp::IsVistaOS() { return plug::IsVistaOS(); }
+int CPlugstartApp::IsWow64() { return plug::IsWow64(); }
+
+BOOL CPlugstartApp::InitInstance()
+{
+    if (StartUp())
+        RunMainDialog();
+    return FALSE; // the process ends when the main dialog has closed
+}
+
+BOOL CPlugstartApp::StartUp()
+{
+    // The language file must be there before anything else: every text comes from it.
+    std::wstring languageFile = GetModuleDirectory() + SelectLanguageFile();
+    if (!IsExistFile(languageFile)) {
+        ShowMessageBox(nullptr,
+                       FormatString(L"%ls\n\n(%ls)", L"Cannot found language resource file.", languageFile.c_str()),
+                       L"Norvo Installer", MB_ICONEXCLAMATION | MB_OK);
+        return FALSE;
+    }
+    SetLanguageFile(languageFile);
+
+    m_hInstanceMutex.Attach(::CreateMutexW(nullptr, TRUE, kInstanceMutexName));
+    DWORD mutexError = ::GetLastError();
+    m_hOtherInstance = (mutexError == ERROR_ALREADY_EXISTS) ? FindVisibleMainWindow() : nullptr;
+
+    m_bVistaOS = IsVistaOS();
+
+    StartArguments start = ParseStartArguments(m_lpCmdLine);
+    m_strArgument = start.argument;
+    m_strDriveLetter = start.driveLetter;
+    if (start.letterMissing) {
+        ShowLanguageMessage(nullptr, L"STR_STRING_APP_INIT_FAILED_003", MB_ICONEXCLAMATION | MB_OK);
+        return FALSE;
+    }
+
+    AfxEnableControlContainer();
+    Enable3dControls();
+    return TRUE;
+}
+
+BOOL CPlugstartApp::ShouldCheckAutoplay() const
+{
+    if (!m_strArgument.empty())
+        return FALSE; // never at a PC start
+    std::wstring itkType = GetConfigValue(nullptr, L"ITK", L"itk_type");
+    std::wstring autoset = GetConfigValue(nullptr, L"DRIVER", L"cdrom_autoset");
+    return (EqualsNoCase(itkType, L"1") || EqualsNoCase(itkType, L"2")) && EqualsNoCase(autoset, L"1");
+}
+
+void CPlugstartApp::RunMainDialog()
+{
+    CPlugstartDlg dialog;
+    dialog.m_hOtherAutoRun = m_hOtherInstance;
+    m_pMainWnd = &dialog;
+    if (ShouldCheckAutoplay())
+        SetCDROMAutoRun(); // its answer changes nothing here
+    dialog.DoModal();
+    m_pMainWnd = nullptr;
+}
+
+int CPlugstartApp::ExitInstance()
+{
+    m_hInstanceMutex.Reset();
+    return CWinApp::ExitInstance();
+}

@@ -1,0 +1,42 @@
+// CPlugstartApp: the application object. Its start-up checks the language file, detects a
+// second instance, tells a CD start from a PC start and runs the main dialog.
+#pragma once
+
+#include "framework/Handle.h"
+#include "framework/WinApp.h"
+
+#include <string>
+
+class CPlugstartApp : public CWinApp {
+public:
+    CPlugstartApp() = default;
+
+    std::wstring m_strDriveLetter; // the device's drive letter at a PC start, else empty
+    std::wstring m_strArgument;    // the whole command line at a PC start, else empty
+    BOOL m_bVistaOS = FALSE;
+    volatile BOOL m_bStartNewTrace = TRUE; // the next CD-start trace begins a new log
+    plug::UniqueHandle m_hInstanceMutex;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    static int GetWindowsVersionClass();
+    static BOOL IsVistaOS();
+    static int IsWow64();
+
+    // Start-up steps before the main dialog: language file, mutex, other instance, Windows
+    // class and command line. FALSE when the program must end (the user has been told why).
+    BOOL StartUp();
+    // The window of an already running instance found by StartUp, or nullptr.
+    HWND OtherInstanceWindow() const { return m_hOtherInstance; }
+    // Whether a CD start checks the autoplay settings (config ITK/itk_type and DRIVER/cdrom_autoset).
+    BOOL ShouldCheckAutoplay() const;
+
+private:
+    void RunMainDialog();
+
+    HWND m_hOtherInstance = nullptr;
+};
+
+// The one application object of the process.
+CPlugstartApp* PlugstartApp();

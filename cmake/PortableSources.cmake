@@ -1,0 +1,9 @@
+# Sources of the portable core: pure code without <windows.h>. They are part of the Windows
+# build and are also built natively for fast unit tests and the fuzz targets.
+set(PLUGSTART_PORTABLE_SOURCES
+  app/CommandLine.cpp
+  app/VersionClass.cpp
+  config/ConfigText.cpp
+  config/LanguageEscapes.cpp
+  config/LanguageTable.cpp
+)

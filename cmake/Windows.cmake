@@ -1,0 +1,38 @@
+# The Windows build: the deliverables and, with PLUGSTART_BUILD_TESTS, the tests under Wine.
+enable_language(RC)
+
+# Flags of our own targets (not of GoogleTest's).
+add_library(plug_build_flags INTERFACE)
+target_compile_options(plug_build_flags INTERFACE -Wall -Wextra)
+target_compile_definitions(plug_build_flags INTERFACE
+  UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
+target_include_directories(plug_build_flags INTERFACE ${PROJECT_SOURCE_DIR})
+target_link_options(plug_build_flags INTERFACE -static -static-libgcc -static-libstdc++)
+
+# A static library of one subsystem folder; what links it gets our flags and include root.
+function(plug_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_link_libraries(${name} PUBLIC plug_build_flags)
+endfunction()
+
+set(PLUGSTART_ASSET_DIR ${PROJECT_BINARY_DIR}/assets)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_custom_command(OUTPUT ${PLUGSTART_ASSET_DIR}/Plugstart.ico
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/scripts/make_assets.py ${PLUGSTART_ASSET_DIR}
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make_assets.py
+  COMMENT "Drawing the program's icon and bitmaps")
+add_custom_target(plug_assets DEPENDS ${PLUGSTART_ASSET_DIR}/Plugstart.ico)
+
+plug_library(plug_portable ${PLUGSTART_PORTABLE_SOURCES})
+
+add_subdirectory(framework)
+add_subdirectory(config)
+add_subdirectory(autoplay)
+add_subdirectory(workflow)
+add_subdirectory(app)
+add_subdirectory(device)
+
+if(PLUGSTART_BUILD_TESTS)
+  enable_testing()
+  add_subdirectory(tests)
+endif()

@@ -1,0 +1,20 @@
+// Language strings: every text the user sees is looked up by key in the language file.
+#pragma once
+
+#include <string>
+
+namespace plug {
+
+// The relative name of the language file for the user's default language. Does not check that
+// the file exists.
+std::wstring SelectLanguageFile();
+
+// Stores the full path of the language file for all later lookups (set once, at start-up).
+void SetLanguageFile(const std::wstring& fullPath);
+const std::wstring& LanguageFilePath();
+
+// The text of key in section STRING of the language file, at most 2047 characters, with its
+// escapes expanded; empty when the key or the file is missing.
+std::wstring GetLanguageString(const std::wstring& key);
+
+} // namespace plug

@@ -1,0 +1,26 @@
+#include "ModulePath.h"
+
+#include "framework/Handle.h"
+
+namespace plug {
+
+std::wstring GetModuleDirectory()
+{
+    wchar_t path[520] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, path, 520);
+    if (length == 0 || length >= 520)
+        return std::wstring();
+    std::wstring full(path, length);
+    size_t slash = full.rfind(L'\\');
+    if (slash == std::wstring::npos)
+        return std::wstring();
+    return full.substr(0, slash + 1);
+}
+
+BOOL IsExistFile(const std::wstring& path)
+{
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid();
+}
+
+} // namespace plug

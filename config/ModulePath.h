@@ -1,0 +1,18 @@
+// The two path queries that every file lookup of the program uses.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace plug {
+
+// The directory of the running executable with its trailing backslash, or empty when the path
+// cannot be obtained or holds no backslash.
+std::wstring GetModuleDirectory();
+
+// TRUE when path names a file that can be opened for reading right now (read access, no
+// sharing, existing files only). Directories and files held open without sharing count as missing.
+BOOL IsExistFile(const std::wstring& path);
+
+} // namespace plug

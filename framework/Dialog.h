@@ -1,0 +1,54 @@
+// CDialog: a modal dialog built from a template resource, with its own modal loop so that
+// PreTranslateMessage sees every message before the dialog manager does.
+#pragma once
+
+#include "Wnd.h"
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    ~CDialog() override;
+
+    // Creates the dialog, runs it until EndDialog is called and destroys it. Returns the code
+    // given to EndDialog, or -1 when the dialog could not be created.
+    virtual INT_PTR DoModal();
+    // Ends the modal loop with code (callable from OnInitDialog, message handlers or timers).
+    void EndDialog(int code);
+
+    // Module whose resources hold the templates, bitmaps and icons (the program by default).
+    static void SetResourceModule(HINSTANCE module);
+    static HINSTANCE ResourceModule();
+
+protected:
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void OnDestroy() {}
+    // Called for every message of the dialog and its controls before the dialog manager;
+    // return TRUE to swallow the message.
+    virtual BOOL PreTranslateMessage(MSG* message);
+    // Binds the dialog's control objects to their controls (called by OnInitDialog).
+    virtual void DoDataExchange() {}
+    void DDX_Control(int id, CWnd& control);
+
+    // The dialog's message handler. Return TRUE when the message was handled, with the answer
+    // in result; FALSE gives the dialog manager's default handling. Overrides call the base
+    // for what they do not handle.
+    virtual BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // Keeps the dialog hidden after initialisation even if its template says visible.
+    void StayHidden() { m_bStayHidden = TRUE; }
+    BOOL IsModalLoopRunning() const { return m_bContinueModal; }
+
+    CWnd* m_pParentWnd;
+
+private:
+    static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void RunModalLoop();
+
+    UINT m_nTemplateId;
+    volatile BOOL m_bContinueModal = FALSE;
+    int m_nModalResult = -1;
+    BOOL m_bStayHidden = FALSE;
+};

@@ -1,0 +1,20 @@
+// printf-style formatting into std::wstring, and the UTF-8 / ANSI conversions the program needs.
+#pragma once
+
+#include <string>
+
+namespace plug {
+
+// Formats like swprintf. Use %ls for wide strings and %hs for narrow ones: MinGW's printf family
+// may follow the C standard, where a plain %s is a narrow string.
+std::wstring FormatString(const wchar_t* format, ...);
+
+std::string ToUtf8(const std::wstring& text);
+std::wstring AnsiToWide(const std::string& text);
+std::string WideToAnsi(const std::wstring& text);
+
+// Lower-cases with the system's rules (CharLowerBuffW), for case-insensitive comparisons.
+std::wstring ToLower(std::wstring text);
+bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
+
+} // namespace plug

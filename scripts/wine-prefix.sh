@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# wine-prefix.sh PREFIX ARCH(win32|win64) [display]
+# Makes a throwaway Wine prefix for the tests or the demo: a fresh prefix, the headless graphics
+# driver unless "display" is given, and drive R: typed as a CD-ROM drive on PREFIX/cdrom-r
+# (and S: on PREFIX/cdrom-s) so that GetDriveTypeW reports DRIVE_CDROM there.
+set -euo pipefail
+prefix="$1"
+arch="$2"
+mode="${3:-headless}"
+export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ "$arch" = win64 ]; then
+  wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+else
+  wine=$(command -v wine)
+fi
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+"$wineserver" -k 2>/dev/null || true
+rm -rf "$prefix"
+mkdir -p "$(dirname "$prefix")"
+"$wine" wineboot -i >/dev/null 2>&1
+"$wineserver" -w
+
+reg() { "$wine" reg "$@" >/dev/null 2>&1; }
+if [ "$mode" != display ]; then
+  reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+fi
+# No crash dialogs: a crashing test must end, not wait for a click.
+reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+for letter in r s; do
+  mkdir -p "$prefix/cdrom-$letter"
+  ln -sfn "$prefix/cdrom-$letter" "$prefix/dosdevices/$letter:"
+  reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f
+done
+"$wineserver" -w
+# Drive types are read when the prefix starts.
+"$wineserver" -k 2>/dev/null || true
+echo "wine prefix ready: $prefix ($arch, $mode)"

@@ -1,0 +1,130 @@
+#include "TestFiles.h"
+
+#include "config/Language.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace plugtest {
+
+TempDir::TempDir()
+{
+    wchar_t base[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, base);
+    static LONG counter = 0;
+    for (;;) {
+        wchar_t name[64];
+        swprintf(name, 64, L"plugtest_%lu_%ld\\", ::GetCurrentProcessId(), ::InterlockedIncrement(&counter));
+        m_path = std::wstring(base) + name;
+        if (::CreateDirectoryW(m_path.c_str(), nullptr))
+            break;
+    }
+}
+
+TempDir::~TempDir() { RemoveTree(m_path); }
+
+ScopedFile::ScopedFile(std::wstring path) : m_path(std::move(path)) { RemoveFileForced(m_path); }
+ScopedFile::~ScopedFile() { RemoveFileForced(m_path); }
+
+void RemoveFileForced(const std::wstring& path)
+{
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+}
+
+void RemoveTree(const std::wstring& folder)
+{
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\')
+        base += L'\\';
+    WIN32_FIND_DATAW entry;
+    HANDLE find = ::FindFirstFileW((base + L"*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(base + name);
+            else
+                RemoveFileForced(base + name);
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(base.c_str());
+}
+
+void CreateFolders(const std::wstring& folder)
+{
+    for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos; at = folder.find(L'\\', at + 1))
+        ::CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+void WriteBinaryFile(const std::wstring& path, const std::string& bytes)
+{
+    RemoveFileForced(path);
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+std::string ReadBinaryFile(const std::wstring& path)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    ::CloseHandle(file);
+    return bytes;
+}
+
+void WriteUtf16File(const std::wstring& path, const std::wstring& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        if (c == L'\n') {
+            bytes.append("\r\0", 2);
+        }
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    WriteBinaryFile(path, bytes);
+}
+
+std::wstring ProfileText(const std::wstring& section, const std::map<std::wstring, std::wstring>& values)
+{
+    std::wstring text = L"[" + section + L"]\n";
+    for (const auto& value : values)
+        text += value.first + L"=" + value.second + L"\n";
+    return text;
+}
+
+ScopedLanguageFile::ScopedLanguageFile(const std::map<std::wstring, std::wstring>& values)
+    : m_path(m_dir.File(L"lang_test.opt")), m_previous(plug::LanguageFilePath())
+{
+    WriteUtf16File(m_path, ProfileText(L"STRING", values));
+    plug::SetLanguageFile(m_path);
+}
+
+ScopedLanguageFile::~ScopedLanguageFile() { plug::SetLanguageFile(m_previous); }
+
+std::map<std::wstring, std::wstring> StandardLanguage()
+{
+    std::map<std::wstring, std::wstring> values;
+    values[L"STR_STRING_TITLE"] = L"Test Installer";
+    values[L"STR_STRING_BTN_CANCEL"] = L"Cancel";
+    values[L"STR_STRING_ERROR_CANNOT_FIND_CONFIG"] = L"no config";
+    values[L"STR_STRING_APP_INIT_FAILED_003"] = L"no drive letter";
+    return values;
+}
+
+} // namespace plugtest

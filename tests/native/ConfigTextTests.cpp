@@ -1,0 +1,55 @@
+#include "config/ConfigText.h"
+#include "config/LanguageEscapes.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+using plug::ExpandLanguageEscapes;
+using plug::LeadingDigitsToInt;
+
+TEST(LeadingDigits, ReadsOnlyTheLeadingDecimalDigits)
+{
+    EXPECT_EQ(3, LeadingDigitsToInt(L"3abc"));
+    EXPECT_EQ(0, LeadingDigitsToInt(L"abc"));
+    EXPECT_EQ(0, LeadingDigitsToInt(L""));
+    EXPECT_EQ(12, LeadingDigitsToInt(L"012"));
+    EXPECT_EQ(0, LeadingDigitsToInt(L"-5")); // no sign
+    EXPECT_EQ(0, LeadingDigitsToInt(L" 5")); // the profile API has already dropped the blanks
+    EXPECT_EQ(7, LeadingDigitsToInt(L"7 8"));
+}
+
+TEST(LeadingDigits, HugeNumbersSaturate)
+{
+    EXPECT_EQ(INT_MAX, LeadingDigitsToInt(L"99999999999999999999999"));
+    EXPECT_EQ(2147483647, LeadingDigitsToInt(L"2147483647"));
+    EXPECT_EQ(INT_MAX, LeadingDigitsToInt(L"2147483648"));
+}
+
+TEST(LanguageEscapes, EachEscapeBecomesItsCharacter)
+{
+    EXPECT_EQ(L"a b", ExpandLanguageEscapes(L"a[_sp]b"));
+    EXPECT_EQ(L"end ", ExpandLanguageEscapes(L"end[_sp]"));
+    EXPECT_EQ(L"a\rb", ExpandLanguageEscapes(L"a\\rb"));
+    EXPECT_EQ(L"a\nb", ExpandLanguageEscapes(L"a\\nb"));
+    EXPECT_EQ(L"it's", ExpandLanguageEscapes(L"it\\'s"));
+    EXPECT_EQ(L"\r\n\r\n", ExpandLanguageEscapes(L"\\r\\n\\r\\n"));
+}
+
+TEST(LanguageEscapes, OtherBackslashesAndBracketsStay)
+{
+    EXPECT_EQ(L"C:\\tools\\x", ExpandLanguageEscapes(L"C:\\tools\\x"));
+    EXPECT_EQ(L"[_SP] [sp] [_sp", ExpandLanguageEscapes(L"[_SP] [sp] [_sp"));
+    EXPECT_EQ(L"\\", ExpandLanguageEscapes(L"\\"));
+    EXPECT_EQ(L"", ExpandLanguageEscapes(L""));
+}
+
+TEST(LanguageEscapes, ExpandedInOrderSoEarlierResultsFeedLaterPasses)
+{
+    // "\[_sp]n": the blank comes first, so no "\n" pair is formed.
+    EXPECT_EQ(L"\\ n", ExpandLanguageEscapes(L"\\[_sp]n"));
+    // "\\n": the second backslash and the n form the pair.
+    EXPECT_EQ(L"\\\n", ExpandLanguageEscapes(L"\\\\n"));
+    // "[_[_sp]sp]": one pass, not repeated until nothing changes.
+    EXPECT_EQ(L"[_ sp]", ExpandLanguageEscapes(L"[_[_sp]sp]"));
+}
