@@ -19,6 +19,8 @@ public:
     static void SetResourceModule(HINSTANCE module);
     static HINSTANCE ResourceModule();
 
+    CWnd* m_pParentWnd; // owner of the dialog while it runs, or nullptr
+
 protected:
     virtual BOOL OnInitDialog();
     virtual void OnOK();
@@ -39,8 +41,6 @@ protected:
     // Keeps the dialog hidden after initialisation even if its template says visible.
     void StayHidden() { m_bStayHidden = TRUE; }
     BOOL IsModalLoopRunning() const { return m_bContinueModal; }
-
-    CWnd* m_pParentWnd;
 
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -40,6 +40,9 @@ cp -r "build/$preset/image" "$cdrom"
 
 xvfb_pid=""
 if [ -z "${DISPLAY:-}" ]; then
+  # Xvfb has no window manager: let Wine draw the title bars and frames itself.
+  WINEPREFIX="$prefix" WINEDEBUG=-all scripts/wine-for.sh "build/$preset/image/Plugstart.exe" \
+    reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   export DISPLAY=:77
   Xvfb "$DISPLAY" -screen 0 1024x768x24 >/dev/null 2>&1 &
   xvfb_pid=$!

@@ -1,0 +1,244 @@
+// The framework layer: modal dialogs and their loop, worker threads, handle owners, the trace.
+#include "common/TestFiles.h"
+#include "framework/Dialog.h"
+#include "framework/Handle.h"
+#include "framework/StringFormat.h"
+#include "framework/Thread.h"
+#include "framework/Trace.h"
+#include "res/resource.h"
+#include "workflow/PlugstartDlg.h"
+
+#include <gtest/gtest.h>
+
+using namespace plugtest;
+
+namespace {
+
+const UINT_PTR kScriptTimer = 77;
+
+// A dialog on the main template that runs a script of posted messages from a timer and
+// records what it saw.
+class ScriptedDialog : public CDialog {
+public:
+    ScriptedDialog() : CDialog(IDD_PLUGSTART_DIALOG) {}
+
+    int endInInit = -1;               // >= 0: EndDialog(endInInit) inside OnInitDialog
+    std::vector<MSG> script;          // posted to the dialog, one per timer tick
+    bool swallowKeys = false;         // PreTranslateMessage swallows key-downs
+    bool everShown = false;
+    bool destroyed = false;
+    int ticksAfterScript = 0;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        if (endInInit >= 0)
+            EndDialog(endInInit);
+        else
+            ::SetTimer(m_hWnd, kScriptTimer, 20, nullptr);
+        return TRUE;
+    }
+    BOOL PreTranslateMessage(MSG* message) override
+    {
+        return swallowKeys && message->message == WM_KEYDOWN;
+    }
+    void OnDestroy() override { destroyed = true; }
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (message == WM_SHOWWINDOW && wParam)
+            everShown = true;
+        if (message == WM_TIMER && wParam == kScriptTimer) {
+            if (m_next < script.size()) {
+                const MSG& step = script[m_next++];
+                ::PostMessageW(step.hwnd ? step.hwnd : m_hWnd, step.message, step.wParam, step.lParam);
+            } else if (++ticksAfterScript > 5) {
+                EndDialog(1234); // the script did not end the dialog
+            }
+            return TRUE;
+        }
+        return CDialog::OnMessage(message, wParam, lParam, result);
+    }
+
+private:
+    size_t m_next = 0;
+};
+
+MSG Post(UINT message, WPARAM wParam, LPARAM lParam = 0)
+{
+    MSG step = {};
+    step.message = message;
+    step.wParam = wParam;
+    step.lParam = lParam;
+    return step;
+}
+
+} // namespace
+
+TEST(ModalDialog, EndingInInitDialogNeverShowsTheWindow)
+{
+    ScriptedDialog dialog;
+    dialog.endInInit = 5;
+    EXPECT_EQ(5, dialog.DoModal());
+    EXPECT_FALSE(dialog.everShown);
+    EXPECT_TRUE(dialog.destroyed);
+    EXPECT_EQ(nullptr, dialog.m_hWnd);
+}
+
+TEST(ModalDialog, CancelButtonEndsWithIdCancel)
+{
+    ScriptedDialog dialog;
+    dialog.script = {Post(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED))};
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    EXPECT_TRUE(dialog.everShown);
+}
+
+TEST(ModalDialog, EscapeReachesTheDialogManagerUnlessPreTranslateSwallowsIt)
+{
+    ScriptedDialog plain;
+    plain.script = {Post(WM_KEYDOWN, VK_ESCAPE)};
+    EXPECT_EQ(IDCANCEL, plain.DoModal());
+
+    ScriptedDialog guarded;
+    guarded.swallowKeys = true;
+    guarded.script = {Post(WM_KEYDOWN, VK_ESCAPE), Post(WM_KEYDOWN, VK_RETURN)};
+    EXPECT_EQ(1234, guarded.DoModal()); // still open when the script ran out
+}
+
+TEST(ModalDialog, MissingTemplateFailsWithoutAWindow)
+{
+    CDialog dialog(4242);
+    EXPECT_EQ(-1, dialog.DoModal());
+}
+
+TEST(ModalDialog, ParentIsDisabledWhileTheDialogRunsAndEnabledAfter)
+{
+    struct Parent : CDialog {
+        Parent() : CDialog(IDD_PLUGSTART_DIALOG) {}
+        bool disabledDuringChild = false;
+        bool enabledAfterChild = false;
+        BOOL OnInitDialog() override
+        {
+            struct Child : ScriptedDialog {
+                HWND parent = nullptr;
+                bool parentDisabled = false;
+                BOOL OnInitDialog() override
+                {
+                    parentDisabled = !::IsWindowEnabled(parent);
+                    return ScriptedDialog::OnInitDialog();
+                }
+            } child;
+            child.m_pParentWnd = this;
+            child.parent = m_hWnd;
+            child.endInInit = 2;
+            child.DoModal();
+            disabledDuringChild = child.parentDisabled;
+            enabledAfterChild = ::IsWindowEnabled(m_hWnd) != FALSE;
+            EndDialog(1);
+            return TRUE;
+        }
+    } parent;
+    EXPECT_EQ(1, parent.DoModal());
+    EXPECT_TRUE(parent.disabledDuringChild);
+    EXPECT_TRUE(parent.enabledAfterChild);
+}
+
+TEST(MainDialogKeys, EnterEscapeAndSpaceNeverCloseTheMainDialog)
+{
+    struct KeyedMain : CPlugstartDlg {
+        BOOL OnInitDialog() override
+        {
+            CPlugstartDlg::OnInitDialog();
+            for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_SPACE})
+                ::PostMessageW(m_hWnd, WM_KEYDOWN, key, 0);
+            ::SetTimer(m_hWnd, kScriptTimer, 200, nullptr);
+            return TRUE;
+        }
+        BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+        {
+            if (message == WM_TIMER && wParam == kScriptTimer) {
+                EndDialog(99);
+                return TRUE;
+            }
+            return CPlugstartDlg::OnMessage(message, wParam, lParam, result);
+        }
+    } dialog;
+    ScopedLanguageFile language(StandardLanguage());
+    EXPECT_EQ(99, dialog.DoModal());
+}
+
+TEST(WorkerThread, RunsItsFunctionAndFreesItself)
+{
+    static volatile LONG ran = 0;
+    plug::UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    CWinThread* thread = AfxBeginThread(
+        [](LPVOID event) -> UINT {
+            ::InterlockedIncrement(&ran);
+            ::SetEvent(static_cast<HANDLE>(event));
+            return 7;
+        },
+        done.Get());
+    ASSERT_NE(nullptr, thread);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(done.Get(), 10000));
+    EXPECT_EQ(1, ran);
+}
+
+TEST(WorkerThread, AStuckThreadCanBeTerminated)
+{
+    plug::UniqueHandle never(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    CWinThread* thread = AfxBeginThread(
+        [](LPVOID event) -> UINT {
+            ::WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
+            return 0;
+        },
+        never.Get());
+    ASSERT_NE(nullptr, thread);
+    DWORD code = 0;
+    EXPECT_TRUE(thread->GetExitCode(&code));
+    EXPECT_EQ(STILL_ACTIVE, code);
+    thread->TerminateAndDelete(3);
+}
+
+TEST(HandleOwner, ClosesOnResetAndMovesOwnership)
+{
+    HANDLE raw = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD flags = 0;
+    {
+        plug::UniqueHandle first(raw);
+        plug::UniqueHandle second(std::move(first));
+        EXPECT_FALSE(first.IsValid());
+        EXPECT_EQ(raw, second.Get());
+        EXPECT_TRUE(::GetHandleInformation(raw, &flags));
+    }
+    EXPECT_FALSE(::GetHandleInformation(raw, &flags)); // closed once the owner went
+
+    plug::UniqueFile file; // empty means INVALID_HANDLE_VALUE for files
+    EXPECT_FALSE(file.IsValid());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, file.Get());
+    HANDLE kept = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    plug::UniqueHandle owner(kept);
+    EXPECT_EQ(kept, owner.Detach());
+    EXPECT_TRUE(::GetHandleInformation(kept, &flags));
+    ::CloseHandle(kept);
+}
+
+TEST(StringFormat, LongResultsAreNotCut)
+{
+    std::wstring big(5000, L'x');
+    std::wstring formatted = plug::FormatString(L"[%ls] %d %hs", big.c_str(), 42, "narrow");
+    EXPECT_EQ(L"[" + big + L"] 42 narrow", formatted);
+}
+
+#ifdef PLUGSTART_TRACE
+TEST(TraceSink, AppendsAndStartsANewLogOnRequest)
+{
+    wchar_t folder[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, folder);
+    std::wstring log = std::wstring(folder) + L"Plugstart_trace.log";
+    plug::Trace(L"first\r\n", true);
+    plug::Trace(L"second \u00e9\r\n");
+    EXPECT_EQ("first\r\nsecond \xC3\xA9\r\n", ReadBinaryFile(log));
+    plug::Trace(L"new\r\n", true);
+    EXPECT_EQ("new\r\n", ReadBinaryFile(log));
+}
+#endif
