@@ -7,7 +7,7 @@ target_compile_options(plug_build_flags INTERFACE -Wall -Wextra)
 target_compile_definitions(plug_build_flags INTERFACE
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
 target_include_directories(plug_build_flags INTERFACE ${PROJECT_SOURCE_DIR})
-target_link_options(plug_build_flags INTERFACE -static -static-libgcc -static-libstdc++)
+target_link_options(plug_build_flags INTERFACE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 
 # A static library of one subsystem folder; what links it gets our flags and include root.
 function(plug_library name)
