@@ -191,13 +191,9 @@ BOOL CPlugstartDlg::IsEmpPackageInstalled()
     if (!UninstallKeyExists(kEmpDriverCode, UninstallView::Native) &&
         !UninstallKeyExists(kEmpDriverCode, UninstallView::Wow))
         return InstalledDriverFallback(DRIVERTYPE_EMP);
-    std::wstring programFiles;
-    if (!GetProgramFilesFolder(programFiles))
+    std::wstring folder;
+    if (!GetEmpPackageFolder(Is64BitWindows(m_nWow64), folder))
         return FALSE;
-    const wchar_t* folderFormat = Is64BitWindows(m_nWow64)
-                                      ? L"%ls\\Norvo Electronics\\Norvo MC USB R880 Driver\\Norvo64\\amd64"
-                                      : L"%ls\\Norvo Electronics\\Norvo MC USB R880 Driver\\Norvo32\\i386";
-    std::wstring folder = plug::FormatString(folderFormat, programFiles.c_str());
     // The package folder holds no "norvomdcm.sys", unlike the system drivers folder.
     if (EveryFilePresent(folder + L"\\", {L"norvomdbus.sys", L"norvomdcmnt.sys", L"norvomdmdfl.sys", L"norvomdmdm.sys",
                                           L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"}))
@@ -207,13 +203,8 @@ BOOL CPlugstartDlg::IsEmpPackageInstalled()
 
 BOOL CPlugstartDlg::IsK21cPackageInstalled()
 {
-    if (!UninstallKeyExists(kK21cManagerCode, UninstallView::Native) &&
-        !UninstallKeyExists(kK21cManagerCode, UninstallView::Wow))
-        return FALSE;
-    CRegAccess registry;
     std::wstring location;
-    if (!registry.GetMachineString(UninstallSubKey(kK21cManagerCode, UninstallView::Native), L"InstallLocation",
-                                   location))
+    if (!ReadK21cInstallLocation(location))
         return FALSE;
     if (location.empty()) {
         Trace(L"[IsSuccessInstallingDriver()] TYPE_CM_DCM : Registry value is empty.\r\n");

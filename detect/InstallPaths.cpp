@@ -33,6 +33,16 @@ bool UninstallKeyExists(const wchar_t* productCode, UninstallView view)
     return registry.KeyExists(REGROOT_LOCAL_MACHINE, UninstallKey(productCode, view)) != FALSE;
 }
 
+bool ReadK21cInstallLocation(std::wstring& location)
+{
+    if (!UninstallKeyExists(kK21cManagerCode, UninstallView::Native) &&
+        !UninstallKeyExists(kK21cManagerCode, UninstallView::Wow))
+        return false;
+    CRegAccess registry;
+    return registry.GetMachineString(UninstallSubKey(kK21cManagerCode, UninstallView::Native), L"InstallLocation",
+                                     location) != FALSE;
+}
+
 bool GetProgramFilesFolder(std::wstring& folder)
 {
     wchar_t buffer[MAX_PATH] = {};
@@ -49,6 +59,16 @@ bool GetSystemFolder(std::wstring& folder)
     if (length == 0 || length >= 520)
         return false;
     folder.assign(buffer, length);
+    return true;
+}
+
+bool GetEmpPackageFolder(bool is64BitWindows, std::wstring& folder)
+{
+    std::wstring programFiles;
+    if (!GetProgramFilesFolder(programFiles))
+        return false;
+    folder = programFiles + (is64BitWindows ? L"\\Norvo Electronics\\Norvo MC USB R880 Driver\\Norvo64\\amd64"
+                                            : L"\\Norvo Electronics\\Norvo MC USB R880 Driver\\Norvo32\\i386");
     return true;
 }
 

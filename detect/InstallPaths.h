@@ -31,6 +31,10 @@ std::wstring UninstallSubKey(const wchar_t* productCode, UninstallView view);
 // TRUE when the HKLM uninstall key of productCode exists in that view.
 bool UninstallKeyExists(const wchar_t* productCode, UninstallView view);
 
+// The "InstallLocation" of the K21C connection manager's native uninstall key; false when the
+// package is registered in neither place or the value cannot be read.
+bool ReadK21cInstallLocation(std::wstring& location);
+
 // Any nonzero IsWow64() answer, its failure value -1 included, counts as 64-bit Windows.
 inline bool Is64BitWindows(int nWow64) { return nWow64 != 0; }
 
@@ -38,6 +42,10 @@ inline bool Is64BitWindows(int nWow64) { return nWow64 != 0; }
 bool GetProgramFilesFolder(std::wstring& folder);
 // The system folder; false when it cannot be had.
 bool GetSystemFolder(std::wstring& folder);
+
+// The EMP (R880) driver package folder of the Windows width, under Program Files, without a
+// trailing backslash; false when the Program Files folder cannot be had.
+bool GetEmpPackageFolder(bool is64BitWindows, std::wstring& folder);
 
 // TRUE when prefix + one of the names is an existing file (tried in order).
 bool AnyFileExists(const std::wstring& prefix, std::initializer_list<const wchar_t*> names);

@@ -29,10 +29,11 @@ BOOL CPlugstartDlg::IsInstalledITK(int nITKType)
         installed = IsKitRegistered(kNorvoKitCode, kInstalledTrace32, kInstalledTrace64) && IsNorvoKitFilePresent();
         break;
     case TYPE_PCSYNC:
-        installed = IsPcSuiteInstalled();
+        installed = IsKitAtUserPath(L"TYPE_PCSYNC", kPcSuiteKey, L"InstallPath", nullptr);
         break;
     case TYPE_CM_DCM:
-        installed = IsConnectionManagerInstalled();
+        installed = IsKitAtUserPath(L"TYPE_CM_DCM", kConnectionManagerKey, L"CM_Install_path",
+                                    &m_ResDefineCommand.strITKFilename);
         break;
     default:
         break;
@@ -69,43 +70,23 @@ BOOL CPlugstartDlg::IsNorvoKitFilePresent()
     return TRUE;
 }
 
-BOOL CPlugstartDlg::IsPcSuiteInstalled()
+BOOL CPlugstartDlg::IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* strKey, const wchar_t* strValueName,
+                                    const std::wstring* pFileInFolder)
 {
     CRegAccess registry;
-    if (!registry.KeyExists(REGROOT_CURRENT_USER, std::wstring(L"SOFTWARE\\") + kPcSuiteKey)) {
-        Trace(L"[IsInstalledITK()] TYPE_PCSYNC : Registry is not found.\r\n");
+    if (!registry.KeyExists(REGROOT_CURRENT_USER, std::wstring(L"SOFTWARE\\") + strKey)) {
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry is not found.\r\n", strKitLabel));
         return FALSE;
     }
     std::wstring installPath;
-    registry.GetUserString(kPcSuiteKey, L"InstallPath", installPath);
+    registry.GetUserString(strKey, strValueName, installPath);
     if (installPath.empty()) {
-        Trace(L"[IsInstalledITK()] TYPE_PCSYNC : Registry value is empty.\r\n");
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry value is empty.\r\n", strKitLabel));
         return FALSE;
     }
-    if (plug::IsExistFile(installPath) != TRUE) {
-        Trace(plug::FormatString(L"[IsInstalledITK()] TYPE_PCSYNC : File not found.\r\n Find file name = %ls",
-                                 installPath.c_str()));
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CPlugstartDlg::IsConnectionManagerInstalled()
-{
-    CRegAccess registry;
-    if (!registry.KeyExists(REGROOT_CURRENT_USER, std::wstring(L"Software\\") + kConnectionManagerKey)) {
-        Trace(L"[IsInstalledITK()] TYPE_CM_DCM : Registry is not found.\r\n");
-        return FALSE;
-    }
-    std::wstring installPath;
-    registry.GetUserString(kConnectionManagerKey, L"CM_Install_path", installPath);
-    if (installPath.empty()) {
-        Trace(L"[IsInstalledITK()] TYPE_CM_DCM : Registry value is empty.\r\n");
-        return FALSE;
-    }
-    std::wstring file = WithTrailingBackslash(installPath) + m_ResDefineCommand.strITKFilename;
+    std::wstring file = pFileInFolder ? WithTrailingBackslash(installPath) + *pFileInFolder : installPath;
     if (plug::IsExistFile(file) != TRUE) {
-        Trace(plug::FormatString(L"[IsInstalledITK()] TYPE_CM_DCM : File not found.\r\n Find file name = %ls",
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : File not found.\r\n Find file name = %ls", strKitLabel,
                                  file.c_str()));
         return FALSE;
     }

@@ -37,7 +37,7 @@ BOOL CPlugstartDlg::IsRequireUpDrv(int nDrvType)
     }
 }
 
-BOOL CPlugstartDlg::IsNewerThanFile(const std::wstring& strFile, const std::wstring& strShippedVersion)
+BOOL CPlugstartDlg::IsShippedNewerThanFile(const std::wstring& strFile, const std::wstring& strShippedVersion)
 {
     if (plug::IsExistFile(strFile) != TRUE)
         return TRUE;
@@ -77,37 +77,28 @@ BOOL CPlugstartDlg::IsRequireUpQctDriver(const std::wstring& strShippedVersion)
     std::wstring busFile = plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvousbbus.sys");
     if (plug::IsExistFile(busFile) != TRUE)
         busFile = plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvox64bus.sys");
-    return IsNewerThanFile(busFile, strShippedVersion);
+    return IsShippedNewerThanFile(busFile, strShippedVersion);
 }
 
 BOOL CPlugstartDlg::IsRequireUpEmpDriver(const std::wstring& strShippedVersion)
 {
-    std::wstring programFiles;
-    if (!GetProgramFilesFolder(programFiles))
+    std::wstring folder;
+    if (!GetEmpPackageFolder(Is64BitWindows(m_nWow64), folder))
         return TRUE;
-    const wchar_t* folderFormat = Is64BitWindows(m_nWow64)
-                                      ? L"%ls\\Norvo Electronics\\Norvo MC USB R880 driver\\Norvo64\\amd64"
-                                      : L"%ls\\Norvo Electronics\\Norvo MC USB R880 driver\\Norvo32\\i386";
-    std::wstring folder = plug::FormatString(folderFormat, programFiles.c_str());
-    return IsNewerThanFile(plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvomdbus.sys"), strShippedVersion);
+    return IsShippedNewerThanFile(plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvomdbus.sys"), strShippedVersion);
 }
 
 BOOL CPlugstartDlg::IsRequireUpK21cDriver(const std::wstring& strShippedVersion)
 {
-    if (!UninstallKeyExists(kK21cManagerCode, UninstallView::Native) &&
-        !UninstallKeyExists(kK21cManagerCode, UninstallView::Wow))
-        return TRUE;
-    CRegAccess registry;
     std::wstring location;
-    if (!registry.GetMachineString(UninstallSubKey(kK21cManagerCode, UninstallView::Native), L"InstallLocation",
-                                   location))
+    if (!ReadK21cInstallLocation(location))
         return TRUE;
     if (location.empty()) {
         Trace(L"[IsRequireUpDrv()] DRIVERTYPE_FOMA_K21C : Registry value is empty.\r\n");
         return TRUE;
     }
     std::wstring file = plug::FormatString(L"%ls%ls", WithTrailingBackslash(location).c_str(), L"K21cmdm.sys");
-    return IsNewerThanFile(file, strShippedVersion);
+    return IsShippedNewerThanFile(file, strShippedVersion);
 }
 
 BOOL CPlugstartDlg::IsRequireUpITK(int nITKType)
@@ -155,7 +146,7 @@ BOOL CPlugstartDlg::IsRequireUpNorvoKit(const std::wstring& strShippedVersion)
     if (!GetProgramFilesFolder(programFiles))
         return TRUE;
     std::wstring folder = plug::FormatString(L"%ls\\NorvoInternetKit\\", programFiles.c_str());
-    return IsNewerThanFile(plug::FormatString(L"%ls%ls", folder.c_str(), L"NorvoInternetKit.exe"),
+    return IsShippedNewerThanFile(plug::FormatString(L"%ls%ls", folder.c_str(), L"NorvoInternetKit.exe"),
                            strShippedVersion);
 }
 
@@ -169,7 +160,7 @@ BOOL CPlugstartDlg::IsRequireUpConnectionManager(const std::wstring& strShippedV
         Trace(L"[IsRequireUpITK()] TYPE_CM_DCM : Registry value is empty.\r\n");
         return TRUE;
     }
-    return IsNewerThanFile(WithTrailingBackslash(installPath) + m_ResDefineCommand.strITKFilename,
+    return IsShippedNewerThanFile(WithTrailingBackslash(installPath) + m_ResDefineCommand.strITKFilename,
                            strShippedVersion);
 }
 

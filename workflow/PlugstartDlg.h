@@ -92,8 +92,11 @@ protected:
     BOOL IsKitRegistered(const wchar_t* productCode, const wchar_t* strNativeMissingTrace,
                          const wchar_t* strWowMissingTrace);
     BOOL IsNorvoKitFilePresent();
-    BOOL IsPcSuiteInstalled();
-    BOOL IsConnectionManagerInstalled();
+    // The kit whose install path strValueName of the user's key strKey (under "SOFTWARE\") holds:
+    // the key exists, the path is not empty and names an existing file, or a folder holding
+    // *pFileInFolder when that is given.
+    BOOL IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* strKey, const wchar_t* strValueName,
+                         const std::wstring* pFileInFolder);
     BOOL IsRequireUpQctDriver(const std::wstring& strShippedVersion);
     BOOL IsRequireUpEmpDriver(const std::wstring& strShippedVersion);
     BOOL IsRequireUpK21cDriver(const std::wstring& strShippedVersion);
@@ -101,7 +104,7 @@ protected:
     BOOL IsRequireUpNorvoKit(const std::wstring& strShippedVersion);
     BOOL IsRequireUpConnectionManager(const std::wstring& strShippedVersion);
     // TRUE when strFile is missing or older than strShippedVersion.
-    BOOL IsNewerThanFile(const std::wstring& strFile, const std::wstring& strShippedVersion);
+    BOOL IsShippedNewerThanFile(const std::wstring& strFile, const std::wstring& strShippedVersion);
     BOOL IsNewVersionTraced(const wchar_t* strCheck, const wchar_t* strEndTrace,
                             const std::wstring& strInstalledVersion, const std::wstring& strShippedVersion);
 };

@@ -51,6 +51,11 @@ TEST_F(FileVersionTest, WithoutVersionResourceTheVersionIsEmptyAndTheRecordClear
     EXPECT_FALSE(resource.LoadVersionStrings(VersionProbe(L"ver_none.dll")));
     EXPECT_EQ(L"", resource.String(plug::CVersionResource::FileVersion));
     EXPECT_EQ(0u, resource.FixedInfo().dwSignature);
+
+    // A resource whose translation table is empty names no string table: loaded, no strings.
+    EXPECT_TRUE(resource.LoadVersionStrings(VersionProbe(L"ver_strings_untranslated.dll")));
+    EXPECT_EQ(0, resource.Language());
+    EXPECT_EQ(L"", m_dialog.GetFileVersion(VersionProbe(L"ver_strings_untranslated.dll")));
 }
 
 TEST_F(FileVersionTest, StringTablesOnlyGiveTheFilteredStringOfTheChosenTranslation)
