@@ -6,4 +6,8 @@ set(PLUGSTART_PORTABLE_SOURCES
   config/ConfigText.cpp
   config/LanguageEscapes.cpp
   config/LanguageTable.cpp
+  detect/ModemNames.cpp
+  detect/TranslationChoice.cpp
+  detect/VersionText.cpp
+  registry/ValuePath.cpp
 )

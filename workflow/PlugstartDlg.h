@@ -8,6 +8,7 @@
 #include "framework/Thread.h"
 
 #include <string>
+#include <vector>
 
 class CPlugstartDlg : public CDialog {
 public:
@@ -42,10 +43,68 @@ public:
     std::wstring m_strLangFile; // relative name of the language file
     int m_nWow64 = 0;           // IsWow64() at start; nonzero counts as 64-bit Windows
 
+    // --- Installation-state detection (detect/) ---
+    // Whether the driver of a family is registered and present (detect/DriverChecks.cpp).
+    // A driver type outside the known families answers TRUE.
+    BOOL IsInstalledDriver(int nDrvType);
+    BOOL IsSuccessInstallingDriver(int nDrvType);
+    BOOL IsRegisteredDriverQCT();
+    BOOL IsRegisteredDriverEMP();
+    BOOL IsDriverFileQCT();
+    BOOL IsDriverFileEMP();
+    // TRUE when a numbered subkey "0000", "0001", ... of the class key (dense numbering: the scan
+    // ends at the first missing number) has the string value equal to one of names, ignoring case.
+    BOOL FindClassDriverDesc(int nRoot, std::wstring strClassKey, std::wstring strValueName,
+                             std::vector<std::wstring> names);
+    // Whether the kit of a type is installed; TRUE in driver-only mode (detect/KitChecks.cpp).
+    BOOL IsInstalledITK(int nITKType);
+    // Whether a PC suite application of the maker runs (detect/PCSuiteCheck.cpp).
+    BOOL IsRunPCSuiteApp();
+    BOOL TechFindProcess(LPCTSTR sProcessName);
+    // Whether the shipped driver or kit is newer than the installed one; TRUE when the installed
+    // version cannot be found out (detect/UpdateChecks.cpp).
+    BOOL IsRequireUpDrv(int nDrvType);
+    BOOL IsRequireUpITK(int nITKType);
+    BOOL IsNewVersion(const std::wstring& strOldVersion, const std::wstring& strNewVersion);
+    // The file version of a file: its fixed version block as "a.b.c.d", else its filtered
+    // "FileVersion" string, else empty (detect/FileVersion.cpp).
+    std::wstring GetFileVersion(const std::wstring& strPath);
+    // Set by IsRequireUpDrv(DRIVERTYPE_QCT): a "Drivers" edition package of the QCT driver is
+    // registered; read by the driver installation.
+    BOOL m_bDrvPackageRegistered = FALSE;
+    // Values for the Internet Kit to read at its start (detect/ItkHandOff.cpp).
+    void SaveDriverTypeForITK();
+    void SaveModemNamesForITK();
+
 protected:
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* message) override;
 
     // Passes a trace text to the program's trace sink.
     void Trace(const std::wstring& text, bool startNew = false) const;
+
+    // --- Installation-state detection, the steps of the checks above (detect/) ---
+    const wchar_t* QctPackageFolderFormat();
+    BOOL IsQctPackageInstalled();
+    BOOL IsEmpPackageInstalled();
+    BOOL IsK21cPackageInstalled();
+    BOOL InstalledDriverFallback(int nDrvType);
+    BOOL IsKitRegistered(const wchar_t* productCode, const wchar_t* strNativeMissingTrace,
+                         const wchar_t* strWowMissingTrace);
+    BOOL IsNorvoKitFilePresent();
+    // The kit whose install path strValueName of the user's key strKey (under "SOFTWARE\") holds:
+    // the key exists, the path is not empty and names an existing file, or a folder holding
+    // *pFileInFolder when that is given.
+    BOOL IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* strKey, const wchar_t* strValueName,
+                         const std::wstring* pFileInFolder);
+    BOOL IsRequireUpQctDriver(const std::wstring& strShippedVersion);
+    BOOL IsRequireUpEmpDriver(const std::wstring& strShippedVersion);
+    BOOL IsRequireUpK21cDriver(const std::wstring& strShippedVersion);
+    BOOL IsRequireUpVtpKit(const std::wstring& strShippedVersion);
+    BOOL IsRequireUpNorvoKit(const std::wstring& strShippedVersion);
+    BOOL IsRequireUpConnectionManager(const std::wstring& strShippedVersion);
+    // TRUE when strFile is missing or older than strShippedVersion.
+    BOOL IsShippedNewerThanFile(const std::wstring& strFile, const std::wstring& strShippedVersion);
+    BOOL IsNewVersionTraced(const wchar_t* strCheck, const wchar_t* strEndTrace,
+                            const std::wstring& strInstalledVersion, const std::wstring& strShippedVersion);
 };

@@ -1,0 +1,92 @@
+#include "InstallPaths.h"
+
+#include "config/ModulePath.h"
+#include "registry/RegAccess.h"
+
+#include <shlobj.h>
+
+namespace plug {
+namespace detect {
+
+const wchar_t kQctDriversCode[] = L"{F6082B9D-4E13-4C7A-B5E2-3D9A61C07E85}";
+const wchar_t kQctDriversSecondCode[] = L"{C1935E7B-2A48-4F06-8D1C-7B3E90A5D264}";
+const wchar_t kQctDriverCode[] = L"{A47F1C03-6B2E-4D85-B390-5E1D7C28F94B}";
+const wchar_t kEmpDriverCode[] = L"{8E2D6A14-3C90-4F7B-A1D5-92B7C0E4F613}";
+const wchar_t kK21cManagerCode[] = L"{5B0C31E2-7D4A-4E19-9C2B-1A6F83D2E7A0}";
+const wchar_t kVtpKitCode[] = L"{7E4B90C2-1F5D-4A38-96CB-E2A07D5B8F19}";
+const wchar_t kNorvoKitCode[] = L"{2D71E8A5-9B06-4F3C-A4E7-C85B1D0F3A62}";
+
+std::wstring UninstallSubKey(const wchar_t* productCode, UninstallView view)
+{
+    std::wstring key = view == UninstallView::Wow ? L"Wow6432Node\\" : L"";
+    return key + L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productCode;
+}
+
+std::wstring UninstallKey(const wchar_t* productCode, UninstallView view)
+{
+    return L"SOFTWARE\\" + UninstallSubKey(productCode, view);
+}
+
+bool UninstallKeyExists(const wchar_t* productCode, UninstallView view)
+{
+    CRegAccess registry;
+    return registry.KeyExists(REGROOT_LOCAL_MACHINE, UninstallKey(productCode, view)) != FALSE;
+}
+
+bool ReadK21cInstallLocation(std::wstring& location)
+{
+    if (!UninstallKeyExists(kK21cManagerCode, UninstallView::Native) &&
+        !UninstallKeyExists(kK21cManagerCode, UninstallView::Wow))
+        return false;
+    CRegAccess registry;
+    return registry.GetMachineString(UninstallSubKey(kK21cManagerCode, UninstallView::Native), L"InstallLocation",
+                                     location) != FALSE;
+}
+
+bool GetProgramFilesFolder(std::wstring& folder)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PROGRAM_FILES, FALSE))
+        return false;
+    folder = buffer;
+    return true;
+}
+
+bool GetSystemFolder(std::wstring& folder)
+{
+    wchar_t buffer[520] = {};
+    UINT length = ::GetSystemDirectoryW(buffer, 520);
+    if (length == 0 || length >= 520)
+        return false;
+    folder.assign(buffer, length);
+    return true;
+}
+
+bool GetEmpPackageFolder(bool is64BitWindows, std::wstring& folder)
+{
+    std::wstring programFiles;
+    if (!GetProgramFilesFolder(programFiles))
+        return false;
+    folder = programFiles + (is64BitWindows ? L"\\Norvo Electronics\\Norvo MC USB R880 Driver\\Norvo64\\amd64"
+                                            : L"\\Norvo Electronics\\Norvo MC USB R880 Driver\\Norvo32\\i386");
+    return true;
+}
+
+bool AnyFileExists(const std::wstring& prefix, std::initializer_list<const wchar_t*> names)
+{
+    for (const wchar_t* name : names) {
+        if (IsExistFile(prefix + name) == TRUE)
+            return true;
+    }
+    return false;
+}
+
+std::wstring WithTrailingBackslash(const std::wstring& path)
+{
+    if (!path.empty() && path.back() == L'\\')
+        return path;
+    return path + L"\\";
+}
+
+} // namespace detect
+} // namespace plug

@@ -1,0 +1,94 @@
+// Whether the connection software ("kit") of a type is installed.
+#include "workflow/PlugstartDlg.h"
+
+#include "config/ModulePath.h"
+#include "detect/InstallPaths.h"
+#include "framework/StringFormat.h"
+#include "registry/RegAccess.h"
+
+using namespace plug::detect;
+
+namespace {
+const wchar_t kInstalledTrace32[] = L"[IsInstalledITK() HaveRegistered : 32Bit] return code : FALSE\r\n";
+const wchar_t kInstalledTrace64[] = L"[IsInstalledITK() HaveRegistered : 64Bit] return code : FALSE\r\n";
+const wchar_t kPcSuiteKey[] = L"Norvo Electronics Inc\\Norvo PC Suite III";
+const wchar_t kConnectionManagerKey[] = L"K-21C-ConnectionManager";
+} // namespace
+
+BOOL CPlugstartDlg::IsInstalledITK(int nITKType)
+{
+    Trace(L"Start : [CPlugstartDlg::IsInstalledITK(int nITKType)]\r\n");
+    if (!m_bFullInstall)
+        return TRUE; // driver-only mode installs no kit
+    BOOL installed = TRUE;
+    switch (nITKType) {
+    case ITKTYPE_VTP:
+        installed = IsKitRegistered(kVtpKitCode, kInstalledTrace32, kInstalledTrace64);
+        break;
+    case ITKTYPE_NorvoITK:
+        installed = IsKitRegistered(kNorvoKitCode, kInstalledTrace32, kInstalledTrace64) && IsNorvoKitFilePresent();
+        break;
+    case TYPE_PCSYNC:
+        installed = IsKitAtUserPath(L"TYPE_PCSYNC", kPcSuiteKey, L"InstallPath", nullptr);
+        break;
+    case TYPE_CM_DCM:
+        installed = IsKitAtUserPath(L"TYPE_CM_DCM", kConnectionManagerKey, L"CM_Install_path",
+                                    &m_ResDefineCommand.strITKFilename);
+        break;
+    default:
+        break;
+    }
+    if (installed)
+        Trace(L"End : [CPlugstartDlg::IsInstalledITK(int nITKType)]\r\n");
+    return installed;
+}
+
+BOOL CPlugstartDlg::IsKitRegistered(const wchar_t* productCode, const wchar_t* strNativeMissingTrace,
+                                    const wchar_t* strWowMissingTrace)
+{
+    if (UninstallKeyExists(productCode, UninstallView::Native))
+        return TRUE;
+    Trace(strNativeMissingTrace);
+    if (UninstallKeyExists(productCode, UninstallView::Wow))
+        return TRUE;
+    Trace(strWowMissingTrace);
+    return FALSE;
+}
+
+BOOL CPlugstartDlg::IsNorvoKitFilePresent()
+{
+    std::wstring programFiles;
+    if (!GetProgramFilesFolder(programFiles)) {
+        Trace(L"[IsInstalledITK() SHGetSpecialFolderPath] return code : FALSE\r\n");
+        return FALSE;
+    }
+    std::wstring folder = plug::FormatString(L"%ls\\NorvoInternetKit\\", programFiles.c_str());
+    if (plug::IsExistFile(plug::FormatString(L"%ls%ls", folder.c_str(), L"NorvoInternetKit.exe")) != TRUE) {
+        Trace(L"[IsInstalledITK() File not Found] NorvoInternetKit.exe\r\n");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CPlugstartDlg::IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* strKey, const wchar_t* strValueName,
+                                    const std::wstring* pFileInFolder)
+{
+    CRegAccess registry;
+    if (!registry.KeyExists(REGROOT_CURRENT_USER, std::wstring(L"SOFTWARE\\") + strKey)) {
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry is not found.\r\n", strKitLabel));
+        return FALSE;
+    }
+    std::wstring installPath;
+    registry.GetUserString(strKey, strValueName, installPath);
+    if (installPath.empty()) {
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry value is empty.\r\n", strKitLabel));
+        return FALSE;
+    }
+    std::wstring file = pFileInFolder ? WithTrailingBackslash(installPath) + *pFileInFolder : installPath;
+    if (plug::IsExistFile(file) != TRUE) {
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : File not found.\r\n Find file name = %ls", strKitLabel,
+                                 file.c_str()));
+        return FALSE;
+    }
+    return TRUE;
+}

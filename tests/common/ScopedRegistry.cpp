@@ -1,0 +1,81 @@
+#include "ScopedRegistry.h"
+
+#include "framework/Handle.h"
+#include "framework/StringFormat.h"
+
+#include <shlwapi.h>
+
+namespace plugtest {
+
+namespace {
+bool IsInside(const std::wstring& path, const std::wstring& ancestor)
+{
+    if (path.size() < ancestor.size())
+        return false;
+    if (!plug::EqualsNoCase(path.substr(0, ancestor.size()), ancestor))
+        return false;
+    return path.size() == ancestor.size() || path[ancestor.size()] == L'\\';
+}
+} // namespace
+
+ScopedRegistry::~ScopedRegistry()
+{
+    for (auto claimed = m_claimed.rbegin(); claimed != m_claimed.rend(); ++claimed)
+        DeleteTree(claimed->root, claimed->path);
+}
+
+bool ScopedRegistry::KeyExists(HKEY root, const std::wstring& path)
+{
+    plug::UniqueHKey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
+void ScopedRegistry::DeleteTree(HKEY root, const std::wstring& path) { ::SHDeleteKeyW(root, path.c_str()); }
+
+void ScopedRegistry::Claim(HKEY root, const std::wstring& path)
+{
+    for (size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
+        std::wstring ancestor = path.substr(0, end);
+        if (!KeyExists(root, ancestor)) {
+            for (const ClaimedKey& claimed : m_claimed) {
+                if (claimed.root == root && IsInside(ancestor, claimed.path))
+                    return;
+            }
+            m_claimed.push_back({root, ancestor});
+            return;
+        }
+        if (end == std::wstring::npos)
+            return;
+    }
+}
+
+void ScopedRegistry::CreateKey(HKEY root, const std::wstring& path)
+{
+    Claim(root, path);
+    plug::UniqueHKey key;
+    ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
+}
+
+void ScopedRegistry::SetString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value)
+{
+    Claim(root, path);
+    ::SHSetValueW(root, path.c_str(), name.c_str(), REG_SZ, value.c_str(),
+                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void ScopedRegistry::SetDWORD(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value)
+{
+    Claim(root, path);
+    ::SHSetValueW(root, path.c_str(), name.c_str(), REG_DWORD, &value, sizeof(value));
+}
+
+std::wstring ReadRegistryString(HKEY root, const std::wstring& path, const std::wstring& name)
+{
+    wchar_t buffer[1024] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    if (::SHGetValueW(root, path.c_str(), name.c_str(), nullptr, buffer, &size) != ERROR_SUCCESS)
+        return std::wstring();
+    return buffer;
+}
+
+} // namespace plugtest
