@@ -24,6 +24,8 @@ public:
     }
 
     T Get() const noexcept { return m_value; }
+    // For APIs that take an array of handles (a wait on one handle).
+    const T* GetAddressOf() const noexcept { return &m_value; }
     bool IsValid() const noexcept { return m_value != Traits::Invalid(); }
     explicit operator bool() const noexcept { return IsValid(); }
 
