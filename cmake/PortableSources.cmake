@@ -6,4 +6,6 @@ set(PLUGSTART_PORTABLE_SOURCES
   config/ConfigText.cpp
   config/LanguageEscapes.cpp
   config/LanguageTable.cpp
+  devpoke/DevpokeRequest.cpp
+  service/PipeProtocol.cpp
 )
