@@ -10,8 +10,10 @@
 
 #include <cstddef>
 
+// The request is the pass-through header of 32-bit Windows, which the shipped (32-bit) library
+// sends; check our offsets against it. A 64-bit build, made for the tests only, sends the same
+// bytes, which 64-bit Windows would refuse (its header holds a 64-bit offset): the result is -3.
 #ifndef _WIN64
-// The request is the pass-through header of 32-bit Windows; check our offsets against it.
 static_assert(sizeof(SCSI_PASS_THROUGH) == devpoke::kHeaderLength, "header size");
 static_assert(offsetof(SCSI_PASS_THROUGH, DataTransferLength) == 12, "DataTransferLength");
 static_assert(offsetof(SCSI_PASS_THROUGH, TimeOutValue) == 16, "TimeOutValue");

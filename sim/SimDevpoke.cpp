@@ -4,6 +4,7 @@
 #include "SimState.h"
 #include "devpoke/Devpoke.h"
 #include "devpoke/DevpokeRequest.h"
+#include "devpoke/VendorCommands.h"
 #include "framework/StringFormat.h"
 
 #include <windows.h>
@@ -11,10 +12,6 @@
 #include <algorithm>
 
 namespace {
-
-constexpr int kPhoneSettingCommand = 0x02;
-constexpr int kPhoneSettingParameter = 0x20;
-constexpr int kModeCommand = 0x01;
 
 std::wstring CallingProcess()
 {
@@ -35,12 +32,12 @@ bool InjectedFailureApplies(const sim::DeviceState& state, const devpoke::Cdb& c
 // What the device does with a command that reaches it.
 int Execute(wchar_t letter, sim::DeviceState* state, const devpoke::Cdb& cdb, unsigned char* answer, int dataLength)
 {
-    if (cdb.bytes[1] == kPhoneSettingCommand && cdb.bytes[2] == kPhoneSettingParameter) {
+    if (cdb.bytes[1] == devpoke::kPhoneSettingCommand && cdb.bytes[2] == devpoke::kPhoneSettingParameter) {
         int copied = std::min(std::max(state->replyResult, 0), std::min(dataLength, 3));
         std::copy(state->replyBytes, state->replyBytes + copied, answer);
         return state->replyResult;
     }
-    if (cdb.bytes[1] == kModeCommand) {
+    if (cdb.bytes[1] == devpoke::kModeCommand) {
         state->modemMode = true; // the CD-ROM drive goes away, the modem appears
         sim::SaveDeviceState(letter, *state);
         return 0;

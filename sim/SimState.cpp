@@ -5,6 +5,7 @@
 #include "framework/StringFormat.h"
 
 #include <cwchar>
+#include <cwctype>
 
 namespace sim {
 

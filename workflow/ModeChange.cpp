@@ -6,29 +6,8 @@
 #include "app/PlugstartApp.h"
 #include "config/Messages.h"
 #include "config/ModulePath.h"
+#include "devpoke/VendorCommands.h"
 #include "framework/StringFormat.h"
-
-namespace {
-
-constexpr int kModeCommand = 0x01;
-constexpr int kModeFirstForm = 0x01;
-constexpr int kModeSecondForm = 0x81;
-
-// The first form of the command; after a negative result the second form, with secondFormLength
-// bytes of answer (1 for the own drive, 0 for the others). Returns the last result.
-int SwitchToModemMode(wchar_t letter, int secondFormLength, bool keepSecondResult)
-{
-    unsigned char answer[1] = {0};
-    int result = plug::CallDevpoke(letter, kModeCommand, kModeFirstForm, answer, 0);
-    if (result < 0) {
-        int second = plug::CallDevpoke(letter, kModeCommand, kModeSecondForm, answer, secondFormLength);
-        if (keepSecondResult)
-            result = second;
-    }
-    return result;
-}
-
-} // namespace
 
 int CPlugstartDlg::SCSI_ModeChange()
 {
@@ -43,7 +22,7 @@ int CPlugstartDlg::SCSI_ModeChange()
     wchar_t ownLetter = drive.empty() ? L'\0' : drive[0];
 
     m_bModeChanged = TRUE;
-    int result = SwitchToModemMode(ownLetter, 1, true);
+    int result = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter, 1).Last();
     ModeChangeOtherDevices(ownLetter);
     return result;
 }
@@ -63,7 +42,8 @@ void CPlugstartDlg::ModeChangeOtherDevices(wchar_t ownLetter)
             continue;
         if (!plug::IsExistFile(root + L"Plugstart.exe"))
             continue;
-        int result = SwitchToModemMode(letter, 0, false);
+        // The second form's result is not kept: the first one decides on the service route.
+        int result = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0).first;
         if (result == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED && m_ResDefineCommand.nITKType == ITKTYPE_VTP &&
             !app->m_bVistaOS) {
             if (!ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE))

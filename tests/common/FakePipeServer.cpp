@@ -11,6 +11,16 @@ namespace {
 constexpr DWORD kRequestWaitMs = 10000;
 }
 
+std::string Utf16Message(const std::u16string& text, size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < text.size() && 2 * i + 1 < size; ++i) {
+        bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+    return bytes;
+}
+
 FakePipeServer::FakePipeServer(Behaviour behaviour, std::string reply)
     : m_behaviour(behaviour),
       m_reply(std::move(reply)),

@@ -11,6 +11,9 @@
 
 namespace plugtest {
 
+// text as UTF-16LE bytes, zero-filled (or cut) to size bytes: a pipe message.
+std::string Utf16Message(const std::u16string& text, size_t size);
+
 class FakePipeServer {
 public:
     enum class Behaviour {

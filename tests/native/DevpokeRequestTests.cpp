@@ -12,12 +12,6 @@ using plugtest::ExpectedDevpokeRequest;
 
 namespace {
 
-uint32_t Uint32At(const Request& request, size_t offset)
-{
-    const uint8_t* at = request.bytes + offset;
-    return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
-}
-
 std::vector<uint8_t> Built(int first, int second, int dataLength)
 {
     Request request;
@@ -28,13 +22,9 @@ std::vector<uint8_t> Built(int first, int second, int dataLength)
 
 } // namespace
 
-TEST(DevpokeRequest, PhoneSettingQueryIsF10220WithThreeBytesOfData)
+TEST(DevpokeRequest, QueryAndModeChangeFormsLaidOutByteForByte)
 {
     EXPECT_EQ(ExpectedDevpokeRequest(0x02, 0x20, 3), Built(0x02, 0x20, 3));
-}
-
-TEST(DevpokeRequest, ModeChangeFormsCarryTheirParameterAndLength)
-{
     EXPECT_EQ(ExpectedDevpokeRequest(0x01, 0x01, 0), Built(0x01, 0x01, 0));
     EXPECT_EQ(ExpectedDevpokeRequest(0x01, 0x81, 1), Built(0x01, 0x81, 1));
     EXPECT_EQ(ExpectedDevpokeRequest(0x01, 0x81, 1024), Built(0x01, 0x81, 1024));
@@ -47,25 +37,6 @@ TEST(DevpokeRequest, OnlyTheLowBytesOfTheCommandBytesCount)
     EXPECT_EQ(0, std::memcmp(expected, cdb.bytes, kCdbLength));
 }
 
-TEST(DevpokeRequest, OutputLengthCoversHeaderSenseAndData)
-{
-    EXPECT_EQ(80u, OutputLength(0));
-    EXPECT_EQ(83u, OutputLength(3));
-    EXPECT_EQ(1104u, OutputLength(1024));
-    Request request;
-    BuildRequest(BuildCdb(2, 0x20), 3, &request);
-    EXPECT_EQ(3u, Uint32At(request, 12));
-}
-
-TEST(DevpokeRequest, DataLengthOutsideTheDataAreaIsRefused)
-{
-    EXPECT_TRUE(IsValidDataLength(0));
-    EXPECT_TRUE(IsValidDataLength(1024));
-    EXPECT_FALSE(IsValidDataLength(1025));
-    EXPECT_FALSE(IsValidDataLength(-1));
-    EXPECT_FALSE(IsValidDataLength(INT32_MIN));
-}
-
 TEST(DevpokeDriveLetter, LettersOfEitherCaseByTheirLowByte)
 {
     const int letters[] = {'A', 'Z', 'a', 'z', 'E', 0x100 + 'E', -256 + 'e'};
@@ -74,13 +45,6 @@ TEST(DevpokeDriveLetter, LettersOfEitherCaseByTheirLowByte)
     const int others[] = {'0', '9', '@', '[', '`', '{', ':', '\\', 0, 0xC4, 0x100 + '1', -1};
     for (int other : others)
         EXPECT_FALSE(IsDriveLetter(other)) << other;
-}
-
-TEST(DevpokeDriveLetter, DevicePathKeepsTheCase)
-{
-    EXPECT_EQ("\\\\.\\E:", DevicePath('E'));
-    EXPECT_EQ("\\\\.\\e:", DevicePath('e'));
-    EXPECT_EQ("\\\\.\\E:", DevicePath(0x100 + 'E'));
 }
 
 TEST(DevpokeAnswer, CountIsWhatWindowsReturnedBeyondTheDataOffset)

@@ -2,6 +2,7 @@
 // control manager of the test prefix, with the simulated device behind it.
 #include "app/PlugstartApp.h"
 #include "common/ChildProcess.h"
+#include "common/FakePipeServer.h"
 #include "common/SimDevice.h"
 #include "config/ModulePath.h"
 #include "framework/Handle.h"
@@ -19,16 +20,6 @@ using namespace plugtest;
 namespace {
 
 const wchar_t kServiceName[] = L"Norvo SCSI Commander";
-
-std::string Utf16(const std::u16string& text, size_t size)
-{
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < text.size() && 2 * i + 1 < size; ++i) {
-        bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
-    }
-    return bytes;
-}
 
 DWORD ServiceState(SC_HANDLE service)
 {
@@ -96,7 +87,7 @@ Exchange Send(const std::string& message, DWORD connectWithinMs = 10000)
     return exchange; // neither: the service held the connection open
 }
 
-std::string Request(const std::u16string& text) { return Utf16(text, 260); }
+std::string Request(const std::u16string& text) { return Utf16Message(text, 260); }
 
 class AutorunServiceTest : public ::testing::Test {
 protected:
@@ -201,7 +192,7 @@ TEST_F(AutorunServiceTest, DeviceFailuresComeBackInTheReplies)
     EXPECT_EQ(std::string("\xFD\xFF\xFF\xFF\0\0\0\0", 8), phone.reply);
 
     Exchange mode = Send(Request(u"AUTORUNSERVICE_MODECHANGE\\r"));
-    EXPECT_EQ(Utf16(u"-3", 6), mode.reply);
+    EXPECT_EQ(Utf16Message(u"-3", 6), mode.reply);
     ASSERT_EQ(3u, m_sim.Commands().size()); // query, first and second form of the switch
     EXPECT_EQ(1, m_sim.Commands()[2].length);
 }

@@ -44,6 +44,14 @@ protected:
         WriteBinaryFile(path, "MZ");
     }
 
+    // A device that only the command service may open.
+    void DenyUsersOn(wchar_t letter)
+    {
+        sim::DeviceState denied;
+        denied.denyDirect = true;
+        m_sim.SetState(letter, denied);
+    }
+
     // The commands the device saw, as "drive cdb length".
     std::vector<std::wstring> Commands() const
     {
@@ -100,16 +108,6 @@ TEST_F(ModeChangeTest, NegativeFirstFormIsFollowedByTheSecondForm)
               Commands());
 }
 
-TEST_F(ModeChangeTest, FailureOfBothFormsIsReturned)
-{
-    sim::DeviceState broken;
-    broken.fail = -2;
-    m_sim.SetState(L'R', broken);
-    EXPECT_EQ(-2, m_dialog.SCSI_ModeChange());
-    EXPECT_EQ(2u, Commands().size());
-    EXPECT_TRUE(m_dialog.m_bModeChanged);
-}
-
 TEST_F(ModeChangeTest, OwnDriveIsSkippedInTheScanWhateverItsCase)
 {
     StartFromPc(L"r");
@@ -120,30 +118,23 @@ TEST_F(ModeChangeTest, OwnDriveIsSkippedInTheScanWhateverItsCase)
 
 TEST_F(ModeChangeTest, AccessDeniedOnAnotherDriveAsksTheServiceForTheOwnDrive)
 {
-    sim::DeviceState denied;
-    denied.denyDirect = true;
-    m_sim.SetState(L'S', denied);
+    DenyUsersOn(L'S');
     PutProgramOn(L'S');
-    FakePipeServer service(FakePipeServer::Behaviour::Reply, std::string("0\0\0\0", 4));
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"0", 4));
 
     EXPECT_EQ(0, m_dialog.SCSI_ModeChange());
     EXPECT_EQ((std::vector<std::wstring>{Command(L'R', kFirstForm, 0), Command(L'S', kFirstForm, 0),
                                          Command(L'S', kSecondForm, 0)}),
               Commands());
     ASSERT_EQ(1u, service.Requests().size());
-    std::string request = service.Requests()[0];
-    std::string expected = "AUTORUNSERVICE_MODECHANGE\\R";
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(expected[i], request[2 * i]) << i;
+    EXPECT_EQ(Utf16Message(u"AUTORUNSERVICE_MODECHANGE\\R", 260), service.Requests()[0]);
 }
 
 TEST_F(ModeChangeTest, AccessDeniedGoesToTheServiceOnlyForKitTypeZeroBeforeVista)
 {
-    sim::DeviceState denied;
-    denied.denyDirect = true;
-    m_sim.SetState(L'S', denied);
+    DenyUsersOn(L'S');
     PutProgramOn(L'S');
-    FakePipeServer service(FakePipeServer::Behaviour::Reply, std::string("0\0\0\0", 4));
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"0", 4));
 
     m_dialog.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
     m_dialog.SCSI_ModeChange();
@@ -205,7 +196,7 @@ TEST_F(ModeChangeTest, AccessDeniedOnTheOwnDriveIsLeftToTheCaller)
 {
     g_calls.clear();
     plug::SetDevpokeFunction(&DeniedDevice);
-    FakePipeServer service(FakePipeServer::Behaviour::Reply, std::string("0\0\0\0", 4));
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"0", 4));
     int result = m_dialog.SCSI_ModeChange();
     plug::SetDevpokeFunction(nullptr);
 

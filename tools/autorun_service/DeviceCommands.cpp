@@ -1,6 +1,7 @@
 #include "DeviceCommands.h"
 
 #include "devpoke/DevpokeRequest.h"
+#include "devpoke/VendorCommands.h"
 #include "framework/Handle.h"
 
 #include <windows.h>
@@ -12,13 +13,6 @@ namespace autorun_service {
 namespace {
 
 using DevpokeFunction = int(__cdecl*)(int, int, int, unsigned char*, int);
-
-constexpr int kPhoneSettingCommand = 0x02;
-constexpr int kPhoneSettingParameter = 0x20;
-constexpr int kPhoneSettingLength = 3;
-constexpr int kModeCommand = 0x01;
-constexpr int kModeFirstForm = 0x01;
-constexpr int kModeSecondForm = 0x81;
 
 // The Devpoke.dll in the folder of this executable, never one found elsewhere.
 std::wstring DevpokePath()
@@ -58,7 +52,8 @@ private:
 Reply PhoneSetting(const Device& device, int letter)
 {
     uint8_t data[3] = {0, 0, 0};
-    int result = device.Send(letter, kPhoneSettingCommand, kPhoneSettingParameter, data, kPhoneSettingLength);
+    int result = device.Send(letter, devpoke::kPhoneSettingCommand, devpoke::kPhoneSettingParameter, data,
+                             devpoke::kPhoneSettingLength);
     Reply reply;
     reply.size = plug::EncodePhoneSetReply(result, data, reply.bytes);
     return reply;
@@ -68,12 +63,11 @@ Reply PhoneSetting(const Device& device, int letter)
 // negative result the second form with a one-byte answer.
 Reply ModeChange(const Device& device, int letter)
 {
-    unsigned char answer[1] = {0};
-    int result = device.Send(letter, kModeCommand, kModeFirstForm, answer, 0);
-    if (result < 0)
-        result = device.Send(letter, kModeCommand, kModeSecondForm, answer, 1);
+    auto send = [&device](int driveLetter, int first, int second, unsigned char* answer, int length) {
+        return device.Send(driveLetter, first, second, answer, length);
+    };
     Reply reply;
-    reply.size = plug::EncodeModeChangeReply(result, reply.bytes);
+    reply.size = plug::EncodeModeChangeReply(devpoke::SendModeChange(send, letter, 1).Last(), reply.bytes);
     return reply;
 }
 
