@@ -10,4 +10,6 @@ set(PLUGSTART_PORTABLE_SOURCES
   detect/TranslationChoice.cpp
   detect/VersionText.cpp
   registry/ValuePath.cpp
+  devpoke/DevpokeRequest.cpp
+  service/PipeProtocol.cpp
 )

@@ -96,6 +96,10 @@ struct IconTraits {
     static HICON Invalid() { return nullptr; }
     static void Close(HICON h) { ::DestroyIcon(h); }
 };
+struct LocalMemoryTraits {
+    static HLOCAL Invalid() { return nullptr; }
+    static void Close(HLOCAL h) { ::LocalFree(h); }
+};
 
 using UniqueHandle = UniqueAny<HANDLE, HandleTraits>;          // events, processes, threads, mutexes
 using UniqueFile = UniqueAny<HANDLE, FileHandleTraits>;        // CreateFile results, pipes
@@ -109,6 +113,7 @@ using UniqueRegion = UniqueAny<HRGN, GdiObjectTraits<HRGN>>;
 using UniqueMemoryDC = UniqueAny<HDC, MemoryDCTraits>;
 using UniqueFind = UniqueAny<HANDLE, FindHandleTraits>;
 using UniqueIcon = UniqueAny<HICON, IconTraits>;
+using UniqueLocalMemory = UniqueAny<HLOCAL, LocalMemoryTraits>; // LocalAlloc results (security descriptors)
 
 // A device context obtained with GetDC, released with ReleaseDC on the same window.
 class WindowDC {

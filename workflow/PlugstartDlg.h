@@ -5,6 +5,7 @@
 
 #include "ResDefineCommand.h"
 #include "framework/Dialog.h"
+#include "service/PipeProtocol.h"
 #include "framework/Thread.h"
 
 #include <string>
@@ -76,6 +77,17 @@ public:
     void SaveDriverTypeForITK();
     void SaveModemNamesForITK();
 
+    // --- Device access: service pipe (service/ServiceControl.cpp), mode change (workflow/ModeChange.cpp) ---
+    PhoneSetReply m_PhoneSetReply = {-1000, {0, 0, 0}, 0}; // last reply of the service's phone-setting query
+    int m_nResultGetPhoneSet = 0;                           // its result field
+    int m_nResultModeChange = 0;                            // the service's mode-change result
+    // Asks the command service (USER_SERVICE_CONTROL_*). FALSE on Vista and later, when the pipe
+    // does not open or the request cannot be written; TRUE once the request is written.
+    BOOL ServiceControl(DWORD dwControl);
+    // Switches the device, and every other CD-ROM drive with "Plugstart.exe" at its root, to modem
+    // mode. Returns the own drive's SCSI result code.
+    int SCSI_ModeChange();
+
 protected:
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* message) override;
@@ -107,4 +119,8 @@ protected:
     BOOL IsShippedNewerThanFile(const std::wstring& strFile, const std::wstring& strShippedVersion);
     BOOL IsNewVersionTraced(const wchar_t* strCheck, const wchar_t* strEndTrace,
                             const std::wstring& strInstalledVersion, const std::wstring& strShippedVersion);
+
+    // --- Device access (workflow/ModeChange.cpp) ---
+    // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
+    void ModeChangeOtherDevices(wchar_t ownLetter);
 };

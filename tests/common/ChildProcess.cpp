@@ -117,4 +117,20 @@ int RunAndCapture(const std::wstring& program, const std::wstring& arguments, st
     return static_cast<int>(code);
 }
 
+std::wstring CopyAsWindowsVersion(const std::wstring& program, const std::wstring& windowsVersion)
+{
+    size_t dot = program.rfind(L'.');
+    std::wstring copy = program.substr(0, dot) + L"_" + windowsVersion + L".exe";
+    ::CopyFileW(program.c_str(), copy.c_str(), FALSE);
+    std::wstring name = copy.substr(copy.rfind(L'\\') + 1);
+    HKEY appKey = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, (L"Software\\Wine\\AppDefaults\\" + name).c_str(), 0, nullptr, 0,
+                          KEY_SET_VALUE, nullptr, &appKey, nullptr) == ERROR_SUCCESS) {
+        plug::UniqueHKey key(appKey);
+        ::RegSetValueExW(key.Get(), L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(windowsVersion.c_str()),
+                         static_cast<DWORD>((windowsVersion.size() + 1) * sizeof(wchar_t)));
+    }
+    return copy;
+}
+
 } // namespace plugtest

@@ -56,4 +56,8 @@ int RunAndCapture(const std::wstring& program, const std::wstring& arguments, st
 // The path of the running test executable.
 std::wstring ThisExecutable();
 
+// Copies program into its own folder as "<name>_<windowsVersion>.exe" and sets Wine to report
+// windowsVersion ("winxp", "win7", ...) to that copy (AppDefaults). Returns the copy's path.
+std::wstring CopyAsWindowsVersion(const std::wstring& program, const std::wstring& windowsVersion);
+
 } // namespace plugtest

@@ -1,0 +1,47 @@
+// A stand-in for the command service on "\\.\pipe\MyAutoRunPipe", served by a thread of the test
+// process: it records each request and answers as told.
+#pragma once
+
+#include "framework/Handle.h"
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace plugtest {
+
+// text as UTF-16LE bytes, zero-filled (or cut) to size bytes: a pipe message.
+std::string Utf16Message(const std::u16string& text, size_t size);
+
+class FakePipeServer {
+public:
+    enum class Behaviour {
+        Reply,             // write the reply in one write, then wait for the client to close
+        CloseWithoutReply, // read the request and close the connection
+        Silent,            // read the request and keep the connection open without answering
+    };
+
+    explicit FakePipeServer(Behaviour behaviour, std::string reply = std::string());
+    ~FakePipeServer();
+    FakePipeServer(const FakePipeServer&) = delete;
+    FakePipeServer& operator=(const FakePipeServer&) = delete;
+
+    bool IsListening() const { return m_pipe.IsValid(); }
+    // The request bytes received, one entry per connection.
+    std::vector<std::string> Requests() const;
+
+private:
+    void Serve();
+    void ServeConnection();
+
+    Behaviour m_behaviour;
+    std::string m_reply;
+    plug::UniqueFile m_pipe;
+    plug::UniqueHandle m_stop;
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_requests;
+    std::thread m_thread;
+};
+
+} // namespace plugtest

@@ -1,0 +1,259 @@
+// NorvoAutorunService.exe installed as the service "Norvo SCSI Commander" through the service
+// control manager of the test prefix, with the simulated device behind it.
+#include "app/PlugstartApp.h"
+#include "common/ChildProcess.h"
+#include "common/FakePipeServer.h"
+#include "common/SimDevice.h"
+#include "config/ModulePath.h"
+#include "framework/Handle.h"
+#include "service/PipeProtocol.h"
+#include "workflow/PlugstartDlg.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+using namespace plugtest;
+
+namespace {
+
+const wchar_t kServiceName[] = L"Norvo SCSI Commander";
+
+DWORD ServiceState(SC_HANDLE service)
+{
+    SERVICE_STATUS status = {};
+    return ::QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
+}
+
+bool WaitForState(SC_HANDLE service, DWORD state, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        if (ServiceState(service) == state)
+            return true;
+        ::Sleep(100);
+    }
+    return ServiceState(service) == state;
+}
+
+// What a raw client gets for one message.
+struct Exchange {
+    bool connected = false;
+    bool closedWithoutReply = false;
+    std::string reply;
+    DWORD connectMs = 0;
+};
+
+plug::UniqueFile Connect(DWORD withinMs, DWORD* tookMs)
+{
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        plug::UniqueFile pipe(::CreateFileW(plug::kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        *tookMs = ::GetTickCount() - start;
+        if (pipe || *tookMs > withinMs)
+            return pipe;
+        ::Sleep(50);
+    }
+}
+
+// Connects (retrying like Plugstart does), writes message in one write and waits up to 10 s for
+// a reply or for the service to close the connection.
+Exchange Send(const std::string& message, DWORD connectWithinMs = 10000)
+{
+    Exchange exchange;
+    plug::UniqueFile pipe = Connect(connectWithinMs, &exchange.connectMs);
+    exchange.connected = pipe.IsValid();
+    if (!pipe)
+        return exchange;
+    DWORD written = 0;
+    ::WriteFile(pipe.Get(), message.data(), static_cast<DWORD>(message.size()), &written, nullptr);
+    for (int poll = 0; poll < 200; ++poll) {
+        DWORD available = 0;
+        if (!::PeekNamedPipe(pipe.Get(), nullptr, 0, nullptr, &available, nullptr)) {
+            exchange.closedWithoutReply = true;
+            return exchange;
+        }
+        if (available > 0) {
+            char buffer[512];
+            DWORD got = 0;
+            ::ReadFile(pipe.Get(), buffer, sizeof(buffer), &got, nullptr);
+            exchange.reply.assign(buffer, got);
+            return exchange;
+        }
+        ::Sleep(50);
+    }
+    return exchange; // neither: the service held the connection open
+}
+
+std::string Request(const std::u16string& text) { return Utf16Message(text, 260); }
+
+class AutorunServiceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_manager.Attach(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        ASSERT_TRUE(s_manager.IsValid());
+        RemoveService();
+        std::wstring executable = plug::GetModuleDirectory() + L"NorvoAutorunService.exe";
+        s_service.Attach(::CreateServiceW(s_manager.Get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
+                                          SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS,
+                                          SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, executable.c_str(), nullptr,
+                                          nullptr, nullptr, nullptr, nullptr));
+        ASSERT_TRUE(s_service.IsValid()) << ::GetLastError();
+        ASSERT_TRUE(::StartServiceW(s_service.Get(), 0, nullptr)) << ::GetLastError();
+        ASSERT_TRUE(WaitForState(s_service.Get(), SERVICE_RUNNING, 15000));
+    }
+
+    static void TearDownTestSuite()
+    {
+        RemoveService();
+        s_service.Reset();
+        s_manager.Reset();
+    }
+
+    static void RemoveService()
+    {
+        plug::UniqueSCHandle old(::OpenServiceW(s_manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
+        if (!old)
+            return;
+        SERVICE_STATUS status = {};
+        ::ControlService(old.Get(), SERVICE_CONTROL_STOP, &status);
+        WaitForState(old.Get(), SERVICE_STOPPED, 15000);
+        ::DeleteService(old.Get());
+    }
+
+    void SetUp() override
+    {
+        sim::DeviceState deniedToUsers; // only the service may open the device
+        deniedToUsers.denyDirect = true;
+        deniedToUsers.replyBytes[0] = 0x4C;
+        deniedToUsers.replyBytes[1] = 0x07;
+        deniedToUsers.replyBytes[2] = 0xD0;
+        m_sim.SetState(L'R', deniedToUsers);
+    }
+
+    static plug::UniqueSCHandle s_manager;
+    static plug::UniqueSCHandle s_service;
+    SimDevice m_sim;
+};
+
+plug::UniqueSCHandle AutorunServiceTest::s_manager;
+plug::UniqueSCHandle AutorunServiceTest::s_service;
+
+} // namespace
+
+// Run in a copy of this test program that Wine presents as Windows XP: Plugstart's own pipe
+// client asks both questions for drive R and prints what it learned.
+PLUGTEST_CHILD_MODE(ask_service)
+{
+    (void)arguments;
+    CPlugstartApp app;
+    app.m_bVistaOS = CPlugstartApp::IsVistaOS();
+    app.m_strArgument = L"-l R";
+    app.m_strDriveLetter = L"R";
+    CPlugstartDlg dialog;
+    BOOL phone = dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    BOOL mode = dialog.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
+    std::printf("vista=%d phone=%d result=%d data=%02X%02X%02X mode=%d result=%d", app.m_bVistaOS, phone,
+                dialog.m_nResultGetPhoneSet, dialog.m_PhoneSetReply.byData[0], dialog.m_PhoneSetReply.byData[1],
+                dialog.m_PhoneSetReply.byData[2], mode, dialog.m_nResultModeChange);
+    std::fflush(stdout);
+    return 0;
+}
+
+TEST_F(AutorunServiceTest, AnswersBothQuestionsForPlugstartOnWindowsXp)
+{
+    std::wstring xpCopy = CopyAsWindowsVersion(ThisExecutable(), L"winxp");
+    std::string output;
+    ASSERT_EQ(0, RunAndCapture(xpCopy, L"--child ask_service", &output, 60000));
+    EXPECT_EQ("vista=0 phone=1 result=3 data=4C07D0 mode=1 result=0", output);
+
+    std::vector<SimCommand> commands = m_sim.Commands();
+    ASSERT_EQ(2u, commands.size());
+    EXPECT_EQ(L"F1 02 20 00 00 00", commands[0].cdb);
+    EXPECT_EQ(3, commands[0].length);
+    EXPECT_EQ(L"F1 01 01 00 00 00", commands[1].cdb);
+    EXPECT_EQ(0, commands[1].length);
+    for (const SimCommand& command : commands) {
+        EXPECT_EQ(L'R', command.drive);
+        EXPECT_EQ(L"NorvoAutorunService.exe", command.process);
+    }
+    EXPECT_TRUE(m_sim.State(L'R').modemMode);
+}
+
+TEST_F(AutorunServiceTest, DeviceFailuresComeBackInTheReplies)
+{
+    sim::DeviceState broken;
+    broken.fail = -3;
+    m_sim.SetState(L'R', broken);
+    Exchange phone = Send(Request(u"AUTORUNSERVICE_GETPHONESET\\R"));
+    EXPECT_EQ(std::string("\xFD\xFF\xFF\xFF\0\0\0\0", 8), phone.reply);
+
+    Exchange mode = Send(Request(u"AUTORUNSERVICE_MODECHANGE\\r"));
+    EXPECT_EQ(Utf16Message(u"-3", 6), mode.reply);
+    ASSERT_EQ(3u, m_sim.Commands().size()); // query, first and second form of the switch
+    EXPECT_EQ(1, m_sim.Commands()[2].length);
+}
+
+TEST_F(AutorunServiceTest, MalformedRequestsAreClosedWithoutReplyAndServingGoesOn)
+{
+    const std::string good = Request(u"AUTORUNSERVICE_GETPHONESET\\R");
+    const std::string hostile[] = {
+        good.substr(0, 100),                         // short
+        good + std::string(40, '\0'),                // oversized
+        Request(u"AUTORUNSERVICE_GETPHONESET/R"),    // no backslash
+        Request(u"AUTORUNSERVICE_FORMAT\\R"),        // unknown keyword
+        Request(u"AUTORUNSERVICE_MODECHANGE\\1"),    // not a drive letter
+    };
+    for (size_t i = 0; i < sizeof(hostile) / sizeof(hostile[0]); ++i) {
+        Exchange exchange = Send(hostile[i]);
+        EXPECT_TRUE(exchange.connected) << "message " << i;
+        EXPECT_TRUE(exchange.closedWithoutReply) << "message " << i;
+        EXPECT_TRUE(exchange.reply.empty()) << "message " << i;
+    }
+    EXPECT_TRUE(m_sim.Commands().empty());
+
+    Exchange answered = Send(good);
+    EXPECT_EQ(8u, answered.reply.size());
+    EXPECT_EQ(1u, m_sim.Commands().size());
+}
+
+TEST_F(AutorunServiceTest, SilentClientHoldsUpTheNextOneForAFewSecondsAtMost)
+{
+    DWORD tookMs = 0;
+    plug::UniqueFile silent = Connect(10000, &tookMs);
+    ASSERT_TRUE(silent.IsValid());
+    Exchange next = Send(Request(u"AUTORUNSERVICE_GETPHONESET\\R"), 10000);
+    EXPECT_TRUE(next.connected);
+    EXPECT_LT(next.connectMs, 6000u);
+    EXPECT_EQ(8u, next.reply.size());
+}
+
+TEST_F(AutorunServiceTest, CarriesAVersionBlock)
+{
+    std::wstring executable = plug::GetModuleDirectory() + L"NorvoAutorunService.exe";
+    DWORD handle = 0;
+    DWORD size = ::GetFileVersionInfoSizeW(executable.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(::GetFileVersionInfoW(executable.c_str(), 0, size, block.data()));
+    wchar_t* version = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\FileVersion",
+                                 reinterpret_cast<void**>(&version), &length));
+    EXPECT_EQ(std::wstring(PLUGSTART_SERVICE_VERSION), std::wstring(version));
+}
+
+// Last: the stop control ends the service and takes the pipe away.
+TEST_F(AutorunServiceTest, StopsOnTheStopControl)
+{
+    SERVICE_STATUS status = {};
+    ASSERT_TRUE(::ControlService(s_service.Get(), SERVICE_CONTROL_STOP, &status));
+    EXPECT_TRUE(WaitForState(s_service.Get(), SERVICE_STOPPED, 15000));
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), status.dwWin32ExitCode);
+    DWORD tookMs = 0;
+    EXPECT_FALSE(Connect(500, &tookMs).IsValid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+}

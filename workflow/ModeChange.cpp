@@ -1,0 +1,53 @@
+// CPlugstartDlg::SCSI_ModeChange: the vendor command that switches the device from CD-ROM mode
+// to modem mode, sent to the own drive and to every other drive that carries this program.
+#include "PlugstartDlg.h"
+
+#include "DeviceSeam.h"
+#include "app/PlugstartApp.h"
+#include "config/Messages.h"
+#include "config/ModulePath.h"
+#include "devpoke/VendorCommands.h"
+#include "framework/StringFormat.h"
+
+int CPlugstartDlg::SCSI_ModeChange()
+{
+    CPlugstartApp* app = PlugstartApp();
+    std::wstring drive = plug::GetModuleDirectory();
+    if (app->m_strArgument.empty() && !plug::IsExistFile(drive + L"Devpoke.dll")) {
+        plug::ShowLanguageMessage(m_hWnd, L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL", MB_ICONEXCLAMATION | MB_OK);
+        return FAIL_TO_OPEN_DRIVE;
+    }
+    if (!app->m_strDriveLetter.empty())
+        drive = app->m_strDriveLetter;
+    wchar_t ownLetter = drive.empty() ? L'\0' : drive[0];
+
+    m_bModeChanged = TRUE;
+    int result = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter, 1).Last();
+    ModeChangeOtherDevices(ownLetter);
+    return result;
+}
+
+void CPlugstartDlg::ModeChangeOtherDevices(wchar_t ownLetter)
+{
+    CPlugstartApp* app = PlugstartApp();
+    const std::wstring own(1, ownLetter);
+    DWORD drives = ::GetLogicalDrives();
+    for (wchar_t letter = L'A'; drives != 0; ++letter, drives >>= 1) {
+        if (!(drives & 1))
+            continue;
+        std::wstring root = plug::FormatString(L"%lc:\\", letter);
+        if (::GetDriveTypeW(root.c_str()) != DRIVE_CDROM)
+            continue;
+        if (plug::EqualsNoCase(std::wstring(1, letter), own))
+            continue;
+        if (!plug::IsExistFile(root + L"Plugstart.exe"))
+            continue;
+        // The second form's result is not kept: the first one decides on the service route.
+        int result = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0).first;
+        if (result == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED && m_ResDefineCommand.nITKType == ITKTYPE_VTP &&
+            !app->m_bVistaOS) {
+            if (!ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE))
+                Trace(L"ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE) => return FALSE\r\n");
+        }
+    }
+}
