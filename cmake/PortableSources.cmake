@@ -12,4 +12,5 @@ set(PLUGSTART_PORTABLE_SOURCES
   registry/ValuePath.cpp
   devpoke/DevpokeRequest.cpp
   service/PipeProtocol.cpp
+  service/ServiceVersionText.cpp
 )

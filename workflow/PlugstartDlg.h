@@ -5,8 +5,9 @@
 
 #include "ResDefineCommand.h"
 #include "framework/Dialog.h"
-#include "service/PipeProtocol.h"
 #include "framework/Thread.h"
+#include "service/PipeProtocol.h"
+#include "service/ServiceInstall.h"
 
 #include <string>
 #include <vector>
@@ -87,6 +88,14 @@ public:
     // Switches the device, and every other CD-ROM drive with "Plugstart.exe" at its root, to modem
     // mode. Returns the own drive's SCSI result code.
     int SCSI_ModeChange();
+
+    // --- Command service deployment (service/ServiceDeploy.cpp), before Vista only ---
+    CServiceInstall m_SVC; // installer and probe of the command service
+    // TRUE when the system folder's service executable is missing or older than the one in "tools".
+    BOOL IsRequireUpdateSVC();
+    // Removes the previous service, copies the configured service files into the system folder
+    // and installs the service. FALSE when a listed file is not in the system folder afterwards.
+    BOOL InitService();
 
 protected:
     BOOL OnInitDialog() override;

@@ -1,0 +1,91 @@
+// Deployment of the command service: whether the system folder holds an older service than the
+// one shipped in "tools\", and the copy and installation of its files. Used before Vista only.
+#include "ServiceVersionText.h"
+#include "app/PlugstartApp.h"
+#include "config/ConfigFile.h"
+#include "config/ConfigText.h"
+#include "config/ModulePath.h"
+#include "framework/StringFormat.h"
+#include "workflow/PlugstartDlg.h"
+
+#include <shlobj.h>
+
+using namespace plug;
+
+namespace {
+
+// The Windows system folder (not created when missing), or false.
+bool GetSystemFolder(std::wstring* folder)
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, path, CSIDL_SYSTEM, FALSE))
+        return false;
+    *folder = path;
+    return true;
+}
+
+// Drops a read-only attribute so that the file can be overwritten: archive alone remains.
+void ClearReadOnly(const std::wstring& path)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+}
+
+} // namespace
+
+BOOL CPlugstartDlg::IsRequireUpdateSVC()
+{
+    if (PlugstartApp()->m_bVistaOS)
+        return FALSE;
+    std::wstring systemFolder;
+    if (!GetSystemFolder(&systemFolder))
+        return TRUE;
+    std::wstring installed = FormatString(L"%ls\\%ls", systemFolder.c_str(), kServiceExecutableName);
+    if (!IsExistFile(installed)) {
+        Trace(FormatString(L"Old Service file not found : %ls", installed.c_str()));
+        return TRUE;
+    }
+    std::wstring shipped = GetModuleDirectory() + L"tools\\" + kServiceExecutableName;
+    return IsNewVersion(NormalizeServiceVersionText(GetFileVersion(installed)),
+                        NormalizeServiceVersionText(GetFileVersion(shipped)));
+}
+
+BOOL CPlugstartDlg::InitService()
+{
+    Trace(L"Start : [CPlugstartDlg::InitService()]");
+    m_SVC.UnInstallService(); // also on Vista and later, where nothing else is done
+    if (PlugstartApp()->m_bVistaOS) {
+        Trace(L"[if(pApp->m_bVistaOS == TRUE)] return code : TRUE");
+        return TRUE;
+    }
+    int fileCount = LeadingDigitsToInt(GetConfigValue(nullptr, L"SERVICE", L"filecount"));
+    std::wstring systemFolder;
+    if (!GetSystemFolder(&systemFolder))
+        return FALSE;
+
+    std::wstring servicePath;
+    for (int index = 0; index < fileCount; ++index) {
+        std::wstring source = GetModuleDirectory() + GetConfigValue(nullptr, L"SERVICE", FormatString(L"file%02d", index));
+        std::wstring target = systemFolder + L"\\" + source.substr(source.rfind(L'\\') + 1);
+        ClearReadOnly(target);
+        if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+            Trace(FormatString(L"[CPlugstartDlg::InitService()] CopyFile Result Failed...\n===>(Source : %ls), "
+                               L"(Target : %ls)",
+                               source.c_str(), target.c_str()));
+        }
+        if (!IsExistFile(target)) {
+            Trace(FormatString(L"[CPlugstartDlg::InitService()] CopyFile Result : No Exist File : %ls", target.c_str()));
+            return FALSE; // files already copied stay
+        }
+        ClearReadOnly(target);
+        if (NamesServiceExecutable(target))
+            servicePath = target;
+    }
+
+    Trace(L"Start : [CPlugstartDlg::InitService() : m_SVC.InstallService]");
+    m_SVC.InstallService(servicePath.c_str()); // it tells the user itself when it fails
+    Trace(L"End : [CPlugstartDlg::InitService() : m_SVC.InstallService]");
+    Trace(L"End : [CPlugstartDlg::InitService()]");
+    return TRUE;
+}
