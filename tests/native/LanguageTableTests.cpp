@@ -55,29 +55,29 @@ TEST(LanguageTable, SpanishBySublanguage)
 
 TEST(LanguageTable, PortugueseBrazilAndPortugal)
 {
-    EXPECT_EQ(L"tools\\lang_AutoRun_portuguese_br.opt", plug::LanguageFileForLangId(0x0416));
-    EXPECT_EQ(L"tools\\lang_AutoRun_portuguese.opt", plug::LanguageFileForLangId(0x0816));
+    EXPECT_EQ(L"tools\\lang_AutoRun_portuguese_br.opt", std::wstring(plug::LanguageFileForLangId(0x0416)));
+    EXPECT_EQ(L"tools\\lang_AutoRun_portuguese.opt", std::wstring(plug::LanguageFileForLangId(0x0816)));
 }
 
 TEST(LanguageTable, CroatianOnlyByItsFullIdentifier)
 {
-    EXPECT_EQ(L"tools\\lang_AutoRun_croatian.opt", plug::LanguageFileForLangId(0x041A));
-    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", plug::LanguageFileForLangId(0x081A)); // Serbian (Latin)
-    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", plug::LanguageFileForLangId(0x0C1A)); // Serbian (Cyrillic)
-    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", plug::LanguageFileForLangId(0x141A)); // Bosnian
-    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", plug::LanguageFileForLangId(0x101A)); // Croatian (Bosnia)
+    EXPECT_EQ(L"tools\\lang_AutoRun_croatian.opt", std::wstring(plug::LanguageFileForLangId(0x041A)));
+    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x081A))); // Serbian (Latin)
+    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x0C1A))); // Serbian (Cyrillic)
+    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x141A))); // Bosnian
+    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x101A))); // Croatian (Bosnia)
 }
 
 TEST(LanguageTable, EverythingElseIsEnglish)
 {
     const std::wstring english = L"tools\\lang_AutoRun_eng.opt";
-    EXPECT_EQ(english, plug::LanguageFileForLangId(0x0409)); // English (United States)
-    EXPECT_EQ(english, plug::LanguageFileForLangId(0x0809)); // English (United Kingdom)
-    EXPECT_EQ(english, plug::LanguageFileForLangId(0x0401)); // Arabic
-    EXPECT_EQ(english, plug::LanguageFileForLangId(0x040D)); // Hebrew
-    EXPECT_EQ(english, plug::LanguageFileForLangId(0x041E)); // Thai
-    EXPECT_EQ(english, plug::LanguageFileForLangId(0x0000));
-    EXPECT_EQ(english, plug::LanguageFileForLangId(0xFFFF));
+    EXPECT_EQ(english, std::wstring(plug::LanguageFileForLangId(0x0409))); // English (United States)
+    EXPECT_EQ(english, std::wstring(plug::LanguageFileForLangId(0x0809))); // English (United Kingdom)
+    EXPECT_EQ(english, std::wstring(plug::LanguageFileForLangId(0x0401))); // Arabic
+    EXPECT_EQ(english, std::wstring(plug::LanguageFileForLangId(0x040D))); // Hebrew
+    EXPECT_EQ(english, std::wstring(plug::LanguageFileForLangId(0x041E))); // Thai
+    EXPECT_EQ(english, std::wstring(plug::LanguageFileForLangId(0x0000)));
+    EXPECT_EQ(english, std::wstring(plug::LanguageFileForLangId(0xFFFF)));
     for (unsigned primary : {1u, 3u, 9u, 13u, 15u, 23u, 24u, 28u, 30u, 32u, 33u, 34u, 35u, 37u, 0x3FFu})
         EXPECT_EQ(english, FileFor(primary, 1)) << primary;
 }
