@@ -198,7 +198,7 @@ BOOL CPlugstartDlg::IsEmpPackageInstalled()
     if (EveryFilePresent(folder + L"\\", {L"norvomdbus.sys", L"norvomdcmnt.sys", L"norvomdmdfl.sys", L"norvomdmdm.sys",
                                           L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"}))
         return TRUE;
-    return InstalledDriverFallback(DRIVERTYPE_EMP);
+    return IsInstalledDriver(DRIVERTYPE_EMP); // a missing package file: no fallback traces here
 }
 
 BOOL CPlugstartDlg::IsK21cPackageInstalled()

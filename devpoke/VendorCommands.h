@@ -26,6 +26,8 @@ template <typename Send>
 ModeChangeResults SendModeChange(Send send, int letter, int secondFormLength)
 {
     unsigned char answer[1] = {0};
+    if (secondFormLength > static_cast<int>(sizeof(answer)))
+        secondFormLength = static_cast<int>(sizeof(answer)); // never more than the buffer holds
     ModeChangeResults results;
     results.first = send(letter, kModeCommand, kModeFirstForm, answer, 0);
     if (results.first < 0) {

@@ -86,9 +86,12 @@ std::wstring ExecutablePath(const ProcessStatusApi& api, DWORD processId)
     DWORD needed = 0;
     api.enumProcessModules(process.Get(), modules, kModuleBytes, &needed);
     char ansiPath[kAnsiPathBytes] = {};
-    if (api.getModuleFileNameExA(process.Get(), modules[0], ansiPath, kAnsiPathBytes) == 0)
+    DWORD length = api.getModuleFileNameExA(process.Get(), modules[0], ansiPath, kAnsiPathBytes);
+    if (length == 0)
         return std::wstring();
-    std::wstring path = AnsiToWide(ansiPath);
+    if (length >= kAnsiPathBytes)
+        length = kAnsiPathBytes - 1;
+    std::wstring path = AnsiToWide(std::string(ansiPath, length));
     if (path.size() > kWidePathChars)
         path.resize(kWidePathChars);
     return path;

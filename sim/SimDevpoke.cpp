@@ -37,7 +37,8 @@ int Execute(wchar_t letter, sim::DeviceState* state, const devpoke::Cdb& cdb, un
         std::copy(state->replyBytes, state->replyBytes + copied, answer);
         return state->replyResult;
     }
-    if (cdb.bytes[1] == devpoke::kModeCommand) {
+    if (cdb.bytes[1] == devpoke::kModeCommand &&
+        (cdb.bytes[2] == devpoke::kModeFirstForm || cdb.bytes[2] == devpoke::kModeSecondForm)) {
         state->modemMode = true; // the CD-ROM drive goes away, the modem appears
         sim::SaveDeviceState(letter, *state);
         return 0;

@@ -44,6 +44,8 @@ void CPlugstartDlg::ModeChangeOtherDevices(wchar_t ownLetter)
             continue;
         // The second form's result is not kept: the first one decides on the service route.
         int result = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0).first;
+        // The service request names the own drive (the request carries m_strDriveLetter), so a
+        // refused other device is not switched by it: the program knows no other letter to send.
         if (result == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED && m_ResDefineCommand.nITKType == ITKTYPE_VTP &&
             !app->m_bVistaOS) {
             if (!ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE))

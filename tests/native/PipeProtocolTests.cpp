@@ -142,10 +142,12 @@ TEST(ModeChangeReply, NumberAfterWhiteSpaceUpToTheFirstOtherCharacter)
 
 TEST(ModeChangeReply, ReadOnlyWithinTheBytesReceived)
 {
-    // 130 digits, no terminating zero, then bytes that must never be read.
-    std::vector<uint8_t> bytes = Utf16(std::u16string(130, u'1'), kServiceMessageBytes + 4);
-    bytes[260] = '5';
-    EXPECT_EQ(INT32_MAX, ParseModeChangeReply(bytes.data(), kServiceMessageBytes));
+    // A full reply of blanks and a digit, no terminating zero, then a digit that must never be read.
+    std::vector<uint8_t> bytes = Utf16(std::u16string(129, u' ') + u"4" + u"5", kServiceMessageBytes + 2);
+    EXPECT_EQ(4, ParseModeChangeReply(bytes.data(), kServiceMessageBytes));
+    EXPECT_EQ(45, ParseModeChangeReply(bytes.data(), kServiceMessageBytes + 2));
+    std::vector<uint8_t> twelve = Utf16(u"123", 6);
+    EXPECT_EQ(12, ParseModeChangeReply(twelve.data(), 4));
 
     std::vector<uint8_t> minusFive = Utf16(u"-5", 4);
     EXPECT_EQ(-5, ParseModeChangeReply(minusFive.data(), 4));

@@ -252,7 +252,8 @@ TEST_F(AutorunServiceTest, StopsOnTheStopControl)
     SERVICE_STATUS status = {};
     ASSERT_TRUE(::ControlService(s_service.Get(), SERVICE_CONTROL_STOP, &status));
     EXPECT_TRUE(WaitForState(s_service.Get(), SERVICE_STOPPED, 15000));
-    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), status.dwWin32ExitCode);
+    ASSERT_TRUE(::QueryServiceStatus(s_service.Get(), &status));
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), status.dwWin32ExitCode); // stopped cleanly, not with an error
     DWORD tookMs = 0;
     EXPECT_FALSE(Connect(500, &tookMs).IsValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());

@@ -130,6 +130,24 @@ TEST_F(ModeChangeTest, AccessDeniedOnAnotherDriveAsksTheServiceForTheOwnDrive)
     EXPECT_EQ(Utf16Message(u"AUTORUNSERVICE_MODECHANGE\\R", 260), service.Requests()[0]);
 }
 
+TEST_F(ModeChangeTest, OnlyAccessDeniedOnTheFirstFormGoesToTheService)
+{
+    PutProgramOn(L'S');
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"0", 4));
+    sim::DeviceState failing; // a device that fails otherwise is not the service's business
+    failing.fail = -3;
+    m_sim.SetState(L'S', failing);
+    m_dialog.SCSI_ModeChange();
+    EXPECT_TRUE(service.Requests().empty());
+
+    sim::DeviceState deniedFirstForm; // the second form's success does not change the decision
+    deniedFirstForm.fail = -20;
+    deniedFirstForm.failOn = L"0101";
+    m_sim.SetState(L'S', deniedFirstForm);
+    m_dialog.SCSI_ModeChange();
+    EXPECT_EQ(1u, service.Requests().size());
+}
+
 TEST_F(ModeChangeTest, AccessDeniedGoesToTheServiceOnlyForKitTypeZeroBeforeVista)
 {
     DenyUsersOn(L'S');

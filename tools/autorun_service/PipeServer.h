@@ -17,7 +17,7 @@ class CPipeServer {
 public:
     // Creates the pipe (refusing remote clients). Returns 0 or the Win32 error.
     DWORD Create();
-    // Serves connections until stop is set. Returns 0, or the Win32 error that ended serving.
+    // Serves connections, one at a time, until stop is set; then returns 0.
     DWORD Serve(HANDLE stop);
 
 private:
