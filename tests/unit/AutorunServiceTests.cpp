@@ -3,6 +3,7 @@
 #include "app/PlugstartApp.h"
 #include "common/ChildProcess.h"
 #include "common/FakePipeServer.h"
+#include "common/ServiceStates.h"
 #include "common/SimDevice.h"
 #include "config/ModulePath.h"
 #include "framework/Handle.h"
@@ -20,22 +21,6 @@ using namespace plugtest;
 namespace {
 
 const wchar_t kServiceName[] = L"Norvo SCSI Commander";
-
-DWORD ServiceState(SC_HANDLE service)
-{
-    SERVICE_STATUS status = {};
-    return ::QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
-}
-
-bool WaitForState(SC_HANDLE service, DWORD state, DWORD timeoutMs)
-{
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        if (ServiceState(service) == state)
-            return true;
-        ::Sleep(100);
-    }
-    return ServiceState(service) == state;
-}
 
 // What a raw client gets for one message.
 struct Exchange {

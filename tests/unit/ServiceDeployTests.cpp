@@ -7,6 +7,7 @@
 #include "common/ChildProcess.h"
 #include "common/InstantSleep.h"
 #include "common/MessageBoxRecorder.h"
+#include "common/ServiceStates.h"
 #include "common/SimDevice.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
@@ -184,11 +185,7 @@ TEST_F(DeployOnWindowsXp, RunningOrStoppedRegisteredServiceIsNotInstalledAgain)
         ::OpenServiceW(manager.Get(), kCommandServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
     SERVICE_STATUS status = {};
     ASSERT_TRUE(::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status));
-    for (int poll = 0; poll < 100 && status.dwCurrentState != SERVICE_STOPPED; ++poll) {
-        ::Sleep(100);
-        ::QueryServiceStatus(service.Get(), &status);
-    }
-    ASSERT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
+    ASSERT_TRUE(WaitForState(service.Get(), SERVICE_STOPPED, 10000));
     EXPECT_FALSE(m_dialog.m_SVC.InstallService(InstalledService().c_str()));
     EXPECT_FALSE(m_dialog.m_SVC.IsRunService());
     EXPECT_EQ(0u, m_boxes.Count());

@@ -3,6 +3,7 @@
 #include "common/ChildProcess.h"
 #include "common/InstantSleep.h"
 #include "common/MessageBoxRecorder.h"
+#include "common/ServiceStates.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
 #include "service/ServiceInstall.h"
@@ -54,17 +55,6 @@ bool QueryRegisteredService(RegisteredService* out)
         description->lpDescription)
         out->description = description->lpDescription;
     return true;
-}
-
-DWORD ServiceState()
-{
-    plug::UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    plug::UniqueSCHandle service(manager ? ::OpenServiceW(manager.Get(), kCommandServiceName, SERVICE_QUERY_STATUS)
-                                         : nullptr);
-    SERVICE_STATUS status = {};
-    if (!service || !::QueryServiceStatus(service.Get(), &status))
-        return 0;
-    return status.dwCurrentState;
 }
 
 class ServiceInstallTest : public ::testing::Test {
@@ -135,7 +125,7 @@ TEST_F(ServiceInstallTest, RunningServiceIsLeftAloneWithoutMessage)
     RegisteredService registered;
     ASSERT_TRUE(QueryRegisteredService(&registered));
     EXPECT_EQ(FakeService(), registered.binaryPath);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState());
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceStateByName(kCommandServiceName));
 }
 
 TEST_F(ServiceInstallTest, StoppedButRegisteredServiceGivesFalseWithoutMessage)
@@ -145,7 +135,7 @@ TEST_F(ServiceInstallTest, StoppedButRegisteredServiceGivesFalseWithoutMessage)
     EXPECT_FALSE(m_svc.IsRunService());
     EXPECT_FALSE(m_svc.InstallService(FakeService().c_str()));
     EXPECT_EQ(0u, m_boxes.Count());
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ServiceState());
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ServiceStateByName(kCommandServiceName));
 }
 
 TEST_F(ServiceInstallTest, MissingServiceFileIsReportedAndNothingIsCreated)

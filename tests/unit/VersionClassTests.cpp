@@ -21,22 +21,12 @@ struct ProbeResult {
 // Runs a copy of probe named so that the prefix reports windowsVersion to it.
 ProbeResult RunProbeAs(const std::wstring& probe, const std::wstring& windowsVersion)
 {
-    static TempDir folder;
-    std::wstring name = probe + L"_" + windowsVersion + L".exe";
-    std::wstring copy = folder.File(name);
-    ::CopyFileW((plug::GetModuleDirectory() + probe + L".exe").c_str(), copy.c_str(), FALSE);
-    std::wstring key = L"Software\\Wine\\AppDefaults\\" + name;
-    HKEY appKey = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &appKey, nullptr) ==
-        ERROR_SUCCESS) {
-        ::RegSetValueExW(appKey, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(windowsVersion.c_str()),
-                         static_cast<DWORD>((windowsVersion.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(appKey);
-    }
+    std::wstring copy = CopyAsWindowsVersion(plug::GetModuleDirectory() + probe + L".exe", windowsVersion);
     std::string output;
     ProbeResult result;
     if (RunAndCapture(copy, L"", &output) == 0)
         std::sscanf(output.c_str(), "%d %d %d", &result.versionClass, &result.vista, &result.wow64);
+    RemoveFileForced(copy);
     return result;
 }
 
