@@ -24,6 +24,21 @@ void StopService(SC_HANDLE service, DWORD budgetMs)
     }
 }
 
+// Waits until the service control manager has let go of a deleted service, so that a new one of
+// the same name can be created at once. A deleted service stays "marked for delete" while its
+// process ends and handles to it remain.
+void WaitUntilGone(SC_HANDLE manager, DWORD budgetMs)
+{
+    const DWORD started = ::GetTickCount();
+    for (;;) {
+        UniqueSCHandle service(::OpenServiceW(manager, kServiceName, SERVICE_QUERY_STATUS));
+        if (!service || ::GetTickCount() - started >= budgetMs)
+            return;
+        service.Reset();
+        ::Sleep(100);
+    }
+}
+
 } // namespace
 
 ServiceRemovalResult RemoveCommandService(DWORD stopBudgetMs)
@@ -37,6 +52,8 @@ ServiceRemovalResult RemoveCommandService(DWORD stopBudgetMs)
     StopService(service.Get(), stopBudgetMs);
     if (!::DeleteService(service.Get()) && ::GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
         return SERVICE_REMOVAL_FAILED;
+    service.Reset();
+    WaitUntilGone(manager.Get(), stopBudgetMs);
     return SERVICE_REMOVED;
 }
 

@@ -11,7 +11,8 @@ enum ServiceRemovalResult {
     SERVICE_REMOVAL_FAILED = 2,     // the service exists but could not be deleted
 };
 
-// Stops "Norvo SCSI Commander" (waiting at most stopBudgetMs for it to stop) and deletes it.
+// Stops "Norvo SCSI Commander" (waiting at most stopBudgetMs for it to stop), deletes it and
+// waits (as long again at most) until the service control manager has removed it.
 ServiceRemovalResult RemoveCommandService(DWORD stopBudgetMs = 30000);
 
 } // namespace plug
