@@ -6,6 +6,7 @@ set(PLUGSTART_PORTABLE_SOURCES
   config/ConfigText.cpp
   config/LanguageEscapes.cpp
   config/LanguageTable.cpp
+  config/RelativeName.cpp
   detect/ModemNames.cpp
   detect/TranslationChoice.cpp
   detect/VersionText.cpp

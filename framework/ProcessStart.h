@@ -1,5 +1,5 @@
 // How the program starts other programs: through the shell, verb "open", with the program's own
-// folder as working directory, the current directory kept as it was.
+// folder as working directory, the current directory kept as it was; and how it waits for them.
 #pragma once
 
 #include "Handle.h"
@@ -11,5 +11,10 @@ namespace plug {
 // Starts program with parameters and the given show command. Returns the process handle for the
 // caller to wait on (empty when the program did not start or the shell gave no process).
 UniqueHandle StartProgram(const std::wstring& program, const std::wstring& parameters, int showCommand);
+
+// Waits until process has ended, at most timeoutMs, dispatching the calling thread's messages
+// meanwhile so that its windows stay responsive; input arriving on the thread does not end the
+// wait. TRUE when the process has ended.
+BOOL WaitForProcessEnd(HANDLE process, DWORD timeoutMs = INFINITE);
 
 } // namespace plug

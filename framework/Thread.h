@@ -1,29 +1,52 @@
-// Worker threads: AfxBeginThread starts a function on a new thread and returns its CWinThread,
-// which deletes itself (closing the thread handle) when the function returns.
+// Worker threads: AfxBeginThread starts a function on a new thread and hands its CWinThread to
+// the caller, who owns it. The object never deletes itself; its handle stays valid until the
+// owner lets the object go, so the owner can always ask or wait for the thread.
 #pragma once
 
 #include "Handle.h"
+
+#include <functional>
+#include <memory>
 
 using AFX_THREADPROC = UINT (*)(LPVOID parameter);
 
 class CWinThread {
 public:
+    CWinThread() = default;
+    CWinThread(const CWinThread&) = delete;
+    CWinThread& operator=(const CWinThread&) = delete;
+    // Closes the handle. A thread that still runs goes on running; the owner decides whether to
+    // wait for it first (Join) or to end it (TerminateWithExitCode).
+    ~CWinThread() = default;
+
     HANDLE Handle() const { return m_thread.Get(); }
     DWORD m_nThreadID = 0;
 
-    // Ends a thread that did not stop by itself, and frees this object (the thread can no
-    // longer do so). The pointer is invalid afterwards.
-    void TerminateAndDelete(DWORD exitCode);
     BOOL GetExitCode(DWORD* exitCode) const { return ::GetExitCodeThread(m_thread.Get(), exitCode); }
+    // Waits up to timeoutMs for the thread to end; TRUE when it has ended.
+    BOOL Join(DWORD timeoutMs = INFINITE) const;
+    // Ends a thread that did not stop by itself, with the exit code it reports now, and waits
+    // until it is gone.
+    void TerminateWithExitCode();
 
 private:
-    friend CWinThread* AfxBeginThread(AFX_THREADPROC, LPVOID, int, UINT, DWORD);
-    static unsigned __stdcall Start(void* self);
+    friend std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC, LPVOID, int, UINT, DWORD);
+    static unsigned __stdcall Start(void* start);
 
     plug::UniqueHandle m_thread;
-    AFX_THREADPROC m_proc = nullptr;
-    LPVOID m_parameter = nullptr;
 };
 
-CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID parameter, int priority = THREAD_PRIORITY_NORMAL,
-                           UINT stackSize = 0, DWORD createFlags = 0);
+// Starts proc(parameter) on a new thread; nullptr when the thread cannot be created.
+std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID parameter,
+                                           int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
+                                           DWORD createFlags = 0);
+
+namespace plug {
+
+// The cancel wait for a worker: while stillRunning() holds, sleeps sleepMs (through PlugSleep);
+// once maxSleeps sleeps have passed and it still runs, terminates the thread with its exit code.
+// TRUE when the worker ended by itself, FALSE when it was terminated.
+BOOL WaitForWorkerOrTerminate(CWinThread& thread, const std::function<bool()>& stillRunning, int maxSleeps,
+                              DWORD sleepMs);
+
+} // namespace plug

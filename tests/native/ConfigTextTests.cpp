@@ -1,5 +1,6 @@
 #include "config/ConfigText.h"
 #include "config/LanguageEscapes.h"
+#include "config/RelativeName.h"
 
 #include <gtest/gtest.h>
 
@@ -52,4 +53,25 @@ TEST(LanguageEscapes, ExpandedInOrderSoEarlierResultsFeedLaterPasses)
     EXPECT_EQ(L"\\\n", ExpandLanguageEscapes(L"\\\\n"));
     // "[_[_sp]sp]": one pass, not repeated until nothing changes.
     EXPECT_EQ(L"[_ sp]", ExpandLanguageEscapes(L"[_[_sp]sp]"));
+}
+
+TEST(RelativeName, NamesInsideTheFolderPass)
+{
+    using plug::IsContainedRelativeName;
+    EXPECT_TRUE(IsContainedRelativeName(L"DriverSetup.exe"));
+    EXPECT_TRUE(IsContainedRelativeName(L"tools\\NorvoServiceRemover.exe"));
+    EXPECT_TRUE(IsContainedRelativeName(L"tools/remover.exe"));
+    EXPECT_TRUE(IsContainedRelativeName(L"a..b.exe")); // dots inside a name climb nowhere
+    EXPECT_TRUE(IsContainedRelativeName(L".hidden"));
+    EXPECT_TRUE(IsContainedRelativeName(L"sub\\.\\file"));
+}
+
+TEST(RelativeName, AbsoluteDriveAndClimbingNamesFail)
+{
+    using plug::IsContainedRelativeName;
+    for (const wchar_t* name : {L"", L"\\Windows\\system32\\cmd.exe", L"/etc", L"\\\\server\\share\\x.exe",
+                                L"C:\\evil.exe", L"C:evil.exe", L"file.exe:stream", L"..\\evil.exe",
+                                L"tools\\..\\..\\evil.exe", L"tools/../../evil.exe", L"..", L"tools\\..",
+                                L"...\\evil.exe", L".. \\evil.exe", L". .\\evil.exe", L"tools\\.. .\\x"})
+        EXPECT_FALSE(IsContainedRelativeName(name)) << std::wstring(name).size();
 }

@@ -1,7 +1,10 @@
 // The framework layer: modal dialogs and their loop, worker threads, handle owners, the trace.
+#include "common/ChildProcess.h"
+#include "common/InstantSleep.h"
 #include "common/TestFiles.h"
 #include "framework/Dialog.h"
 #include "framework/Handle.h"
+#include "framework/ProcessStart.h"
 #include "framework/StringFormat.h"
 #include "framework/Thread.h"
 #include "framework/Trace.h"
@@ -167,36 +170,81 @@ TEST(MainDialogKeys, EnterEscapeAndSpaceNeverCloseTheMainDialog)
     EXPECT_EQ(99, dialog.DoModal());
 }
 
-TEST(WorkerThread, RunsItsFunctionAndFreesItself)
+TEST(WorkerThread, OwnerKeepsAValidHandleAfterTheThreadEnded)
 {
-    static volatile LONG ran = 0;
-    plug::UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    CWinThread* thread = AfxBeginThread(
-        [](LPVOID event) -> UINT {
-            ::InterlockedIncrement(&ran);
-            ::SetEvent(static_cast<HANDLE>(event));
-            return 7;
-        },
-        done.Get());
+    std::unique_ptr<CWinThread> thread = AfxBeginThread([](LPVOID) -> UINT { return 7; }, nullptr);
     ASSERT_NE(nullptr, thread);
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(done.Get(), 10000));
-    EXPECT_EQ(1, ran);
+    ASSERT_TRUE(thread->Join(10000));
+    DWORD code = 0;
+    EXPECT_TRUE(thread->GetExitCode(&code)); // the handle outlives the thread
+    EXPECT_EQ(7u, code);
 }
 
-TEST(WorkerThread, AStuckThreadCanBeTerminated)
+TEST(WorkerThread, CancelWaitEndsWhenTheWorkerFinishesOrTerminatesAfterTheLastSleep)
 {
+    plugtest::InstantSleep sleeps;
     plug::UniqueHandle never(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    CWinThread* thread = AfxBeginThread(
-        [](LPVOID event) -> UINT {
-            ::WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
-            return 0;
-        },
-        never.Get());
-    ASSERT_NE(nullptr, thread);
+    auto waitForever = [](LPVOID event) -> UINT {
+        ::WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
+        return 0;
+    };
+
+    // A worker that finishes during the third sleep: no termination, three sleeps of a second.
+    std::unique_ptr<CWinThread> finishing = AfxBeginThread(waitForever, never.Get());
+    ASSERT_NE(nullptr, finishing);
+    int polls = 0;
+    EXPECT_TRUE(plug::WaitForWorkerOrTerminate(*finishing, [&polls] { return ++polls <= 3; }, 62, 1000));
+    EXPECT_EQ((std::vector<DWORD>{1000, 1000, 1000}), sleeps.Sleeps());
     DWORD code = 0;
-    EXPECT_TRUE(thread->GetExitCode(&code));
+    EXPECT_TRUE(finishing->GetExitCode(&code));
     EXPECT_EQ(STILL_ACTIVE, code);
-    thread->TerminateAndDelete(3);
+
+    // A stuck worker: 62 sleeps, then it is terminated and gone.
+    sleeps.Clear();
+    EXPECT_FALSE(plug::WaitForWorkerOrTerminate(*finishing, [] { return true; }, 62, 1000));
+    EXPECT_EQ(62u, sleeps.Sleeps().size());
+    EXPECT_TRUE(finishing->Join(0));
+}
+
+static volatile LONG g_appMessages = 0;
+
+static LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP)
+        ::InterlockedIncrement(&g_appMessages);
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+PLUGTEST_CHILD_MODE(sleep_ms)
+{
+    ::Sleep(arguments.empty() ? 0 : static_cast<DWORD>(std::stoul(arguments[0])));
+    return 0;
+}
+
+TEST(ProcessWait, DispatchesMessagesAndIgnoresInputUntilTheProcessEnds)
+{
+    // This thread gets a window message and key input while it waits: the message is
+    // dispatched, and neither ends the wait before the child has ended.
+    plugtest::ChildProcess child = plugtest::ChildProcess::StartMode(L"sleep_ms", L"1500");
+    ASSERT_TRUE(child.IsStarted());
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingWindowProc));
+    ::PostMessageW(window, WM_APP, 0, 0);
+    ::PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(plug::WaitForProcessEnd(child.Handle()));
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(child.Handle(), 0)); // it really ended
+    EXPECT_EQ(1, g_appMessages);
+    ::DestroyWindow(window);
+}
+
+TEST(ProcessWait, BoundedWaitGivesUpOnARunningProcess)
+{
+    plugtest::ChildProcess child = plugtest::ChildProcess::StartMode(L"sleep_ms", L"20000");
+    ASSERT_TRUE(child.IsStarted());
+    EXPECT_FALSE(plug::WaitForProcessEnd(child.Handle(), 200));
+    EXPECT_NE(WAIT_OBJECT_0, ::WaitForSingleObject(child.Handle(), 0));
+    EXPECT_FALSE(plug::WaitForProcessEnd(nullptr, 100)); // no process: no wait
 }
 
 TEST(HandleOwner, ClosesOnResetAndMovesOwnership)
