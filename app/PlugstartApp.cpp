@@ -54,8 +54,9 @@ BOOL CPlugstartApp::StartUp()
     }
     SetLanguageFile(languageFile);
 
-    m_hInstanceMutex.Attach(::CreateMutexW(nullptr, TRUE, kInstanceMutexName));
-    DWORD mutexError = ::GetLastError();
+    HANDLE mutex = ::CreateMutexW(nullptr, TRUE, kInstanceMutexName);
+    DWORD mutexError = ::GetLastError(); // read before anything else can change it
+    m_hInstanceMutex.Attach(mutex);
     m_hOtherInstance = (mutexError == ERROR_ALREADY_EXISTS) ? FindVisibleMainWindow() : nullptr;
 
     m_bVistaOS = IsVistaOS();
@@ -89,6 +90,11 @@ void CPlugstartApp::RunMainDialog()
     m_pMainWnd = &dialog;
     if (ShouldCheckAutoplay())
         SetCDROMAutoRun(); // its answer changes nothing here
+    // The run's record takes the start facts as they stand now.
+    dialog.m_strArgument = m_strArgument;
+    dialog.m_strDriveLetter = m_strDriveLetter;
+    dialog.m_bVistaOS = m_bVistaOS;
+    dialog.m_bStartNewTrace = m_bStartNewTrace;
     dialog.DoModal();
     m_pMainWnd = nullptr;
 }

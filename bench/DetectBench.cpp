@@ -9,7 +9,8 @@
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
 #include "service/ProcessLookup.h"
-#include "workflow/PlugstartDlg.h"
+#include "common/FakeRunHost.h"
+#include "detect/Detector.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -75,14 +76,16 @@ int main(int argc, char** argv)
     install.InstallQctDriver(L"1.0.0.9");
     install.InstallNorvoKit();
 
-    CPlugstartDlg dialog;
-    dialog.m_nWow64 = plug::IsWow64();
+    RunState run;
+    run.m_nWow64 = plug::IsWow64();
+    plugtest::FakeRunHost host;
+    CDetector detect(run, host);
     BOOL answers[4] = {};
     auto detectionCalls = [&] {
-        answers[0] = dialog.IsRequireUpDrv(DRIVERTYPE_QCT);
-        answers[1] = dialog.IsRequireUpITK(ITKTYPE_NorvoITK);
-        answers[2] = dialog.IsInstalledDriver(DRIVERTYPE_QCT);
-        answers[3] = dialog.IsInstalledITK(ITKTYPE_NorvoITK);
+        answers[0] = detect.IsRequireUpDrv(DRIVERTYPE_QCT);
+        answers[1] = detect.IsRequireUpITK(ITKTYPE_NorvoITK);
+        answers[2] = detect.IsInstalledDriver(DRIVERTYPE_QCT);
+        answers[3] = detect.IsInstalledITK(ITKTYPE_NorvoITK);
     };
 
     double processMs = MedianMs(StartAndEndTrivialProcess);
@@ -90,7 +93,7 @@ int main(int argc, char** argv)
     double detectionMs = MedianMs(detectionCalls);
 
     std::printf("Detection timings under Wine, median of %d runs (64-bit flag %d, %d processes running)\n", kRuns,
-                dialog.m_nWow64, ProcessCount());
+                run.m_nWow64, ProcessCount());
     std::printf("  start and end of a trivial process          %8.3f ms\n", processMs);
     std::printf("  TechFindProcess, one call (no match)        %8.3f ms   ratio %.3f\n", lookupMs, lookupMs / processMs);
     std::printf("  system check's four detection calls         %8.3f ms   ratio %.3f\n", detectionMs,

@@ -1,6 +1,6 @@
 // Whether the modem driver of a family is registered for the device, its files are present,
 // and whether its package is installed.
-#include "workflow/PlugstartDlg.h"
+#include "detect/Detector.h"
 
 #include "detect/InstallPaths.h"
 #include "framework/StringFormat.h"
@@ -47,7 +47,7 @@ bool EveryFilePresent(const std::wstring& prefix, std::initializer_list<const wc
 
 } // namespace
 
-BOOL CPlugstartDlg::FindClassDriverDesc(int nRoot, std::wstring strClassKey, std::wstring strValueName,
+BOOL CDetector::FindClassDriverDesc(int nRoot, std::wstring strClassKey, std::wstring strValueName,
                                         std::vector<std::wstring> names)
 {
     CRegAccess registry;
@@ -69,7 +69,7 @@ BOOL CPlugstartDlg::FindClassDriverDesc(int nRoot, std::wstring strClassKey, std
     return FALSE;
 }
 
-BOOL CPlugstartDlg::IsRegisteredDriverQCT()
+BOOL CDetector::IsRegisteredDriverQCT()
 {
     if (!AllMachineKeysExist({L"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_2C7D&Pid_7A10",
                               L"SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_2C7D&PID_7A10_DIAGInterface",
@@ -85,7 +85,7 @@ BOOL CPlugstartDlg::IsRegisteredDriverQCT()
 
 // The EMP family is registered with its USB and Modem classes; its OBEX port in the Ports class
 // is not required.
-BOOL CPlugstartDlg::IsRegisteredDriverEMP()
+BOOL CDetector::IsRegisteredDriverEMP()
 {
     if (!AllMachineKeysExist({L"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_2C7D&Pid_7A21",
                               L"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_2C7D&Pid_7A21&Mi_01"}))
@@ -95,37 +95,35 @@ BOOL CPlugstartDlg::IsRegisteredDriverEMP()
                                {L"Norvo Mobile USB WMC Data Modem"});
 }
 
-BOOL CPlugstartDlg::IsDriverFileQCT()
+BOOL CDetector::IsDriverFileQCT()
 {
     std::wstring systemFolder;
-    if (!GetSystemFolder(systemFolder))
+    if (!plug::GetSystemFolder(systemFolder))
         return FALSE;
-    return EveryPairPresent(systemFolder + L"\\drivers\\", {{L"norvousbbus.sys", L"norvox64bus.sys"},
-                                                            {L"norvousbdiag.sys", L"norvox64diag.sys"},
-                                                            {L"norvousbmodem.sys", L"norvox64modem.sys"}});
+    return QctDriverFilesPresent(systemFolder + L"\\drivers\\");
 }
 
-BOOL CPlugstartDlg::IsDriverFileEMP()
+BOOL CDetector::IsDriverFileEMP()
 {
     std::wstring systemFolder;
-    if (!GetSystemFolder(systemFolder))
+    if (!plug::GetSystemFolder(systemFolder))
         return FALSE;
     return EveryFilePresent(systemFolder + L"\\drivers\\",
                             {L"norvomdbus.sys", L"norvomdcm.sys", L"norvomdcmnt.sys", L"norvomdmdfl.sys",
                              L"norvomdmdm.sys", L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"});
 }
 
-BOOL CPlugstartDlg::IsInstalledDriver(int nDrvType)
+BOOL CDetector::IsInstalledDriver(int nDrvType)
 {
     switch (nDrvType) {
     case DRIVERTYPE_QCT:
         if (!IsRegisteredDriverQCT())
             return FALSE;
-        return Is64BitWindows(m_nWow64) ? TRUE : IsDriverFileQCT();
+        return Is64BitWindows(m_run.m_nWow64) ? TRUE : IsDriverFileQCT();
     case DRIVERTYPE_EMP:
         if (!IsRegisteredDriverEMP())
             return FALSE;
-        return Is64BitWindows(m_nWow64) ? TRUE : IsDriverFileEMP();
+        return Is64BitWindows(m_run.m_nWow64) ? TRUE : IsDriverFileEMP();
     case DRIVERTYPE_FOMA_K21C:
         return IsSuccessInstallingDriver(DRIVERTYPE_FOMA_K21C);
     default:
@@ -133,7 +131,7 @@ BOOL CPlugstartDlg::IsInstalledDriver(int nDrvType)
     }
 }
 
-BOOL CPlugstartDlg::IsSuccessInstallingDriver(int nDrvType)
+BOOL CDetector::IsSuccessInstallingDriver(int nDrvType)
 {
     switch (nDrvType) {
     case DRIVERTYPE_QCT:
@@ -147,7 +145,7 @@ BOOL CPlugstartDlg::IsSuccessInstallingDriver(int nDrvType)
     }
 }
 
-BOOL CPlugstartDlg::InstalledDriverFallback(int nDrvType)
+BOOL CDetector::InstalledDriverFallback(int nDrvType)
 {
     BOOL installed = IsInstalledDriver(nDrvType);
     Trace(installed ? L"[IsSuccessInstallingDriver() IsInstalledDriver(nDrvType)] return code : TRUE\r\n"
@@ -155,44 +153,40 @@ BOOL CPlugstartDlg::InstalledDriverFallback(int nDrvType)
     return installed;
 }
 
-const wchar_t* CPlugstartDlg::QctPackageFolderFormat()
+const wchar_t* CDetector::QctPackageFolder()
 {
-    if (UninstallKeyExists(kQctDriversCode, UninstallView::Native) ||
-        UninstallKeyExists(kQctDriversCode, UninstallView::Wow) ||
-        UninstallKeyExists(kQctDriversSecondCode, UninstallView::Native))
-        return L"%ls\\Norvo Electronics\\Norvo USB Modem Drivers";
+    if (IsQctDriversEditionRegistered())
+        return kQctDriversEditionFolder;
     if (UninstallKeyExists(kQctDriverCode, UninstallView::Native))
-        return L"%ls\\Norvo Electronics\\Norvo USB Modem Driver";
+        return kQctDriverEditionFolder;
     Trace(L"[IsSuccessInstallingDriver() HaveRegistered : 32Bit] return code : FALSE\r\n");
     if (UninstallKeyExists(kQctDriverCode, UninstallView::Wow))
-        return L"%ls\\Norvo Electronics\\Norvo USB Modem Driver";
+        return kQctDriverEditionFolder;
     Trace(L"[IsSuccessInstallingDriver() HaveRegistered : 64Bit] return code : FALSE\r\n");
     return nullptr;
 }
 
-BOOL CPlugstartDlg::IsQctPackageInstalled()
+BOOL CDetector::IsQctPackageInstalled()
 {
-    const wchar_t* folderFormat = QctPackageFolderFormat();
-    if (!folderFormat)
+    const wchar_t* edition = QctPackageFolder();
+    if (!edition)
         return InstalledDriverFallback(DRIVERTYPE_QCT);
     std::wstring programFiles;
-    if (!GetProgramFilesFolder(programFiles))
+    if (!plug::GetProgramFilesFolder(programFiles))
         return FALSE;
-    std::wstring folder = plug::FormatString(folderFormat, programFiles.c_str());
-    if (EveryPairPresent(folder + L"\\", {{L"norvousbbus.sys", L"norvox64bus.sys"},
-                                         {L"norvousbdiag.sys", L"norvox64diag.sys"},
-                                         {L"norvousbmodem.sys", L"norvox64modem.sys"}}))
+    std::wstring folder = plug::FormatString(L"%ls\\Norvo Electronics\\%ls", programFiles.c_str(), edition);
+    if (QctDriverFilesPresent(folder + L"\\"))
         return TRUE;
     return InstalledDriverFallback(DRIVERTYPE_QCT);
 }
 
-BOOL CPlugstartDlg::IsEmpPackageInstalled()
+BOOL CDetector::IsEmpPackageInstalled()
 {
     if (!UninstallKeyExists(kEmpDriverCode, UninstallView::Native) &&
         !UninstallKeyExists(kEmpDriverCode, UninstallView::Wow))
         return InstalledDriverFallback(DRIVERTYPE_EMP);
     std::wstring folder;
-    if (!GetEmpPackageFolder(Is64BitWindows(m_nWow64), folder))
+    if (!GetEmpPackageFolder(Is64BitWindows(m_run.m_nWow64), folder))
         return FALSE;
     // The package folder holds no "norvomdcm.sys", unlike the system drivers folder.
     if (EveryFilePresent(folder + L"\\", {L"norvomdbus.sys", L"norvomdcmnt.sys", L"norvomdmdfl.sys", L"norvomdmdm.sys",
@@ -201,7 +195,7 @@ BOOL CPlugstartDlg::IsEmpPackageInstalled()
     return IsInstalledDriver(DRIVERTYPE_EMP); // a missing package file: no fallback traces here
 }
 
-BOOL CPlugstartDlg::IsK21cPackageInstalled()
+BOOL CDetector::IsK21cPackageInstalled()
 {
     std::wstring location;
     if (!ReadK21cInstallLocation(location))

@@ -3,7 +3,6 @@
 #include "detect/TranslationChoice.h"
 #include "detect/VersionText.h"
 #include "framework/StringFormat.h"
-#include "workflow/PlugstartDlg.h"
 
 #include <cstring>
 #include <cwchar>
@@ -131,5 +130,3 @@ std::wstring GetFileVersionText(const std::wstring& path)
 }
 
 } // namespace plug
-
-std::wstring CPlugstartDlg::GetFileVersion(const std::wstring& strPath) { return plug::GetFileVersionText(strPath); }

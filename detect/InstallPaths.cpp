@@ -1,9 +1,9 @@
 #include "InstallPaths.h"
 
 #include "config/ModulePath.h"
+#include "config/SystemFolders.h"
 #include "registry/RegAccess.h"
 
-#include <shlobj.h>
 
 namespace plug {
 namespace detect {
@@ -15,6 +15,35 @@ const wchar_t kEmpDriverCode[] = L"{8E2D6A14-3C90-4F7B-A1D5-92B7C0E4F613}";
 const wchar_t kK21cManagerCode[] = L"{5B0C31E2-7D4A-4E19-9C2B-1A6F83D2E7A0}";
 const wchar_t kVtpKitCode[] = L"{7E4B90C2-1F5D-4A38-96CB-E2A07D5B8F19}";
 const wchar_t kNorvoKitCode[] = L"{2D71E8A5-9B06-4F3C-A4E7-C85B1D0F3A62}";
+
+const wchar_t kPcSuiteKey[] = L"Norvo Electronics Inc\\Norvo PC Suite III";
+const wchar_t kPcSuiteInstallPathValue[] = L"InstallPath";
+const wchar_t kConnectionManagerKey[] = L"K-21C-ConnectionManager";
+const wchar_t kConnectionManagerPathValue[] = L"CM_Install_path";
+
+const DriverFilePair kQctDriverFiles[3] = {
+    {L"norvousbbus.sys", L"norvox64bus.sys"},
+    {L"norvousbdiag.sys", L"norvox64diag.sys"},
+    {L"norvousbmodem.sys", L"norvox64modem.sys"},
+};
+const wchar_t kQctDriversEditionFolder[] = L"Norvo USB Modem Drivers";
+const wchar_t kQctDriverEditionFolder[] = L"Norvo USB Modem Driver";
+
+bool IsQctDriversEditionRegistered()
+{
+    return UninstallKeyExists(kQctDriversCode, UninstallView::Native) ||
+           UninstallKeyExists(kQctDriversCode, UninstallView::Wow) ||
+           UninstallKeyExists(kQctDriversSecondCode, UninstallView::Native);
+}
+
+bool QctDriverFilesPresent(const std::wstring& prefix)
+{
+    for (const DriverFilePair& pair : kQctDriverFiles) {
+        if (!AnyFileExists(prefix, {pair.first, pair.second}))
+            return false;
+    }
+    return true;
+}
 
 std::wstring UninstallSubKey(const wchar_t* productCode, UninstallView view)
 {
@@ -41,25 +70,6 @@ bool ReadK21cInstallLocation(std::wstring& location)
     CRegAccess registry;
     return registry.GetMachineString(UninstallSubKey(kK21cManagerCode, UninstallView::Native), L"InstallLocation",
                                      location) != FALSE;
-}
-
-bool GetProgramFilesFolder(std::wstring& folder)
-{
-    wchar_t buffer[MAX_PATH] = {};
-    if (!::SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PROGRAM_FILES, FALSE))
-        return false;
-    folder = buffer;
-    return true;
-}
-
-bool GetSystemFolder(std::wstring& folder)
-{
-    wchar_t buffer[520] = {};
-    UINT length = ::GetSystemDirectoryW(buffer, 520);
-    if (length == 0 || length >= 520)
-        return false;
-    folder.assign(buffer, length);
-    return true;
 }
 
 bool GetEmpPackageFolder(bool is64BitWindows, std::wstring& folder)

@@ -2,6 +2,8 @@
 // uninstall keys, the folder queries, and the test for one of two driver file names.
 #pragma once
 
+#include "config/SystemFolders.h"
+
 #include <windows.h>
 
 #include <initializer_list>
@@ -18,6 +20,29 @@ extern const wchar_t kEmpDriverCode[];        // EMP (R880) driver package
 extern const wchar_t kK21cManagerCode[];      // K21C connection manager (carries the FOMA_K21C driver)
 extern const wchar_t kVtpKitCode[];           // ITKTYPE_VTP kit
 extern const wchar_t kNorvoKitCode[];         // ITKTYPE_NorvoITK kit
+
+// The user keys (under "SOFTWARE\") of the PC suite and of the DCM connection manager, with the
+// values that name where they are installed.
+extern const wchar_t kPcSuiteKey[];           // "Norvo Electronics Inc\Norvo PC Suite III"
+extern const wchar_t kPcSuiteInstallPathValue[];
+extern const wchar_t kConnectionManagerKey[]; // "K-21C-ConnectionManager"
+extern const wchar_t kConnectionManagerPathValue[];
+
+// The QCT driver files: each entry is satisfied by either name (32-bit name first).
+struct DriverFilePair {
+    const wchar_t* first;
+    const wchar_t* second;
+};
+extern const DriverFilePair kQctDriverFiles[3];
+// The folders of the QCT driver package's two editions under "Program Files\Norvo Electronics".
+extern const wchar_t kQctDriversEditionFolder[]; // "Norvo USB Modem Drivers"
+extern const wchar_t kQctDriverEditionFolder[];  // "Norvo USB Modem Driver"
+
+// TRUE when the "Drivers" edition of the QCT driver package is registered: its code in either
+// view, or its second code in the native view.
+bool IsQctDriversEditionRegistered();
+// TRUE when prefix + one name of every QCT pair is an existing file.
+bool QctDriverFilesPresent(const std::wstring& prefix);
 
 // Which of the two places an uninstall key is looked for.
 enum class UninstallView { Native, Wow };
@@ -37,11 +62,6 @@ bool ReadK21cInstallLocation(std::wstring& location);
 
 // Any nonzero IsWow64() answer, its failure value -1 included, counts as 64-bit Windows.
 inline bool Is64BitWindows(int nWow64) { return nWow64 != 0; }
-
-// The Program Files folder from the shell; false when the shell cannot tell.
-bool GetProgramFilesFolder(std::wstring& folder);
-// The system folder; false when it cannot be had.
-bool GetSystemFolder(std::wstring& folder);
 
 // The EMP (R880) driver package folder of the Windows width, under Program Files, without a
 // trailing backslash; false when the Program Files folder cannot be had.

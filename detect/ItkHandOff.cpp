@@ -1,6 +1,6 @@
 // Values that the Internet Kit reads at its start: the device's driver family and the names of
 // the maker's modems that Remote Access knows.
-#include "workflow/PlugstartDlg.h"
+#include "detect/Detector.h"
 
 #include "detect/ModemNames.h"
 #include "registry/RegAccess.h"
@@ -42,16 +42,16 @@ bool EnumerateRasDevices(std::vector<plug::RasDevice>& devices)
 
 } // namespace
 
-void CPlugstartDlg::SaveDriverTypeForITK()
+void CDetector::SaveDriverTypeForITK()
 {
-    if (m_ResDefineCommand.nITKType == ITKTYPE_VTP)
+    if (m_run.m_ResDefineCommand.nITKType == ITKTYPE_VTP)
         return;
     CRegAccess registry;
     registry.SetUserString(kHandOffKey, L"Driver_type",
-                           m_ResDefineCommand.nDriverType == DRIVERTYPE_EMP ? L"EMP" : L"QCT");
+                           m_run.m_ResDefineCommand.nDriverType == DRIVERTYPE_EMP ? L"EMP" : L"QCT");
 }
 
-void CPlugstartDlg::SaveModemNamesForITK()
+void CDetector::SaveModemNamesForITK()
 {
     CRegAccess registry;
     registry.SetUserString(kHandOffKey, L"NorvoEModem_NameArray", L"");

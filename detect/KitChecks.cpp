@@ -1,7 +1,8 @@
 // Whether the connection software ("kit") of a type is installed.
-#include "workflow/PlugstartDlg.h"
+#include "detect/Detector.h"
 
 #include "config/ModulePath.h"
+#include "config/RelativeName.h"
 #include "detect/InstallPaths.h"
 #include "framework/StringFormat.h"
 #include "registry/RegAccess.h"
@@ -11,14 +12,12 @@ using namespace plug::detect;
 namespace {
 const wchar_t kInstalledTrace32[] = L"[IsInstalledITK() HaveRegistered : 32Bit] return code : FALSE\r\n";
 const wchar_t kInstalledTrace64[] = L"[IsInstalledITK() HaveRegistered : 64Bit] return code : FALSE\r\n";
-const wchar_t kPcSuiteKey[] = L"Norvo Electronics Inc\\Norvo PC Suite III";
-const wchar_t kConnectionManagerKey[] = L"K-21C-ConnectionManager";
 } // namespace
 
-BOOL CPlugstartDlg::IsInstalledITK(int nITKType)
+BOOL CDetector::IsInstalledITK(int nITKType)
 {
     Trace(L"Start : [CPlugstartDlg::IsInstalledITK(int nITKType)]\r\n");
-    if (!m_bFullInstall)
+    if (!m_run.m_bFullInstall)
         return TRUE; // driver-only mode installs no kit
     BOOL installed = TRUE;
     switch (nITKType) {
@@ -29,11 +28,11 @@ BOOL CPlugstartDlg::IsInstalledITK(int nITKType)
         installed = IsKitRegistered(kNorvoKitCode, kInstalledTrace32, kInstalledTrace64) && IsNorvoKitFilePresent();
         break;
     case TYPE_PCSYNC:
-        installed = IsKitAtUserPath(L"TYPE_PCSYNC", kPcSuiteKey, L"InstallPath", nullptr);
+        installed = IsKitAtUserPath(L"TYPE_PCSYNC", kPcSuiteKey, kPcSuiteInstallPathValue, nullptr);
         break;
     case TYPE_CM_DCM:
-        installed = IsKitAtUserPath(L"TYPE_CM_DCM", kConnectionManagerKey, L"CM_Install_path",
-                                    &m_ResDefineCommand.strITKFilename);
+        installed = IsKitAtUserPath(L"TYPE_CM_DCM", kConnectionManagerKey, kConnectionManagerPathValue,
+                                    &m_run.m_ResDefineCommand.strITKFilename);
         break;
     default:
         break;
@@ -43,7 +42,7 @@ BOOL CPlugstartDlg::IsInstalledITK(int nITKType)
     return installed;
 }
 
-BOOL CPlugstartDlg::IsKitRegistered(const wchar_t* productCode, const wchar_t* strNativeMissingTrace,
+BOOL CDetector::IsKitRegistered(const wchar_t* productCode, const wchar_t* strNativeMissingTrace,
                                     const wchar_t* strWowMissingTrace)
 {
     if (UninstallKeyExists(productCode, UninstallView::Native))
@@ -55,10 +54,10 @@ BOOL CPlugstartDlg::IsKitRegistered(const wchar_t* productCode, const wchar_t* s
     return FALSE;
 }
 
-BOOL CPlugstartDlg::IsNorvoKitFilePresent()
+BOOL CDetector::IsNorvoKitFilePresent()
 {
     std::wstring programFiles;
-    if (!GetProgramFilesFolder(programFiles)) {
+    if (!plug::GetProgramFilesFolder(programFiles)) {
         Trace(L"[IsInstalledITK() SHGetSpecialFolderPath] return code : FALSE\r\n");
         return FALSE;
     }
@@ -70,7 +69,7 @@ BOOL CPlugstartDlg::IsNorvoKitFilePresent()
     return TRUE;
 }
 
-BOOL CPlugstartDlg::IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* strKey, const wchar_t* strValueName,
+BOOL CDetector::IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* strKey, const wchar_t* strValueName,
                                     const std::wstring* pFileInFolder)
 {
     CRegAccess registry;
@@ -82,6 +81,11 @@ BOOL CPlugstartDlg::IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* s
     registry.GetUserString(strKey, strValueName, installPath);
     if (installPath.empty()) {
         Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry value is empty.\r\n", strKitLabel));
+        return FALSE;
+    }
+    if (pFileInFolder && !plug::IsContainedRelativeName(*pFileInFolder)) {
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : program name leaves its folder : %ls\r\n", strKitLabel,
+                                 pFileInFolder->c_str()));
         return FALSE;
     }
     std::wstring file = pFileInFolder ? WithTrailingBackslash(installPath) + *pFileInFolder : installPath;

@@ -1,9 +1,11 @@
 // Whether the driver or kit on the CD is newer than the one installed. When the installed
 // version cannot be found out, an update is needed.
-#include "workflow/PlugstartDlg.h"
+#include "detect/Detector.h"
 
 #include "config/ConfigFile.h"
 #include "config/ModulePath.h"
+#include "config/RelativeName.h"
+#include "detect/FileVersion.h"
 #include "detect/InstallPaths.h"
 #include "detect/VersionText.h"
 #include "framework/StringFormat.h"
@@ -16,15 +18,10 @@ const wchar_t kUpdateTrace32[] = L"[IsRequireUpITK : HaveRegistered 32bit] retur
 const wchar_t kUpdateTrace64[] = L"[IsRequireUpITK : HaveRegistered 64bit] return code : FALSE\r\n";
 } // namespace
 
-BOOL CPlugstartDlg::IsNewVersion(const std::wstring& strOldVersion, const std::wstring& strNewVersion)
-{
-    return plug::IsNewerVersion(strOldVersion, strNewVersion) ? TRUE : FALSE;
-}
-
-BOOL CPlugstartDlg::IsRequireUpDrv(int nDrvType)
+BOOL CDetector::IsRequireUpDrv(int nDrvType)
 {
     Trace(L"Start : [CPlugstartDlg::IsRequireUpDrv(int nDrvType)]\r\n");
-    std::wstring shippedVersion = plug::GetConfigValue(m_hWnd, L"DRIVER", L"driver_version");
+    std::wstring shippedVersion = plug::GetConfigValue(Owner(), L"DRIVER", L"driver_version");
     switch (nDrvType) {
     case DRIVERTYPE_QCT:
         return IsRequireUpQctDriver(shippedVersion);
@@ -37,22 +34,18 @@ BOOL CPlugstartDlg::IsRequireUpDrv(int nDrvType)
     }
 }
 
-BOOL CPlugstartDlg::IsShippedNewerThanFile(const std::wstring& strFile, const std::wstring& strShippedVersion)
+BOOL CDetector::IsShippedNewerThanFile(const std::wstring& strFile, const std::wstring& strShippedVersion)
 {
     if (plug::IsExistFile(strFile) != TRUE)
         return TRUE;
-    return IsNewVersion(GetFileVersion(strFile), strShippedVersion);
+    return plug::IsNewerVersion(plug::GetFileVersionText(strFile), strShippedVersion) ? TRUE : FALSE;
 }
 
-BOOL CPlugstartDlg::IsRequireUpQctDriver(const std::wstring& strShippedVersion)
+BOOL CDetector::IsRequireUpQctDriver(const std::wstring& strShippedVersion)
 {
-    m_bDrvPackageRegistered = FALSE;
-    if (UninstallKeyExists(kQctDriversCode, UninstallView::Native) ||
-        UninstallKeyExists(kQctDriversCode, UninstallView::Wow) ||
-        UninstallKeyExists(kQctDriversSecondCode, UninstallView::Native))
-        m_bDrvPackageRegistered = TRUE;
+    m_run.m_bDrvPackageRegistered = IsQctDriversEditionRegistered() ? TRUE : FALSE;
 
-    if (m_bDrvPackageRegistered) {
+    if (m_run.m_bDrvPackageRegistered) {
         CRegAccess registry;
         std::wstring installedVersion;
         if ((registry.GetMachineString(UninstallSubKey(kQctDriversCode, UninstallView::Native), L"DisplayVersion",
@@ -68,27 +61,27 @@ BOOL CPlugstartDlg::IsRequireUpQctDriver(const std::wstring& strShippedVersion)
 
     // No version in the registry: the bus driver file of the package folder tells it.
     std::wstring programFiles;
-    if (!GetProgramFilesFolder(programFiles))
+    if (!plug::GetProgramFilesFolder(programFiles))
         return TRUE;
-    std::wstring folder = plug::FormatString(m_bDrvPackageRegistered
-                                                 ? L"%ls\\Norvo Electronics\\Norvo USB Modem Drivers"
-                                                 : L"%ls\\Norvo Electronics\\Norvo USB Modem Driver",
-                                             programFiles.c_str());
-    std::wstring busFile = plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvousbbus.sys");
+    std::wstring folder =
+        plug::FormatString(L"%ls\\Norvo Electronics\\%ls", programFiles.c_str(),
+                           m_run.m_bDrvPackageRegistered ? kQctDriversEditionFolder : kQctDriverEditionFolder);
+    const DriverFilePair& bus = kQctDriverFiles[0];
+    std::wstring busFile = plug::FormatString(L"%ls\\%ls", folder.c_str(), bus.first);
     if (plug::IsExistFile(busFile) != TRUE)
-        busFile = plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvox64bus.sys");
+        busFile = plug::FormatString(L"%ls\\%ls", folder.c_str(), bus.second);
     return IsShippedNewerThanFile(busFile, strShippedVersion);
 }
 
-BOOL CPlugstartDlg::IsRequireUpEmpDriver(const std::wstring& strShippedVersion)
+BOOL CDetector::IsRequireUpEmpDriver(const std::wstring& strShippedVersion)
 {
     std::wstring folder;
-    if (!GetEmpPackageFolder(Is64BitWindows(m_nWow64), folder))
+    if (!GetEmpPackageFolder(Is64BitWindows(m_run.m_nWow64), folder))
         return TRUE;
     return IsShippedNewerThanFile(plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvomdbus.sys"), strShippedVersion);
 }
 
-BOOL CPlugstartDlg::IsRequireUpK21cDriver(const std::wstring& strShippedVersion)
+BOOL CDetector::IsRequireUpK21cDriver(const std::wstring& strShippedVersion)
 {
     std::wstring location;
     if (!ReadK21cInstallLocation(location))
@@ -101,12 +94,12 @@ BOOL CPlugstartDlg::IsRequireUpK21cDriver(const std::wstring& strShippedVersion)
     return IsShippedNewerThanFile(file, strShippedVersion);
 }
 
-BOOL CPlugstartDlg::IsRequireUpITK(int nITKType)
+BOOL CDetector::IsRequireUpITK(int nITKType)
 {
     Trace(L"Start : [CPlugstartDlg::IsRequireUpITK(int nITKType)]\r\n");
-    if (!m_bFullInstall)
+    if (!m_run.m_bFullInstall)
         return FALSE; // driver-only mode installs no kit
-    std::wstring shippedVersion = plug::GetConfigValue(m_hWnd, L"ITK", L"itk_version");
+    std::wstring shippedVersion = plug::GetConfigValue(Owner(), L"ITK", L"itk_version");
     switch (nITKType) {
     case ITKTYPE_VTP:
         return IsRequireUpVtpKit(shippedVersion);
@@ -119,7 +112,7 @@ BOOL CPlugstartDlg::IsRequireUpITK(int nITKType)
     }
 }
 
-BOOL CPlugstartDlg::IsRequireUpVtpKit(const std::wstring& strShippedVersion)
+BOOL CDetector::IsRequireUpVtpKit(const std::wstring& strShippedVersion)
 {
     if (!IsKitRegistered(kVtpKitCode, kUpdateTrace32, kUpdateTrace64))
         return TRUE;
@@ -138,38 +131,43 @@ BOOL CPlugstartDlg::IsRequireUpVtpKit(const std::wstring& strShippedVersion)
                               installedVersion, strShippedVersion);
 }
 
-BOOL CPlugstartDlg::IsRequireUpNorvoKit(const std::wstring& strShippedVersion)
+BOOL CDetector::IsRequireUpNorvoKit(const std::wstring& strShippedVersion)
 {
     if (!IsKitRegistered(kNorvoKitCode, kUpdateTrace32, kUpdateTrace64))
         return TRUE;
     std::wstring programFiles;
-    if (!GetProgramFilesFolder(programFiles))
+    if (!plug::GetProgramFilesFolder(programFiles))
         return TRUE;
     std::wstring folder = plug::FormatString(L"%ls\\NorvoInternetKit\\", programFiles.c_str());
     return IsShippedNewerThanFile(plug::FormatString(L"%ls%ls", folder.c_str(), L"NorvoInternetKit.exe"),
                            strShippedVersion);
 }
 
-BOOL CPlugstartDlg::IsRequireUpConnectionManager(const std::wstring& strShippedVersion)
+BOOL CDetector::IsRequireUpConnectionManager(const std::wstring& strShippedVersion)
 {
     CRegAccess registry;
     std::wstring installPath;
-    if (!registry.GetUserString(L"K-21C-ConnectionManager", L"CM_Install_path", installPath))
+    if (!registry.GetUserString(kConnectionManagerKey, kConnectionManagerPathValue, installPath))
         return TRUE;
     if (installPath.empty()) {
         Trace(L"[IsRequireUpITK()] TYPE_CM_DCM : Registry value is empty.\r\n");
         return TRUE;
     }
-    return IsShippedNewerThanFile(WithTrailingBackslash(installPath) + m_ResDefineCommand.strITKFilename,
+    const std::wstring& program = m_run.m_ResDefineCommand.strITKFilename;
+    if (!plug::IsContainedRelativeName(program)) {
+        Trace(L"[IsRequireUpITK()] TYPE_CM_DCM : program name leaves its folder.\r\n");
+        return TRUE; // treated as a missing program
+    }
+    return IsShippedNewerThanFile(WithTrailingBackslash(installPath) + program,
                            strShippedVersion);
 }
 
-BOOL CPlugstartDlg::IsNewVersionTraced(const wchar_t* strCheck, const wchar_t* strEndTrace,
+BOOL CDetector::IsNewVersionTraced(const wchar_t* strCheck, const wchar_t* strEndTrace,
                                        const std::wstring& strInstalledVersion, const std::wstring& strShippedVersion)
 {
     Trace(plug::FormatString(L"%ls : old=%ls, new=%ls", strCheck, strInstalledVersion.c_str(),
                              strShippedVersion.c_str()));
-    BOOL newer = IsNewVersion(strInstalledVersion, strShippedVersion);
+    BOOL newer = plug::IsNewerVersion(strInstalledVersion, strShippedVersion) ? TRUE : FALSE;
     Trace(plug::FormatString(L"[%ls : IsNewVersion] return code : %ls\r\n", strCheck, newer ? L"TRUE" : L"FALSE"));
     Trace(strEndTrace);
     return newer;

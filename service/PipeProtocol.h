@@ -3,28 +3,14 @@
 // 8-byte PhoneSetReply or by the decimal text of the mode change's result.
 #pragma once
 
+#include "ServiceIdentity.h"
+#include "run/PhoneSetReply.h"
+
 #include <cstddef>
 #include <cstdint>
 
-// Control codes of CPlugstartDlg::ServiceControl.
-enum : uint32_t {
-    USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO = 128,
-    USER_SERVICE_CONTROL_SEND_PHONE_MODE = 129,
-};
-
-#pragma pack(push, 1)
-// The service's reply to the phone-setting query (little-endian).
-struct PhoneSetReply {
-    int32_t nResult;   // result of the query, with the meaning of Devpoke's result
-    uint8_t byData[3]; // the device's three answer bytes, in device order
-    uint8_t bySpare;
-};
-#pragma pack(pop)
-static_assert(sizeof(PhoneSetReply) == 8, "PhoneSetReply is 8 bytes on the wire");
-
 namespace plug {
 
-constexpr wchar_t kServicePipeName[] = L"\\\\.\\pipe\\MyAutoRunPipe"; // on the local machine
 constexpr size_t kServiceMessageBytes = 260; // request, and the longest mode-change reply
 constexpr size_t kPhoneSetReplyBytes = sizeof(PhoneSetReply);
 

@@ -1,32 +1,18 @@
-// CPlugstartDlg::ServiceControl: asks the command service, over its pipe, for the phone settings
-// or for the switch to modem mode, and keeps the answer in the dialog's members.
-#include "workflow/PlugstartDlg.h"
+// ServiceControl: asks the command service, over its pipe, for the phone settings or for the
+// switch to modem mode, and keeps the answer in the run's record.
+#include "ServiceBridge.h"
 
 #include "ServicePipeClient.h"
-#include "app/PlugstartApp.h"
-#include "config/ModulePath.h"
 
-namespace {
-
-// The device's drive letter: from "-l" at a PC start, else the program's own drive.
-wchar_t ServiceDriveLetter(const CPlugstartApp& app)
-{
-    std::wstring drive = app.m_strDriveLetter.empty() ? plug::GetModuleDirectory() : app.m_strDriveLetter;
-    return drive.empty() ? L'\0' : drive[0];
-}
-
-} // namespace
-
-BOOL CPlugstartDlg::ServiceControl(DWORD dwControl)
+BOOL CServiceBridge::ServiceControl(DWORD dwControl)
 {
     Trace(L"Start : [CPlugstartDlg::ServiceControl(DWORD dwControl)]");
-    CPlugstartApp* app = PlugstartApp();
-    if (!app || app->m_bVistaOS)
+    if (m_run.m_bVistaOS)
         return FALSE; // the service is not used on Vista and later
 
     const bool phoneSetting = (dwControl == USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
     uint8_t request[plug::kServiceMessageBytes];
-    if (!plug::BuildServiceRequest(dwControl, static_cast<uint16_t>(ServiceDriveLetter(*app)), request))
+    if (!plug::BuildServiceRequest(dwControl, static_cast<uint16_t>(DeviceDriveLetter(m_run)), request))
         return FALSE; // not a request the service knows
 
     plug::ServiceReply reply;
@@ -45,11 +31,20 @@ BOOL CPlugstartDlg::ServiceControl(DWORD dwControl)
         break;
     }
 
+    // A request that got no usable answer (the service closed the connection, or stayed silent
+    // past the reply bound) is a failed call: its result fields were never written.
     if (phoneSetting) {
-        if (plug::ApplyPhoneSetReply(reply.bytes, reply.count, &m_PhoneSetReply))
-            m_nResultGetPhoneSet = m_PhoneSetReply.nResult;
-    } else if (reply.count > 0) {
-        m_nResultModeChange = plug::ParseModeChangeReply(reply.bytes, reply.count);
+        if (!plug::ApplyPhoneSetReply(reply.bytes, reply.count, &m_run.m_PhoneSetReply)) {
+            Trace(L"[CPlugstartDlg::ServiceControl(DWORD dwControl) : ReadFile] no reply\r\n");
+            return FALSE;
+        }
+        m_run.m_nResultGetPhoneSet = m_run.m_PhoneSetReply.nResult;
+    } else {
+        if (reply.count == 0) {
+            Trace(L"[CPlugstartDlg::ServiceControl(DWORD dwControl) : ReadFile] no reply\r\n");
+            return FALSE;
+        }
+        m_run.m_nResultModeChange = plug::ParseModeChangeReply(reply.bytes, reply.count);
     }
     Trace(L"End : [CPlugstartDlg::ServiceControl(DWORD dwControl)]");
     return TRUE;

@@ -1,28 +1,21 @@
 // Deployment of the command service: whether the system folder holds an older service than the
 // one shipped in "tools\", and the copy and installation of its files. Used before Vista only.
+#include "ServiceBridge.h"
+
+#include "ServiceIdentity.h"
 #include "ServiceVersionText.h"
-#include "app/PlugstartApp.h"
 #include "config/ConfigFile.h"
 #include "config/ConfigText.h"
 #include "config/ModulePath.h"
+#include "config/RelativeName.h"
+#include "config/SystemFolders.h"
+#include "detect/FileVersion.h"
+#include "detect/VersionText.h"
 #include "framework/StringFormat.h"
-#include "workflow/PlugstartDlg.h"
-
-#include <shlobj.h>
 
 using namespace plug;
 
 namespace {
-
-// The Windows system folder (not created when missing), or false.
-bool GetSystemFolder(std::wstring* folder)
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    if (!::SHGetSpecialFolderPathW(nullptr, path, CSIDL_SYSTEM, FALSE))
-        return false;
-    *folder = path;
-    return true;
-}
 
 // Drops a read-only attribute so that the file can be overwritten: archive alone remains.
 void ClearReadOnly(const std::wstring& path)
@@ -34,12 +27,12 @@ void ClearReadOnly(const std::wstring& path)
 
 } // namespace
 
-BOOL CPlugstartDlg::IsRequireUpdateSVC()
+BOOL CServiceBridge::IsRequireUpdateSVC()
 {
-    if (PlugstartApp()->m_bVistaOS)
+    if (m_run.m_bVistaOS)
         return FALSE;
     std::wstring systemFolder;
-    if (!GetSystemFolder(&systemFolder))
+    if (!GetSystemFolder(systemFolder))
         return TRUE;
     std::wstring installed = FormatString(L"%ls\\%ls", systemFolder.c_str(), kServiceExecutableName);
     if (!IsExistFile(installed)) {
@@ -47,26 +40,34 @@ BOOL CPlugstartDlg::IsRequireUpdateSVC()
         return TRUE;
     }
     std::wstring shipped = GetModuleDirectory() + L"tools\\" + kServiceExecutableName;
-    return IsNewVersion(NormalizeServiceVersionText(GetFileVersion(installed)),
-                        NormalizeServiceVersionText(GetFileVersion(shipped)));
+    return IsNewerVersion(NormalizeServiceVersionText(GetFileVersionText(installed)),
+                          NormalizeServiceVersionText(GetFileVersionText(shipped)))
+               ? TRUE
+               : FALSE;
 }
 
-BOOL CPlugstartDlg::InitService()
+BOOL CServiceBridge::InitService()
 {
     Trace(L"Start : [CPlugstartDlg::InitService()]");
     m_SVC.UnInstallService(); // also on Vista and later, where nothing else is done
-    if (PlugstartApp()->m_bVistaOS) {
+    if (m_run.m_bVistaOS) {
         Trace(L"[if(pApp->m_bVistaOS == TRUE)] return code : TRUE");
         return TRUE;
     }
     int fileCount = LeadingDigitsToInt(GetConfigValue(nullptr, L"SERVICE", L"filecount"));
     std::wstring systemFolder;
-    if (!GetSystemFolder(&systemFolder))
+    if (!GetSystemFolder(systemFolder))
         return FALSE;
 
     std::wstring servicePath;
     for (int index = 0; index < fileCount; ++index) {
-        std::wstring source = GetModuleDirectory() + GetConfigValue(nullptr, L"SERVICE", FormatString(L"file%02d", index));
+        std::wstring name = GetConfigValue(nullptr, L"SERVICE", FormatString(L"file%02d", index));
+        // What is copied here runs as a LocalSystem service: only files of the program's folder.
+        if (!IsContainedRelativeName(name)) {
+            Trace(FormatString(L"[CPlugstartDlg::InitService()] file name leaves the program folder : %ls", name.c_str()));
+            return FALSE;
+        }
+        std::wstring source = GetModuleDirectory() + name;
         std::wstring target = systemFolder + L"\\" + source.substr(source.rfind(L'\\') + 1);
         ClearReadOnly(target);
         if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {

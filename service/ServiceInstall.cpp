@@ -4,15 +4,15 @@
 #include "config/ConfigFile.h"
 #include "config/Messages.h"
 #include "config/ModulePath.h"
+#include "config/RelativeName.h"
 #include "framework/ProcessStart.h"
 #include "framework/SleepSeam.h"
 #include "framework/StringFormat.h"
 #include "framework/Trace.h"
 
+using plug::kCommandServiceDescription;
+using plug::kCommandServiceName;
 using plug::Trace;
-
-const wchar_t kCommandServiceName[] = L"Norvo SCSI Commander";
-const wchar_t kCommandServiceDescription[] = L"Norvo SCSI Command Sender";
 
 namespace {
 
@@ -118,11 +118,16 @@ BOOL CServiceInstall::StartAndWait(SC_HANDLE manager)
 BOOL CServiceInstall::UnInstallService()
 {
     Trace(L"Start : [CServiceInstall::UnInstallService()]");
-    std::wstring tool = plug::GetModuleDirectory() + plug::GetConfigValue(nullptr, L"SERVICE", L"svcdel_fname");
-    plug::UniqueHandle process = plug::StartProgram(tool, L"auto_run", SW_HIDE);
-    if (process) // ends when the tool ends, or when keyboard or mouse input arrives
-        ::MsgWaitForMultipleObjects(1, process.GetAddressOf(), FALSE, INFINITE, QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON);
-    process.Reset();
+    // The tool is named by the configuration and may not be ours: it must lie in the program's
+    // folder, and it gets a bounded time.
+    std::wstring name = plug::GetConfigValue(nullptr, L"SERVICE", L"svcdel_fname");
+    if (plug::IsContainedRelativeName(name)) {
+        plug::UniqueHandle process = plug::StartProgram(plug::GetModuleDirectory() + name, L"auto_run", SW_HIDE);
+        if (process && !plug::WaitForProcessEnd(process.Get(), m_dwRemovalToolWaitMs))
+            Trace(L"[CServiceInstall::UnInstallService()] the removal tool did not end in time");
+    } else {
+        Trace(plug::FormatString(L"[CServiceInstall::UnInstallService()] no usable removal tool : %ls", name.c_str()));
+    }
     plug::PlugSleep(3000); // lets the service control manager finish the removal
     Trace(L"End : [CServiceInstall::UnInstallService()]");
     return TRUE;

@@ -2,12 +2,13 @@
 // the program's pipe ("Norvo SCSI Commander").
 #pragma once
 
+#include "ServiceIdentity.h"
 #include "framework/Handle.h"
 
 #include <windows.h>
 
-extern const wchar_t kCommandServiceName[];        // service and display name
-extern const wchar_t kCommandServiceDescription[];
+// How long the removal tool may take before the deployment goes on without it.
+constexpr DWORD kRemovalToolWaitMs = 60000;
 
 class CServiceInstall {
 public:
@@ -19,7 +20,8 @@ public:
     // Creates the service for lpszSvcFile and asks it to start. FALSE (mostly after telling the
     // user why) when nothing was created; a running or still registered service counts as that.
     BOOL InstallService(LPCTSTR lpszSvcFile);
-    // Runs the service-removal tool that the configuration names and waits for it. Always TRUE.
+    // Runs the service-removal tool that the configuration names and waits for it (at most
+    // kRemovalToolWaitMs), then gives the service control manager 3 s. Always TRUE.
     BOOL UnInstallService();
     // TRUE when the service exists and runs.
     BOOL IsRunService();
@@ -30,6 +32,8 @@ public:
 
     plug::UniqueSCHandle m_hScm;
     plug::UniqueSCHandle m_hSrv;
+    // How long UnInstallService waits for the removal tool.
+    DWORD m_dwRemovalToolWaitMs = kRemovalToolWaitMs;
 
 private:
     // Opens the new service, asks it to start and waits, bounded, until it runs or gives up.

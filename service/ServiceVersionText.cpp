@@ -4,8 +4,6 @@
 
 namespace plug {
 
-const wchar_t kServiceExecutableName[] = L"NorvoAutorunService.exe";
-
 std::wstring NormalizeServiceVersionText(std::wstring text)
 {
     std::replace(text.begin(), text.end(), L',', L'.');

@@ -1,12 +1,11 @@
 // Version texts of the service executable. Portable: no Windows headers.
 #pragma once
 
+#include "ServiceIdentity.h"
+
 #include <string>
 
 namespace plug {
-
-// The executable of the command service, as shipped in "tools\" and installed in the system folder.
-extern const wchar_t kServiceExecutableName[];
 
 // A version text with every "," turned into "." and every blank removed ("1, 0, 2, 5" gives
 // "1.0.2.5"), as version resources sometimes write them.

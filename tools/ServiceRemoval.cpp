@@ -1,12 +1,11 @@
 #include "ServiceRemoval.h"
 
 #include "framework/Handle.h"
+#include "service/ServiceIdentity.h"
 
 namespace plug {
 
 namespace {
-
-const wchar_t kServiceName[] = L"Norvo SCSI Commander";
 
 // Asks a running service to stop and waits until it reports stopped or the budget is spent.
 void StopService(SC_HANDLE service, DWORD budgetMs)
@@ -31,7 +30,7 @@ void WaitUntilGone(SC_HANDLE manager, DWORD budgetMs)
 {
     const DWORD started = ::GetTickCount();
     for (;;) {
-        UniqueSCHandle service(::OpenServiceW(manager, kServiceName, SERVICE_QUERY_STATUS));
+        UniqueSCHandle service(::OpenServiceW(manager, kCommandServiceName, SERVICE_QUERY_STATUS));
         if (!service || ::GetTickCount() - started >= budgetMs)
             return;
         service.Reset();
@@ -46,7 +45,7 @@ ServiceRemovalResult RemoveCommandService(DWORD stopBudgetMs)
     UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager)
         return SERVICE_REMOVAL_NO_MANAGER;
-    UniqueSCHandle service(::OpenServiceW(manager.Get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    UniqueSCHandle service(::OpenServiceW(manager.Get(), kCommandServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
     if (!service)
         return ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? SERVICE_REMOVED : SERVICE_REMOVAL_FAILED;
     StopService(service.Get(), stopBudgetMs);

@@ -1,14 +1,53 @@
 #include "PlugstartDlg.h"
 
 #include "config/Language.h"
+#include "detect/FileVersion.h"
+#include "detect/VersionText.h"
+#include "framework/ProcessStart.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
+#include "service/ProcessLookup.h"
 
-CPlugstartDlg::CPlugstartDlg(CWnd* parent) : CDialog(IDD_PLUGSTART_DIALOG, parent) {}
+CPlugstartDlg::CPlugstartDlg(CWnd* parent)
+    : CDialog(IDD_PLUGSTART_DIALOG, parent), m_core(*this, *this), m_SVC(m_core.ServiceInstaller())
+{
+}
 
 CPlugstartDlg::~CPlugstartDlg() = default;
 
-void CPlugstartDlg::Trace(const std::wstring& text, bool startNew) const { plug::Trace(text, startNew); }
+BOOL CPlugstartDlg::IsNewVersion(const std::wstring& strOld, const std::wstring& strNew)
+{
+    return plug::IsNewerVersion(strOld, strNew) ? TRUE : FALSE;
+}
+
+std::wstring CPlugstartDlg::GetFileVersion(const std::wstring& strPath) { return plug::GetFileVersionText(strPath); }
+
+BOOL CPlugstartDlg::TechFindProcess(LPCTSTR sProcessName) { return plug::TechFindProcess(sProcessName); }
+
+void CPlugstartDlg::Trace(const std::wstring& text, bool startNew) { plug::Trace(text, startNew); }
+
+void CPlugstartDlg::RepaintAll()
+{
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CPlugstartDlg::RepaintStatus()
+{
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, &m_rcStatus, TRUE);
+}
+
+plug::UniqueHandle CPlugstartDlg::StartProgram(const std::wstring& program, const std::wstring& parameters,
+                                               int showCommand)
+{
+    return plug::StartProgram(program, parameters, showCommand);
+}
+
+BOOL CPlugstartDlg::WaitForProgram(HANDLE process, DWORD timeoutMs)
+{
+    return plug::WaitForProcessEnd(process, timeoutMs);
+}
 
 // Until the auto-run workflow is in place the main dialog only shows itself under its
 // localised title with a Cancel button that closes it.

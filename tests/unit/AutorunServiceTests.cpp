@@ -1,6 +1,6 @@
 // NorvoAutorunService.exe installed as the service "Norvo SCSI Commander" through the service
 // control manager of the test prefix, with the simulated device behind it.
-#include "app/PlugstartApp.h"
+#include "app/SystemInfo.h"
 #include "common/ChildProcess.h"
 #include "common/FakePipeServer.h"
 #include "common/ServiceStates.h"
@@ -8,7 +8,8 @@
 #include "config/ModulePath.h"
 #include "framework/Handle.h"
 #include "service/PipeProtocol.h"
-#include "workflow/PlugstartDlg.h"
+#include "common/FakeRunHost.h"
+#include "core/PlugstartRun.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -134,16 +135,17 @@ plug::UniqueSCHandle AutorunServiceTest::s_service;
 PLUGTEST_CHILD_MODE(ask_service)
 {
     (void)arguments;
-    CPlugstartApp app;
-    app.m_bVistaOS = CPlugstartApp::IsVistaOS();
-    app.m_strArgument = L"-l R";
-    app.m_strDriveLetter = L"R";
-    CPlugstartDlg dialog;
-    BOOL phone = dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
-    BOOL mode = dialog.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
-    std::printf("vista=%d phone=%d result=%d data=%02X%02X%02X mode=%d result=%d", app.m_bVistaOS, phone,
-                dialog.m_nResultGetPhoneSet, dialog.m_PhoneSetReply.byData[0], dialog.m_PhoneSetReply.byData[1],
-                dialog.m_PhoneSetReply.byData[2], mode, dialog.m_nResultModeChange);
+    RunState run;
+    run.m_bVistaOS = plug::IsVistaOS();
+    run.m_strArgument = L"-l R";
+    run.m_strDriveLetter = L"R";
+    FakeRunHost host;
+    CPlugstartRun core(run, host);
+    BOOL phone = core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    BOOL mode = core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
+    std::printf("vista=%d phone=%d result=%d data=%02X%02X%02X mode=%d result=%d", run.m_bVistaOS, phone,
+                run.m_nResultGetPhoneSet, run.m_PhoneSetReply.byData[0], run.m_PhoneSetReply.byData[1],
+                run.m_PhoneSetReply.byData[2], mode, run.m_nResultModeChange);
     std::fflush(stdout);
     return 0;
 }

@@ -1,11 +1,12 @@
-// What the detection tests share: a main dialog whose checks run against traces of installers
+// What the detection tests share: the checks over a run record, against traces of installers
 // made in the prefix, and the version probe libraries beside the test program.
 #pragma once
 
 #include "common/FakeInstallation.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
-#include "workflow/PlugstartDlg.h"
+#include "common/FakeRunHost.h"
+#include "detect/Detector.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ protected:
     {
         std::string answers;
         for (int wow64 : {0, 1, -1}) {
-            m_dialog.m_nWow64 = wow64;
+            m_run.m_nWow64 = wow64;
             answers += check() ? '1' : '0';
         }
         return answers;
@@ -31,7 +32,9 @@ protected:
     // A library beside the test program carrying (or lacking) a version resource.
     static std::wstring VersionProbe(const wchar_t* name) { return plug::GetModuleDirectory() + name; }
 
-    CPlugstartDlg m_dialog;
+    RunState m_run;
+    FakeRunHost m_host;
+    CDetector m_detect{m_run, m_host};
     FakeInstallation m_install;
 };
 

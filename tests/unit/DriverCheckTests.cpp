@@ -10,15 +10,15 @@ class DriverCheckTest : public DetectTest {
 protected:
     std::string Installed(int type)
     {
-        return ForEach64BitFlag([&] { return m_dialog.IsInstalledDriver(type); });
+        return ForEach64BitFlag([&] { return m_detect.IsInstalledDriver(type); });
     }
     std::string PackageInstalled(int type)
     {
-        return ForEach64BitFlag([&] { return m_dialog.IsSuccessInstallingDriver(type); });
+        return ForEach64BitFlag([&] { return m_detect.IsSuccessInstallingDriver(type); });
     }
     BOOL ScanModemClass(std::vector<std::wstring> names)
     {
-        return m_dialog.FindClassDriverDesc(3, kModemClassKey, L"DriverDesc", std::move(names));
+        return m_detect.FindClassDriverDesc(3, kModemClassKey, L"DriverDesc", std::move(names));
     }
 };
 
@@ -41,9 +41,9 @@ TEST_F(DriverCheckTest, QctRegisteredWithoutFilesCountsOnlyOn64BitWindows)
     std::wstring drivers = SystemDriversFolder();
     m_install.files.Put(drivers + L"norvox64bus.sys");
     m_install.files.Put(drivers + L"norvousbdiag.sys");
-    EXPECT_FALSE(m_dialog.IsDriverFileQCT());
+    EXPECT_FALSE(m_detect.IsDriverFileQCT());
     m_install.files.Put(drivers + L"norvox64modem.sys");
-    EXPECT_TRUE(m_dialog.IsDriverFileQCT());
+    EXPECT_TRUE(m_detect.IsDriverFileQCT());
     EXPECT_EQ("111", Installed(DRIVERTYPE_QCT));
 }
 
@@ -65,7 +65,7 @@ TEST_F(DriverCheckTest, QctRegistrationNeedsEveryEnumKeyAndEveryClass)
             if (entry + 3 != missing)
                 install.AddClassEntry(classes[entry].first, 0, classes[entry].second);
         }
-        EXPECT_EQ(missing == 6, m_dialog.IsRegisteredDriverQCT() != FALSE);
+        EXPECT_EQ(missing == 6, m_detect.IsRegisteredDriverQCT() != FALSE);
     }
 }
 
@@ -87,7 +87,7 @@ TEST_F(DriverCheckTest, ClassScanComparesWholeNamesIgnoringCase)
     m_install.AddClassEntry(kModemClassKey, 2, L"NORVOE cdma usb MODEM");
     EXPECT_FALSE(ScanModemClass({L"NorvoE Mobile USB Modem", L"NorvoE Mobile USB Modem #"}));
     EXPECT_TRUE(ScanModemClass({L"NorvoE Mobile USB Modem", L"NorvoE CDMA USB Modem"}));
-    EXPECT_FALSE(m_dialog.FindClassDriverDesc(2, kModemClassKey, L"DriverDesc", {L"NorvoE CDMA USB Modem"}));
+    EXPECT_FALSE(m_detect.FindClassDriverDesc(2, kModemClassKey, L"DriverDesc", {L"NorvoE CDMA USB Modem"}));
 }
 
 TEST_F(DriverCheckTest, EmpNeedsUsbAndModemClassesAndOn32BitAllEightFiles)

@@ -12,7 +12,7 @@ class FileVersionTest : public DetectTest {};
 TEST_F(FileVersionTest, FixedBlockGivesTheVersionWhateverTheStringSays)
 {
     std::wstring probe = VersionProbe(L"ver_fixed.dll");
-    EXPECT_EQ(L"1.2.3.4", m_dialog.GetFileVersion(probe));
+    EXPECT_EQ(L"1.2.3.4", plug::GetFileVersionText(probe));
     DWORD ms = 0;
     DWORD ls = 0;
     EXPECT_EQ(S_OK, plug::GetFixedFileVersion(probe.c_str(), &ms, &ls));
@@ -44,8 +44,8 @@ TEST_F(FileVersionTest, FixedVersionFailsWithoutFixedBlockOrArguments)
 
 TEST_F(FileVersionTest, WithoutVersionResourceTheVersionIsEmptyAndTheRecordCleared)
 {
-    EXPECT_EQ(L"", m_dialog.GetFileVersion(VersionProbe(L"ver_none.dll")));
-    EXPECT_EQ(L"", m_dialog.GetFileVersion(VersionProbe(L"no such file.dll")));
+    EXPECT_EQ(L"", plug::GetFileVersionText(VersionProbe(L"ver_none.dll")));
+    EXPECT_EQ(L"", plug::GetFileVersionText(VersionProbe(L"no such file.dll")));
     plug::CVersionResource resource;
     ASSERT_TRUE(resource.LoadVersionStrings(VersionProbe(L"ver_fixed.dll")));
     EXPECT_FALSE(resource.LoadVersionStrings(VersionProbe(L"ver_none.dll")));
@@ -55,19 +55,19 @@ TEST_F(FileVersionTest, WithoutVersionResourceTheVersionIsEmptyAndTheRecordClear
     // A resource whose translation table is empty names no string table: loaded, no strings.
     EXPECT_TRUE(resource.LoadVersionStrings(VersionProbe(L"ver_strings_untranslated.dll")));
     EXPECT_EQ(0, resource.Language());
-    EXPECT_EQ(L"", m_dialog.GetFileVersion(VersionProbe(L"ver_strings_untranslated.dll")));
+    EXPECT_EQ(L"", plug::GetFileVersionText(VersionProbe(L"ver_strings_untranslated.dll")));
 }
 
 TEST_F(FileVersionTest, StringTablesOnlyGiveTheFilteredStringOfTheChosenTranslation)
 {
-    if (::GetUserDefaultLangID() != 0x0409)
-        GTEST_SKIP() << "the probes are made for a user language of 0x0409";
+    // The tests run with the locale pinned to English (United States); the probes are made for it.
+    ASSERT_EQ(0x0409, ::GetUserDefaultLangID());
     // Translation tables: a = 0411, 0809, 0409; b = 0411, 0809; c = 0411, 0C00, 0000; e = 0411, 0407.
-    EXPECT_EQ(L"2.7.1.8", m_dialog.GetFileVersion(VersionProbe(L"ver_strings_a.dll"))); // the user's language
-    EXPECT_EQ(L"3.1.4.1", m_dialog.GetFileVersion(VersionProbe(L"ver_strings_b.dll"))); // its primary language
-    EXPECT_EQ(L"4.4.4.4", m_dialog.GetFileVersion(VersionProbe(L"ver_strings_c.dll"))); // language 0
-    EXPECT_EQ(L"5.0.0.1", m_dialog.GetFileVersion(VersionProbe(L"ver_strings_e.dll"))); // the first entry
-    EXPECT_EQ(L"", m_dialog.GetFileVersion(VersionProbe(L"ver_strings_nodot.dll")));    // "build 42"
+    EXPECT_EQ(L"2.7.1.8", plug::GetFileVersionText(VersionProbe(L"ver_strings_a.dll"))); // the user's language
+    EXPECT_EQ(L"3.1.4.1", plug::GetFileVersionText(VersionProbe(L"ver_strings_b.dll"))); // its primary language
+    EXPECT_EQ(L"4.4.4.4", plug::GetFileVersionText(VersionProbe(L"ver_strings_c.dll"))); // language 0
+    EXPECT_EQ(L"5.0.0.1", plug::GetFileVersionText(VersionProbe(L"ver_strings_e.dll"))); // the first entry
+    EXPECT_EQ(L"", plug::GetFileVersionText(VersionProbe(L"ver_strings_nodot.dll")));    // "build 42"
 
     plug::CVersionResource resource;
     ASSERT_TRUE(resource.LoadVersionStrings(VersionProbe(L"ver_strings_a.dll")));

@@ -18,16 +18,16 @@ protected:
 
 TEST_F(ItkHandOffTest, DriverTypeIsEmpOnlyForTheEmpFamily)
 {
-    m_dialog.m_ResDefineCommand.nITKType = ITKTYPE_VTP;
-    m_dialog.SaveDriverTypeForITK();
+    m_run.m_ResDefineCommand.nITKType = ITKTYPE_VTP;
+    m_detect.SaveDriverTypeForITK();
     EXPECT_FALSE(ScopedRegistry::KeyExists(HKEY_CURRENT_USER, kHandOffKey)); // nothing for this kit type
 
-    m_dialog.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
+    m_run.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
     const std::pair<int, const wchar_t*> cases[] = {
         {DRIVERTYPE_EMP, L"EMP"}, {DRIVERTYPE_QCT, L"QCT"}, {DRIVERTYPE_FOMA_K21C, L"QCT"}};
     for (const auto& test : cases) {
-        m_dialog.m_ResDefineCommand.nDriverType = test.first;
-        m_dialog.SaveDriverTypeForITK();
+        m_run.m_ResDefineCommand.nDriverType = test.first;
+        m_detect.SaveDriverTypeForITK();
         EXPECT_EQ(test.second, ReadRegistryString(HKEY_CURRENT_USER, kHandOffKey, L"Driver_type")) << test.first;
     }
 }
@@ -36,7 +36,7 @@ TEST_F(ItkHandOffTest, ModemNamesAreRewrittenEvenWhenRemoteAccessKnowsNone)
 {
     // Wine's Remote Access lists no devices: the value is written empty over an old list.
     m_install.registry.SetString(HKEY_CURRENT_USER, kHandOffKey, L"NorvoEModem_NameArray", L"Old NorvoE Modem;");
-    m_dialog.SaveModemNamesForITK();
+    m_detect.SaveModemNamesForITK();
     EXPECT_TRUE(ScopedRegistry::KeyExists(HKEY_CURRENT_USER, kHandOffKey));
     EXPECT_EQ(L"", ReadRegistryString(HKEY_CURRENT_USER, kHandOffKey, L"NorvoEModem_NameArray"));
     DWORD type = 0;

@@ -13,7 +13,7 @@ const wchar_t kManagerKey[] = L"Software\\K-21C-ConnectionManager";
 
 class KitCheckTest : public DetectTest {
 protected:
-    BOOL Installed(int type) { return m_dialog.IsInstalledITK(type); }
+    BOOL Installed(int type) { return m_detect.IsInstalledITK(type); }
 };
 
 // A copy of the test program started from path, found by the process lookup while it runs.
@@ -48,10 +48,10 @@ PLUGTEST_CHILD_MODE(wait_for_lookup)
 
 TEST_F(KitCheckTest, DriverOnlyModeCountsEveryKitAsInstalled)
 {
-    m_dialog.m_bFullInstall = FALSE;
+    m_run.m_bFullInstall = FALSE;
     for (int type : {0, 1, 2, 3, 7})
         EXPECT_TRUE(Installed(type)) << type;
-    m_dialog.m_bFullInstall = TRUE;
+    m_run.m_bFullInstall = TRUE;
     for (int type : {0, 1, 2, 3})
         EXPECT_FALSE(Installed(type)) << type;
     EXPECT_TRUE(Installed(7));
@@ -92,7 +92,7 @@ TEST_F(KitCheckTest, PcSuiteNeedsItsKeyAndAnExistingInstallPath)
 TEST_F(KitCheckTest, ConnectionManagerFileIsLookedForWithOneBackslash)
 {
     TempDir folder;
-    m_dialog.m_ResDefineCommand.strITKFilename = L"K21cCM.exe";
+    m_run.m_ResDefineCommand.strITKFilename = L"K21cCM.exe";
     m_install.files.Put(folder.File(L"K21cCM.exe"));
     EXPECT_FALSE(Installed(TYPE_CM_DCM)); // no key
     m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", L"");
@@ -102,13 +102,26 @@ TEST_F(KitCheckTest, ConnectionManagerFileIsLookedForWithOneBackslash)
         m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", path);
         EXPECT_TRUE(Installed(TYPE_CM_DCM)) << path;
     }
-    m_dialog.m_ResDefineCommand.strITKFilename = L"Other.exe";
+    m_run.m_ResDefineCommand.strITKFilename = L"Other.exe";
+    EXPECT_FALSE(Installed(TYPE_CM_DCM));
+}
+
+// The program name comes from the configuration: one that leaves the install folder is not
+// looked for, even when a file lies where it points.
+TEST_F(KitCheckTest, ConnectionManagerProgramNameThatLeavesItsFolderIsMissing)
+{
+    TempDir folder;
+    m_install.files.Put(folder.File(L"Manager.exe"));
+    m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", folder.File(L"bin"));
+    m_run.m_ResDefineCommand.strITKFilename = L"..\\Manager.exe";
+    EXPECT_FALSE(Installed(TYPE_CM_DCM));
+    m_run.m_ResDefineCommand.strITKFilename = folder.File(L"Manager.exe"); // absolute
     EXPECT_FALSE(Installed(TYPE_CM_DCM));
 }
 
 TEST_F(KitCheckTest, SuiteRunningFlagCountsAsStringOneOrDwordOne)
 {
-    EXPECT_FALSE(m_dialog.IsRunPCSuiteApp());
+    EXPECT_FALSE(m_detect.IsRunPCSuiteApp());
     m_install.registry.CreateKey(HKEY_CURRENT_USER, kPcSuiteKey);
     struct Flag {
         bool asText;
@@ -124,7 +137,7 @@ TEST_F(KitCheckTest, SuiteRunningFlagCountsAsStringOneOrDwordOne)
             m_install.registry.SetString(HKEY_CURRENT_USER, kPcSuiteKey, L"Running", flag.text);
         else
             m_install.registry.SetDWORD(HKEY_CURRENT_USER, kPcSuiteKey, L"Running", flag.number);
-        EXPECT_EQ(flag.running, m_dialog.IsRunPCSuiteApp() != FALSE) << (flag.asText ? flag.text : L"DWORD");
+        EXPECT_EQ(flag.running, m_detect.IsRunPCSuiteApp() != FALSE) << (flag.asText ? flag.text : L"DWORD");
     }
 }
 
@@ -132,7 +145,7 @@ TEST_F(KitCheckTest, RunningSuiteProgramIsFoundFromItsDefaultPath)
 {
     // No registry at all: the Program Files default path of the suite's program.
     RunningCopy suite(ProgramFilesFolder() + L"Norvo Electronics\\Norvo PC Suite III\\Norvo_PCSuiteIII.exe");
-    EXPECT_TRUE(m_dialog.IsRunPCSuiteApp());
+    EXPECT_TRUE(m_detect.IsRunPCSuiteApp());
 }
 
 TEST_F(KitCheckTest, EarlierSuitesAreFoundByTheirFolders)
@@ -145,15 +158,15 @@ TEST_F(KitCheckTest, EarlierSuitesAreFoundByTheirFolders)
                                  folder.File(L"Suite2"));
     {
         RunningCopy syncwell(folder.File(L"Syncwell\\Bin\\Sync.exe"));
-        EXPECT_TRUE(m_dialog.IsRunPCSuiteApp());
+        EXPECT_TRUE(m_detect.IsRunPCSuiteApp());
     }
     {
         RunningCopy suite2(folder.File(L"Suite2\\Suite2.exe"));
-        EXPECT_TRUE(m_dialog.IsRunPCSuiteApp());
+        EXPECT_TRUE(m_detect.IsRunPCSuiteApp());
     }
-    EXPECT_FALSE(m_dialog.IsRunPCSuiteApp());
+    EXPECT_FALSE(m_detect.IsRunPCSuiteApp());
     // Without the suite's own key the earlier suites are not looked for.
     ScopedRegistry::DeleteTree(HKEY_CURRENT_USER, kPcSuiteKey);
     RunningCopy suite2(folder.File(L"Suite2\\Suite2.exe"));
-    EXPECT_FALSE(m_dialog.IsRunPCSuiteApp());
+    EXPECT_FALSE(m_detect.IsRunPCSuiteApp());
 }

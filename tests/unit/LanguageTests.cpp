@@ -55,7 +55,9 @@ TEST(LanguageStrings, NonLatinTextSurvivesTheUnicodeFile)
 
 TEST(LanguageStrings, SelectedFileFollowsTheUsersDefaultLanguage)
 {
-    EXPECT_EQ(plug::LanguageFileForLangId(::GetUserDefaultLangID()), plug::SelectLanguageFile());
+    // The tests run with the locale pinned to English (United States).
+    ASSERT_EQ(0x0409, ::GetUserDefaultLangID());
+    EXPECT_EQ(L"tools\\lang_AutoRun_eng.opt", plug::SelectLanguageFile());
 }
 
 TEST(LanguageStrings, ShippedEnglishFileHasEveryKey)

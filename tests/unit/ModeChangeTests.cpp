@@ -1,12 +1,12 @@
-// CPlugstartDlg::SCSI_ModeChange against the simulated device on Wine's CD-ROM drives R: and S:.
-#include "app/PlugstartApp.h"
+// SCSI_ModeChange against the simulated device on Wine's CD-ROM drives R: and S:.
 #include "common/FakePipeServer.h"
 #include "common/MessageBoxRecorder.h"
 #include "common/SimDevice.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
-#include "workflow/DeviceSeam.h"
-#include "workflow/PlugstartDlg.h"
+#include "core/DeviceSeam.h"
+#include "common/FakeRunHost.h"
+#include "core/PlugstartRun.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ class ModeChangeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_app.m_bVistaOS = FALSE;
+        m_run.m_bVistaOS = FALSE;
         StartFromPc(L"R");
         m_sim.SetState(L'R', sim::DeviceState());
         m_sim.SetState(L'S', sim::DeviceState());
@@ -32,8 +32,8 @@ protected:
 
     void StartFromPc(const std::wstring& letter)
     {
-        m_app.m_strArgument = L"-l " + letter;
-        m_app.m_strDriveLetter = letter;
+        m_run.m_strArgument = L"-l " + letter;
+        m_run.m_strDriveLetter = letter;
     }
 
     // Puts "Plugstart.exe" at the root of a drive for the test's lifetime.
@@ -66,8 +66,9 @@ protected:
         return std::wstring(1, drive) + L" " + cdb + L" " + std::to_wstring(length);
     }
 
-    CPlugstartApp m_app;
-    CPlugstartDlg m_dialog;
+    RunState m_run;
+    FakeRunHost m_host;
+    CPlugstartRun m_core{m_run, m_host};
     SimDevice m_sim;
     MessageBoxRecorder m_boxes;
     std::vector<std::unique_ptr<ScopedFile>> m_programs;
@@ -78,9 +79,9 @@ protected:
 TEST_F(ModeChangeTest, OwnDriveThatAcceptsTheFirstFormGetsOneCommand)
 {
     PutProgramOn(L'C'); // not a CD-ROM drive: never touched
-    EXPECT_EQ(0, m_dialog.SCSI_ModeChange());
+    EXPECT_EQ(0, m_core.SCSI_ModeChange());
     EXPECT_EQ(std::vector<std::wstring>{Command(L'R', kFirstForm, 0)}, Commands());
-    EXPECT_TRUE(m_dialog.m_bModeChanged);
+    EXPECT_TRUE(m_run.m_bModeChanged);
     EXPECT_TRUE(m_sim.State(L'R').modemMode);
     EXPECT_FALSE(m_sim.State(L'S').modemMode); // a CD-ROM drive without the program is left alone
 }
@@ -88,7 +89,7 @@ TEST_F(ModeChangeTest, OwnDriveThatAcceptsTheFirstFormGetsOneCommand)
 TEST_F(ModeChangeTest, AnotherDriveWithTheProgramAtItsRootIsSwitchedToo)
 {
     PutProgramOn(L'S');
-    EXPECT_EQ(0, m_dialog.SCSI_ModeChange());
+    EXPECT_EQ(0, m_core.SCSI_ModeChange());
     EXPECT_EQ((std::vector<std::wstring>{Command(L'R', kFirstForm, 0), Command(L'S', kFirstForm, 0)}), Commands());
     EXPECT_TRUE(m_sim.State(L'S').modemMode);
 }
@@ -102,7 +103,7 @@ TEST_F(ModeChangeTest, NegativeFirstFormIsFollowedByTheSecondForm)
     m_sim.SetState(L'S', refusesFirstForm);
     PutProgramOn(L'S');
 
-    EXPECT_EQ(0, m_dialog.SCSI_ModeChange()); // the second form's result
+    EXPECT_EQ(0, m_core.SCSI_ModeChange()); // the second form's result
     EXPECT_EQ((std::vector<std::wstring>{Command(L'R', kFirstForm, 0), Command(L'R', kSecondForm, 1),
                                          Command(L'S', kFirstForm, 0), Command(L'S', kSecondForm, 0)}),
               Commands());
@@ -112,7 +113,7 @@ TEST_F(ModeChangeTest, OwnDriveIsSkippedInTheScanWhateverItsCase)
 {
     StartFromPc(L"r");
     PutProgramOn(L'R');
-    EXPECT_EQ(0, m_dialog.SCSI_ModeChange());
+    EXPECT_EQ(0, m_core.SCSI_ModeChange());
     EXPECT_EQ(std::vector<std::wstring>{Command(L'r', kFirstForm, 0)}, Commands());
 }
 
@@ -122,7 +123,7 @@ TEST_F(ModeChangeTest, AccessDeniedOnAnotherDriveAsksTheServiceForTheOwnDrive)
     PutProgramOn(L'S');
     FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"0", 4));
 
-    EXPECT_EQ(0, m_dialog.SCSI_ModeChange());
+    EXPECT_EQ(0, m_core.SCSI_ModeChange());
     EXPECT_EQ((std::vector<std::wstring>{Command(L'R', kFirstForm, 0), Command(L'S', kFirstForm, 0),
                                          Command(L'S', kSecondForm, 0)}),
               Commands());
@@ -137,14 +138,14 @@ TEST_F(ModeChangeTest, OnlyAccessDeniedOnTheFirstFormGoesToTheService)
     sim::DeviceState failing; // a device that fails otherwise is not the service's business
     failing.fail = -3;
     m_sim.SetState(L'S', failing);
-    m_dialog.SCSI_ModeChange();
+    m_core.SCSI_ModeChange();
     EXPECT_TRUE(service.Requests().empty());
 
     sim::DeviceState deniedFirstForm; // the second form's success does not change the decision
     deniedFirstForm.fail = -20;
     deniedFirstForm.failOn = L"0101";
     m_sim.SetState(L'S', deniedFirstForm);
-    m_dialog.SCSI_ModeChange();
+    m_core.SCSI_ModeChange();
     EXPECT_EQ(1u, service.Requests().size());
 }
 
@@ -154,20 +155,28 @@ TEST_F(ModeChangeTest, AccessDeniedGoesToTheServiceOnlyForKitTypeZeroBeforeVista
     PutProgramOn(L'S');
     FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"0", 4));
 
-    m_dialog.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
-    m_dialog.SCSI_ModeChange();
-    m_dialog.m_ResDefineCommand.nITKType = ITKTYPE_VTP;
-    m_app.m_bVistaOS = TRUE;
-    m_dialog.SCSI_ModeChange();
+    m_run.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
+    m_core.SCSI_ModeChange();
     EXPECT_TRUE(service.Requests().empty());
+    // On Vista the mode change must not even ask (the pipe client would refuse anyway).
+    m_run.m_ResDefineCommand.nITKType = ITKTYPE_VTP;
+    m_run.m_bVistaOS = TRUE;
+    m_core.SCSI_ModeChange();
+    EXPECT_FALSE(m_host.Traced(L"ServiceControl")) << "the service was asked";
+    EXPECT_TRUE(service.Requests().empty());
+    // The same device before Vista: it is asked.
+    m_run.m_bVistaOS = FALSE;
+    m_core.SCSI_ModeChange();
+    EXPECT_TRUE(m_host.Traced(L"ServiceControl"));
+    EXPECT_EQ(1u, service.Requests().size());
 }
 
 TEST_F(ModeChangeTest, CdStartSendsToTheProgramsOwnDrive)
 {
-    m_app.m_strArgument.clear();
-    m_app.m_strDriveLetter.clear();
+    m_run.m_strArgument.clear();
+    m_run.m_strDriveLetter.clear();
     wchar_t programDrive = plug::GetModuleDirectory()[0];
-    m_dialog.SCSI_ModeChange();
+    m_core.SCSI_ModeChange();
     std::vector<SimCommand> commands = m_sim.Commands();
     ASSERT_FALSE(commands.empty());
     EXPECT_EQ(programDrive, commands[0].drive);
@@ -175,8 +184,8 @@ TEST_F(ModeChangeTest, CdStartSendsToTheProgramsOwnDrive)
 
 TEST_F(ModeChangeTest, CdStartWithoutDevpokeBesideTheProgramWarnsAndSendsNothing)
 {
-    m_app.m_strArgument.clear();
-    m_app.m_strDriveLetter.clear();
+    m_run.m_strArgument.clear();
+    m_run.m_strDriveLetter.clear();
     ScopedLanguageFile language([] {
         auto values = StandardLanguage();
         values[L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL"] = L"no device library";
@@ -186,11 +195,11 @@ TEST_F(ModeChangeTest, CdStartWithoutDevpokeBesideTheProgramWarnsAndSendsNothing
     std::wstring library = plug::GetModuleDirectory() + L"Devpoke.dll";
     std::wstring aside = library + L".aside";
     ASSERT_TRUE(::MoveFileW(library.c_str(), aside.c_str()));
-    int result = m_dialog.SCSI_ModeChange();
+    int result = m_core.SCSI_ModeChange();
     ::MoveFileW(aside.c_str(), library.c_str());
 
     EXPECT_EQ(-2, result);
-    EXPECT_FALSE(m_dialog.m_bModeChanged);
+    EXPECT_FALSE(m_run.m_bModeChanged);
     EXPECT_TRUE(m_sim.Commands().empty());
     ASSERT_EQ(1u, m_boxes.Count());
     EXPECT_EQ(L"no device library", m_boxes.Boxes()[0].text);
@@ -215,7 +224,7 @@ TEST_F(ModeChangeTest, AccessDeniedOnTheOwnDriveIsLeftToTheCaller)
     g_calls.clear();
     plug::SetDevpokeFunction(&DeniedDevice);
     FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"0", 4));
-    int result = m_dialog.SCSI_ModeChange();
+    int result = m_core.SCSI_ModeChange();
     plug::SetDevpokeFunction(nullptr);
 
     EXPECT_EQ(-20, result);

@@ -1,10 +1,10 @@
-// CPlugstartDlg::ServiceControl against a stand-in service on the pipe: the request it writes,
+// ServiceControl against a stand-in service on the pipe: the request it writes,
 // how it reads both replies, its 101 connection attempts and its bounded wait for a reply.
-#include "app/PlugstartApp.h"
 #include "common/FakePipeServer.h"
 #include "config/ModulePath.h"
 #include "framework/SleepSeam.h"
-#include "workflow/PlugstartDlg.h"
+#include "common/FakeRunHost.h"
+#include "core/PlugstartRun.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 using plugtest::FakePipeServer;
+using plugtest::FakeRunHost;
 using plugtest::Utf16Message;
 
 namespace {
@@ -35,9 +36,9 @@ class ServiceControlTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_app.m_bVistaOS = FALSE;
-        m_app.m_strArgument = L"-l F";
-        m_app.m_strDriveLetter = L"F";
+        m_run.m_bVistaOS = FALSE;
+        m_run.m_strArgument = L"-l F";
+        m_run.m_strDriveLetter = L"F";
         g_sleeps.clear();
     }
     void TearDown() override { plug::SetSleepHandler(nullptr); }
@@ -46,8 +47,9 @@ protected:
     // answers may not have answered before an instant poll gives up).
     void CountSleepsInstead() { plug::SetSleepHandler(&RecordSleep); }
 
-    CPlugstartApp m_app;
-    CPlugstartDlg m_dialog;
+    RunState m_run;
+    FakeRunHost m_host;
+    CPlugstartRun m_core{m_run, m_host};
 };
 
 } // namespace
@@ -56,14 +58,14 @@ TEST_F(ServiceControlTest, PhoneSettingReplyFillsTheReplyAndTheResult)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Reply, PhoneReply(3, 0x4C, 0x07, 0xD0));
     ASSERT_TRUE(service.IsListening());
-    EXPECT_EQ(-1000, m_dialog.m_PhoneSetReply.nResult); // as the dialog starts
+    EXPECT_EQ(-1000, m_run.m_PhoneSetReply.nResult); // as the dialog starts
 
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_EQ(3, m_dialog.m_nResultGetPhoneSet);
-    EXPECT_EQ(3, m_dialog.m_PhoneSetReply.nResult);
-    EXPECT_EQ(0x4C, m_dialog.m_PhoneSetReply.byData[0]);
-    EXPECT_EQ(0x07, m_dialog.m_PhoneSetReply.byData[1]);
-    EXPECT_EQ(0xD0, m_dialog.m_PhoneSetReply.byData[2]);
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    EXPECT_EQ(3, m_run.m_nResultGetPhoneSet);
+    EXPECT_EQ(3, m_run.m_PhoneSetReply.nResult);
+    EXPECT_EQ(0x4C, m_run.m_PhoneSetReply.byData[0]);
+    EXPECT_EQ(0x07, m_run.m_PhoneSetReply.byData[1]);
+    EXPECT_EQ(0xD0, m_run.m_PhoneSetReply.byData[2]);
     // Started with "-l F": the request names F, whatever drive the program runs from.
     ASSERT_EQ(1u, service.Requests().size());
     EXPECT_EQ(Utf16Message(u"AUTORUNSERVICE_GETPHONESET\\F", 260), service.Requests()[0]);
@@ -71,17 +73,17 @@ TEST_F(ServiceControlTest, PhoneSettingReplyFillsTheReplyAndTheResult)
 
 TEST_F(ServiceControlTest, ModeChangeRequestAtACdStartNamesTheProgramsDrive)
 {
-    m_app.m_strArgument.clear();
-    m_app.m_strDriveLetter.clear();
+    m_run.m_strArgument.clear();
+    m_run.m_strDriveLetter.clear();
     FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"-2", 6));
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
-    EXPECT_EQ(-2, m_dialog.m_nResultModeChange);
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
+    EXPECT_EQ(-2, m_run.m_nResultModeChange);
     std::u16string expected = u"AUTORUNSERVICE_MODECHANGE\\";
     expected += static_cast<char16_t>(plug::GetModuleDirectory()[0]);
     ASSERT_EQ(1u, service.Requests().size());
     EXPECT_EQ(Utf16Message(expected, 260), service.Requests()[0]);
 
-    EXPECT_FALSE(m_dialog.ServiceControl(130)); // no such request: nothing is sent
+    EXPECT_FALSE(m_core.Service().ServiceControl(130)); // no such request: nothing is sent
     EXPECT_EQ(1u, service.Requests().size());
 }
 
@@ -89,41 +91,43 @@ TEST_F(ServiceControlTest, ModeChangeRequestAtACdStartNamesTheProgramsDrive)
 TEST_F(ServiceControlTest, UnterminatedFullLengthModeChangeReplyIsReadWithinItsBytes)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(std::u16string(129, u' ') + u"4", 260));
-    m_dialog.m_nResultModeChange = 99;
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
-    EXPECT_EQ(4, m_dialog.m_nResultModeChange);
+    m_run.m_nResultModeChange = 99;
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
+    EXPECT_EQ(4, m_run.m_nResultModeChange);
 }
 
-TEST_F(ServiceControlTest, ServiceClosingWithoutReplyLeavesTheResultsAlone)
+// A request that got no answer is a failed call: the callers must not read results that were
+// never written as a success.
+TEST_F(ServiceControlTest, ServiceClosingWithoutReplyFailsAndLeavesTheResultsAlone)
 {
     FakePipeServer service(FakePipeServer::Behaviour::CloseWithoutReply);
-    m_dialog.m_nResultGetPhoneSet = 42;
-    m_dialog.m_nResultModeChange = 43;
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
-    EXPECT_EQ(42, m_dialog.m_nResultGetPhoneSet);
-    EXPECT_EQ(43, m_dialog.m_nResultModeChange);
-    EXPECT_EQ(-1000, m_dialog.m_PhoneSetReply.nResult);
+    m_run.m_nResultGetPhoneSet = 42;
+    m_run.m_nResultModeChange = 43;
+    EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
+    EXPECT_EQ(42, m_run.m_nResultGetPhoneSet);
+    EXPECT_EQ(43, m_run.m_nResultModeChange);
+    EXPECT_EQ(-1000, m_run.m_PhoneSetReply.nResult);
     EXPECT_EQ(2u, service.Requests().size());
 }
 
-// Fewer bytes than the result field would mix old and new bytes into a result: ignored.
-TEST_F(ServiceControlTest, PhoneSettingReplyShorterThanItsResultIsIgnored)
+// Fewer bytes than the result field would mix old and new bytes into a result: no reply.
+TEST_F(ServiceControlTest, PhoneSettingReplyShorterThanItsResultIsNoReply)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Reply, std::string("\x03\x00", 2));
-    m_dialog.m_nResultGetPhoneSet = 42;
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_EQ(42, m_dialog.m_nResultGetPhoneSet);
-    EXPECT_EQ(-1000, m_dialog.m_PhoneSetReply.nResult);
+    m_run.m_nResultGetPhoneSet = 42;
+    EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    EXPECT_EQ(42, m_run.m_nResultGetPhoneSet);
+    EXPECT_EQ(-1000, m_run.m_PhoneSetReply.nResult);
 }
 
-TEST_F(ServiceControlTest, SilentServiceIsGivenUpOnAfterThirtySeconds)
+TEST_F(ServiceControlTest, SilentServiceIsGivenUpOnAfterThirtySecondsAsAFailedCall)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Silent);
     CountSleepsInstead();
-    m_dialog.m_nResultModeChange = 43;
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
-    EXPECT_EQ(43, m_dialog.m_nResultModeChange);
+    m_run.m_nResultModeChange = 43;
+    EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
+    EXPECT_EQ(43, m_run.m_nResultModeChange);
     DWORD waited = 0;
     for (DWORD sleep : g_sleeps)
         waited += sleep;
@@ -133,23 +137,23 @@ TEST_F(ServiceControlTest, SilentServiceIsGivenUpOnAfterThirtySeconds)
 TEST_F(ServiceControlTest, MissingPipeIsTriedExactly101Times)
 {
     CountSleepsInstead();
-    m_dialog.m_nResultGetPhoneSet = 42;
-    EXPECT_FALSE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    m_run.m_nResultGetPhoneSet = 42;
+    EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
     EXPECT_EQ(std::vector<DWORD>(101, 100), g_sleeps);
-    EXPECT_EQ(42, m_dialog.m_nResultGetPhoneSet);
+    EXPECT_EQ(42, m_run.m_nResultGetPhoneSet);
 }
 
 TEST_F(ServiceControlTest, VistaAndLaterNeverTouchThePipe)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Reply, PhoneReply(3, 1, 2, 3));
     CountSleepsInstead();
-    m_app.m_bVistaOS = TRUE;
-    EXPECT_FALSE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_FALSE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
+    m_run.m_bVistaOS = TRUE;
+    EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
     EXPECT_TRUE(g_sleeps.empty());
 
     plug::SetSleepHandler(nullptr);
-    m_app.m_bVistaOS = FALSE; // the stand-in was there all along: it sees only this request
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    m_run.m_bVistaOS = FALSE; // the stand-in was there all along: it sees only this request
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
     EXPECT_EQ(1u, service.Requests().size());
 }

@@ -2,7 +2,6 @@
 // service control manager with the simulated device behind the service. The deployment only
 // acts before Vista: the suites below run in copies of this program that the prefix treats as
 // Windows XP or Windows 7 (the ServiceDeployment tests start them); run directly, they skip.
-#include "app/PlugstartApp.h"
 #include "app/SystemInfo.h"
 #include "common/ChildProcess.h"
 #include "common/InstantSleep.h"
@@ -11,11 +10,13 @@
 #include "common/SimDevice.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
+#include "detect/FileVersion.h"
 #include "framework/StringFormat.h"
 #include "service/PipeProtocol.h"
 #include "service/ServiceVersionText.h"
 #include "tools/ServiceRemoval.h"
-#include "workflow/PlugstartDlg.h"
+#include "common/FakeRunHost.h"
+#include "core/PlugstartRun.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -45,9 +46,9 @@ class DeploymentFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_app.m_bVistaOS = CPlugstartApp::IsVistaOS();
-        m_app.m_strArgument = L"-l R";
-        m_app.m_strDriveLetter = L"R";
+        m_run.m_bVistaOS = plug::IsVistaOS();
+        m_run.m_strArgument = L"-l R";
+        m_run.m_strDriveLetter = L"R";
         CreateFolders(ProgramFolder() + L"tools");
         ShipService(L"shipped");
         ::CopyFileW((ProgramFolder() + L"shipped\\NorvoServiceRemover.exe").c_str(),
@@ -98,7 +99,7 @@ protected:
     BOOL InitService(std::vector<DWORD>* sleepsAsked = nullptr)
     {
         InstantSleep sleeps;
-        BOOL deployed = m_dialog.InitService();
+        BOOL deployed = m_core.Service().InitService();
         if (sleepsAsked)
             *sleepsAsked = sleeps.Sleeps();
         return deployed;
@@ -106,8 +107,9 @@ protected:
 
     MessageBoxRecorder m_boxes;
     SimDevice m_sim;
-    CPlugstartApp m_app;
-    CPlugstartDlg m_dialog;
+    RunState m_run;
+    FakeRunHost m_host;
+    CPlugstartRun m_core{m_run, m_host};
 };
 
 class DeployOnWindowsXp : public DeploymentFixture {
@@ -134,8 +136,8 @@ protected:
 
 TEST_F(DeployOnWindowsXp, NothingInstalledNeedsDeployment)
 {
-    EXPECT_FALSE(m_dialog.m_SVC.IsRunService());
-    EXPECT_TRUE(m_dialog.IsRequireUpdateSVC());
+    EXPECT_FALSE(m_core.ServiceInstaller().IsRunService());
+    EXPECT_TRUE(m_core.Service().IsRequireUpdateSVC());
 }
 
 TEST_F(DeployOnWindowsXp, InitServiceCopiesTheFilesAndTheServiceAnswersOnThePipe)
@@ -144,13 +146,13 @@ TEST_F(DeployOnWindowsXp, InitServiceCopiesTheFilesAndTheServiceAnswersOnThePipe
     EXPECT_EQ(0u, m_boxes.Count());
     EXPECT_TRUE(plug::IsExistFile(InstalledService()));
     EXPECT_TRUE(plug::IsExistFile(InstalledDevpoke()));
-    EXPECT_TRUE(m_dialog.m_SVC.IsRunService());
-    EXPECT_FALSE(m_dialog.IsRequireUpdateSVC()); // the same version is there now
+    EXPECT_TRUE(m_core.ServiceInstaller().IsRunService());
+    EXPECT_FALSE(m_core.Service().IsRequireUpdateSVC()); // the same version is there now
 
-    ASSERT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_EQ(3, m_dialog.m_nResultGetPhoneSet);
+    ASSERT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    EXPECT_EQ(3, m_run.m_nResultGetPhoneSet);
     const BYTE expected[3] = {0x4C, 0x07, 0xD0};
-    EXPECT_EQ(0, std::memcmp(expected, m_dialog.m_PhoneSetReply.byData, 3));
+    EXPECT_EQ(0, std::memcmp(expected, m_run.m_PhoneSetReply.byData, 3));
     ASSERT_EQ(1u, m_sim.Commands().size());
     EXPECT_EQ(L"NorvoAutorunService.exe", m_sim.Commands()[0].process);
 }
@@ -158,36 +160,36 @@ TEST_F(DeployOnWindowsXp, InitServiceCopiesTheFilesAndTheServiceAnswersOnThePipe
 TEST_F(DeployOnWindowsXp, NewerShippedServiceReplacesTheRunningOne)
 {
     ASSERT_TRUE(InitService());
-    ASSERT_TRUE(m_dialog.m_SVC.IsRunService());
-    EXPECT_EQ(PLUGSTART_SERVICE_VERSION, m_dialog.GetFileVersion(InstalledService()));
+    ASSERT_TRUE(m_core.ServiceInstaller().IsRunService());
+    EXPECT_EQ(PLUGSTART_SERVICE_VERSION, plug::GetFileVersionText(InstalledService()));
 
     ShipService(L"next");
-    EXPECT_TRUE(m_dialog.IsRequireUpdateSVC());
+    EXPECT_TRUE(m_core.Service().IsRequireUpdateSVC());
     EXPECT_TRUE(InitService()); // removal tool, copy, install
-    EXPECT_EQ(PLUGSTART_SERVICE_VERSION_NEXT, m_dialog.GetFileVersion(InstalledService()));
-    EXPECT_TRUE(m_dialog.m_SVC.IsRunService());
-    EXPECT_FALSE(m_dialog.IsRequireUpdateSVC());
-    EXPECT_TRUE(m_dialog.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_EQ(3, m_dialog.m_nResultGetPhoneSet);
+    EXPECT_EQ(PLUGSTART_SERVICE_VERSION_NEXT, plug::GetFileVersionText(InstalledService()));
+    EXPECT_TRUE(m_core.ServiceInstaller().IsRunService());
+    EXPECT_FALSE(m_core.Service().IsRequireUpdateSVC());
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    EXPECT_EQ(3, m_run.m_nResultGetPhoneSet);
     EXPECT_EQ(0u, m_boxes.Count());
 
     ShipService(L"shipped"); // an older shipped service is not deployed over a newer one
-    EXPECT_FALSE(m_dialog.IsRequireUpdateSVC());
+    EXPECT_FALSE(m_core.Service().IsRequireUpdateSVC());
 }
 
 TEST_F(DeployOnWindowsXp, RunningOrStoppedRegisteredServiceIsNotInstalledAgain)
 {
     ASSERT_TRUE(InitService());
-    EXPECT_FALSE(m_dialog.m_SVC.InstallService(InstalledService().c_str()));
+    EXPECT_FALSE(m_core.ServiceInstaller().InstallService(InstalledService().c_str()));
 
     plug::UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     plug::UniqueSCHandle service(
-        ::OpenServiceW(manager.Get(), kCommandServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
+        ::OpenServiceW(manager.Get(), plug::kCommandServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
     SERVICE_STATUS status = {};
     ASSERT_TRUE(::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status));
     ASSERT_TRUE(WaitForState(service.Get(), SERVICE_STOPPED, 10000));
-    EXPECT_FALSE(m_dialog.m_SVC.InstallService(InstalledService().c_str()));
-    EXPECT_FALSE(m_dialog.m_SVC.IsRunService());
+    EXPECT_FALSE(m_core.ServiceInstaller().InstallService(InstalledService().c_str()));
+    EXPECT_FALSE(m_core.ServiceInstaller().IsRunService());
     EXPECT_EQ(0u, m_boxes.Count());
 }
 
@@ -197,7 +199,7 @@ TEST_F(DeployOnWindowsXp, WithoutTheServiceFileTheInstallerSaysSo)
     EXPECT_TRUE(InitService());
     ASSERT_EQ(1u, m_boxes.Count());
     EXPECT_EQ(L"service file missing", m_boxes.Boxes()[0].text);
-    EXPECT_FALSE(m_dialog.m_SVC.IsRunService());
+    EXPECT_FALSE(m_core.ServiceInstaller().IsRunService());
 
     m_boxes.Clear();
     WriteServiceConfig(L"two", {L"tools\\NorvoAutorunService.exe", L"Devpoke.dll"}); // not a number
@@ -211,15 +213,29 @@ TEST_F(DeployOnWindowsXp, ListedFileMissingFromTheProgramFolderStopsTheDeploymen
     WriteServiceConfig(L"2", {L"tools\\NorvoAutorunService.exe", L"tools\\NotShipped.dll"});
     EXPECT_FALSE(InitService());
     EXPECT_TRUE(plug::IsExistFile(InstalledService())); // what was copied stays
-    EXPECT_FALSE(m_dialog.m_SVC.IsRunService());
+    EXPECT_FALSE(m_core.ServiceInstaller().IsRunService());
     EXPECT_EQ(0u, m_boxes.Count());
+}
+
+// What is deployed runs as a LocalSystem service: a listed name that leaves the program folder
+// is never copied nor registered, even when a file lies where it points.
+TEST_F(DeployOnWindowsXp, ListedFileOutsideTheProgramFolderIsNeverDeployed)
+{
+    ScopedFile above(ProgramFolder() + L"..\\NorvoAutorunService.exe");
+    ::CopyFileW((ProgramFolder() + L"shipped\\NorvoAutorunService.exe").c_str(), above.Path().c_str(), FALSE);
+    for (const std::wstring& name : {std::wstring(L"..\\NorvoAutorunService.exe"), above.Path()}) {
+        WriteServiceConfig(L"1", {name});
+        EXPECT_FALSE(InitService()) << name;
+        EXPECT_FALSE(plug::IsExistFile(InstalledService()));
+        EXPECT_FALSE(m_core.ServiceInstaller().Open_Service(GENERIC_READ));
+    }
 }
 
 TEST_F(DeployOnWindowsXp, ServiceNameInOtherLetterCaseIsStillTheService)
 {
     WriteServiceConfig(L"2", {L"tools\\NORVOAUTORUNSERVICE.EXE", L"Devpoke.dll"});
     EXPECT_TRUE(InitService());
-    EXPECT_TRUE(m_dialog.m_SVC.IsRunService());
+    EXPECT_TRUE(m_core.ServiceInstaller().IsRunService());
     EXPECT_EQ(0u, m_boxes.Count());
 }
 
@@ -235,7 +251,7 @@ TEST_F(DeployOnWindowsXp, ReadOnlyTargetsEndWithOnlyTheArchiveAttribute)
     EXPECT_TRUE(InitService());
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(InstalledDevpoke()));
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(InstalledService()));
-    EXPECT_TRUE(m_dialog.m_SVC.IsRunService());
+    EXPECT_TRUE(m_core.ServiceInstaller().IsRunService());
     ::SetFileAttributesW(shipped.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -244,21 +260,21 @@ TEST_F(DeployOnWindows7, InitServiceOnlyRunsTheRemovalTool)
     // A service left registered (never started) by an earlier Windows is removed all the same.
     plug::UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     std::wstring shipped = ProgramFolder() + L"tools\\NorvoAutorunService.exe";
-    plug::UniqueSCHandle created(::CreateServiceW(manager.Get(), kCommandServiceName, kCommandServiceName,
+    plug::UniqueSCHandle created(::CreateServiceW(manager.Get(), plug::kCommandServiceName, plug::kCommandServiceName,
                                                   SERVICE_QUERY_STATUS, SERVICE_WIN32_OWN_PROCESS,
                                                   SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, shipped.c_str(),
                                                   nullptr, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(created.IsValid());
     created.Reset();
-    EXPECT_TRUE(m_dialog.m_SVC.Open_Service(GENERIC_READ));
+    EXPECT_TRUE(m_core.ServiceInstaller().Open_Service(GENERIC_READ));
 
     std::vector<DWORD> sleeps;
     EXPECT_TRUE(InitService(&sleeps));
-    EXPECT_FALSE(m_dialog.m_SVC.Open_Service(GENERIC_READ));
+    EXPECT_FALSE(m_core.ServiceInstaller().Open_Service(GENERIC_READ));
     EXPECT_FALSE(plug::IsExistFile(InstalledService()));
     EXPECT_FALSE(plug::IsExistFile(InstalledDevpoke()));
     EXPECT_EQ(std::vector<DWORD>{3000}, sleeps);
-    EXPECT_FALSE(m_dialog.IsRequireUpdateSVC());
+    EXPECT_FALSE(m_core.Service().IsRequireUpdateSVC());
 }
 
 namespace {

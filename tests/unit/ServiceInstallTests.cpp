@@ -34,7 +34,7 @@ struct RegisteredService {
 bool QueryRegisteredService(RegisteredService* out)
 {
     plug::UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    plug::UniqueSCHandle service(manager ? ::OpenServiceW(manager.Get(), kCommandServiceName, SERVICE_QUERY_CONFIG)
+    plug::UniqueSCHandle service(manager ? ::OpenServiceW(manager.Get(), plug::kCommandServiceName, SERVICE_QUERY_CONFIG)
                                          : nullptr);
     if (!service)
         return false;
@@ -125,7 +125,7 @@ TEST_F(ServiceInstallTest, RunningServiceIsLeftAloneWithoutMessage)
     RegisteredService registered;
     ASSERT_TRUE(QueryRegisteredService(&registered));
     EXPECT_EQ(FakeService(), registered.binaryPath);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceStateByName(kCommandServiceName));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceStateByName(plug::kCommandServiceName));
 }
 
 TEST_F(ServiceInstallTest, StoppedButRegisteredServiceGivesFalseWithoutMessage)
@@ -135,7 +135,7 @@ TEST_F(ServiceInstallTest, StoppedButRegisteredServiceGivesFalseWithoutMessage)
     EXPECT_FALSE(m_svc.IsRunService());
     EXPECT_FALSE(m_svc.InstallService(FakeService().c_str()));
     EXPECT_EQ(0u, m_boxes.Count());
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ServiceStateByName(kCommandServiceName));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ServiceStateByName(plug::kCommandServiceName));
 }
 
 TEST_F(ServiceInstallTest, MissingServiceFileIsReportedAndNothingIsCreated)
@@ -180,7 +180,35 @@ TEST_F(ServiceInstallTest, UnInstallWithMissingToolStillWaitsAndSucceeds)
     InstantSleep sleeps;
     EXPECT_TRUE(m_svc.UnInstallService());
     EXPECT_EQ(std::vector<DWORD>{3000}, sleeps.Sleeps());
-    EXPECT_EQ(0u, m_boxes.Count());
+}
+
+// The tool's name comes from a configuration that any user may be able to write: a tool outside
+// the program's folder is never started (here it would remove the service), nor is the folder
+// itself opened for an empty name.
+TEST_F(ServiceInstallTest, RemovalToolOutsideTheProgramFolderIsNeverStarted)
+{
+    ASSERT_TRUE(m_svc.InstallService(FakeService().c_str()));
+    ScopedFile above(plug::GetModuleDirectory() + L"..\\remover_above.exe");
+    ASSERT_TRUE(::CopyFileW(RemovalTool().c_str(), above.Path().c_str(), FALSE));
+    for (const std::wstring& name : {std::wstring(L"..\\remover_above.exe"), above.Path(), std::wstring()}) {
+        WriteConfig(name);
+        InstantSleep sleeps;
+        EXPECT_TRUE(m_svc.UnInstallService());
+        EXPECT_TRUE(m_svc.IsRunService()) << name;
+        EXPECT_EQ(std::vector<DWORD>{3000}, sleeps.Sleeps());
+    }
+}
+
+// A tool that does not end is given up on after the bound, and the deployment goes on.
+TEST_F(ServiceInstallTest, RemovalToolThatDoesNotEndIsWaitedForOnlyUpToTheBound)
+{
+    WriteConfig(L"Linger.exe");
+    m_svc.m_dwRemovalToolWaitMs = 500;
+    InstantSleep sleeps;
+    const DWORD started = ::GetTickCount();
+    EXPECT_TRUE(m_svc.UnInstallService());
+    EXPECT_LT(::GetTickCount() - started, 6000u); // the tool sleeps 8 s
+    EXPECT_EQ(std::vector<DWORD>{3000}, sleeps.Sleeps());
 }
 
 TEST_F(ServiceInstallTest, RemovalToolActsOnlyOnAutoRun)

@@ -22,9 +22,9 @@ protected:
     }
     std::string RequireUpDrv(int type)
     {
-        return ForEach64BitFlag([&] { return m_dialog.IsRequireUpDrv(type); });
+        return ForEach64BitFlag([&] { return m_detect.IsRequireUpDrv(type); });
     }
-    BOOL RequireUpITK(int type) { return m_dialog.IsRequireUpITK(type); }
+    BOOL RequireUpITK(int type) { return m_detect.IsRequireUpITK(type); }
 
     ScopedFile m_config{plug::GetModuleDirectory() + L"config.ini"};
     MessageBoxRecorder m_boxes;
@@ -43,7 +43,7 @@ TEST_F(UpdateCheckTest, QctDisplayVersionOfThePackageKeyDecides)
         install.RegisterProduct(key.first, key.second, L"1.0.0.9");
         Ship(L"1.0.0.10"); // numeric, not textual
         EXPECT_EQ("111", RequireUpDrv(DRIVERTYPE_QCT));
-        EXPECT_TRUE(m_dialog.m_bDrvPackageRegistered);
+        EXPECT_TRUE(m_run.m_bDrvPackageRegistered);
         Ship(L"1.0.0.9");
         EXPECT_EQ("000", RequireUpDrv(DRIVERTYPE_QCT));
     }
@@ -61,16 +61,16 @@ TEST_F(UpdateCheckTest, QctEmptyDisplayVersionEndsTheReadsAndTheBusFileDecides)
     EXPECT_EQ("000", RequireUpDrv(DRIVERTYPE_QCT));
     Ship(L"1.2.3.5");
     EXPECT_EQ("111", RequireUpDrv(DRIVERTYPE_QCT));
-    EXPECT_TRUE(m_dialog.m_bDrvPackageRegistered);
+    EXPECT_TRUE(m_run.m_bDrvPackageRegistered);
 }
 
 TEST_F(UpdateCheckTest, QctWithoutPackageKeyTakesTheBusFileOfTheDriverFolder)
 {
     m_install.RegisterProduct(kQctDriverCode, false, L"9.9.9.9"); // plays no part here
-    m_dialog.m_bDrvPackageRegistered = TRUE;
+    m_run.m_bDrvPackageRegistered = TRUE;
     Ship(L"1.2.3.4");
     EXPECT_EQ("111", RequireUpDrv(DRIVERTYPE_QCT));
-    EXPECT_FALSE(m_dialog.m_bDrvPackageRegistered);
+    EXPECT_FALSE(m_run.m_bDrvPackageRegistered);
     std::wstring folder = ProgramFilesFolder() + L"Norvo Electronics\\Norvo USB Modem Driver\\";
     m_install.files.Put(folder + L"norvousbbus.sys", m_version1234);
     EXPECT_EQ("000", RequireUpDrv(DRIVERTYPE_QCT));
@@ -84,14 +84,14 @@ TEST_F(UpdateCheckTest, QctWithoutPackageKeyTakesTheBusFileOfTheDriverFolder)
 
 TEST_F(UpdateCheckTest, EmpBusFileLiesInTheFolderOfTheWindowsWidth)
 {
-    m_dialog.m_bDrvPackageRegistered = TRUE;
+    m_run.m_bDrvPackageRegistered = TRUE;
     std::wstring base = ProgramFilesFolder() + L"Norvo Electronics\\Norvo MC USB R880 driver\\";
     m_install.files.Put(base + L"Norvo32\\i386\\norvomdbus.sys", m_version1234);
     Ship(L"1.2.3.4");
     EXPECT_EQ("011", RequireUpDrv(DRIVERTYPE_EMP)); // the 64-bit folder is empty
     m_install.files.Put(base + L"Norvo64\\amd64\\norvomdbus.sys", m_version1234);
     EXPECT_EQ("000", RequireUpDrv(DRIVERTYPE_EMP));
-    EXPECT_TRUE(m_dialog.m_bDrvPackageRegistered); // only the QCT check sets it
+    EXPECT_TRUE(m_run.m_bDrvPackageRegistered); // only the QCT check sets it
     EXPECT_EQ("000", RequireUpDrv(5));
 }
 
@@ -114,11 +114,11 @@ TEST_F(UpdateCheckTest, K21cDriverVersionComesFromItsInstallLocation)
 
 TEST_F(UpdateCheckTest, DriverOnlyModeNeedsNoKitUpdateAndReadsNoConfiguration)
 {
-    m_dialog.m_bFullInstall = FALSE;
+    m_run.m_bFullInstall = FALSE;
     for (int type : {0, 1, 2, 3, 7})
         EXPECT_FALSE(RequireUpITK(type)) << type;
     EXPECT_EQ(0u, m_boxes.Count()); // config.ini is missing and was not read
-    m_dialog.m_bFullInstall = TRUE;
+    m_run.m_bFullInstall = TRUE;
     EXPECT_TRUE(RequireUpITK(ITKTYPE_VTP));
     EXPECT_EQ(1u, m_boxes.Count());
 }
@@ -158,7 +158,7 @@ TEST_F(UpdateCheckTest, ConnectionManagerVersionComesFromItsProgram)
 {
     TempDir folder;
     Ship(L"", L"1.2.3.4");
-    m_dialog.m_ResDefineCommand.strITKFilename = L"K21cCM.exe";
+    m_run.m_ResDefineCommand.strITKFilename = L"K21cCM.exe";
     EXPECT_TRUE(RequireUpITK(TYPE_CM_DCM)); // no value
     m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", L"");
     EXPECT_TRUE(RequireUpITK(TYPE_CM_DCM));
@@ -167,4 +167,7 @@ TEST_F(UpdateCheckTest, ConnectionManagerVersionComesFromItsProgram)
     EXPECT_TRUE(RequireUpITK(TYPE_CM_DCM)); // no program
     m_install.files.Put(folder.File(L"K21cCM.exe"), m_version1234);
     EXPECT_FALSE(RequireUpITK(TYPE_CM_DCM));
+    // A program name that leaves the install folder counts as a missing program.
+    m_run.m_ResDefineCommand.strITKFilename = L"..\\" + folder.Path().substr(folder.Path().rfind(L'\\', folder.Path().size() - 2) + 1) + L"K21cCM.exe";
+    EXPECT_TRUE(RequireUpITK(TYPE_CM_DCM));
 }

@@ -2,12 +2,11 @@
 
 #include "PipeServer.h"
 #include "framework/Handle.h"
+#include "service/ServiceIdentity.h"
 
 #include <windows.h>
 
 namespace autorun_service {
-
-const wchar_t kServiceName[] = L"Norvo SCSI Commander";
 
 namespace {
 
@@ -60,7 +59,7 @@ DWORD ServeUntilStopped()
 
 void WINAPI ServiceMain(DWORD, LPWSTR*)
 {
-    g_statusHandle = ::RegisterServiceCtrlHandlerExW(kServiceName, ControlHandler, nullptr);
+    g_statusHandle = ::RegisterServiceCtrlHandlerExW(plug::kCommandServiceName, ControlHandler, nullptr);
     if (!g_statusHandle)
         return;
     ReportStatus(SERVICE_START_PENDING, NO_ERROR, kStartWaitHintMs);
@@ -77,7 +76,7 @@ int RunService()
         return 1;
     g_stopEvent = stop.Get();
     wchar_t name[64];
-    ::lstrcpynW(name, kServiceName, 64);
+    ::lstrcpynW(name, plug::kCommandServiceName, 64);
     SERVICE_TABLE_ENTRYW services[] = {{name, ServiceMain}, {nullptr, nullptr}};
     return ::StartServiceCtrlDispatcherW(services) ? 0 : 1;
 }

@@ -4,8 +4,6 @@
 
 namespace autorun_service {
 
-extern const wchar_t kServiceName[]; // "Norvo SCSI Commander"
-
 // Runs the process as the service until it is stopped; returns the process exit code (1 when
 // the process was not started by the service control manager).
 int RunService();

@@ -1,35 +1,30 @@
-// CPlugstartDlg::SCSI_ModeChange: the vendor command that switches the device from CD-ROM mode
-// to modem mode, sent to the own drive and to every other drive that carries this program.
-#include "PlugstartDlg.h"
+// The vendor command that switches the device from CD-ROM mode to modem mode, sent to the own
+// drive and to every other drive that carries this program.
+#include "PlugstartRun.h"
 
 #include "DeviceSeam.h"
-#include "app/PlugstartApp.h"
 #include "config/Messages.h"
 #include "config/ModulePath.h"
 #include "devpoke/VendorCommands.h"
 #include "framework/StringFormat.h"
 
-int CPlugstartDlg::SCSI_ModeChange()
+int CPlugstartRun::SCSI_ModeChange()
 {
-    CPlugstartApp* app = PlugstartApp();
-    std::wstring drive = plug::GetModuleDirectory();
-    if (app->m_strArgument.empty() && !plug::IsExistFile(drive + L"Devpoke.dll")) {
-        plug::ShowLanguageMessage(m_hWnd, L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL", MB_ICONEXCLAMATION | MB_OK);
+    if (m_run.m_strArgument.empty() && !plug::IsExistFile(plug::GetModuleDirectory() + L"Devpoke.dll")) {
+        plug::ShowLanguageMessage(m_host.MessageOwner(), L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL",
+                                  MB_ICONEXCLAMATION | MB_OK);
         return FAIL_TO_OPEN_DRIVE;
     }
-    if (!app->m_strDriveLetter.empty())
-        drive = app->m_strDriveLetter;
-    wchar_t ownLetter = drive.empty() ? L'\0' : drive[0];
+    wchar_t ownLetter = DeviceDriveLetter(m_run);
 
-    m_bModeChanged = TRUE;
+    m_run.m_bModeChanged = TRUE;
     int result = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter, 1).Last();
     ModeChangeOtherDevices(ownLetter);
     return result;
 }
 
-void CPlugstartDlg::ModeChangeOtherDevices(wchar_t ownLetter)
+void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
 {
-    CPlugstartApp* app = PlugstartApp();
     const std::wstring own(1, ownLetter);
     DWORD drives = ::GetLogicalDrives();
     for (wchar_t letter = L'A'; drives != 0; ++letter, drives >>= 1) {
@@ -46,9 +41,9 @@ void CPlugstartDlg::ModeChangeOtherDevices(wchar_t ownLetter)
         int result = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0).first;
         // The service request names the own drive (the request carries m_strDriveLetter), so a
         // refused other device is not switched by it: the program knows no other letter to send.
-        if (result == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED && m_ResDefineCommand.nITKType == ITKTYPE_VTP &&
-            !app->m_bVistaOS) {
-            if (!ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE))
+        if (result == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED && m_run.m_ResDefineCommand.nITKType == ITKTYPE_VTP &&
+            !m_run.m_bVistaOS) {
+            if (!m_service.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE))
                 Trace(L"ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE) => return FALSE\r\n");
         }
     }
