@@ -95,6 +95,7 @@ void CPlugstartApp::RunMainDialog()
     dialog.m_strDriveLetter = m_strDriveLetter;
     dialog.m_bVistaOS = m_bVistaOS;
     dialog.m_bStartNewTrace = m_bStartNewTrace;
+    dialog.m_nWow64 = IsWow64();
     dialog.DoModal();
     m_pMainWnd = nullptr;
 }

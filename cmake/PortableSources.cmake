@@ -11,6 +11,9 @@ set(PLUGSTART_PORTABLE_SOURCES
   detect/TranslationChoice.cpp
   detect/VersionText.cpp
   registry/ValuePath.cpp
+  core/PhoneData.cpp
+  core/PhoneReply.cpp
+  core/WorkerMessages.cpp
   devpoke/DevpokeRequest.cpp
   service/PipeProtocol.cpp
   service/ServiceVersionText.cpp

@@ -1,7 +1,8 @@
 // The steps of one run over its record: the system check, the auto-run sequence, the driver
 // and kit installation, the mode change. They talk to the world only through the host (trace,
-// message-box owner, repaints, starting programs) and the seams of the framework, so that they
-// run without a window in the tests. The main dialog owns the record and is the host.
+// message-box owner, repaints, starting programs) and the seams of the framework (message boxes,
+// sleeping, the device), so that they run without a window in the tests. The main dialog owns
+// the record and is the host.
 #pragma once
 
 #include "detect/Detector.h"
@@ -9,6 +10,8 @@
 #include "run/RunState.h"
 #include "service/ServiceBridge.h"
 #include "service/ServiceInstall.h"
+
+#include <string>
 
 class CPlugstartRun {
 public:
@@ -20,13 +23,59 @@ public:
     CServiceBridge& Service() { return m_service; }
     CServiceInstall& ServiceInstaller() { return m_SVC; }
 
+    // Builds the device profile from the configuration, the device's phone-setting answer (or
+    // the command service's, when a user without rights is refused before Vista) and what is
+    // installed. FALSE after a warning box when the device cannot be reached (CheckSystem.cpp).
+    BOOL CheckSystem();
+
+    // The sequence: service, driver, kit, hand-off values, verification, mode change, launch.
+    // TRUE when it reached its end, FALSE when it stopped after a message or a stop request
+    // (AutoRun.cpp).
+    BOOL AutoRun();
+
+    // Runs the driver setup (after removing an older driver where the profile asks for it) and
+    // waits for it; TRUE when the driver is installed afterwards (DriverInstall.cpp).
+    BOOL InstallDriver();
+    // Runs the kit setup and waits for it; TRUE when the kit is installed afterwards.
+    BOOL InstallITK();
+    // Finds the kit's program; TRUE with its path in m_strITKRunPath when it exists (KitInstall.cpp).
+    BOOL CheckITKProgram(int nITKType);
+    // Starts the kit's program ("-aik" for the Internet Kit) without waiting. Always TRUE.
+    BOOL RunITK(std::wstring strFile);
+
     // Switches the device, and every other CD-ROM drive with "Plugstart.exe" at its root, to
     // modem mode. Returns the own drive's SCSI result code; -2 when "Devpoke.dll" is missing at a
-    // CD start (after telling the user).
+    // CD start (after telling the user) (ModeChange.cpp).
     int SCSI_ModeChange();
 
 private:
     void Trace(const std::wstring& text) { m_host.Trace(text); }
+    // A warning box owned by the host's window: the language text of key, or text as given.
+    void Warn(const std::wstring& key);
+    void WarnText(const std::wstring& text);
+    bool IsJapaneseLanguage() const;
+
+    // CheckSystem's steps.
+    void ReadProfileFromConfiguration(int* configuredKitType);
+    int QueryPhoneSetting(uint8_t (&reply)[3]);
+    int QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3], bool* failed);
+    void ReadInstallationState();
+
+    // AutoRun's steps; each FALSE means "stop".
+    bool StopRequested(int check);
+    BOOL DeployServiceStep(int kitType);
+    BOOL DriverStep();
+    BOOL KitStep(int kitType);
+    BOOL VerificationStep(int driverType, int kitType);
+    BOOL ModeChangeStep(int kitType);
+    BOOL LaunchStep(int driverType, int kitType);
+
+    // The driver setup's removal of an older driver (DriverInstall.cpp).
+    void RemoveOldDriver(const std::wstring& moduleDirectory);
+    // Starts program (hidden or shown) and waits until it has ended; the status flag is raised
+    // between the start and the wait, when raise is given.
+    void RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise);
+
     // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
     void ModeChangeOtherDevices(wchar_t ownLetter);
 

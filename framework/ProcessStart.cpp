@@ -56,6 +56,14 @@ UniqueHandle StartProgram(const std::wstring& program, const std::wstring& param
 
 namespace plug {
 
+BOOL LaunchProgram(const std::wstring& program, const std::wstring& parameters)
+{
+    CurrentDirectoryKeeper keeper;
+    HINSTANCE started = ::ShellExecuteW(nullptr, L"open", program.c_str(),
+                                        parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(started) > 32 ? TRUE : FALSE;
+}
+
 namespace {
 
 // Dispatches what is queued for this thread. A quit request is put back for the loop that

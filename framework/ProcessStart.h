@@ -12,6 +12,10 @@ namespace plug {
 // caller to wait on (empty when the program did not start or the shell gave no process).
 UniqueHandle StartProgram(const std::wstring& program, const std::wstring& parameters, int showCommand);
 
+// Starts program with parameters through the shell (verb "open", no working directory, shown
+// normally) without waiting for it; the current directory is kept. FALSE when it did not start.
+BOOL LaunchProgram(const std::wstring& program, const std::wstring& parameters);
+
 // Waits until process has ended, at most timeoutMs, dispatching the calling thread's messages
 // meanwhile so that its windows stay responsive; input arriving on the thread does not end the
 // wait. TRUE when the process has ended.

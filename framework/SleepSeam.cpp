@@ -15,6 +15,25 @@ void PlugSleep(DWORD milliseconds)
         ::Sleep(milliseconds);
 }
 
+void PlugSleepHandlingSentMessages(DWORD milliseconds)
+{
+    SleepHandler handler = g_sleepHandler;
+    if (handler) {
+        handler(milliseconds);
+        return;
+    }
+    const DWORD started = ::GetTickCount();
+    for (;;) {
+        DWORD elapsed = ::GetTickCount() - started;
+        if (elapsed >= milliseconds)
+            return;
+        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
+            MSG message;
+            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE); // handles the sent ones
+        }
+    }
+}
+
 SleepHandler SetSleepHandler(SleepHandler handler)
 {
     SleepHandler previous = g_sleepHandler;

@@ -10,6 +10,11 @@ using SleepHandler = void (*)(DWORD milliseconds);
 
 void PlugSleep(DWORD milliseconds);
 
+// The same wait for a thread that owns windows: messages that other threads send to its
+// windows meanwhile are handled (a worker's message box or button change needs that), posted
+// messages and input stay queued. Tests replace it with the same handler as PlugSleep.
+void PlugSleepHandlingSentMessages(DWORD milliseconds);
+
 // Installs handler in place of Sleep; nullptr restores Sleep. Returns the previous handler.
 SleepHandler SetSleepHandler(SleepHandler handler);
 

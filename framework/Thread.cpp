@@ -62,7 +62,7 @@ BOOL WaitForWorkerOrTerminate(CWinThread& thread, const std::function<bool()>& s
             thread.TerminateWithExitCode();
             return FALSE;
         }
-        PlugSleep(sleepMs);
+        PlugSleepHandlingSentMessages(sleepMs);
         ++slept;
     }
     return TRUE;

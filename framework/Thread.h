@@ -43,7 +43,8 @@ std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID parameter
 
 namespace plug {
 
-// The cancel wait for a worker: while stillRunning() holds, sleeps sleepMs (through PlugSleep);
+// The cancel wait for a worker: while stillRunning() holds, sleeps sleepMs (handling messages
+// sent to the caller's windows meanwhile, so a worker that asks them something is answered);
 // once maxSleeps sleeps have passed and it still runs, terminates the thread with its exit code.
 // TRUE when the worker ended by itself, FALSE when it was terminated.
 BOOL WaitForWorkerOrTerminate(CWinThread& thread, const std::function<bool()>& stillRunning, int maxSleeps,

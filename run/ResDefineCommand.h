@@ -1,9 +1,9 @@
 // The device profile: which driver family and connection software belong to the device, what
-// is installed, and what the worker will do. Built by the system check, read by the workflow.
+// is installed, and what the worker will do. Built by the system check, read by the workflow,
+// exchanged with another running instance. Portable: no Windows headers (BOOL fields are ints).
 #pragma once
 
-#include <windows.h>
-
+#include <cstdint>
 #include <string>
 
 // Driver families (config DRIVER / driver_type).
@@ -30,18 +30,18 @@ enum {
 };
 
 struct ResDefineCommand {
-    BYTE byPhoneFlag[8] = {1, 1, 1, 1, 1, 1, 0, 0}; // bit i of the phone-setting reply's byte 0
-    DWORD dwSCSIWaitTime = 1000;                    // ms to wait after the mode change
+    uint8_t byPhoneFlag[8] = {1, 1, 1, 1, 1, 1, 0, 0}; // bit i of the phone-setting reply's byte 0
+    uint32_t dwSCSIWaitTime = 1000;                    // ms to wait after the mode change
     int nDriverType = DRIVERTYPE_QCT;
     int nITKType = ITKTYPE_VTP;
     std::wstring strITKFilename;      // ITK / itk_run_file
     std::wstring strDrvSetupFilename; // DRIVER / driver_name
     std::wstring strITKSetupFinename; // ITK / itk_setup
-    BOOL bInstalledDrv = FALSE;
-    BOOL bInstalledITK = FALSE;
-    BOOL bRequireUpDrv = FALSE;
-    BOOL bRequireUpITK = FALSE;
+    int bInstalledDrv = 0;
+    int bInstalledITK = 0;
+    int bRequireUpDrv = 0;
+    int bRequireUpITK = 0;
     std::wstring strDrive; // first character: the drive letter every vendor command goes to
-    BOOL bInstallDrv = TRUE;
-    BOOL bInstallITK = TRUE;
+    int bInstallDrv = 1;
+    int bInstallITK = 1;
 };

@@ -1,6 +1,6 @@
 // What the steps of a run need from the outside world, and nothing else: the trace, the window
-// that owns their message boxes, repaint requests and starting other programs. The main dialog
-// implements it; tests use a fake.
+// that owns their message boxes, repaint requests, starting other programs and the few things
+// the sequence does to the window. The main dialog implements it; tests use a fake.
 #pragma once
 
 #include "framework/Handle.h"
@@ -28,4 +28,14 @@ public:
                                             int showCommand) = 0;
     // Waits until process has ended, at most timeoutMs; TRUE when it has.
     virtual BOOL WaitForProgram(HANDLE process, DWORD timeoutMs) = 0;
+    // Starts program with parameters through the shell (verb "open", no working directory,
+    // shown normally) without waiting for it; the current directory is kept.
+    virtual void LaunchProgram(const std::wstring& program, const std::wstring& parameters) = 0;
+
+    // The "Cancel" and "X" buttons, disabled while a setup program or the companion installer runs.
+    virtual void EnableCancelButtons(BOOL enable) = 0;
+    // Brings the window to the foreground (after a setup program had it).
+    virtual void BringToFront() = 0;
+    // Runs the companion-suite installer dialog modally (the PC suite is installed through it).
+    virtual void RunCompanionInstaller() = 0;
 };

@@ -1,19 +1,55 @@
 #include "PlugstartDlg.h"
 
 #include "config/Language.h"
+#include "config/Messages.h"
+#include "core/PhoneData.h"
 #include "detect/FileVersion.h"
 #include "detect/VersionText.h"
-#include "framework/ProcessStart.h"
-#include "framework/Trace.h"
+#include "framework/StringFormat.h"
 #include "res/resource.h"
 #include "service/ProcessLookup.h"
+
+namespace {
+
+// How long one instance waits for the other to take a WM_COPYDATA message: a hung instance must
+// not hang this one.
+const UINT kCopyDataTimeoutMs = 30000;
+
+LRESULT SendCopyData(HWND to, HWND from, ULONG_PTR id, DWORD size, const void* data)
+{
+    COPYDATASTRUCT message = {id, size, const_cast<void*>(data)};
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&message),
+                          SMTO_ABORTIFHUNG, kCopyDataTimeoutMs, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring ProfileTrace(const wchar_t* heading, const ResDefineCommand& profile)
+{
+    return plug::FormatString(L"%lsResDefCmd.dwSCSIWaitTime = %ld\nResDefCmd.nDriverType = %d\nResDefCmd.nITKType = "
+                              L"%d\nResDefCmd.strDrvSetupFilename = %ls\nResDefCmd.strITKSetupFinename = "
+                              L"%ls\nResDefCmd.strITKFilename = %ls\n"
+                              L"---------------------------------------------------\n",
+                              heading, static_cast<long>(profile.dwSCSIWaitTime), profile.nDriverType,
+                              profile.nITKType, profile.strDrvSetupFilename.c_str(),
+                              profile.strITKSetupFinename.c_str(), profile.strITKFilename.c_str());
+}
+
+} // namespace
 
 CPlugstartDlg::CPlugstartDlg(CWnd* parent)
     : CDialog(IDD_PLUGSTART_DIALOG, parent), m_core(*this, *this), m_SVC(m_core.ServiceInstaller())
 {
+    m_hIcon = static_cast<HICON>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
+                                              LR_DEFAULTSIZE | LR_SHARED));
 }
 
-CPlugstartDlg::~CPlugstartDlg() = default;
+CPlugstartDlg::~CPlugstartDlg()
+{
+    // The worker has ended, or has cleared its pointer and is on its way out.
+    if (m_autoRunThread)
+        m_autoRunThread->Join(5000);
+}
 
 BOOL CPlugstartDlg::IsNewVersion(const std::wstring& strOld, const std::wstring& strNew)
 {
@@ -24,46 +60,195 @@ std::wstring CPlugstartDlg::GetFileVersion(const std::wstring& strPath) { return
 
 BOOL CPlugstartDlg::TechFindProcess(LPCTSTR sProcessName) { return plug::TechFindProcess(sProcessName); }
 
-void CPlugstartDlg::Trace(const std::wstring& text, bool startNew) { plug::Trace(text, startNew); }
-
-void CPlugstartDlg::RepaintAll()
+void CPlugstartDlg::DoDataExchange()
 {
-    if (m_hWnd)
-        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    DDX_Control(IDC_MAIN_OK, m_btnOK);
+    DDX_Control(IDCANCEL, m_btnCancel);
+    DDX_Control(IDC_MAIN_EXIT, m_btnExit);
+    DDX_Control(IDC_MAIN_1003, m_btn1003);
+    DDX_Control(IDC_MAIN_1004, m_btn1004);
 }
 
-void CPlugstartDlg::RepaintStatus()
-{
-    if (m_hWnd)
-        ::InvalidateRect(m_hWnd, &m_rcStatus, TRUE);
-}
-
-plug::UniqueHandle CPlugstartDlg::StartProgram(const std::wstring& program, const std::wstring& parameters,
-                                               int showCommand)
-{
-    return plug::StartProgram(program, parameters, showCommand);
-}
-
-BOOL CPlugstartDlg::WaitForProgram(HANDLE process, DWORD timeoutMs)
-{
-    return plug::WaitForProcessEnd(process, timeoutMs);
-}
-
-// Until the auto-run workflow is in place the main dialog only shows itself under its
-// localised title with a Cancel button that closes it.
 BOOL CPlugstartDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    TraceStartBanner();
+    m_strLangFile = plug::SelectLanguageFile();
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    if (!CheckSystem()) {
+        EndDialog(0);
+        return FALSE;
+    }
+    if (m_hOtherAutoRun && HandOverToOtherInstance()) {
+        EndDialog(0);
+        return FALSE;
+    }
+    if (m_ResDefineCommand.nITKType != TYPE_CM_DCM && m_strArgument.empty() && !StageFromCd()) {
+        m_bModeChangeOnExit = FALSE; // the PC copy, or nobody, switches the device
+        EndDialog(0);
+        return FALSE;
+    }
+    const ResDefineCommand& profile = m_ResDefineCommand;
+    if (profile.bRequireUpDrv == 0 && profile.bRequireUpITK == 0 && profile.bInstalledDrv == 1 &&
+        profile.bInstalledITK == 1) {
+        RunSynchronously(); // nothing to install: the window never shows
+        EndDialog(1);
+        return TRUE;
+    }
+    ChooseSteps();
+
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, GetStyle() | WS_SYSMENU | WS_MINIMIZEBOX);
+    SizeToBackground();
     ::SetWindowTextW(m_hWnd, plug::GetLanguageString(L"STR_STRING_TITLE").c_str());
-    HWND cancel = GetDlgItem(IDCANCEL);
-    ::SetWindowTextW(cancel, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL").c_str());
-    ::SetWindowPos(cancel, nullptr, 120, 100, 94, 24, SWP_NOZORDER | SWP_SHOWWINDOW);
-    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, GetStyle() | WS_CAPTION | WS_SYSMENU);
-    RECT work = {};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    ::SetWindowPos(m_hWnd, nullptr, (work.left + work.right - 340) / 2, (work.top + work.bottom - 238) / 2, 340, 238,
-                   SWP_NOZORDER | SWP_FRAMECHANGED);
+    if (!InitControl()) {
+        EndDialog(0);
+        return FALSE;
+    }
+    m_bPainted = TRUE;
+    m_nAniFrame = -1;
+    ::SetTimer(m_hWnd, 5000, 100, nullptr);
+    if (m_ResDefineCommand.nITKType == TYPE_CM_DCM) {
+        // The connection manager's device is set up without a visible window.
+        ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
+        StayHidden();
+    }
+    AutoRunMainWork();
     return TRUE;
+}
+
+void CPlugstartDlg::TraceStartBanner()
+{
+    if (!m_strArgument.empty())
+        Trace(L"================[CPlugstartDlg::OnInitDialog() PC START]==============\r\n");
+    else if (m_bStartNewTrace)
+        Trace(L"================[CPlugstartDlg::OnInitDialog() CD START]========================\r\n", true);
+}
+
+BOOL CPlugstartDlg::HandOverToOtherInstance()
+{
+    // The other instance answers with a WM_COPYDATA of its own, taken by OnCopyData meanwhile.
+    SendCopyData(m_hOtherAutoRun, m_hWnd, 0, 0, nullptr);
+    if (!IsSameResDefineCommand())
+        return FALSE;
+
+    DWORD notice = 0;
+    const int kitType = m_ResDefineCommand.nITKType;
+    if (kitType == TYPE_CM_DCM) {
+        notice = 0; // this instance still switches its device when it ends
+    } else if (kitType == m_OtherResDefineCommand.nITKType) {
+        m_bModeChangeOnExit = kitType == TYPE_PCSYNC ? TRUE : FALSE;
+    } else {
+        notice = 1;
+        m_bModeChangeOnExit = FALSE;
+    }
+    ::SetForegroundWindow(m_hOtherAutoRun);
+    SendCopyData(m_hOtherAutoRun, m_hWnd, COPYDATA_ID_SAME_DEVICE, notice, nullptr);
+    return TRUE;
+}
+
+BOOL CPlugstartDlg::IsSameResDefineCommand()
+{
+    if (plug::IsSameDeviceProfile(m_ResDefineCommand, m_OtherResDefineCommand))
+        return TRUE;
+    Trace(ProfileTrace(L"", m_OtherResDefineCommand));
+    return FALSE;
+}
+
+void CPlugstartDlg::ChooseSteps()
+{
+    ResDefineCommand& profile = m_ResDefineCommand;
+    if (profile.bInstalledDrv == 1 && profile.bRequireUpDrv == 0)
+        profile.bInstallDrv = FALSE;
+    if (profile.bInstalledITK == 1 && profile.bRequireUpITK == 0)
+        profile.bInstallITK = FALSE;
+}
+
+void CPlugstartDlg::RunSynchronously()
+{
+    m_ResDefineCommand.bInstallDrv = FALSE;
+    m_ResDefineCommand.bInstallITK = FALSE;
+    try {
+        AutoRun();
+    } catch (...) {
+        Trace(L"[CPlugstartDlg::OnInitDialog()] AutoRun ended with an exception\r\n");
+    }
+}
+
+// Staging arrives with the staging dialog; until then a CD start proceeds from the CD itself.
+BOOL CPlugstartDlg::StageFromCd() { return TRUE; }
+
+BOOL CPlugstartDlg::OnCopyData(HWND window, const COPYDATASTRUCT* data)
+{
+    if (!data)
+        return FALSE;
+    if (!data->lpData && data->dwData == COPYDATA_ID_SAME_DEVICE) {
+        m_bShowRunningNotice = data->cbData == 1 ? TRUE : FALSE;
+        ::SetTimer(m_hWnd, 6000, 100, nullptr);
+    } else if (!data->lpData) {
+        SendProfileTo(window);
+    } else if (plug::DecodePhoneData(data->lpData, data->cbData, &m_OtherResDefineCommand)) {
+        Trace(ProfileTrace(L"RECEIVE Other phone data-----------\n", m_OtherResDefineCommand));
+    } else {
+        // Not a profile: a reply of another size is never read.
+        Trace(plug::FormatString(L"[CPlugstartDlg::OnCopyData()] ignored a payload of %lu bytes\r\n",
+                                 static_cast<unsigned long>(data->cbData)));
+    }
+    return FALSE;
+}
+
+void CPlugstartDlg::SendProfileTo(HWND requester)
+{
+    if (!::IsWindow(requester))
+        return;
+    std::vector<uint8_t> payload = plug::EncodePhoneData(m_ResDefineCommand);
+    Trace(ProfileTrace(L"SEND this phone data-----------\n", m_ResDefineCommand));
+    COPYDATASTRUCT message = {0, static_cast<DWORD>(payload.size()), payload.data()};
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(requester, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&message), SMTO_ABORTIFHUNG,
+                          kCopyDataTimeoutMs, &result);
+}
+
+BOOL CPlugstartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(m_hIcon);
+        return TRUE;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(lParam);
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_MAIN_EXIT && HIWORD(wParam) == BN_CLICKED) {
+            OnExit();
+            return TRUE;
+        }
+        break;
+    case WM_ERASEBKGND:
+        if (OnEraseBkgnd(reinterpret_cast<HDC>(wParam))) {
+            result = TRUE;
+            return TRUE;
+        }
+        return FALSE;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return FALSE;
+    case WM_COPYDATA:
+        return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case kEnableCancelButtonsMessage:
+        ::EnableWindow(GetDlgItem(IDCANCEL), static_cast<BOOL>(wParam));
+        ::EnableWindow(GetDlgItem(IDC_MAIN_EXIT), static_cast<BOOL>(wParam));
+        return TRUE;
+    case kBringToFrontMessage:
+        ::SetForegroundWindow(m_hWnd);
+        return TRUE;
+    default:
+        break;
+    }
+    return CDialog::OnMessage(message, wParam, lParam, result);
 }
 
 // Enter, Escape and Space never close the dialog nor press its buttons.
@@ -74,4 +259,17 @@ BOOL CPlugstartDlg::PreTranslateMessage(MSG* message)
             return TRUE;
     }
     return CDialog::PreTranslateMessage(message);
+}
+
+// A press anywhere in the client area drags the window by its (absent) caption.
+void CPlugstartDlg::OnLButtonDown(LPARAM point)
+{
+    ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, point);
+}
+
+void CPlugstartDlg::SetActiveWnd(BOOL bShow)
+{
+    if (bShow == 1)
+        plug::ShowTitledMessage(m_hWnd, L"Norvo Installer is running.\nExit the program and connect the mobile phone again.",
+                                MB_ICONEXCLAMATION | MB_OK);
 }

@@ -1,16 +1,23 @@
 // CPlugstartDlg: the program's main window. It holds the record of the run, is the host of the
 // run's steps (trace, message-box owner, repaints, program starts) and keeps the names of those
-// steps as one-line forwards, so that each step is reached from the dialog as well.
+// steps as one-line forwards. Its life: the system check, the exchange with an instance that
+// already runs, the staging at a CD start, the worker that does the job, cancel and exit, and
+// the final mode change when the window goes.
 #pragma once
 
 #include "core/PlugstartRun.h"
+#include "framework/BitmapButton.h"
 #include "framework/Dialog.h"
 #include "framework/Thread.h"
 #include "run/RunHost.h"
 #include "run/RunState.h"
 
+#include <atomic>
+#include <memory>
 #include <string>
-#include <vector>
+
+// The payload type of the same-device notice between two instances.
+constexpr ULONG_PTR COPYDATA_ID_SAME_DEVICE = 0x465;
 
 class CPlugstartDlg : public CDialog, public RunState, private IRunHost {
 protected:
@@ -20,10 +27,24 @@ public:
     explicit CPlugstartDlg(CWnd* parent = nullptr);
     ~CPlugstartDlg() override;
 
-    HWND m_hOtherAutoRun = nullptr; // window of an instance that already runs
-    BOOL m_bModeChangeOnExit = TRUE;
-    BOOL m_bShowRunningNotice = TRUE;
-    RECT m_rcStatus = {0, 0, 0, 0};
+    HWND m_hOtherAutoRun = nullptr; // window of an instance that already runs (set before DoModal)
+    BOOL m_bModeChangeOnExit = TRUE;  // OnDestroy switches the device if no mode change was sent
+    BOOL m_bShowRunningNotice = TRUE; // the already-running notice is shown (timer 6000)
+    BOOL m_bPainted = FALSE;          // the status painting is on (after InitControl)
+    RECT m_rcStatus = {85, 80, 324, 113};
+    // The running worker; the worker sets it to nullptr when it ends. The dialog owns the
+    // thread object in m_autoRunThread.
+    std::atomic<CWinThread*> m_pAutoRunThread{nullptr};
+    HICON m_hIcon = nullptr;
+
+    // --- The run's steps ---
+    BOOL CheckSystem() { return m_core.CheckSystem(); }
+    BOOL AutoRun() { return m_core.AutoRun(); }
+    BOOL InstallDriver() { return m_core.InstallDriver(); }
+    BOOL InstallITK() { return m_core.InstallITK(); }
+    BOOL CheckITKProgram(int nITKType) { return m_core.CheckITKProgram(nITKType); }
+    BOOL RunITK(std::wstring strFile) { return m_core.RunITK(strFile); }
+    int SCSI_ModeChange() { return m_core.SCSI_ModeChange(); }
 
     // --- Installation-state detection ---
     BOOL IsInstalledDriver(int nDrvType) { return m_core.Detect().IsInstalledDriver(nDrvType); }
@@ -38,18 +59,39 @@ public:
     void SaveDriverTypeForITK() { m_core.Detect().SaveDriverTypeForITK(); }
     void SaveModemNamesForITK() { m_core.Detect().SaveModemNamesForITK(); }
 
-    // --- Device access and the command service ---
+    // --- The command service ---
     BOOL ServiceControl(DWORD dwControl) { return m_core.Service().ServiceControl(dwControl); }
-    int SCSI_ModeChange() { return m_core.SCSI_ModeChange(); }
     BOOL IsRequireUpdateSVC() { return m_core.Service().IsRequireUpdateSVC(); }
     BOOL InitService() { return m_core.Service().InitService(); }
     CServiceInstall& m_SVC;
 
+    // --- Lifecycle (PlugstartDlg.cpp, PlugstartDlgWorker.cpp) ---
+    BOOL IsSameResDefineCommand();
+    void AutoRunMainWork();
+    static UINT AutoRunThread(LPVOID lpParam);
+    void SetActiveWnd(BOOL bShow);
+    void OnExit();
+
 protected:
     BOOL OnInitDialog() override;
+    void OnCancel() override;
+    void OnDestroy() override;
     BOOL PreTranslateMessage(MSG* message) override;
+    void DoDataExchange() override;
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-    // --- The host of the run's steps ---
+    BOOL OnCopyData(HWND window, const COPYDATASTRUCT* data);
+    void OnTimer(UINT_PTR id);
+    void OnLButtonDown(LPARAM point);
+    BOOL OnPaint();
+    BOOL OnEraseBkgnd(HDC dc);
+
+    // --- The look (PlugstartDlgLook.cpp) ---
+    BOOL InitControl();
+    void SizeToBackground();
+    void StepAnimation();
+
+    // --- The host of the run's steps (PlugstartDlgWorker.cpp) ---
     void Trace(const std::wstring& text, bool startNew = false) override;
     HWND MessageOwner() override { return m_hWnd; }
     void RepaintAll() override;
@@ -57,4 +99,39 @@ protected:
     plug::UniqueHandle StartProgram(const std::wstring& program, const std::wstring& parameters,
                                     int showCommand) override;
     BOOL WaitForProgram(HANDLE process, DWORD timeoutMs) override;
+    void LaunchProgram(const std::wstring& program, const std::wstring& parameters) override;
+    void EnableCancelButtons(BOOL enable) override;
+    void BringToFront() override;
+    void RunCompanionInstaller() override;
+
+    // Requests of the worker that the window's own thread carries out (the worker must never
+    // wait for that thread, which may be waiting for the worker).
+    static const UINT kEnableCancelButtonsMessage = WM_APP + 1; // wParam: enable
+    static const UINT kBringToFrontMessage = WM_APP + 2;
+
+    // The steps of OnInitDialog.
+    void TraceStartBanner();
+    // Asks the other instance for its profile; TRUE when it serves the same device and this
+    // instance has handed over to it.
+    BOOL HandOverToOtherInstance();
+    // Stages the program to the PC at a CD start; FALSE when a staging took place (or failed)
+    // and this instance ends.
+    BOOL StageFromCd();
+    void ChooseSteps();
+    void RunSynchronously();
+    void SendProfileTo(HWND requester);
+
+    // The five skinned buttons: "OK" (3), "Cancel" (2), "X" (1005), 1003 and 1004.
+    CBitmapButton m_btnOK;
+    CBitmapButton m_btnCancel;
+    CBitmapButton m_btnExit;
+    CBitmapButton m_btn1003;
+    CBitmapButton m_btn1004;
+
+    int m_nAnimWidth = 26;
+    int m_nAnimHeight = 26;
+    int m_nAniFrame = -1; // -1 before the first frame
+
+private:
+    std::unique_ptr<CWinThread> m_autoRunThread;
 };

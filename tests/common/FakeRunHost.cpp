@@ -20,6 +20,13 @@ plug::UniqueHandle FakeRunHost::StartProgram(const std::wstring& program, const 
     return plug::UniqueHandle(::CreateEventW(nullptr, TRUE, TRUE, nullptr)); // signalled: already ended
 }
 
+void FakeRunHost::LaunchProgram(const std::wstring& program, const std::wstring& parameters)
+{
+    launches.push_back({program, parameters, SW_SHOWNORMAL});
+    if (startForReal)
+        plug::LaunchProgram(program, parameters);
+}
+
 BOOL FakeRunHost::WaitForProgram(HANDLE process, DWORD timeoutMs)
 {
     waits.push_back(timeoutMs);

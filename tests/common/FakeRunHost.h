@@ -24,6 +24,10 @@ public:
     plug::UniqueHandle StartProgram(const std::wstring& program, const std::wstring& parameters,
                                     int showCommand) override;
     BOOL WaitForProgram(HANDLE process, DWORD timeoutMs) override;
+    void LaunchProgram(const std::wstring& program, const std::wstring& parameters) override;
+    void EnableCancelButtons(BOOL enable) override { buttonChanges.push_back(enable != FALSE); }
+    void BringToFront() override { ++bringsToFront; }
+    void RunCompanionInstaller() override { ++companionRuns; }
 
     // True when some trace text contains part.
     bool Traced(const std::wstring& part) const;
@@ -32,9 +36,13 @@ public:
     std::vector<std::wstring> traces;
     std::vector<Start> starts;
     std::vector<DWORD> waits; // the time-outs asked for
+    std::vector<Start> launches; // programs started without waiting (showCommand unused)
+    std::vector<bool> buttonChanges; // EnableCancelButtons calls: false = disabled
+    int bringsToFront = 0;
+    int companionRuns = 0;
     int wholeRepaints = 0;
     int statusRepaints = 0;
-    bool startForReal = true; // false: record the start and hand back a process that has ended
+    bool startForReal = true; // false: record starts and launches; a started one has ended at once
 };
 
 } // namespace plugtest

@@ -9,7 +9,6 @@
 #include "framework/Thread.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
-#include "workflow/PlugstartDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -144,30 +143,6 @@ TEST(ModalDialog, ParentIsDisabledWhileTheDialogRunsAndEnabledAfter)
     EXPECT_EQ(1, parent.DoModal());
     EXPECT_TRUE(parent.disabledDuringChild);
     EXPECT_TRUE(parent.enabledAfterChild);
-}
-
-TEST(MainDialogKeys, EnterEscapeAndSpaceNeverCloseTheMainDialog)
-{
-    struct KeyedMain : CPlugstartDlg {
-        BOOL OnInitDialog() override
-        {
-            CPlugstartDlg::OnInitDialog();
-            for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_SPACE})
-                ::PostMessageW(m_hWnd, WM_KEYDOWN, key, 0);
-            ::SetTimer(m_hWnd, kScriptTimer, 200, nullptr);
-            return TRUE;
-        }
-        BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
-        {
-            if (message == WM_TIMER && wParam == kScriptTimer) {
-                EndDialog(99);
-                return TRUE;
-            }
-            return CPlugstartDlg::OnMessage(message, wParam, lParam, result);
-        }
-    } dialog;
-    ScopedLanguageFile language(StandardLanguage());
-    EXPECT_EQ(99, dialog.DoModal());
 }
 
 TEST(WorkerThread, OwnerKeepsAValidHandleAfterTheThreadEnded)

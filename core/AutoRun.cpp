@@ -1,0 +1,189 @@
+// The auto-run sequence: service, driver, kit, hand-off values, verification, mode change and
+// the launch of the connection software. It stops at the first failure (after telling the user)
+// and at its five checks of the stop request.
+#include "PlugstartRun.h"
+
+#include "WorkerMessages.h"
+#include "config/Language.h"
+#include "config/Messages.h"
+#include "framework/SleepSeam.h"
+#include "framework/StringFormat.h"
+
+#include <algorithm>
+
+namespace {
+const int kLaunchPollRounds = 181; // about three minutes for the device to come back as a modem
+const DWORD kLaunchPollMs = 1000;
+const DWORD kPcSuiteMinimumWaitMs = 3000;
+} // namespace
+
+BOOL CPlugstartRun::AutoRun()
+{
+    Trace(L"Start : [CPlugstartDlg::AutoRun()]\r\n");
+    const ResDefineCommand& profile = m_run.m_ResDefineCommand;
+    const int driverType = profile.nDriverType; // read once: the whole sequence uses these
+    const int kitType = profile.nITKType;
+    m_run.m_bAutoRunStarted = TRUE;
+    m_host.RepaintAll();
+
+    if (!DeployServiceStep(kitType) || StopRequested(0))
+        return FALSE;
+    if (!DriverStep() || StopRequested(1))
+        return FALSE;
+    if (m_run.m_bFullInstall && (!KitStep(kitType) || !VerificationStep(driverType, kitType)))
+        return FALSE;
+    if (!ModeChangeStep(kitType))
+        return FALSE;
+    if (!m_run.m_bFullInstall) {
+        Trace(L"[CPlugstartDlg::AutoRun()] Only Driver install mode : Mode Change & AutoRun End\r\n");
+        return TRUE;
+    }
+    if (StopRequested(3))
+        return FALSE;
+    if (kitType == TYPE_PCSYNC && profile.bInstallITK) {
+        m_host.EnableCancelButtons(FALSE);
+        m_host.RunCompanionInstaller();
+        m_host.EnableCancelButtons(TRUE);
+        return TRUE;
+    }
+    if (kitType == TYPE_CM_DCM) {
+        Trace(L"[CPlugstartDlg::AutoRun()] DCM Type : Mode Change & AutoRun End\r\n");
+        return TRUE; // the connection manager is not launched
+    }
+    return LaunchStep(driverType, kitType);
+}
+
+bool CPlugstartRun::StopRequested(int check)
+{
+    if (!m_run.m_bThreadEnd)
+        return false;
+    Trace(plug::FormatString(L"[m_bThreadEnd == TRUE (%d)]\r\n", check));
+    return true;
+}
+
+BOOL CPlugstartRun::DeployServiceStep(int kitType)
+{
+    if (kitType != ITKTYPE_VTP || m_run.m_bVistaOS || !m_run.m_bDeploySVC)
+        return TRUE;
+    m_run.m_bInstallingSVC = TRUE;
+    m_host.RepaintStatus();
+    BOOL deployed = m_service.InitService();
+    m_run.m_bInstallingSVC = FALSE;
+    m_host.RepaintStatus();
+    return deployed; // a failed deployment stops the sequence without a message of its own
+}
+
+BOOL CPlugstartRun::DriverStep()
+{
+    if (!m_run.m_ResDefineCommand.bInstallDrv)
+        return TRUE;
+    m_host.EnableCancelButtons(FALSE);
+    BOOL installed = InstallDriver();
+    if (!installed)
+        Warn(L"STR_STRING_DRV_NOT_INSTALL_NOTIFY"); // before the buttons come back
+    m_host.EnableCancelButtons(TRUE);
+    return installed;
+}
+
+BOOL CPlugstartRun::KitStep(int kitType)
+{
+    if (kitType == TYPE_PCSYNC)
+        return TRUE; // the PC suite is installed after the mode change, by the companion installer
+    if (m_run.m_ResDefineCommand.bInstallITK) {
+        m_host.EnableCancelButtons(FALSE);
+        if (!InstallITK()) {
+            WarnText(plug::KitNotInstalledText(kitType, IsJapaneseLanguage(),
+                                               plug::GetLanguageString(L"STR_STRING_PCSUITE_NOT_INSTALL"),
+                                               plug::GetLanguageString(L"STR_STRING_PCSUITE_NOT_INSTALL_CM")));
+            m_host.EnableCancelButtons(TRUE);
+            return FALSE;
+        }
+        m_host.EnableCancelButtons(TRUE);
+    }
+    m_run.m_bLaunchingITK = TRUE;
+    m_host.RepaintStatus();
+    return TRUE;
+}
+
+BOOL CPlugstartRun::VerificationStep(int driverType, int kitType)
+{
+    if (kitType == ITKTYPE_NorvoITK) {
+        m_detect.SaveDriverTypeForITK();
+        m_detect.SaveModemNamesForITK();
+    }
+    if (StopRequested(2))
+        return FALSE;
+    if (!m_detect.IsSuccessInstallingDriver(driverType)) {
+        Warn(L"STR_STRING_DRV_NOT_INSTALL_NOTIFY");
+        return FALSE;
+    }
+    if (kitType != TYPE_PCSYNC && kitType != TYPE_CM_DCM && m_detect.IsRunPCSuiteApp()) {
+        plug::ShowLanguageMessage(nullptr, L"STR_STRING_CANNOT_START_ITK", MB_ICONEXCLAMATION | MB_OK);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CPlugstartRun::ModeChangeStep(int kitType)
+{
+    int result = SCSI_ModeChange();
+    std::wstring failure = plug::ScsiFailureKey(result, false, true);
+    if (!failure.empty()) {
+        Warn(failure);
+        return FALSE;
+    }
+    if (result != FAIL_TO_OPEN_DRIVE_ACCESS_DENIED)
+        return TRUE;
+    // Refused: only the command service may switch the device, and only before Vista.
+    if (kitType != ITKTYPE_VTP || m_run.m_bVistaOS) {
+        Warn(L"STR_STRING_NON_ADMIN_NOTI");
+        return FALSE;
+    }
+    if (!m_service.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE)) {
+        Warn(L"STR_STRING_ERROR_SCSI_3_1");
+        return FALSE;
+    }
+    failure = plug::ScsiFailureKey(m_run.m_nResultModeChange, true, true);
+    if (!failure.empty()) {
+        Warn(failure);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CPlugstartRun::LaunchStep(int driverType, int kitType)
+{
+    Trace(L"Start : VTP Program\r\n");
+    if (!CheckITKProgram(kitType) && kitType != TYPE_PCSYNC) {
+        WarnText(plug::WithProductName(plug::GetLanguageString(L"STR_STRING_NOT_FOUND_PCSUITE"), kitType));
+        return FALSE;
+    }
+    DWORD wait = m_run.m_ResDefineCommand.dwSCSIWaitTime;
+    plug::PlugSleep(kitType == TYPE_PCSYNC ? std::max(wait, kPcSuiteMinimumWaitMs) : wait);
+
+    // Wait for the device to come back as a modem (its driver present), three minutes at most.
+    bool announced = false;
+    for (int round = 1; round <= kLaunchPollRounds; ++round) {
+        if (kitType == TYPE_PCSYNC)
+            m_run.m_bLaunchingITK = m_detect.IsInstalledITK(TYPE_PCSYNC);
+        if (m_run.m_bLaunchingITK && !announced) {
+            m_host.RepaintStatus();
+            announced = true;
+        }
+        if (m_detect.IsInstalledDriver(driverType))
+            break;
+        plug::PlugSleep(kLaunchPollMs);
+        if (round == kLaunchPollRounds)
+            break;
+        if (StopRequested(4)) {
+            m_run.m_bLaunchingITK = FALSE;
+            m_host.RepaintStatus();
+            return FALSE;
+        }
+    }
+    Trace(L"Start : [RunITK(strITKFilename)]\r\n");
+    RunITK(m_run.m_strITKRunPath);
+    Trace(L"End : [RunITK(strITKFilename)]\r\n");
+    Trace(L"End : VTP Program\r\n");
+    return TRUE;
+}

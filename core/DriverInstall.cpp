@@ -1,0 +1,77 @@
+// The driver step: remove an older driver where the profile asks for it, run the device's driver
+// setup, wait for it, and judge by what is installed afterwards.
+#include "PlugstartRun.h"
+
+#include "config/ConfigFile.h"
+#include "config/ModulePath.h"
+#include "config/RelativeName.h"
+#include "framework/StringFormat.h"
+
+BOOL CPlugstartRun::InstallDriver()
+{
+    Trace(L"Start : [CPlugstartDlg::InstallDriver()]\r\n");
+    const ResDefineCommand& profile = m_run.m_ResDefineCommand;
+    if (profile.strDrvSetupFilename.empty()) {
+        Warn(L"STR_STRING_ERROR_DRV_SETUP_NAME_EMPTY");
+        return FALSE;
+    }
+    const std::wstring moduleDirectory = plug::GetModuleDirectory();
+    const std::wstring setup = moduleDirectory + profile.strDrvSetupFilename;
+    if (plug::GetConfigValue(m_host.MessageOwner(), L"DRIVER", L"driver_autouninstall") == L"1")
+        m_run.m_bDrvPackageRegistered = FALSE; // the setup removes the old package itself
+
+    RemoveOldDriver(moduleDirectory);
+    // A setup name that leaves the program's folder is treated as a missing setup: nothing starts.
+    if (!plug::IsContainedRelativeName(profile.strDrvSetupFilename)) {
+        Trace(plug::FormatString(L"[InstallDriver()] setup name leaves the program folder : %ls\r\n", setup.c_str()));
+    } else if (plug::IsExistFile(setup) == TRUE) {
+        Trace(plug::FormatString(L"Install Driver Full Path Name = %ls\n", setup.c_str()));
+        RunAndWait(setup, SW_SHOWNORMAL, nullptr);
+    }
+    m_run.m_bInstallingDrv = FALSE;
+    m_host.RepaintStatus();
+
+    m_host.BringToFront();
+    if (!m_detect.IsSuccessInstallingDriver(profile.nDriverType)) {
+        Trace(L"[InstallDriver() IsSuccessInstallingDriver(m_ResDefineCommand.nDriverType) == FALSE] return code : FALSE\r\n");
+        return FALSE;
+    }
+    Trace(L"End : [CPlugstartDlg::InstallDriver()]\r\n");
+    return TRUE;
+}
+
+// Removes what an older driver left: the previous QCT package, or an installed EMP driver. The
+// status shows the installation from the removal on.
+void CPlugstartRun::RemoveOldDriver(const std::wstring& moduleDirectory)
+{
+    if (m_run.m_bDrvPackageRegistered) {
+        std::wstring remover = moduleDirectory + L"UninstallMSI.exe";
+        Trace(plug::FormatString(L"Uninstall MSI Driver Full Path Name = %ls\n", remover.c_str()));
+        RunAndWait(remover, SW_HIDE, &m_run.m_bInstallingDrv);
+        return;
+    }
+    if (m_run.m_ResDefineCommand.nDriverType == DRIVERTYPE_EMP) {
+        std::wstring name = plug::GetConfigValue(m_host.MessageOwner(), L"DRIVER", L"emp_uninstall_linkfile");
+        std::wstring remover = moduleDirectory + name;
+        Trace(plug::FormatString(L"Uninstall EMP Driver Full Path Name = %ls\n", remover.c_str()));
+        // No remover named (or one outside the program's folder): nothing to start.
+        if (plug::IsContainedRelativeName(name)) {
+            RunAndWait(remover, SW_HIDE, &m_run.m_bInstallingDrv);
+            return;
+        }
+        Trace(L"[InstallDriver()] no usable EMP remover named\r\n");
+    }
+    m_run.m_bInstallingDrv = TRUE;
+    m_host.RepaintStatus();
+}
+
+void CPlugstartRun::RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise)
+{
+    plug::UniqueHandle process = m_host.StartProgram(program, L"", showCommand);
+    if (raise) {
+        *raise = TRUE;
+        m_host.RepaintStatus();
+    }
+    if (process)
+        m_host.WaitForProgram(process.Get(), INFINITE);
+}

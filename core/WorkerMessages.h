@@ -1,0 +1,28 @@
+// Which message the run shows: the keys of the vendor-command failures and the texts that name
+// the connection software. Portable: no Windows headers.
+#pragma once
+
+#include <string>
+
+namespace plug {
+
+// The product of a kit type as the messages name it, in place of "Norvo PC Suite":
+// "Vodafone Mobile Connect via the phone", "Norvo Internet Kit", "Norvo Connection Manager";
+// the PC suite (and an unknown type) keeps the text as it is.
+std::wstring WithProductName(const std::wstring& text, int kitType);
+
+// True when text has no character other than blanks.
+bool IsBlankText(const std::wstring& text);
+
+// The message for a kit setup that did not install the kit: notInstall is the text of
+// "STR_STRING_PCSUITE_NOT_INSTALL", notInstallCm that of its "_CM" variant (read only with the
+// Japanese language file, which has a text of its own for the connection manager).
+std::wstring KitNotInstalledText(int kitType, bool japaneseLanguage, const std::wstring& notInstall,
+                                 const std::wstring& notInstallCm);
+
+// The language key for a failed vendor command: result -1, -2 or -3, sent directly
+// ("STR_STRING_ERROR_SCSI_0_m" to "_2_m") or reported by the command service ("_4_m" to "_6_m");
+// m is 0 for the phone-setting query and 1 for the mode change. Empty for any other result.
+std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange);
+
+} // namespace plug

@@ -1,0 +1,137 @@
+// The main dialog's side of the auto-run worker: its start, the timers that watch it, cancel
+// and exit, the final mode change, and the host services the worker asks of the window.
+#include "PlugstartDlg.h"
+
+#include "framework/ProcessStart.h"
+#include "framework/Trace.h"
+#include "res/resource.h"
+
+namespace {
+const UINT_PTR kWorkerTimer = 1000;
+const UINT_PTR kAnimationTimer = 5000;
+const UINT_PTR kRunningNoticeTimer = 6000;
+const int kCancelWaitSeconds = 62;
+} // namespace
+
+void CPlugstartDlg::AutoRunMainWork()
+{
+    ::EnableWindow(GetDlgItem(IDC_MAIN_OK), FALSE);
+    m_bThreadEnd = FALSE;
+    ::SetTimer(m_hWnd, kWorkerTimer, 100, nullptr);
+    // Started suspended, so that the pointer is set before the worker can clear it.
+    m_autoRunThread = AfxBeginThread(&CPlugstartDlg::AutoRunThread, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (!m_autoRunThread) {
+        Trace(L"[CPlugstartDlg::AutoRunMainWork()] the worker could not be started\r\n");
+        return; // timer 1000 finds no worker and ends the dialog
+    }
+    m_pAutoRunThread = m_autoRunThread.get();
+    ::ResumeThread(m_autoRunThread->Handle());
+}
+
+UINT CPlugstartDlg::AutoRunThread(LPVOID lpParam)
+{
+    CPlugstartDlg* dialog = static_cast<CPlugstartDlg*>(lpParam);
+    dialog->Trace(L"Start : [CPlugstartDlg::AutoRunThread(LPVOID lpParam)]\r\n");
+    try {
+        dialog->AutoRun();
+    } catch (...) {
+        dialog->Trace(L"[CPlugstartDlg::AutoRunThread()] AutoRun ended with an exception\r\n");
+    }
+    dialog->m_pAutoRunThread = nullptr; // the dialog closes at its next timer tick
+    dialog->Trace(L"End : [CPlugstartDlg::AutoRunThread(LPVOID lpParam)]\r\n");
+    return 0;
+}
+
+void CPlugstartDlg::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kWorkerTimer:
+        if (!m_pAutoRunThread) {
+            ::KillTimer(m_hWnd, kWorkerTimer);
+            EndDialog(0);
+        }
+        break;
+    case kAnimationTimer:
+        StepAnimation();
+        break;
+    case kRunningNoticeTimer:
+        ::KillTimer(m_hWnd, kRunningNoticeTimer);
+        SetActiveWnd(m_bShowRunningNotice);
+        break;
+    default:
+        break;
+    }
+}
+
+void CPlugstartDlg::OnCancel()
+{
+    if (m_bInstallingDrv || m_bInstallingITK) {
+        // A setup program runs: it is never interrupted; the worker stops after it.
+        m_bThreadEnd = TRUE;
+        Trace(L"return [if(m_bInstallingDrv == TRUE || m_bInstallingITK == TRUE)]\r\n");
+        return;
+    }
+    m_bThreadEnd = TRUE;
+    if (m_pAutoRunThread && m_autoRunThread) {
+        if (!plug::WaitForWorkerOrTerminate(*m_autoRunThread, [this] { return m_pAutoRunThread != nullptr; },
+                                            kCancelWaitSeconds, 1000))
+            m_pAutoRunThread = nullptr;
+    }
+    CDialog::OnCancel();
+}
+
+void CPlugstartDlg::OnExit()
+{
+    Trace(L"[CPlugstartDlg::OnExit()]\r\n");
+    OnCancel();
+}
+
+void CPlugstartDlg::OnDestroy()
+{
+    CDialog::OnDestroy();
+    if (!m_bModeChangeOnExit || m_bModeChanged)
+        return;
+    // Every way out switches the device unless the worker did, or another instance will.
+    if (SCSI_ModeChange() == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED && m_ResDefineCommand.nITKType == ITKTYPE_VTP &&
+        !m_bVistaOS) {
+        if (!ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE))
+            Trace(L"[CPlugstartDlg::OnDestroy()] ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE) => return FALSE\r\n");
+    }
+}
+
+void CPlugstartDlg::Trace(const std::wstring& text, bool startNew) { plug::Trace(text, startNew); }
+
+void CPlugstartDlg::RepaintAll()
+{
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CPlugstartDlg::RepaintStatus()
+{
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, &m_rcStatus, TRUE);
+}
+
+plug::UniqueHandle CPlugstartDlg::StartProgram(const std::wstring& program, const std::wstring& parameters,
+                                               int showCommand)
+{
+    return plug::StartProgram(program, parameters, showCommand);
+}
+
+BOOL CPlugstartDlg::WaitForProgram(HANDLE process, DWORD timeoutMs) { return plug::WaitForProcessEnd(process, timeoutMs); }
+
+void CPlugstartDlg::LaunchProgram(const std::wstring& program, const std::wstring& parameters)
+{
+    plug::LaunchProgram(program, parameters);
+}
+
+void CPlugstartDlg::EnableCancelButtons(BOOL enable)
+{
+    ::PostMessageW(m_hWnd, kEnableCancelButtonsMessage, enable, 0);
+}
+
+void CPlugstartDlg::BringToFront() { ::PostMessageW(m_hWnd, kBringToFrontMessage, 0, 0); }
+
+// The companion-suite installer arrives with its dialog; until then the suite is left to the user.
+void CPlugstartDlg::RunCompanionInstaller() { Trace(L"[CPlugstartDlg::RunCompanionInstaller()]\r\n"); }
