@@ -10,6 +10,7 @@
 #include "sim/programs/VersionStamp.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 using namespace plugtest;
 
@@ -44,6 +45,11 @@ int FirstFreeNumber(const wchar_t* classKey)
     while (ScopedRegistry::KeyExists(kHklm, ClassEntry(classKey, number)))
         ++number;
     return number;
+}
+
+bool HasValue(HKEY root, const std::wstring& path, const wchar_t* name)
+{
+    return ::SHGetValueW(root, path.c_str(), name, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 bool ProcessRuns(const ChildProcess& process) { return ::WaitForSingleObject(process.Handle(), 0) == WAIT_TIMEOUT; }
@@ -218,7 +224,7 @@ TEST_F(StandInTest, QctEditionChoosesProductCodeAndFolderAndTheVersionValueCanBe
     ASSERT_EQ(0, Run(setup));
     EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriverCode, false)));
     EXPECT_FALSE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversCode, false)));
-    EXPECT_EQ(L"", Uninstall(kQctDriverCode, L"DisplayVersion"));
+    EXPECT_FALSE(HasValue(kHklm, UninstallKeyPath(kQctDriverCode, false), L"DisplayVersion"));
     EXPECT_EQ(L"2.0.0.9",
               FixedFileVersion(ProgramFilesFolder() + L"Norvo Electronics\\Norvo USB Modem Driver\\norvousbbus.sys"));
     ASSERT_EQ(0, Run(remover));
@@ -230,6 +236,8 @@ TEST_F(StandInTest, QctEditionChoosesProductCodeAndFolderAndTheVersionValueCanBe
     ASSERT_EQ(0, Run(setup));
     EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversSecondCode, true)));
     EXPECT_FALSE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversSecondCode, false)));
+    EXPECT_TRUE(HasValue(kHklm, UninstallKeyPath(kQctDriversSecondCode, true), L"DisplayVersion"));
+    EXPECT_EQ(L"", Uninstall(kQctDriversSecondCode, L"DisplayVersion", true));
     EXPECT_TRUE(Exists(ProgramFilesFolder() + L"Norvo Electronics\\Norvo USB Modem Drivers\\norvousbbus.sys"));
     ASSERT_EQ(0, Run(remover));
     EXPECT_EQ(before, Snapshot());
