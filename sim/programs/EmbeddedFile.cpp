@@ -7,7 +7,7 @@ namespace sim {
 std::string LoadEmbeddedFile(int id)
 {
     // Resources of the program's own image: nothing to free.
-    HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10)); // RT_RCDATA
+    HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), RT_RCDATA);
     if (!found)
         return std::string();
     HGLOBAL loaded = ::LoadResource(nullptr, found);
