@@ -48,6 +48,26 @@ void ScopedFiles::MakeFolder(const std::wstring& folder)
     }
 }
 
+void ScopedFiles::Claim(const std::wstring& path)
+{
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        m_files.push_back(path);
+    std::wstring folder = path.substr(0, path.rfind(L'\\'));
+    for (size_t at = folder.find(L'\\', 3);; at = folder.find(L'\\', at + 1)) {
+        std::wstring part = folder.substr(0, at);
+        if (::GetFileAttributesW(part.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            bool inside = false;
+            for (const std::wstring& claimed : m_folders)
+                inside = inside || part == claimed || part.compare(0, claimed.size() + 1, claimed + L"\\") == 0;
+            if (!inside)
+                m_folders.push_back(part);
+            return;
+        }
+        if (at == std::wstring::npos)
+            return;
+    }
+}
+
 void ScopedFiles::Put(const std::wstring& path, const std::wstring& copyFrom)
 {
     MakeFolder(path.substr(0, path.rfind(L'\\')));

@@ -22,6 +22,9 @@ public:
     void Put(const std::wstring& path, const std::wstring& copyFrom = L"");
     // Creates a folder with its parents.
     void MakeFolder(const std::wstring& folder);
+    // Takes over a file that the code under test may write: removed at the end when it is not
+    // there now, together with the first folder above it that is missing now.
+    void Claim(const std::wstring& path);
 
 private:
     std::vector<std::wstring> m_files;

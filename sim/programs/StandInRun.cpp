@@ -1,0 +1,92 @@
+#include "StandInRun.h"
+
+#include "ProgramsLog.h"
+#include "StandInFiles.h"
+#include "framework/StringFormat.h"
+
+#include <windows.h>
+
+namespace sim {
+
+bool ParseOutcome(const std::wstring& text, const wchar_t* actWord, Outcome* outcome)
+{
+    if (plug::EqualsNoCase(text, actWord))
+        *outcome = Outcome::Act;
+    else if (plug::EqualsNoCase(text, L"fail"))
+        *outcome = Outcome::Fail;
+    else if (plug::EqualsNoCase(text, L"cancel"))
+        *outcome = Outcome::Cancel;
+    else
+        return false;
+    return true;
+}
+
+bool ReadVersionScript(const StandInScript& script, const wchar_t* profileSection, const wchar_t* profileKey,
+                       VersionScript* version, std::wstring* problem)
+{
+    std::wstring text = script.TextOrProfile(L"version", profileSection, profileKey, L"1.0.0.0");
+    if (!ParseFileVersion(text, &version->fileVersion)) {
+        *problem = L"version \"" + text + L"\" is not a file version (one to four numbers up to 65535)";
+        return false;
+    }
+    std::wstring display = script.Text(L"display_version", text);
+    version->writeDisplayVersion = !plug::EqualsNoCase(display, L"none");
+    version->displayVersion = plug::EqualsNoCase(display, L"empty") ? std::wstring() : display;
+    return true;
+}
+
+StandInRun::StandInRun(const StandInScript& script) : m_script(script), m_commandLine(::GetCommandLineW())
+{
+    Log(kActionStart);
+}
+
+void StandInRun::Log(const wchar_t* action, const std::wstring& detail) const
+{
+    ProgramAction entry;
+    entry.program = m_script.ProgramName();
+    entry.pid = ::GetCurrentProcessId();
+    entry.action = action;
+    entry.detail = detail;
+    entry.command = m_commandLine;
+    AppendProgramAction(entry);
+}
+
+int StandInRun::Finish(int exitCode) const
+{
+    Log(kActionExit, std::to_wstring(exitCode));
+    return exitCode;
+}
+
+int StandInRun::BadScript(const std::wstring& problem) const
+{
+    Log(kActionFailed, L"script: " + problem);
+    return Finish(kExitBadScript);
+}
+
+bool StandInRun::HoldForOutcome(const wchar_t* actWord, int* exitCode) const
+{
+    std::wstring outcomeText = m_script.Text(L"outcome", actWord);
+    Outcome outcome = Outcome::Act;
+    if (!ParseOutcome(outcomeText, actWord, &outcome)) {
+        *exitCode = BadScript(L"outcome \"" + outcomeText + L"\" is none of " + actWord + L", fail, cancel");
+        return false;
+    }
+    HoldScript hold = ReadHoldScript(m_script);
+    if (!hold.waitForFile.empty())
+        Log(kActionWaiting, hold.waitForFile);
+    if (Hold(hold) == HoldResult::TimedOut) {
+        Log(kActionTimedOut, hold.waitForFile);
+        *exitCode = Finish(kExitTimedOut);
+        return false;
+    }
+    if (outcome == Outcome::Act)
+        return true;
+    if (outcome == Outcome::Fail)
+        Log(kActionFailed, L"as scripted");
+    else
+        Log(kActionCancelled, L"as scripted");
+    *exitCode = Finish(outcome == Outcome::Fail ? kExitFailed : kExitCancelled);
+    return false;
+}
+
+} // namespace sim

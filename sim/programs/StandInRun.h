@@ -1,0 +1,50 @@
+// The course every stand-in takes: log its start, read its script, hold as scripted, then act,
+// fail or cancel as scripted, and log its end with the exit code.
+#pragma once
+
+#include "Hold.h"
+#include "StandInScript.h"
+#include "VersionStamp.h"
+
+#include <string>
+
+namespace sim {
+
+// What the script's "outcome" asks: the stand-in's work ("install" or "remove"), "fail" (nothing
+// done, exit 1603) or "cancel" (nothing done, exit 1602, as a setup the user cancelled).
+enum class Outcome { Act, Fail, Cancel };
+bool ParseOutcome(const std::wstring& text, const wchar_t* actWord, Outcome* outcome);
+
+// The scripted version: "version" (else the device profile's key, else 1.0.0.0), and the text for
+// an uninstall entry's "DisplayVersion": "display_version" when given ("none": no such value,
+// "empty": an empty one), else the version as written.
+struct VersionScript {
+    FileVersion fileVersion = {1, 0, 0, 0};
+    bool writeDisplayVersion = true;
+    std::wstring displayVersion;
+};
+bool ReadVersionScript(const StandInScript& script, const wchar_t* profileSection, const wchar_t* profileKey,
+                       VersionScript* version, std::wstring* problem);
+
+class StandInRun {
+public:
+    // Logs the start with the command line.
+    explicit StandInRun(const StandInScript& script);
+
+    void Log(const wchar_t* action, const std::wstring& detail = L"") const;
+    // Logs the end and returns exitCode.
+    int Finish(int exitCode) const;
+    // A script that cannot be carried out: logged as failed, exit 87, nothing done.
+    int BadScript(const std::wstring& problem) const;
+
+    // Reads the outcome (actWord being the stand-in's work) and the hold, holds, and returns true
+    // when the stand-in is to do its work. Otherwise *exitCode is the code to finish with, and
+    // what happened (bad script, time-out, scripted failure or cancel) is logged.
+    bool HoldForOutcome(const wchar_t* actWord, int* exitCode) const;
+
+private:
+    const StandInScript& m_script;
+    std::wstring m_commandLine;
+};
+
+} // namespace sim
