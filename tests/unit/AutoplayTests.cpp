@@ -9,6 +9,8 @@
 #include "config/ModulePath.h"
 #include "framework/StringFormat.h"
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -384,4 +386,75 @@ TEST_F(AutoplayTest, ToolMakesExactlyTheRepairsItsNumberNames)
     m_registry.DeleteValue(HKEY_LOCAL_MACHINE, kPolicies, L"NoDriveTypeAutoRun");
     EXPECT_EQ(0, RunTool(L"autoset-16")); // an unreadable value becomes 0xDF
     EXPECT_EQ(0xDFu, Dword(HKEY_LOCAL_MACHINE, kPolicies, L"NoDriveTypeAutoRun"));
+}
+
+namespace {
+
+// While it lives, everybody may only read the key: writes to its values fail.
+class ReadOnlyKey {
+public:
+    ReadOnlyKey(HKEY root, const std::wstring& path)
+    {
+        if (::RegOpenKeyExW(root, path.c_str(), 0, READ_CONTROL | WRITE_DAC, m_key.Put()) != ERROR_SUCCESS)
+            return;
+        DWORD size = 0;
+        ::RegGetKeySecurity(m_key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+        m_original.resize(size);
+        if (size == 0 || ::RegGetKeySecurity(m_key.Get(), DACL_SECURITY_INFORMATION, m_original.data(), &size) !=
+                             ERROR_SUCCESS)
+            return;
+        plug::UniqueLocalMemory readOnly;
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(readOnly.Put()), nullptr);
+        m_applied = readOnly && ::RegSetKeySecurity(m_key.Get(), DACL_SECURITY_INFORMATION, readOnly.Get()) ==
+                                    ERROR_SUCCESS;
+    }
+    ~ReadOnlyKey()
+    {
+        if (m_applied)
+            ::RegSetKeySecurity(m_key.Get(), DACL_SECURITY_INFORMATION, m_original.data());
+    }
+    bool Applied() const { return m_applied; }
+
+private:
+    plug::UniqueHKey m_key;
+    std::vector<BYTE> m_original;
+    bool m_applied = false;
+};
+
+} // namespace
+
+TEST_F(AutoplayTest, ToolReportsAFailedWriteAndStillMakesTheOtherRepairs)
+{
+    m_registry.SetDWORD(HKEY_LOCAL_MACHINE, kCdrom, L"AutoRun", 0);
+    m_registry.SetDWORD(HKEY_LOCAL_MACHINE, kShellHw, L"Start", 4);
+    ReadOnlyKey cdrom(HKEY_LOCAL_MACHINE, kCdrom);
+    ASSERT_TRUE(cdrom.Applied());
+    EXPECT_EQ(1, RunTool(L"autoset-257"));
+    EXPECT_EQ(0u, Dword(HKEY_LOCAL_MACHINE, kCdrom, L"AutoRun"));
+    EXPECT_EQ(2u, Dword(HKEY_LOCAL_MACHINE, kShellHw, L"Start"));
+}
+
+TEST_F(AutoplayTest, AFailedWriteOfTheProgramEndsTheRepairWithFalse)
+{
+    // Before Vista: "AutoRun" cannot be written, and the hardware detection is not repaired either.
+    m_registry.SetDWORD(HKEY_LOCAL_MACHINE, kCdrom, L"AutoRun", 0);
+    RemoveHardwareDetection();
+    {
+        ReadOnlyKey cdrom(HKEY_LOCAL_MACHINE, kCdrom);
+        ASSERT_TRUE(cdrom.Applied());
+        EXPECT_EQ("result=0 startNewTrace=0\n" + QuestionBox(BothTexts()), RunCheckAs(L"winxp", L"ok"));
+        EXPECT_FALSE(RegistryValueExists(HKEY_LOCAL_MACHINE, kShellHw, L"Start"));
+    }
+    // Windows 7: "DisableAutoplay" cannot be written: traced, and neither the handler after it
+    // nor the tool is reached.
+    m_registry.SetDWORD(HKEY_CURRENT_USER, kHandlers, L"DisableAutoplay", 1);
+    m_registry.SetString(HKEY_CURRENT_USER, kUserChosen, L"", L"MSTakeNoAction");
+    ReadOnlyKey handlers(HKEY_CURRENT_USER, kHandlers);
+    ASSERT_TRUE(handlers.Applied());
+    EXPECT_EQ("result=0 startNewTrace=0\n" + QuestionBox(BothTexts()), RunCheckAs(L"win7", L"ok"));
+    EXPECT_TRUE(Contains(TraceLog(), "[bRegVerify5 : DisableAutoplay] set failed !!.....\n"));
+    EXPECT_FALSE(Contains(TraceLog(), kToolCalled));
+    EXPECT_EQ(L"MSTakeNoAction", ReadRegistryString(HKEY_CURRENT_USER, kUserChosen, L""));
+    EXPECT_EQ(0u, Dword(HKEY_LOCAL_MACHINE, kCdrom, L"AutoRun"));
 }
