@@ -9,6 +9,7 @@
 #include "config/ModulePath.h"
 #include "framework/MessageBoxSeam.h"
 #include "framework/StringFormat.h"
+#include "framework/Trace.h"
 #include "workflow/PlugstartDlg.h"
 
 using namespace plug;
@@ -81,6 +82,18 @@ BOOL CPlugstartApp::ShouldCheckAutoplay() const
     std::wstring itkType = GetConfigValue(nullptr, L"ITK", L"itk_type");
     std::wstring autoset = GetConfigValue(nullptr, L"DRIVER", L"cdrom_autoset");
     return (EqualsNoCase(itkType, L"1") || EqualsNoCase(itkType, L"2")) && EqualsNoCase(autoset, L"1");
+}
+
+BOOL CPlugstartApp::SetCDROMAutoRun()
+{
+    m_bStartNewTrace = FALSE;
+    Trace(L"=============[CPlugstartApp::SetCDROMAutoRun() CD START]==============\r\n", true);
+    AutoplaySystem system;
+    system.vista = IsVistaOS() != FALSE;
+    system.windows2000 = GetWindowsVersionClass() == 5;
+    AutoplayRepairTool tool;
+    tool.path = GetModuleDirectory() + L"tools\\NorvoSetCDROMAutoRun.exe";
+    return CheckAndRepairAutoplay(system, tool);
 }
 
 void CPlugstartApp::RunMainDialog()

@@ -31,6 +31,9 @@ public:
     HWND OtherInstanceWindow() const { return m_hOtherInstance; }
     // Whether a CD start checks the autoplay settings (config ITK/itk_type and DRIVER/cdrom_autoset).
     BOOL ShouldCheckAutoplay() const;
+    // Checks the Windows autoplay settings for CD-ROM drives and, with the user's consent,
+    // repairs them; begins a new trace. FALSE only when one of its registry writes failed.
+    BOOL SetCDROMAutoRun();
 
 private:
     void RunMainDialog();

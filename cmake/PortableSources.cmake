@@ -3,6 +3,8 @@
 set(PLUGSTART_PORTABLE_SOURCES
   app/CommandLine.cpp
   app/VersionClass.cpp
+  autoplay/AutoplayPolicy.cpp
+  autoplay/AutosetArgument.cpp
   config/ConfigText.cpp
   config/LanguageEscapes.cpp
   config/LanguageTable.cpp

@@ -1,5 +1,6 @@
-// Registry keys and values a test makes, removed when it ends. Only keys that did not exist
-// before are removed, so keys that the prefix itself holds stay.
+// Registry keys and values a test makes or changes, put back when it ends: keys that did not
+// exist before are removed; values that the test set, deleted or saved get their former type
+// and data back (or are removed again when they did not exist).
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,10 @@ public:
     void CreateKey(HKEY root, const std::wstring& path);
     void SetString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value);
     void SetDWORD(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value);
+    void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name);
+    // Remembers the value as it is now, for a value that the code under test may change (the
+    // first call for a value counts). Its key, if missing now, is claimed.
+    void SaveValue(HKEY root, const std::wstring& path, const std::wstring& name);
     // Removes root\path with everything in it now.
     static void DeleteTree(HKEY root, const std::wstring& path);
     static bool KeyExists(HKEY root, const std::wstring& path);
@@ -32,10 +37,24 @@ private:
         HKEY root;
         std::wstring path;
     };
+    struct SavedValue {
+        HKEY root;
+        std::wstring path;
+        std::wstring name;
+        bool existed;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    void RestoreValue(const SavedValue& saved);
+
     std::vector<ClaimedKey> m_claimed;
+    std::vector<SavedValue> m_saved;
 };
 
 // Reads a string value directly; empty when it cannot be read.
 std::wstring ReadRegistryString(HKEY root, const std::wstring& path, const std::wstring& name);
+// Reads a DWORD value directly; false when it is missing or not a DWORD.
+bool ReadRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* value);
+bool RegistryValueExists(HKEY root, const std::wstring& path, const std::wstring& name);
 
 } // namespace plugtest

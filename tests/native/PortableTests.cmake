@@ -1,5 +1,7 @@
 # The unit tests of the portable core, relative to this folder.
 set(PLUGSTART_PORTABLE_TESTS
+  AutoplayPolicyTests.cpp
+  AutosetArgumentTests.cpp
   CommandLineTests.cpp
   ConfigTextTests.cpp
   DevpokeRequestTests.cpp

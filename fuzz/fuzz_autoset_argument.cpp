@@ -1,0 +1,29 @@
+// The repair tool's command line is outside data: parse any bytes as UTF-16 text.
+#include "autoplay/AutoplayPolicy.h"
+#include "autoplay/AutosetArgument.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::wstring text;
+    for (size_t i = 0; i + 1 < size; i += 2)
+        text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+
+    unsigned bits = plug::ParseAutosetCommandLine(text);
+    if (bits == 0)
+        return 0;
+    if ((bits & ~plug::AUTOSET_ALL_BITS) != 0)
+        __builtin_trap();
+    // Only the one canonical argument, with nothing but blanks and tabs around it, is accepted.
+    std::wstring argument = plug::FormatAutosetArgument(bits);
+    size_t at = text.find(argument);
+    if (at == std::wstring::npos)
+        __builtin_trap();
+    std::wstring rest = text.substr(0, at) + text.substr(at + argument.size());
+    if (rest.find_first_not_of(L" \t") != std::wstring::npos)
+        __builtin_trap();
+    return 0;
+}
