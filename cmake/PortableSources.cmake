@@ -3,6 +3,7 @@
 set(PLUGSTART_PORTABLE_SOURCES
   app/CommandLine.cpp
   app/VersionClass.cpp
+  companion/DownloadCheck.cpp
   config/ConfigText.cpp
   config/LanguageEscapes.cpp
   config/LanguageTable.cpp
@@ -14,4 +15,7 @@ set(PLUGSTART_PORTABLE_SOURCES
   devpoke/DevpokeRequest.cpp
   service/PipeProtocol.cpp
   service/ServiceVersionText.cpp
+  skin/SkinLayout.cpp
+  workflow/StagingPlan.cpp
+  workflow/StatusText.cpp
 )
