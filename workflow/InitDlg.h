@@ -61,7 +61,7 @@ protected:
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
     // Asked by the worker before each file.
-    virtual BOOL IsCancelRequested() const { return m_bCancel; }
+    virtual BOOL IsCancelRequested() { return m_bCancel; }
     // Paints background, busy animation and texts into dc.
     void Paint(HDC dc) const;
 
