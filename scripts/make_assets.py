@@ -312,7 +312,6 @@ def draw_guide_background(width=450, height=290):
     # a light line under the caption strip
     for x in range(width):
         canvas.put(x, 30, mix(CAPTION_BOTTOM, WHITE, 0.55))
-    plug_mark(canvas, width - 60, 4, 22, lambda x, y: mix(CAPTION_TOP, CAPTION_BOTTOM, 0.5), (215, 232, 250))
     # the illustration left of the text (text box 130..430, 93..220): a disc and a download badge
     cx, cy = 64.0, 150.0
     canvas.shape(lambda x, y: sd_circle(x, y, cx + 2, cy + 3, 44), (0, 0, 0), (15, 100, 115, 200), alpha=0.10)

@@ -1,11 +1,11 @@
 #include "workflow/StatusText.h"
 
-#include "res/resource.h"
 #include "workflow/KitType.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 using namespace plug;
 
