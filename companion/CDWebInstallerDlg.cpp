@@ -76,7 +76,7 @@ bool CCDWebInstallerDlg::IsSuiteCdPresent()
     for (int letter = 0; letter < 26; ++letter) {
         if (!(drives & (1u << letter)))
             continue;
-        std::wstring root = plug::FormatString(L"%C:\\", L'A' + letter);
+        const std::wstring root = {static_cast<wchar_t>(L'A' + letter), L':', L'\\'};
         if (::GetDriveTypeW(root.c_str()) == DRIVE_CDROM && plug::IsExistFile(root + L"tools\\install.ini"))
             return true;
     }

@@ -16,14 +16,14 @@ const size_t kInput = 250;
 const size_t kResultText = 200;
 const size_t kCandidate = 250;
 
-std::string ReadValue(const wchar_t* key)
+std::string ReadValue(const std::wstring& key)
 {
-    char value[1024] = {};
-    std::string narrowKey(key, key + std::wcslen(key));
-    std::string section(sim::kDownloadSection, sim::kDownloadSection + std::wcslen(sim::kDownloadSection));
-    std::string profile(sim::kDownloadCheckProfile, sim::kDownloadCheckProfile + std::wcslen(sim::kDownloadCheckProfile));
-    ::GetPrivateProfileStringA(section.c_str(), narrowKey.c_str(), "", value, sizeof(value), profile.c_str());
-    return value;
+    wchar_t value[1024] = {};
+    ::GetPrivateProfileStringW(sim::kDownloadSection, key.c_str(), L"", value, 1024, sim::kDownloadCheckProfile);
+    std::string narrow;
+    for (const wchar_t* c = value; *c; ++c)
+        narrow.push_back(static_cast<char>(*c)); // the scripted answers are ASCII
+    return narrow;
 }
 
 // Writes text into buffer: terminated (cut to fit), or repeated to fill every byte of it.
@@ -89,7 +89,7 @@ extern "C" int WINAPI CheckPSLVDL(char* identity, char* input1, char* input2, ch
     char* candidates[] = {candidate1, candidate2, candidate3};
     for (int i = 0; i < 3; ++i) {
         std::wstring key = std::wstring(sim::kKeyCandidate) + static_cast<wchar_t>(L'1' + i);
-        WriteText(candidates[i], kCandidate, ReadValue(key.c_str()), unterminated);
+        WriteText(candidates[i], kCandidate, ReadValue(key), unterminated);
     }
     return std::atoi(ReadValue(sim::kKeyResult).c_str());
 }

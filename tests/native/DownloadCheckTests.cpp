@@ -32,7 +32,8 @@ TEST(DownloadCheckAnswer, SuccessGivesTheFirstServerWithOneSlashBeforeThePath)
     EXPECT_EQ(L"http://dl.example.com/download/pcsuite", verdict.address);
 
     const std::wstring slashed[3] = {L"http://a.example.com/", L"http://b.example.com", L""};
-    EXPECT_EQ(L"http://a.example.com/pcsuite", InterpretDownloadCheck(true, L"MSG_SUCCESS", slashed, L"pcsuite").address);
+    EXPECT_EQ(L"http://a.example.com/pcsuite",
+              InterpretDownloadCheck(true, L"MSG_SUCCESS", slashed, L"pcsuite").address);
     EXPECT_EQ(L"http://a.example.com/", InterpretDownloadCheck(true, L"MSG_SUCCESS", slashed, L"").address);
 }
 

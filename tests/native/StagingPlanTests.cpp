@@ -21,7 +21,10 @@ StagingList Listing(std::vector<std::wstring> names, int kitType = kKitTypeNorvo
     return list;
 }
 
-StagingPlan Plan(const StagingList& list) { return MakeStagingPlan(MakeStagingFolders(list.sourceDirectory, kTemplates), list); }
+StagingPlan Plan(const StagingList& list)
+{
+    return MakeStagingPlan(MakeStagingFolders(list.sourceDirectory, kTemplates), list);
+}
 
 } // namespace
 

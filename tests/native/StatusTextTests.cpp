@@ -76,7 +76,8 @@ TEST(StatusText, EachKitTypeGetsItsVariantInEveryKitRow)
     } rows[] = {
         {kKitTypeVtp, false, L"installing vtp", L"starting vtp"},
         {kKitTypeVtp, true, L"installing vtp", L"starting vtp"},
-        {kKitTypeNorvoItk, false, L"installing Norvo Internet Kit (Norvo Internet Kit)", L"starting Norvo Internet Kit"},
+        {kKitTypeNorvoItk, false, L"installing Norvo Internet Kit (Norvo Internet Kit)",
+         L"starting Norvo Internet Kit"},
         {kKitTypePcSuite, true, L"installing Norvo PC Suite (Norvo PC Suite)", L"starting Norvo PC Suite"},
         {kKitTypeConnectionManager, false, L"installing Norvo Connection Manager (Norvo Connection Manager)",
          L"starting Norvo Connection Manager"},
@@ -107,14 +108,6 @@ TEST(StatusText, BlankConnectionManagerTextFallsBackWhileInstallingOrStarting)
     EXPECT_EQ(L"installing Norvo Connection Manager (Norvo Connection Manager)", Status(installing, texts));
     // Once started with nothing flagged the connection manager's own text stands as it is.
     EXPECT_EQ(L"", Status(Started(kKitTypeConnectionManager, true), texts));
-}
-
-TEST(StatusText, OnlyTheJapaneseFileOfTheToolsFolderCounts)
-{
-    EXPECT_TRUE(IsJapaneseLanguageFile(L"tools\\lang_AutoRun_japan.opt"));
-    EXPECT_TRUE(IsJapaneseLanguageFile(L"R:\\tools\\lang_AutoRun_japan.opt"));
-    EXPECT_FALSE(IsJapaneseLanguageFile(L"tools\\lang_AutoRun_eng.opt"));
-    EXPECT_FALSE(IsJapaneseLanguageFile(L"lang_AutoRun_japan.opt"));
 }
 
 TEST(StatusText, ReplaceAllReplacesEveryOccurrenceWithoutRescanningTheReplacement)

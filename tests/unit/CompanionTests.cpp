@@ -121,10 +121,10 @@ protected:
     void Answer(int result, const std::string& resultText, const std::string& candidate1,
                 const std::string& candidate2 = "", const std::string& candidate3 = "", bool unterminated = false)
     {
-        WriteBinaryFile(m_answer.Path(), "[answer]\r\nresult=" + std::to_string(result) + "\r\nresult_text=" + resultText +
-                                             "\r\ncandidate1=" + candidate1 + "\r\ncandidate2=" + candidate2 +
-                                             "\r\ncandidate3=" + candidate3 + "\r\nunterminated=" +
-                                             (unterminated ? "1" : "0") + "\r\n");
+        std::string profile = "[answer]\r\nresult=" + std::to_string(result) + "\r\nresult_text=" + resultText;
+        profile += "\r\ncandidate1=" + candidate1 + "\r\ncandidate2=" + candidate2 + "\r\ncandidate3=" + candidate3;
+        profile += std::string("\r\nunterminated=") + (unterminated ? "1" : "0") + "\r\n";
+        WriteBinaryFile(m_answer.Path(), profile);
     }
     void WriteConfig(const std::wstring& version, const std::wstring& cdInclude = L"1")
     {
@@ -200,7 +200,8 @@ TEST_F(Guide, WithoutTheLibraryOnlyOkIsOfferedAndDownloadExplainsWhy)
     EXPECT_EQ(8, dialog.closeAt.y);
     EXPECT_EQ(450, dialog.size.cx);
     EXPECT_EQ(290, dialog.size.cy);
-    std::vector<std::wstring> expected = {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_0", L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE"};
+    std::vector<std::wstring> expected = {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_0",
+                                          L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE"};
     EXPECT_EQ(expected, MessageKeys());
     EXPECT_TRUE(g_opened.empty());
 }
@@ -314,16 +315,17 @@ TEST_F(Guide, OnlyWebAddressesAreOpened)
 TEST_F(Guide, ServerAndFunctionErrorsAreExplainedAndTheDialogStays)
 {
     PlaceLibrary();
+    const std::wstring none = L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE"; // no usable address
     struct Case {
         int result;
         const char* text;
         std::vector<std::wstring> messages;
     } cases[] = {
-        {0, "MSG_SERVER_CONN_ERROR", {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_2", L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE"}},
-        {1, "MSG_SERVER_FAIL", {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_3", L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE"}},
-        {0, "x MSG_FUNCTION_FAIL x", {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_4", L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE"}},
-        {0, "MSG_SUCCESS", {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE"}}, // a failed check has no address
-        {1, "MSG_SOMETHING_ELSE", {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE"}},
+        {0, "MSG_SERVER_CONN_ERROR", {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_2", none}},
+        {1, "MSG_SERVER_FAIL", {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_3", none}},
+        {0, "x MSG_FUNCTION_FAIL x", {L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_4", none}},
+        {0, "MSG_SUCCESS", {none}}, // a failed check has no address
+        {1, "MSG_SOMETHING_ELSE", {none}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -2,6 +2,7 @@
 // transparent colour, the caption, and the GDI objects it owns. Pixels are read back from the
 // dialog's window.
 #include "framework/Dialog.h"
+#include "framework/Handle.h"
 #include "res/resource.h"
 #include "skin/SkinButton.h"
 
@@ -25,11 +26,17 @@ const POINT kButtonAt = {20, 30};
 // body runs once the dialog is on screen.
 class SkinHost : public CDialog {
 public:
-    explicit SkinHost(std::function<void(SkinHost&)> body) : CDialog(IDD_CDWEBINSTALLER_DIALOG), m_body(std::move(body)) {}
+    explicit SkinHost(std::function<void(SkinHost&)> body)
+        : CDialog(IDD_CDWEBINSTALLER_DIALOG), m_body(std::move(body))
+    {
+    }
 
     CSkinButton button;
 
-    void Repaint() { ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW); }
+    void Repaint()
+    {
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
     // A pixel of the button's area as the screen shows it.
     COLORREF Pixel(int x, int y) const
     {
@@ -37,6 +44,17 @@ public:
         COLORREF colour = ::GetPixel(dc, kButtonAt.x + x, kButtonAt.y + y);
         ::ReleaseDC(m_hWnd, dc);
         return colour;
+    }
+    // Whether any pixel of the 50 x 30 button has colour.
+    bool Holds(COLORREF colour) const
+    {
+        HDC dc = ::GetDC(m_hWnd);
+        bool found = false;
+        for (int y = 0; y < 30 && !found; ++y)
+            for (int x = 0; x < 50 && !found; ++x)
+                found = ::GetPixel(dc, kButtonAt.x + x, kButtonAt.y + y) == colour;
+        ::ReleaseDC(m_hWnd, dc);
+        return found;
     }
     SIZE ButtonSize() const
     {
@@ -122,7 +140,7 @@ RECT CaptionBox(SkinHost& host, int frame)
 
 } // namespace
 
-TEST(SkinButtonFit, StripOfFourFramesSizesTheButtonToOneFrameInPlace)
+TEST(SkinButtonFit, ButtonTakesTheSizeOfOneFrameInPlace)
 {
     RunHost([](SkinHost& host) {
         EXPECT_TRUE(host.button.LoadSkin(kStrip200x30, 0, 4));
@@ -131,58 +149,32 @@ TEST(SkinButtonFit, StripOfFourFramesSizesTheButtonToOneFrameInPlace)
         EXPECT_EQ(kButtonAt.x, host.ButtonPosition().x);
         EXPECT_EQ(kButtonAt.y, host.ButtonPosition().y);
         EXPECT_EQ(BS_OWNERDRAW, host.button.GetStyle() & BS_TYPEMASK);
-        HRGN region = ::CreateRectRgn(0, 0, 0, 0);
-        EXPECT_EQ(SIMPLEREGION, ::GetWindowRgn(host.button.m_hWnd, region));
+        plug::UniqueRegion region(::CreateRectRgn(0, 0, 0, 0));
+        EXPECT_EQ(SIMPLEREGION, ::GetWindowRgn(host.button.m_hWnd, region.Get()));
         RECT box = {};
-        ::GetRgnBox(region, &box);
+        ::GetRgnBox(region.Get(), &box);
         EXPECT_EQ(51, box.right);
         EXPECT_EQ(31, box.bottom);
-        ::DeleteObject(region);
 
-        EXPECT_TRUE(host.button.LoadSkin(kStrip202x4, 0, 4));
-        EXPECT_EQ(50, host.button.FrameWidth());
-        EXPECT_EQ(50, host.ButtonSize().cx);
-        EXPECT_EQ(4, host.ButtonSize().cy);
-    });
-}
-
-TEST(SkinButtonFit, TheDialogsStripsGiveTheirButtonSizes)
-{
-    RunHost([](SkinHost& host) {
         struct Strip {
             WORD id;
             LONG width, height;
-        } strips[] = {{IDB_BUTTON_STRIP, 94, 24}, {IDB_CLOSE_STRIP, 13, 13}, {IDB_GUIDE_BUTTON_STRIP, 15, 14}};
+        } strips[] = {{kStrip202x4, 50, 4}, {IDB_BUTTON_STRIP, 94, 24}, {IDB_CLOSE_STRIP, 13, 13},
+                      {IDB_GUIDE_BUTTON_STRIP, 15, 14}};
         for (const Strip& strip : strips) {
             EXPECT_TRUE(host.button.LoadSkin(strip.id, 0, 4)) << strip.id;
             EXPECT_EQ(strip.width, host.ButtonSize().cx) << strip.id;
             EXPECT_EQ(strip.height, host.ButtonSize().cy) << strip.id;
         }
-    });
-}
-
-TEST(SkinButtonFit, MissingBitmapOrFrameCountLeavesTheButtonUnfittedButDrawsItsCaption)
-{
-    RunHost([](SkinHost& host) {
-        EXPECT_TRUE(host.button.LoadSkin(kStrip200x30, 0, 4));
-        EXPECT_FALSE(host.button.LoadSkin(kStrip200x30, 0, 0)); // no division by zero
+        // A strip that cannot be split, or a missing bitmap, leaves no frame to draw.
+        EXPECT_FALSE(host.button.LoadSkin(kStrip200x30, 0, 0));
         EXPECT_EQ(0, host.button.FrameWidth());
         EXPECT_FALSE(host.button.LoadSkin(4242, 0, 4));
-        EXPECT_EQ(0, host.button.FrameWidth());
         EXPECT_EQ(0, host.button.FrameHeight());
-        host.button.SetTextColors(RGB(255, 255, 0), RGB(255, 255, 0), RGB(255, 255, 0), RGB(255, 255, 0));
-        host.button.SetCaption(L"WWW");
-        host.Repaint();
-        bool captionDrawn = false;
-        SIZE size = host.ButtonSize();
-        for (int y = 0; y < size.cy && !captionDrawn; ++y)
-            for (int x = 0; x < size.cx && !captionDrawn; ++x)
-                captionDrawn = host.Pixel(x, y) != kParentColour;
-        EXPECT_TRUE(captionDrawn);
     });
 }
 
-TEST(SkinButtonDrawing, MagentaShowsTheParentAndANeighbouringColourDoesNot)
+TEST(SkinButtonDrawing, StateChoosesTheFrameAndMagentaShowsTheParent)
 {
     RunHost([](SkinHost& host) {
         ASSERT_TRUE(host.button.LoadSkin(kStrip200x30, 0, 4));
@@ -190,109 +182,77 @@ TEST(SkinButtonDrawing, MagentaShowsTheParentAndANeighbouringColourDoesNot)
         ExpectFrame(host, 0);
         EXPECT_EQ(kParentColour, host.Pixel(5, 5));
         EXPECT_EQ(RGB(254, 0, 255), host.Pixel(6, 5));
-        EXPECT_EQ(kParentColour, host.Pixel(50, 15)); // the button ends with its frame
-    });
-}
 
-TEST(SkinButtonDrawing, HoverPressAndDisableChooseTheirFrames)
-{
-    RunHost([](SkinHost& host) {
-        ASSERT_TRUE(host.button.LoadSkin(kStrip200x30, 0, 4));
         ::SendMessageW(host.button.m_hWnd, WM_MOUSEHOVER, 0, 0);
         EXPECT_TRUE(host.button.IsHovering());
         host.Repaint();
         ExpectFrame(host, 1);
-
         ::SendMessageW(host.button.m_hWnd, BM_SETSTATE, TRUE, 0); // pressed while hovering
         host.Repaint();
-        ExpectFrame(host, 2);
-        EXPECT_EQ(kParentColour, host.Pixel(5, 5)); // frame 2 is taken from x 100 to 149 of the strip
+        ExpectFrame(host, 2); // x 100 to 149 of the strip
+        EXPECT_EQ(kParentColour, host.Pixel(5, 5));
         ::SendMessageW(host.button.m_hWnd, BM_SETSTATE, FALSE, 0);
-
         ::EnableWindow(host.button.m_hWnd, FALSE); // disabled while the mouse is over it
         host.Repaint();
         ExpectFrame(host, 3);
         ::EnableWindow(host.button.m_hWnd, TRUE);
-
         ::SendMessageW(host.button.m_hWnd, WM_MOUSELEAVE, 0, 0);
         EXPECT_FALSE(host.button.IsHovering());
         host.Repaint();
         ExpectFrame(host, 0);
-    });
-}
 
-TEST(SkinButtonDrawing, FixedStateIgnoresHoverAndPress)
-{
-    RunHost([](SkinHost& host) {
-        ASSERT_TRUE(host.button.LoadSkin(kStrip200x30, 0, 4));
-        host.Repaint();
         host.button.SetFixedState(2, 2);
         ExpectFrame(host, 2); // drawn at once
         ::SendMessageW(host.button.m_hWnd, WM_MOUSEHOVER, 0, 0);
-        host.Repaint();
-        ExpectFrame(host, 2);
         ::SendMessageW(host.button.m_hWnd, BM_SETSTATE, TRUE, 0);
         host.Repaint();
         ExpectFrame(host, 2);
     });
 }
 
-TEST(SkinButtonCaption, HoverMovesTheCaptionOnePixelUpAndLeftAndAWideOneStartsAtTheLeftEdge)
-{
-    RunHost([](SkinHost& host) {
-        ASSERT_TRUE(host.button.LoadSkin(kStrip200x30, 0, 4));
-        host.button.SetTextFont(0, 12, FW_NORMAL, L"MS Sans Serif");
-        host.button.SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255));
-        host.button.SetCaption(L"Hi");
-        host.Repaint();
-        RECT normal = CaptionBox(host, 0);
-        ASSERT_LT(normal.left, normal.right);
-        EXPECT_NEAR(25, (normal.left + normal.right) / 2, 3); // centred
-
-        ::SendMessageW(host.button.m_hWnd, WM_MOUSEHOVER, 0, 0);
-        host.Repaint();
-        RECT hover = CaptionBox(host, 1);
-        EXPECT_EQ(normal.left - 1, hover.left);
-        EXPECT_EQ(normal.top - 1, hover.top);
-
-        ::SendMessageW(host.button.m_hWnd, WM_MOUSELEAVE, 0, 0);
-        ::SendMessageW(host.button.m_hWnd, BM_SETSTATE, TRUE, 0);
-        host.Repaint();
-        RECT pressed = CaptionBox(host, 2);
-        EXPECT_EQ(normal.left, pressed.left);
-        EXPECT_EQ(normal.top, pressed.top);
-        ::SendMessageW(host.button.m_hWnd, BM_SETSTATE, FALSE, 0);
-
-        host.button.SetCaption(L"A caption far wider than the button");
-        host.Repaint();
-        EXPECT_LE(CaptionBox(host, 0).left, 2);
-    });
-}
-
-TEST(SkinButtonCaption, EachFrameHasItsOwnCaptionColour)
+TEST(SkinButtonCaption, CentredShiftedOnHoverAndInTheColourOfItsFrame)
 {
     RunHost([](SkinHost& host) {
         ASSERT_TRUE(host.button.LoadSkin(kStrip200x30, 0, 4));
         host.button.SetTextFont(0, 12, FW_BOLD, L"MS Sans Serif");
+        // The colours are given as normal, pressed, hover, disabled.
         const COLORREF normal = RGB(1, 1, 1), pressed = RGB(2, 2, 2), hover = RGB(3, 3, 3), disabled = RGB(4, 4, 4);
         host.button.SetTextColors(normal, pressed, hover, disabled);
-        host.button.SetCaption(L"MMMM");
-        auto holds = [&host](COLORREF colour) {
-            for (int y = 0; y < 30; ++y)
-                for (int x = 0; x < 50; ++x)
-                    if (host.Pixel(x, y) == colour)
-                        return true;
-            return false;
-        };
+        host.button.SetCaption(L"Hi");
         host.Repaint();
-        EXPECT_TRUE(holds(normal));
+        RECT atRest = CaptionBox(host, 0);
+        ASSERT_LT(atRest.left, atRest.right);
+        EXPECT_NEAR(25, (atRest.left + atRest.right) / 2, 3);
+        EXPECT_TRUE(host.Holds(normal));
+
         ::SendMessageW(host.button.m_hWnd, WM_MOUSEHOVER, 0, 0);
         host.Repaint();
-        EXPECT_TRUE(holds(hover));
+        RECT hovering = CaptionBox(host, 1);
+        EXPECT_EQ(atRest.left - 1, hovering.left);
+        EXPECT_EQ(atRest.top - 1, hovering.top);
+        EXPECT_TRUE(host.Holds(hover));
+
+        ::SendMessageW(host.button.m_hWnd, BM_SETSTATE, TRUE, 0);
+        host.Repaint();
+        RECT pressing = CaptionBox(host, 2);
+        EXPECT_EQ(atRest.left, pressing.left);
+        EXPECT_EQ(atRest.top, pressing.top);
+        EXPECT_TRUE(host.Holds(pressed));
+        ::SendMessageW(host.button.m_hWnd, BM_SETSTATE, FALSE, 0);
+
         ::EnableWindow(host.button.m_hWnd, FALSE);
         host.Repaint();
-        EXPECT_TRUE(holds(disabled));
-        EXPECT_FALSE(holds(hover));
+        EXPECT_TRUE(host.Holds(disabled));
+        ::EnableWindow(host.button.m_hWnd, TRUE);
+        ::SendMessageW(host.button.m_hWnd, WM_MOUSELEAVE, 0, 0);
+
+        host.button.SetCaption(L"A caption far wider than the button");
+        host.Repaint();
+        EXPECT_LE(CaptionBox(host, 0).left, 2); // from the left edge
+
+        EXPECT_FALSE(host.button.LoadSkin(4242, 0, 4)); // without a skin the caption still shows
+        host.Repaint();
+        EXPECT_TRUE(host.Holds(normal));
     });
 }
 
@@ -310,12 +270,12 @@ TEST(SkinButtonObjects, FontsAndBrushesAreReplacedAndReleasedWithTheButton)
         EXPECT_EQ(static_cast<DWORD>(OBJ_FONT), ::GetObjectType(lastFont));
 
         // The dialog reflects the control-colour message to the button, which answers a brush.
-        HDC dc = ::GetDC(host.button.m_hWnd);
-        HBRUSH firstBrush = reinterpret_cast<HBRUSH>(::SendMessageW(
-            host.m_hWnd, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(host.button.m_hWnd)));
-        lastBrush = reinterpret_cast<HBRUSH>(::SendMessageW(
-            host.m_hWnd, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(host.button.m_hWnd)));
-        ::ReleaseDC(host.button.m_hWnd, dc);
+        auto askBrush = [&host] {
+            return reinterpret_cast<HBRUSH>(::SendMessageW(host.m_hWnd, WM_CTLCOLORBTN, 0,
+                                                           reinterpret_cast<LPARAM>(host.button.m_hWnd)));
+        };
+        HBRUSH firstBrush = askBrush();
+        lastBrush = askBrush();
         ASSERT_NE(nullptr, firstBrush);
         ASSERT_NE(nullptr, lastBrush);
         EXPECT_EQ(0u, ::GetObjectType(firstBrush)); // the previous brush is gone

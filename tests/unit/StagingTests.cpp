@@ -350,7 +350,8 @@ TEST_F(Staging, NamesReachingOutsideTheStagingFolderAreCopyFailuresAndWriteNothi
     WriteBinaryFile(m_templates.File(L"outside.txt"), "keep");
     ::SetFileAttributesW(m_templates.File(L"outside.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     std::wstring absolute = m_templates.File(L"absolute.txt");
-    for (const std::wstring& hostile : {std::wstring(L"..\\outside.txt"), std::wstring(L"tools\\..\\..\\outside.txt"), absolute}) {
+    const std::wstring hostileNames[] = {L"..\\outside.txt", L"tools\\..\\..\\outside.txt", absolute};
+    for (const std::wstring& hostile : hostileNames) {
         SCOPED_TRACE(hostile);
         m_boxes.Clear();
         ListFiles({L"stage_one.txt", hostile, L"Plugstart.exe"});

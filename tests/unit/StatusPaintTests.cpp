@@ -78,20 +78,12 @@ const RECT kAnimation = {45, 74, 71, 100};
 
 } // namespace
 
-TEST(StatusLook, CreatesItsFontsAndTakesTheAnimationSizeFromTheFirstPicture)
+TEST(StatusLook, AnimationHasTheFirstPicturesSizeAndItsAreaIsGrownOnlyForTheFirstFrame)
 {
     plug::MainDialogLook look;
     ASSERT_TRUE(look.Create());
-    EXPECT_NE(nullptr, look.StatusFont());
-    EXPECT_NE(nullptr, look.SmallFont());
     EXPECT_EQ(26, look.AnimationSize().cx);
     EXPECT_EQ(26, look.AnimationSize().cy);
-}
-
-TEST(StatusLook, AnimationAreaIsGrownOnlyForTheFirstFrame)
-{
-    plug::MainDialogLook look;
-    ASSERT_TRUE(look.Create());
     int frame = -1;
     RECT first = look.NextAnimationArea(&frame);
     EXPECT_EQ(0, frame);
