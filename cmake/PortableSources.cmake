@@ -5,6 +5,7 @@ set(PLUGSTART_PORTABLE_SOURCES
   app/VersionClass.cpp
   autoplay/AutoplayPolicy.cpp
   autoplay/AutosetArgument.cpp
+  companion/DownloadCheck.cpp
   config/ConfigText.cpp
   config/LanguageEscapes.cpp
   config/LanguageTable.cpp
@@ -19,4 +20,7 @@ set(PLUGSTART_PORTABLE_SOURCES
   devpoke/DevpokeRequest.cpp
   service/PipeProtocol.cpp
   service/ServiceVersionText.cpp
+  skin/SkinLayout.cpp
+  workflow/StagingPlan.cpp
+  workflow/StatusText.cpp
 )

@@ -16,17 +16,23 @@ function(plug_library name)
 endfunction()
 
 set(PLUGSTART_ASSET_DIR ${PROJECT_BINARY_DIR}/assets)
+set(PLUGSTART_ASSETS ${PLUGSTART_ASSET_DIR}/Plugstart.ico)
+foreach(bitmap 131 132 134 147 148 149 151 152 153 156 164 169 170)
+  list(APPEND PLUGSTART_ASSETS ${PLUGSTART_ASSET_DIR}/${bitmap}.bmp)
+endforeach()
+set(PLUGSTART_ASSETS ${PLUGSTART_ASSETS} CACHE INTERNAL "")
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-add_custom_command(OUTPUT ${PLUGSTART_ASSET_DIR}/Plugstart.ico
+add_custom_command(OUTPUT ${PLUGSTART_ASSETS}
   COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/scripts/make_assets.py ${PLUGSTART_ASSET_DIR}
   DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make_assets.py
   COMMENT "Drawing the program's icon and bitmaps")
-add_custom_target(plug_assets DEPENDS ${PLUGSTART_ASSET_DIR}/Plugstart.ico)
+add_custom_target(plug_assets DEPENDS ${PLUGSTART_ASSETS})
 
 plug_library(plug_portable ${PLUGSTART_PORTABLE_SOURCES})
 
 add_subdirectory(framework)
 add_subdirectory(config)
+add_subdirectory(skin)
 add_subdirectory(autoplay)
 add_subdirectory(registry)
 add_subdirectory(run)
@@ -34,6 +40,7 @@ add_subdirectory(service)
 add_subdirectory(detect)
 add_subdirectory(core)
 add_subdirectory(tools)
+add_subdirectory(companion)
 add_subdirectory(workflow)
 add_subdirectory(app)
 add_subdirectory(devpoke)

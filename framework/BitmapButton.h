@@ -1,8 +1,7 @@
-// CButton and CBitmapButton: an owner-drawn push button whose faces come from bitmaps. The
-// parent dialog reflects WM_DRAWITEM back to the button, which draws itself in DrawItem.
+// CButton and CBitmapButton: owner-drawn push buttons. The parent dialog reflects WM_DRAWITEM
+// (and the control-colour messages) back to the button, which draws itself in DrawItem.
 #pragma once
 
-#include "Handle.h"
 #include "Wnd.h"
 
 class CButton : public CWnd {
@@ -13,18 +12,6 @@ public:
     BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };
 
-class CBitmapButton : public CButton {
-public:
-    // Loads the faces for the normal, selected, focused and disabled states (0 = none).
-    BOOL LoadBitmaps(UINT normalId, UINT selectedId = 0, UINT focusId = 0, UINT disabledId = 0);
-    // Sizes the button to its normal face.
-    void SizeToContent();
-
-    void DrawItem(LPDRAWITEMSTRUCT drawItem) override;
-
-protected:
-    plug::UniqueBitmap m_bitmap;
-    plug::UniqueBitmap m_bitmapSel;
-    plug::UniqueBitmap m_bitmapFocus;
-    plug::UniqueBitmap m_bitmapDisabled;
-};
+// The base of the program's bitmap-skinned buttons: an owner-drawn push button whose derived
+// class draws the face from its own bitmaps.
+class CBitmapButton : public CButton {};

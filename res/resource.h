@@ -32,3 +32,9 @@
 
 // Controls of the staging dialog.
 #define IDC_INIT_CANCEL 1008
+
+// Controls of the PC-suite guide dialog.
+#define IDC_GUIDE_OK 1005
+#define IDC_GUIDE_CLOSE 1006
+#define IDC_GUIDE_INSTALL_CD 1007
+#define IDC_GUIDE_DOWNLOAD 1008

@@ -1,10 +1,13 @@
 #include "PlugstartDlg.h"
 
+#include "InitDlg.h"
+
 #include "config/Language.h"
 #include "config/Messages.h"
 #include "core/PhoneData.h"
 #include "detect/FileVersion.h"
 #include "detect/VersionText.h"
+#include "framework/SleepSeam.h"
 #include "framework/StringFormat.h"
 #include "res/resource.h"
 #include "service/ProcessLookup.h"
@@ -176,8 +179,24 @@ void CPlugstartDlg::RunSynchronously()
     }
 }
 
-// Staging arrives with the staging dialog; until then a CD start proceeds from the CD itself.
-BOOL CPlugstartDlg::StageFromCd() { return TRUE; }
+BOOL CPlugstartDlg::StageFromCd()
+{
+    const ResDefineCommand& profile = m_ResDefineCommand;
+    CInitDlg staging(nullptr);
+    staging.SetInstallState(profile.bInstalledDrv, profile.bRequireUpDrv, profile.bInstalledITK, profile.bRequireUpITK,
+                            m_bDeploySVC);
+    staging.SetProfile(profile.nDriverType, profile.nITKType, profile.strITKSetupFinename);
+    staging.DoModal();
+    // The staging dialog ends when its worker has; it is given about a minute more to say so.
+    for (int polls = 0; !staging.m_bFinished; ++polls) {
+        if (polls == 6000) {
+            Trace(L"[nCnt > 6000] break; \r\n");
+            break;
+        }
+        plug::PlugSleep(10);
+    }
+    return staging.m_bProceed;
+}
 
 BOOL CPlugstartDlg::OnCopyData(HWND window, const COPYDATASTRUCT* data)
 {

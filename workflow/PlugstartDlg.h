@@ -5,12 +5,13 @@
 // the final mode change when the window goes.
 #pragma once
 
+#include "MainDialogLook.h"
 #include "core/PlugstartRun.h"
-#include "framework/BitmapButton.h"
 #include "framework/Dialog.h"
 #include "framework/Thread.h"
 #include "run/RunHost.h"
 #include "run/RunState.h"
+#include "skin/SkinButton.h"
 
 #include <atomic>
 #include <memory>
@@ -122,15 +123,14 @@ protected:
     void SendProfileTo(HWND requester);
 
     // The five skinned buttons: "OK" (3), "Cancel" (2), "X" (1005), 1003 and 1004.
-    CBitmapButton m_btnOK;
-    CBitmapButton m_btnCancel;
-    CBitmapButton m_btnExit;
-    CBitmapButton m_btn1003;
-    CBitmapButton m_btn1004;
+    CSkinButton m_btnOK;
+    CSkinButton m_btnCancel;
+    CSkinButton m_btnExit;
+    CSkinButton m_btn1003;
+    CSkinButton m_btn1004;
 
-    int m_nAnimWidth = 26;
-    int m_nAnimHeight = 26;
-    int m_nAniFrame = -1; // -1 before the first frame
+    plug::MainDialogLook m_look; // fonts and pictures of the background, status and animation
+    int m_nAniFrame = -1;        // -1 before the first frame
 
 private:
     std::unique_ptr<CWinThread> m_autoRunThread;

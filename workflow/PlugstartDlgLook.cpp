@@ -1,64 +1,37 @@
-// The main dialog's look: controls, size, animation, the minimised icon and the background with
-// the status text.
+// The main dialog's look: its skinned buttons, its size, the animation, the minimised icon and
+// the background with the status text.
 #include "PlugstartDlg.h"
 
 #include "config/Language.h"
-#include "core/WorkerMessages.h"
-#include "framework/Handle.h"
 #include "res/resource.h"
-
-namespace {
-
-const int kDefaultWidth = 340;
-const int kDefaultHeight = 238;
-
-// The size of a bitmap resource, or the fallback when it cannot be loaded.
-SIZE BitmapSize(UINT id, SIZE fallback)
-{
-    plug::UniqueBitmap bitmap(static_cast<HBITMAP>(
-        ::LoadImageW(CDialog::ResourceModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0)));
-    BITMAP info = {};
-    if (!bitmap || !::GetObjectW(bitmap.Get(), sizeof(info), &info))
-        return fallback;
-    return SIZE{info.bmWidth, info.bmHeight};
-}
-
-} // namespace
+#include "skin/DialogPaint.h"
 
 BOOL CPlugstartDlg::InitControl()
 {
-    HWND cancel = GetDlgItem(IDCANCEL);
-    ::SetWindowTextW(cancel, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL").c_str());
-    ::SetWindowPos(cancel, nullptr, 123, 193, 94, 24, SWP_NOZORDER | SWP_SHOWWINDOW);
-    ::ShowWindow(GetDlgItem(IDC_MAIN_EXIT), SW_HIDE);
-    ::ShowWindow(GetDlgItem(IDC_MAIN_1003), SW_HIDE);
-    ::ShowWindow(GetDlgItem(IDC_MAIN_1004), SW_HIDE);
-    SIZE frame = BitmapSize(IDB_ANIM_0, SIZE{26, 26});
-    m_nAnimWidth = frame.cx;
-    m_nAnimHeight = frame.cy;
+    if (!m_look.Create())
+        return FALSE;
+    m_btnCancel.ShowWindow(SW_SHOW);
+    plug::SetUpDialogButton(m_btnCancel, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL"));
+    ::SetWindowPos(m_btnCancel.m_hWnd, nullptr, 123, 193, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    m_btnExit.ShowWindow(SW_HIDE);
+    m_btnExit.LoadSkin(IDB_CLOSE_STRIP, 0, 4);
+    ::SetWindowPos(m_btnExit.m_hWnd, nullptr, 378, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    m_btn1003.ShowWindow(SW_HIDE);
+    m_btn1004.ShowWindow(SW_HIDE);
     return TRUE;
 }
 
 void CPlugstartDlg::SizeToBackground()
 {
-    SIZE size = BitmapSize(IDB_MAIN_BACKGROUND, SIZE{kDefaultWidth, kDefaultHeight});
-    RECT work = {};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    ::SetWindowPos(m_hWnd, nullptr, (work.left + work.right - size.cx) / 2, (work.top + work.bottom - size.cy) / 2,
-                   size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    plug::UniqueBitmap background = plug::LoadBitmapResource(IDB_MAIN_BACKGROUND);
+    plug::SizeToBitmapAndCentre(m_hWnd, background.Get());
 }
 
 void CPlugstartDlg::StepAnimation()
 {
-    RECT area = {45, 74, 45 + m_nAnimWidth, 74 + m_nAnimHeight};
-    if (m_nAniFrame == -1) {
-        area.top -= 10;
-        area.bottom += 10;
-        area.right += 20;
-    }
-    if (m_nAniFrame > 6)
-        m_nAniFrame = -1;
-    ++m_nAniFrame;
+    RECT area = m_look.NextAnimationArea(&m_nAniFrame);
     ::InvalidateRect(m_hWnd, &area, TRUE);
 }
 
@@ -78,28 +51,18 @@ BOOL CPlugstartDlg::OnPaint()
     return TRUE;
 }
 
-// A plain background with the status text until the skinned look is in place.
 BOOL CPlugstartDlg::OnEraseBkgnd(HDC dc)
 {
     if (!m_bPainted)
         return FALSE;
-    RECT client;
-    ::GetClientRect(m_hWnd, &client);
-    plug::UniqueBrush background(::CreateSolidBrush(RGB(40, 60, 90)));
-    ::FillRect(dc, &client, background.Get());
-    std::wstring key = L"STR_STRING_INITDLG_STRING";
-    if (m_bAutoRunStarted && !m_bInstallingSVC) {
-        if (m_bInstallingDrv)
-            key = L"STR_STRING_STATUS_TOP_STRING_2_0";
-        else if (m_bLaunchingITK && !m_bInstallingITK)
-            key = L"STR_STRING_STATUS_TOP_STRING_3_0";
-        else
-            key = L"STR_STRING_STATUS_TOP_STRING_1_0";
-    }
-    std::wstring text = plug::WithProductName(plug::GetLanguageString(key), m_ResDefineCommand.nITKType);
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, RGB(225, 225, 225));
-    RECT status = m_rcStatus;
-    ::DrawTextW(dc, text.c_str(), -1, &status, DT_WORDBREAK | DT_VCENTER);
+    plug::StatusInputs inputs;
+    inputs.bAutoRunStarted = m_bAutoRunStarted;
+    inputs.bInstallingSVC = m_bInstallingSVC;
+    inputs.bInstallingDrv = m_bInstallingDrv;
+    inputs.bInstallingITK = m_bInstallingITK;
+    inputs.bLaunchingITK = m_bLaunchingITK;
+    inputs.nITKType = m_ResDefineCommand.nITKType;
+    inputs.strLangFile = m_strLangFile;
+    m_look.Paint(dc, inputs, m_nAniFrame, &m_rcStatus);
     return TRUE;
 }

@@ -2,6 +2,8 @@
 // and exit, the final mode change, and the host services the worker asks of the window.
 #include "PlugstartDlg.h"
 
+#include "companion/CDWebInstallerDlg.h"
+
 #include "framework/ProcessStart.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
@@ -133,5 +135,8 @@ void CPlugstartDlg::EnableCancelButtons(BOOL enable)
 
 void CPlugstartDlg::BringToFront() { ::PostMessageW(m_hWnd, kBringToFrontMessage, 0, 0); }
 
-// The companion-suite installer arrives with its dialog; until then the suite is left to the user.
-void CPlugstartDlg::RunCompanionInstaller() { Trace(L"[CPlugstartDlg::RunCompanionInstaller()]\r\n"); }
+void CPlugstartDlg::RunCompanionInstaller()
+{
+    CCDWebInstallerDlg guide; // modal on the worker's thread, without a parent
+    guide.DoModal();
+}

@@ -5,9 +5,13 @@ set(PLUGSTART_PORTABLE_TESTS
   CommandLineTests.cpp
   ConfigTextTests.cpp
   DevpokeRequestTests.cpp
+  DownloadCheckTests.cpp
   LanguageTableTests.cpp
   ModemNamesTests.cpp
   PipeProtocolTests.cpp
+  SkinLayoutTests.cpp
+  StagingPlanTests.cpp
+  StatusTextTests.cpp
   ServiceVersionTextTests.cpp
   TranslationChoiceTests.cpp
   ValuePathTests.cpp

@@ -1,0 +1,244 @@
+#include "CDWebInstallerDlg.h"
+
+#include "DownloadCheck.h"
+#include "DownloadCheckLibrary.h"
+#include "config/ConfigFile.h"
+#include "config/Language.h"
+#include "config/Messages.h"
+#include "config/ModulePath.h"
+#include "framework/StringFormat.h"
+#include "res/resource.h"
+#include "skin/DialogPaint.h"
+
+namespace {
+
+const int kCaptionHeight = 30;
+const COLORREF kCaptionShadow = RGB(84, 84, 84);
+const COLORREF kHeadingColour = RGB(78, 129, 204);
+const RECT kBodyBox = {130, 93, 430, 220};
+const int kBodyWidth = 300;
+const int kButtonTop = 239;
+
+const UINT kInformation = MB_ICONINFORMATION | MB_OK;
+
+void ShowInformation(const wchar_t* key) { plug::ShowLanguageMessage(nullptr, key, kInformation); }
+
+void MoveButton(CSkinButton& button, int left, int top)
+{
+    RECT client = {};
+    ::GetClientRect(button.m_hWnd, &client);
+    ::MoveWindow(button.m_hWnd, left, top, client.right, client.bottom, TRUE);
+}
+
+void DrawText(HDC dc, const std::wstring& text, RECT box, UINT format)
+{
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);
+}
+
+SIZE TextExtent(HDC dc, const std::wstring& text)
+{
+    SIZE extent = {};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent;
+}
+
+} // namespace
+
+CCDWebInstallerDlg::CCDWebInstallerDlg() : CDialog(IDD_CDWEBINSTALLER_DIALOG, nullptr) {}
+
+void CCDWebInstallerDlg::DoDataExchange()
+{
+    DDX_Control(IDC_GUIDE_DOWNLOAD, m_btnDownload);
+    DDX_Control(IDC_GUIDE_INSTALL_CD, m_btnInstallCD);
+    DDX_Control(IDC_GUIDE_CLOSE, m_btnClose);
+    DDX_Control(IDC_GUIDE_OK, m_btnOK);
+}
+
+BOOL CCDWebInstallerDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (IsSuiteCdPresent()) {
+        EndDialog(1);
+        return TRUE;
+    }
+    RunDownloadCheck(plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_test_ver"), CheckMode::Silent);
+    m_bCDInclude = plug::EqualsNoCase(plug::GetConfigValue(m_hWnd, L"WEB", L"cd_include"), L"1");
+    LayOutControls();
+    m_background = plug::LoadBitmapResource(IDB_GUIDE_BACKGROUND);
+    plug::SizeToBitmapAndCentre(m_hWnd, m_background.Get());
+    m_bReady = TRUE;
+    return TRUE;
+}
+
+bool CCDWebInstallerDlg::IsSuiteCdPresent()
+{
+    DWORD drives = ::GetLogicalDrives();
+    for (int letter = 0; letter < 26; ++letter) {
+        if (!(drives & (1u << letter)))
+            continue;
+        const std::wstring root = {static_cast<wchar_t>(L'A' + letter), L':', L'\\'};
+        if (::GetDriveTypeW(root.c_str()) == DRIVE_CDROM && plug::IsExistFile(root + L"tools\\install.ini"))
+            return true;
+    }
+    return false;
+}
+
+std::wstring CCDWebInstallerDlg::RunDownloadCheck(const std::wstring& versionText, CheckMode mode)
+{
+    plug::DownloadCheckAnswer answer = plug::CallDownloadCheck(versionText);
+    if (mode == CheckMode::Silent) {
+        m_bDownloadAvailable = answer.loaded && answer.succeeded;
+        return std::wstring();
+    }
+    if (!answer.loaded) {
+        ShowInformation(L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_0");
+        return std::wstring();
+    }
+    std::wstring downloadPath = plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_def_downurl");
+    plug::DownloadCheckVerdict verdict =
+        plug::InterpretDownloadCheck(answer.succeeded, answer.resultText, answer.candidates, downloadPath);
+    if (verdict.messageKey)
+        ShowInformation(verdict.messageKey);
+    return verdict.address;
+}
+
+void CCDWebInstallerDlg::LayOutControls()
+{
+    m_pCaptionFont = plug::CreateDialogFont(12, FW_BOLD);
+    m_pHeadingFont = plug::CreateDialogFont(20, FW_BOLD);
+    m_pBodyFont = plug::CreateDialogFont(18, FW_NORMAL);
+    m_pBodyBoldFont = plug::CreateDialogFont(18, FW_BOLD);
+
+    m_btnClose.LoadSkin(IDB_GUIDE_BUTTON_STRIP, 0, 4);
+    MoveButton(m_btnClose, 426, 8);
+    m_btnClose.ShowWindow(SW_SHOW);
+
+    plug::SetUpDialogButton(m_btnOK, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_OK"));
+    if (m_bDownloadAvailable) {
+        MoveButton(m_btnOK, 230, kButtonTop);
+        plug::SetUpDialogButton(m_btnDownload, IDB_BUTTON_STRIP,
+                                plug::GetLanguageString(L"STR_STRING_INSTALL_GUIDE_DOWNLOAD"));
+        MoveButton(m_btnDownload, 130, kButtonTop);
+        m_btnDownload.ShowWindow(SW_SHOW);
+    } else {
+        MoveButton(m_btnOK, 335, kButtonTop);
+        m_btnDownload.ShowWindow(SW_HIDE);
+    }
+    m_btnOK.ShowWindow(SW_SHOW);
+    m_btnInstallCD.ShowWindow(SW_HIDE);
+}
+
+BOOL CCDWebInstallerDlg::PreTranslateMessage(MSG* message)
+{
+    return message->message == WM_KEYDOWN && (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE);
+}
+
+BOOL CCDWebInstallerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED)
+            break;
+        if (LOWORD(wParam) == IDC_GUIDE_OK || LOWORD(wParam) == IDC_GUIDE_CLOSE) {
+            EndDialog(1);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDC_GUIDE_DOWNLOAD) {
+            OnDownload();
+            return TRUE;
+        }
+        break;
+    case WM_CLOSE:
+        result = 0;
+        return TRUE;
+    case WM_LBUTTONDOWN: // a press anywhere on the body drags the window
+        ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+        return FALSE;
+    case WM_ERASEBKGND:
+        if (!m_bReady)
+            return FALSE;
+        plug::DrawBitmap(reinterpret_cast<HDC>(wParam), m_background.Get(), 0, 0);
+        result = TRUE;
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT paint = {};
+        HDC dc = ::BeginPaint(m_hWnd, &paint);
+        Paint(dc);
+        ::EndPaint(m_hWnd, &paint);
+        result = 0;
+        return TRUE;
+    }
+    default:
+        break;
+    }
+    return CDialog::OnMessage(message, wParam, lParam, result);
+}
+
+void CCDWebInstallerDlg::OnDownload()
+{
+    m_strDownloadURL.clear();
+    std::wstring address =
+        RunDownloadCheck(plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_test_ver"), CheckMode::Interactive);
+    // Only a web address goes to the shell: anything else could start a program or open a file.
+    if (plug::IsWebAddress(address))
+        m_strDownloadURL = address;
+    if (m_strDownloadURL.empty()) {
+        ShowInformation(L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE");
+        return;
+    }
+    plug::OpenDownloadAddress(m_strDownloadURL);
+    EndDialog(1);
+}
+
+void CCDWebInstallerDlg::Paint(HDC dc) const
+{
+    RECT client = {};
+    ::GetClientRect(m_hWnd, &client);
+    ::SetBkMode(dc, TRANSPARENT);
+    {
+        plug::SelectObjectScope font(dc, m_pCaptionFont.Get());
+        std::wstring title = plug::GetLanguageString(L"STR_STRING_INSTALL_GUIDE_TITLE");
+        ::SetTextColor(dc, kCaptionShadow);
+        DrawText(dc, title, RECT{10, 0, client.right, kCaptionHeight}, DT_SINGLELINE | DT_VCENTER);
+        ::SetTextColor(dc, RGB(255, 255, 255));
+        DrawText(dc, title, RECT{9, -1, client.right - 1, kCaptionHeight - 1}, DT_SINGLELINE | DT_VCENTER);
+    }
+    {
+        plug::SelectObjectScope font(dc, m_pHeadingFont.Get());
+        ::SetTextColor(dc, kHeadingColour);
+        DrawText(dc, plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_TOP"), RECT{0, 28, client.right, 68},
+                 DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    PaintGuideText(dc);
+}
+
+void CCDWebInstallerDlg::PaintGuideText(HDC dc) const
+{
+    if (!m_bCDInclude) {
+        plug::SelectObjectScope font(dc, m_pBodyFont.Get());
+        DrawText(dc,
+                 plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_3"
+                                                              : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_4"),
+                 kBodyBox, DT_WORDBREAK);
+        return;
+    }
+    std::wstring top = plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_TOP");
+    plug::SelectObjectScope font(dc, m_pHeadingFont.Get());
+    SIZE extent = TextExtent(dc, top);
+    bool wrapped = false;
+    if (extent.cx > kBodyWidth) {
+        ::SelectObject(dc, m_pBodyBoldFont.Get()); // the scope still restores the font from before
+        extent = TextExtent(dc, top);
+        wrapped = extent.cx > kBodyWidth;
+    }
+    DrawText(dc, top, kBodyBox, wrapped ? DT_WORDBREAK : DT_SINGLELINE);
+
+    ::SelectObject(dc, m_pBodyFont.Get());
+    RECT contents = kBodyBox;
+    contents.top = 96 + (wrapped ? 2 * extent.cy : extent.cy);
+    DrawText(dc,
+             plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_1"
+                                                          : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_2"),
+             contents, DT_WORDBREAK);
+}

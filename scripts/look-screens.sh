@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Screenshots of the program's dialogs under Xvfb: the main dialog's status painting in each
+# state, the staging dialog, and the PC-suite guide with and without its Download button.
+#   scripts/look-screens.sh [display]      (default :71)
+# The pictures go to build/<preset>/screens/*.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+display="${1:-:71}"
+
+scripts/setup.sh
+preset=$(scripts/windows-preset.sh)
+cmake --preset "$preset" >/dev/null
+cmake --build "build/$preset" --target LookDemo DownloadCheckSim device_image
+
+screens="$root/build/$preset/screens"
+prefix="$screens/prefix"
+demo="$screens/program"
+arch=win32
+[ "$preset" = test64 ] && arch=win64
+rm -rf "$demo"
+mkdir -p "$demo/tools"
+scripts/wine-prefix.sh "$prefix" "$arch" display
+
+# The demo's program folder: the demo, the device library, the English texts and a profile.
+cp "build/$preset/sim/LookDemo.exe" "build/$preset/image/Devpoke.dll" "$demo/"
+cp "build/$preset/image/tools/"lang_AutoRun_*.opt "$demo/tools/"
+printf '[WEB]\r\nnorvopcsuite_test_ver=1.0.0.0\r\ncd_include=1\r\nnorvopcsuite_def_downurl=download/pcsuite\r\n' >"$demo/config.ini"
+
+export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display"
+wine_run() { scripts/wine-for.sh "$demo/LookDemo.exe" "$@"; }
+# No window manager under Xvfb: Wine draws the frames itself. The shell folders stay in the prefix.
+wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+mkdir -p "$prefix/drive_c/demo_templates"
+wine_run reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
+  /v Templates /t REG_SZ /d 'C:\demo_templates' /f >/dev/null 2>&1
+mkdir -p "$prefix/drive_c/plugstart_sim"
+printf '[answer]\r\nresult=1\r\nresult_text=MSG_SUCCESS\r\ncandidate1=http://dl.example.com\r\n' \
+  >"$prefix/drive_c/plugstart_sim/download_check.ini"
+
+Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+sleep 1
+
+shot() { # name, then the demo's arguments
+  local name="$1"
+  shift
+  wine_run "$demo/LookDemo.exe" "$@" &
+  local program=$!
+  sleep 4
+  import -window root "$screens/$name.png"
+  wait "$program" || true
+  echo "screenshot: $screens/$name.png"
+}
+
+for state in initial driver kit launching; do
+  shot "status-$state" status "$state"
+done
+shot staging staging
+rm -f "$demo/NorvoPsLvDlChk.dll"
+shot guide-without-download guide
+cp "build/$preset/sim/NorvoPsLvDlChk.dll" "$demo/"
+shot guide-with-download guide

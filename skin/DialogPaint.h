@@ -1,0 +1,25 @@
+// What the program's skinned dialogs share when they paint themselves: their bitmaps and fonts,
+// owned by RAII, and drawing a bitmap into any DC.
+#pragma once
+
+#include "framework/Handle.h"
+
+namespace plug {
+
+// Bitmap id of the resource module (24 bits per pixel, kept exact); empty when it is missing.
+UniqueBitmap LoadBitmapResource(UINT id);
+// Width and height of bitmap; 0 x 0 for none.
+SIZE BitmapSize(HBITMAP bitmap);
+
+// "MS Sans Serif" of the given pixel height and weight: default character set, variable pitch.
+UniqueFont CreateDialogFont(int height, int weight);
+
+// Copies bitmap at its full size to (x, y) of dc.
+void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
+// Copies at most width x height of bitmap's top-left to (x, y): never more than the bitmap has.
+void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height);
+
+// Gives window the size of bitmap at (0, 0), then centres it on the screen.
+void SizeToBitmapAndCentre(HWND window, HBITMAP bitmap);
+
+} // namespace plug

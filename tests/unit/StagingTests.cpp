@@ -1,0 +1,386 @@
+// The staging dialog under Wine: the program folder of this test stands for the device's CD
+// (its config.ini lists the files), the user's Templates folder is pointed into a temporary
+// folder, and "Plugstart.exe" beside the test is a stand-in that records how it was started.
+#include "common/MessageBoxRecorder.h"
+#include "common/TestFiles.h"
+#include "config/Language.h"
+#include "config/ModulePath.h"
+#include "framework/StringFormat.h"
+#include "res/resource.h"
+#include "workflow/InitDlg.h"
+#include "run/ResDefineCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+using namespace plugtest;
+
+namespace {
+
+const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// Points one of the user's shell folders elsewhere while it lives, then restores the value.
+class ScopedShellFolder {
+public:
+    ScopedShellFolder(const wchar_t* name, const std::wstring& path) : m_name(name)
+    {
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, m_key.Put(),
+                          nullptr);
+        DWORD size = 0;
+        m_existed = ::RegQueryValueExW(m_key.Get(), m_name, nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS;
+        if (m_existed) {
+            m_previous.resize(size);
+            ::RegQueryValueExW(m_key.Get(), m_name, nullptr, &m_type, m_previous.data(), &size);
+        }
+        ::RegSetValueExW(m_key.Get(), m_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    }
+    ~ScopedShellFolder()
+    {
+        if (m_existed)
+            ::RegSetValueExW(m_key.Get(), m_name, 0, m_type, m_previous.data(), static_cast<DWORD>(m_previous.size()));
+        else
+            ::RegDeleteValueW(m_key.Get(), m_name);
+    }
+    ScopedShellFolder(const ScopedShellFolder&) = delete;
+    ScopedShellFolder& operator=(const ScopedShellFolder&) = delete;
+
+private:
+    const wchar_t* m_name;
+    plug::UniqueHKey m_key;
+    bool m_existed = false;
+    DWORD m_type = REG_SZ;
+    std::vector<BYTE> m_previous;
+};
+
+std::wstring WithoutBackslash(std::wstring path)
+{
+    if (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    return path;
+}
+
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+const UINT kMarker = WM_APP + 11;
+
+// The staging dialog with a hook on the worker's question before each file.
+class TestInitDlg : public CInitDlg {
+public:
+    TestInitDlg() : CInitDlg(nullptr) {}
+
+    std::function<void(TestInitDlg&, int call)> beforeFile; // call counts from 1
+    bool everShown = false;
+    bool topmostDuringStaging = false;
+    bool topmostAtEnd = true;
+    plug::UniqueHandle markerSeen{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+
+    bool IsTopmost() const { return (::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+    // Posts message to the dialog, then waits until the dialog has handled everything posted before.
+    void PostAndWait(UINT message, WPARAM wParam, LPARAM lParam = 0)
+    {
+        ::PostMessageW(m_hWnd, message, wParam, lParam);
+        ::ResetEvent(markerSeen.Get());
+        ::PostMessageW(m_hWnd, kMarker, 0, 0);
+        ::WaitForSingleObject(markerSeen.Get(), 10000);
+    }
+
+protected:
+    BOOL IsCancelRequested() override
+    {
+        topmostDuringStaging = IsTopmost();
+        if (beforeFile)
+            beforeFile(*this, ++m_calls);
+        return CInitDlg::IsCancelRequested();
+    }
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (message == WM_SHOWWINDOW && wParam)
+            everShown = true;
+        if (message == WM_DESTROY)
+            topmostAtEnd = IsTopmost();
+        if (message == kMarker) {
+            ::SetEvent(markerSeen.Get());
+            return TRUE;
+        }
+        return CInitDlg::OnMessage(message, wParam, lParam, result);
+    }
+
+private:
+    int m_calls = 0;
+};
+
+class Staging : public ::testing::Test {
+protected:
+    Staging()
+    {
+        ::CreateDirectoryW((ProgramFolder() + L"tools").c_str(), nullptr);
+        WriteBinaryFile(m_one.Path(), "first file");
+        WriteBinaryFile(m_two.Path(), "second file");
+        WriteBinaryFile(m_language.Path(), "language file");
+    }
+
+    static std::wstring ProgramFolder() { return plug::GetModuleDirectory(); }
+    static wchar_t DriveLetter() { return ProgramFolder()[0]; }
+    // The staging folder in the temporary Templates folder.
+    std::wstring Staged(const std::wstring& name = L"") const
+    {
+        return m_templates.Path() + std::wstring(1, DriveLetter()) + L"\\" + name;
+    }
+
+    void ListFiles(const std::vector<std::wstring>& names)
+    {
+        std::map<std::wstring, std::wstring> values;
+        values[L"filecount"] = std::to_wstring(names.size());
+        for (size_t i = 0; i < names.size(); ++i) {
+            wchar_t key[16];
+            swprintf(key, 16, L"file%02u", static_cast<unsigned>(i));
+            values[key] = names[i];
+        }
+        WriteUtf16File(m_config.Path(), ProfileText(L"FILES", values));
+    }
+
+    // Runs the dialog as the main dialog does at a CD start that must install the driver.
+    INT_PTR Run(TestInitDlg& dialog, int kitType = ITKTYPE_NorvoITK, const std::wstring& kitSetup = L"")
+    {
+        dialog.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
+        dialog.SetProfile(DRIVERTYPE_QCT, kitType, kitSetup);
+        return dialog.DoModal();
+    }
+
+    // The one message box the worker showed, which must follow the message-box convention.
+    std::wstring OnlyMessage()
+    {
+        std::vector<RecordedBox> boxes = m_boxes.Boxes();
+        EXPECT_EQ(1u, boxes.size());
+        if (boxes.empty())
+            return std::wstring();
+        EXPECT_EQ(nullptr, boxes[0].owner);
+        EXPECT_EQ(L"Test Installer", boxes[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION | MB_OK), boxes[0].style);
+        return boxes[0].text;
+    }
+
+    // A failed staging ends the dialog normally, drops the topmost state, starts nothing.
+    void ExpectFailedStaging(TestInitDlg& dialog, INT_PTR code)
+    {
+        EXPECT_EQ(1, code);
+        EXPECT_TRUE(dialog.m_bFinished);
+        EXPECT_FALSE(dialog.m_bProceed);
+        EXPECT_FALSE(dialog.topmostAtEnd);
+        EXPECT_FALSE(FileExists(Staged(L"Plugstart.exe")));
+    }
+
+    static std::map<std::wstring, std::wstring> Texts()
+    {
+        std::map<std::wstring, std::wstring> texts = StandardLanguage();
+        texts[L"STR_STRING_APP_INIT_FAILED_000"] = L"failed 000";
+        texts[L"STR_STRING_APP_INIT_FAILED_001"] = L"failed 001";
+        texts[L"STR_STRING_APP_INIT_FAILED_002"] = L"failed 002";
+        texts[L"STR_STRING_APP_INIT_FAILED_004"] = L"failed 004";
+        texts[L"STR_STRING_APP_INIT_FAILED_005"] = L"failed 005";
+        texts[L"STR_STRING_INITDLG_STRING"] = L"Preparing";
+        texts[L"STR_STRING_DONOT_UNPLUG_USB"] = L"Do not unplug";
+        return texts;
+    }
+
+    TempDir m_templates;
+    ScopedShellFolder m_templatesFolder{L"Templates", WithoutBackslash(m_templates.Path())};
+    ScopedLanguageFile m_texts{Texts()};
+    MessageBoxRecorder m_boxes;
+    ScopedFile m_config{ProgramFolder() + L"config.ini"};
+    ScopedFile m_one{ProgramFolder() + L"stage_one.txt"};
+    ScopedFile m_two{ProgramFolder() + L"tools\\stage_two.txt"};
+    ScopedFile m_language{ProgramFolder() + plug::SelectLanguageFile()};
+};
+
+} // namespace
+
+TEST_F(Staging, NothingToInstallEndsAtOnceWithoutShowingAndTheCallerProceeds)
+{
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    dialog.SetInstallState(TRUE, FALSE, TRUE, FALSE, FALSE);
+    dialog.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
+    EXPECT_EQ(1, dialog.DoModal());
+    EXPECT_TRUE(dialog.m_bProceed);
+    EXPECT_TRUE(dialog.m_bFinished);
+    EXPECT_FALSE(dialog.everShown);
+    EXPECT_FALSE(FileExists(Staged()));
+    EXPECT_EQ(0u, m_boxes.Count());
+}
+
+TEST_F(Staging, CopiesTheListedFilesAndTheLanguageFileThenStartsTheCopyWithTheDriveLetter)
+{
+    // A read-only file that an earlier staging left is overwritten.
+    plugtest::CreateFolders(Staged(L"tools"));
+    WriteBinaryFile(Staged(L"stage_one.txt"), "left over");
+    ::SetFileAttributesW(Staged(L"stage_one.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
+
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    EXPECT_TRUE(dialog.everShown);
+    EXPECT_TRUE(dialog.topmostDuringStaging);
+    EXPECT_TRUE(dialog.m_bFinished);
+    EXPECT_FALSE(dialog.m_bProceed);
+    EXPECT_EQ(0u, m_boxes.Count());
+    EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
+    EXPECT_EQ("second file", ReadBinaryFile(Staged(L"tools\\stage_two.txt")));
+    EXPECT_EQ("language file", ReadBinaryFile(Staged(plug::SelectLanguageFile())));
+
+    // The stand-in records its path and command line once it runs.
+    std::string record;
+    for (int wait = 0; wait < 300 && record.find('\n', record.find('\n') + 1) == std::string::npos; ++wait) {
+        ::Sleep(100);
+        record = ReadBinaryFile(Staged(L"relaunched.txt"));
+    }
+    std::string program = record.substr(0, record.find('\n'));
+    std::string commandLine = record.substr(record.find('\n') + 1);
+    EXPECT_EQ(plug::EqualsNoCase(std::wstring(program.begin(), program.end()), Staged(L"Plugstart.exe")), true)
+        << program;
+    std::string expectedEnd = std::string(" -l ") + static_cast<char>(DriveLetter()) + "\n";
+    ASSERT_GE(commandLine.size(), expectedEnd.size()) << commandLine;
+    EXPECT_EQ(expectedEnd, commandLine.substr(commandLine.size() - expectedEnd.size())) << commandLine;
+    ::Sleep(500); // let the stand-in end before its folder goes
+}
+
+TEST_F(Staging, PcSuiteInstallerStaysOnTheCd)
+{
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt"});
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog, TYPE_PCSYNC, L"STAGE_TWO.TXT"));
+    EXPECT_EQ(0u, m_boxes.Count());
+    EXPECT_TRUE(FileExists(Staged(L"stage_one.txt")));
+    EXPECT_FALSE(FileExists(Staged(L"tools\\stage_two.txt")));
+}
+
+TEST_F(Staging, CancelStopsBeforeTheNextFileKeepsWhatWasCopiedAndStartsNothing)
+{
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    dialog.beforeFile = [](TestInitDlg& self, int call) {
+        if (call == 2) // the user presses Cancel while the first file is copied
+            ::SendMessageW(self.m_btnCancel.m_hWnd, BM_CLICK, 0, 0);
+    };
+    EXPECT_EQ(1, Run(dialog));
+    EXPECT_TRUE(dialog.m_bCancel);
+    EXPECT_TRUE(dialog.m_bFinished);
+    EXPECT_FALSE(dialog.m_bProceed);
+    EXPECT_EQ(0u, m_boxes.Count());
+    EXPECT_TRUE(FileExists(Staged(L"stage_one.txt")));
+    EXPECT_FALSE(FileExists(Staged(L"tools\\stage_two.txt")));
+    EXPECT_FALSE(FileExists(Staged(L"Plugstart.exe")));
+}
+
+TEST_F(Staging, EnterEscapeAndClosingDoNotEndTheDialog)
+{
+    ListFiles({L"stage_one.txt"});
+    TestInitDlg dialog;
+    dialog.beforeFile = [](TestInitDlg& self, int call) {
+        if (call != 1)
+            return;
+        self.PostAndWait(WM_KEYDOWN, VK_ESCAPE);
+        self.PostAndWait(WM_KEYDOWN, VK_RETURN);
+        self.PostAndWait(WM_CLOSE, 0);
+        self.PostAndWait(WM_SYSCOMMAND, SC_CLOSE); // Alt+F4
+    };
+    EXPECT_EQ(1, Run(dialog)); // ended by its timer after the staging, not with IDOK or IDCANCEL
+    EXPECT_FALSE(dialog.m_bCancel);
+    EXPECT_TRUE(FileExists(Staged(L"stage_one.txt")));
+    EXPECT_TRUE(FileExists(Staged(plug::SelectLanguageFile())));
+}
+
+TEST_F(Staging, WithoutATemplatesFolderTheApplicationDataFolderServes)
+{
+    TempDir appData;
+    ScopedShellFolder missingTemplates(L"Templates", m_templates.Path() + L"missing");
+    ScopedShellFolder applicationData(L"AppData", WithoutBackslash(appData.Path()));
+    ListFiles({L"stage_one.txt"});
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    EXPECT_EQ(0u, m_boxes.Count());
+    EXPECT_TRUE(FileExists(appData.Path() + std::wstring(1, DriveLetter()) + L"\\stage_one.txt"));
+}
+
+TEST_F(Staging, NoShellFolderAtAllIsFailure004)
+{
+    ScopedShellFolder missingTemplates(L"Templates", m_templates.Path() + L"missing");
+    ScopedShellFolder missingAppData(L"AppData", m_templates.Path() + L"missing too");
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    ExpectFailedStaging(dialog, Run(dialog));
+    EXPECT_EQ(L"failed 004", OnlyMessage());
+}
+
+TEST_F(Staging, StagingFolderThatCannotBeMadeIsFailure000)
+{
+    std::wstring notAFolder = m_templates.File(L"plain file");
+    WriteBinaryFile(notAFolder, "x");
+    ScopedShellFolder templates(L"Templates", notAFolder);
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    ExpectFailedStaging(dialog, Run(dialog));
+    EXPECT_EQ(L"failed 000", OnlyMessage());
+}
+
+TEST_F(Staging, ToolsFolderThatCannotBeMadeIsFailure001)
+{
+    WriteBinaryFile(WithoutBackslash(Staged()), "a file where the staging folder belongs, found by the search");
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    ExpectFailedStaging(dialog, Run(dialog));
+    EXPECT_EQ(L"failed 001", OnlyMessage());
+}
+
+TEST_F(Staging, FileThatCannotBeCopiedIsFailure002WithItsSource)
+{
+    ListFiles({L"stage_one.txt", L"no_such_file.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    ExpectFailedStaging(dialog, Run(dialog));
+    EXPECT_EQ(L"failed 002\n" + ProgramFolder() + L"no_such_file.txt", OnlyMessage());
+    EXPECT_TRUE(FileExists(Staged(L"stage_one.txt")));
+}
+
+TEST_F(Staging, NamesReachingOutsideTheStagingFolderAreCopyFailuresAndWriteNothingThere)
+{
+    // Files that such names would reach: they must stay untouched.
+    WriteBinaryFile(m_templates.File(L"outside.txt"), "keep");
+    ::SetFileAttributesW(m_templates.File(L"outside.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    std::wstring absolute = m_templates.File(L"absolute.txt");
+    const std::wstring hostileNames[] = {L"..\\outside.txt", L"tools\\..\\..\\outside.txt", absolute};
+    for (const std::wstring& hostile : hostileNames) {
+        SCOPED_TRACE(hostile);
+        m_boxes.Clear();
+        ListFiles({L"stage_one.txt", hostile, L"Plugstart.exe"});
+        TestInitDlg dialog;
+        ExpectFailedStaging(dialog, Run(dialog));
+        EXPECT_EQ(L"failed 002\n" + ProgramFolder() + hostile, OnlyMessage());
+    }
+    EXPECT_EQ("keep", ReadBinaryFile(m_templates.File(L"outside.txt")));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+              ::GetFileAttributesW(m_templates.File(L"outside.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(FileExists(absolute));
+}
+
+TEST_F(Staging, CopiedFileThatCannotBeOpenedIsFailure005WithItsSource)
+{
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    plug::UniqueFile holder;
+    dialog.beforeFile = [this, &holder](TestInitDlg&, int call) {
+        if (call != 1)
+            return;
+        // Another program (a scanner, say) holds the target open: the copy goes through, but the
+        // program cannot open the file exclusively afterwards.
+        holder.Attach(::CreateFileW(Staged(L"stage_one.txt").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    INT_PTR code = Run(dialog);
+    ASSERT_TRUE(holder.IsValid());
+    ExpectFailedStaging(dialog, code);
+    EXPECT_EQ(L"failed 005\n" + ProgramFolder() + L"stage_one.txt", OnlyMessage());
+}

@@ -1,0 +1,242 @@
+#include "InitDlg.h"
+
+#include "StagingCopy.h"
+#include "StatusText.h"
+#include "config/ConfigFile.h"
+#include "config/ConfigText.h"
+#include "config/Language.h"
+#include "config/Messages.h"
+#include "config/ModulePath.h"
+#include "framework/StringFormat.h"
+#include "res/resource.h"
+#include "skin/DialogPaint.h"
+
+#include <shellapi.h>
+
+namespace {
+
+const UINT_PTR kAnimationTimer = 100;
+const UINT kAnimationPeriodMs = 150;
+const int kAnimationLeft = 45;
+const int kAnimationTop = 74;
+const POINT kCancelPosition = {123, 193};
+const COLORREF kTitleColour = RGB(225, 225, 225);
+const COLORREF kNoticeColour = RGB(150, 0, 0);
+
+// The files the configuration lists, up to the first empty name (the staging fails there).
+plug::StagingList ReadStagingList(int kitType, const std::wstring& kitSetupName)
+{
+    plug::StagingList list;
+    list.sourceDirectory = plug::GetModuleDirectory();
+    int count = plug::LeadingDigitsToInt(plug::GetConfigValue(nullptr, L"FILES", L"filecount"));
+    for (int i = 0; i < count; ++i) {
+        std::wstring name = plug::GetConfigValue(nullptr, L"FILES", plug::FormatString(L"file%02d", i));
+        list.listedFiles.push_back(name);
+        if (name.empty())
+            break;
+    }
+    list.languageFile = plug::SelectLanguageFile();
+    list.kitType = kitType;
+    list.kitSetupName = kitSetupName;
+    return list;
+}
+
+} // namespace
+
+CInitDlg::CInitDlg(CWnd* parent) : CDialog(IDD_INIT_DIALOG, parent) {}
+
+CInitDlg::~CInitDlg()
+{
+    if (m_pStagingThread) { // only when the dialog ended some other way than by its timer
+        m_bCancel = TRUE;
+        m_pStagingThread->Join();
+    }
+}
+
+void CInitDlg::SetInstallState(BOOL bInstalledDrv, BOOL bRequireUpDrv, BOOL bInstalledITK, BOOL bRequireUpITK,
+                               BOOL bDeploySVC)
+{
+    m_bInstalledDrv = bInstalledDrv;
+    m_bRequireUpDrv = bRequireUpDrv;
+    m_bInstalledITK = bInstalledITK;
+    m_bRequireUpITK = bRequireUpITK;
+    m_bDeploySVC = bDeploySVC;
+}
+
+void CInitDlg::SetProfile(int nDriverType, int nITKType, const std::wstring& strITKSetupFinename)
+{
+    m_nDriverType = nDriverType;
+    m_nITKType = nITKType;
+    m_strITKSetupFinename = strITKSetupFinename;
+}
+
+void CInitDlg::DoDataExchange() { DDX_Control(IDC_INIT_CANCEL, m_btnCancel); }
+
+BOOL CInitDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_bNeedDrv = m_bInstalledDrv != 1 || m_bRequireUpDrv == 1;
+    m_bNeedITK = m_bInstalledITK != 1 || m_bRequireUpITK == 1;
+    m_bNeedSVC = m_bDeploySVC;
+    m_background = plug::LoadBitmapResource(IDB_MAIN_BACKGROUND);
+    plug::SizeToBitmapAndCentre(m_hWnd, m_background.Get());
+
+    if (!m_bNeedDrv && !m_bNeedITK && !m_bNeedSVC) {
+        ::SetWindowPos(m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        StayHidden();
+        m_bProceed = TRUE;
+        m_bFinished = TRUE;
+        EndDialog(1);
+        return TRUE;
+    }
+
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    m_pTitleFont = plug::CreateDialogFont(18, FW_BOLD);
+    m_pTextFont = plug::CreateDialogFont(12, FW_NORMAL);
+    m_strTitle = plug::GetLanguageString(L"STR_STRING_INITDLG_STRING");
+    m_strUnplug = plug::GetLanguageString(L"STR_STRING_DONOT_UNPLUG_USB");
+
+    m_btnCancel.ShowWindow(SW_SHOW);
+    plug::SetUpDialogButton(m_btnCancel, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL"));
+    m_btnCancel.SetTransparentStyle();
+    RECT button = {};
+    ::GetClientRect(m_btnCancel.m_hWnd, &button);
+    ::MoveWindow(m_btnCancel.m_hWnd, kCancelPosition.x, kCancelPosition.y, button.right, button.bottom, TRUE);
+
+    m_animation.Load();
+    SIZE animation = plug::BitmapSize(plug::LoadBitmapResource(IDB_ANIM_SIZE).Get());
+    m_nAnimWidth = animation.cx;
+    m_nAnimHeight = animation.cy;
+    m_nFrame = 0;
+    m_bAnimate = TRUE;
+    ::SetTimer(m_hWnd, kAnimationTimer, kAnimationPeriodMs, nullptr);
+    StartStaging();
+    return TRUE;
+}
+
+void CInitDlg::StartStaging()
+{
+    m_bStagingRunning = true; // before the thread exists, so that the timer never sees it unset
+    m_pStagingThread = AfxBeginThread(&CInitDlg::StagingThread, this, THREAD_PRIORITY_NORMAL);
+    if (!m_pStagingThread)
+        m_bStagingRunning = false; // the dialog ends at the next tick with nothing staged
+}
+
+BOOL CInitDlg::PreTranslateMessage(MSG* message)
+{
+    return message->message == WM_KEYDOWN && (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE);
+}
+
+BOOL CInitDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_TIMER:
+        if (wParam != kAnimationTimer)
+            return FALSE;
+        OnAnimationTimer();
+        result = 0;
+        return TRUE;
+    case WM_ERASEBKGND:
+        if (!m_bAnimate)
+            return FALSE;
+        Paint(reinterpret_cast<HDC>(wParam));
+        result = TRUE;
+        return TRUE;
+    case WM_CLOSE:
+        result = 0; // the title bar's close and Alt+F4 do nothing
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_INIT_CANCEL && HIWORD(wParam) == BN_CLICKED) {
+            m_bCancel = TRUE;
+            result = 0;
+            return TRUE;
+        }
+        break;
+    default:
+        break;
+    }
+    return CDialog::OnMessage(message, wParam, lParam, result);
+}
+
+void CInitDlg::OnAnimationTimer()
+{
+    m_nFrame = plug::NextAnimationFrame(m_nFrame);
+    RECT area = {kAnimationLeft, kAnimationTop, kAnimationLeft + m_nAnimWidth, kAnimationTop + m_nAnimHeight};
+    ::InvalidateRect(m_hWnd, &area, TRUE);
+    if (m_bStagingRunning)
+        return;
+    ::KillTimer(m_hWnd, kAnimationTimer);
+    if (m_pStagingThread) { // it has finished its work and is returning
+        m_pStagingThread->Join();
+        m_pStagingThread.reset();
+    }
+    m_bFinished = TRUE;
+    EndDialog(1);
+}
+
+void CInitDlg::Paint(HDC dc) const
+{
+    plug::DrawBitmap(dc, m_background.Get(), 0, 0);
+    m_animation.Draw(dc, kAnimationLeft, kAnimationTop, m_nFrame, m_nAnimWidth, m_nAnimHeight);
+    ::SetBkMode(dc, TRANSPARENT);
+    RECT client = {};
+    ::GetClientRect(m_hWnd, &client);
+    {
+        plug::SelectObjectScope font(dc, m_pTitleFont.Get());
+        ::SetTextColor(dc, kTitleColour);
+        RECT title = {85, 85, client.right, client.bottom};
+        ::DrawTextW(dc, m_strTitle.c_str(), static_cast<int>(m_strTitle.size()), &title, DT_SINGLELINE);
+    }
+    plug::SelectObjectScope font(dc, m_pTextFont.Get());
+    ::SetTextColor(dc, kNoticeColour);
+    RECT notice = {50, 147, 300, 188};
+    ::DrawTextW(dc, m_strUnplug.c_str(), static_cast<int>(m_strUnplug.size()), &notice, DT_WORDBREAK | DT_VCENTER);
+}
+
+UINT CInitDlg::StagingThread(LPVOID parameter)
+{
+    CInitDlg* dialog = static_cast<CInitDlg*>(parameter);
+    dialog->RunStaging();
+    dialog->m_bStagingRunning = false; // the worker's last touch of the dialog
+    return 0;
+}
+
+void CInitDlg::RunStaging()
+{
+    std::wstring base = plug::StagingBaseFolder();
+    if (base.empty())
+        return ReportFailure(L"STR_STRING_APP_INIT_FAILED_004");
+    plug::StagingFolders folders = plug::MakeStagingFolders(plug::GetModuleDirectory(), base);
+    switch (plug::PrepareStagingFolders(folders)) {
+    case plug::StagingResult::DestinationFailed:
+        return ReportFailure(L"STR_STRING_APP_INIT_FAILED_000");
+    case plug::StagingResult::ToolsFailed:
+        return ReportFailure(L"STR_STRING_APP_INIT_FAILED_001");
+    default:
+        break;
+    }
+    plug::StagingPlan plan = plug::MakeStagingPlan(folders, ReadStagingList(m_nITKType, m_strITKSetupFinename));
+    plug::StagingOutcome outcome = plug::CopyStagingFiles(plan, [this] { return IsCancelRequested() != FALSE; });
+    switch (outcome.result) {
+    case plug::StagingResult::Done:
+        if (!plan.relaunchProgram.empty())
+            ::ShellExecuteW(nullptr, L"open", plan.relaunchProgram.c_str(), plan.relaunchParameters.c_str(), nullptr,
+                            SW_SHOWNORMAL);
+        return;
+    case plug::StagingResult::CopyFailed:
+        return ReportFailure(L"STR_STRING_APP_INIT_FAILED_002", outcome.failedSource);
+    case plug::StagingResult::OpenFailed:
+        return ReportFailure(L"STR_STRING_APP_INIT_FAILED_005", outcome.failedSource);
+    default: // cancelled: silently, leaving what was copied
+        return;
+    }
+}
+
+void CInitDlg::ReportFailure(const std::wstring& key, const std::wstring& source)
+{
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    std::wstring text = plug::GetLanguageString(key);
+    if (!source.empty())
+        text = plug::FormatString(L"%ls\n%ls", text.c_str(), source.c_str());
+    plug::ShowTitledMessage(nullptr, text, MB_ICONEXCLAMATION | MB_OK);
+}

@@ -1,0 +1,105 @@
+#include "MainDialogLook.h"
+
+#include "StatusText.h"
+#include "run/ResDefineCommand.h"
+#include "config/Language.h"
+#include "res/resource.h"
+#include "skin/DialogPaint.h"
+
+namespace plug {
+
+static_assert(int(ITKTYPE_VTP) == int(ITKTYPE_VTP) && int(ITKTYPE_NorvoITK) == int(ITKTYPE_NorvoITK) &&
+                  int(TYPE_PCSYNC) == int(TYPE_PCSYNC) && int(TYPE_CM_DCM) == int(TYPE_CM_DCM),
+              "the portable kit types follow the profile's");
+
+namespace {
+
+const POINT kAnimationOrigin = {45, 74};
+const RECT kStatusBox = {85, 80, 324, 113};
+const RECT kStatusLine = {85, 80, 324, 103};
+const RECT kUnplugBox = {50, 147, 300, 188};
+const COLORREF kStatusColour = RGB(225, 225, 225);
+const COLORREF kUnplugColour = RGB(150, 0, 0);
+
+int TextWidth(HDC dc, const std::wstring& text)
+{
+    SIZE extent = {};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent.cx;
+}
+
+} // namespace
+
+std::wstring StatusTextFor(const StatusInputs& inputs)
+{
+    StatusState state;
+    state.autoRunStarted = inputs.bAutoRunStarted != FALSE;
+    state.installingSVC = inputs.bInstallingSVC != FALSE;
+    state.installingDrv = inputs.bInstallingDrv != FALSE;
+    state.installingITK = inputs.bInstallingITK != FALSE;
+    state.launchingITK = inputs.bLaunchingITK != FALSE;
+    state.kitType = inputs.nITKType;
+    state.japaneseLanguage = IsJapaneseLanguageFile(inputs.strLangFile);
+    return ChooseStatusText(state, [](const std::wstring& key) { return GetLanguageString(key); });
+}
+
+BOOL MainDialogLook::Create()
+{
+    m_smallFont = CreateDialogFont(12, FW_NORMAL);
+    if (!m_smallFont)
+        return FALSE;
+    m_statusFont = CreateDialogFont(12, FW_BOLD);
+    if (!m_statusFont)
+        return FALSE;
+    m_background = LoadBitmapResource(IDB_MAIN_BACKGROUND);
+    m_animation.Load();
+    return TRUE;
+}
+
+RECT MainDialogLook::NextAnimationArea(int* frame) const
+{
+    SIZE size = AnimationSize();
+    RECT area = {kAnimationOrigin.x, kAnimationOrigin.y, kAnimationOrigin.x + size.cx, kAnimationOrigin.y + size.cy};
+    if (*frame == -1) {
+        area.top -= 10;
+        area.bottom += 10;
+        area.right += 20;
+    }
+    *frame = NextAnimationFrame(*frame);
+    return area;
+}
+
+void MainDialogLook::Paint(HDC dc, const StatusInputs& inputs, int frame, RECT* statusRect) const
+{
+    DrawBitmap(dc, m_background.Get(), 0, 0);
+    ::SetBkMode(dc, TRANSPARENT);
+    *statusRect = kStatusBox;
+    PaintStatus(dc, StatusTextFor(inputs));
+
+    SelectObjectScope font(dc, m_smallFont.Get());
+    ::SetTextColor(dc, kUnplugColour);
+    std::wstring unplug = GetLanguageString(L"STR_STRING_DONOT_UNPLUG_USB");
+    RECT box = kUnplugBox;
+    ::DrawTextW(dc, unplug.c_str(), static_cast<int>(unplug.size()), &box, DT_WORDBREAK | DT_VCENTER);
+
+    SIZE size = AnimationSize();
+    m_animation.Draw(dc, kAnimationOrigin.x, kAnimationOrigin.y, frame, size.cx, size.cy);
+}
+
+void MainDialogLook::PaintStatus(HDC dc, const std::wstring& text) const
+{
+    SelectObjectScope statusFont(dc, m_statusFont.Get());
+    ::SetTextColor(dc, kStatusColour);
+    int boldWidth = TextWidth(dc, text);
+    int smallWidth = boldWidth;
+    if (boldWidth > kStatusTextWidth) {
+        ::SelectObject(dc, m_smallFont.Get()); // the scope still restores the font from before
+        smallWidth = TextWidth(dc, text);
+    }
+    StatusLayout layout = ChooseStatusLayout(boldWidth, smallWidth);
+    RECT box = layout.twoLines ? kStatusBox : kStatusLine;
+    UINT format = layout.twoLines ? DT_WORDBREAK | DT_VCENTER : DT_SINGLELINE | DT_VCENTER;
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);
+}
+
+} // namespace plug

@@ -1,0 +1,55 @@
+// How the main dialog looks: its background picture, the status line that follows the worker,
+// the notice not to unplug the device and the busy animation. The dialog owns one MainDialogLook,
+// creates it in InitControl, paints through it in OnEraseBkgnd and advances the animation on its
+// timer; Paint draws into any DC.
+#pragma once
+
+#include "BusyAnimation.h"
+#include "framework/Handle.h"
+
+#include <string>
+
+namespace plug {
+
+// What the status line depends on: the worker's flags, the kit type and the language file.
+struct StatusInputs {
+    BOOL bAutoRunStarted = FALSE;
+    BOOL bInstallingSVC = FALSE;
+    BOOL bInstallingDrv = FALSE;
+    BOOL bInstallingITK = FALSE;
+    BOOL bLaunchingITK = FALSE;
+    int nITKType = 0;
+    std::wstring strLangFile; // relative name of the language file in use
+};
+
+class MainDialogLook {
+public:
+    // Fonts, background and animation pictures. FALSE when a font cannot be made.
+    BOOL Create();
+
+    // The size of the animation pictures (bitmap 148).
+    SIZE AnimationSize() const { return m_animation.FrameSize(); }
+    // One tick of the animation timer: the area to repaint (grown around the picture before the
+    // first frame, when the dialog is painted for the first time) and *frame moved on.
+    RECT NextAnimationArea(int* frame) const;
+
+    // Background, status line, unplug notice and the picture of frame, in this order. *statusRect
+    // receives the status box, which the worker invalidates when the status changes.
+    void Paint(HDC dc, const StatusInputs& inputs, int frame, RECT* statusRect) const;
+
+    HFONT StatusFont() const { return m_statusFont.Get(); }
+    HFONT SmallFont() const { return m_smallFont.Get(); }
+
+private:
+    void PaintStatus(HDC dc, const std::wstring& text) const;
+
+    UniqueFont m_smallFont;
+    UniqueFont m_statusFont;
+    UniqueBitmap m_background;
+    BusyAnimation m_animation;
+};
+
+// The status text that inputs choose, looked up in the language file.
+std::wstring StatusTextFor(const StatusInputs& inputs);
+
+} // namespace plug

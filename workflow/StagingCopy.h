@@ -1,0 +1,37 @@
+// Carrying out a staging plan on the PC: the base folder, the staging folders, the copies.
+#pragma once
+
+#include "StagingPlan.h"
+
+#include <functional>
+#include <string>
+
+namespace plug {
+
+// The user's Templates folder, else the application-data folder (neither is created); empty
+// when neither can be obtained.
+std::wstring StagingBaseFolder();
+
+enum class StagingResult {
+    Done,
+    Cancelled,
+    DestinationFailed, // the staging folder cannot be created
+    ToolsFailed,       // its tools folder cannot be created
+    CopyFailed,        // a file cannot be copied (or its name is refused)
+    OpenFailed,        // a copied file cannot be opened afterwards
+};
+
+struct StagingOutcome {
+    StagingResult result = StagingResult::Done;
+    std::wstring failedSource; // the file of a copy or open failure
+};
+
+// Makes the staging folder and its tools folder when a search does not find them.
+StagingResult PrepareStagingFolders(const StagingFolders& folders);
+
+// Copies the files of plan in order, overwriting (a read-only file left by an earlier staging
+// loses that attribute first). cancelRequested is asked before each file; a cancel stops at
+// once and leaves what was copied.
+StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested);
+
+} // namespace plug

@@ -1,0 +1,96 @@
+#include "StatusText.h"
+
+#include "run/ResDefineCommand.h"
+#include "res/resource.h"
+
+namespace plug {
+
+namespace {
+
+const wchar_t kSuiteName[] = L"Norvo PC Suite";
+
+bool IsBlankText(const std::wstring& text)
+{
+    return text.find_first_not_of(L" \t") == std::wstring::npos;
+}
+
+// The text of key (STR_STRING_STATUS_TOP_STRING_1_0 or _3_0) for the device's kit type. With
+// the Japanese language file the connection manager has texts of its own (key + "_CM"); when
+// blankFallback is set, a blank one falls back to the common text.
+std::wstring KitVariant(const std::wstring& key, const StatusState& state, const LanguageLookup& lookup,
+                        bool blankFallback)
+{
+    switch (state.kitType) {
+    case ITKTYPE_VTP:
+        return lookup(key + L"_0");
+    case ITKTYPE_NorvoITK:
+        return ReplaceAll(lookup(key), kSuiteName, L"Norvo Internet Kit");
+    case TYPE_CM_DCM:
+        if (state.japaneseLanguage) {
+            std::wstring own = lookup(key + L"_CM");
+            if (!blankFallback || !IsBlankText(own))
+                return own;
+        }
+        return ReplaceAll(lookup(key), kSuiteName, L"Norvo Connection Manager");
+    default: // the PC suite: the text names it already
+        return lookup(key);
+    }
+}
+
+} // namespace
+
+std::wstring ChooseStatusText(const StatusState& state, const LanguageLookup& lookup)
+{
+    const std::wstring installing = L"STR_STRING_STATUS_TOP_STRING_1_0";
+    if (!state.autoRunStarted || state.installingSVC)
+        return lookup(L"STR_STRING_INITDLG_STRING");
+    if (state.installingDrv)
+        return lookup(L"STR_STRING_STATUS_TOP_STRING_2_0");
+    if (state.installingITK)
+        return KitVariant(installing, state, lookup, true);
+    if (state.launchingITK)
+        return KitVariant(L"STR_STRING_STATUS_TOP_STRING_3_0", state, lookup, true);
+    return KitVariant(installing, state, lookup, false);
+}
+
+bool IsJapaneseLanguageFile(const std::wstring& languageFile)
+{
+    return languageFile.find(L"tools\\lang_AutoRun_japan.opt") != std::wstring::npos;
+}
+
+std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to)
+{
+    if (from.empty())
+        return text;
+    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+StatusLayout ChooseStatusLayout(int widthInStatusFont, int widthInSmallFont)
+{
+    StatusLayout layout;
+    if (widthInStatusFont > kStatusTextWidth) {
+        layout.smallFont = true;
+        layout.twoLines = widthInSmallFont > kStatusTextWidth;
+    }
+    return layout;
+}
+
+int NextAnimationFrame(int frame)
+{
+    if (frame > 6)
+        frame = -1;
+    return frame + 1;
+}
+
+unsigned AnimationFrameBitmap(int frame)
+{
+    static const unsigned kBitmaps[] = {IDB_ANIM_0, IDB_ANIM_1, IDB_ANIM_2, IDB_ANIM_3,
+                                        IDB_ANIM_4, IDB_ANIM_5, IDB_ANIM_6};
+    if (frame >= 1 && frame <= 6)
+        return kBitmaps[frame];
+    return IDB_ANIM_0; // frames 0, 7 and the -1 before the first
+}
+
+} // namespace plug
