@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sstream>
@@ -23,7 +24,7 @@ const std::wstring kImage = PLUGSTART_IMAGE_DIR; // the device image, holding to
 const std::wstring kEnglish = kImage + L"\\tools\\lang_AutoRun_eng.opt";
 const std::wstring kJapanese = L"tools\\lang_AutoRun_japan.opt";
 const wchar_t kSuite[] = L"Norvo PC Suite";
-const wchar_t* const kNames[] = {kSuite, L"Norvo Internet Kit", L"Norvo Connection Manager", L"Norvo Mobile Installer",
+const wchar_t* const kNames[] = {kSuite, L"Norvo Internet Kit", L"Norvo Connection Manager", L"Norvo Mobile",
                                  L"Norvo Installer", L"Devpoke.dll", L"config.ini"};
 
 std::vector<std::wstring> Keys(const std::wstring& file)
@@ -173,6 +174,15 @@ public:
     }
     // The guide's instruction: 18 pixels word-wrapped, 300 wide, from top down to 220.
     bool FitsGuideInstruction(const std::wstring& text, LONG top) const { return Wrapped(m_body18, text, 300, 220 - top); }
+    // Whether the font that the locale gives the dialogs draws every character of the text, so
+    // that what is measured is what users see, not missing-glyph boxes.
+    bool HasGlyphs(const std::wstring& text) const
+    {
+        plug::SelectObjectScope select(m_dc.Get(), m_small.Get());
+        std::vector<WORD> glyphs(text.size());
+        ::GetGlyphIndicesW(m_dc.Get(), text.c_str(), static_cast<int>(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+        return std::find(glyphs.begin(), glyphs.end(), 0xFFFF) == glyphs.end();
+    }
 
 private:
     static HFONT Font(int height, int weight)
@@ -210,6 +220,8 @@ TEST(DialogFonts, LongTextsDoNotFit)
     EXPECT_TRUE(fonts.FitsButton(L"Cancel"));
     EXPECT_FALSE(fonts.FitsButton(L"Herunterladen und installieren"));
     EXPECT_FALSE(fonts.FitsStagingTitle(L"Preparing the installation of the device..."));
+    EXPECT_TRUE(fonts.HasGlyphs(L"Cancel"));
+    EXPECT_FALSE(fonts.HasGlyphs(L"Cancel \u0378")); // a code point that no font draws
     EXPECT_EQ(0, fonts.GuideInstructionTop(L"Norvo PC Suite is on the CD that came with your phone, and on the "
                                            L"website of Norvo, where you can download it."));
 }
@@ -221,7 +233,9 @@ std::wstring Misfits(const std::wstring& file)
     DialogFonts fonts;
     std::wostringstream misfits;
     auto check = [&](bool fits, const std::wstring& key, const wchar_t* where, const std::wstring& text) {
-        if (!fits)
+        if (!fonts.HasGlyphs(text))
+            misfits << key << L" (" << where << L"): the locale's font lacks glyphs (scripts/setup.sh installs fonts): " << text << L"\n";
+        else if (!fits)
             misfits << key << L" (" << where << L"): " << text << L"\n";
     };
     const LONG instructionTop = fonts.GuideInstructionTop(plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_TOP"));
