@@ -3,18 +3,22 @@
 # plugged-in modem does: from drive R:, a CD-ROM drive holding the image, without arguments.
 # On the user's display when there is one; else headless under Xvfb. A screenshot is saved
 # either way (build/<preset>/demo/screenshot.png).
-#   scripts/run.sh [--no-language] [--seconds N]
+#   scripts/run.sh [--no-language] [--locale NAME] [--seconds N]
 #     --no-language  leave the language file off the CD (shows the missing-file message)
+#     --locale NAME  the user's locale, e.g. ja_JP.UTF-8 (one that scripts/setup.sh makes):
+#                    Wine takes the user's language from it, and so the language file
 #     --seconds N    how long to let it run before the screenshot (default 8)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 no_language=0
+locale=""
 seconds=8
 while [ $# -gt 0 ]; do
   case "$1" in
     --no-language) no_language=1 ;;
+    --locale) locale="$2"; shift ;;
     --seconds) seconds="$2"; shift ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
@@ -55,6 +59,7 @@ cleanup() {
 trap cleanup EXIT
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all
+[ -n "$locale" ] && export LANG="$locale" LC_ALL="$locale"
 echo "starting R:\\Plugstart.exe from the CD-ROM drive"
 (cd "$cdrom" && scripts_dir="$root/scripts" && "$scripts_dir/wine-for.sh" "$cdrom/Plugstart.exe" start /d 'R:\' /wait 'R:\Plugstart.exe') &
 program=$!

@@ -1,5 +1,9 @@
 #include "ChildProcess.h"
 
+#include "TestFiles.h"
+
+#include <algorithm>
+#include <cwctype>
 #include <map>
 
 namespace plugtest {
@@ -115,6 +119,89 @@ int RunAndCapture(const std::wstring& program, const std::wstring& arguments, st
     DWORD code = 0;
     ::GetExitCodeProcess(process.Get(), &code);
     return static_cast<int>(code);
+}
+
+namespace {
+std::wstring VariableName(const std::wstring& assignment)
+{
+    std::wstring name = assignment.substr(0, assignment.find(L'=', 1));
+    for (wchar_t& c : name)
+        c = static_cast<wchar_t>(::towupper(c));
+    return name;
+}
+
+// This process's environment with the given assignments in place of the variables they name.
+std::wstring EnvironmentBlockWith(const std::vector<std::wstring>& variables)
+{
+    std::vector<std::wstring> replaced;
+    for (const std::wstring& variable : variables)
+        replaced.push_back(VariableName(variable));
+    std::wstring block;
+    wchar_t* strings = ::GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+        if (std::find(replaced.begin(), replaced.end(), VariableName(entry)) == replaced.end())
+            block.append(entry).push_back(L'\0');
+    }
+    ::FreeEnvironmentStringsW(strings);
+    for (const std::wstring& variable : variables)
+        block.append(variable).push_back(L'\0');
+    block.push_back(L'\0');
+    return block;
+}
+} // namespace
+
+bool RunModeInUnixEnvironment(const std::wstring& mode, const std::vector<std::wstring>& variables,
+                              const std::wstring& arguments, std::wstring* answer, DWORD timeoutMs)
+{
+    // Starting the loader (a Unix program) hands the environment block to the Unix side.
+    wchar_t loader[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH)) {
+        *answer = L"WINELOADER is not set: not running under Wine";
+        return false;
+    }
+    std::wstring loaderFile = std::wstring(L"Z:") + loader;
+    std::replace(loaderFile.begin(), loaderFile.end(), L'/', L'\\');
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    static LONG counter = 0;
+    const std::wstring answerFile = std::wstring(temp) + L"plugchild_" + std::to_wstring(::GetCurrentProcessId()) +
+                                    L"_" + std::to_wstring(::InterlockedIncrement(&counter)) + L".txt";
+    ::DeleteFileW(answerFile.c_str());
+    std::wstring commandLine = L"\"" + std::wstring(loader) + L"\" \"" + ThisExecutable() + L"\" --child " + mode +
+                               L" \"" + answerFile + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    std::wstring environment = EnvironmentBlockWith(variables);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(loaderFile.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          &environment[0], nullptr, &startup, &info)) {
+        *answer = L"the Wine loader " + loaderFile + L" did not start";
+        return false;
+    }
+    plug::UniqueHandle loaderProcess(info.hProcess);
+    plug::UniqueHandle loaderThread(info.hThread);
+    // The loader's process is not one that can be waited for: wait for the answer instead. It
+    // appears whole, by a rename, but may not open at once while the rename lets go of it.
+    const DWORD start = ::GetTickCount();
+    std::string bytes;
+    while ((bytes = ReadBinaryFile(answerFile)).empty()) {
+        if (::GetTickCount() - start > timeoutMs) {
+            *answer = L"no answer within the time-out";
+            return false;
+        }
+        ::Sleep(20);
+    }
+    ::DeleteFileW(answerFile.c_str());
+    answer->assign(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    return true;
+}
+
+void WriteChildAnswer(const std::wstring& answerFile, const std::wstring& answer)
+{
+    // Written aside and then renamed, so that the parent never reads half an answer.
+    const std::wstring part = answerFile + L".part";
+    WriteBinaryFile(part, std::string(reinterpret_cast<const char*>(answer.data()), answer.size() * sizeof(wchar_t)));
+    ::MoveFileExW(part.c_str(), answerFile.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 std::wstring CopyAsWindowsVersion(const std::wstring& program, const std::wstring& windowsVersion)

@@ -53,6 +53,15 @@ private:
 int RunAndCapture(const std::wstring& program, const std::wstring& arguments, std::string* output,
                   DWORD timeoutMs = 30000);
 
+// Runs this test executable in mode under a new Wine loader whose Unix environment also holds
+// variables ("LANG=ja_JP.UTF-8"). Wine takes the user's language from the Unix locale when its
+// loader starts, and a child started the usual way shares its parent's loader environment. The
+// mode gets an answer file as its first argument and writes it with WriteChildAnswer. Returns
+// false, with the reason in *answer, when no answer came within the time-out.
+bool RunModeInUnixEnvironment(const std::wstring& mode, const std::vector<std::wstring>& variables,
+                              const std::wstring& arguments, std::wstring* answer, DWORD timeoutMs = 120000);
+void WriteChildAnswer(const std::wstring& answerFile, const std::wstring& answer);
+
 // The path of the running test executable.
 std::wstring ThisExecutable();
 
