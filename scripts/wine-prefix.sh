@@ -16,10 +16,20 @@ fi
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 "$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
 "$wine" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
+
+# A fresh prefix links the user's shell folders (Desktop, Documents, ...) to the Linux home: a
+# program under test must write into the prefix, never into the host's home.
+for link in "$prefix"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then
+    rm -f "$link"
+    mkdir -p "$link"
+  fi
+done
 
 reg() { "$wine" reg "$@" >/dev/null 2>&1; }
 if [ "$mode" != display ]; then
