@@ -36,6 +36,10 @@ arch=win32
 [ "$preset" = test64 ] && arch=win64
 mkdir -p "$demo"
 scripts/wine-prefix.sh "$prefix" "$arch" display
+# Every real Windows has the Shell Hardware Detection service (a fresh prefix has not): without it
+# the program would ask to repair the autoplay settings.
+WINEPREFIX="$prefix" WINEDEBUG=-all scripts/wine-for.sh "build/$preset/image/Plugstart.exe" \
+  reg add 'HKLM\System\CurrentControlSet\Services\ShellHWDetection' /v Start /t REG_DWORD /d 2 /f >/dev/null 2>&1
 
 cdrom="$prefix/cdrom-r"
 rm -rf "$cdrom"
