@@ -10,6 +10,7 @@ set(PLUGSTART_PORTABLE_SOURCES
   config/LanguageEscapes.cpp
   config/LanguageTable.cpp
   config/RelativeName.cpp
+  config/TextReplace.cpp
   detect/ModemNames.cpp
   detect/TranslationChoice.cpp
   detect/VersionText.cpp

@@ -162,7 +162,4 @@ void CPlugstartRun::WarnText(const std::wstring& text)
     plug::ShowTitledMessage(m_host.MessageOwner(), text, MB_ICONEXCLAMATION | MB_OK);
 }
 
-bool CPlugstartRun::IsJapaneseLanguage() const
-{
-    return m_run.m_strLangFile.find(L"tools\\lang_AutoRun_japan.opt") != std::wstring::npos;
-}
+bool CPlugstartRun::IsJapaneseLanguage() const { return plug::IsJapaneseLanguageFile(m_run.m_strLangFile); }

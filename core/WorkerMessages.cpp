@@ -1,5 +1,6 @@
 #include "WorkerMessages.h"
 
+#include "config/TextReplace.h"
 #include "run/ResDefineCommand.h"
 
 namespace plug {
@@ -7,12 +8,6 @@ namespace plug {
 namespace {
 
 const wchar_t kSuiteName[] = L"Norvo PC Suite";
-
-void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to)
-{
-    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-}
 
 } // namespace
 
@@ -32,9 +27,12 @@ std::wstring WithProductName(const std::wstring& text, int kitType)
     default:
         return text;
     }
-    std::wstring replaced = text;
-    ReplaceAll(replaced, kSuiteName, product);
-    return replaced;
+    return ReplaceAll(text, kSuiteName, product);
+}
+
+bool IsJapaneseLanguageFile(const std::wstring& languageFile)
+{
+    return languageFile.find(L"tools\\lang_AutoRun_japan.opt") != std::wstring::npos;
 }
 
 bool IsBlankText(const std::wstring& text) { return text.find_first_not_of(L' ') == std::wstring::npos; }

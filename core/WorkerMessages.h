@@ -11,6 +11,10 @@ namespace plug {
 // the PC suite (and an unknown type) keeps the text as it is.
 std::wstring WithProductName(const std::wstring& text, int kitType);
 
+// True when languageFile (the relative name chosen at start) is the Japanese one, which has texts
+// of its own for the connection manager ("_CM" keys).
+bool IsJapaneseLanguageFile(const std::wstring& languageFile);
+
 // True when text has no character other than blanks.
 bool IsBlankText(const std::wstring& text);
 

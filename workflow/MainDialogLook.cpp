@@ -1,8 +1,9 @@
 #include "MainDialogLook.h"
 
 #include "StatusText.h"
-#include "run/ResDefineCommand.h"
 #include "config/Language.h"
+#include "core/WorkerMessages.h"
+#include "run/ResDefineCommand.h"
 #include "res/resource.h"
 #include "skin/DialogPaint.h"
 

@@ -1,18 +1,12 @@
 #include "StatusText.h"
 
+#include "core/WorkerMessages.h"
 #include "run/ResDefineCommand.h"
 #include "res/resource.h"
 
 namespace plug {
 
 namespace {
-
-const wchar_t kSuiteName[] = L"Norvo PC Suite";
-
-bool IsBlankText(const std::wstring& text)
-{
-    return text.find_first_not_of(L" \t") == std::wstring::npos;
-}
 
 // The text of key (STR_STRING_STATUS_TOP_STRING_1_0 or _3_0) for the device's kit type. With
 // the Japanese language file the connection manager has texts of its own (key + "_CM"); when
@@ -24,14 +18,14 @@ std::wstring KitVariant(const std::wstring& key, const StatusState& state, const
     case ITKTYPE_VTP:
         return lookup(key + L"_0");
     case ITKTYPE_NorvoITK:
-        return ReplaceAll(lookup(key), kSuiteName, L"Norvo Internet Kit");
+        return WithProductName(lookup(key), ITKTYPE_NorvoITK);
     case TYPE_CM_DCM:
         if (state.japaneseLanguage) {
             std::wstring own = lookup(key + L"_CM");
             if (!blankFallback || !IsBlankText(own))
                 return own;
         }
-        return ReplaceAll(lookup(key), kSuiteName, L"Norvo Connection Manager");
+        return WithProductName(lookup(key), TYPE_CM_DCM);
     default: // the PC suite: the text names it already
         return lookup(key);
     }
@@ -51,20 +45,6 @@ std::wstring ChooseStatusText(const StatusState& state, const LanguageLookup& lo
     if (state.launchingITK)
         return KitVariant(L"STR_STRING_STATUS_TOP_STRING_3_0", state, lookup, true);
     return KitVariant(installing, state, lookup, false);
-}
-
-bool IsJapaneseLanguageFile(const std::wstring& languageFile)
-{
-    return languageFile.find(L"tools\\lang_AutoRun_japan.opt") != std::wstring::npos;
-}
-
-std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to)
-{
-    if (from.empty())
-        return text;
-    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
 }
 
 StatusLayout ChooseStatusLayout(int widthInStatusFont, int widthInSmallFont)

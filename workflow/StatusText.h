@@ -24,11 +24,6 @@ using LanguageLookup = std::function<std::wstring(const std::wstring& key)>;
 // language file's text of a key.
 std::wstring ChooseStatusText(const StatusState& state, const LanguageLookup& lookup);
 
-bool IsJapaneseLanguageFile(const std::wstring& languageFile);
-
-// text with every occurrence of from replaced by to.
-std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to);
-
 // Width of the status box; a text wider than this in the bold status font falls back to the
 // small font, and one still wider wraps onto a second line.
 constexpr int kStatusTextWidth = 239;

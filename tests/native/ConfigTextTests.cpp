@@ -1,6 +1,7 @@
 #include "config/ConfigText.h"
 #include "config/LanguageEscapes.h"
 #include "config/RelativeName.h"
+#include "config/TextReplace.h"
 
 #include <gtest/gtest.h>
 
@@ -74,4 +75,11 @@ TEST(RelativeName, AbsoluteDriveAndClimbingNamesFail)
                                 L"tools\\..\\..\\evil.exe", L"tools/../../evil.exe", L"..", L"tools\\..",
                                 L"...\\evil.exe", L".. \\evil.exe", L". .\\evil.exe", L"tools\\.. .\\x"})
         EXPECT_FALSE(IsContainedRelativeName(name)) << std::wstring(name).size();
+}
+
+TEST(TextReplace, ReplacesEveryOccurrenceWithoutRescanningTheReplacement)
+{
+    EXPECT_EQ(L"b b b", plug::ReplaceAll(L"a a a", L"a", L"b"));
+    EXPECT_EQ(L"aa aa", plug::ReplaceAll(L"a a", L"a", L"aa"));
+    EXPECT_EQ(L"text", plug::ReplaceAll(L"text", L"", L"x"));
 }

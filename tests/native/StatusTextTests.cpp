@@ -110,13 +110,6 @@ TEST(StatusText, BlankConnectionManagerTextFallsBackWhileInstallingOrStarting)
     EXPECT_EQ(L"", Status(Started(TYPE_CM_DCM, true), texts));
 }
 
-TEST(StatusText, ReplaceAllReplacesEveryOccurrenceWithoutRescanningTheReplacement)
-{
-    EXPECT_EQ(L"b b b", ReplaceAll(L"a a a", L"a", L"b"));
-    EXPECT_EQ(L"aa aa", ReplaceAll(L"a a", L"a", L"aa"));
-    EXPECT_EQ(L"text", ReplaceAll(L"text", L"", L"x"));
-}
-
 TEST(StatusLayout, BoldWhenItFitsThenSmallThenTwoLines)
 {
     StatusLayout fits = ChooseStatusLayout(239, 500);
