@@ -178,10 +178,13 @@ TEST_F(CheckSystemTest, CdStartNeedsTheDeviceLibraryBesideTheProgram)
     std::wstring aside = library + L".aside";
     ASSERT_TRUE(::MoveFileW(library.c_str(), aside.c_str()));
     BOOL result = m_core.CheckSystem();
+    StartFromPc(L"R"); // the PC copy is not on the device: it does not look for the library
+    BOOL pcStart = m_core.CheckSystem();
     ::MoveFileW(aside.c_str(), library.c_str());
     EXPECT_FALSE(result);
+    EXPECT_TRUE(pcStart);
     EXPECT_EQ(std::vector<std::wstring>{L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL"}, Boxes());
-    EXPECT_TRUE(DeviceCommands().empty());
+    EXPECT_EQ(std::vector<std::wstring>{L"R " + std::wstring(kPhoneQuery)}, DeviceCommands()) << "only the PC start asked";
 }
 
 TEST_F(CheckSystemTest, RefusedUserWithAnotherKitOrOnVistaIsToldToBeAdministrator)

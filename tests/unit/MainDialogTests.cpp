@@ -452,6 +452,33 @@ TEST_F(MainDialogTest, SameDeviceNoticeShowsTheRunningMessageOnlyWhenAskedTo)
     EXPECT_EQ(dialog.window, boxes[0].owner);
 }
 
+// An instance whose window no longer answers cannot hold this one up: the profile request gives
+// up (after 30 s at most) and this instance runs as if it were alone.
+TEST_F(MainDialogTest, HungOtherInstanceIsGivenUpOnAndThisOneRunsAlone)
+{
+    m_install.InstallQctDriver(L"1.0.0.0");
+    OperatorKitInstalled();
+    plug::UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    plug::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HWND hung = nullptr;
+    std::thread other([&] {
+        hung = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ::SetEvent(ready.Get());
+        ::WaitForSingleObject(release.Get(), 120000); // takes no messages meanwhile
+        ::DestroyWindow(hung);
+    });
+    ::WaitForSingleObject(ready.Get(), 10000);
+    TestMainDlg dialog;
+    dialog.StartFromPc(L"R");
+    dialog.m_hOtherAutoRun = hung;
+    INT_PTR result = dialog.DoModal();
+    ::SetEvent(release.Get());
+    other.join();
+    EXPECT_EQ(1, result) << "the synchronous run of an instance alone";
+    EXPECT_EQ(L"", dialog.m_OtherResDefineCommand.strDrive);
+    EXPECT_TRUE(ModeChanged());
+}
+
 // A second instance runs in a child process: the real dialog for drive R with its worker held in
 // a lingering driver setup. Arguments: the answer file. It writes the texts of its message boxes.
 PLUGTEST_CHILD_MODE(running_main_dialog)
