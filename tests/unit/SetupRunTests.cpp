@@ -53,11 +53,23 @@ protected:
                        {L"emp_uninstall_linkfile", empRemover}}}});
         m_run.m_ResDefineCommand.nDriverType = type == L"EMP" ? DRIVERTYPE_EMP : DRIVERTYPE_QCT;
     }
-    static DWORD HandleCount()
+    // True when a handle of this process refers to a process that program ran as.
+    bool IsProcessObjectKept(const std::wstring& program) const
     {
-        DWORD count = 0;
-        ::GetProcessHandleCount(::GetCurrentProcess(), &count);
-        return count;
+        for (const sim::ProgramAction& action : m_standIns.Actions()) {
+            if (action.program == program && action.action == L"exit" && HoldsProcessHandle(action.pid))
+                return true;
+        }
+        return false;
+    }
+    // Handle values are small multiples of four: each is asked which process it refers to.
+    static bool HoldsProcessHandle(DWORD processId)
+    {
+        for (ULONG_PTR value = 4; value < 0x8000; value += 4) {
+            if (::GetProcessId(reinterpret_cast<HANDLE>(value)) == processId)
+                return true;
+        }
+        return false;
     }
 
     ScopedStandIns m_standIns;
@@ -75,10 +87,8 @@ TEST_F(SetupRunTest, DriverSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalle
     m_standIns.Script(L"driver_setup", L"version", L"2.1.0.4");
     m_host.starts.clear();
     m_host.waits.clear();
-    DWORD handlesBefore = HandleCount();
-    ASSERT_GT(handlesBefore, 0u);
     EXPECT_TRUE(m_core.InstallDriver());
-    EXPECT_EQ(handlesBefore, HandleCount()) << "the setup's process handle is closed";
+    EXPECT_FALSE(IsProcessObjectKept(L"DriverSetup.exe")) << "a process handle of the setup is still open";
     EXPECT_EQ(std::vector<std::wstring>{L"DriverSetup.exe shown"}, Started());
     EXPECT_EQ(std::vector<DWORD>{INFINITE}, m_host.waits);
     // Waited for: it had ended when the installation was judged.
@@ -149,6 +159,8 @@ TEST_F(SetupRunTest, OldQctPackageIsRemovedFirstUnlessTheSetupIsToldToDoItItself
                                          L"DriverSetup.exe installed", L"DriverSetup.exe exit"}),
               order);
     EXPECT_EQ(L"installed QCT 2.0.0.0", m_standIns.ActionsOf(L"DriverSetup.exe").at(4));
+    EXPECT_FALSE(IsProcessObjectKept(L"UninstallMSI.exe"));
+    EXPECT_FALSE(IsProcessObjectKept(L"DriverSetup.exe"));
 }
 
 TEST_F(SetupRunTest, OnlyTheText1LeavesTheOldPackageToTheSetup)
@@ -254,10 +266,8 @@ TEST_F(SetupRunTest, KitSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalled)
     m_run.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
     m_standIns.Script(L"kit_setup", L"kit_type", L"1");
     m_standIns.Script(L"kit_setup", L"run_file", L"NorvoKit.exe");
-    DWORD handlesBefore = HandleCount();
-    ASSERT_GT(handlesBefore, 0u);
     EXPECT_TRUE(m_core.InstallITK());
-    EXPECT_EQ(handlesBefore, HandleCount());
+    EXPECT_FALSE(IsProcessObjectKept(L"InternetKitSetup.exe"));
     EXPECT_EQ(std::vector<std::wstring>{L"InternetKitSetup.exe shown"}, Started());
     EXPECT_EQ((std::vector<std::wstring>{L"start", L"installed kit 1 1.0.0.0", L"exit 0"}),
               m_standIns.ActionsOf(L"InternetKitSetup.exe"));
