@@ -27,8 +27,9 @@ const UINT kMarkerMessage = WM_APP + 41; // everything posted before it has been
 const wchar_t kRunningNotice[] = L"Norvo Installer is running.\nExit the program and connect the mobile phone again.";
 
 // The sleeps of the program while a test runs its dialog. The dialog's own thread sleeps only in
-// the cancel wait: each of its sleeps lets a parked worker go and lasts a moment. The worker's
-// first poll round parks it until then; every other sleep returns at once.
+// the cancel wait: each of its sleeps lets a parked worker go and lasts until the worker has
+// ended (at most 10 s), as a wait of one round would on any machine. The worker's first poll
+// round parks it until then; every other sleep returns at once.
 class PollSleeps {
 public:
     PollSleeps()
@@ -46,6 +47,7 @@ public:
     PollSleeps& operator=(const PollSleeps&) = delete;
 
     bool IsWorkerParked() const { return ::WaitForSingleObject(m_parked.Get(), 0) == WAIT_OBJECT_0; }
+    void WorkerEndedWhen(std::function<bool()> ended) { m_workerEnded = std::move(ended); }
     int PollRounds() const { return m_pollRounds; }
     int DialogSleeps() const { return m_dialogSleeps; }
 
@@ -56,7 +58,8 @@ private:
         if (::GetCurrentThreadId() == self.m_dialogThread) {
             ++self.m_dialogSleeps;
             ::SetEvent(self.m_release.Get());
-            ::Sleep(20);
+            for (int waited = 0; waited < 2000 && self.m_workerEnded && !self.m_workerEnded(); ++waited)
+                ::Sleep(5);
         } else if (milliseconds == 1000 && ++self.m_pollRounds == 1) {
             ::SetEvent(self.m_parked.Get());
             ::WaitForSingleObject(self.m_release.Get(), 60000);
@@ -69,6 +72,7 @@ private:
     plug::UniqueHandle m_release{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<int> m_pollRounds{0};
     std::atomic<int> m_dialogSleeps{0};
+    std::function<bool()> m_workerEnded;
     plug::SleepHandler m_previous = nullptr;
 };
 PollSleeps* PollSleeps::s_self = nullptr;
@@ -266,6 +270,7 @@ TEST_F(MainDialogTest, CancelDuringTheLaunchPollEndsTheDialogWithinARound)
     PollSleeps sleeps;
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
+    sleeps.WorkerEndedWhen([&dialog] { return dialog.m_pAutoRunThread == nullptr; });
     bool cancelled = false;
     dialog.onTick = [&](TestMainDlg& self) {
         if (!cancelled && sleeps.IsWorkerParked()) {
@@ -276,7 +281,7 @@ TEST_F(MainDialogTest, CancelDuringTheLaunchPollEndsTheDialogWithinARound)
     };
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
     EXPECT_EQ(1, sleeps.PollRounds());
-    EXPECT_LE(sleeps.DialogSleeps(), 2) << "the cancel waited more than a round";
+    EXPECT_EQ(1, sleeps.DialogSleeps()) << "the worker did not end within the cancel's first round";
     EXPECT_FALSE(dialog.m_bLaunchingITK);
     EXPECT_TRUE(dialog.Traced(L"[m_bThreadEnd == TRUE (4)]")) << "the worker stopped by itself";
     EXPECT_EQ(nullptr, dialog.m_pAutoRunThread.load());
