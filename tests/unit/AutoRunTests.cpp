@@ -343,8 +343,7 @@ TEST_F(AutoRunTest, VerificationReportsAMissingDriverAndARunningSuite)
     EXPECT_FALSE(m_core.AutoRun()); // no driver, and none was to be installed
     DriverInstalled();
     PcSuiteRuns();
-    for (int kit : {ITKTYPE_VTP, ITKTYPE_NorvoITK})
-    {
+    for (int kit : {ITKTYPE_VTP, ITKTYPE_NorvoITK}) {
         Kit(kit);
         EXPECT_FALSE(m_core.AutoRun());
     }
