@@ -173,4 +173,38 @@ void FakeInstallation::InstallNorvoKit(const std::wstring& versionSource)
     files.Put(ProgramFilesFolder() + L"NorvoInternetKit\\NorvoInternetKit.exe", versionSource);
 }
 
+void ClaimWhatInstallersMayMake(ScopedRegistry& registry, ScopedFiles& files)
+{
+    const HKEY machine = HKEY_LOCAL_MACHINE;
+    for (const wchar_t* name : {L"Vid_2C7D&Pid_7A10", L"VID_2C7D&PID_7A10_DIAGInterface",
+                                L"VID_2C7D&PID_7A10_MODEMInterface", L"Vid_2C7D&Pid_7A21", L"Vid_2C7D&Pid_7A21&Mi_01"})
+        registry.Claim(machine, std::wstring(L"SYSTEM\\CurrentControlSet\\Enum\\USB\\") + name);
+    for (const wchar_t* classKey : {kUsbClassKey, kModemClassKey, kPortsClassKey}) {
+        auto entry = [classKey](int number) {
+            wchar_t name[8];
+            swprintf(name, 8, L"%04d", number);
+            return std::wstring(classKey) + L"\\" + name;
+        };
+        int number = 0;
+        while (ScopedRegistry::KeyExists(machine, entry(number)))
+            ++number;
+        for (int next = number; next < number + 3; ++next)
+            registry.Claim(machine, entry(next));
+    }
+    for (const wchar_t* code : {kQctDriversCode, kQctDriversSecondCode, kQctDriverCode, kEmpDriverCode, kK21cCode,
+                                kVtpKitCode, kNorvoKitCode}) {
+        registry.Claim(machine, UninstallKeyPath(code, false));
+        registry.Claim(machine, UninstallKeyPath(code, true));
+    }
+    registry.Claim(HKEY_CURRENT_USER, L"SOFTWARE\\Norvo Electronics Inc\\Norvo PC Suite III");
+    registry.Claim(HKEY_CURRENT_USER, L"SOFTWARE\\K-21C-ConnectionManager");
+    for (const wchar_t* name : {L"norvousbbus.sys", L"norvousbdiag.sys", L"norvousbmodem.sys", L"norvomdbus.sys",
+                                L"norvomdcm.sys", L"norvomdcmnt.sys", L"norvomdmdfl.sys", L"norvomdmdm.sys",
+                                L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"})
+        files.Claim(SystemDriversFolder() + name);
+    for (const wchar_t* folder : {L"Norvo Electronics", L"NorvoInternetKit", L"Vodafone\\Via The Phone",
+                                  L"K-21C Connection Manager"})
+        files.Claim(ProgramFilesFolder() + folder + L"\\any");
+}
+
 } // namespace plugtest

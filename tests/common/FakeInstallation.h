@@ -52,6 +52,10 @@ extern const wchar_t kNorvoKitCode[];
 // The HKLM key "SOFTWARE\[Wow6432Node\]Microsoft\Windows\CurrentVersion\Uninstall\<code>".
 std::wstring UninstallKeyPath(const std::wstring& productCode, bool wow);
 
+// Claims every key, value and file that a driver or kit installer (or a stand-in for one) may
+// make, so that all of it is gone again at the end.
+void ClaimWhatInstallersMayMake(ScopedRegistry& registry, ScopedFiles& files);
+
 class FakeInstallation {
 public:
     ScopedRegistry registry;

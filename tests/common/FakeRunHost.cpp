@@ -15,6 +15,8 @@ plug::UniqueHandle FakeRunHost::StartProgram(const std::wstring& program, const 
                                              int showCommand)
 {
     starts.push_back({program, parameters, showCommand});
+    if (onStart)
+        onStart(starts.back());
     if (startForReal)
         return plug::StartProgram(program, parameters, showCommand);
     return plug::UniqueHandle(::CreateEventW(nullptr, TRUE, TRUE, nullptr)); // signalled: already ended

@@ -4,6 +4,7 @@
 
 #include "run/RunHost.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ public:
     int wholeRepaints = 0;
     int statusRepaints = 0;
     bool startForReal = true; // false: record starts and launches; a started one has ended at once
+    std::function<void(const Start&)> onStart; // called with each start before the program starts
 };
 
 } // namespace plugtest

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 namespace plugtest {
@@ -18,6 +19,9 @@ public:
     std::vector<DWORD> Sleeps() const;
     DWORD TotalMs() const;
     void Clear();
+    // Called after each sleep is counted, with its number (from 1) and length, on the sleeping
+    // thread: a test makes things happen "during" a wait with it.
+    void OnSleep(std::function<void(size_t number, DWORD milliseconds)> hook);
 };
 
 } // namespace plugtest

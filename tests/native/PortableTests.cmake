@@ -8,6 +8,7 @@ set(PLUGSTART_PORTABLE_TESTS
   DownloadCheckTests.cpp
   LanguageTableTests.cpp
   ModemNamesTests.cpp
+  PhoneProfileTests.cpp
   PipeProtocolTests.cpp
   SkinLayoutTests.cpp
   StagingPlanTests.cpp
@@ -17,4 +18,5 @@ set(PLUGSTART_PORTABLE_TESTS
   ValuePathTests.cpp
   VersionClassTests.cpp
   VersionTextTests.cpp
+  WorkerMessagesTests.cpp
 )

@@ -22,8 +22,6 @@ const wchar_t* const kEnumKeys[] = {L"Vid_2C7D&Pid_7A10", L"VID_2C7D&PID_7A10_DI
                                     L"VID_2C7D&PID_7A10_MODEMInterface", L"Vid_2C7D&Pid_7A21",
                                     L"Vid_2C7D&Pid_7A21&Mi_01"};
 const wchar_t* const kClassKeys[] = {kUsbClassKey, kModemClassKey, kPortsClassKey};
-const wchar_t* const kProductCodes[] = {kQctDriversCode, kQctDriversSecondCode, kQctDriverCode, kEmpDriverCode,
-                                        kK21cCode, kVtpKitCode, kNorvoKitCode};
 const wchar_t* const kQctFiles[] = {L"norvousbbus.sys", L"norvousbdiag.sys", L"norvousbmodem.sys"};
 const wchar_t* const kEmpFiles[] = {L"norvomdbus.sys",  L"norvomdcm.sys",   L"norvomdcmnt.sys", L"norvomdmdfl.sys",
                                     L"norvomdmdm.sys",  L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"};
@@ -62,7 +60,7 @@ bool Is64BitView()
 
 class StandInTest : public testing::Test {
 protected:
-    StandInTest() { ClaimWhatTheStandInsMayMake(); }
+    StandInTest() { ClaimWhatInstallersMayMake(m_registry, m_files); }
 
     std::wstring Place(const std::wstring& standIn, const std::wstring& name)
     {
@@ -101,31 +99,6 @@ protected:
     ScopedRegistry m_registry;
     ScopedFiles m_files;
     TempDir m_folder; // the program folder the stand-ins are started from
-
-private:
-    void ClaimWhatTheStandInsMayMake()
-    {
-        for (const wchar_t* name : kEnumKeys)
-            m_registry.Claim(kHklm, kEnumUsb + std::wstring(name));
-        for (const wchar_t* classKey : kClassKeys) {
-            int number = FirstFreeNumber(classKey);
-            for (int next = number; next < number + 3; ++next)
-                m_registry.Claim(kHklm, ClassEntry(classKey, next));
-        }
-        for (const wchar_t* code : kProductCodes) {
-            m_registry.Claim(kHklm, UninstallKeyPath(code, false));
-            m_registry.Claim(kHklm, UninstallKeyPath(code, true));
-        }
-        m_registry.Claim(HKEY_CURRENT_USER, kPCSuiteKey);
-        m_registry.Claim(HKEY_CURRENT_USER, kConnectionManagerKey);
-        for (const wchar_t* name : kQctFiles)
-            m_files.Claim(SystemDriversFolder() + name);
-        for (const wchar_t* name : kEmpFiles)
-            m_files.Claim(SystemDriversFolder() + name);
-        for (const wchar_t* folder : {L"Norvo Electronics", L"NorvoInternetKit", L"Vodafone\\Via The Phone",
-                                      L"K-21C Connection Manager"})
-            m_files.Claim(ProgramFilesFolder() + folder + L"\\any");
-    }
 };
 
 } // namespace

@@ -1,0 +1,281 @@
+// InstallDriver and InstallITK with the stand-ins for the maker's setups and removers started
+// for real from the test's folder: what is started, hidden or shown, in which order, that each
+// is waited for until it has ended, and that configured names outside the folder start nothing.
+#include "CoreTestSupport.h"
+
+#include "common/StandIns.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace plugtest;
+
+namespace {
+
+class SetupRunTest : public CoreTest {
+protected:
+    SetupRunTest()
+    {
+        m_run.m_ResDefineCommand.strDrvSetupFilename = L"DriverSetup.exe";
+        m_run.m_ResDefineCommand.strITKSetupFinename = L"InternetKitSetup.exe";
+    }
+
+    // A stand-in in the program's folder under name, removed at the end.
+    void Place(const std::wstring& standIn, const std::wstring& name)
+    {
+        m_placed.emplace_back(new ScopedFile(ProgramFolder() + name));
+        PlaceStandIn(standIn, ProgramFolder(), name);
+    }
+    // A file that is not to be started, removed at the end.
+    void PutDummy(const std::wstring& path)
+    {
+        m_placed.emplace_back(new ScopedFile(path));
+        WriteBinaryFile(path, "MZ");
+    }
+    // What was started, as "<name relative to the program folder> hidden|shown".
+    std::vector<std::wstring> Started() const
+    {
+        std::vector<std::wstring> started;
+        for (const FakeRunHost::Start& start : m_host.starts) {
+            std::wstring name = start.program;
+            if (name.compare(0, ProgramFolder().size(), ProgramFolder()) == 0)
+                name = name.substr(ProgramFolder().size());
+            started.push_back(name + (start.showCommand == SW_HIDE ? L" hidden" : start.showCommand == SW_SHOWNORMAL
+                                                                                     ? L" shown"
+                                                                                     : L" other"));
+        }
+        return started;
+    }
+    void Driver(const std::wstring& type, const std::wstring& autoUninstall, const std::wstring& empRemover = L"")
+    {
+        WriteConfig({{L"DRIVER",
+                      {{L"driver_type", type}, {L"driver_autouninstall", autoUninstall},
+                       {L"emp_uninstall_linkfile", empRemover}}}});
+        m_run.m_ResDefineCommand.nDriverType = type == L"EMP" ? DRIVERTYPE_EMP : DRIVERTYPE_QCT;
+    }
+    // True when a handle of this process refers to a process that program ran as.
+    bool IsProcessObjectKept(const std::wstring& program) const
+    {
+        for (const sim::ProgramAction& action : m_standIns.Actions()) {
+            if (action.program == program && action.action == L"exit" && HoldsProcessHandle(action.pid))
+                return true;
+        }
+        return false;
+    }
+    // Handle values are small multiples of four: each is asked which process it refers to.
+    static bool HoldsProcessHandle(DWORD processId)
+    {
+        for (ULONG_PTR value = 4; value < 0x8000; value += 4) {
+            if (::GetProcessId(reinterpret_cast<HANDLE>(value)) == processId)
+                return true;
+        }
+        return false;
+    }
+
+    ScopedStandIns m_standIns;
+    std::vector<std::unique_ptr<ScopedFile>> m_placed;
+};
+
+} // namespace
+
+TEST_F(SetupRunTest, DriverSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalled)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    m_standIns.Script(L"driver_setup", L"outcome", L"fail");
+    EXPECT_FALSE(m_core.InstallDriver());
+    m_standIns.Script(L"driver_setup", L"outcome", L"install");
+    m_standIns.Script(L"driver_setup", L"version", L"2.1.0.4");
+    m_host.starts.clear();
+    m_host.waits.clear();
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_FALSE(IsProcessObjectKept(L"DriverSetup.exe")) << "a process handle of the setup is still open";
+    EXPECT_EQ(std::vector<std::wstring>{L"DriverSetup.exe shown"}, Started());
+    EXPECT_EQ(std::vector<DWORD>{INFINITE}, m_host.waits);
+    // Waited for: it had ended when the installation was judged.
+    EXPECT_EQ((std::vector<std::wstring>{L"start", L"failed as scripted", L"exit 1603", L"start",
+                                         L"installed QCT 2.1.0.4", L"exit 0"}),
+              m_standIns.ActionsOf(L"DriverSetup.exe"));
+    EXPECT_FALSE(m_run.m_bInstallingDrv);
+    EXPECT_EQ(2, m_host.bringsToFront);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(SetupRunTest, SetupThatLingersIsWaitedForUntilItEndsWhateverInputArrives)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    TempDir folder;
+    std::wstring release = folder.File(L"release");
+    m_standIns.Script(L"driver_setup", L"wait_for_file", release);
+    std::atomic<DWORD> workerId{0};
+    std::atomic<int> result{-1};
+    std::thread worker([&] {
+        workerId = ::GetCurrentThreadId();
+        result = m_core.InstallDriver();
+    });
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
+    // Keyboard and mouse input for the waiting thread (it owns no window).
+    for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) {
+        bool posted = false;
+        for (int attempt = 0; attempt < 500 && !posted; ++attempt) {
+            posted = ::PostThreadMessageW(workerId, message, VK_RETURN, 0) != FALSE;
+            if (!posted)
+                ::Sleep(10); // the thread's queue comes with its first wait
+        }
+        EXPECT_TRUE(posted) << message;
+    }
+    ::Sleep(500);
+    EXPECT_EQ(-1, result) << "the wait ended before the setup did";
+    EXPECT_TRUE(m_run.m_bInstallingDrv);
+
+    WriteBinaryFile(release, "go");
+    worker.join();
+    EXPECT_EQ(TRUE, result);
+    EXPECT_EQ((std::vector<std::wstring>{L"start", L"waiting " + release, L"installed QCT 1.0.0.0", L"exit 0"}),
+              m_standIns.ActionsOf(L"DriverSetup.exe"));
+    EXPECT_FALSE(m_run.m_bInstallingDrv);
+}
+
+TEST_F(SetupRunTest, OldQctPackageIsRemovedFirstUnlessTheSetupIsToldToDoItItself)
+{
+    // An old package, installed by the setup of an older CD.
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    Place(L"SimQctRemover", L"UninstallMSI.exe");
+    m_standIns.Script(L"driver_setup", L"version", L"1.0.0.0");
+    ASSERT_TRUE(m_core.InstallDriver());
+    m_host.starts.clear();
+    m_standIns.Script(L"driver_setup", L"version", L"2.0.0.0");
+    WriteConfig({{L"DRIVER", {{L"driver_version", L"2.0.0.0"}, {L"driver_autouninstall", L"01"}}}});
+    ASSERT_TRUE(m_core.Detect().IsRequireUpDrv(DRIVERTYPE_QCT));
+    ASSERT_TRUE(m_run.m_bDrvPackageRegistered);
+
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_EQ((std::vector<std::wstring>{L"UninstallMSI.exe hidden", L"DriverSetup.exe shown"}), Started());
+    std::vector<std::wstring> order;
+    for (const sim::ProgramAction& action : m_standIns.Actions())
+        order.push_back(action.program + L" " + action.action);
+    EXPECT_EQ((std::vector<std::wstring>{L"DriverSetup.exe start", L"DriverSetup.exe installed", L"DriverSetup.exe exit",
+                                         L"UninstallMSI.exe start", L"UninstallMSI.exe removed",
+                                         L"UninstallMSI.exe exit", L"DriverSetup.exe start",
+                                         L"DriverSetup.exe installed", L"DriverSetup.exe exit"}),
+              order);
+    EXPECT_EQ(L"installed QCT 2.0.0.0", m_standIns.ActionsOf(L"DriverSetup.exe").at(4));
+    EXPECT_FALSE(IsProcessObjectKept(L"UninstallMSI.exe"));
+    EXPECT_FALSE(IsProcessObjectKept(L"DriverSetup.exe"));
+}
+
+TEST_F(SetupRunTest, OnlyTheText1LeavesTheOldPackageToTheSetup)
+{
+    m_host.startForReal = false;
+    PutDummy(ProgramFolder() + L"DriverSetup.exe");
+    for (const wchar_t* value : {L"01", L"true", L""}) {
+        SCOPED_TRACE(value);
+        m_host.starts.clear();
+        Driver(L"QCT", value);
+        m_run.m_bDrvPackageRegistered = TRUE;
+        m_core.InstallDriver();
+        EXPECT_EQ((std::vector<std::wstring>{L"UninstallMSI.exe hidden", L"DriverSetup.exe shown"}), Started());
+    }
+    m_host.starts.clear();
+    Driver(L"QCT", L"1");
+    m_run.m_bDrvPackageRegistered = TRUE;
+    m_core.InstallDriver();
+    EXPECT_EQ(std::vector<std::wstring>{L"DriverSetup.exe shown"}, Started());
+    EXPECT_FALSE(m_run.m_bDrvPackageRegistered);
+
+    // The EMP remover still runs then.
+    m_host.starts.clear();
+    Driver(L"EMP", L"1", L"EmpUninstall.exe");
+    m_run.m_bDrvPackageRegistered = TRUE;
+    m_core.InstallDriver();
+    EXPECT_EQ((std::vector<std::wstring>{L"EmpUninstall.exe hidden", L"DriverSetup.exe shown"}), Started());
+}
+
+TEST_F(SetupRunTest, EmpRemoverRunsBeforeTheSetupEvenOnACleanMachine)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    Place(L"SimEmpRemover", L"EmpUninstall.exe");
+    Driver(L"EMP", L"", L"EmpUninstall.exe");
+    m_standIns.Script(L"driver_setup", L"family", L"EMP");
+    m_standIns.Script(L"driver_setup", L"version", L"3.0.0.7");
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_EQ((std::vector<std::wstring>{L"EmpUninstall.exe hidden", L"DriverSetup.exe shown"}), Started());
+    EXPECT_EQ((std::vector<std::wstring>{L"start", L"removed EMP (nothing was installed)", L"exit 0"}),
+              m_standIns.ActionsOf(L"EmpUninstall.exe"));
+    EXPECT_EQ(L"installed EMP 3.0.0.7", m_standIns.ActionsOf(L"DriverSetup.exe").at(1));
+}
+
+TEST_F(SetupRunTest, EmpWithoutARemoverNamedStartsOnlyTheSetup)
+{
+    m_host.startForReal = false;
+    PutDummy(ProgramFolder() + L"DriverSetup.exe");
+    Driver(L"EMP", L"", L"");
+    int repaints = m_host.statusRepaints;
+    m_core.InstallDriver();
+    EXPECT_EQ(std::vector<std::wstring>{L"DriverSetup.exe shown"}, Started());
+    EXPECT_GE(m_host.statusRepaints, repaints + 2) << "the installation is shown, then cleared";
+}
+
+TEST_F(SetupRunTest, MissingOrUnnamedSetupStartsNothing)
+{
+    m_host.startForReal = false;
+    m_run.m_ResDefineCommand.strDrvSetupFilename = L"NoSuchSetup.exe";
+    EXPECT_FALSE(m_core.InstallDriver());
+    m_install.InstallQctDriver(L"1.0.0.0");
+    EXPECT_TRUE(m_core.InstallDriver()) << "the result is what is installed";
+    EXPECT_TRUE(m_host.starts.empty());
+    EXPECT_TRUE(Boxes().empty());
+    m_run.m_ResDefineCommand.strDrvSetupFilename.clear();
+    m_run.m_ResDefineCommand.strITKSetupFinename.clear();
+    EXPECT_FALSE(m_core.InstallDriver());
+    EXPECT_FALSE(m_core.InstallITK());
+    EXPECT_TRUE(m_host.starts.empty());
+    EXPECT_EQ((std::vector<std::wstring>{L"STR_STRING_ERROR_DRV_SETUP_NAME_EMPTY", L"STR_STRING_ERROR_ITK_FILENAME_EMPTY"}),
+              Boxes());
+}
+
+TEST_F(SetupRunTest, ConfiguredNamesOutsideTheProgramFolderAreNeverStarted)
+{
+    m_host.startForReal = false;
+    std::wstring parent = ProgramFolder().substr(0, ProgramFolder().rfind(L'\\', ProgramFolder().size() - 2) + 1);
+    PutDummy(ProgramFolder() + L"DriverSetup.exe");
+    PutDummy(parent + L"DriverSetup.exe");
+    const std::wstring hostile[] = {ProgramFolder() + L"DriverSetup.exe", L"..\\DriverSetup.exe",
+                                    L"\\DriverSetup.exe", L"/DriverSetup.exe", L"Z:DriverSetup.exe",
+                                    L"sub\\..\\..\\DriverSetup.exe", L".. \\DriverSetup.exe",
+                                    L"DriverSetup.exe:stream"};
+    Driver(L"EMP", L"");
+    for (const std::wstring& name : hostile) {
+        SCOPED_TRACE(name);
+        m_host.starts.clear();
+        m_run.m_ResDefineCommand.strDrvSetupFilename = name;
+        m_run.m_ResDefineCommand.strITKSetupFinename = name;
+        m_core.InstallDriver();
+        EXPECT_FALSE(m_core.InstallITK());
+        EXPECT_TRUE(Started().empty());
+        // As the EMP remover: only the setup starts.
+        Driver(L"EMP", L"", name);
+        m_run.m_ResDefineCommand.strDrvSetupFilename = L"DriverSetup.exe";
+        m_core.InstallDriver();
+        EXPECT_EQ(std::vector<std::wstring>{L"DriverSetup.exe shown"}, Started());
+    }
+}
+
+TEST_F(SetupRunTest, KitSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalled)
+{
+    Place(L"SimKitSetup", L"InternetKitSetup.exe");
+    m_run.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
+    m_standIns.Script(L"kit_setup", L"kit_type", L"1");
+    m_standIns.Script(L"kit_setup", L"run_file", L"NorvoKit.exe");
+    EXPECT_TRUE(m_core.InstallITK());
+    EXPECT_FALSE(IsProcessObjectKept(L"InternetKitSetup.exe"));
+    EXPECT_EQ(std::vector<std::wstring>{L"InternetKitSetup.exe shown"}, Started());
+    EXPECT_EQ((std::vector<std::wstring>{L"start", L"installed kit 1 1.0.0.0", L"exit 0"}),
+              m_standIns.ActionsOf(L"InternetKitSetup.exe"));
+    EXPECT_FALSE(m_run.m_bInstallingITK);
+    EXPECT_EQ(1, m_host.bringsToFront);
+
+    // The kit's program is found where the kit put it.
+    m_run.m_ResDefineCommand.strITKFilename = L"NorvoKit.exe";
+    EXPECT_TRUE(m_core.CheckITKProgram(ITKTYPE_NorvoITK));
+    EXPECT_EQ(ProgramFilesFolder() + L"NorvoInternetKit\\NorvoKit.exe", m_run.m_strITKRunPath);
+}
