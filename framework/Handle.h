@@ -92,10 +92,6 @@ struct FindHandleTraits {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) { ::FindClose(h); }
 };
-struct IconTraits {
-    static HICON Invalid() { return nullptr; }
-    static void Close(HICON h) { ::DestroyIcon(h); }
-};
 struct LocalMemoryTraits {
     static HLOCAL Invalid() { return nullptr; }
     static void Close(HLOCAL h) { ::LocalFree(h); }
@@ -112,7 +108,6 @@ using UniqueBrush = UniqueAny<HBRUSH, GdiObjectTraits<HBRUSH>>;
 using UniqueRegion = UniqueAny<HRGN, GdiObjectTraits<HRGN>>;
 using UniqueMemoryDC = UniqueAny<HDC, MemoryDCTraits>;
 using UniqueFind = UniqueAny<HANDLE, FindHandleTraits>;
-using UniqueIcon = UniqueAny<HICON, IconTraits>;
 using UniqueLocalMemory = UniqueAny<HLOCAL, LocalMemoryTraits>; // LocalAlloc results (security descriptors)
 
 // A device context obtained with GetDC, released with ReleaseDC on the same window.
