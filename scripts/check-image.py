@@ -279,6 +279,7 @@ def decode_profile(data, file, problems, unicode_required):
 def parse_profile(text, file, problems):
     profile = Profile()
     current = None
+    current_name = ""
     for number, raw in enumerate(re.split(r"\r\n|\n|\r", text), start=1):
         line = raw.strip(" \t")
         if not line or line.startswith(";"):
@@ -286,6 +287,7 @@ def parse_profile(text, file, problems):
         if line.startswith("["):
             name = line[1:line.index("]")] if "]" in line else line[1:]
             name = name.strip(" \t")
+            current_name = name
             if name.lower() in profile.sections:
                 problems.add(file, "[%s]" % name, "section appears again at line %d: the reader sees only the first"
                              % number)
@@ -306,8 +308,8 @@ def parse_profile(text, file, problems):
         if len(value) >= 2 and value[0] == value[-1] and value[0] in "\"'":
             value = value[1:-1]  # the reader drops one pair of enclosing quotation marks
         if key.lower() in current:
-            problems.add(file, key, "key appears again at line %d: the reader takes the first value (line %d)"
-                         % (number, current[key.lower()][2]))
+            problems.add(file, "[%s] %s" % (current_name, key), "key appears again at line %d: the reader takes "
+                         "the first value (line %d)" % (number, current[key.lower()][2]))
             continue
         current[key.lower()] = (key, value, number)
     return profile
@@ -564,12 +566,13 @@ def check_languages(image, problems):
         keys = LANGUAGE_KEYS + (JAPANESE_ONLY_KEYS if language == "japan" else [])
         for key in keys:
             entry = strings.get(key.lower())
+            label = "[STRING] %s" % key
             if entry is None:
-                problems.add(relative, key, "missing")
+                problems.add(relative, label, "missing")
             elif not entry[1].strip():
-                problems.add(relative, key, "empty")
+                problems.add(relative, label, "empty")
             elif len(entry[1]) > MAX_LANGUAGE_VALUE:
-                problems.add(relative, key, "text of %d characters: the program reads only %d"
+                problems.add(relative, label, "text of %d characters: the program reads only %d"
                              % (len(entry[1]), MAX_LANGUAGE_VALUE))
 
 
