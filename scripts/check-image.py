@@ -359,9 +359,6 @@ class Config:
         self.service = []  # [SERVICE] file00..
         for section_name in profile.order:
             self._check_section(section_name)
-        for required in ("INSTALL", "DRIVER", "ITK", "FILES"):
-            if profile.section(required) is None:
-                problems.add(CONFIG, "[%s]" % required, "section missing")
 
     def text(self, section, key):
         value = self.profile.value(section, key)
@@ -449,105 +446,126 @@ class Config:
         return listed
 
 
-def check_config(image, problems, without_installers):
-    profile = load_profile(image, CONFIG, problems)
-    if profile is None:
-        return
-    config = Config(profile, problems)
-    driver_type = config.text("DRIVER", "driver_type").upper()
-    kit_type = config.text("ITK", "itk_type")
-    kit_type = int(kit_type) if kit_type in ("0", "1", "2", "3") else 0
-    installers = set()
+class FileCheck:
+    """The files that config.ini names: in the image, and listed for staging where the copy on
+    the PC starts or reads them. A connection manager (kit type 3) is installed from the CD
+    itself: nothing is staged, and everything it uses must be in the image."""
 
-    def need(file_key, name, why, staged=True, installer=False):
+    def __init__(self, image, config, problems, without_installers):
+        self.image = image
+        self.config = config
+        self.problems = problems
+        self.without_installers = without_installers
+        kit_text = config.text("ITK", "itk_type")
+        self.kit_type = int(kit_text) if kit_text in ("0", "1", "2", "3") else 0  # the reader's default is 0
+        self.listed = {normalised(name) for _, name in config.files}
+        self.installers = set()  # the device maker's installers among the names
+
+    def run(self):
+        self.check_needed_files()
+        if self.kit_type != 3:
+            self.check_program_listing()
+        self.check_listed_files()
+        if not self.image.has(LIBRARY):
+            self.problems.add(LIBRARY, "-", "missing beside the program: it does not load without it")
+
+    def need(self, file_key, name, why, staged=True, installer=False):
         """name (from file_key) must be in the image and, when staged, listed under [FILES]."""
         if not name:
-            problems.add(CONFIG, file_key, "empty, but %s" % why)
+            self.problems.add(CONFIG, file_key, "empty, but %s" % why)
             return
         if contained_name_problem(name):
             return  # reported with its key
         if installer:
-            installers.add(normalised(name))
-        if staged and kit_type != 3 and normalised(name) not in listed:
-            problems.add(CONFIG, file_key, "%r is not listed under [FILES]: %s, and the staging does not copy it"
-                         % (name, why))
-        elif not staged or kit_type == 3:
-            present(file_key, name)
+            self.installers.add(normalised(name))
+        if not staged or self.kit_type == 3:
+            self.present(file_key, name)
+        elif normalised(name) not in self.listed:
+            self.problems.add(CONFIG, file_key, "%r is not listed under [FILES]: %s, and the staging does not "
+                              "copy it" % (name, why))
+        # a listed name is looked for in the image with the listed files
 
-    def present(file_key, name):
-        if image.has(name.replace("/", "\\")):
+    def present(self, file_key, name):
+        if self.image.has(name.replace("/", "\\")):
             return
-        if without_installers and normalised(name) in installers:
-            problems.note(CONFIG, file_key, "%r is not in the image yet (the device maker's installer)" % name)
+        if self.without_installers and normalised(name) in self.installers:
+            self.problems.note(CONFIG, file_key, "%r is not in the image yet (the device maker's installer)"
+                               % name)
         else:
-            problems.add(CONFIG, file_key, "%r is not in the image" % name)
+            self.problems.add(CONFIG, file_key, "%r is not in the image" % name)
 
-    listed = {normalised(name) for _, name in config.files}
+    def check_needed_files(self):
+        config, kit_type = self.config, self.kit_type
+        driver_type = config.text("DRIVER", "driver_type").upper()
+        self.need("[DRIVER] driver_name", config.text("DRIVER", "driver_name"), "the driver setup is started to "
+                  "install the driver", installer=True)
+        if kit_type != 2:
+            self.need("[ITK] itk_setup", config.text("ITK", "itk_setup"), "the kit setup is started to install "
+                      "the kit", installer=True)
+        run_file = config.text("ITK", "itk_run_file")
+        if kit_type in (0, 1, 3) and not run_file:
+            self.problems.add(CONFIG, "[ITK] itk_run_file", "empty, but the kit's program is started by this name")
+        elif kit_type in (0, 1) and ".exe" not in run_file:
+            self.problems.add(CONFIG, "[ITK] itk_run_file", "%r holds no \".exe\" (written in small letters): the "
+                              "program does not start it" % run_file)
+        if driver_type == "EMP":
+            self.need("[DRIVER] emp_uninstall_linkfile", config.text("DRIVER", "emp_uninstall_linkfile"),
+                      "the EMP driver's remover runs before every EMP driver setup", installer=True)
+        elif driver_type != "FOMA_K21C" and config.text("DRIVER", "driver_autouninstall") != "1":
+            self.need("[DRIVER] driver_autouninstall", QCT_REMOVER, "an installed QCT driver package is removed "
+                      "by it before the setup (driver_autouninstall is not 1)", installer=True)
+        if kit_type == 0:
+            self.need("[SERVICE] svcdel_fname", config.text("SERVICE", "svcdel_fname"), "the service is removed "
+                      "by it before it is deployed (kit type 0)")
+            self.need("[FILES]", SERVICE_EXECUTABLE, "its version decides whether the service is deployed "
+                      "(kit type 0)")
+            for key, name in config.service:
+                self.need("[SERVICE] %s" % key, name, "the service files are copied from the program's folder "
+                          "(kit type 0)")
+        if config.text("DRIVER", "cdrom_autoset") == "1" and kit_type in (1, 2):
+            self.need("[DRIVER] cdrom_autoset", AUTOPLAY_TOOL, "the autoplay check at a CD start runs it, from "
+                      "the CD", staged=False)
 
-    # What the program's copy on the PC starts or reads. A connection manager (kit type 3) is
-    # installed from the CD itself: nothing is staged, everything is used from the image.
-    need("[DRIVER] driver_name", config.text("DRIVER", "driver_name"), "the driver setup is started to install "
-         "the driver", installer=True)
-    if kit_type != 2:
-        need("[ITK] itk_setup", config.text("ITK", "itk_setup"), "the kit setup is started to install the kit",
-             installer=True)
-    if kit_type in (0, 1, 3) and not config.text("ITK", "itk_run_file"):
-        problems.add(CONFIG, "[ITK] itk_run_file", "empty, but the kit's program is started by this name")
-    elif kit_type in (0, 1) and ".exe" not in config.text("ITK", "itk_run_file"):
-        problems.add(CONFIG, "[ITK] itk_run_file", "%r holds no \".exe\" (written in small letters): the program "
-                     "does not start it" % config.text("ITK", "itk_run_file"))
-    if driver_type == "EMP":
-        need("[DRIVER] emp_uninstall_linkfile", config.text("DRIVER", "emp_uninstall_linkfile"),
-             "the EMP driver's remover runs before every EMP driver setup", installer=True)
-    elif driver_type not in ("FOMA_K21C",) and config.text("DRIVER", "driver_autouninstall") != "1":
-        need("[DRIVER] driver_autouninstall", QCT_REMOVER, "an installed QCT driver package is removed by it "
-             "before the setup (driver_autouninstall is not 1)", installer=True)
-    if kit_type == 0:
-        need("[SERVICE] svcdel_fname", config.text("SERVICE", "svcdel_fname"), "the service is removed by it "
-             "before it is deployed (kit type 0)")
-        need("[FILES]", SERVICE_EXECUTABLE, "its version decides whether the service is deployed (kit type 0)")
-        for key, name in config.service:
-            need("[SERVICE] %s" % key, name, "the service files are copied from the program's folder "
-                 "(kit type 0)")
-    if config.text("DRIVER", "cdrom_autoset") == "1" and kit_type in (1, 2):
-        # Run at the CD start, from the CD.
-        need("[DRIVER] cdrom_autoset", AUTOPLAY_TOOL, "the autoplay check at a CD start runs it", staged=False)
-
-    if kit_type != 3:
-        names = [name for _, name in config.files]
+    def check_program_listing(self):
+        names = [name for _, name in self.config.files]
         if PROGRAM not in names:
             other = [n for n in names if n.lower() == PROGRAM.lower()]
-            problems.add(CONFIG, "[FILES]", "%s is not listed%s: the staging starts the copy named exactly so"
-                         % (PROGRAM, " (only as %r)" % other[0] if other else ""))
+            self.problems.add(CONFIG, "[FILES]", "%s is not listed%s: the staging starts the copy named exactly so"
+                              % (PROGRAM, " (only as %r)" % other[0] if other else ""))
         else:
-            later = [n for n in names[names.index(PROGRAM) + 1:] if PROGRAM in n and n != PROGRAM]
-            for name in later:
-                problems.add(CONFIG, "[FILES]", "%r also holds %s: the staging would start it instead"
-                             % (name, PROGRAM))
+            for name in names[names.index(PROGRAM) + 1:]:
+                if PROGRAM in name and name != PROGRAM:
+                    self.problems.add(CONFIG, "[FILES]", "%r also holds %s: the staging would start it instead"
+                                      % (name, PROGRAM))
         for name, why in ((CONFIG, "the copy on the PC reads its configuration beside it"),
                           (LIBRARY, "the program does not load without it")):
-            if name.lower() not in listed:
-                problems.add(CONFIG, "[FILES]", "%s is not listed: %s" % (name, why))
-    for key, name in config.files:
-        if contained_name_problem(name):
-            continue
-        parts = re.split(r"[\\/]", name)
-        if len(parts) > 2 or (len(parts) == 2 and parts[0].lower() != "tools"):
-            problems.add(CONFIG, "[FILES] %s" % key, "%r lies in a folder the staging does not create (only the "
-                         "program's folder and tools\\)" % name)
-        setup = config.text("ITK", "itk_setup")
-        if kit_type == 2 and setup and setup.lower() in name.lower() and normalised(name) != normalised(setup):
-            problems.add(CONFIG, "[FILES] %s" % key, "%r holds the PC-suite setup's name %r: the staging skips it"
-                         % (name, setup))
-        present("[FILES] %s" % key, name)
-    for key, name in config.service:
-        if not contained_name_problem(name):
-            present("[SERVICE] %s" % key, name)
-    svcdel = config.text("SERVICE", "svcdel_fname")
-    if svcdel and not contained_name_problem(svcdel):
-        present("[SERVICE] svcdel_fname", svcdel)
-    if not image.has(LIBRARY):
-        problems.add(LIBRARY, "-", "missing beside the program: it does not load without it")
+            if name.lower() not in self.listed:
+                self.problems.add(CONFIG, "[FILES]", "%s is not listed: %s" % (name, why))
+
+    def check_listed_files(self):
+        setup = self.config.text("ITK", "itk_setup")
+        for key, name in self.config.files:
+            if contained_name_problem(name):
+                continue
+            parts = re.split(r"[\\/]", name)
+            if len(parts) > 2 or (len(parts) == 2 and parts[0].lower() != "tools"):
+                self.problems.add(CONFIG, "[FILES] %s" % key, "%r lies in a folder the staging does not create "
+                                  "(only the program's folder and tools\\)" % name)
+            if self.kit_type == 2 and setup and setup.lower() in name.lower() and \
+                    normalised(name) != normalised(setup):
+                self.problems.add(CONFIG, "[FILES] %s" % key, "%r holds the PC-suite setup's name %r: the staging "
+                                  "skips it" % (name, setup))
+            self.present("[FILES] %s" % key, name)
+        service_files = self.config.service + [("svcdel_fname", self.config.text("SERVICE", "svcdel_fname"))]
+        for key, name in service_files:
+            if name and not contained_name_problem(name):
+                self.present("[SERVICE] %s" % key, name)
+
+
+def check_config(image, problems, without_installers):
+    profile = load_profile(image, CONFIG, problems)
+    if profile is not None:
+        FileCheck(image, Config(profile, problems), problems, without_installers).run()
 
 
 # ---------------------------------------------------------------------------------------------

@@ -256,6 +256,15 @@ class ImageCheckTest(unittest.TestCase):
                     image.edit("config.ini", *edit)
                 without_listed(image, name)
                 self.assertEqual([], self.problems(image.folder))
+        # A connection manager (kit type 3) is installed from the CD: nothing need be staged, but
+        # what it starts must be on the CD.
+        image = self.copy()
+        image.edit("config.ini", "ITK", "itk_type", "3")
+        without_listed(image, "Plugstart.exe")
+        without_listed(image, "DriverSetup.exe")
+        self.assertEqual([], self.problems(image.folder))
+        image.remove("DriverSetup.exe")
+        self.assertRefused(image, "config.ini", "[DRIVER] driver_name", "not in the image")
         image = self.copy()
         image.edit("config.ini", "FILES", "file00", "plugstart.exe")
         self.assertRefused(image, "config.ini", "[FILES]", "only as 'plugstart.exe'")
