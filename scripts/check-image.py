@@ -8,14 +8,14 @@ IMAGE is the image folder (build/<preset>/image) or an ISO 9660 image with Jolie
 the program and Windows read them and reports every problem on a line of its own, with the file
 and the key:
 
-    device.iso:config.ini: [FILES] file03: "DriverSetup.exe" is not in the image
+    build/release/device.iso:config.ini: [FILES] file03: 'DriverSetup.exe' is not in the image
 
 It exits 0 when an image has no problem, 1 when one has, 2 when an image cannot be read.
 
 --without-installers: the device maker's installers (the driver setup, the kit setup, the
 removers) are added to the image later; their absence is noted, not reported as a problem.
-Everything else is checked as usual. (The release build runs the check so unless it was given
-the maker's files.)
+Everything else is checked as usual. The release build checks its image so unless it was given
+the maker's files (PLUGSTART_MAKER_FILES_DIR).
 
 Python 3 standard library only.
 """

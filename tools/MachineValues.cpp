@@ -10,7 +10,7 @@ constexpr int kKeyPathChars = 256;
 
 // The key part of valuePath (before its last backslash) into keyPath, and the value name.
 // False when the key path does not fit.
-bool SplitValuePath(const wchar_t* valuePath, wchar_t (&keyPath)[kKeyPathChars], const wchar_t** valueName)
+bool SplitKeyAndName(const wchar_t* valuePath, wchar_t (&keyPath)[kKeyPathChars], const wchar_t** valueName)
 {
     int lastSeparator = -1;
     int length = 0;
@@ -33,7 +33,7 @@ BOOL ReadMachineDword(const wchar_t* valuePath, DWORD* value)
 {
     wchar_t keyPath[kKeyPathChars];
     const wchar_t* name = nullptr;
-    if (!SplitValuePath(valuePath, keyPath, &name))
+    if (!SplitKeyAndName(valuePath, keyPath, &name))
         return FALSE;
     UniqueHKey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
@@ -51,7 +51,7 @@ BOOL WriteMachineDword(const wchar_t* valuePath, DWORD value)
 {
     wchar_t keyPath[kKeyPathChars];
     const wchar_t* name = nullptr;
-    if (!SplitValuePath(valuePath, keyPath, &name))
+    if (!SplitKeyAndName(valuePath, keyPath, &name))
         return FALSE;
     UniqueHKey key;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
