@@ -61,6 +61,9 @@ add_custom_command(OUTPUT ${PLUGSTART_ASSETS}
 add_custom_target(plug_assets DEPENDS ${PLUGSTART_ASSETS})
 
 plug_library(plug_portable ${PLUGSTART_PORTABLE_SOURCES})
+# Programs without a runtime (plug_without_runtime) link the portable core too: libgcc after it,
+# for any helper its code calls (such as 64-bit division in 32-bit code).
+target_link_libraries(plug_portable INTERFACE gcc)
 
 add_subdirectory(framework)
 add_subdirectory(config)
