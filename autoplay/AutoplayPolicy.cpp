@@ -8,7 +8,6 @@ namespace {
 
 // Bit 0x20 of "NoDriveTypeAutoRun" stands for drive type 5, the CD-ROM drive.
 constexpr uint32_t kCdromDriveTypeBit = 0x20;
-constexpr uint32_t kRepairMask = 0xDF;
 constexpr uint32_t kServiceDisabled = 4;
 
 bool AllowsCdrom(const DwordReading& noDriveType)
@@ -91,18 +90,11 @@ std::wstring ComposeAutoplayQuestion(AutoplayQuestion question, const std::wstri
 std::vector<AutoplayRepair> MachineRepairsFor(unsigned toolBits)
 {
     std::vector<AutoplayRepair> repairs;
-    if (toolBits & AUTOSET_CDROM_AUTORUN)
-        repairs.push_back(AutoplayRepair::CdromAutoRun);
-    if (toolBits & AUTOSET_MACHINE_NODRIVETYPE)
-        repairs.push_back(AutoplayRepair::MachineNoDriveType);
-    if (toolBits & AUTOSET_SHELLHW_START)
-        repairs.push_back(AutoplayRepair::ShellHwDetectionStart);
+    for (const AutosetBitRepair& entry : AUTOSET_BIT_REPAIRS) {
+        if (toolBits & entry.bit)
+            repairs.push_back(entry.repair);
+    }
     return repairs;
-}
-
-uint32_t RepairedNoDriveTypeAutoRun(const DwordReading& current)
-{
-    return (current.present ? current.value : 0xFFFFFFFFu) & kRepairMask;
 }
 
 } // namespace plug

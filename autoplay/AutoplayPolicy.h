@@ -88,13 +88,26 @@ AutoplayPlan PlanAutoplayRepair(const AutoplayVerdicts& verdicts, bool vista);
 std::wstring ComposeAutoplayQuestion(AutoplayQuestion question, const std::wstring& option1,
                                      const std::wstring& option4);
 
-// The machine-wide repairs that the tool makes for the bits of N, in the order the program
-// itself would make them.
+// The machine-wide repair of each bit of N, in the order the program itself makes them.
+struct AutosetBitRepair {
+    unsigned bit;
+    AutoplayRepair repair;
+};
+constexpr AutosetBitRepair AUTOSET_BIT_REPAIRS[] = {
+    {AUTOSET_CDROM_AUTORUN, AutoplayRepair::CdromAutoRun},
+    {AUTOSET_MACHINE_NODRIVETYPE, AutoplayRepair::MachineNoDriveType},
+    {AUTOSET_SHELLHW_START, AutoplayRepair::ShellHwDetectionStart},
+};
+
+// The machine-wide repairs that the tool makes for the bits of N, in that order.
 std::vector<AutoplayRepair> MachineRepairsFor(unsigned toolBits);
 
 // The repaired "NoDriveTypeAutoRun": the CD-ROM bit and every bit above bit 7 cleared; an
-// unreadable value counts as all bits set.
-uint32_t RepairedNoDriveTypeAutoRun(const DwordReading& current);
+// unreadable value counts as all bits set. (Inline: the repair tool links no C++ library.)
+constexpr uint32_t RepairedNoDriveTypeAutoRun(const DwordReading& current)
+{
+    return (current.present ? current.value : 0xFFFFFFFFu) & 0xDFu;
+}
 
 constexpr uint32_t REPAIRED_CDROM_AUTORUN = 1;
 constexpr uint32_t REPAIRED_SHELLHW_START = 2;

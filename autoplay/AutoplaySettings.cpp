@@ -1,26 +1,10 @@
 #include "AutoplaySettings.h"
 
+#include "AutoplayValuePaths.h"
+
 namespace plug {
 
 namespace {
-
-// Machine-wide values (value paths under HKEY_LOCAL_MACHINE).
-const wchar_t kCdromAutoRun[] = L"SYSTEM\\CurrentControlSet\\Services\\Cdrom\\AutoRun";
-const wchar_t kMachineNoDriveType[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\NoDriveTypeAutoRun";
-const wchar_t kShellHwDetectionStart[] = L"SYSTEM\\CurrentControlSet\\Services\\ShellHWDetection\\Start";
-
-// The user's values (keys under HKEY_CURRENT_USER\SOFTWARE).
-const wchar_t kUserPolicies[] = L"Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-const wchar_t kNoDriveTypeAutoRun[] = L"NoDriveTypeAutoRun";
-const wchar_t kAutoplayHandlers[] = L"Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers";
-const wchar_t kDisableAutoplay[] = L"DisableAutoplay";
-const wchar_t kDefaultSelection[] =
-    L"Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\EventHandlersDefaultSelection\\"
-    L"AutorunINFLegacyArrival";
-const wchar_t kUserChosen[] =
-    L"Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\UserChosenExecuteHandlers\\"
-    L"AutorunINFLegacyArrival";
 
 // A read starts from -1, so a failed read leaves all bits set.
 DwordReading Reading(BOOL read, DWORD value) { return DwordReading{read != FALSE, static_cast<uint32_t>(value)}; }

@@ -14,3 +14,7 @@ add_subdirectory(tests/native)
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_subdirectory(fuzz)
 endif()
+
+# The image check (scripts/check-image.py) against broken copies of an image made from device/.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME image_check_tests COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/image/test_check_image.py)

@@ -5,6 +5,8 @@ set(PLUGSTART_PORTABLE_SOURCES
   app/VersionClass.cpp
   autoplay/AutoplayPolicy.cpp
   autoplay/AutosetArgument.cpp
+  autoplay/AutosetCommandLine.cpp
+  tools/ToolArguments.cpp
   companion/DownloadCheck.cpp
   config/ConfigText.cpp
   config/LanguageEscapes.cpp

@@ -15,6 +15,38 @@ function(plug_library name)
   target_link_libraries(${name} PUBLIC plug_build_flags)
 endfunction()
 
+# plug_without_runtime(target entry [stdcall_argument_bytes])
+# Links target without the C and C++ runtimes: kernel32 and the libraries it names, libgcc's
+# helpers, the few C routines of framework/MemoryRoutines.c, and entry as its entry point (a
+# stdcall entry names the size of its arguments, which 32-bit names carry). Its own sources are
+# compiled without exceptions and run-time type information; every library it links must need
+# no runtime either (a missing symbol fails the link). No global object may need a constructor:
+# nothing would run it.
+function(plug_without_runtime target entry)
+  set(symbol ${entry})
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(symbol _${entry})
+    if(ARGC GREATER 2)
+      set(symbol ${symbol}@${ARGV2})
+    endif()
+  endif()
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/framework/MemoryRoutines.c)
+  set_source_files_properties(${PROJECT_SOURCE_DIR}/framework/MemoryRoutines.c TARGET_DIRECTORY ${target}
+    PROPERTIES COMPILE_OPTIONS -fno-tree-loop-distribute-patterns)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>
+    -fno-asynchronous-unwind-tables $<$<CONFIG:Release>:-Os>)
+  target_link_options(${target} PRIVATE -nostdlib -Wl,--entry,${symbol})
+  target_link_libraries(${target} PRIVATE kernel32 gcc)
+endfunction()
+
+# A static library for programs without a runtime (plug_without_runtime): compiled without
+# exceptions, so that it calls for no unwinder.
+function(plug_library_without_runtime name)
+  plug_library(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>
+    -fno-asynchronous-unwind-tables $<$<CONFIG:Release>:-Os>)
+endfunction()
+
 set(PLUGSTART_ASSET_DIR ${PROJECT_BINARY_DIR}/assets)
 set(PLUGSTART_ASSETS ${PLUGSTART_ASSET_DIR}/Plugstart.ico)
 foreach(bitmap 131 132 134 147 148 149 151 152 153 156 164 169 170)
@@ -29,6 +61,9 @@ add_custom_command(OUTPUT ${PLUGSTART_ASSETS}
 add_custom_target(plug_assets DEPENDS ${PLUGSTART_ASSETS})
 
 plug_library(plug_portable ${PLUGSTART_PORTABLE_SOURCES})
+# Programs without a runtime (plug_without_runtime) link the portable core too: libgcc after it,
+# for any helper its code calls (such as 64-bit division in 32-bit code).
+target_link_libraries(plug_portable INTERFACE gcc)
 
 add_subdirectory(framework)
 add_subdirectory(config)

@@ -1,4 +1,6 @@
 // Devpoke.dll: the vendor SCSI command through IOCTL_SCSI_PASS_THROUGH on the volume's device path.
+// Built without the C and C++ runtimes (devpoke/CMakeLists.txt): plain Win32 from kernel32, no
+// exceptions, no allocation, and DevpokeEntry as the library's entry point.
 #include "Devpoke.h"
 
 #include "DevpokeRequest.h"
@@ -23,7 +25,8 @@ static_assert(offsetof(SCSI_PASS_THROUGH, Cdb) == devpoke::kCdbOffset, "Cdb");
 #endif
 static_assert(IOCTL_SCSI_PASS_THROUGH == 0x4D004, "control code");
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+// The library's entry point: nothing to set up or tear down.
+extern "C" BOOL WINAPI DevpokeEntry(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 extern "C" int __cdecl Devpoke(int driveLetter, int firstByte, int secondByte, unsigned char* answer, int dataLength)
 {
@@ -34,7 +37,7 @@ extern "C" int __cdecl Devpoke(int driveLetter, int firstByte, int secondByte, u
     if (!IsValidDataLength(dataLength) || (dataLength > 0 && !answer))
         return kResultRequestFailed;
 
-    plug::UniqueFile drive(::CreateFileA(DevicePath(driveLetter).c_str(), GENERIC_READ | GENERIC_WRITE,
+    plug::UniqueFile drive(::CreateFileA(DevicePath(driveLetter).text, GENERIC_READ | GENERIC_WRITE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!drive)
         return ::GetLastError() == ERROR_ACCESS_DENIED ? kResultAccessDenied : kResultOpenFailed;

@@ -36,11 +36,9 @@ bool IsDriveLetter(int letter)
     return (low >= 'A' && low <= 'Z') || (low >= 'a' && low <= 'z');
 }
 
-std::string DevicePath(int letter)
+DevicePathText DevicePath(int letter)
 {
-    std::string path = "\\\\.\\";
-    path += static_cast<char>(static_cast<uint8_t>(letter));
-    path += ':';
+    DevicePathText path = {{'\\', '\\', '.', '\\', static_cast<char>(static_cast<uint8_t>(letter)), ':', '\0'}};
     return path;
 }
 

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 namespace devpoke {
 
@@ -38,8 +37,13 @@ struct Request {
 // TRUE when the low byte of letter is A to Z or a to z.
 bool IsDriveLetter(int letter);
 
-// The Win32 device path of the volume: "\\.\E:" for E (the letter keeps its case).
-std::string DevicePath(int letter);
+// The Win32 device path of a volume as a zero-terminated text: "\\.\E:" for E.
+struct DevicePathText {
+    char text[7];
+};
+
+// The device path of the volume of letter (its low byte; the letter keeps its case).
+DevicePathText DevicePath(int letter);
 
 // A data length the request can hold: 0 to 1024.
 bool IsValidDataLength(int dataLength);

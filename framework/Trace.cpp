@@ -1,17 +1,29 @@
 #include "Trace.h"
 
-#ifdef PLUGSTART_TRACE
 #include "Handle.h"
 #include "StringFormat.h"
 
 #include <windows.h>
-#endif
 
 namespace plug {
 
-#ifdef PLUGSTART_TRACE
-
 namespace {
+
+#ifdef PLUGSTART_TRACE
+constexpr bool kTraceAlways = true;
+#else
+constexpr bool kTraceAlways = false;
+#endif
+
+// The support switch: the variable PLUGSTART_TRACE set to anything but empty or "0".
+bool IsTraceSwitchSet()
+{
+    wchar_t value[4] = {};
+    DWORD length = ::GetEnvironmentVariableW(L"PLUGSTART_TRACE", value, 4);
+    if (length == 0)
+        return false; // not set, or set to the empty text
+    return !(length == 1 && value[0] == L'0');
+}
 
 std::wstring TraceFilePath()
 {
@@ -33,8 +45,16 @@ CRITICAL_SECTION* TraceLock()
 
 } // namespace
 
+bool IsTraceOn()
+{
+    static const bool on = kTraceAlways || IsTraceSwitchSet();
+    return on;
+}
+
 void Trace(const std::wstring& text, bool startNew)
 {
+    if (!IsTraceOn())
+        return;
     std::wstring path = TraceFilePath();
     if (path.empty())
         return;
@@ -49,11 +69,5 @@ void Trace(const std::wstring& text, bool startNew)
     }
     ::LeaveCriticalSection(TraceLock());
 }
-
-#else
-
-void Trace(const std::wstring&, bool) {}
-
-#endif
 
 } // namespace plug

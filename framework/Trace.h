@@ -1,5 +1,8 @@
-// The trace sink. Release builds discard every text; builds with PLUGSTART_TRACE append them to
-// "Plugstart_trace.log" in the user's temporary folder.
+// The trace sink: the program's diagnostic log, "Plugstart_trace.log" in the user's temporary
+// folder. Builds with PLUGSTART_TRACE (the test and demo builds) always write it; the release
+// build writes it only when the environment variable PLUGSTART_TRACE is set to anything but
+// empty or "0" (for support: set it, run the program, collect %TEMP%\Plugstart_trace.log), and
+// discards every text otherwise.
 #pragma once
 
 #include <string>
@@ -8,5 +11,8 @@ namespace plug {
 
 // Appends text to the trace; startNew begins a new trace (the log is emptied first).
 void Trace(const std::wstring& text, bool startNew = false);
+
+// Whether this process writes the trace; decided at the first call.
+bool IsTraceOn();
 
 } // namespace plug

@@ -11,8 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::wstring text;
     for (size_t i = 0; i + 1 < size; i += 2)
         text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+    text.resize(text.find(L'\0') == std::wstring::npos ? text.size() : text.find(L'\0')); // a command line ends at its zero
 
-    unsigned bits = plug::ParseAutosetCommandLine(text);
+    unsigned bits = plug::ParseAutosetCommandLine(text.c_str());
     if (bits == 0)
         return 0;
     if ((bits & ~plug::AUTOSET_ALL_BITS) != 0)

@@ -122,10 +122,10 @@ size_t EncodeModeChangeReply(int32_t result, uint8_t (&reply)[kServiceMessageByt
     std::memset(reply, 0, sizeof(reply));
     char digits[16];
     size_t count = 0;
-    int64_t value = result;
-    bool negative = value < 0;
-    if (negative)
-        value = -value;
+    bool negative = result < 0;
+    // The magnitude in 32 bits (that of the smallest int too): no 64-bit division, which 32-bit
+    // code would take from libgcc.
+    uint32_t value = negative ? 0u - static_cast<uint32_t>(result) : static_cast<uint32_t>(result);
     do {
         digits[count++] = static_cast<char>('0' + value % 10);
         value /= 10;

@@ -2,8 +2,6 @@
 // the program cannot make itself on Vista and later without administrator rights.
 #pragma once
 
-#include <string>
-
 namespace plug {
 
 enum AutosetToolResult {
@@ -12,7 +10,7 @@ enum AutosetToolResult {
     AUTOSET_BAD_ARGUMENT = 2, // not exactly one argument "autoset-N": nothing was changed
 };
 
-// Makes the repairs that the command line (what follows the program name) asks for.
-AutosetToolResult RunAutosetTool(const std::wstring& commandLine);
+// Makes the repairs that the command line's arguments (what follows the program name) ask for.
+AutosetToolResult RunAutosetTool(const wchar_t* arguments);
 
 } // namespace plug

@@ -3,10 +3,6 @@
 // 0x1 ShellHWDetection "Start" = 2). Exit 0 when all were written, 1 when one failed, 2 for
 // any other command line (nothing changed). Its manifest asks for administrator rights.
 #include "AutosetTool.h"
+#include "ToolEntry.h"
 
-#include <windows.h>
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int)
-{
-    return plug::RunAutosetTool(commandLine ? commandLine : L"");
-}
+int ToolMain(const wchar_t* arguments) { return plug::RunAutosetTool(arguments); }

@@ -75,7 +75,10 @@ void WriteBinaryFile(const std::wstring& path, const std::string& bytes)
 
 std::string ReadBinaryFile(const std::wstring& path)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Shared for writing too: a reader that polls a log must not make a writer's open fail
+    // (the stand-ins drop a line they cannot open their log for).
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::string();
     std::string bytes;

@@ -9,7 +9,7 @@ using plug::ParseAutosetCommandLine;
 TEST(AutosetArgument, EverySumOfTheThreeBitsRoundTrips)
 {
     for (unsigned bits : {0x1u, 0x10u, 0x11u, 0x100u, 0x101u, 0x110u, 0x111u})
-        EXPECT_EQ(bits, ParseAutosetCommandLine(FormatAutosetArgument(bits))) << bits;
+        EXPECT_EQ(bits, ParseAutosetCommandLine(FormatAutosetArgument(bits).c_str())) << bits;
     EXPECT_EQ(L"autoset-273", FormatAutosetArgument(0x111));
 }
 

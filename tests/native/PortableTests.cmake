@@ -13,6 +13,7 @@ set(PLUGSTART_PORTABLE_TESTS
   SkinLayoutTests.cpp
   StagingPlanTests.cpp
   StatusTextTests.cpp
+  ToolArgumentsTests.cpp
   ServiceVersionTextTests.cpp
   TranslationChoiceTests.cpp
   ValuePathTests.cpp

@@ -252,6 +252,63 @@ TEST(StringFormat, LongResultsAreNotCut)
     EXPECT_EQ(L"[" + big + L"] 42 narrow", formatted);
 }
 
+namespace {
+
+// Sets (value not null) or removes an environment variable of this process, which children
+// inherit, and puts the old value back at the end.
+class ScopedEnvironmentVariable {
+public:
+    ScopedEnvironmentVariable(const wchar_t* name, const wchar_t* value) : m_name(name)
+    {
+        wchar_t old[1024] = {};
+        DWORD length = ::GetEnvironmentVariableW(name, old, 1024);
+        m_hadValue = length > 0 && length < 1024;
+        m_old = old;
+        ::SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedEnvironmentVariable() { ::SetEnvironmentVariableW(m_name.c_str(), m_hadValue ? m_old.c_str() : nullptr); }
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    std::wstring m_name;
+    std::wstring m_old;
+    bool m_hadValue = false;
+};
+
+std::wstring ThisFolder()
+{
+    std::wstring path = ThisExecutable();
+    return path.substr(0, path.rfind(L'\\') + 1);
+}
+
+} // namespace
+
+// The release build's sink (TraceProbe.exe beside this test) in a process of its own, with the
+// temporary folder pointed at a folder of the test's.
+TEST(TraceSink, ReleaseBuildWritesOnlyWhenTheSupportVariableIsSet)
+{
+    TempDir temp;
+    std::wstring log = temp.File(L"Plugstart_trace.log");
+    ScopedEnvironmentVariable tmp(L"TMP", temp.Path().c_str());
+    ScopedEnvironmentVariable tempVariable(L"TEMP", temp.Path().c_str());
+    struct Case {
+        const wchar_t* value; // nullptr: not set
+        bool written;
+    };
+    for (Case c : {Case{nullptr, false}, Case{L"", false}, Case{L"0", false}, Case{L"1", true}, Case{L"yes", true}}) {
+        ::DeleteFileW(log.c_str());
+        ScopedEnvironmentVariable variable(L"PLUGSTART_TRACE", c.value);
+        ChildProcess probe = ChildProcess::Start(ThisFolder() + L"TraceProbe.exe", L"");
+        const wchar_t* shown = c.value ? c.value : L"(not set)";
+        ASSERT_EQ(c.written ? 1 : 0, probe.Wait()) << shown;
+        if (c.written)
+            EXPECT_EQ("probe: first\r\nprobe: second\r\n", ReadBinaryFile(log)) << shown;
+        else
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(log.c_str())) << shown;
+    }
+}
+
 #ifdef PLUGSTART_TRACE
 TEST(TraceSink, AppendsAndStartsANewLogOnRequest)
 {

@@ -6,32 +6,40 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace autorun_service {
 
 namespace {
 
 using DevpokeFunction = int(__cdecl*)(int, int, int, unsigned char*, int);
 
-// The Devpoke.dll in the folder of this executable, never one found elsewhere.
-std::wstring DevpokePath()
+constexpr DWORD kPathChars = MAX_PATH * 2;
+
+// The Devpoke.dll in the folder of this executable, never one found elsewhere. False when the
+// path does not fit.
+bool DevpokePath(wchar_t (&path)[kPathChars])
 {
-    wchar_t path[MAX_PATH * 2] = {};
-    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    if (length == 0 || length >= MAX_PATH * 2)
-        return std::wstring();
-    std::wstring full(path, length);
-    return full.substr(0, full.rfind(L'\\') + 1) + L"Devpoke.dll";
+    DWORD length = ::GetModuleFileNameW(nullptr, path, kPathChars);
+    if (length == 0 || length >= kPathChars)
+        return false;
+    DWORD folderEnd = length;
+    while (folderEnd > 0 && path[folderEnd - 1] != L'\\')
+        --folderEnd;
+    const wchar_t name[] = L"Devpoke.dll";
+    const DWORD nameChars = sizeof(name) / sizeof(name[0]); // with the terminator
+    if (folderEnd + nameChars > kPathChars)
+        return false;
+    for (DWORD i = 0; i < nameChars; ++i)
+        path[folderEnd + i] = name[i];
+    return true;
 }
 
 class Device {
 public:
     Device()
     {
-        std::wstring path = DevpokePath();
-        if (!path.empty())
-            m_library.Attach(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        wchar_t path[kPathChars];
+        if (DevpokePath(path))
+            m_library.Attach(::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
         if (m_library)
             m_devpoke = reinterpret_cast<DevpokeFunction>(
                 reinterpret_cast<void*>(::GetProcAddress(m_library.Get(), "Devpoke")));

@@ -1,0 +1,336 @@
+#!/usr/bin/env python3
+"""The image check (scripts/check-image.py) on an image made from device/ (config.ini,
+autorun.inf, the language sources, empty files for the binaries): the sample image passes, and
+each broken copy is refused with the file and the key of its fault. Python 3 standard library.
+"""
+import importlib.util
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+CHECK = os.path.join(ROOT, "scripts", "check-image.py")
+DEVICE = os.path.join(ROOT, "device")
+
+spec = importlib.util.spec_from_file_location("check_image", CHECK)
+check_image = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(check_image)
+
+
+def write_utf16(path, text):
+    with open(path, "wb") as target:
+        target.write(b"\xff\xfe" + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-16-le"))
+
+
+def make_sample_image(folder):
+    """The device image as the build lays it out, with empty files for the programs."""
+    os.makedirs(os.path.join(folder, "tools"))
+    for name in ("config.ini", "autorun.inf"):
+        shutil.copy(os.path.join(DEVICE, name), folder)
+    for source in os.listdir(os.path.join(DEVICE, "lang")):
+        if source.endswith(".txt"):
+            with open(os.path.join(DEVICE, "lang", source), encoding="utf-8") as text:
+                write_utf16(os.path.join(folder, "tools", "lang_AutoRun_" + source[:-4] + ".opt"), text.read())
+    with open(os.path.join(DEVICE, "config.ini"), encoding="ascii") as config:
+        listed = re.findall(r"^(?:file\d\d|svcdel_fname)=(.+)$", config.read(), re.MULTILINE)
+    for name in listed + ["Plugstart.exe", "Devpoke.dll"]:
+        path = os.path.join(folder, *name.strip().split("\\"))
+        if not os.path.exists(path):  # config.ini is listed too
+            open(path, "wb").close()
+
+
+class Image:
+    """A copy of the sample image to break."""
+
+    def __init__(self, folder):
+        self.folder = folder
+
+    def path(self, relative):
+        return os.path.join(self.folder, *relative.split("\\"))
+
+    def edit(self, relative, section, key, value):
+        """Sets key in section (value None: removes it; key None: the whole section goes)."""
+        with open(self.path(relative), encoding="latin-1", newline="") as source:
+            lines = source.read().splitlines()
+        out, inside, done = [], False, False
+        for line in lines:
+            if line.startswith("["):
+                if inside and not done and key and value is not None:
+                    out.append("%s=%s" % (key, value))
+                    done = True
+                inside = line.strip()[1:-1].lower() == section.lower()
+                if inside and key is None:
+                    continue
+            elif inside and (key is None or line.split("=")[0].strip().lower() == key.lower()):
+                if key and value is not None and not done:
+                    out.append("%s=%s" % (key, value))
+                done = True
+                continue
+            out.append(line)
+        if inside and not done and key and value is not None:
+            out.append("%s=%s" % (key, value))
+        with open(self.path(relative), "w", encoding="latin-1", newline="") as target:
+            target.write("\r\n".join(out) + "\r\n")
+
+    def append(self, relative, text):
+        with open(self.path(relative), "a", encoding="latin-1", newline="") as target:
+            target.write(text)
+
+    def remove(self, relative):
+        os.remove(self.path(relative))
+
+    def language(self, name):
+        return "tools\\lang_AutoRun_%s.opt" % name
+
+    def edit_language(self, name, key, value):
+        path = self.path(self.language(name))
+        with open(path, "rb") as source:
+            text = source.read()[2:].decode("utf-16-le")
+        lines = [line for line in text.split("\r\n") if not line.startswith(key + "=")]
+        if value is not None:
+            lines.insert(lines.index("[STRING]") + 1, "%s=%s" % (key, value))
+        write_utf16(path, "\n".join(lines))
+
+
+class ImageCheckTest(unittest.TestCase):
+    def setUp(self):
+        self.temp = tempfile.mkdtemp(prefix="image-check-")
+        self.sample = os.path.join(self.temp, "sample")
+        make_sample_image(self.sample)
+
+    def tearDown(self):
+        shutil.rmtree(self.temp)
+
+    def copy(self):
+        folder = tempfile.mkdtemp(dir=self.temp)
+        os.rmdir(folder)
+        shutil.copytree(self.sample, folder)
+        return Image(folder)
+
+    def problems(self, folder, **options):
+        return check_image.check_image(folder, **options).items
+
+    def assertRefused(self, image, file, key, words=""):
+        problems = self.problems(image.folder)
+        found = [p for p in problems if p[0] == file and p[1] == key and words in p[2]]
+        self.assertTrue(found, "no problem for %s %s (%s) among %s" % (file, key, words, problems))
+
+    def test_sample_image_passes_and_the_command_tells_good_from_bad(self):
+        self.assertEqual([], self.problems(self.sample))
+        good = subprocess.run([sys.executable, CHECK, self.sample], capture_output=True, text=True)
+        self.assertEqual(0, good.returncode, good.stdout + good.stderr)
+        broken = self.copy()
+        broken.remove("Devpoke.dll")
+        bad = subprocess.run([sys.executable, CHECK, broken.folder], capture_output=True, text=True)
+        self.assertEqual(1, bad.returncode)
+        self.assertIn("config.ini: [FILES] file02: 'Devpoke.dll' is not in the image", bad.stdout)
+        unreadable = subprocess.run([sys.executable, CHECK, os.path.join(self.temp, "none.iso")],
+                                    capture_output=True, text=True)
+        self.assertEqual(2, unreadable.returncode)
+
+    def test_values_not_of_the_form_their_reader_takes(self):
+        cases = [
+            ("FILES", "filecount", "9abc", "[FILES] filecount", "not a number"),
+            ("SERVICE", "filecount", "two", "[SERVICE] filecount", "not a number"),
+            ("INSTALL", "install_type", "yes", "[INSTALL] install_type", "none of the values"),
+            ("DRIVER", "driver_type", "QTC", "[DRIVER] driver_type", "none of the values"),
+            ("DRIVER", "driver_autouninstall", "01", "[DRIVER] driver_autouninstall", "none of the values"),
+            ("DRIVER", "cdrom_autoset", "true", "[DRIVER] cdrom_autoset", "none of the values"),
+            ("ITK", "itk_type", "4", "[ITK] itk_type", "none of the values"),
+            ("WEB", "cd_include", "on", "[WEB] cd_include", "none of the values"),
+            ("DRIVER", "driver_version", "2.1.0.4 beta", "[DRIVER] driver_version", "not a version"),
+            ("ITK", "itk_version", "1.2.3.4.5", "[ITK] itk_version", "not a version"),
+            ("WEB", "norvopcsuite_test_ver", "1.0.0.0-preview-build", "[WEB] norvopcsuite_test_ver", "19 bytes"),
+            ("DRIVER", "driver_name", "x" * 260 + ".exe", "[DRIVER] driver_name", "259"),
+            ("DRIVER", "drivre_name", "DriverSetup.exe", "[DRIVER] drivre_name", "not read"),
+            ("ITK", "itk_run_file", "InternetKit.EXE", "[ITK] itk_run_file", ".exe"),
+        ]
+        for section, key, value, label, words in cases:
+            with self.subTest(key=key, value=value):
+                image = self.copy()
+                image.edit("config.ini", section, key, value)
+                self.assertRefused(image, "config.ini", label, words)
+        # Compared without regard to case; blanks around a value are dropped by the reader.
+        image = self.copy()
+        image.edit("config.ini", "DRIVER", "driver_type", " qct ")
+        image.edit("config.ini", "DRIVER", "driver_autouninstall", "\"1\"")
+        self.assertEqual([], self.problems(image.folder))
+
+    def test_file_names_that_leave_the_program_folder(self):
+        cases = [
+            ("DRIVER", "driver_name", "..\\DriverSetup.exe", "[DRIVER] driver_name"),
+            ("ITK", "itk_setup", "C:\\InternetKitSetup.exe", "[ITK] itk_setup"),
+            ("FILES", "file03", "\\DriverSetup.exe", "[FILES] file03"),
+            ("SERVICE", "svcdel_fname", "tools\\. .\\..\\NorvoServiceRemover.exe", "[SERVICE] svcdel_fname"),
+            ("FILES", "file04", "tools\\NorvoAutorunService.exe:stream", "[FILES] file04"),
+        ]
+        for section, key, value, label in cases:
+            with self.subTest(value=value):
+                image = self.copy()
+                image.edit("config.ini", section, key, value)
+                self.assertRefused(image, "config.ini", label)
+        image = self.copy()
+        os.makedirs(image.path("setup\\driver"))
+        shutil.move(image.path("DriverSetup.exe"), image.path("setup\\driver\\DriverSetup.exe"))
+        image.edit("config.ini", "DRIVER", "driver_name", "setup\\driver\\DriverSetup.exe")
+        image.edit("config.ini", "FILES", "file03", "setup\\driver\\DriverSetup.exe")
+        self.assertRefused(image, "config.ini", "[FILES] file03", "folder the staging does not create")
+
+    def test_keys_and_sections_the_profile_reader_would_shadow(self):
+        image = self.copy()
+        image.append("config.ini", "[ITK]\r\nitk_type=2\r\n")
+        self.assertRefused(image, "config.ini", "[ITK]", "appears again")
+        image = self.copy()
+        image.edit("config.ini", "FILES", "file09", "DriverSetup.exe")  # beyond filecount
+        self.assertRefused(image, "config.ini", "[FILES] file09", "beyond filecount")
+        image = self.copy()
+        with open(image.path("config.ini"), encoding="ascii") as config:
+            text = config.read().replace("itk_type=1\n", "itk_type=1\nITK_TYPE = 3\n")
+        with open(image.path("config.ini"), "w", encoding="ascii") as config:
+            config.write(text)
+        self.assertRefused(image, "config.ini", "[ITK] ITK_TYPE", "takes the first value")
+
+    def test_listed_files_must_be_in_the_image_as_windows_finds_them(self):
+        for key, relative in (("[FILES] file05", "tools\\NorvoServiceRemover.exe"), ("[FILES] file06",
+                                                                                      "InternetKitSetup.exe")):
+            with self.subTest(missing=relative):
+                image = self.copy()
+                image.remove(relative)
+                self.assertRefused(image, "config.ini", key, "not in the image")
+        image = self.copy()
+        image.edit("config.ini", "SERVICE", "file01", "tools\\Missing.dll")
+        self.assertRefused(image, "config.ini", "[SERVICE] file01", "not in the image")
+        image = self.copy()
+        image.edit("config.ini", "FILES", "filecount", "10")
+        self.assertRefused(image, "config.ini", "[FILES] file09", "missing")
+        # Another letter case is the same file to Windows.
+        image = self.copy()
+        shutil.move(image.path("tools\\NorvoServiceRemover.exe"), image.path("tools\\NORVOSERVICEREMOVER.EXE"))
+        self.assertEqual([], self.problems(image.folder))
+        # The maker's installers may be added later; nothing else may be missing then.
+        image = self.copy()
+        image.remove("DriverSetup.exe")
+        image.remove("tools\\NorvoSetCDROMAutoRun.exe")
+        problems = self.problems(image.folder, without_installers=True)
+        self.assertEqual(["[DRIVER] cdrom_autoset", "[FILES] file08"], sorted(p[1] for p in problems))
+
+    def test_what_the_pc_copy_starts_or_reads_must_be_staged(self):
+        def without_listed(image, name):
+            config = check_image.parse_profile(open(image.path("config.ini"), encoding="ascii").read(), "",
+                                               check_image.Problems(""))
+            names = [v[1] for k, v in sorted(config.section("FILES").items()) if k.startswith("file0")]
+            names.remove(name)
+            image.edit("config.ini", "FILES", None, None)
+            image.append("config.ini", "[FILES]\r\nfilecount=%d\r\n" % len(names) +
+                         "".join("file%02d=%s\r\n" % (i, n) for i, n in enumerate(names)))
+
+        cases = [
+            ("Plugstart.exe", [], "Plugstart.exe is not listed"),
+            ("config.ini", [], "config.ini is not listed"),
+            ("Devpoke.dll", [], "Devpoke.dll is not listed"),
+            ("DriverSetup.exe", [], "the driver setup"),
+            ("InternetKitSetup.exe", [], "the kit setup"),
+            ("UninstallMSI.exe", [], "QCT driver package"),
+            ("tools\\NorvoServiceRemover.exe", [("ITK", "itk_type", "0")], "service is removed"),
+            ("tools\\NorvoAutorunService.exe", [("ITK", "itk_type", "0")], "decides whether the service"),
+        ]
+        for name, edits, words in cases:
+            with self.subTest(unlisted=name):
+                image = self.copy()
+                for edit in edits:
+                    image.edit("config.ini", *edit)
+                without_listed(image, name)
+                problems = self.problems(image.folder)
+                self.assertTrue([p for p in problems if p[0] == "config.ini" and words in p[2]], problems)
+        # Not needed where the program never uses them.
+        for name, edits in (("UninstallMSI.exe", [("DRIVER", "driver_autouninstall", "1")]),
+                            ("InternetKitSetup.exe", [("ITK", "itk_type", "2")]),
+                            ("tools\\NorvoServiceRemover.exe", [])):
+            with self.subTest(unneeded=name):
+                image = self.copy()
+                for edit in edits:
+                    image.edit("config.ini", *edit)
+                without_listed(image, name)
+                self.assertEqual([], self.problems(image.folder))
+        # A connection manager (kit type 3) is installed from the CD: nothing need be staged, but
+        # what it starts must be on the CD.
+        image = self.copy()
+        image.edit("config.ini", "ITK", "itk_type", "3")
+        without_listed(image, "Plugstart.exe")
+        without_listed(image, "DriverSetup.exe")
+        self.assertEqual([], self.problems(image.folder))
+        image.remove("DriverSetup.exe")
+        self.assertRefused(image, "config.ini", "[DRIVER] driver_name", "not in the image")
+        image = self.copy()
+        image.edit("config.ini", "FILES", "file00", "plugstart.exe")
+        self.assertRefused(image, "config.ini", "[FILES]", "only as 'plugstart.exe'")
+        image = self.copy()
+        image.edit("config.ini", "DRIVER", "driver_type", "EMP")
+        self.assertRefused(image, "config.ini", "[DRIVER] emp_uninstall_linkfile", "empty")
+        image = self.copy()
+        image.edit("config.ini", "ITK", "itk_type", "2")
+        image.edit("config.ini", "ITK", "itk_setup", "Setup.exe")
+        self.assertRefused(image, "config.ini", "[FILES] file03", "skips it")
+        image = self.copy()
+        image.remove("tools\\NorvoSetCDROMAutoRun.exe")
+        image.edit("config.ini", "FILES", "filecount", "8")
+        self.assertRefused(image, "config.ini", "[DRIVER] cdrom_autoset", "not in the image")
+
+    def test_language_files(self):
+        image = self.copy()
+        image.remove(image.language("greek"))
+        self.assertRefused(image, image.language("greek"), "-", "missing")
+        image = self.copy()
+        with open(image.path(image.language("czech")), "rb") as source:
+            text = source.read()[2:].decode("utf-16-le")
+        with open(image.path(image.language("czech")), "wb") as target:
+            target.write(text.encode("utf-8"))
+        self.assertRefused(image, image.language("czech"), "encoding", "byte-order mark")
+        for language, key, value, words in (("french", "STR_STRING_BTN_OK", None, "missing"),
+                                            ("kor", "STR_STRING_TITLE", "  ", "empty"),
+                                            ("japan", "STR_STRING_PCSUITE_NOT_INSTALL_CM", None, "missing")):
+            with self.subTest(language=language, key=key):
+                image = self.copy()
+                image.edit_language(language, key, value)
+                self.assertRefused(image, image.language(language), "[STRING] " + key, words)
+        image = self.copy()
+        image.edit_language("eng", "STR_STRING_TITLE", "Another title")  # a second value, shadowed
+        with open(image.path(image.language("eng")), "rb") as source:
+            text = source.read()[2:].decode("utf-16-le")
+        write_utf16(image.path(image.language("eng")), text + "STR_STRING_TITLE=Shadowed\r\n")
+        self.assertRefused(image, image.language("eng"), "[STRING] STR_STRING_TITLE", "appears again")
+
+    def test_autorun_inf_starts_the_program(self):
+        for value, words in (("Setup.exe", "not in the image"), ("DriverSetup.exe", "not the program"),
+                             ("Plugstart.exe -l R", "a CD start has none"), (None, "missing")):
+            with self.subTest(open=value):
+                image = self.copy()
+                image.edit("autorun.inf", "autorun", "open", value)
+                self.assertRefused(image, "autorun.inf", "open", words)
+        image = self.copy()
+        image.remove("autorun.inf")
+        self.assertRefused(image, "autorun.inf", "-", "missing")
+
+    @unittest.skipUnless(shutil.which("xorriso"), "xorriso writes the test CDs")
+    def test_cd_images_are_read_by_their_joliet_names(self):
+        def write_iso(folder, *options):
+            iso = folder + ".iso"
+            subprocess.run(["xorriso", "-report_about", "SORRY", "-as", "mkisofs", "-quiet", *options, "-V",
+                            "Norvo Mobile", "-o", iso, folder], check=True)
+            return iso
+
+        self.assertEqual([], self.problems(write_iso(self.sample, "-J")))
+        broken = self.copy()
+        broken.remove("tools\\lang_AutoRun_turkish.opt")
+        problems = self.problems(write_iso(broken.folder, "-J"))
+        self.assertEqual([("tools\\lang_AutoRun_turkish.opt", "-", "missing from the image")], problems)
+        short_names = self.problems(write_iso(self.copy().folder))  # no Joliet tree
+        self.assertIn("Joliet", [p[1] for p in short_names])
+
+
+if __name__ == "__main__":
+    unittest.main()
