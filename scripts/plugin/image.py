@@ -195,8 +195,9 @@ def present_image(source, folder, sim_devpokes, device_state, config_values):
         config = find_case_insensitive(program_folder, 'config.ini')
         if config is None:
             raise ImageError('the image has no config.ini to change')
+        changed_text = set_ini_values(read_text(config), config_values)
         with open(config, 'w', encoding='cp1252', newline='') as f:
-            f.write(set_ini_values(read_text(config), config_values))
+            f.write(changed_text)
         changed = ', '.join('%s/%s=%s' % (s, k, v) for s, keys in config_values.items() for k, v in keys.items())
         image.notes.append('config.ini of the presented copy changed: ' + changed)
     return image

@@ -329,13 +329,17 @@ class PlugInRun:
         self.launch.screenshots.append(shot)
         return shot
 
+    def open_windows(self):
+        return [w for w in self.launch.windows.values() if self.interesting(w.get('process', ''))]
+
     def due_shots(self):
         now = time.monotonic()
         due = [q for q in self._shot_queue if q[0] <= now]
         if not due:
             return
         self._shot_queue = [q for q in self._shot_queue if q[0] > now]
-        self.take_shot('; '.join(reason for _, reason in due))
+        if self.open_windows():  # an empty screen shows nothing
+            self.take_shot('; '.join(reason for _, reason in due))
 
     def interesting(self, process):
         return process.lower() not in INFRASTRUCTURE
@@ -393,7 +397,7 @@ class PlugInRun:
                 self.event('window', 'title now "%s"' % fields.get('title', ''))
                 self.schedule_shot('title "%s"' % fields.get('title', ''), 0.4)
         elif kind == 'window-gone':
-            window = launch.windows.get(fields.get('hwnd'))
+            window = launch.windows.pop(fields.get('hwnd'), None)
             if window and self.interesting(window.get('process', '')):
                 self.event('window', 'window "%s" closed' % fields.get('title', ''))
         elif kind == 'answer':
@@ -509,6 +513,8 @@ class PlugInRun:
                     started = True
                 elif fields.get('event') == 'robot-error':
                     raise RuntimeError('the robot refused its options: %s' % fields.get('detail'))
+                else:
+                    self.on_robot(fields)
             if robot.poll() is not None and not started:
                 raise RuntimeError('the robot ended at once (exit code %s)' % robot.poll())
             time.sleep(0.05)
