@@ -166,6 +166,13 @@ def present_image(source, folder, sim_devpokes, device_state, config_values):
     if not os.path.isfile(image.program_path()):
         raise ImageError('autorun.inf names %s, which the image does not hold' % image.program)
     image.machine = pe_machine(image.program_path())
+    if image.machine not in sim_devpokes:
+        bits = {'x86': '32-bit', 'x64': '64-bit'}
+        raise ImageError('%s is %s; the simulated PC of this build runs %s programs only%s' % (
+            image.program, 'a ' + bits[image.machine] + ' Windows program' if image.machine in bits else 'no Windows program',
+            ' and '.join(bits[m] for m in sim_devpokes),
+            ' (this host\'s kernel runs no 32-bit programs, so its Wine cannot start them: use a host that '
+            'builds the "test" preset)' if image.machine == 'x86' else ''))
     program_folder = os.path.dirname(image.program_path())
 
     devpoke = find_case_insensitive(program_folder, 'Devpoke.dll')

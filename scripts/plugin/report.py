@@ -9,6 +9,10 @@ import shutil
 OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run'}
 
 
+def exit_text(code):
+    return 'still running at the end' if code is None else 'exit %s' % code
+
+
 def summary_lines(result):
     run = result.get('run') or {}
     lines = ['outcome: %s' % OUTCOME_TEXT.get(result['outcome'], result['outcome'])]
@@ -23,7 +27,7 @@ def summary_lines(result):
             '%s %s->%s' % (c['drive'], c['meaning'], c['result']) for c in run['commands'])))
         started = [p for p in run['processes']]
         lines.append('programs started: %d%s' % (len(started), ''.join(
-            '\n  - %s (exit %s): %s' % (p['name'], p['code'], p['command']) for p in started)))
+            '\n  - %s (%s): %s' % (p['name'], exit_text(p['code']), p['command']) for p in started)))
     for letter, state in sorted((result.get('device_state') or {}).items()):
         lines.append('device %s: %s' % (letter, state.get('mode', '?')))
     if result.get('registry'):
@@ -66,6 +70,10 @@ def _sections(result, shots_rel):
     sections.append(('Summary', 'list', summary_lines(result)))
     if result.get('notes'):
         sections.append(('Notes', 'list', result['notes']))
+    for prep in result.get('prepared_by') or []:
+        sections.append(('How the PC was prepared: %s' % prep['label'], 'table', (
+            ['time (s)', 'source', 'what happened'],
+            [('%.2f' % e['t'], e['source'], e['text']) for e in prep['events'] if e['source'] != 'trace'])))
     if not run:
         return sections
     sections.append(('Timeline', 'table', (['time (s)', 'source', 'what happened'],
@@ -101,7 +109,7 @@ def _sections(result, shots_rel):
     sections.append(('Exit codes', 'table', (
         ['what', 'exit code'],
         [('the start from %s: (start /wait of the autorun program)' % l['drive'], l['code']) for l in run['launchers']]
-        + [('%s (pid %s)' % (p['name'], p['pid']), p['code']) for p in run['processes']])))
+        + [('%s (pid %s)' % (p['name'], p['pid']), exit_text(p['code'])) for p in run['processes']])))
     registry = result.get('registry') or {'added': [], 'changed': [], 'removed': []}
     rows = []
     for added in registry['added']:

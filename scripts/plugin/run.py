@@ -169,12 +169,7 @@ class PlugInRun:
         admin_state = s.device_state(for_admin_run=True)
         for letter in letters:
             self.present(letter, admin_state)
-        image = self.images['R']
-        if image.machine == 'x86' and s.arch == 'win64':
-            raise image_mod.ImageError(
-                'the image\'s %s is a 32-bit Windows program; this host\'s kernel runs no 32-bit programs, so '
-                'its Wine cannot start it (use a host that runs the "test" preset)' % image.program)
-        self.notes.extend(image.notes)
+        self.notes.extend(self.images['R'].notes)
         if s.state != 'clean' or s.limited_user:
             self.prepare_state()
         for letter in letters:
