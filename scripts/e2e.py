@@ -166,6 +166,8 @@ def check_cell(c, cell):
     c.finished()
     c.switched('R')
     kit, clean = cell['kit'], cell['state'] == 'clean'
+    if kit == 3:  # the connection manager's kind runs without a window
+        c.check(not c.program_windows(), 'windows shown: %s' % [e['text'] for e in c.program_windows()])
     if clean:
         if kit != 3:
             c.staged()
@@ -372,6 +374,34 @@ def check_maker_image(c, original, digest_before):
     c.check(digest(original) == digest_before, 'the original image changed')
 
 
+AUTOPLAY_OFF = ('[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer]\r\n'
+                '"NoDriveTypeAutoRun"=dword:000000b5\r\n\r\n')
+AUTOPLAY_KEY = 'machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer'
+
+
+def check_autoplay_question(c, answered_ok):
+    c.finished()
+    c.switched('R')
+    question = ' '.join((ENGLISH['STR_STRING_CDROM_AUTO_OPTION_1'] + ' ' + ENGLISH['STR_STRING_CDROM_AUTO_OPTION_4'])
+                        .split())
+    boxes = c.boxes('messagebox')
+    if not c.check(len(boxes) == 1 and ' '.join(boxes[0]['text'].split()) == question,
+                   'the autoplay question: %s' % [b['text'] for b in boxes]):
+        return
+    box = boxes[0]
+    c.check(box['buttons'] == 'OK,Cancel' and box['owner'] == '', 'the question\'s buttons and owner: %s' % box)
+    expected = ('OK', 'rule: cannot start by itself') if answered_ok else ('Cancel', 'default')
+    c.check(box['answers'] and (box['answers'][0]['button'], box['answers'][0]['reason']) == expected,
+            'answered %s' % box['answers'])
+    changes = [ch for ch in (c.result.get('registry') or {}).get('changed', [])
+               if ch['key'] == AUTOPLAY_KEY and ch['name'] == 'NoDriveTypeAutoRun']
+    if answered_ok:
+        c.check([ch['new'] for ch in changes] == ['dword:00000095'], 'NoDriveTypeAutoRun after OK: %s' % changes)
+    else:
+        c.check(not changes, 'NoDriveTypeAutoRun changed although the question was cancelled: %s' % changes)
+    c.installed('DriverSetup.exe', 'QCT')
+
+
 def digest(path):
     h = hashlib.sha256()
     with open(path, 'rb') as f:
@@ -399,6 +429,13 @@ def scenario_cases(build_dir, work_dir):
     cases.append(Case('a limited user on XP: access denied, the real command service',
                       dict(windows='xp', limited_user=True, config={'ITK': {'itk_type': '0'}}), check_service_route,
                       cell=dict(windows='xp', state='installed', kit=0, family='QCT')))
+    cases.append(Case('the autoplay question answered Cancel, Windows xp',
+                      dict(windows='xp', registry=AUTOPLAY_OFF, answer_default='cancel'),
+                      lambda c: check_autoplay_question(c, False)))
+    cases.append(Case('the autoplay question answered OK by a rule, Windows xp',
+                      dict(windows='xp', registry=AUTOPLAY_OFF, answer_default='cancel',
+                           answer_rules=[('cannot start by itself', 'ok')]),
+                      lambda c: check_autoplay_question(c, True)))
     cases.append(Case('two devices plugged in at once (R: and S:)', dict(windows='7', second_drive=True),
                       check_two_devices))
     # A maker's image: the real device library, on an ISO 9660 image.

@@ -51,6 +51,7 @@ class Settings:
         self.programs = {}             # {section: {key: value}}: the stand-ins' script
         self.second_drive = False      # a second device with the same image on S:
         self.extra_files = {}          # {name: host path}: more files beside the program on the CD
+        self.registry = ''             # more settings of the PC (REGEDIT4 text without its header)
         self.locale = None
         self.no_language = False
         self.hooks = []                # callables (run, event) for each robot event
@@ -165,6 +166,8 @@ class PlugInRun:
         self.log('simulated PC: Windows %s, %s' % (s.windows, s.state + (', limited user' if s.limited_user else '')))
         self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
                                  managed_frames=bool(s.display))
+        if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
+            raise RuntimeError('could not write the extra settings into the PC')
         letters = ['R', 'S'] if s.second_drive else ['R']
         admin_state = s.device_state(for_admin_run=True)
         for letter in letters:
@@ -602,9 +605,10 @@ class PlugInRun:
         except (image_mod.ImageError, RuntimeError, OSError, subprocess.SubprocessError) as e:
             error = str(e)
             self.log('error: %s' % error)
+        finally:
+            # Whatever happened, nothing of the run stays behind: its prefix's processes and its X server.
             if self.prefix:
                 self.prefix.kill()
-        finally:
             self.stop_display()
         self.result = self.collect(error)
         return self.result
