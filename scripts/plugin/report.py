@@ -76,8 +76,10 @@ def _sections(result, shots_rel):
             [('%.2f' % e['t'], e['source'], e['text']) for e in prep['events'] if e['source'] != 'trace'])))
     if not run:
         return sections
-    sections.append(('Timeline', 'table', (['time (s)', 'source', 'what happened'],
-                                           [('%.2f' % e['t'], e['source'], e['text']) for e in run['events']])))
+    # The program's own steps have a table of their own below.
+    sections.append(('Timeline (seconds since the plug-in)', 'table', (
+        ['time (s)', 'source', 'what happened'],
+        [('%.2f' % e['t'], e['source'], e['text']) for e in run['events'] if e['source'] != 'trace'])))
     sections.append(('Steps of the program (its trace)', 'table',
                      (['time (s)', 'step'], [('%.2f' % t['t'], t['line']) for t in run['trace']
                                              if t['line'].startswith(('Start :', 'End :', '[', '===='))])))

@@ -23,6 +23,8 @@ SETUP_ROLES = ('driver_setup', 'kit_setup', 'qct_remover', 'emp_remover', 'k21c_
 TRACE_STEP_PREFIXES = ('Start :', 'End :', '[', '====', 'Get Phone Info', 'Uninstall', 'Install Driver',
                        'InstallITK()')
 QUIET_SECONDS = 2.0
+SCREEN = (1024, 768)
+EMPTY_SCREENSHOT_BYTES = 1500
 SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
 SERVICE_PROCESS = 'norvoautorunservice.exe'
 
@@ -131,7 +133,7 @@ class PlugInRun:
             self.display = self.s.display
             return
         self.display = self.s.xvfb_display
-        self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
+        self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      start_new_session=True)
         socket = '/tmp/.X11-unix/X' + self.display.lstrip(':')
@@ -319,13 +321,39 @@ class PlugInRun:
         number = len(self.launch.screenshots) + 1
         name = '%02d.png' % number
         path = os.path.join(folder, name)
-        done = subprocess.run(['import', '-display', self.display, '-window', 'root', path],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        command = ['import', '-display', self.display, '-window', 'root']
+        area = self.windows_area()
+        if area:
+            command += ['-crop', '%dx%d+%d+%d' % area, '+repage']
+        done = subprocess.run(command + [path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         if done.returncode != 0 or not os.path.exists(path):
+            return None
+        if os.path.getsize(path) < EMPTY_SCREENSHOT_BYTES:  # one colour: the window had gone already
+            os.remove(path)
             return None
         shot = {'t': round(self.launch.now(), 2), 'file': path, 'reason': reason}
         self.launch.screenshots.append(shot)
         return shot
+
+    def windows_area(self):
+        """(width, height, left, top) around the program's open windows, with a margin; None for
+        the whole screen."""
+        rects = []
+        for window in self.open_windows():
+            try:
+                rects.append([int(v) for v in window.get('rect', '').split(',')])
+            except ValueError:
+                continue
+        rects = [r for r in rects if len(r) == 4 and r[2] > r[0] and r[3] > r[1]]
+        if not rects or self.s.display:
+            return None
+        left = max(0, min(r[0] for r in rects) - 24)
+        top = max(0, min(r[1] for r in rects) - 24)
+        right = min(SCREEN[0], max(r[2] for r in rects) + 24)
+        bottom = min(SCREEN[1], max(r[3] for r in rects) + 24)
+        if right <= left or bottom <= top:
+            return None
+        return right - left, bottom - top, left, top
 
     def open_windows(self):
         return [w for w in self.launch.windows.values() if self.interesting(w.get('process', ''))]
@@ -387,8 +415,8 @@ class PlugInRun:
             else:
                 self.event('window', 'window "%s" of %s (%s)' % (fields.get('title', ''), fields.get('process'),
                                                                   fields.get('class', '')))
-                # The staging dialog of a CD start lives for a moment only.
-                self.schedule_shot('window "%s"' % fields.get('title', ''), 0.05)
+                # The staging dialog of a CD start lives for a moment only: photographed at once.
+                self.take_shot('window "%s"' % fields.get('title', ''))
         elif kind == 'title':
             window = launch.windows.get(fields.get('hwnd'))
             if window and self.interesting(window.get('process', '')):
@@ -546,7 +574,7 @@ class PlugInRun:
                 self.event('run', 'no end within %d s: the run is stopped' % self.s.timeout)
                 self.take_shot('at the time-out')
                 break
-            time.sleep(0.1)
+            time.sleep(0.05)
         open(self.sim_folder('robot', 'stop'), 'w').close()
         try:
             robot.wait(timeout=10)
