@@ -2,7 +2,6 @@
 files) with the simulated device in place of a real device library, its start state, and the
 configuration written per run."""
 import os
-import re
 import shutil
 import subprocess
 

@@ -2,7 +2,6 @@
 autorun.inf names started from it, a robot that answers message boxes, and everything the run
 did, collected from the outside (the device's log, the stand-ins' log, the robot's log, the
 trace, the registry and the files of drive C:)."""
-import copy
 import os
 import shutil
 import subprocess
@@ -12,19 +11,10 @@ from . import image as image_mod
 from . import logs
 from . import pc
 from . import snapshot
-from .wine import Prefix
+from .camera import SCREEN, Screenshots
+from .record import Launch, LaunchRecording
 
-# Processes of Wine itself and of the run's own tools: not part of what the program started.
-INFRASTRUCTURE = {'services.exe', 'winedevice.exe', 'plugplay.exe', 'explorer.exe', 'svchost.exe',
-                  'rpcss.exe', 'conhost.exe', 'start.exe', 'wineboot.exe', 'winemenubuilder.exe',
-                  'tabtip.exe', 'rundll32.exe', 'regedit.exe', 'reg.exe', 'cmd.exe', 'plugrobot.exe',
-                  'mscorsvw.exe', 'iexplore.exe', 'wmic.exe', 'sc.exe'}
-SETUP_ROLES = ('driver_setup', 'kit_setup', 'qct_remover', 'emp_remover', 'k21c_remover')
-TRACE_STEP_PREFIXES = ('Start :', 'End :', '[', '====', 'Get Phone Info', 'Uninstall', 'Install Driver',
-                       'InstallITK()')
 QUIET_SECONDS = 2.0
-SCREEN = (1024, 768)
-EMPTY_SCREENSHOT_BYTES = 1500
 SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
 SERVICE_PROCESS = 'norvoautorunservice.exe'
 
@@ -69,40 +59,7 @@ class Settings:
         state['deny_direct'] = '1' if (self.limited_user and not for_admin_run) else '0'
         return state
 
-
-def describe_command(cdb):
-    parts = cdb.split()
-    if parts[:3] == ['F1', '02', '20']:
-        return 'phone-setting query'
-    if parts[:3] in (['F1', '01', '01'], ['F1', '01', '81']):
-        return 'mode change (to modem)'
-    return 'vendor command'
-
-
-class Launch:
-    """What one start of the program (and everything after it) showed."""
-
-    def __init__(self, label):
-        self.label = label
-        self.t0 = None
-        self.events = []        # timeline: {'t', 'source', 'text', ...}
-        self.boxes = []         # message boxes and the guide, with the robot's answers
-        self.windows = {}       # hwnd -> window event fields
-        self.commands = []      # device commands
-        self.programs = []      # stand-ins' actions
-        self.processes = {}     # pid -> {'name', 'command', 'parent', 'start', 'end', 'code'}
-        self.trace = []         # (t, line)
-        self.screenshots = []   # {'t', 'file', 'reason'}
-        self.launchers = []     # [{'drive', 'popen', 'code', 'end'}]
-        self.outcome = None     # finished, timed-out
-        self.robot_error = None
-        self.hostile = []       # lines of a hostile sender's report, if a test ran one
-
-    def now(self):
-        return time.monotonic() - self.t0 if self.t0 is not None else 0.0
-
-
-class PlugInRun:
+class PlugInRun(LaunchRecording, Screenshots):
     def __init__(self, settings):
         self.s = settings
         self.prefix = None
@@ -300,204 +257,6 @@ class PlugInRun:
         output.close()
         return popen
 
-    def event(self, source, text, **fields):
-        entry = {'t': round(self.launch.now(), 2), 'source': source, 'text': text}
-        entry.update(fields)
-        self.launch.events.append(entry)
-        self._last_event = time.monotonic()
-        if self.s.verbose:
-            self.s.log('  %7.2fs  %-8s %s' % (entry['t'], source, text))
-        return entry
-
-    def schedule_shot(self, reason, delay):
-        if self.s.screenshots and self.display:
-            self._shot_queue.append((time.monotonic() + delay, reason))
-
-    def take_shot(self, reason):
-        if not (self.s.screenshots and self.display):
-            return None
-        folder = os.path.join(self.s.run_dir, 'screenshots')
-        os.makedirs(folder, exist_ok=True)
-        number = len(self.launch.screenshots) + 1
-        name = '%02d.png' % number
-        path = os.path.join(folder, name)
-        command = ['import', '-display', self.display, '-window', 'root']
-        area = self.windows_area()
-        if area:
-            command += ['-crop', '%dx%d+%d+%d' % area, '+repage']
-        done = subprocess.run(command + [path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-        if done.returncode != 0 or not os.path.exists(path):
-            return None
-        if os.path.getsize(path) < EMPTY_SCREENSHOT_BYTES:  # one colour: the window had gone already
-            os.remove(path)
-            return None
-        shot = {'t': round(self.launch.now(), 2), 'file': path, 'reason': reason}
-        self.launch.screenshots.append(shot)
-        return shot
-
-    def windows_area(self):
-        """(width, height, left, top) around the program's open windows, with a margin; None for
-        the whole screen."""
-        rects = []
-        for window in self.open_windows():
-            try:
-                rects.append([int(v) for v in window.get('rect', '').split(',')])
-            except ValueError:
-                continue
-        rects = [r for r in rects if len(r) == 4 and r[2] > r[0] and r[3] > r[1]]
-        if not rects or self.s.display:
-            return None
-        left = max(0, min(r[0] for r in rects) - 24)
-        top = max(0, min(r[1] for r in rects) - 24)
-        right = min(SCREEN[0], max(r[2] for r in rects) + 24)
-        bottom = min(SCREEN[1], max(r[3] for r in rects) + 24)
-        if right <= left or bottom <= top:
-            return None
-        return right - left, bottom - top, left, top
-
-    def open_windows(self):
-        return [w for w in self.launch.windows.values() if self.interesting(w.get('process', ''))]
-
-    def due_shots(self):
-        now = time.monotonic()
-        due = [q for q in self._shot_queue if q[0] <= now]
-        if not due:
-            return
-        self._shot_queue = [q for q in self._shot_queue if q[0] > now]
-        if self.open_windows():  # an empty screen shows nothing
-            self.take_shot('; '.join(reason for _, reason in due))
-
-    def interesting(self, process):
-        return process.lower() not in INFRASTRUCTURE
-
-    def on_robot(self, fields):
-        launch = self.launch
-        kind = fields.get('event')
-        if kind == 'process-running':
-            launch.processes[fields.get('pid')] = {
-                'name': fields.get('process', ''), 'command': fields.get('command', ''), 'parent': None,
-                'start': 0.0, 'end': None, 'code': None, 'running_at_start': True}
-            if self.interesting(fields.get('process', '')):
-                self.event('process', 'running already: %s: %s' % (fields.get('process'), fields.get('command', '')))
-        elif kind == 'process-start':
-            pid = fields.get('pid')
-            launch.processes[pid] = {'name': fields.get('process', ''), 'command': fields.get('command', ''),
-                                     'parent': fields.get('parent'), 'start': round(launch.now(), 2),
-                                     'end': None, 'code': None}
-            if self.interesting(fields.get('process', '')):
-                self.event('process', 'started %s: %s' % (fields.get('process'), fields.get('command', '')))
-        elif kind == 'process-exit':
-            process = launch.processes.get(fields.get('pid'))
-            if process:
-                process['end'] = round(launch.now(), 2)
-                process['code'] = fields.get('code')
-            if self.interesting(fields.get('process', '')):
-                self.event('process', 'ended %s (exit code %s)' % (fields.get('process'), fields.get('code')))
-        elif kind == 'window':
-            launch.windows[fields.get('hwnd')] = fields
-            if not self.interesting(fields.get('process', '')):
-                return
-            window_kind = fields.get('kind')
-            if window_kind in ('messagebox', 'guide'):
-                box = {'number': int(fields.get('number', '0')), 't': round(launch.now(), 2),
-                       'kind': window_kind, 'caption': fields.get('title', ''), 'text': fields.get('text', ''),
-                       'owner': fields.get('owner', ''), 'process': fields.get('process', ''),
-                       'buttons': fields.get('buttons', ''), 'hwnd': fields.get('hwnd'), 'answers': []}
-                launch.boxes.append(box)
-                label = 'message box' if window_kind == 'messagebox' else 'PC-suite guide'
-                self.event('window', '%s "%s": %s' % (label, box['caption'], box['text']), box=box['number'])
-                if self.s.screenshots:
-                    time.sleep(0.4)
-                    shot = self.take_shot('%s %d' % (label, box['number']))
-                    if shot:
-                        box['screenshot'] = shot['file']
-                open(self.sim_folder('robot', 'ack-%d' % box['number']), 'w').close()
-            else:
-                self.event('window', 'window "%s" of %s (%s)' % (fields.get('title', ''), fields.get('process'),
-                                                                  fields.get('class', '')))
-                # The staging dialog of a CD start lives for a moment only: photographed at once.
-                self.take_shot('window "%s"' % fields.get('title', ''))
-        elif kind == 'title':
-            window = launch.windows.get(fields.get('hwnd'))
-            if window and self.interesting(window.get('process', '')):
-                self.event('window', 'title now "%s"' % fields.get('title', ''))
-                self.schedule_shot('title "%s"' % fields.get('title', ''), 0.4)
-        elif kind == 'window-gone':
-            window = launch.windows.pop(fields.get('hwnd'), None)
-            if window and self.interesting(window.get('process', '')):
-                self.event('window', 'window "%s" closed' % fields.get('title', ''))
-        elif kind == 'answer':
-            for box in launch.boxes:
-                if box['hwnd'] == fields.get('hwnd'):
-                    answer = {'answer': fields.get('answer'), 'button': fields.get('button'),
-                              'reason': fields.get('reason'), 'note': fields.get('note', '')}
-                    box['answers'].append(answer)
-                    self.event('robot', 'pressed %s on box %d (%s%s)' % (
-                        answer['button'], box['number'], answer['reason'],
-                        ', ' + answer['note'] if answer['note'] else ''))
-        elif kind == 'robot-error':
-            launch.robot_error = fields.get('detail')
-            self.event('robot', 'robot error: %s' % launch.robot_error)
-        for hook in self.s.hooks:
-            hook(self, fields)
-
-    def on_command(self, fields):
-        command = {'t': round(self.launch.now(), 2), 'drive': fields.get('drive', ''), 'cdb': fields.get('cdb', ''),
-                   'length': fields.get('length', ''), 'process': fields.get('process', ''),
-                   'result': fields.get('result', '')}
-        command['meaning'] = describe_command(command['cdb'])
-        self.launch.commands.append(command)
-        self.event('device', '%s: %s (%s) from %s -> %s' % (command['drive'], command['cdb'], command['meaning'],
-                                                          command['process'], command['result']))
-
-    def on_program(self, fields):
-        action = {'t': round(self.launch.now(), 2), 'program': fields.get('program', ''), 'pid': fields.get('pid'),
-                  'action': fields.get('action', ''), 'detail': fields.get('detail', ''),
-                  'command': fields.get('command', '')}
-        self.launch.programs.append(action)
-        text = '%s %s%s' % (action['program'], action['action'], ': ' + action['detail'] if action['detail'] else '')
-        if action['action'] == 'start':
-            text += ' (%s)' % action['command']
-            self.schedule_shot('%s started' % action['program'], 1.0)
-        self.event('programs', text)
-
-    def on_trace(self, line):
-        text = line.strip()
-        if not text:
-            return
-        self.launch.trace.append((round(self.launch.now(), 2), text))
-        if text.startswith(TRACE_STEP_PREFIXES):
-            self.event('trace', text)
-            if 'CPlugstartDlg::AutoRun()' in text and text.startswith('Start'):
-                self.schedule_shot('auto-run started', 0.6)
-            elif text.startswith('Start : VTP Program'):
-                self.schedule_shot('launch stage', 0.4)
-
-    def running_setups(self):
-        started, ended = set(), set()
-        for action in self.launch.programs:
-            key = (action['program'], action['pid'])
-            if action['action'] == 'start':
-                started.add(key)
-            elif action['action'] == 'exit':
-                ended.add(key)
-        return started - ended
-
-    def program_running(self):
-        names = {image.program.replace('\\', '/').split('/')[-1].lower() for image in self.images.values()}
-        return any(p['end'] is None and p['name'].lower() in names for p in self.launch.processes.values())
-
-    def launchers_done(self):
-        done = True
-        for launcher in self.launch.launchers:
-            code = launcher['popen'].poll()
-            if code is None:
-                done = False
-            elif launcher['code'] is None:
-                launcher['code'], launcher['end'] = code, round(self.launch.now(), 2)
-                self.event('run', 'the start from %s: ended with exit code %d' % (launcher['drive'], code))
-        return done
-
     def service_registered(self):
         path = os.path.join(self.prefix.path, 'system.reg')
         try:
@@ -644,9 +403,3 @@ class PlugInRun:
     def collect(self, error):
         from .result import collect_result
         return collect_result(self, error)
-
-
-def settings_copy(settings, **changes):
-    copied = copy.copy(settings)
-    copied.__dict__.update(changes)
-    return copied
