@@ -104,5 +104,5 @@ def make_pc(base, path, arch, windows, display, managed_frames=False):
     copy_prefix(base, path)
     prefix = Prefix(path, arch, display)
     if not prefix.import_reg(pc_settings(windows, managed_frames)):
-        raise RuntimeError('could not write the PC settings into ' + path)
+        raise RuntimeError('could not write the PC settings into %s: %s' % (path, prefix.last_output.strip()))
     return prefix

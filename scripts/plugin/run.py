@@ -93,13 +93,23 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      start_new_session=True)
-        socket = '/tmp/.X11-unix/X' + self.display.lstrip(':')
-        for _ in range(100):
-            if os.path.exists(socket) or self.xvfb.poll() is not None:
-                break
+        # Ready when the display's lock file names this server (a stale socket of an earlier server
+        # of the same number must not count).
+        lock = '/tmp/.X%s-lock' % self.display.lstrip(':')
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and self.xvfb.poll() is None:
+            try:
+                with open(lock) as f:
+                    ours = int(f.read().strip() or 0) == self.xvfb.pid
+            except (OSError, ValueError):
+                ours = False
+            if ours and subprocess.run(['xdpyinfo', '-display', self.display], stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL).returncode == 0:
+                return
             time.sleep(0.05)
-        if self.xvfb.poll() is not None:
-            raise RuntimeError('Xvfb could not start on display %s (in use?)' % self.display)
+        if self.xvfb.poll() is None:
+            self.xvfb.kill()
+        raise RuntimeError('Xvfb could not start on display %s (in use?)' % self.display)
 
     def present(self, letter, device_state):
         folder = os.path.join(self.prefix.path, 'cdrom-' + letter.lower())

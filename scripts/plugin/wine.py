@@ -89,6 +89,7 @@ class Prefix:
             f.write('REGEDIT4\r\n\r\n' + text)
         code, out = self.run(['regedit', '/S', 'Z:' + path.replace('/', '\\')])
         os.remove(path)
+        self.last_output = out
         return code == 0
 
     def kill(self):
