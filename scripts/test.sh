@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native build of the portable core (unit tests and fuzz
-# targets), then the Windows test build with its tests under Wine in a throwaway prefix, then the
-# release build, which checks its device image and CD.
+# targets), then the Windows test build with its tests under Wine in a throwaway prefix, with
+# the end-to-end plug-in runs (tests/e2e; PLUGSTART_E2E_FULL=1 runs their whole matrix), then
+# the release build, which checks its device image and CD. Ends with the wall time of the suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+started=$SECONDS
+report_time() { echo "test suite wall time: $((SECONDS - started)) s"; }
+trap report_time EXIT
 scripts/setup.sh
 
 echo "== native: portable core"

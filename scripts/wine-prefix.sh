@@ -22,13 +22,12 @@ mkdir -p "$(dirname "$prefix")"
 "$wine" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
 
-# A fresh prefix links the user's shell folders (Desktop, Documents, ...) to the Linux home: a
-# program under test must write into the prefix, never into the host's home.
-for link in "$prefix"/drive_c/users/*/*; do
-  if [ -L "$link" ]; then
-    rm -f "$link"
-    mkdir -p "$link"
-  fi
+# A fresh prefix links the user's shell folders (Desktop, Documents, ..., and the Templates
+# folder deep under AppData) to the Linux home: a program under test must write into the
+# prefix, never into the host's home.
+find "$prefix/drive_c/users" -type l -print0 | while IFS= read -r -d '' link; do
+  rm -f "$link"
+  mkdir -p "$link"
 done
 
 reg() { "$wine" reg "$@" >/dev/null 2>&1; }

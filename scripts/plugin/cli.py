@@ -1,0 +1,46 @@
+"""scripts/run.sh: one plug-in run from the command line, its report and its summary."""
+import os
+import sys
+
+from . import options as options_mod
+from . import report
+from .run import PlugInRun, Settings
+
+
+def main(argv):
+    root = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
+    preset = os.environ.get('PLUGSTART_PRESET', 'test64')
+    options = options_mod.parse(argv)
+    build_dir = os.path.join(root, 'build', preset)
+    display = None
+    if options.display is not None:
+        display = options.display or os.environ.get('DISPLAY')
+        if not display:
+            print('--display: no display given and DISPLAY is not set', file=sys.stderr)
+            return 2
+    programs = {}
+    if options.hold:
+        programs = {'driver_setup': {'delay_ms': str(options.hold)}, 'kit_setup': {'delay_ms': str(options.hold)}}
+    timeout = options.timeout if options.seconds is None else max(options.timeout, options.seconds)
+    settings = Settings(
+        image=options.image or os.path.join(build_dir, 'image'),
+        build_dir=build_dir, scripts_dir=os.path.join(root, 'scripts'),
+        cache_dir=os.path.join(build_dir, 'plugin-cache'), run_dir=os.path.join(build_dir, 'plugin-run'),
+        arch='win64' if preset == 'test64' else 'win32', windows=options.windows, state=options.state,
+        limited_user=options.limited_user, reply=options.reply_value, answer_default=options.answer_default,
+        answer_rules=options.answer_rules, timeout=timeout, display=display, xvfb_display=options.xvfb,
+        screenshots=not options.no_screenshots, programs=programs, locale=options.locale,
+        no_language=options.no_language, verbose=not options.quiet)
+    report_dir = options.report_dir or os.path.join(build_dir, 'plugin-report')
+    print('plug-in run: %s into a simulated Windows %s PC' % (settings.image, settings.windows))
+    result = PlugInRun(settings).execute()
+    path = report.write_report(result, report_dir)
+    print('---')
+    for line in report.summary_lines(result):
+        print(line)
+    print('report: %s (and report.md, report.json beside it)' % path)
+    return 0 if result['outcome'] == 'finished' else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,223 @@
+"""The device image as the simulated PC sees it: a copy (of a folder, or of an ISO 9660 image's
+files) with the simulated device in place of a real device library, its start state, and the
+configuration written per run."""
+import os
+import shutil
+import subprocess
+
+from .wine import pe_machine
+
+SIM_MARKER = 'plugstart_sim'.encode('utf-16-le')
+
+
+class ImageError(Exception):
+    pass
+
+
+def autorun_open(text):
+    """(program, arguments) of the open= line of the [autorun] section of an autorun.inf."""
+    section = None
+    for raw in text.splitlines():
+        line = raw.strip()
+        if not line or line.startswith(';'):
+            continue
+        if line.startswith('['):
+            section = line.strip('[]').strip().lower()
+            continue
+        if section != 'autorun' or '=' not in line:
+            continue
+        key, value = line.split('=', 1)
+        if key.strip().lower() != 'open':
+            continue
+        value = value.strip()
+        if value.startswith('"'):
+            end = value.find('"', 1)
+            if end < 0:
+                return value[1:], ''
+            return value[1:end], value[end + 1:].strip()
+        parts = value.split(None, 1)
+        if not parts:
+            return None
+        return parts[0], parts[1] if len(parts) > 1 else ''
+    return None
+
+
+def read_text(path):
+    with open(path, 'rb') as f:
+        data = f.read()
+    if data.startswith(b'\xff\xfe'):
+        return data[2:].decode('utf-16-le', 'replace')
+    if data.startswith(b'\xef\xbb\xbf'):
+        data = data[3:]
+    try:
+        return data.decode('utf-8')
+    except UnicodeDecodeError:
+        return data.decode('cp1252', 'replace')
+
+
+def set_ini_values(text, values):
+    """The text of an INI file with values ({section: {key: value}}) set: existing keys are
+    replaced in place, missing keys added at their section's end, missing sections appended.
+    Sections and keys compare without regard to case; every other line stays as it was."""
+    lines = text.splitlines()
+    pending = {s.lower(): dict((k.lower(), (k, v)) for k, v in keys.items()) for s, keys in values.items()}
+    names = {s.lower(): s for s in values}
+    out = []
+    section = None
+
+    def flush(name):
+        for key, value in pending.get(name, {}).values():
+            out.append('%s=%s' % (key, value))
+        pending.pop(name, None)
+
+    for line in lines:
+        stripped = line.strip()
+        if stripped.startswith('[') and stripped.endswith(']'):
+            if section is not None:
+                flush(section)
+            section = stripped[1:-1].strip().lower()
+            out.append(line)
+            continue
+        if section in pending and '=' in stripped and not stripped.startswith(';'):
+            key = stripped.split('=', 1)[0].strip().lower()
+            if key in pending[section]:
+                name, value = pending[section].pop(key)
+                out.append('%s=%s' % (name, value))
+                continue
+        out.append(line)
+    if section is not None:
+        flush(section)
+    for name in list(pending):
+        out.append('[%s]' % names[name])
+        flush(name)
+    return '\r\n'.join(out) + '\r\n'
+
+
+def is_simulated_device(path):
+    with open(path, 'rb') as f:
+        return SIM_MARKER in f.read()
+
+
+def extract_iso(iso, target):
+    if shutil.which('xorriso') is None:
+        raise ImageError('xorriso is needed to read an ISO image (scripts/setup.sh installs it)')
+    os.makedirs(target, exist_ok=True)
+    done = subprocess.run(['xorriso', '-osirrox', 'on', '-indev', iso, '-extract', '/', target],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if done.returncode != 0:
+        raise ImageError('xorriso could not read %s:\n%s' % (iso, done.stdout.decode('utf-8', 'replace')))
+    # Files of a CD are read-only; the presented copy is ours to change.
+    for root, dirs, files in os.walk(target):
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            if not os.path.islink(path):
+                os.chmod(path, os.stat(path).st_mode | 0o200)
+
+
+def find_case_insensitive(folder, name):
+    if not os.path.isdir(folder):
+        return None
+    for entry in os.listdir(folder):
+        if entry.lower() == name.lower():
+            return os.path.join(folder, entry)
+    return None
+
+
+class PresentedImage:
+    """The copy of the image on one CD-ROM drive, and what was changed in it."""
+
+    def __init__(self, source, folder):
+        self.source = os.path.abspath(source)
+        self.folder = folder
+        self.notes = []
+        self.program = None
+        self.arguments = ''
+        self.machine = ''
+
+    def program_path(self):
+        return os.path.join(self.folder, self.program.replace('\\', '/'))
+
+
+def present_image(source, folder, sim_devpokes, device_state, config_values):
+    """Copies the image at source (folder or .iso) into folder and prepares it.
+    sim_devpokes: {'x64'|'x86': path of the simulated Devpoke.dll}; device_state: {key: value}
+    for plugstart_sim.ini (None leaves the image's own); config_values: {section: {key: value}}."""
+    if not os.path.exists(source):
+        raise ImageError('no device image at %s' % source)
+    if os.path.exists(folder):
+        shutil.rmtree(folder)
+    image = PresentedImage(source, folder)
+    if os.path.isdir(source):
+        shutil.copytree(source, folder, symlinks=False)
+    elif source.lower().endswith('.iso'):
+        extract_iso(source, folder)
+        image.notes.append('the ISO image was extracted with xorriso')
+    else:
+        raise ImageError('%s is neither a folder nor an .iso file' % source)
+
+    autorun = find_case_insensitive(folder, 'autorun.inf')
+    if autorun is None:
+        raise ImageError('the image has no autorun.inf: Windows would start nothing from it')
+    opened = autorun_open(read_text(autorun))
+    if not opened:
+        raise ImageError('autorun.inf names no program (no open= line in [autorun])')
+    image.program, image.arguments = opened
+    if not os.path.isfile(image.program_path()):
+        raise ImageError('autorun.inf names %s, which the image does not hold' % image.program)
+    image.machine = pe_machine(image.program_path())
+    if image.machine not in sim_devpokes:
+        bits = {'x86': '32-bit', 'x64': '64-bit'}
+        raise ImageError('%s is %s; the simulated PC of this build runs %s programs only%s' % (
+            image.program, 'a ' + bits[image.machine] + ' Windows program' if image.machine in bits else 'no Windows program',
+            ' and '.join(bits[m] for m in sim_devpokes),
+            ' (this host\'s kernel runs no 32-bit programs, so its Wine cannot start them: use a host that '
+            'builds the "test" preset)' if image.machine == 'x86' else ''))
+    program_folder = os.path.dirname(image.program_path())
+
+    devpoke = find_case_insensitive(program_folder, 'Devpoke.dll')
+    if devpoke is None:
+        image.notes.append('the image holds no Devpoke.dll beside the program')
+    elif not is_simulated_device(devpoke):
+        sim = sim_devpokes.get(image.machine)
+        if not sim or not os.path.isfile(sim):
+            raise ImageError('the image carries a real Devpoke.dll (%s program), and no simulated device '
+                             'of that architecture was built' % (image.machine or 'unknown'))
+        shutil.copyfile(sim, devpoke)
+        image.notes.append('the image carries the real Devpoke.dll, which reaches no device under Wine: the '
+                           'presented copy has the simulated device in its place (the original image is '
+                           'untouched: %s)' % image.source)
+
+    state = os.path.join(folder, 'plugstart_sim.ini')
+    if device_state is not None or not os.path.exists(state):
+        current = read_text(state) if os.path.exists(state) else ''
+        values = dict(DEFAULT_DEVICE_STATE)
+        values.update(device_state or {})
+        with open(state, 'w', encoding='ascii', newline='') as f:
+            f.write(set_ini_values(current, {'device': values}))
+        if not current:
+            image.notes.append('the simulated device starts from plugstart_sim.ini written by the run')
+
+    if config_values:
+        config = find_case_insensitive(program_folder, 'config.ini')
+        if config is None:
+            raise ImageError('the image has no config.ini to change')
+        changed_text = set_ini_values(read_text(config), config_values)
+        with open(config, 'w', encoding='cp1252', newline='') as f:
+            f.write(changed_text)
+        changed = ', '.join('%s/%s=%s' % (s, k, v) for s, keys in config_values.items() for k, v in keys.items())
+        image.notes.append('config.ini of the presented copy changed: ' + changed)
+    return image
+
+
+DEFAULT_DEVICE_STATE = {'mode': 'cdrom', 'reply_result': '3', 'reply_bytes': '3F 03 E8', 'fail': '0',
+                        'fail_on': '', 'deny_direct': '0'}
+
+
+def image_files(folder):
+    """Relative paths of the files of a folder, sorted."""
+    found = []
+    for root, dirs, files in os.walk(folder):
+        dirs.sort()
+        for name in sorted(files):
+            found.append(os.path.relpath(os.path.join(root, name), folder))
+    return found

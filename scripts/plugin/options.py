@@ -1,0 +1,120 @@
+"""The plug-in run's command line: the options a device maker needs and their checks."""
+import argparse
+import re
+
+USAGE = """scripts/run.sh [options]
+
+Plugs a device image into a simulated PC: a fresh Wine prefix made to look like a real Windows,
+the image presented as CD-ROM drive R:, and the program that the image's autorun.inf names
+started from it, as Windows auto-run starts it. A robot answers the message boxes. The run ends
+with a report in build/<preset>/plugin-report/ (report.html with the screenshots, report.md,
+report.json) and a short summary here."""
+
+
+class OptionError(Exception):
+    pass
+
+
+def parse_answer_policy(text):
+    """'ok', 'cancel' or a comma-separated list of entries, each 'ok', 'cancel' (the default)
+    or 'TEXT=ok|cancel' (a box whose caption or text holds TEXT, ignoring case). Returns
+    (default, [(text, answer)]). The last '=' of an entry separates text and answer."""
+    default = 'ok'
+    rules = []
+    if not text or not text.strip():
+        raise OptionError('--answer needs ok, cancel or TEXT=ok|cancel entries')
+    for entry in text.split(','):
+        entry = entry.strip()
+        if not entry:
+            continue
+        if '=' in entry:
+            part, answer = entry.rsplit('=', 1)
+            answer = answer.strip().lower()
+            if not part.strip() or answer not in ('ok', 'cancel'):
+                raise OptionError('--answer entry "%s" is not TEXT=ok or TEXT=cancel' % entry)
+            rules.append((part.strip(), answer))
+        elif entry.lower() in ('ok', 'cancel'):
+            default = entry.lower()
+        else:
+            raise OptionError('--answer entry "%s" is neither ok, cancel nor TEXT=ok|cancel' % entry)
+    return default, rules
+
+
+def parse_reply(text):
+    """The device's answer to the phone-setting query: the result, then the three bytes in
+    hexadecimal, e.g. '3,4C 07 D0', '3:4C07D0' or '-3'. Missing bytes are 00."""
+    match = re.fullmatch(r'\s*(-?\d+)\s*(?:[,:; ]\s*(.*))?', text or '')
+    if not match:
+        raise OptionError('--reply "%s": expected RESULT[,B0 B1 B2] (bytes in hexadecimal)' % text)
+    result = int(match.group(1))
+    digits = re.sub(r'[\s,:;]', '', match.group(2) or '')
+    if digits.lower().startswith('0x'):
+        digits = digits[2:]
+    if len(digits) % 2 or len(digits) > 6 or not re.fullmatch(r'[0-9A-Fa-f]*', digits):
+        raise OptionError('--reply "%s": at most three bytes, two hexadecimal digits each' % text)
+    data = [int(digits[i:i + 2], 16) for i in range(0, len(digits), 2)]
+    data += [0] * (3 - len(data))
+    if not -2147483648 <= result <= 2147483647:
+        raise OptionError('--reply "%s": the result is no 32-bit number' % text)
+    return result, data
+
+
+def build_parser():
+    parser = argparse.ArgumentParser(prog='scripts/run.sh', usage=USAGE, add_help=True,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument('--windows', choices=['xp', '7', '10'], default='xp',
+                        help='the Windows version the PC reports (default xp)')
+    parser.add_argument('--state', choices=['clean', 'installed', 'outdated-driver', 'outdated-kit'],
+                        default='clean',
+                        help='the PC before the device is plugged in: clean (default); installed (an earlier '
+                             'administrator\'s run of the same image installed everything); outdated-driver, '
+                             'outdated-kit (that run installed an older driver or kit)')
+    parser.add_argument('--limited-user', action='store_true',
+                        help='the user may not open the device (it refuses direct access): on XP the program '
+                             'goes through its service, which needs an earlier administrator\'s run, so the PC '
+                             'is prepared by one (clean counts as installed)')
+    parser.add_argument('--reply', metavar='RESULT[,B0 B1 B2]',
+                        help='the device\'s answer to the phone-setting query: result and three bytes in '
+                             'hexadecimal (default: the image\'s plugstart_sim.ini, else 3,3F 03 E8)')
+    parser.add_argument('--image', metavar='DIR|ISO',
+                        help='another device image: a folder or an ISO 9660 image (default: this build\'s '
+                             'build/<preset>/image). An image with the real Devpoke.dll is presented with the '
+                             'simulated device in its place; the original stays untouched')
+    parser.add_argument('--answer', metavar='POLICY', default='ok',
+                        help='how the robot answers message boxes: ok (default), cancel, or a comma-separated '
+                             'list of TEXT=ok|cancel (TEXT a part of the caption or text, ignoring case) with an '
+                             'optional plain ok|cancel as the default, e.g. "cancel,autoplay=ok"')
+    parser.add_argument('--timeout', metavar='SECONDS', type=float, default=300,
+                        help='stop a run that has not ended by then and report what was seen (default 300)')
+    parser.add_argument('--display', nargs='?', const='', default=None, metavar='DISPLAY',
+                        help='run on an X display (default $DISPLAY) instead of a headless Xvfb')
+    parser.add_argument('--xvfb', metavar=':N', default=':90', help='the Xvfb display when headless (default :90)')
+    parser.add_argument('--hold', metavar='MS', type=int, default=3000,
+                        help='hold each setup stand-in this long, so the status of each step can be seen '
+                             '(default 3000, 0 for none)')
+    parser.add_argument('--no-screenshots', action='store_true', help='take no screenshots')
+    parser.add_argument('--no-language', action='store_true',
+                        help='leave the language files off the CD (shows the missing-file message)')
+    parser.add_argument('--locale', metavar='NAME',
+                        help='the user\'s locale, e.g. ja_JP.UTF-8 (one that scripts/setup.sh makes)')
+    parser.add_argument('--seconds', type=float, help=argparse.SUPPRESS)  # older option: now the time-out
+    parser.add_argument('--report-dir', metavar='DIR', help='where the report goes')
+    parser.add_argument('--quiet', action='store_true', help='no progress lines')
+    return parser
+
+
+def parse(argv):
+    parser = build_parser()
+    options = parser.parse_args(argv)
+    try:
+        options.answer_default, options.answer_rules = parse_answer_policy(options.answer)
+        options.reply_value = parse_reply(options.reply) if options.reply else None
+        if options.timeout <= 0:
+            raise OptionError('--timeout must be above 0')
+        if options.hold < 0 or options.hold > 600000:
+            raise OptionError('--hold must lie between 0 and 600000')
+        if not re.fullmatch(r':\d+', options.xvfb):
+            raise OptionError('--xvfb takes a display like :90')
+    except OptionError as e:
+        parser.error(str(e))
+    return options

@@ -1,0 +1,108 @@
+"""The simulated PC: a Wine prefix made to look like a real Windows of a given version, copied
+from a prepared base prefix so that a run does not wait for a new prefix to be made."""
+import fcntl
+import hashlib
+import os
+import shutil
+import subprocess
+
+from .wine import Prefix
+
+WINDOWS_VERSIONS = {'xp': 'winxp', '7': 'win7', '10': 'win10'}
+# Raised when what a base prefix holds changes, so that older cached bases are made anew.
+BASE_LAYOUT = '2'
+
+
+def _base_stamp(scripts_dir):
+    digest = hashlib.sha256(BASE_LAYOUT.encode())
+    with open(os.path.join(scripts_dir, 'wine-prefix.sh'), 'rb') as f:
+        digest.update(f.read())
+    version = subprocess.run(['wine', '--version'], stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL).stdout
+    digest.update(version)
+    return digest.hexdigest()
+
+
+def base_prefix(cache_dir, arch, scripts_dir, log=print):
+    """The fresh prefix every run starts from (made once per architecture and kept)."""
+    os.makedirs(cache_dir, exist_ok=True)
+    base = os.path.join(cache_dir, 'base-' + arch)
+    stamp_file = os.path.join(cache_dir, 'base-' + arch + '.stamp')
+    stamp = _base_stamp(scripts_dir)
+    with open(os.path.join(cache_dir, 'base-' + arch + '.lock'), 'w') as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.isdir(base) and os.path.exists(stamp_file):
+            with open(stamp_file) as f:
+                if f.read().strip() == stamp:
+                    return base
+        log('making the base prefix (%s), once: %s' % (arch, base))
+        if os.path.exists(stamp_file):
+            os.remove(stamp_file)
+        done = subprocess.run([os.path.join(scripts_dir, 'wine-prefix.sh'), base, arch, 'display'],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
+        if done.returncode != 0:
+            raise RuntimeError('could not make the Wine prefix ' + base)
+        Prefix(base, arch).kill()
+        with open(stamp_file, 'w') as f:
+            f.write(stamp)
+    return base
+
+
+# Files of the Windows folder that nothing in a run writes over: shared with the base prefix
+# through hard links instead of copied (a prefix holds some 700 MB of them).
+SHARED_EXTENSIONS = ('.dll', '.exe', '.drv', '.sys', '.ocx', '.cpl', '.acm', '.ax', '.tlb', '.nls', '.ttf',
+                     '.fon', '.ds', '.msstyles', '.vxd', '.com', '.mui')
+
+
+def copy_prefix(source, target):
+    """Copies a stopped prefix; its CD-ROM drives R: and S: point into the copy."""
+    if os.path.exists(target):
+        shutil.rmtree(target)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    windows = os.path.join(source, 'drive_c', 'windows') + os.sep
+    for root, dirs, files in os.walk(source):
+        rel = os.path.relpath(root, source)
+        destination = os.path.join(target, rel) if rel != '.' else target
+        os.makedirs(destination, exist_ok=True)
+        shutil.copystat(root, destination)
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            copy = os.path.join(destination, name)
+            if os.path.islink(path):
+                os.symlink(os.readlink(path), copy)
+                if name in dirs:
+                    dirs.remove(name)
+            elif name in files:
+                if (root + os.sep).startswith(windows) and name.lower().endswith(SHARED_EXTENSIONS):
+                    os.link(path, copy)
+                else:
+                    shutil.copy2(path, copy)
+    for letter in 'rs':
+        folder = os.path.join(target, 'cdrom-' + letter)
+        os.makedirs(folder, exist_ok=True)
+        link = os.path.join(target, 'dosdevices', letter + ':')
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(folder, link)
+
+
+def pc_settings(windows, managed_frames):
+    """Registry settings (REGEDIT4 body) that make the prefix look like a real Windows."""
+    text = ('[HKEY_CURRENT_USER\\Software\\Wine]\r\n"Version"="%s"\r\n\r\n' % WINDOWS_VERSIONS[windows])
+    # Every real Windows has the Shell Hardware Detection service (a fresh prefix has not).
+    text += ('[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ShellHWDetection]\r\n'
+             '"Start"=dword:00000002\r\n"Type"=dword:00000020\r\n'
+             '"DisplayName"="Shell Hardware Detection"\r\n\r\n')
+    if not managed_frames:
+        # Xvfb has no window manager: Wine draws the title bars and frames itself.
+        text += '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
+    return text
+
+
+def make_pc(base, path, arch, windows, display, managed_frames=False):
+    """A new simulated PC at path: a copy of the base prefix set to the Windows version."""
+    copy_prefix(base, path)
+    prefix = Prefix(path, arch, display)
+    if not prefix.import_reg(pc_settings(windows, managed_frames)):
+        raise RuntimeError('could not write the PC settings into %s: %s' % (path, prefix.last_output.strip()))
+    return prefix

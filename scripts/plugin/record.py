@@ -1,0 +1,189 @@
+"""The record of one start of the program: what the robot, the simulated device, the
+stand-ins and the program's trace report while it runs, turned into a timeline with times since
+the plug-in, message boxes, device commands, stand-in actions and processes."""
+import time
+
+# Processes of Wine itself and of the run's own tools: not part of what the program started.
+INFRASTRUCTURE = {'services.exe', 'winedevice.exe', 'plugplay.exe', 'explorer.exe', 'svchost.exe',
+                  'rpcss.exe', 'conhost.exe', 'start.exe', 'wineboot.exe', 'winemenubuilder.exe',
+                  'tabtip.exe', 'rundll32.exe', 'regedit.exe', 'reg.exe', 'cmd.exe', 'plugrobot.exe',
+                  'mscorsvw.exe', 'iexplore.exe', 'wmic.exe', 'sc.exe'}
+TRACE_STEP_PREFIXES = ('Start :', 'End :', '[', '====', 'Get Phone Info', 'Uninstall', 'Install Driver',
+                       'InstallITK()')
+
+
+def describe_command(cdb):
+    parts = cdb.split()
+    if parts[:3] == ['F1', '02', '20']:
+        return 'phone-setting query'
+    if parts[:3] in (['F1', '01', '01'], ['F1', '01', '81']):
+        return 'mode change (to modem)'
+    return 'vendor command'
+
+
+class Launch:
+    """What one start of the program (and everything after it) showed."""
+
+    def __init__(self, label):
+        self.label = label
+        self.t0 = None
+        self.events = []        # timeline: {'t', 'source', 'text', ...}
+        self.boxes = []         # message boxes and the guide, with the robot's answers
+        self.windows = {}       # hwnd -> window event fields
+        self.commands = []      # device commands
+        self.programs = []      # stand-ins' actions
+        self.processes = {}     # pid -> {'name', 'command', 'parent', 'start', 'end', 'code'}
+        self.trace = []         # (t, line)
+        self.screenshots = []   # {'t', 'file', 'reason'}
+        self.launchers = []     # [{'drive', 'popen', 'code', 'end'}]
+        self.outcome = None     # finished, timed-out
+        self.robot_error = None
+
+    def now(self):
+        return time.monotonic() - self.t0 if self.t0 is not None else 0.0
+
+
+class LaunchRecording:
+    """The part of a run that records a launch (a mixin of PlugInRun: it uses the run's settings,
+    its launch and its camera)."""
+
+    def event(self, source, text, **fields):
+        entry = {'t': round(self.launch.now(), 2), 'source': source, 'text': text}
+        entry.update(fields)
+        self.launch.events.append(entry)
+        self._last_event = time.monotonic()
+        if self.s.verbose:
+            self.s.log('  %7.2fs  %-8s %s' % (entry['t'], source, text))
+        return entry
+
+    def interesting(self, process):
+        return process.lower() not in INFRASTRUCTURE
+
+    def on_robot(self, fields):
+        launch = self.launch
+        kind = fields.get('event')
+        if kind == 'process-running':
+            launch.processes[fields.get('pid')] = {
+                'name': fields.get('process', ''), 'command': fields.get('command', ''), 'parent': None,
+                'start': 0.0, 'end': None, 'code': None, 'running_at_start': True}
+            if self.interesting(fields.get('process', '')):
+                self.event('process', 'running already: %s: %s' % (fields.get('process'), fields.get('command', '')))
+        elif kind == 'process-start':
+            pid = fields.get('pid')
+            launch.processes[pid] = {'name': fields.get('process', ''), 'command': fields.get('command', ''),
+                                     'parent': fields.get('parent'), 'start': round(launch.now(), 2),
+                                     'end': None, 'code': None}
+            if self.interesting(fields.get('process', '')):
+                self.event('process', 'started %s: %s' % (fields.get('process'), fields.get('command', '')))
+        elif kind == 'process-exit':
+            process = launch.processes.get(fields.get('pid'))
+            if process:
+                process['end'] = round(launch.now(), 2)
+                process['code'] = fields.get('code')
+            if self.interesting(fields.get('process', '')):
+                self.event('process', 'ended %s (exit code %s)' % (fields.get('process'), fields.get('code')))
+        elif kind == 'window':
+            launch.windows[fields.get('hwnd')] = fields
+            if not self.interesting(fields.get('process', '')):
+                return
+            window_kind = fields.get('kind')
+            if window_kind in ('messagebox', 'guide'):
+                box = {'number': int(fields.get('number', '0')), 't': round(launch.now(), 2),
+                       'kind': window_kind, 'caption': fields.get('title', ''), 'text': fields.get('text', ''),
+                       'owner': fields.get('owner', ''), 'process': fields.get('process', ''),
+                       'buttons': fields.get('buttons', ''), 'hwnd': fields.get('hwnd'), 'answers': []}
+                launch.boxes.append(box)
+                label = 'message box' if window_kind == 'messagebox' else 'PC-suite guide'
+                self.event('window', '%s "%s": %s' % (label, box['caption'], box['text']), box=box['number'])
+                if self.s.screenshots:
+                    time.sleep(0.4)
+                    shot = self.take_shot('%s %d' % (label, box['number']))
+                    if shot:
+                        box['screenshot'] = shot['file']
+                open(self.sim_folder('robot', 'ack-%d' % box['number']), 'w').close()
+            else:
+                self.event('window', 'window "%s" of %s (%s)' % (fields.get('title', ''), fields.get('process'),
+                                                                  fields.get('class', '')))
+                # The staging dialog of a CD start lives for a moment only: photographed at once.
+                self.take_shot('window "%s"' % fields.get('title', ''))
+        elif kind == 'title':
+            window = launch.windows.get(fields.get('hwnd'))
+            if window and self.interesting(window.get('process', '')):
+                self.event('window', 'title now "%s"' % fields.get('title', ''))
+                self.schedule_shot('title "%s"' % fields.get('title', ''), 0.4)
+        elif kind == 'window-gone':
+            window = launch.windows.pop(fields.get('hwnd'), None)
+            if window and self.interesting(window.get('process', '')):
+                self.event('window', 'window "%s" closed' % fields.get('title', ''))
+        elif kind == 'answer':
+            for box in launch.boxes:
+                if box['hwnd'] == fields.get('hwnd'):
+                    answer = {'answer': fields.get('answer'), 'button': fields.get('button'),
+                              'reason': fields.get('reason'), 'note': fields.get('note', '')}
+                    box['answers'].append(answer)
+                    self.event('robot', 'pressed %s on box %d (%s%s)' % (
+                        answer['button'], box['number'], answer['reason'],
+                        ', ' + answer['note'] if answer['note'] else ''))
+        elif kind == 'robot-error':
+            launch.robot_error = fields.get('detail')
+            self.event('robot', 'robot error: %s' % launch.robot_error)
+        for hook in self.s.hooks:
+            hook(self, fields)
+
+    def on_command(self, fields):
+        command = {'t': round(self.launch.now(), 2), 'drive': fields.get('drive', ''), 'cdb': fields.get('cdb', ''),
+                   'length': fields.get('length', ''), 'process': fields.get('process', ''),
+                   'result': fields.get('result', '')}
+        command['meaning'] = describe_command(command['cdb'])
+        self.launch.commands.append(command)
+        self.event('device', '%s: %s (%s) from %s -> %s' % (command['drive'], command['cdb'], command['meaning'],
+                                                          command['process'], command['result']))
+
+    def on_program(self, fields):
+        action = {'t': round(self.launch.now(), 2), 'program': fields.get('program', ''), 'pid': fields.get('pid'),
+                  'action': fields.get('action', ''), 'detail': fields.get('detail', ''),
+                  'command': fields.get('command', '')}
+        self.launch.programs.append(action)
+        text = '%s %s%s' % (action['program'], action['action'], ': ' + action['detail'] if action['detail'] else '')
+        if action['action'] == 'start':
+            text += ' (%s)' % action['command']
+            self.schedule_shot('%s started' % action['program'], 1.0)
+        self.event('programs', text)
+
+    def on_trace(self, line):
+        text = line.strip()
+        if not text:
+            return
+        self.launch.trace.append((round(self.launch.now(), 2), text))
+        if text.startswith(TRACE_STEP_PREFIXES):
+            self.event('trace', text)
+            if 'CPlugstartDlg::AutoRun()' in text and text.startswith('Start'):
+                self.schedule_shot('auto-run started', 0.6)
+            elif text.startswith('Start : VTP Program'):
+                self.schedule_shot('launch stage', 0.4)
+
+    def running_setups(self):
+        started, ended = set(), set()
+        for action in self.launch.programs:
+            key = (action['program'], action['pid'])
+            if action['action'] == 'start':
+                started.add(key)
+            elif action['action'] == 'exit':
+                ended.add(key)
+        return started - ended
+
+    def program_running(self):
+        names = {image.program.replace('\\', '/').split('/')[-1].lower() for image in self.images.values()}
+        return any(p['end'] is None and p['name'].lower() in names for p in self.launch.processes.values())
+
+    def launchers_done(self):
+        done = True
+        for launcher in self.launch.launchers:
+            code = launcher['popen'].poll()
+            if code is None:
+                done = False
+            elif launcher['code'] is None:
+                launcher['code'], launcher['end'] = code, round(self.launch.now(), 2)
+                self.event('run', 'the start from %s: ended with exit code %d' % (launcher['drive'], code))
+        return done
+

@@ -1,0 +1,214 @@
+"""The report of a run: report.md and report.html (screenshots inline) and report.json (the
+data the end-to-end tests read), and the short summary for the terminal."""
+import base64
+import html
+import json
+import os
+import shutil
+
+OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run'}
+
+
+def exit_text(code):
+    return 'still running at the end' if code is None else 'exit %s' % code
+
+
+def summary_lines(result):
+    run = result.get('run') or {}
+    lines = ['outcome: %s' % OUTCOME_TEXT.get(result['outcome'], result['outcome'])]
+    if result.get('error'):
+        lines.append('error: %s' % result['error'])
+    if run:
+        lines.append('duration: %.1f s' % run['duration'])
+        lines.append('message boxes: %d%s' % (len(run['boxes']), ''.join(
+            '\n  - "%s": %s -> %s' % (b['caption'], b['text'][:100], (b['answers'] or [{}])[-1].get('button'))
+            for b in run['boxes'])))
+        lines.append('device commands: %d (%s)' % (len(run['commands']), ', '.join(
+            '%s %s->%s' % (c['drive'], c['meaning'], c['result']) for c in run['commands'])))
+        started = [p for p in run['processes']]
+        lines.append('programs started: %d%s' % (len(started), ''.join(
+            '\n  - %s (%s): %s' % (p['name'], exit_text(p['code']), p['command']) for p in started)))
+    for letter, state in sorted((result.get('device_state') or {}).items()):
+        lines.append('device %s: %s' % (letter, state.get('mode', '?')))
+    if result.get('registry'):
+        lines.append('registry: %d keys added, %d values changed, %d keys removed' % (
+            len(result['registry']['added']), len(result['registry']['changed']), len(result['registry']['removed'])))
+    if result.get('files'):
+        lines.append('drive C: %d files and folders added, %d changed, %d removed' % (
+            len(result['files']['added']), len(result['files']['changed']), len(result['files']['removed'])))
+    return lines
+
+
+def _md_table(header, rows):
+    def cell(value):
+        return str(value).replace('|', '\\|').replace('\n', ' ')
+    out = ['| ' + ' | '.join(header) + ' |', '|' + '---|' * len(header)]
+    out += ['| ' + ' | '.join(cell(v) for v in row) + ' |' for row in rows]
+    return out
+
+
+def _sections(result, shots_rel):
+    """(title, kind, content) of the report in order; kind: 'text', 'table', 'list', 'code', 'shots'."""
+    s = result['settings']
+    run = result.get('run') or {}
+    sections = []
+    setting_rows = [('image', s['image']), ('program (autorun.inf open=)',
+                                               (result.get('program') or {}).get('name', '-')),
+                    ('Windows', s['windows']), ('PC state', s['state']),
+                    ('limited user', 'yes' if s['limited_user'] else 'no'),
+                    ('device reply', ' '.join([str(s['reply'][0])] + s['reply'][1]) if s['reply'] else 'the image\'s'),
+                    ('message-box answers', ', '.join([s['answer']['default']] + ['%s=%s' % tuple(r)
+                                                                                  for r in s['answer']['rules']])),
+                    ('time-out', '%d s' % s['timeout'])]
+    if s.get('config'):
+        setting_rows.append(('config.ini changes', ', '.join('%s/%s=%s' % (sec, k, v) for sec, keys in
+                                                              s['config'].items() for k, v in keys.items())))
+    if s.get('programs_script'):
+        setting_rows.append(('stand-ins script', ', '.join('[%s] %s=%s' % (sec, k, v) for sec, keys in
+                                                             s['programs_script'].items() for k, v in keys.items())))
+    sections.append(('The run', 'table', (['setting', 'value'], setting_rows)))
+    sections.append(('Summary', 'list', summary_lines(result)))
+    if result.get('notes'):
+        sections.append(('Notes', 'list', result['notes']))
+    for prep in result.get('prepared_by') or []:
+        sections.append(('How the PC was prepared: %s' % prep['label'], 'table', (
+            ['time (s)', 'source', 'what happened'],
+            [('%.2f' % e['t'], e['source'], e['text']) for e in prep['events'] if e['source'] != 'trace'])))
+    if not run:
+        return sections
+    # The program's own steps have a table of their own below.
+    sections.append(('Timeline (seconds since the plug-in)', 'table', (
+        ['time (s)', 'source', 'what happened'],
+        [('%.2f' % e['t'], e['source'], e['text']) for e in run['events'] if e['source'] != 'trace'])))
+    sections.append(('Steps of the program (its trace)', 'table',
+                     (['time (s)', 'step'], [('%.2f' % t['t'], t['line']) for t in run['trace']
+                                             if t['line'].startswith(('Start :', 'End :', '[', '===='))])))
+    sections.append(('Message boxes', 'table', (
+        ['#', 'time (s)', 'caption', 'text', 'owner', 'process', 'buttons', 'answer'],
+        [(b['number'], '%.2f' % b['t'], b['caption'], b['text'] or '(the PC-suite guide)', b['owner'] or '(none)',
+          b['process'], b['buttons'], '; '.join('%s (%s%s)' % (a['button'], a['reason'],
+                                                                ', ' + a['note'] if a['note'] else '')
+                                                for a in b['answers']) or 'not answered')
+         for b in run['boxes']])))
+    sections.append(('Commands the device received', 'table', (
+        ['time (s)', 'drive', 'command', 'meaning', 'length', 'sent by', 'result'],
+        [('%.2f' % c['t'], c['drive'], c['cdb'], c['meaning'], c['length'], c['process'], c['result'])
+         for c in run['commands']])))
+    device_rows = [(letter, ', '.join('%s=%s' % kv for kv in sorted(state.items())))
+                   for letter, state in sorted(result['device_state'].items())]
+    sections.append(('Device state at the end', 'table', (['drive', 'state'], device_rows)))
+    staging = result.get('staging')
+    sections.append(('Staging folder', 'list',
+                     ['folder: %s' % staging['folder']] + staging['files'] if staging
+                     else ['no copy of the program was started on the PC']))
+    sections.append(('Programs started', 'table', (
+        ['started (s)', 'ended (s)', 'program', 'command line', 'exit code'],
+        [('%.2f' % p['start'], '%.2f' % p['end'] if p['end'] is not None else 'still running at the end',
+          p['name'], p['command'], p['code'] if p['code'] is not None else '-') for p in run['processes']])))
+    sections.append(('What the stand-ins did (programs.log)', 'table', (
+        ['time (s)', 'program', 'action', 'detail'],
+        [('%.2f' % a['t'], a['program'], a['action'], a['detail']) for a in run['programs']])))
+    sections.append(('Exit codes', 'table', (
+        ['what', 'exit code'],
+        [('the start from %s: (start /wait of the autorun program)' % l['drive'], l['code']) for l in run['launchers']]
+        + [('%s (pid %s)' % (p['name'], p['pid']), exit_text(p['code'])) for p in run['processes']])))
+    registry = result.get('registry') or {'added': [], 'changed': [], 'removed': []}
+    rows = []
+    for added in registry['added']:
+        values = added['values']
+        rows.append(('added', added['key'], '; '.join('%s=%s' % kv for kv in sorted(values.items()))[:600]))
+    for changed in registry['changed']:
+        rows.append(('changed', changed['key'], '%s: %s -> %s' % (changed['name'], changed['old'], changed['new'])))
+    for removed in registry['removed']:
+        rows.append(('removed', removed, ''))
+    sections.append(('Registry: what the run changed', 'table', (['change', 'key', 'values'], rows)))
+    files = result.get('files') or {'added': [], 'changed': [], 'removed': []}
+    rows = [('added', f['path'], f['size'] if f['size'] >= 0 else 'folder') for f in files['added']]
+    rows += [('changed', f['path'], '%s -> %s bytes' % (f['old_size'], f['new_size'])) for f in files['changed']]
+    rows += [('removed', p, '') for p in files['removed']]
+    sections.append(('Drive C: what the run changed', 'table', (['change', 'path', 'size'], rows)))
+    sections.append(('Screenshots', 'shots', [(shot['t'], shot['reason'], shots_rel(shot['file']))
+                                             for shot in run['screenshots']]))
+    return sections
+
+
+def write_report(result, report_dir):
+    """Writes report.md, report.html and report.json into report_dir (screenshots copied beside
+    them); returns the path of report.html."""
+    os.makedirs(report_dir, exist_ok=True)
+    shots_dir = os.path.join(report_dir, 'screenshots')
+    if os.path.isdir(shots_dir):
+        shutil.rmtree(shots_dir)
+    run = result.get('run') or {}
+    copied = {}
+    for shot in run.get('screenshots', []):
+        os.makedirs(shots_dir, exist_ok=True)
+        target = os.path.join(shots_dir, os.path.basename(shot['file']))
+        shutil.copy(shot['file'], target)
+        copied[shot['file']] = target
+    for box in run.get('boxes', []):
+        if box.get('screenshot') in copied:
+            box['screenshot'] = copied[box['screenshot']]
+    for shot in run.get('screenshots', []):
+        shot['file'] = copied.get(shot['file'], shot['file'])
+
+    def rel(path):
+        return os.path.relpath(path, report_dir)
+
+    with open(os.path.join(report_dir, 'report.json'), 'w', encoding='utf-8') as f:
+        json.dump(result, f, indent=1, ensure_ascii=False)
+    sections = _sections(result, rel)
+
+    md = ['# Plug-in run report', '']
+    for title, kind, content in sections:
+        md += ['## ' + title, '']
+        if kind == 'table':
+            header, rows = content
+            md += _md_table(header, rows) if rows else ['(none)']
+        elif kind == 'list':
+            md += ['- ' + line.replace('\n', '\n  ') for line in content]
+        elif kind == 'shots':
+            for t, reason, path in content:
+                md += ['**%.2f s**: %s' % (t, reason), '', '![%s](%s)' % (reason, path), '']
+            if not content:
+                md.append('(none)')
+        md.append('')
+    with open(os.path.join(report_dir, 'report.md'), 'w', encoding='utf-8') as f:
+        f.write('\n'.join(md))
+
+    esc = html.escape
+    page = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>Plug-in run report</title><style>',
+            'body{font-family:sans-serif;margin:2em;max-width:1200px}table{border-collapse:collapse;margin:.5em 0}',
+            'td,th{border:1px solid #bbb;padding:2px 6px;text-align:left;vertical-align:top;font-size:90%}',
+            'th{background:#eee}.outcome-finished{color:#070}.outcome-timed-out,.outcome-error{color:#a00}',
+            'figure{display:inline-block;margin:.5em;vertical-align:top}img{border:1px solid #888;max-width:520px}',
+            '</style></head><body>',
+            '<h1>Plug-in run report: <span class="outcome-%s">%s</span></h1>' % (
+                esc(result['outcome']), esc(OUTCOME_TEXT.get(result['outcome'], result['outcome'])))]
+    for title, kind, content in sections:
+        page.append('<h2>%s</h2>' % esc(title))
+        if kind == 'table':
+            header, rows = content
+            if not rows:
+                page.append('<p>(none)</p>')
+                continue
+            page.append('<table><tr>%s</tr>' % ''.join('<th>%s</th>' % esc(h) for h in header))
+            for row in rows:
+                page.append('<tr>%s</tr>' % ''.join('<td>%s</td>' % esc(str(v)) for v in row))
+            page.append('</table>')
+        elif kind == 'list':
+            page.append('<ul>%s</ul>' % ''.join('<li><pre style="margin:0;white-space:pre-wrap">%s</pre></li>'
+                                                  % esc(line) for line in content))
+        elif kind == 'shots':
+            for t, reason, path in content:
+                with open(os.path.join(report_dir, path), 'rb') as f:
+                    data = base64.b64encode(f.read()).decode('ascii')
+                page.append('<figure><img src="data:image/png;base64,%s" alt="%s"><figcaption>%.2f s: %s'
+                            '</figcaption></figure>' % (data, esc(reason), t, esc(reason)))
+            if not content:
+                page.append('<p>(none)</p>')
+    page.append('</body></html>')
+    path = os.path.join(report_dir, 'report.html')
+    with open(path, 'w', encoding='utf-8') as f:
+        f.write('\n'.join(page))
+    return path

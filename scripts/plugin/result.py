@@ -1,0 +1,89 @@
+"""The data of a finished run, as the report shows it and the end-to-end tests read it
+(report.json)."""
+import os
+
+from . import image as image_mod
+from . import snapshot
+
+
+def _launch_data(run, launch):
+    if launch is None:
+        return None
+    interesting = {pid: p for pid, p in launch.processes.items() if run.interesting(p['name'])}
+    return {
+        'label': launch.label,
+        'outcome': launch.outcome,
+        'duration': round(launch.now(), 2),
+        'events': launch.events,
+        'boxes': launch.boxes,
+        'commands': launch.commands,
+        'programs': launch.programs,
+        'processes': [dict(p, pid=pid) for pid, p in sorted(interesting.items(), key=lambda i: i[1]['start'])],
+        'launchers': [{'drive': l['drive'], 'code': l['code'], 'end': l['end']} for l in launch.launchers],
+        'trace': [{'t': t, 'line': line} for t, line in launch.trace],
+        'screenshots': launch.screenshots,
+        'robot_error': launch.robot_error,
+    }
+
+
+def collect_result(run, error):
+    s = run.s
+    launch = run.launch
+    result = {
+        'settings': {
+            'image': os.path.abspath(s.image) if s.image else None,
+            'windows': s.windows,
+            'arch': s.arch,
+            'state': s.state,
+            'limited_user': s.limited_user,
+            'reply': [s.reply[0], ['%02X' % b for b in s.reply[1]]] if s.reply else None,
+            'answer': {'default': s.answer_default, 'rules': [list(r) for r in s.answer_rules]},
+            'timeout': s.timeout,
+            'config': s.config,
+            'programs_script': s.programs,
+            'second_drive': s.second_drive,
+            'locale': s.locale,
+        },
+        'error': error,
+        'notes': list(run.notes),
+        'program': None,
+        'prepared_by': [_launch_data(run, l) for l in run.prep_launches],
+        'run': _launch_data(run, launch) if (launch and launch.t0 is not None) else None,
+        'outcome': 'error' if error else (launch.outcome if launch else 'error'),
+        'registry': None,
+        'files': None,
+        'staging': None,
+        'device_state': {},
+    }
+    image = run.images.get('R')
+    if image:
+        result['program'] = {'name': image.program, 'arguments': image.arguments, 'machine': image.machine}
+    if run.registry_after is not None:
+        diff = snapshot.registry_diff(run.registry_before, run.registry_after)
+        result['registry'] = {
+            'added': [{'key': k, 'values': v} for k, v in diff['added']],
+            'removed': diff['removed'],
+            'changed': [{'key': k, 'name': n, 'old': o, 'new': v} for k, n, o, v in diff['changed']],
+        }
+    if run.files_after is not None:
+        diff = snapshot.files_diff(run.files_before, run.files_after)
+        result['files'] = {
+            'added': [{'path': p, 'size': size} for p, size in diff['added']],
+            'removed': diff['removed'],
+            'changed': [{'path': p, 'old_size': a, 'new_size': b} for p, a, b in diff['changed']],
+        }
+    if launch is not None and run.prefix is not None:
+        windows_folder, host_folder = run.staging_folder()
+        if windows_folder:
+            files = image_mod.image_files(host_folder) if host_folder and os.path.isdir(host_folder) else []
+            result['staging'] = {'folder': windows_folder, 'files': files}
+        for letter in run.images:
+            path = run.sim_folder(letter + '.ini')
+            state = {}
+            if os.path.exists(path):
+                for line in image_mod.read_text(path).splitlines():
+                    if '=' in line and not line.startswith(('[', ';')):
+                        key, value = line.split('=', 1)
+                        state[key.strip()] = value.strip()
+            result['device_state'][letter] = state or {'mode': 'cdrom (unchanged)'}
+    return result

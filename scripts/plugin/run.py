@@ -1,0 +1,415 @@
+"""One plug-in run: a simulated PC, the device image on its CD-ROM drive, the program that
+autorun.inf names started from it, a robot that answers message boxes, and everything the run
+did, collected from the outside (the device's log, the stand-ins' log, the robot's log, the
+trace, the registry and the files of drive C:)."""
+import os
+import shutil
+import subprocess
+import time
+
+from . import image as image_mod
+from . import logs
+from . import pc
+from . import snapshot
+from .camera import SCREEN, Screenshots
+from .record import Launch, LaunchRecording
+
+QUIET_SECONDS = 2.0
+SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
+SERVICE_PROCESS = 'norvoautorunservice.exe'
+
+
+class Settings:
+    """What a run is asked to do. Paths are host paths."""
+
+    def __init__(self, **values):
+        self.image = None              # device image folder or .iso
+        self.build_dir = None          # build/<preset>
+        self.scripts_dir = None
+        self.cache_dir = None          # base prefixes and prepared PC states
+        self.run_dir = None            # the run's prefix, logs and screenshots
+        self.arch = 'win64'
+        self.windows = 'xp'
+        self.state = 'clean'           # clean, installed, outdated-driver, outdated-kit
+        self.limited_user = False
+        self.reply = None              # (result, [three bytes]) or None
+        self.answer_default = 'ok'
+        self.answer_rules = []         # [(text, 'ok'|'cancel')]
+        self.timeout = 300.0
+        self.display = None            # the user's display, or None for an own Xvfb
+        self.xvfb_display = ':90'
+        self.screenshots = True
+        self.config = {}               # {section: {key: value}} for the presented config.ini
+        self.programs = {}             # {section: {key: value}}: the stand-ins' script
+        self.second_drive = False      # a second device with the same image on S:
+        self.extra_files = {}          # {name: host path}: more files beside the program on the CD
+        self.registry = ''             # more settings of the PC (REGEDIT4 text without its header)
+        self.locale = None
+        self.no_language = False
+        self.hooks = []                # callables (run, event) for each robot event
+        self.log = print
+        self.verbose = True
+        self.__dict__.update(values)
+
+    def device_state(self, for_admin_run=False):
+        state = {}
+        if self.reply:
+            state['reply_result'] = str(self.reply[0])
+            state['reply_bytes'] = ' '.join('%02X' % b for b in self.reply[1])
+        state['deny_direct'] = '1' if (self.limited_user and not for_admin_run) else '0'
+        return state
+
+class PlugInRun(LaunchRecording, Screenshots):
+    def __init__(self, settings):
+        self.s = settings
+        self.prefix = None
+        self.images = {}
+        self.notes = []
+        self.xvfb = None
+        self.display = None
+        self.launch = None
+        self.prep_launches = []
+        self.registry_before = self.registry_after = None
+        self.files_before = self.files_after = None
+        self.result = None
+        self._shot_queue = []
+        self._last_event = 0.0
+
+    # -- the simulated PC ------------------------------------------------------------------
+    def log(self, text):
+        if self.s.verbose:
+            self.s.log(text)
+
+    def sim_devpokes(self):
+        own = os.path.join(self.s.build_dir, 'sim', 'Devpoke.dll')
+        machine = 'x64' if self.s.arch == 'win64' else 'x86'
+        return {machine: own}
+
+    def start_display(self):
+        if self.s.display:
+            self.display = self.s.display
+            return
+        self.display = self.s.xvfb_display
+        self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     start_new_session=True)
+        # Ready when the display's lock file names this server (a stale socket of an earlier server
+        # of the same number must not count).
+        lock = '/tmp/.X%s-lock' % self.display.lstrip(':')
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and self.xvfb.poll() is None:
+            try:
+                with open(lock) as f:
+                    ours = int(f.read().strip() or 0) == self.xvfb.pid
+            except (OSError, ValueError):
+                ours = False
+            if ours and subprocess.run(['xdpyinfo', '-display', self.display], stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL).returncode == 0:
+                return
+            time.sleep(0.05)
+        if self.xvfb.poll() is None:
+            self.xvfb.kill()
+        raise RuntimeError('Xvfb could not start on display %s (in use?)' % self.display)
+
+    def present(self, letter, device_state):
+        folder = os.path.join(self.prefix.path, 'cdrom-' + letter.lower())
+        presented = image_mod.present_image(self.s.image, folder, self.sim_devpokes(), device_state, self.s.config)
+        if self.s.no_language:
+            tools = os.path.join(folder, 'tools')
+            for name in os.listdir(tools) if os.path.isdir(tools) else []:
+                if name.lower().startswith('lang_autorun_') and name.lower().endswith('.opt'):
+                    os.remove(os.path.join(tools, name))
+            presented.notes.append('the language files were left off the CD')
+        for name, source in self.s.extra_files.items():
+            shutil.copyfile(source, os.path.join(os.path.dirname(presented.program_path()), name))
+        if self.s.extra_files:
+            presented.notes.append('added to the CD: ' + ', '.join(sorted(self.s.extra_files)))
+        self.images[letter] = presented
+        return presented
+
+    def prepare(self):
+        s = self.s
+        os.makedirs(s.run_dir, exist_ok=True)
+        self.start_display()
+        base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log)
+        self.log('simulated PC: Windows %s, %s' % (s.windows, s.state + (', limited user' if s.limited_user else '')))
+        self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
+                                 managed_frames=bool(s.display))
+        if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
+            raise RuntimeError('could not write the extra settings into the PC')
+        letters = ['R', 'S'] if s.second_drive else ['R']
+        admin_state = s.device_state(for_admin_run=True)
+        for letter in letters:
+            self.present(letter, admin_state)
+        self.notes.extend(self.images['R'].notes)
+        if s.state != 'clean' or s.limited_user:
+            self.prepare_state()
+        for letter in letters:
+            self.present(letter, s.device_state())
+        self.write_programs_script(s.programs)
+        self.prefix.kill()
+        self.prefix.wait_server()
+        self.registry_before = snapshot.read_registry(self.prefix.path)
+        self.files_before = snapshot.read_files(self.prefix.drive_c())
+
+    def sim_folder(self, *parts):
+        return self.prefix.drive_c('plugstart_sim', *parts)
+
+    def write_programs_script(self, script):
+        path = self.sim_folder('programs.ini')
+        if not script:
+            if os.path.exists(path):
+                os.remove(path)
+            return
+        os.makedirs(self.sim_folder(), exist_ok=True)
+        with open(path, 'w', encoding='utf-8', newline='') as f:
+            f.write(image_mod.set_ini_values('', script))
+
+    def prepare_state(self):
+        """The PC as an earlier administrator's run with this device left it (older versions for
+        the outdated states); then the device is unplugged and plugged in again."""
+        s = self.s
+        state = 'installed' if s.state == 'clean' else s.state
+        if s.state == 'clean':
+            self.notes.append('a limited user\'s PC has had an earlier administrator\'s run: the PC was prepared '
+                              'as "installed"')
+        script = {}
+        if state == 'outdated-driver':
+            script = {'driver_setup': {'version': '0.1.0.0'}}
+        elif state == 'outdated-kit':
+            script = {'kit_setup': {'version': '0.1.0.0'}}
+        self.write_programs_script(script)
+        self.log('preparing the PC (%s): an earlier administrator\'s run with this device' % state)
+        launch = self.watch_launch('earlier administrator\'s run', screenshots=False)
+        self.prep_launches.append(launch)
+        if launch.outcome != 'finished':
+            raise RuntimeError('the earlier administrator\'s run did not end within %d s' % s.timeout)
+        kit_type = self.config_value('ITK', 'itk_type')
+        if kit_type == '2':
+            # The program never installs the PC suite itself (it shows the guide): the user has.
+            setup = self.config_value('ITK', 'itk_setup')
+            if setup:
+                self.prefix.run(['R:\\' + setup], timeout=120)
+                self.notes.append('the PC suite was installed by its own setup (%s), as its user would have' % setup)
+        self.unplug()
+        self.notes.append('PC prepared by an earlier administrator\'s run of the same image (%s)' % state)
+
+    def config_value(self, section, key):
+        image = self.images['R']
+        config = image_mod.find_case_insensitive(os.path.dirname(image.program_path()), 'config.ini')
+        if not config:
+            return ''
+        current = None
+        for line in image_mod.read_text(config).splitlines():
+            line = line.strip()
+            if line.startswith('['):
+                current = line.strip('[]').strip().lower()
+            elif current == section.lower() and '=' in line:
+                name, value = line.split('=', 1)
+                if name.strip().lower() == key.lower():
+                    return value.strip()
+        return ''
+
+    def unplug(self):
+        """The device goes and comes back: its changed state, the logs and the trace go."""
+        self.prefix.kill()
+        self.prefix.wait_server()
+        for name in ('R.ini', 'S.ini', 'commands.log', 'programs.log', 'programs.ini'):
+            path = self.sim_folder(name)
+            if os.path.exists(path):
+                os.remove(path)
+        shutil.rmtree(self.sim_folder('robot'), ignore_errors=True)
+        trace = self.trace_path()
+        if trace and os.path.exists(trace):
+            os.remove(trace)
+
+    def trace_path(self):
+        user = self.prefix.user_folder()
+        if not user:
+            return None
+        for parts in (('AppData', 'Local', 'Temp'), ('Temp',), ('Local Settings', 'Temp')):
+            path = os.path.join(user, *parts, 'Plugstart_trace.log')
+            if os.path.exists(path):
+                return path
+        return None
+
+    # -- one start of the program ----------------------------------------------------------
+    def program_env(self):
+        env = {'PLUGSTART_TRACE': '1'}
+        if self.s.locale:
+            env.update({'LANG': self.s.locale, 'LC_ALL': self.s.locale})
+        return env
+
+    def start_program(self, letter='R'):
+        """Starts what the image's autorun.inf names, from the CD-ROM drive, as Windows does."""
+        image = self.images[letter]
+        root = letter + ':\\'
+        args = ['start', '/d', root, '/wait', root + image.program.replace('/', '\\')]
+        if image.arguments:
+            args += image.arguments.split()
+        popen = self.prefix.start(args, env=self.program_env(), cwd=image.folder)
+        self.launch.launchers.append({'drive': letter, 'popen': popen, 'code': None, 'end': None})
+        self.event('run', 'started %s%s%s from the CD-ROM drive %s:' % (
+            root, image.program, ' ' + image.arguments if image.arguments else '', letter))
+        return popen
+
+    def start_robot(self):
+        robot = os.path.join(self.s.build_dir, 'sim', 'PlugRobot.exe')
+        if not os.path.isfile(robot):
+            raise RuntimeError('the robot %s is not built' % robot)
+        args = [robot, '--answer', self.s.answer_default, '--ack-wait-ms', '4000' if self.s.screenshots else '0']
+        for text, answer in self.s.answer_rules:
+            args += ['--rule', '%s=%s' % (text, answer)]
+        shutil.rmtree(self.sim_folder('robot'), ignore_errors=True)
+        os.makedirs(self.sim_folder('robot'), exist_ok=True)
+        output = open(os.path.join(self.s.run_dir, 'robot-output.txt'), 'ab')
+        popen = self.prefix.start(args, env=self.program_env(), output=output)
+        output.close()
+        return popen
+
+    def service_registered(self):
+        path = os.path.join(self.prefix.path, 'system.reg')
+        try:
+            with open(path, encoding='utf-8', errors='replace') as f:
+                return SERVICE_KEY_TEXT in f.read()
+        except OSError:
+            return False
+
+    def wait_for_service(self, robot_tail):
+        """A PC starts its automatic services before anyone plugs a device in: when the command
+        service is registered, the plug-in waits (at most 30 s) until it runs."""
+        if not self.service_registered():
+            return
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            for line in robot_tail.read():
+                self.on_robot(logs.parse_fields(line))
+            if any(p['name'].lower() == SERVICE_PROCESS and p['end'] is None for p in self.launch.processes.values()):
+                return
+            time.sleep(0.1)
+        self.event('run', 'the command service is registered but did not run within 30 s')
+
+    def watch_launch(self, label, screenshots=True):
+        saved_screenshots = self.s.screenshots
+        self.s.screenshots = screenshots and saved_screenshots
+        self.launch = Launch(label)
+        self._shot_queue = []
+        robot_tail = logs.LogTail(self.sim_folder('robot', 'events.log'))
+        command_tail = logs.LogTail(self.sim_folder('commands.log'))
+        program_tail = logs.LogTail(self.sim_folder('programs.log'))
+        trace_tail = logs.LogTail(None)
+        robot = self.start_robot()
+        deadline = time.monotonic() + 60
+        started = False
+        while time.monotonic() < deadline and not started:
+            for line in robot_tail.read():
+                fields = logs.parse_fields(line)
+                if fields.get('event') == 'robot-start':
+                    started = True
+                elif fields.get('event') == 'robot-error':
+                    raise RuntimeError('the robot refused its options: %s' % fields.get('detail'))
+                else:
+                    self.on_robot(fields)
+            if robot.poll() is not None and not started:
+                raise RuntimeError('the robot ended at once (exit code %s)' % robot.poll())
+            time.sleep(0.05)
+        if not started:
+            raise RuntimeError('the robot did not start within 60 s')
+        self.launch.t0 = time.monotonic()
+        self.wait_for_service(robot_tail)
+        self.log('%s: starting the program from the CD-ROM drive' % label)
+        self.start_program('R')
+        if self.s.second_drive:
+            time.sleep(0.5)
+            self.start_program('S')
+        while True:
+            for line in robot_tail.read():
+                self.on_robot(logs.parse_fields(line))
+            for line in command_tail.read():
+                self.on_command(logs.parse_fields(line))
+            for line in program_tail.read():
+                self.on_program(logs.parse_fields(line))
+            if trace_tail.path is None:
+                trace_tail.set_path(self.trace_path())
+            for line in trace_tail.read():
+                self.on_trace(line)
+            self.due_shots()
+            quiet = time.monotonic() - self._last_event >= QUIET_SECONDS
+            if self.launchers_done() and not self.program_running() and not self.running_setups() and quiet:
+                self.launch.outcome = 'finished'
+                break
+            if self.launch.now() > self.s.timeout:
+                self.launch.outcome = 'timed-out'
+                self.event('run', 'no end within %d s: the run is stopped' % self.s.timeout)
+                self.take_shot('at the time-out')
+                break
+            time.sleep(0.05)
+        open(self.sim_folder('robot', 'stop'), 'w').close()
+        try:
+            robot.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
+        for line in robot_tail.read_rest():
+            self.on_robot(logs.parse_fields(line))
+        for line in command_tail.read_rest():
+            self.on_command(logs.parse_fields(line))
+        for line in program_tail.read_rest():
+            self.on_program(logs.parse_fields(line))
+        for line in trace_tail.read_rest():
+            self.on_trace(line)
+        self.launchers_done()
+        self.s.screenshots = saved_screenshots
+        return self.launch
+
+    # -- after the run ---------------------------------------------------------------------
+    def staging_folder(self):
+        """The folder on the PC that the PC copy ran from (a start with -l), as a host path."""
+        for process in self.launch.processes.values():
+            command = process['command']
+            if ' -l ' not in command + ' ':
+                continue
+            program = command.split('"')[1] if command.startswith('"') else command.split(' -l')[0]
+            folder = program.rsplit('\\', 1)[0]
+            return folder, self.prefix.unix_path(folder)
+        return None, None
+
+    def finish(self):
+        self.prefix.kill()
+        self.prefix.wait_server()
+        self.registry_after = snapshot.read_registry(self.prefix.path)
+        self.files_after = snapshot.read_files(self.prefix.drive_c())
+        logs_dir = os.path.join(self.s.run_dir, 'logs')
+        os.makedirs(logs_dir, exist_ok=True)
+        for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'),
+                       self.sim_folder('robot', 'events.log'), self.trace_path()):
+            if source and os.path.exists(source):
+                shutil.copy(source, logs_dir)
+
+    def stop_display(self):
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+
+    def execute(self):
+        error = None
+        try:
+            self.prepare()
+            self.watch_launch('the plug-in')
+            self.finish()
+        except (image_mod.ImageError, RuntimeError, OSError, subprocess.SubprocessError) as e:
+            error = str(e)
+            self.log('error: %s' % error)
+        finally:
+            # Whatever happened, nothing of the run stays behind: its prefix's processes and its X server.
+            if self.prefix:
+                self.prefix.kill()
+            self.stop_display()
+        self.result = self.collect(error)
+        return self.result
+
+    def collect(self, error):
+        from .result import collect_result
+        return collect_result(self, error)

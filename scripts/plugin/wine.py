@@ -1,0 +1,128 @@
+"""Running Windows programs in one Wine prefix: the loader that fits a program, the prefix's
+server, registry files to import."""
+import os
+import shutil
+import struct
+import subprocess
+
+
+def pe_machine(path):
+    """'x64', 'x86' or '' for a file that is no Windows program."""
+    try:
+        with open(path, 'rb') as f:
+            head = f.read(4096)
+    except OSError:
+        return ''
+    if len(head) < 64 or head[:2] != b'MZ':
+        return ''
+    offset = struct.unpack_from('<I', head, 60)[0]
+    with open(path, 'rb') as f:
+        f.seek(offset)
+        signature = f.read(6)
+    if len(signature) < 6 or signature[:4] != b'PE\0\0':
+        return ''
+    machine = struct.unpack_from('<H', signature, 4)[0]
+    return {0x8664: 'x64', 0x14c: 'x86'}.get(machine, '')
+
+
+def host_runs_32bit():
+    """Whether this host's Wine can start 32-bit programs (its kernel runs 32-bit code)."""
+    loader = '/usr/lib/wine/wine'
+    if not os.path.exists(loader):
+        return False
+    try:
+        return subprocess.run([loader, '--version'], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=30).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+
+
+class Prefix:
+    """One Wine prefix: its folder, architecture ('win32'/'win64') and X display."""
+
+    def __init__(self, path, arch, display=None):
+        self.path = os.path.abspath(path)
+        self.arch = arch
+        self.display = display
+
+    def env(self, extra=None):
+        env = dict(os.environ)
+        env.update({'WINEPREFIX': self.path, 'WINEARCH': self.arch, 'WINEDEBUG': '-all',
+                    'WINEDLLOVERRIDES': 'mscoree,mshtml='})
+        if self.display:
+            env['DISPLAY'] = self.display
+        else:
+            env.pop('DISPLAY', None)
+        if extra:
+            env.update(extra)
+        return env
+
+    def loader(self):
+        if self.arch == 'win64':
+            return shutil.which('wine64') or '/usr/lib/wine/wine64'
+        return shutil.which('wine') or '/usr/bin/wine'
+
+    def wineserver(self):
+        return shutil.which('wineserver') or '/usr/lib/wine/wineserver'
+
+    def run(self, args, timeout=120, env=None, cwd=None):
+        """Runs a Windows command to its end; returns (exit code, output)."""
+        try:
+            done = subprocess.run([self.loader()] + list(args), env=self.env(env), cwd=cwd,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT, timeout=timeout)
+            return done.returncode, done.stdout.decode('utf-8', 'replace')
+        except subprocess.TimeoutExpired:
+            return -1, 'timed out after %d s' % timeout
+
+    def start(self, args, env=None, cwd=None, output=None):
+        """Starts a Windows command; returns the Popen."""
+        sink = output if output is not None else subprocess.DEVNULL
+        return subprocess.Popen([self.loader()] + list(args), env=self.env(env), cwd=cwd,
+                                stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.STDOUT,
+                                start_new_session=True)
+
+    def import_reg(self, text, name='settings.reg'):
+        """Imports registry settings (REGEDIT4 text) in one go."""
+        path = os.path.join(self.path, name)
+        with open(path, 'w', encoding='utf-8') as f:
+            f.write('REGEDIT4\r\n\r\n' + text)
+        code, out = self.run(['regedit', '/S', 'Z:' + path.replace('/', '\\')])
+        os.remove(path)
+        self.last_output = out
+        return code == 0
+
+    def kill(self):
+        """Ends every process of this prefix (its own server and what runs under it)."""
+        subprocess.run([self.wineserver(), '-k'], env=self.env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+
+    def wait_server(self, timeout=60):
+        try:
+            subprocess.run([self.wineserver(), '-w'], env=self.env(), stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            pass
+
+    def drive_c(self, *parts):
+        return os.path.join(self.path, 'drive_c', *parts)
+
+    def unix_path(self, windows_path):
+        """The host path of a C:\\ path in this prefix (other drives: None)."""
+        if len(windows_path) < 3 or windows_path[1] != ':':
+            return None
+        letter = windows_path[0].lower()
+        link = os.path.join(self.path, 'dosdevices', letter + ':')
+        rest = windows_path[3:].replace('\\', '/')
+        try:
+            base = os.path.realpath(link)
+        except OSError:
+            return None
+        return os.path.join(base, rest)
+
+    def user_folder(self):
+        users = self.drive_c('users')
+        for name in sorted(os.listdir(users)) if os.path.isdir(users) else []:
+            if name.lower() not in ('public', 'default'):
+                return os.path.join(users, name)
+        return None

@@ -1,0 +1,193 @@
+"""The plug-in run's decisions that need no Wine: its options, the files it reads and writes,
+the registry and file differences, and the pairwise choice of the end-to-end matrix."""
+import os
+import tempfile
+import unittest
+
+from plugin import image, logs, matrix, options, snapshot
+
+
+class AnswerPolicyTests(unittest.TestCase):
+    def test_a_plain_answer_is_the_default_for_every_box(self):
+        self.assertEqual(options.parse_answer_policy('cancel'), ('cancel', []))
+        self.assertEqual(options.parse_answer_policy(' OK '), ('ok', []))
+
+    def test_rules_keep_their_order_and_the_default_may_stand_anywhere(self):
+        self.assertEqual(options.parse_answer_policy('autoplay=ok,cancel,not installed=ok'),
+                         ('cancel', [('autoplay', 'ok'), ('not installed', 'ok')]))
+
+    def test_the_last_equals_sign_separates_text_and_answer(self):
+        self.assertEqual(options.parse_answer_policy('a=b=cancel'), ('ok', [('a=b', 'cancel')]))
+
+    def test_anything_else_is_refused(self):
+        for bad in ('', 'yes', 'text=maybe', '=ok', 'ok,text='):
+            with self.assertRaises(options.OptionError, msg=bad):
+                options.parse_answer_policy(bad)
+
+
+class ReplyTests(unittest.TestCase):
+    def test_result_and_bytes_in_the_usual_spellings(self):
+        for text in ('3,4C 07 D0', '3:4C07D0', '3 4c 07 d0', '3,0x4C07D0'):
+            self.assertEqual(options.parse_reply(text), (3, [0x4C, 0x07, 0xD0]), text)
+
+    def test_missing_bytes_are_zero_and_results_may_be_negative(self):
+        self.assertEqual(options.parse_reply('-3'), (-3, [0, 0, 0]))
+        self.assertEqual(options.parse_reply('2,4C'), (2, [0x4C, 0, 0]))
+
+    def test_more_than_three_bytes_odd_digits_and_non_hex_are_refused(self):
+        for bad in ('3,01020304', '3,4C0', '3,GG', 'x', '99999999999'):
+            with self.assertRaises(options.OptionError, msg=bad):
+                options.parse_reply(bad)
+
+
+class AutorunTests(unittest.TestCase):
+    def test_the_open_line_of_the_autorun_section(self):
+        text = '[other]\r\nopen=wrong.exe\r\n[AutoRun]\r\n; comment\r\nicon=x.ico\r\nOPEN = setup\\Start.exe -q\r\n'
+        self.assertEqual(image.autorun_open(text), ('setup\\Start.exe', '-q'))
+
+    def test_a_quoted_program_keeps_its_blanks(self):
+        self.assertEqual(image.autorun_open('[autorun]\nopen="My Setup.exe" /x'), ('My Setup.exe', '/x'))
+
+    def test_no_open_line_names_nothing(self):
+        self.assertIsNone(image.autorun_open('[autorun]\nicon=a.ico\n'))
+        self.assertIsNone(image.autorun_open('open=Plugstart.exe\n'))
+
+
+class IniTests(unittest.TestCase):
+    def test_values_are_replaced_in_place_added_to_their_section_or_in_a_new_one(self):
+        text = '; head\r\n[ITK]\r\nitk_type=1\r\nitk_setup=Kit.exe\r\n; note\r\n[FILES]\r\nfilecount=2\r\n'
+        changed = image.set_ini_values(text, {'itk': {'ITK_TYPE': '3'}, 'FILES': {'file02': 'x.exe'},
+                                              'NEW': {'k': 'v'}})
+        self.assertEqual(changed.split('\r\n'), ['; head', '[ITK]', 'ITK_TYPE=3', 'itk_setup=Kit.exe', '; note',
+                                                 '[FILES]', 'filecount=2', 'file02=x.exe', '[NEW]', 'k=v', ''])
+
+    def test_commented_keys_stay_comments(self):
+        changed = image.set_ini_values('[device]\r\n;mode=modem\r\n', {'device': {'mode': 'cdrom'}})
+        self.assertEqual(changed, '[device]\r\n;mode=modem\r\nmode=cdrom\r\n')
+
+    def test_text_files_in_utf16_and_with_a_bom_are_read(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, 'a.ini')
+            with open(path, 'wb') as f:
+                f.write(b'\xff\xfe' + '[a]\r\nk=\u00e9\r\n'.encode('utf-16-le'))
+            self.assertEqual(image.read_text(path), '[a]\r\nk=\u00e9\r\n')
+
+
+class DeviceLibraryTests(unittest.TestCase):
+    def test_the_simulated_device_is_told_by_its_state_folder_name(self):
+        with tempfile.TemporaryDirectory() as folder:
+            real, sim = os.path.join(folder, 'real.dll'), os.path.join(folder, 'sim.dll')
+            with open(real, 'wb') as f:
+                f.write(b'MZ' + b'plugstart_sim' + b'\0' * 100)  # 8-bit text: not the marker
+            with open(sim, 'wb') as f:
+                f.write(b'MZ' + 'C:\\plugstart_sim\\'.encode('utf-16-le'))
+            self.assertFalse(image.is_simulated_device(real))
+            self.assertTrue(image.is_simulated_device(sim))
+
+
+class LogTailTests(unittest.TestCase):
+    def test_only_complete_lines_and_a_file_written_anew_is_read_from_its_start(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, 'log')
+            tail = logs.LogTail(path)
+            self.assertEqual(tail.read(), [])
+            with open(path, 'wb') as f:
+                f.write(b'one\r\ntw')
+            self.assertEqual(tail.read(), ['one'])
+            with open(path, 'ab') as f:
+                f.write(b'o\r\n')
+            self.assertEqual(tail.read(), ['two'])
+            with open(path, 'wb') as f:
+                f.write(b'new\n')
+            self.assertEqual(tail.read(), ['new'])
+
+    def test_fields_split_at_tabs_and_at_the_first_equals_sign(self):
+        self.assertEqual(logs.parse_fields('event=window\ttitle=a=b\tbroken\r\n'),
+                         {'event': 'window', 'title': 'a=b'})
+
+
+REG_BEFORE = '''WINE REGISTRY Version 2
+;; All keys relative to \\\\Machine
+
+[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall] 1700000000
+#time=1d9
+
+[Software\\\\Wine\\\\Ports] 1700000000
+"COM1"="/dev/ttyS0"
+
+[System\\\\CurrentControlSet\\\\Services\\\\ShellHWDetection] 1700000000
+"Start"=dword:00000002
+'''
+REG_AFTER = '''WINE REGISTRY Version 2
+
+[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\{2D71E8A5}] 1700000001
+"DisplayName"="Norvo Internet Kit"
+"Blob"=hex:00,01,\\
+  02,03
+
+[Software\\\\Wine\\\\Ports] 1700000000
+"COM1"="/dev/ttyS1"
+
+[System\\\\CurrentControlSet\\\\Services\\\\ShellHWDetection] 1700000000
+"Start"=dword:00000004
+"Quote \\"x\\""="y"
+'''
+
+
+class RegistryTests(unittest.TestCase):
+    def test_keys_values_and_continued_lines_of_a_wine_registry_file(self):
+        keys = snapshot.parse_wine_registry(REG_AFTER, 'machine')
+        kit = keys['machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{2D71E8A5}']
+        self.assertEqual(kit, {'DisplayName': '"Norvo Internet Kit"', 'Blob': 'hex:00,01,02,03'})
+        self.assertEqual(keys['machine\\System\\CurrentControlSet\\Services\\ShellHWDetection']['Quote "x"'], '"y"')
+
+    def test_the_difference_leaves_out_wines_own_keys_and_parents_that_only_lost_their_line(self):
+        before = snapshot.parse_wine_registry(REG_BEFORE, 'machine')
+        after = snapshot.parse_wine_registry(REG_AFTER, 'machine')
+        diff = snapshot.registry_diff(before, after)
+        self.assertEqual([key for key, _ in diff['added']],
+                         ['machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{2D71E8A5}'])
+        self.assertEqual(diff['removed'], [])
+        self.assertEqual(diff['changed'], [
+            ('machine\\System\\CurrentControlSet\\Services\\ShellHWDetection', 'Quote "x"', None, '"y"'),
+            ('machine\\System\\CurrentControlSet\\Services\\ShellHWDetection', 'Start', 'dword:00000002',
+             'dword:00000004')])
+
+    def test_a_key_gone_with_its_subkeys_counts_as_removed(self):
+        before = {'machine\\A': {}, 'machine\\A\\B': {'v': '1'}}
+        self.assertEqual(snapshot.registry_diff(before, {})['removed'], ['machine\\A', 'machine\\A\\B'])
+
+
+class FilesTests(unittest.TestCase):
+    def test_added_changed_and_removed_files_outside_wines_own_folders(self):
+        before = {'a/': (-1, 0), 'a/x': (1, 1), 'a/y': (2, 2), 'windows/temp/t': (1, 1)}
+        after = {'a/': (-1, 5), 'a/x': (3, 9), 'a/z': (4, 4), 'windows/temp/u': (1, 1)}
+        self.assertEqual(snapshot.files_diff(before, after),
+                         {'added': [('a/z', 4)], 'removed': ['a/y'], 'changed': [('a/x', 1, 3)]})
+
+
+class PairwiseTests(unittest.TestCase):
+    def pairs_left(self, cells):
+        left = set()
+        for cell in matrix.all_cells():
+            left |= matrix.pairs_of(cell)
+        for cell in cells:
+            left -= matrix.pairs_of(cell)
+        return left
+
+    def test_every_pair_of_values_is_covered_with_far_fewer_cells_than_the_matrix(self):
+        cells = matrix.pairwise_cells()
+        self.assertEqual(self.pairs_left(cells), set())
+        self.assertLessEqual(len(cells), 10)
+        self.assertEqual(len(matrix.all_cells()), 32)
+
+    def test_cells_already_run_count_and_the_choice_is_the_same_every_time(self):
+        already = [dict(windows='xp', state='clean', kit=1, family='QCT')]
+        cells = matrix.pairwise_cells(already)
+        self.assertEqual(self.pairs_left(cells + already), set())
+        self.assertEqual(cells, matrix.pairwise_cells(already))
+        self.assertNotIn(already[0], cells)
+
+
+if __name__ == '__main__':
+    unittest.main()
