@@ -7,12 +7,13 @@
 #include "companion/CDWebInstallerDlg.h"
 #include "config/Language.h"
 #include "config/ModulePath.h"
+#include "core/WorkerMessages.h"
 #include "res/resource.h"
+#include "run/ResDefineCommand.h"
 #include "skin/DialogPaint.h"
 #include "skin/SkinButton.h"
 #include "workflow/InitDlg.h"
 #include "workflow/MainDialogLook.h"
-#include "run/ResDefineCommand.h"
 
 #include <shellapi.h>
 
@@ -27,7 +28,7 @@ const UINT kShowMs = 6000;
 // The main dialog's template painted the way the main dialog paints it, in one fixed state.
 class StatusDemo : public CDialog {
 public:
-    explicit StatusDemo(const plug::StatusInputs& inputs) : CDialog(IDD_PLUGSTART_DIALOG), m_inputs(inputs) {}
+    explicit StatusDemo(const plug::StatusState& inputs) : CDialog(IDD_PLUGSTART_DIALOG), m_inputs(inputs) {}
 
 protected:
     BOOL OnInitDialog() override
@@ -71,7 +72,7 @@ protected:
     }
 
 private:
-    plug::StatusInputs m_inputs;
+    plug::StatusState m_inputs;
     plug::MainDialogLook m_look;
     CSkinButton m_cancel;
     int m_frame = -1;
@@ -109,16 +110,16 @@ protected:
     }
 };
 
-plug::StatusInputs StatusState(const std::wstring& name)
+plug::StatusState DemoState(const std::wstring& name)
 {
-    plug::StatusInputs inputs;
-    inputs.nITKType = ITKTYPE_NorvoITK;
-    inputs.strLangFile = plug::SelectLanguageFile();
-    inputs.bAutoRunStarted = name != L"initial";
-    inputs.bInstallingDrv = name == L"driver";
-    inputs.bInstallingITK = name == L"kit";
-    inputs.bLaunchingITK = name == L"launching";
-    return inputs;
+    plug::StatusState state;
+    state.kitType = ITKTYPE_NorvoITK;
+    state.japaneseLanguage = plug::IsJapaneseLanguageFile(plug::SelectLanguageFile());
+    state.autoRunStarted = name != L"initial";
+    state.installingDrv = name == L"driver";
+    state.installingITK = name == L"kit";
+    state.launchingITK = name == L"launching";
+    return state;
 }
 
 } // namespace
@@ -133,7 +134,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     plug::SetLanguageFile(plug::GetModuleDirectory() + plug::SelectLanguageFile());
 
     if (mode == L"status") {
-        StatusDemo demo(StatusState(state));
+        StatusDemo demo(DemoState(state));
         return static_cast<int>(demo.DoModal());
     }
     if (mode == L"staging") {

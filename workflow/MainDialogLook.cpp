@@ -31,16 +31,8 @@ int TextWidth(HDC dc, const std::wstring& text)
 
 } // namespace
 
-std::wstring StatusTextFor(const StatusInputs& inputs)
+std::wstring StatusTextFor(const StatusState& state)
 {
-    StatusState state;
-    state.autoRunStarted = inputs.bAutoRunStarted != FALSE;
-    state.installingSVC = inputs.bInstallingSVC != FALSE;
-    state.installingDrv = inputs.bInstallingDrv != FALSE;
-    state.installingITK = inputs.bInstallingITK != FALSE;
-    state.launchingITK = inputs.bLaunchingITK != FALSE;
-    state.kitType = inputs.nITKType;
-    state.japaneseLanguage = IsJapaneseLanguageFile(inputs.strLangFile);
     return ChooseStatusText(state, [](const std::wstring& key) { return GetLanguageString(key); });
 }
 
@@ -70,12 +62,12 @@ RECT MainDialogLook::NextAnimationArea(int* frame) const
     return area;
 }
 
-void MainDialogLook::Paint(HDC dc, const StatusInputs& inputs, int frame, RECT* statusRect) const
+void MainDialogLook::Paint(HDC dc, const StatusState& state, int frame, RECT* statusRect) const
 {
     DrawBitmap(dc, m_background.Get(), 0, 0);
     ::SetBkMode(dc, TRANSPARENT);
     *statusRect = kStatusBox;
-    PaintStatus(dc, StatusTextFor(inputs));
+    PaintStatus(dc, StatusTextFor(state));
 
     SelectObjectScope font(dc, m_smallFont.Get());
     ::SetTextColor(dc, kUnplugColour);

@@ -5,22 +5,12 @@
 #pragma once
 
 #include "BusyAnimation.h"
+#include "StatusText.h"
 #include "framework/Handle.h"
 
 #include <string>
 
 namespace plug {
-
-// What the status line depends on: the worker's flags, the kit type and the language file.
-struct StatusInputs {
-    BOOL bAutoRunStarted = FALSE;
-    BOOL bInstallingSVC = FALSE;
-    BOOL bInstallingDrv = FALSE;
-    BOOL bInstallingITK = FALSE;
-    BOOL bLaunchingITK = FALSE;
-    int nITKType = 0;
-    std::wstring strLangFile; // relative name of the language file in use
-};
 
 class MainDialogLook {
 public:
@@ -35,7 +25,7 @@ public:
 
     // Background, status line, unplug notice and the picture of frame, in this order. *statusRect
     // receives the status box, which the worker invalidates when the status changes.
-    void Paint(HDC dc, const StatusInputs& inputs, int frame, RECT* statusRect) const;
+    void Paint(HDC dc, const StatusState& state, int frame, RECT* statusRect) const;
 
     HFONT StatusFont() const { return m_statusFont.Get(); }
     HFONT SmallFont() const { return m_smallFont.Get(); }
@@ -49,7 +39,7 @@ private:
     BusyAnimation m_animation;
 };
 
-// The status text that inputs choose, looked up in the language file.
-std::wstring StatusTextFor(const StatusInputs& inputs);
+// The status text that state chooses, looked up in the language file.
+std::wstring StatusTextFor(const StatusState& state);
 
 } // namespace plug

@@ -3,6 +3,7 @@
 #include "PlugstartDlg.h"
 
 #include "config/Language.h"
+#include "core/WorkerMessages.h"
 #include "res/resource.h"
 #include "skin/DialogPaint.h"
 
@@ -55,14 +56,14 @@ BOOL CPlugstartDlg::OnEraseBkgnd(HDC dc)
 {
     if (!m_bPainted)
         return FALSE;
-    plug::StatusInputs inputs;
-    inputs.bAutoRunStarted = m_bAutoRunStarted;
-    inputs.bInstallingSVC = m_bInstallingSVC;
-    inputs.bInstallingDrv = m_bInstallingDrv;
-    inputs.bInstallingITK = m_bInstallingITK;
-    inputs.bLaunchingITK = m_bLaunchingITK;
-    inputs.nITKType = m_ResDefineCommand.nITKType;
-    inputs.strLangFile = m_strLangFile;
-    m_look.Paint(dc, inputs, m_nAniFrame, &m_rcStatus);
+    plug::StatusState state;
+    state.autoRunStarted = m_bAutoRunStarted != FALSE;
+    state.installingSVC = m_bInstallingSVC != FALSE;
+    state.installingDrv = m_bInstallingDrv != FALSE;
+    state.installingITK = m_bInstallingITK != FALSE;
+    state.launchingITK = m_bLaunchingITK != FALSE;
+    state.kitType = m_ResDefineCommand.nITKType;
+    state.japaneseLanguage = plug::IsJapaneseLanguageFile(m_strLangFile);
+    m_look.Paint(dc, state, m_nAniFrame, &m_rcStatus);
     return TRUE;
 }

@@ -63,13 +63,12 @@ std::map<std::wstring, std::wstring> Texts()
     return texts;
 }
 
-plug::StatusInputs Started()
+plug::StatusState Started()
 {
-    plug::StatusInputs inputs;
-    inputs.bAutoRunStarted = TRUE;
-    inputs.nITKType = ITKTYPE_VTP;
-    inputs.strLangFile = L"tools\\lang_AutoRun_eng.opt";
-    return inputs;
+    plug::StatusState state;
+    state.autoRunStarted = true;
+    state.kitType = ITKTYPE_VTP;
+    return state;
 }
 
 const RECT kStatusBox = {85, 80, 324, 113};
@@ -107,8 +106,8 @@ TEST(StatusLook, PaintsBackgroundStatusNoticeAndTheFramesPicture)
     ASSERT_TRUE(look.Create());
     Canvas painted, background, picture;
     RECT status = {};
-    plug::StatusInputs inputs = Started();
-    inputs.bInstallingDrv = TRUE;
+    plug::StatusState inputs = Started();
+    inputs.installingDrv = true;
     look.Paint(painted.Dc(), inputs, 3, &status);
     EXPECT_EQ(85, status.left);
     EXPECT_EQ(80, status.top);
@@ -130,8 +129,8 @@ TEST(StatusLook, PaintsBackgroundStatusNoticeAndTheFramesPicture)
 
     // Another state, another text: only the status box changes.
     Canvas launching;
-    inputs.bInstallingDrv = FALSE;
-    inputs.bLaunchingITK = TRUE;
+    inputs.installingDrv = false;
+    inputs.launchingITK = true;
     look.Paint(launching.Dc(), inputs, 3, &status);
     EXPECT_GT(Compare(painted, launching, kStatusBox).pixels, 0);
     EXPECT_EQ(0, Compare(painted, launching, RECT{0, 113, 340, 238}).pixels);
@@ -148,11 +147,11 @@ TEST(StatusLook, TextThatDoesNotFitWrapsOntoASecondLine)
     Canvas background, shortText, longText;
     plug::DrawBitmap(background.Dc(), plug::LoadBitmapResource(IDB_MAIN_BACKGROUND).Get(), 0, 0);
     RECT status = {};
-    plug::StatusInputs launching = Started();
-    launching.bLaunchingITK = TRUE;
+    plug::StatusState launching = Started();
+    launching.launchingITK = true;
     look.Paint(shortText.Dc(), launching, 0, &status);
-    plug::StatusInputs driver = Started();
-    driver.bInstallingDrv = TRUE;
+    plug::StatusState driver = Started();
+    driver.installingDrv = true;
     look.Paint(longText.Dc(), driver, 0, &status);
 
     // One line is centred in the upper 23 rows; a wrapped text reaches further down.
