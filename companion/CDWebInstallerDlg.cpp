@@ -6,6 +6,7 @@
 #include "config/Language.h"
 #include "config/Messages.h"
 #include "config/ModulePath.h"
+#include "config/SystemFolders.h"
 #include "framework/StringFormat.h"
 #include "res/resource.h"
 #include "skin/DialogPaint.h"
@@ -22,25 +23,6 @@ const int kButtonTop = 239;
 const UINT kInformation = MB_ICONINFORMATION | MB_OK;
 
 void ShowInformation(const wchar_t* key) { plug::ShowLanguageMessage(nullptr, key, kInformation); }
-
-void MoveButton(CSkinButton& button, int left, int top)
-{
-    RECT client = {};
-    ::GetClientRect(button.m_hWnd, &client);
-    ::MoveWindow(button.m_hWnd, left, top, client.right, client.bottom, TRUE);
-}
-
-void DrawText(HDC dc, const std::wstring& text, RECT box, UINT format)
-{
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);
-}
-
-SIZE TextExtent(HDC dc, const std::wstring& text)
-{
-    SIZE extent = {};
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    return extent;
-}
 
 } // namespace
 
@@ -72,12 +54,8 @@ BOOL CCDWebInstallerDlg::OnInitDialog()
 
 bool CCDWebInstallerDlg::IsSuiteCdPresent()
 {
-    DWORD drives = ::GetLogicalDrives();
-    for (int letter = 0; letter < 26; ++letter) {
-        if (!(drives & (1u << letter)))
-            continue;
-        const std::wstring root = {static_cast<wchar_t>(L'A' + letter), L':', L'\\'};
-        if (::GetDriveTypeW(root.c_str()) == DRIVE_CDROM && plug::IsExistFile(root + L"tools\\install.ini"))
+    for (const std::wstring& root : plug::CdromDriveRoots()) {
+        if (plug::IsExistFile(root + L"tools\\install.ini"))
             return true;
     }
     return false;
@@ -110,18 +88,18 @@ void CCDWebInstallerDlg::LayOutControls()
     m_pBodyBoldFont = plug::CreateDialogFont(18, FW_BOLD);
 
     m_btnClose.LoadSkin(IDB_GUIDE_BUTTON_STRIP, 0, 4);
-    MoveButton(m_btnClose, 426, 8);
+    m_btnClose.MoveTo(426, 8);
     m_btnClose.ShowWindow(SW_SHOW);
 
     plug::SetUpDialogButton(m_btnOK, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_OK"));
     if (m_bDownloadAvailable) {
-        MoveButton(m_btnOK, 230, kButtonTop);
+        m_btnOK.MoveTo(230, kButtonTop);
         plug::SetUpDialogButton(m_btnDownload, IDB_BUTTON_STRIP,
                                 plug::GetLanguageString(L"STR_STRING_INSTALL_GUIDE_DOWNLOAD"));
-        MoveButton(m_btnDownload, 130, kButtonTop);
+        m_btnDownload.MoveTo(130, kButtonTop);
         m_btnDownload.ShowWindow(SW_SHOW);
     } else {
-        MoveButton(m_btnOK, 335, kButtonTop);
+        m_btnOK.MoveTo(335, kButtonTop);
         m_btnDownload.ShowWindow(SW_HIDE);
     }
     m_btnOK.ShowWindow(SW_SHOW);
@@ -199,14 +177,14 @@ void CCDWebInstallerDlg::Paint(HDC dc) const
         plug::SelectObjectScope font(dc, m_pCaptionFont.Get());
         std::wstring title = plug::GetLanguageString(L"STR_STRING_INSTALL_GUIDE_TITLE");
         ::SetTextColor(dc, kCaptionShadow);
-        DrawText(dc, title, RECT{10, 0, client.right, kCaptionHeight}, DT_SINGLELINE | DT_VCENTER);
+        plug::DrawTextInBox(dc, title, RECT{10, 0, client.right, kCaptionHeight}, DT_SINGLELINE | DT_VCENTER);
         ::SetTextColor(dc, RGB(255, 255, 255));
-        DrawText(dc, title, RECT{9, -1, client.right - 1, kCaptionHeight - 1}, DT_SINGLELINE | DT_VCENTER);
+        plug::DrawTextInBox(dc, title, RECT{9, -1, client.right - 1, kCaptionHeight - 1}, DT_SINGLELINE | DT_VCENTER);
     }
     {
         plug::SelectObjectScope font(dc, m_pHeadingFont.Get());
         ::SetTextColor(dc, kHeadingColour);
-        DrawText(dc, plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_TOP"), RECT{0, 28, client.right, 68},
+        plug::DrawTextInBox(dc, plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_TOP"), RECT{0, 28, client.right, 68},
                  DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
     ::SetTextColor(dc, RGB(0, 0, 0));
@@ -217,7 +195,7 @@ void CCDWebInstallerDlg::PaintGuideText(HDC dc) const
 {
     if (!m_bCDInclude) {
         plug::SelectObjectScope font(dc, m_pBodyFont.Get());
-        DrawText(dc,
+        plug::DrawTextInBox(dc,
                  plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_3"
                                                               : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_4"),
                  kBodyBox, DT_WORDBREAK);
@@ -225,19 +203,19 @@ void CCDWebInstallerDlg::PaintGuideText(HDC dc) const
     }
     std::wstring top = plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_TOP");
     plug::SelectObjectScope font(dc, m_pHeadingFont.Get());
-    SIZE extent = TextExtent(dc, top);
+    SIZE extent = plug::TextExtent(dc, top);
     bool wrapped = false;
     if (extent.cx > kBodyWidth) {
         ::SelectObject(dc, m_pBodyBoldFont.Get()); // the scope still restores the font from before
-        extent = TextExtent(dc, top);
+        extent = plug::TextExtent(dc, top);
         wrapped = extent.cx > kBodyWidth;
     }
-    DrawText(dc, top, kBodyBox, wrapped ? DT_WORDBREAK : DT_SINGLELINE);
+    plug::DrawTextInBox(dc, top, kBodyBox, wrapped ? DT_WORDBREAK : DT_SINGLELINE);
 
     ::SelectObject(dc, m_pBodyFont.Get());
     RECT contents = kBodyBox;
     contents.top = 96 + (wrapped ? 2 * extent.cy : extent.cy);
-    DrawText(dc,
+    plug::DrawTextInBox(dc,
              plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_1"
                                                           : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_2"),
              contents, DT_WORDBREAK);

@@ -1,9 +1,8 @@
 #include "DownloadCheckLibrary.h"
 
 #include "framework/Handle.h"
+#include "framework/ProcessStart.h"
 #include "framework/StringFormat.h"
-
-#include <shellapi.h>
 
 #include <cstring>
 
@@ -28,10 +27,7 @@ struct CheckBuffers {
     char version[kShortBufferSize] = {};
 };
 
-void ShellOpen(const std::wstring& address)
-{
-    ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
+void ShellOpen(const std::wstring& address) { LaunchProgram(address, std::wstring()); }
 
 AddressOpener g_opener = &ShellOpen;
 

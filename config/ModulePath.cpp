@@ -23,4 +23,11 @@ BOOL IsExistFile(const std::wstring& path)
     return file.IsValid();
 }
 
+void ClearReadOnly(const std::wstring& path)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+}
+
 } // namespace plug

@@ -1,4 +1,5 @@
-// The two path queries that every file lookup of the program uses.
+// The two path queries that every file lookup of the program uses, and making a file writable
+// before it is overwritten.
 #pragma once
 
 #include <windows.h>
@@ -14,5 +15,9 @@ std::wstring GetModuleDirectory();
 // TRUE when path names a file that can be opened for reading right now (read access, no
 // sharing, existing files only). Directories and files held open without sharing count as missing.
 BOOL IsExistFile(const std::wstring& path);
+
+// Drops a read-only attribute of path so that it can be overwritten: archive alone remains.
+// Anything else, a missing path included, is left as it is.
+void ClearReadOnly(const std::wstring& path);
 
 } // namespace plug

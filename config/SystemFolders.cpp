@@ -5,14 +5,16 @@
 
 namespace plug {
 
-bool GetProgramFilesFolder(std::wstring& folder)
+bool GetShellFolder(int csidl, std::wstring& folder)
 {
     wchar_t buffer[MAX_PATH] = {};
-    if (!::SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PROGRAM_FILES, FALSE))
+    if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE))
         return false;
     folder = buffer;
     return true;
 }
+
+bool GetProgramFilesFolder(std::wstring& folder) { return GetShellFolder(CSIDL_PROGRAM_FILES, folder); }
 
 bool GetSystemFolder(std::wstring& folder)
 {
@@ -22,6 +24,18 @@ bool GetSystemFolder(std::wstring& folder)
         return false;
     folder.assign(buffer, length);
     return true;
+}
+
+std::vector<std::wstring> CdromDriveRoots()
+{
+    std::vector<std::wstring> roots;
+    DWORD drives = ::GetLogicalDrives();
+    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter, drives >>= 1) {
+        const std::wstring root = {letter, L':', L'\\'};
+        if ((drives & 1) && ::GetDriveTypeW(root.c_str()) == DRIVE_CDROM)
+            roots.push_back(root);
+    }
+    return roots;
 }
 
 } // namespace plug

@@ -63,7 +63,7 @@ bool CPlugstartRun::StopRequested(int check)
 
 BOOL CPlugstartRun::DeployServiceStep(int kitType)
 {
-    if (kitType != ITKTYPE_VTP || m_run.m_bVistaOS || !m_run.m_bDeploySVC)
+    if (!MayUseCommandService(kitType) || !m_run.m_bDeploySVC)
         return TRUE;
     m_run.m_bInstallingSVC = TRUE;
     m_host.RepaintStatus();
@@ -135,7 +135,7 @@ BOOL CPlugstartRun::ModeChangeStep(int kitType)
     if (result != FAIL_TO_OPEN_DRIVE_ACCESS_DENIED)
         return TRUE;
     // Refused: only the command service may switch the device, and only before Vista.
-    if (kitType != ITKTYPE_VTP || m_run.m_bVistaOS) {
+    if (!MayUseCommandService(kitType)) {
         Warn(L"STR_STRING_NON_ADMIN_NOTI");
         return FALSE;
     }

@@ -42,8 +42,7 @@ BOOL CPlugstartRun::CheckSystem()
     int configuredKitType = ITKTYPE_VTP;
     ReadProfileFromConfiguration(&configuredKitType);
 
-    // At a CD start the program runs from the device's CD, which must carry the device library.
-    if (m_run.m_strArgument.empty() && !plug::IsExistFile(plug::GetModuleDirectory() + L"Devpoke.dll")) {
+    if (IsDeviceLibraryMissing()) {
         Warn(L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL");
         return FALSE;
     }
@@ -70,7 +69,7 @@ BOOL CPlugstartRun::CheckSystem()
     ReadInstallationState();
 
     // A user who was refused the device has no rights to deploy the service either.
-    if (configuredKitType == ITKTYPE_VTP && !m_run.m_bVistaOS && directResult != FAIL_TO_OPEN_DRIVE_ACCESS_DENIED) {
+    if (MayUseCommandService(configuredKitType) && directResult != FAIL_TO_OPEN_DRIVE_ACCESS_DENIED) {
         Trace(L"Start : [CPlugstartDlg::CheckSystem() : IsRunService()]");
         m_run.m_bDeploySVC = (!m_SVC.IsRunService() || m_service.IsRequireUpdateSVC() == TRUE) ? TRUE : FALSE;
     }
@@ -111,7 +110,7 @@ int CPlugstartRun::QueryPhoneSetting(uint8_t (&reply)[3])
 int CPlugstartRun::QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3], bool* failed)
 {
     *failed = true;
-    if (configuredKitType != ITKTYPE_VTP || m_run.m_bVistaOS) {
+    if (!MayUseCommandService(configuredKitType)) {
         Warn(L"STR_STRING_NON_ADMIN_NOTI");
         return FAIL_TO_OPEN_DRIVE_ACCESS_DENIED;
     }
@@ -163,3 +162,10 @@ void CPlugstartRun::WarnText(const std::wstring& text)
 }
 
 bool CPlugstartRun::IsJapaneseLanguage() const { return plug::IsJapaneseLanguageFile(m_run.m_strLangFile); }
+
+bool CPlugstartRun::IsDeviceLibraryMissing() const
+{
+    return m_run.m_strArgument.empty() && !plug::IsExistFile(plug::GetModuleDirectory() + L"Devpoke.dll");
+}
+
+bool CPlugstartRun::MayUseCommandService(int kitType) const { return kitType == ITKTYPE_VTP && !m_run.m_bVistaOS; }

@@ -13,11 +13,6 @@ using namespace plug::detect;
 
 namespace {
 
-bool IsKitRegistered(const wchar_t* productCode)
-{
-    return UninstallKeyExists(productCode, UninstallView::Native) || UninstallKeyExists(productCode, UninstallView::Wow);
-}
-
 // A program name from the configuration that may be started: it names an executable and stays
 // inside the folder it is joined to.
 bool IsUsableProgramName(const std::wstring& name)
@@ -64,7 +59,7 @@ BOOL CPlugstartRun::CheckITKProgram(int nITKType)
     std::wstring path;
     switch (nITKType) {
     case ITKTYPE_VTP:
-        if (!IsKitRegistered(kVtpKitCode)) {
+        if (!IsProductRegistered(kVtpKitCode)) {
             Trace(L"[CheckITKProgram()] ITKTYPE_VTP : ITK Reg not registered.\r\n");
             return FALSE;
         }
@@ -72,10 +67,10 @@ BOOL CPlugstartRun::CheckITKProgram(int nITKType)
             Trace(L"[CheckITKProgram()] ITKTYPE_VTP : Registry value is empty.\r\n");
             return FALSE;
         }
-        path = plug::FormatString(L"%ls\\Vodafone\\Via The Phone\\", programFiles.c_str()) + name;
+        path = VtpKitFolder(programFiles) + name;
         break;
     case ITKTYPE_NorvoITK:
-        if (!IsKitRegistered(kNorvoKitCode)) {
+        if (!IsProductRegistered(kNorvoKitCode)) {
             Trace(L"[CheckITKProgram()] ITKTYPE_NorvoITK : ITK Reg not registered.\r\n");
             return FALSE;
         }
@@ -83,7 +78,7 @@ BOOL CPlugstartRun::CheckITKProgram(int nITKType)
             Trace(L"[CheckITKProgram()] ITKTYPE_NorvoITK : config.ini itk_run_file value is empty.\r\n");
             return FALSE;
         }
-        path = plug::FormatString(L"%ls\\NorvoInternetKit\\", programFiles.c_str()) + name;
+        path = NorvoKitFolder(programFiles) + name;
         break;
     case TYPE_PCSYNC:
         registry.GetUserString(kPcSuiteKey, kPcSuiteInstallPathValue, path);

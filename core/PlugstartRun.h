@@ -47,6 +47,9 @@ public:
     // modem mode. Returns the own drive's SCSI result code; -2 when "Devpoke.dll" is missing at a
     // CD start (after telling the user) (ModeChange.cpp).
     int SCSI_ModeChange();
+    // The mode change of a window that goes without the worker having sent one: SCSI_ModeChange,
+    // and a refused own drive switched by the command service where that may be used.
+    void ModeChangeOnExit();
 
 private:
     void Trace(const std::wstring& text) { m_host.Trace(text); }
@@ -54,6 +57,10 @@ private:
     void Warn(const std::wstring& key);
     void WarnText(const std::wstring& text);
     bool IsJapaneseLanguage() const;
+    // At a CD start the program runs from the device's CD, which must carry the device library.
+    bool IsDeviceLibraryMissing() const;
+    // Whether the command service may stand in for a refused user: with the VTP kit before Vista.
+    bool MayUseCommandService(int kitType) const;
 
     // CheckSystem's steps.
     void ReadProfileFromConfiguration(int* configuredKitType);
@@ -78,6 +85,9 @@ private:
 
     // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
     void ModeChangeOtherDevices(wchar_t ownLetter);
+    // After a mode change that the device refused, asks the command service to switch the own
+    // device where it may; traces failureTrace when the service could not be asked.
+    void ModeChangeThroughServiceIfRefused(int result, const wchar_t* failureTrace);
 
     RunState& m_run;
     IRunHost& m_host;

@@ -182,8 +182,7 @@ BOOL CDetector::IsQctPackageInstalled()
 
 BOOL CDetector::IsEmpPackageInstalled()
 {
-    if (!UninstallKeyExists(kEmpDriverCode, UninstallView::Native) &&
-        !UninstallKeyExists(kEmpDriverCode, UninstallView::Wow))
+    if (!IsProductRegistered(kEmpDriverCode))
         return InstalledDriverFallback(DRIVERTYPE_EMP);
     std::wstring folder;
     if (!GetEmpPackageFolder(Is64BitWindows(m_run.m_nWow64), folder))

@@ -62,15 +62,25 @@ bool UninstallKeyExists(const wchar_t* productCode, UninstallView view)
     return registry.KeyExists(REGROOT_LOCAL_MACHINE, UninstallKey(productCode, view)) != FALSE;
 }
 
+bool IsProductRegistered(const wchar_t* productCode)
+{
+    return UninstallKeyExists(productCode, UninstallView::Native) || UninstallKeyExists(productCode, UninstallView::Wow);
+}
+
 bool ReadK21cInstallLocation(std::wstring& location)
 {
-    if (!UninstallKeyExists(kK21cManagerCode, UninstallView::Native) &&
-        !UninstallKeyExists(kK21cManagerCode, UninstallView::Wow))
+    if (!IsProductRegistered(kK21cManagerCode))
         return false;
     CRegAccess registry;
     return registry.GetMachineString(UninstallSubKey(kK21cManagerCode, UninstallView::Native), L"InstallLocation",
                                      location) != FALSE;
 }
+
+const wchar_t kNorvoKitProgram[] = L"NorvoInternetKit.exe";
+
+std::wstring VtpKitFolder(const std::wstring& programFiles) { return programFiles + L"\\Vodafone\\Via The Phone\\"; }
+
+std::wstring NorvoKitFolder(const std::wstring& programFiles) { return programFiles + L"\\NorvoInternetKit\\"; }
 
 bool GetEmpPackageFolder(bool is64BitWindows, std::wstring& folder)
 {

@@ -55,6 +55,8 @@ std::wstring UninstallSubKey(const wchar_t* productCode, UninstallView view);
 
 // TRUE when the HKLM uninstall key of productCode exists in that view.
 bool UninstallKeyExists(const wchar_t* productCode, UninstallView view);
+// TRUE when the uninstall key of productCode exists in either view.
+bool IsProductRegistered(const wchar_t* productCode);
 
 // The "InstallLocation" of the K21C connection manager's native uninstall key; false when the
 // package is registered in neither place or the value cannot be read.
@@ -62,6 +64,12 @@ bool ReadK21cInstallLocation(std::wstring& location);
 
 // Any nonzero IsWow64() answer, its failure value -1 included, counts as 64-bit Windows.
 inline bool Is64BitWindows(int nWow64) { return nWow64 != 0; }
+
+// The folders the two kits of the maker install their programs into, under Program Files, with
+// a trailing backslash; and the Internet Kit's own program there.
+std::wstring VtpKitFolder(const std::wstring& programFiles);
+std::wstring NorvoKitFolder(const std::wstring& programFiles);
+extern const wchar_t kNorvoKitProgram[]; // "NorvoInternetKit.exe"
 
 // The EMP (R880) driver package folder of the Windows width, under Program Files, without a
 // trailing backslash; false when the Program Files folder cannot be had.

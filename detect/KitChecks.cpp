@@ -61,8 +61,7 @@ BOOL CDetector::IsNorvoKitFilePresent()
         Trace(L"[IsInstalledITK() SHGetSpecialFolderPath] return code : FALSE\r\n");
         return FALSE;
     }
-    std::wstring folder = plug::FormatString(L"%ls\\NorvoInternetKit\\", programFiles.c_str());
-    if (plug::IsExistFile(plug::FormatString(L"%ls%ls", folder.c_str(), L"NorvoInternetKit.exe")) != TRUE) {
+    if (plug::IsExistFile(NorvoKitFolder(programFiles) + kNorvoKitProgram) != TRUE) {
         Trace(L"[IsInstalledITK() File not Found] NorvoInternetKit.exe\r\n");
         return FALSE;
     }

@@ -138,9 +138,7 @@ BOOL CDetector::IsRequireUpNorvoKit(const std::wstring& strShippedVersion)
     std::wstring programFiles;
     if (!plug::GetProgramFilesFolder(programFiles))
         return TRUE;
-    std::wstring folder = plug::FormatString(L"%ls\\NorvoInternetKit\\", programFiles.c_str());
-    return IsShippedNewerThanFile(plug::FormatString(L"%ls%ls", folder.c_str(), L"NorvoInternetKit.exe"),
-                           strShippedVersion);
+    return IsShippedNewerThanFile(NorvoKitFolder(programFiles) + kNorvoKitProgram, strShippedVersion);
 }
 
 BOOL CDetector::IsRequireUpConnectionManager(const std::wstring& strShippedVersion)

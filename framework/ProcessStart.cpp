@@ -52,10 +52,6 @@ UniqueHandle StartProgram(const std::wstring& program, const std::wstring& param
     return UniqueHandle(start.hProcess);
 }
 
-} // namespace plug
-
-namespace plug {
-
 BOOL LaunchProgram(const std::wstring& program, const std::wstring& parameters)
 {
     CurrentDirectoryKeeper keeper;

@@ -36,22 +36,24 @@ std::string WideToMultiByte(UINT codePage, const std::wstring& text)
     ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &result[0], length, nullptr, nullptr);
     return result;
 }
-} // namespace
 
-std::string ToUtf8(const std::wstring& text) { return WideToMultiByte(CP_UTF8, text); }
-std::string WideToAnsi(const std::wstring& text) { return WideToMultiByte(CP_ACP, text); }
-
-std::wstring AnsiToWide(const std::string& text)
+std::wstring MultiByteToWide(UINT codePage, const std::string& text)
 {
     if (text.empty())
         return std::wstring();
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int length = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0)
         return std::wstring();
     std::wstring result(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
+    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
     return result;
 }
+} // namespace
+
+std::string ToUtf8(const std::wstring& text) { return WideToMultiByte(CP_UTF8, text); }
+std::wstring Utf8ToWide(const std::string& text) { return MultiByteToWide(CP_UTF8, text); }
+std::string WideToAnsi(const std::wstring& text) { return WideToMultiByte(CP_ACP, text); }
+std::wstring AnsiToWide(const std::string& text) { return MultiByteToWide(CP_ACP, text); }
 
 std::wstring ToLower(std::wstring text)
 {

@@ -10,6 +10,7 @@ namespace plug {
 std::wstring FormatString(const wchar_t* format, ...);
 
 std::string ToUtf8(const std::wstring& text);
+std::wstring Utf8ToWide(const std::string& text);
 std::wstring AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::wstring& text);
 

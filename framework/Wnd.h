@@ -28,6 +28,12 @@ public:
 
     BOOL Invalidate(BOOL erase = TRUE) { return ::InvalidateRect(m_hWnd, nullptr, erase); }
     BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
+    // Moves the window's top-left corner to (left, top) of its parent's client area, keeping its
+    // size and Z order.
+    BOOL MoveTo(int left, int top)
+    {
+        return ::SetWindowPos(m_hWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     LONG_PTR GetStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_STYLE); }
     LONG_PTR GetExStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE); }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }

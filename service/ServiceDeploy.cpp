@@ -15,18 +15,6 @@
 
 using namespace plug;
 
-namespace {
-
-// Drops a read-only attribute so that the file can be overwritten: archive alone remains.
-void ClearReadOnly(const std::wstring& path)
-{
-    DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-}
-
-} // namespace
-
 BOOL CServiceBridge::IsRequireUpdateSVC()
 {
     if (m_run.m_bVistaOS)

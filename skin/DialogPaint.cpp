@@ -44,6 +44,18 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height)
     ::BitBlt(dc, x, y, width, height, memory.Get(), 0, 0, SRCCOPY);
 }
 
+SIZE TextExtent(HDC dc, const std::wstring& text)
+{
+    SIZE extent = {};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent;
+}
+
+void DrawTextInBox(HDC dc, const std::wstring& text, RECT box, UINT format)
+{
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);
+}
+
 void SizeToBitmapAndCentre(HWND window, HBITMAP bitmap)
 {
     SIZE size = BitmapSize(bitmap);

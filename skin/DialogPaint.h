@@ -1,8 +1,10 @@
 // What the program's skinned dialogs share when they paint themselves: their bitmaps and fonts,
-// owned by RAII, and drawing a bitmap into any DC.
+// owned by RAII, and drawing a bitmap or a text into any DC.
 #pragma once
 
 #include "framework/Handle.h"
+
+#include <string>
 
 namespace plug {
 
@@ -18,6 +20,11 @@ UniqueFont CreateDialogFont(int height, int weight);
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
 // Copies at most width x height of bitmap's top-left to (x, y): never more than the bitmap has.
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height);
+
+// The extent of text in the font selected into dc.
+SIZE TextExtent(HDC dc, const std::wstring& text);
+// Draws text into box of dc with the DrawText format.
+void DrawTextInBox(HDC dc, const std::wstring& text, RECT box, UINT format);
 
 // Gives window the size of bitmap at (0, 0), then centres it on the screen.
 void SizeToBitmapAndCentre(HWND window, HBITMAP bitmap);

@@ -1,5 +1,6 @@
 #include "SkinButton.h"
 
+#include "DialogPaint.h"
 #include "SkinLayout.h"
 #include "TransparentBlit.h"
 #include "framework/Dialog.h"
@@ -140,12 +141,11 @@ void CSkinButton::DrawCaption(HDC dc, int colourIndex) const
     RECT window = {};
     ::GetWindowRect(m_hWnd, &window);
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&window), 2);
-    SIZE extent = {};
-    ::GetTextExtentPoint32W(dc, m_strCaption.c_str(), static_cast<int>(m_strCaption.size()), &extent);
+    int width = plug::TextExtent(dc, m_strCaption).cx;
     plug::SkinRect placed =
-        plug::PlaceSkinCaption({window.left, window.top, window.right, window.bottom}, extent.cx, colourIndex);
-    RECT text = {placed.left, placed.top, placed.right, placed.bottom};
-    ::DrawTextW(dc, m_strCaption.c_str(), static_cast<int>(m_strCaption.size()), &text, DT_SINGLELINE | DT_VCENTER);
+        plug::PlaceSkinCaption({window.left, window.top, window.right, window.bottom}, width, colourIndex);
+    plug::DrawTextInBox(dc, m_strCaption, RECT{placed.left, placed.top, placed.right, placed.bottom},
+                        DT_SINGLELINE | DT_VCENTER);
 }
 
 BOOL CSkinButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)

@@ -1,5 +1,6 @@
 #include "InitDlg.h"
 
+#include "MainDialogLook.h"
 #include "StagingCopy.h"
 #include "StatusText.h"
 #include "config/ConfigFile.h"
@@ -7,21 +8,16 @@
 #include "config/Language.h"
 #include "config/Messages.h"
 #include "config/ModulePath.h"
+#include "framework/ProcessStart.h"
 #include "framework/StringFormat.h"
 #include "res/resource.h"
 #include "skin/DialogPaint.h"
-
-#include <shellapi.h>
 
 namespace {
 
 const UINT_PTR kAnimationTimer = 100;
 const UINT kAnimationPeriodMs = 150;
-const int kAnimationLeft = 45;
-const int kAnimationTop = 74;
 const POINT kCancelPosition = {123, 193};
-const COLORREF kTitleColour = RGB(225, 225, 225);
-const COLORREF kNoticeColour = RGB(150, 0, 0);
 
 // The files the configuration lists, up to the first empty name (the staging fails there).
 plug::StagingList ReadStagingList(int kitType, const std::wstring& kitSetupName)
@@ -99,9 +95,7 @@ BOOL CInitDlg::OnInitDialog()
     m_btnCancel.ShowWindow(SW_SHOW);
     plug::SetUpDialogButton(m_btnCancel, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL"));
     m_btnCancel.SetTransparentStyle();
-    RECT button = {};
-    ::GetClientRect(m_btnCancel.m_hWnd, &button);
-    ::MoveWindow(m_btnCancel.m_hWnd, kCancelPosition.x, kCancelPosition.y, button.right, button.bottom, TRUE);
+    m_btnCancel.MoveTo(kCancelPosition.x, kCancelPosition.y);
 
     m_animation.Load();
     SIZE animation = plug::BitmapSize(plug::LoadBitmapResource(IDB_ANIM_SIZE).Get());
@@ -161,7 +155,8 @@ BOOL CInitDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
 void CInitDlg::OnAnimationTimer()
 {
     m_nFrame = plug::NextAnimationFrame(m_nFrame);
-    RECT area = {kAnimationLeft, kAnimationTop, kAnimationLeft + m_nAnimWidth, kAnimationTop + m_nAnimHeight};
+    const POINT origin = plug::kBusyAnimationOrigin;
+    RECT area = {origin.x, origin.y, origin.x + m_nAnimWidth, origin.y + m_nAnimHeight};
     ::InvalidateRect(m_hWnd, &area, TRUE);
     if (m_bStagingRunning)
         return;
@@ -177,20 +172,17 @@ void CInitDlg::OnAnimationTimer()
 void CInitDlg::Paint(HDC dc) const
 {
     plug::DrawBitmap(dc, m_background.Get(), 0, 0);
-    m_animation.Draw(dc, kAnimationLeft, kAnimationTop, m_nFrame, m_nAnimWidth, m_nAnimHeight);
+    m_animation.Draw(dc, plug::kBusyAnimationOrigin.x, plug::kBusyAnimationOrigin.y, m_nFrame, m_nAnimWidth,
+                     m_nAnimHeight);
     ::SetBkMode(dc, TRANSPARENT);
     RECT client = {};
     ::GetClientRect(m_hWnd, &client);
     {
         plug::SelectObjectScope font(dc, m_pTitleFont.Get());
-        ::SetTextColor(dc, kTitleColour);
-        RECT title = {85, 85, client.right, client.bottom};
-        ::DrawTextW(dc, m_strTitle.c_str(), static_cast<int>(m_strTitle.size()), &title, DT_SINGLELINE);
+        ::SetTextColor(dc, plug::kLightTextColour);
+        plug::DrawTextInBox(dc, m_strTitle, RECT{85, 85, client.right, client.bottom}, DT_SINGLELINE);
     }
-    plug::SelectObjectScope font(dc, m_pTextFont.Get());
-    ::SetTextColor(dc, kNoticeColour);
-    RECT notice = {50, 147, 300, 188};
-    ::DrawTextW(dc, m_strUnplug.c_str(), static_cast<int>(m_strUnplug.size()), &notice, DT_WORDBREAK | DT_VCENTER);
+    plug::DrawUnplugNotice(dc, m_pTextFont.Get(), m_strUnplug);
 }
 
 UINT CInitDlg::StagingThread(LPVOID parameter)
@@ -220,8 +212,7 @@ void CInitDlg::RunStaging()
     switch (outcome.result) {
     case plug::StagingResult::Done:
         if (!plan.relaunchProgram.empty())
-            ::ShellExecuteW(nullptr, L"open", plan.relaunchProgram.c_str(), plan.relaunchParameters.c_str(), nullptr,
-                            SW_SHOWNORMAL);
+            plug::LaunchProgram(plan.relaunchProgram, plan.relaunchParameters);
         return;
     case plug::StagingResult::CopyFailed:
         return ReportFailure(L"STR_STRING_APP_INIT_FAILED_002", outcome.failedSource);

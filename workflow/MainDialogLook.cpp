@@ -3,31 +3,19 @@
 #include "StatusText.h"
 #include "config/Language.h"
 #include "core/WorkerMessages.h"
-#include "run/ResDefineCommand.h"
 #include "res/resource.h"
 #include "skin/DialogPaint.h"
 
 namespace plug {
 
-static_assert(int(ITKTYPE_VTP) == int(ITKTYPE_VTP) && int(ITKTYPE_NorvoITK) == int(ITKTYPE_NorvoITK) &&
-                  int(TYPE_PCSYNC) == int(TYPE_PCSYNC) && int(TYPE_CM_DCM) == int(TYPE_CM_DCM),
-              "the portable kit types follow the profile's");
-
 namespace {
 
-const POINT kAnimationOrigin = {45, 74};
 const RECT kStatusBox = {85, 80, 324, 113};
 const RECT kStatusLine = {85, 80, 324, 103};
 const RECT kUnplugBox = {50, 147, 300, 188};
-const COLORREF kStatusColour = RGB(225, 225, 225);
 const COLORREF kUnplugColour = RGB(150, 0, 0);
 
-int TextWidth(HDC dc, const std::wstring& text)
-{
-    SIZE extent = {};
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    return extent.cx;
-}
+int TextWidth(HDC dc, const std::wstring& text) { return TextExtent(dc, text).cx; }
 
 } // namespace
 
@@ -52,7 +40,7 @@ BOOL MainDialogLook::Create()
 RECT MainDialogLook::NextAnimationArea(int* frame) const
 {
     SIZE size = AnimationSize();
-    RECT area = {kAnimationOrigin.x, kAnimationOrigin.y, kAnimationOrigin.x + size.cx, kAnimationOrigin.y + size.cy};
+    RECT area = {kBusyAnimationOrigin.x, kBusyAnimationOrigin.y, kBusyAnimationOrigin.x + size.cx, kBusyAnimationOrigin.y + size.cy};
     if (*frame == -1) {
         area.top -= 10;
         area.bottom += 10;
@@ -69,20 +57,16 @@ void MainDialogLook::Paint(HDC dc, const StatusState& state, int frame, RECT* st
     *statusRect = kStatusBox;
     PaintStatus(dc, StatusTextFor(state));
 
-    SelectObjectScope font(dc, m_smallFont.Get());
-    ::SetTextColor(dc, kUnplugColour);
-    std::wstring unplug = GetLanguageString(L"STR_STRING_DONOT_UNPLUG_USB");
-    RECT box = kUnplugBox;
-    ::DrawTextW(dc, unplug.c_str(), static_cast<int>(unplug.size()), &box, DT_WORDBREAK | DT_VCENTER);
+    DrawUnplugNotice(dc, m_smallFont.Get(), GetLanguageString(L"STR_STRING_DONOT_UNPLUG_USB"));
 
     SIZE size = AnimationSize();
-    m_animation.Draw(dc, kAnimationOrigin.x, kAnimationOrigin.y, frame, size.cx, size.cy);
+    m_animation.Draw(dc, kBusyAnimationOrigin.x, kBusyAnimationOrigin.y, frame, size.cx, size.cy);
 }
 
 void MainDialogLook::PaintStatus(HDC dc, const std::wstring& text) const
 {
     SelectObjectScope statusFont(dc, m_statusFont.Get());
-    ::SetTextColor(dc, kStatusColour);
+    ::SetTextColor(dc, kLightTextColour);
     int boldWidth = TextWidth(dc, text);
     int smallWidth = boldWidth;
     if (boldWidth > kStatusTextWidth) {
@@ -92,7 +76,14 @@ void MainDialogLook::PaintStatus(HDC dc, const std::wstring& text) const
     StatusLayout layout = ChooseStatusLayout(boldWidth, smallWidth);
     RECT box = layout.twoLines ? kStatusBox : kStatusLine;
     UINT format = layout.twoLines ? DT_WORDBREAK | DT_VCENTER : DT_SINGLELINE | DT_VCENTER;
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);
+    DrawTextInBox(dc, text, box, format);
+}
+
+void DrawUnplugNotice(HDC dc, HFONT font, const std::wstring& text)
+{
+    SelectObjectScope select(dc, font);
+    ::SetTextColor(dc, kUnplugColour);
+    DrawTextInBox(dc, text, kUnplugBox, DT_WORDBREAK | DT_VCENTER);
 }
 
 } // namespace plug

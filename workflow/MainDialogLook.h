@@ -12,6 +12,13 @@
 
 namespace plug {
 
+// What the staging dialog draws alike over the same background: the busy animation's place, the
+// colour of its title (the main dialog's status), and the notice not to unplug the device.
+constexpr POINT kBusyAnimationOrigin = {45, 74};
+constexpr COLORREF kLightTextColour = RGB(225, 225, 225);
+// The notice in font, dark red, wrapped in its box below the status.
+void DrawUnplugNotice(HDC dc, HFONT font, const std::wstring& text);
+
 class MainDialogLook {
 public:
     // Fonts, background and animation pictures. FALSE when a font cannot be made.

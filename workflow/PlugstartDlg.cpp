@@ -223,10 +223,7 @@ void CPlugstartDlg::SendProfileTo(HWND requester)
         return;
     std::vector<uint8_t> payload = plug::EncodePhoneData(m_ResDefineCommand);
     Trace(ProfileTrace(L"SEND this phone data-----------\n", m_ResDefineCommand));
-    COPYDATASTRUCT message = {0, static_cast<DWORD>(payload.size()), payload.data()};
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(requester, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&message), SMTO_ABORTIFHUNG,
-                          kCopyDataTimeoutMs, &result);
+    SendCopyData(requester, nullptr, 0, static_cast<DWORD>(payload.size()), payload.data());
 }
 
 BOOL CPlugstartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

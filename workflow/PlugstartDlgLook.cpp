@@ -13,11 +13,11 @@ BOOL CPlugstartDlg::InitControl()
         return FALSE;
     m_btnCancel.ShowWindow(SW_SHOW);
     plug::SetUpDialogButton(m_btnCancel, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL"));
-    ::SetWindowPos(m_btnCancel.m_hWnd, nullptr, 123, 193, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_btnCancel.MoveTo(123, 193);
 
     m_btnExit.ShowWindow(SW_HIDE);
     m_btnExit.LoadSkin(IDB_CLOSE_STRIP, 0, 4);
-    ::SetWindowPos(m_btnExit.m_hWnd, nullptr, 378, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_btnExit.MoveTo(378, 7);
 
     m_btn1003.ShowWindow(SW_HIDE);
     m_btn1004.ShowWindow(SW_HIDE);

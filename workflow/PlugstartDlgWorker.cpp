@@ -94,11 +94,7 @@ void CPlugstartDlg::OnDestroy()
     if (!m_bModeChangeOnExit || m_bModeChanged)
         return;
     // Every way out switches the device unless the worker did, or another instance will.
-    if (SCSI_ModeChange() == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED && m_ResDefineCommand.nITKType == ITKTYPE_VTP &&
-        !m_bVistaOS) {
-        if (!ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE))
-            Trace(L"[CPlugstartDlg::OnDestroy()] ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE) => return FALSE\r\n");
-    }
+    m_core.ModeChangeOnExit();
 }
 
 void CPlugstartDlg::Trace(const std::wstring& text, bool startNew) { plug::Trace(text, startNew); }

@@ -1,6 +1,7 @@
 #include "StagingCopy.h"
 
 #include "config/ModulePath.h"
+#include "config/SystemFolders.h"
 #include "framework/Handle.h"
 
 #include <shlobj.h>
@@ -23,22 +24,13 @@ bool EnsureFolder(const std::wstring& folder)
     return IsFoundBySearch(folder) || ::CreateDirectoryW(folder.c_str(), nullptr);
 }
 
-void ClearReadOnly(const std::wstring& target)
-{
-    if (!IsExistFile(target))
-        return;
-    DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-}
-
 } // namespace
 
 std::wstring StagingBaseFolder()
 {
+    std::wstring path;
     for (int folder : {CSIDL_TEMPLATES, CSIDL_APPDATA}) {
-        wchar_t path[MAX_PATH] = {};
-        if (::SHGetSpecialFolderPathW(nullptr, path, folder, FALSE) && path[0])
+        if (GetShellFolder(folder, path) && !path.empty())
             return path;
     }
     return std::wstring();

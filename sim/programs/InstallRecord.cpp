@@ -13,16 +13,6 @@ namespace sim {
 
 namespace {
 
-std::wstring Utf8ToWide(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
-
 std::string ReadWholeFile(const std::wstring& path)
 {
     plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -107,7 +97,7 @@ bool ParseRecordEntry(const std::wstring& line, RecordEntry* entry)
 
 std::vector<RecordEntry> ReadInstallRecord()
 {
-    std::wstring text = Utf8ToWide(ReadWholeFile(kInstalledRecord));
+    std::wstring text = plug::Utf8ToWide(ReadWholeFile(kInstalledRecord));
     std::vector<RecordEntry> entries;
     size_t begin = 0;
     while (begin < text.size()) {

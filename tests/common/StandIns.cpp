@@ -20,16 +20,6 @@ void RemoveStandInFiles()
         RemoveFileForced(file);
 }
 
-std::wstring Utf8ToWide(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
-
 std::string VersionResource(const std::wstring& path)
 {
     DWORD ignored = 0;
@@ -140,7 +130,7 @@ void ScopedStandIns::ClearScript() { RemoveFileForced(sim::kProgramsScript); }
 
 std::vector<sim::ProgramAction> ScopedStandIns::Actions() const
 {
-    std::wstring text = Utf8ToWide(ReadBinaryFile(sim::kProgramsLog));
+    std::wstring text = plug::Utf8ToWide(ReadBinaryFile(sim::kProgramsLog));
     std::vector<sim::ProgramAction> actions;
     size_t begin = 0;
     while (begin < text.size()) {
