@@ -18,7 +18,7 @@ bool AllowsCdrom(const DwordReading& noDriveType)
 // The handlers that run or offer the auto-run entry; compared exactly.
 bool IsAutoRunHandler(const TextReading& handler)
 {
-    return !handler.present || handler.text == L"MSAutoRun" || handler.text == L"MSPromptEachTime";
+    return !handler.present || handler.text == REPAIRED_HANDLER || handler.text == L"MSPromptEachTime";
 }
 
 } // namespace

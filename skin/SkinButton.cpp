@@ -3,7 +3,6 @@
 #include "DialogPaint.h"
 #include "SkinLayout.h"
 #include "TransparentBlit.h"
-#include "framework/Dialog.h"
 
 #include <commctrl.h>
 
@@ -20,8 +19,7 @@ BOOL CSkinButton::LoadSkin(WORD bitmapId, BYTE focusFlag, int frameCount)
     m_bSkinLoaded = 0;
     m_nFrameWidth = 0;
     m_nFrameHeight = 0;
-    m_strip.Attach(static_cast<HBITMAP>(::LoadImageW(CDialog::ResourceModule(), MAKEINTRESOURCEW(bitmapId),
-                                                     IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    m_strip = plug::LoadBitmapResource(bitmapId);
     m_bSkinLoaded = m_strip ? 1 : 0;
     return FitToStrip(frameCount);
 }
@@ -30,10 +28,8 @@ BOOL CSkinButton::FitToStrip(int frameCount)
 {
     if (!m_bSkinLoaded)
         return FALSE;
-    BITMAP info = {};
-    if (!::GetObjectW(m_strip.Get(), sizeof(info), &info))
-        return FALSE;
-    plug::SkinFit fit = plug::FitSkinStrip(info.bmWidth, info.bmHeight, frameCount);
+    SIZE strip = plug::BitmapSize(m_strip.Get());
+    plug::SkinFit fit = plug::FitSkinStrip(strip.cx, strip.cy, frameCount);
     if (!fit.fitted)
         return FALSE;
     m_nFrameWidth = fit.frameWidth;
