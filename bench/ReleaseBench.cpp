@@ -11,8 +11,9 @@
 #include "common/ChildProcess.h"
 #include "common/TestFiles.h"
 #include "config/ConfigText.h"
-#include "framework/Handle.h"
-#include "framework/StringFormat.h"
+#include "sim/SimFiles.h"
+#include "sim/SimState.h"
+#include "sim/programs/ProgramsLog.h"
 #include "workflow/StagingCopy.h"
 #include "workflow/StagingPlan.h"
 
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,7 +32,6 @@ constexpr int kCopyRuns = 21;
 constexpr DWORD kRunLimitMs = 120000;
 
 const wchar_t kCd[] = L"R:\\";
-const wchar_t kSimFolder[] = L"C:\\plugstart_sim\\";
 const wchar_t kStagingBase[] = L"C:\\bench_staging";
 
 double NowMs()
@@ -61,14 +60,12 @@ bool RunToEnd(const std::wstring& program, const std::wstring& arguments, const 
     return code == expected;
 }
 
-// How often the stand-ins' log says the kit's program logged action ("start", "exit").
-int KitProgramActions(const char* action)
+// How often the stand-ins' log says the kit's program logged action (start, exit).
+int KitProgramActions(const wchar_t* action)
 {
-    std::istringstream log(plugtest::ReadBinaryFile(std::wstring(kSimFolder) + L"programs.log"));
-    std::string field = std::string("\taction=") + action + "\t";
     int count = 0;
-    for (std::string line; std::getline(log, line);)
-        count += line.find("program=InternetKit.exe\t") != std::string::npos && line.find(field) != std::string::npos;
+    for (const sim::ProgramAction& logged : sim::ReadProgramActions())
+        count += logged.program == L"InternetKit.exe" && logged.action == action;
     return count;
 }
 
@@ -77,7 +74,7 @@ int KitProgramActions(const char* action)
 bool WaitForKitProgram(int runsBefore)
 {
     for (DWORD waited = 0; waited < kRunLimitMs; waited += 20) {
-        if (KitProgramActions("start") > runsBefore && KitProgramActions("exit") > runsBefore)
+        if (KitProgramActions(sim::kActionStart) > runsBefore && KitProgramActions(sim::kActionExit) > runsBefore)
             return true;
         ::Sleep(20);
     }
@@ -85,16 +82,14 @@ bool WaitForKitProgram(int runsBefore)
 }
 
 // The simulated device on R: as plugged in: CD-ROM mode, answering the query with the flags 3F
-// and a wait time of 0 ms. (A mode change leaves it in modem mode.)
+// and a wait time of 0 ms, failing nothing. (A mode change leaves it in modem mode.)
 void PlugInDevice()
 {
-    ::CreateDirectoryW(kSimFolder, nullptr);
-    std::wstring state = std::wstring(kSimFolder) + L"R.ini";
-    ::WritePrivateProfileStringW(L"device", L"mode", L"cdrom", state.c_str());
-    ::WritePrivateProfileStringW(L"device", L"reply_result", L"3", state.c_str());
-    ::WritePrivateProfileStringW(L"device", L"reply_bytes", L"3F 00 00", state.c_str());
-    ::WritePrivateProfileStringW(L"device", L"fail", L"0", state.c_str());
-    ::WritePrivateProfileStringW(L"device", L"deny_direct", L"0", state.c_str());
+    sim::DeviceState state;
+    state.replyBytes[0] = 0x3F;
+    state.replyBytes[1] = 0;
+    state.replyBytes[2] = 0;
+    sim::SaveDeviceState(L'R', state);
 }
 
 std::wstring CdConfigValue(const wchar_t* section, const std::wstring& key)
@@ -104,18 +99,12 @@ std::wstring CdConfigValue(const wchar_t* section, const std::wstring& key)
     return value;
 }
 
-// The staging list as the staging dialog reads it from the CD's config.ini.
+// The staging list as the staging dialog reads it from the CD's config.ini, with the English
+// language file.
 plug::StagingList CdStagingList()
 {
-    plug::StagingList list;
-    list.sourceDirectory = kCd;
-    int count = plug::LeadingDigitsToInt(CdConfigValue(L"FILES", L"filecount"));
-    for (int i = 0; i < count; ++i)
-        list.listedFiles.push_back(CdConfigValue(L"FILES", plug::FormatString(L"file%02d", i)));
-    list.languageFile = L"tools\\lang_AutoRun_eng.opt";
-    list.kitType = plug::LeadingDigitsToInt(CdConfigValue(L"ITK", L"itk_type"));
-    list.kitSetupName = CdConfigValue(L"ITK", L"itk_setup");
-    return list;
+    return plug::ReadStagingList(CdConfigValue, kCd, plug::LeadingDigitsToInt(CdConfigValue(L"ITK", L"itk_type")),
+                                 CdConfigValue(L"ITK", L"itk_setup"), L"tools\\lang_AutoRun_eng.opt");
 }
 
 bool StageOnce(const plug::StagingFolders& folders, const plug::StagingList& list)
@@ -159,13 +148,13 @@ bool MeasureCdStart(std::vector<double>* times)
         return false;
     for (int run = 0; run <= kProgramRuns; ++run) {
         PlugInDevice();
-        int runsBefore = KitProgramActions("start");
+        int runsBefore = KitProgramActions(sim::kActionStart);
         double start = NowMs();
         if (!RunToEnd(std::wstring(kCd) + L"Plugstart.exe", L"", kCd))
             return false;
         double elapsed = NowMs() - start;
         if (!WaitForKitProgram(runsBefore)) {
-            std::fprintf(stderr, "the CD start did not start the kit's program (see %ls)\n", kSimFolder);
+            std::fprintf(stderr, "the CD start did not start the kit's program (see %ls)\n", sim::kStateFolder);
             return false;
         }
         if (run > 0)

@@ -4,13 +4,18 @@
 
 namespace plug {
 
-std::wstring GetModuleDirectory()
+std::wstring GetModulePath()
 {
     wchar_t path[520] = {};
     DWORD length = ::GetModuleFileNameW(nullptr, path, 520);
     if (length == 0 || length >= 520)
         return std::wstring();
-    std::wstring full(path, length);
+    return std::wstring(path, length);
+}
+
+std::wstring GetModuleDirectory()
+{
+    std::wstring full = GetModulePath();
     size_t slash = full.rfind(L'\\');
     if (slash == std::wstring::npos)
         return std::wstring();

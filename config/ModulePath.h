@@ -8,6 +8,8 @@
 
 namespace plug {
 
+// The full path of the running executable, or empty when it cannot be obtained.
+std::wstring GetModulePath();
 // The directory of the running executable with its trailing backslash, or empty when the path
 // cannot be obtained or holds no backslash.
 std::wstring GetModuleDirectory();

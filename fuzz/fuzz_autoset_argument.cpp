@@ -1,16 +1,11 @@
 // The repair tool's command line is outside data: parse any bytes as UTF-16 text.
 #include "autoplay/AutoplayPolicy.h"
 #include "autoplay/AutosetArgument.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <string>
+#include "fuzz/FuzzText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::wstring text;
-    for (size_t i = 0; i + 1 < size; i += 2)
-        text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+    std::wstring text = Utf16Text(data, size);
     text.resize(text.find(L'\0') == std::wstring::npos ? text.size() : text.find(L'\0')); // a command line ends at its zero
 
     unsigned bits = plug::ParseAutosetCommandLine(text.c_str());

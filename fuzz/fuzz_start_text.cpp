@@ -2,16 +2,11 @@
 #include "app/CommandLine.h"
 #include "config/ConfigText.h"
 #include "config/LanguageEscapes.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <string>
+#include "fuzz/FuzzText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::wstring text;
-    for (size_t i = 0; i + 1 < size; i += 2)
-        text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+    std::wstring text = Utf16Text(data, size);
 
     plug::StartArguments start = plug::ParseStartArguments(text);
     if (start.pcStart && !start.letterMissing && start.driveLetter.size() != 1)

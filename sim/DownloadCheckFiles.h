@@ -2,12 +2,16 @@
 // sim/README.md). Tests write the answer before they open the guide dialog.
 #pragma once
 
+#include "SimFiles.h"
+
+#include <string>
+
 namespace sim {
 
-// C:\plugstart_sim\download_check.ini, section [answer].
-constexpr wchar_t kDownloadCheckProfile[] = L"C:\\plugstart_sim\\download_check.ini";
-// One line per call: C:\plugstart_sim\download_check.log.
-constexpr wchar_t kDownloadCheckLog[] = L"C:\\plugstart_sim\\download_check.log";
+// download_check.ini in the state folder, section [answer].
+inline const std::wstring kDownloadCheckProfile = std::wstring(kStateFolder) + L"download_check.ini";
+// One line per call: download_check.log in the state folder.
+inline const std::wstring kDownloadCheckLog = std::wstring(kStateFolder) + L"download_check.log";
 
 constexpr wchar_t kDownloadSection[] = L"answer";
 constexpr wchar_t kKeyResult[] = L"result";             // the int the export returns (default 0)

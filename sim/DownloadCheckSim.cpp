@@ -2,6 +2,7 @@
 // "CheckPSLVDL" answers from a profile file and logs what the caller handed over (README.md).
 // Test builds only; the real library is not part of this system.
 #include "DownloadCheckFiles.h"
+#include "SimLog.h"
 
 #include <windows.h>
 
@@ -19,7 +20,8 @@ const size_t kCandidate = 250;
 std::string ReadValue(const std::wstring& key)
 {
     wchar_t value[1024] = {};
-    ::GetPrivateProfileStringW(sim::kDownloadSection, key.c_str(), L"", value, 1024, sim::kDownloadCheckProfile);
+    ::GetPrivateProfileStringW(sim::kDownloadSection, key.c_str(), L"", value, 1024,
+                               sim::kDownloadCheckProfile.c_str());
     std::string narrow;
     for (const wchar_t* c = value; *c; ++c)
         narrow.push_back(static_cast<char>(*c)); // the scripted answers are ASCII
@@ -57,18 +59,6 @@ std::string InputText(const char* buffer, size_t size)
     return std::string(buffer, zero ? static_cast<const char*>(zero) - buffer : size);
 }
 
-void AppendLog(const std::string& line)
-{
-    ::CreateDirectoryW(L"C:\\plugstart_sim", nullptr);
-    HANDLE log = ::CreateFileW(sim::kDownloadCheckLog, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    ::WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    ::CloseHandle(log);
-}
-
 } // namespace
 
 extern "C" int WINAPI CheckPSLVDL(char* identity, char* input1, char* input2, char* input3, char* input4, char* input5,
@@ -82,7 +72,8 @@ extern "C" int WINAPI CheckPSLVDL(char* identity, char* input1, char* input2, ch
                   IsZeroed(resultText, kResultText) && IsZeroed(candidate1, kCandidate) &&
                   IsZeroed(candidate2, kCandidate) && IsZeroed(candidate3, kCandidate) &&
                   IsZeroed(flag, kShort, flagText.size()) && IsZeroed(version, kShort, versionText.size());
-    AppendLog("flag=" + flagText + "\tversion=" + versionText + "\tzeroed=" + (zeroed ? "1" : "0") + "\r\n");
+    sim::AppendLogLine(sim::kDownloadCheckLog,
+                       "flag=" + flagText + "\tversion=" + versionText + "\tzeroed=" + (zeroed ? "1" : "0"));
 
     bool unterminated = ReadValue(sim::kKeyUnterminated) == "1";
     WriteText(resultText, kResultText, ReadValue(sim::kKeyResultText), unterminated);

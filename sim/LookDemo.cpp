@@ -10,7 +10,6 @@
 #include "core/WorkerMessages.h"
 #include "res/resource.h"
 #include "run/ResDefineCommand.h"
-#include "skin/DialogPaint.h"
 #include "skin/SkinButton.h"
 #include "workflow/InitDlg.h"
 #include "workflow/MainDialogLook.h"
@@ -38,15 +37,9 @@ protected:
             EndDialog(2);
             return TRUE;
         }
-        plug::UniqueBitmap background = plug::LoadBitmapResource(IDB_MAIN_BACKGROUND);
-        plug::SizeToBitmapAndCentre(m_hWnd, background.Get());
-        ::SetWindowTextW(m_hWnd, plug::GetLanguageString(L"STR_STRING_TITLE").c_str());
+        plug::DressMainWindow(m_hWnd);
         m_cancel.SubclassDlgItem(IDCANCEL, this);
-        m_cancel.ShowWindow(SW_SHOW);
-        plug::SetUpDialogButton(m_cancel, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL"));
-        RECT button = {};
-        ::GetClientRect(m_cancel.m_hWnd, &button);
-        ::MoveWindow(m_cancel.m_hWnd, 123, 193, button.right, button.bottom, TRUE);
+        plug::SetUpMainCancelButton(m_cancel);
         ::SetTimer(m_hWnd, kAnimationTimer, 100, nullptr);
         ::SetTimer(m_hWnd, kEndTimer, kShowMs, nullptr);
         return TRUE;

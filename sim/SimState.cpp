@@ -1,7 +1,7 @@
 #include "SimState.h"
 
 #include "SimFiles.h"
-#include "framework/Handle.h"
+#include "SimLog.h"
 #include "framework/StringFormat.h"
 
 #include <cwchar>
@@ -81,16 +81,6 @@ void SaveDeviceState(wchar_t letter, const DeviceState& state)
     write(kKeyDenyDirect, state.denyDirect ? L"1" : L"0");
 }
 
-void AppendCommandLog(const std::wstring& line)
-{
-    ::CreateDirectoryW(kStateFolder, nullptr);
-    std::string text = plug::ToUtf8(line + L"\r\n");
-    plug::UniqueFile log(::CreateFileW((std::wstring(kStateFolder) + kLogName).c_str(), FILE_APPEND_DATA,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (log)
-        ::WriteFile(log.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
+void AppendCommandLog(const std::wstring& line) { AppendLogLine(std::wstring(kStateFolder) + kLogName, line); }
 
 } // namespace sim

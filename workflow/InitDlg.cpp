@@ -4,7 +4,6 @@
 #include "StagingCopy.h"
 #include "StatusText.h"
 #include "config/ConfigFile.h"
-#include "config/ConfigText.h"
 #include "config/Language.h"
 #include "config/Messages.h"
 #include "config/ModulePath.h"
@@ -18,24 +17,6 @@ namespace {
 const UINT_PTR kAnimationTimer = 100;
 const UINT kAnimationPeriodMs = 150;
 const POINT kCancelPosition = {123, 193};
-
-// The files the configuration lists, up to the first empty name (the staging fails there).
-plug::StagingList ReadStagingList(int kitType, const std::wstring& kitSetupName)
-{
-    plug::StagingList list;
-    list.sourceDirectory = plug::GetModuleDirectory();
-    int count = plug::LeadingDigitsToInt(plug::GetConfigValue(nullptr, L"FILES", L"filecount"));
-    for (int i = 0; i < count; ++i) {
-        std::wstring name = plug::GetConfigValue(nullptr, L"FILES", plug::FormatString(L"file%02d", i));
-        list.listedFiles.push_back(name);
-        if (name.empty())
-            break;
-    }
-    list.languageFile = plug::SelectLanguageFile();
-    list.kitType = kitType;
-    list.kitSetupName = kitSetupName;
-    return list;
-}
 
 } // namespace
 
@@ -207,7 +188,10 @@ void CInitDlg::RunStaging()
     default:
         break;
     }
-    plug::StagingPlan plan = plug::MakeStagingPlan(folders, ReadStagingList(m_nITKType, m_strITKSetupFinename));
+    plug::StagingList list = plug::ReadStagingList(
+        [](const wchar_t* section, const std::wstring& key) { return plug::GetConfigValue(nullptr, section, key); },
+        plug::GetModuleDirectory(), m_nITKType, m_strITKSetupFinename, plug::SelectLanguageFile());
+    plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
     plug::StagingOutcome outcome = plug::CopyStagingFiles(plan, [this] { return IsCancelRequested() != FALSE; });
     switch (outcome.result) {
     case plug::StagingResult::Done:

@@ -5,6 +5,7 @@
 #include "core/WorkerMessages.h"
 #include "res/resource.h"
 #include "skin/DialogPaint.h"
+#include "skin/SkinButton.h"
 
 namespace plug {
 
@@ -18,6 +19,21 @@ const COLORREF kUnplugColour = RGB(150, 0, 0);
 int TextWidth(HDC dc, const std::wstring& text) { return TextExtent(dc, text).cx; }
 
 } // namespace
+
+void DressMainWindow(HWND window)
+{
+    ::SetWindowLongPtrW(window, GWL_STYLE, ::GetWindowLongPtrW(window, GWL_STYLE) | WS_SYSMENU | WS_MINIMIZEBOX);
+    UniqueBitmap background = LoadBitmapResource(IDB_MAIN_BACKGROUND);
+    SizeToBitmapAndCentre(window, background.Get());
+    ::SetWindowTextW(window, GetLanguageString(L"STR_STRING_TITLE").c_str());
+}
+
+void SetUpMainCancelButton(CSkinButton& button)
+{
+    button.ShowWindow(SW_SHOW);
+    SetUpDialogButton(button, IDB_BUTTON_STRIP, GetLanguageString(L"STR_STRING_BTN_CANCEL"));
+    button.MoveTo(123, 193);
+}
 
 std::wstring StatusTextFor(const StatusState& state)
 {

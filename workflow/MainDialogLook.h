@@ -1,7 +1,7 @@
 // How the main dialog looks: its background picture, the status line that follows the worker,
 // the notice not to unplug the device and the busy animation. The dialog owns one MainDialogLook,
 // creates it in InitControl, paints through it in OnEraseBkgnd and advances the animation on its
-// timer; Paint draws into any DC.
+// timer; Paint draws into any DC. How its window and its Cancel button are set up is here too.
 #pragma once
 
 #include "BusyAnimation.h"
@@ -9,6 +9,8 @@
 #include "framework/Handle.h"
 
 #include <string>
+
+class CSkinButton;
 
 namespace plug {
 
@@ -45,6 +47,12 @@ private:
     UniqueBitmap m_background;
     BusyAnimation m_animation;
 };
+
+// The main window as it shows: with a system menu and a minimise box, the size of the background
+// picture, centred on the screen, titled by the language file.
+void DressMainWindow(HWND window);
+// The main dialog's Cancel button: shown, skinned with the language file's text, at its place.
+void SetUpMainCancelButton(CSkinButton& button);
 
 // The status text that state chooses, looked up in the language file.
 std::wstring StatusTextFor(const StatusState& state);

@@ -102,9 +102,7 @@ BOOL CPlugstartDlg::OnInitDialog()
     }
     ChooseSteps();
 
-    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, GetStyle() | WS_SYSMENU | WS_MINIMIZEBOX);
-    SizeToBackground();
-    ::SetWindowTextW(m_hWnd, plug::GetLanguageString(L"STR_STRING_TITLE").c_str());
+    plug::DressMainWindow(m_hWnd);
     if (!InitControl()) {
         EndDialog(0);
         return FALSE;

@@ -89,7 +89,6 @@ protected:
 
     // --- The look (PlugstartDlgLook.cpp) ---
     BOOL InitControl();
-    void SizeToBackground();
     void StepAnimation();
 
     // --- The host of the run's steps (PlugstartDlgWorker.cpp) ---

@@ -1,19 +1,16 @@
-// The main dialog's look: its skinned buttons, its size, the animation, the minimised icon and
+// The main dialog's look: its skinned buttons, the animation, the minimised icon and
 // the background with the status text.
 #include "PlugstartDlg.h"
 
 #include "config/Language.h"
 #include "core/WorkerMessages.h"
 #include "res/resource.h"
-#include "skin/DialogPaint.h"
 
 BOOL CPlugstartDlg::InitControl()
 {
     if (!m_look.Create())
         return FALSE;
-    m_btnCancel.ShowWindow(SW_SHOW);
-    plug::SetUpDialogButton(m_btnCancel, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL"));
-    m_btnCancel.MoveTo(123, 193);
+    plug::SetUpMainCancelButton(m_btnCancel);
 
     m_btnExit.ShowWindow(SW_HIDE);
     m_btnExit.LoadSkin(IDB_CLOSE_STRIP, 0, 4);
@@ -22,12 +19,6 @@ BOOL CPlugstartDlg::InitControl()
     m_btn1003.ShowWindow(SW_HIDE);
     m_btn1004.ShowWindow(SW_HIDE);
     return TRUE;
-}
-
-void CPlugstartDlg::SizeToBackground()
-{
-    plug::UniqueBitmap background = plug::LoadBitmapResource(IDB_MAIN_BACKGROUND);
-    plug::SizeToBitmapAndCentre(m_hWnd, background.Get());
 }
 
 void CPlugstartDlg::StepAnimation()

@@ -1,6 +1,7 @@
 #include "StagingPlan.h"
 
 #include "run/ResDefineCommand.h"
+#include "config/ConfigText.h"
 #include "config/RelativeName.h"
 
 namespace plug {
@@ -35,6 +36,24 @@ StagingFolders MakeStagingFolders(const std::wstring& sourceDirectory, const std
     folders.destinationDirectory = baseFolder + L"\\" + folders.driveLetter + L"\\";
     folders.toolsDirectory = folders.destinationDirectory + L"tools\\";
     return folders;
+}
+
+StagingList ReadStagingList(const ConfigLookup& config, const std::wstring& sourceDirectory, int kitType,
+                            const std::wstring& kitSetupName, const std::wstring& languageFile)
+{
+    StagingList list;
+    list.sourceDirectory = sourceDirectory;
+    int count = LeadingDigitsToInt(config(L"FILES", L"filecount"));
+    for (int i = 0; i < count; ++i) {
+        std::wstring name = config(L"FILES", (i < 10 ? L"file0" : L"file") + std::to_wstring(i));
+        list.listedFiles.push_back(name);
+        if (name.empty())
+            break;
+    }
+    list.languageFile = languageFile;
+    list.kitType = kitType;
+    list.kitSetupName = kitSetupName;
+    return list;
 }
 
 StagingPlan MakeStagingPlan(const StagingFolders& folders, const StagingList& list)

@@ -2,6 +2,7 @@
 // Portable: no Windows headers.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,14 @@ struct StagingList {
     int kitType = 0;
     std::wstring kitSetupName;             // the kit installer's file name from the profile
 };
+
+// A value of the configuration file by section and key; empty when it has none.
+using ConfigLookup = std::function<std::wstring(const wchar_t* section, const std::wstring& key)>;
+
+// The staging list that the configuration gives: FILES filecount (its leading digits) names
+// file00, file01, ..., read up to and with the first empty name (the staging fails there).
+StagingList ReadStagingList(const ConfigLookup& config, const std::wstring& sourceDirectory, int kitType,
+                            const std::wstring& kitSetupName, const std::wstring& languageFile);
 
 // Every file of list in the order they are copied. A name that is absolute or climbs out of the
 // folder is refused. For the PC suite (kit type 2) a file whose source path holds the kit

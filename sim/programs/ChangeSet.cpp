@@ -3,11 +3,10 @@
 #include "FileTools.h"
 #include "InstallRecord.h"
 #include "RegistryTools.h"
-#include "framework/Handle.h"
 
 namespace sim {
 
-bool ChangeSet::CreateKey(HKEY root, const std::wstring& path)
+bool ChangeSet::CreateKey(HKEY root, const std::wstring& path, plug::UniqueHKey* leaf)
 {
     for (size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
         std::wstring level = path.substr(0, end);
@@ -18,17 +17,18 @@ bool ChangeSet::CreateKey(HKEY root, const std::wstring& path)
             return false;
         if (disposition == REG_CREATED_NEW_KEY)
             m_keys.push_back({root, level});
-        if (end == std::wstring::npos)
+        if (end == std::wstring::npos) {
+            if (leaf)
+                *leaf = std::move(key);
             return true;
+        }
     }
 }
 
 bool ChangeSet::SetString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value)
 {
-    if (!CreateKey(root, path))
-        return false;
     plug::UniqueHKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+    if (!CreateKey(root, path, &key))
         return false;
     return ::RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;

@@ -3,6 +3,8 @@
 // be undone and a remover can later take away the folders and keys it leaves empty.
 #pragma once
 
+#include "framework/Handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -17,8 +19,9 @@ struct MadeKey {
 
 class ChangeSet {
 public:
-    // Creates root\path and every missing key above it.
-    bool CreateKey(HKEY root, const std::wstring& path);
+    // Creates root\path and every missing key above it; *leaf, when given, receives root\path
+    // opened for reading and writing.
+    bool CreateKey(HKEY root, const std::wstring& path, plug::UniqueHKey* leaf = nullptr);
     // Creates the key when needed and sets a string value.
     bool SetString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value);
     // Creates a folder and every missing folder above it.
@@ -30,9 +33,6 @@ public:
     void Undo();
     // Adds the keys and folders this run created to the record of the stand-ins.
     void Record() const;
-
-    const std::vector<MadeKey>& MadeKeys() const { return m_keys; }
-    const std::vector<std::wstring>& MadeFolders() const { return m_folders; }
 
 private:
     std::vector<MadeKey> m_keys;         // in the order made: parents first

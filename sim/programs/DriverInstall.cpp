@@ -3,12 +3,11 @@
 #include "EmbeddedFile.h"
 #include "FileTools.h"
 #include "RegistryTools.h"
+#include "UninstallEntry.h"
 
 namespace sim {
 
 namespace {
-
-const wchar_t kPublisher[] = L"Norvo Electronics";
 
 const wchar_t* DisplayName(DriverFamily family)
 {
@@ -37,7 +36,7 @@ bool RegisterDevice(const DriverPackage& package, const std::wstring& versionTex
             entry.classKey + L"\\" + ClassEntryName(FirstFreeClassNumber(HKEY_LOCAL_MACHINE, entry.classKey));
         if (!changes->SetString(HKEY_LOCAL_MACHINE, key, L"DriverDesc", entry.names.front()) ||
             !changes->SetString(HKEY_LOCAL_MACHINE, key, L"DriverVersion", versionText) ||
-            !changes->SetString(HKEY_LOCAL_MACHINE, key, L"ProviderName", kPublisher)) {
+            !changes->SetString(HKEY_LOCAL_MACHINE, key, L"ProviderName", kMakerName)) {
             *failure = L"cannot write the class entry " + key;
             return false;
         }
@@ -58,18 +57,6 @@ bool WriteFiles(const std::wstring& folder, const std::vector<std::wstring>& nam
     return true;
 }
 
-bool RegisterProduct(const DriverInstallScript& script, const DriverPackage& package, const std::wstring& folder,
-                     ChangeSet* changes)
-{
-    std::wstring key = UninstallKey(package.productCode, script.wow6432Node);
-    bool written = changes->SetString(HKEY_LOCAL_MACHINE, key, L"DisplayName", DisplayName(script.family)) &&
-                   changes->SetString(HKEY_LOCAL_MACHINE, key, L"Publisher", kPublisher) &&
-                   changes->SetString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", folder + L"\\");
-    if (written && script.writeDisplayVersion)
-        written = changes->SetString(HKEY_LOCAL_MACHINE, key, L"DisplayVersion", script.displayVersion);
-    return written;
-}
-
 } // namespace
 
 bool InstallDriverPackage(const DriverInstallScript& script, const std::string& model, ChangeSet* changes,
@@ -83,15 +70,13 @@ bool InstallDriverPackage(const DriverInstallScript& script, const std::string& 
         return false;
     }
     std::wstring packageFolder = JoinPath(programFiles, package.packageFolder);
-    if (!RegisterDevice(package, FileVersionText(script.version), changes, failure) ||
-        !WriteFiles(drivers, package.systemFiles, model, script.version, changes, failure) ||
-        !WriteFiles(packageFolder, package.packageFiles, model, script.version, changes, failure))
-        return false;
-    if (!RegisterProduct(script, package, packageFolder, changes)) {
-        *failure = L"cannot write the uninstall entry " + package.productCode;
-        return false;
-    }
-    return true;
+    const FileVersion& version = script.version.fileVersion;
+    return RegisterDevice(package, FileVersionText(version), changes, failure) &&
+           WriteFiles(drivers, package.systemFiles, model, version, changes, failure) &&
+           WriteFiles(packageFolder, package.packageFiles, model, version, changes, failure) &&
+           WriteUninstallEntry({package.productCode, script.wow6432Node, DisplayName(script.family), packageFolder,
+                                script.version},
+                               changes, failure);
 }
 
 } // namespace sim

@@ -12,10 +12,8 @@ namespace sim {
 struct DriverInstallScript {
     DriverFamily family = DriverFamily::Qct;
     QctEdition edition = QctEdition::Drivers;
-    FileVersion version = {1, 0, 0, 0};  // of every driver file, and of the class entries
-    bool writeDisplayVersion = true;
-    std::wstring displayVersion;         // the uninstall entry's "DisplayVersion"
-    bool wow6432Node = false;            // the uninstall entry under SOFTWARE\Wow6432Node
+    VersionScript version;     // of every driver file and of the class entries; the entry's display version
+    bool wow6432Node = false;  // the uninstall entry under SOFTWARE\Wow6432Node
 };
 
 // Registers the device (enumeration keys, class entries appended after the existing ones), writes

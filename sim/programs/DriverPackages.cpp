@@ -94,12 +94,6 @@ bool ParseQctEdition(const std::wstring& text, QctEdition* edition)
     return true;
 }
 
-std::wstring UninstallKey(const std::wstring& productCode, bool wow6432Node)
-{
-    return std::wstring(wow6432Node ? L"SOFTWARE\\Wow6432Node\\" : L"SOFTWARE\\") +
-           L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productCode;
-}
-
 DriverPackage PackageToInstall(DriverFamily family, QctEdition edition, bool is64BitWindows)
 {
     DriverPackage package;
@@ -126,7 +120,6 @@ DriverPackage PackageToInstall(DriverFamily family, QctEdition edition, bool is6
         package.packageFiles = {L"K21cbus.sys", L"K21cmdm.sys"};
         package.packageFolder = kK21cFolder;
         package.productCode = kK21cCode;
-        package.writesInstallLocation = true;
         break;
     }
     return package;

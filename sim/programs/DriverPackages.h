@@ -32,7 +32,6 @@ struct DriverPackage {
     std::wstring packageFolder;             // below Program Files
     std::vector<std::wstring> packageFiles; // names in the package folder
     std::wstring productCode;               // the uninstall entry, "{...}"
-    bool writesInstallLocation = false;     // the entry names the package folder as "InstallLocation"
 };
 
 // The package that a setup of the family installs. is64BitWindows chooses the EMP folder.
@@ -52,7 +51,5 @@ struct DriverRemovalSet {
 DriverRemovalSet PackageToRemove(DriverFamily family);
 
 extern const wchar_t kEnumUsbKey[];
-// "SOFTWARE\[Wow6432Node\]Microsoft\Windows\CurrentVersion\Uninstall\<code>".
-std::wstring UninstallKey(const std::wstring& productCode, bool wow6432Node);
 
 } // namespace sim

@@ -3,6 +3,7 @@
 #include "FileTools.h"
 #include "InstallRecord.h"
 #include "RegistryTools.h"
+#include "UninstallEntry.h"
 #include "framework/StringFormat.h"
 
 #include <algorithm>

@@ -1,8 +1,6 @@
 #include "StandInPrograms.h"
 
 #include "DriverInstall.h"
-#include "EmbeddedFile.h"
-#include "ProgramsLog.h"
 #include "StandInFiles.h"
 #include "StandInRun.h"
 
@@ -22,12 +20,8 @@ bool ReadDriverScript(const StandInScript& script, DriverInstallScript* install,
         *problem = L"edition \"" + edition + L"\" is none of drivers, drivers2, driver";
         return false;
     }
-    VersionScript version;
-    if (!ReadVersionScript(script, L"DRIVER", L"driver_version", &version, problem))
+    if (!ReadVersionScript(script, L"DRIVER", L"driver_version", &install->version, problem))
         return false;
-    install->version = version.fileVersion;
-    install->writeDisplayVersion = version.writeDisplayVersion;
-    install->displayVersion = version.displayVersion;
     install->wow6432Node = script.Text(L"wow6432node") == L"1";
     return true;
 }
@@ -42,22 +36,12 @@ int RunDriverSetup()
     std::wstring problem;
     if (!ReadDriverScript(script, &install, &problem))
         return run.BadScript(problem);
-    std::string model = LoadEmbeddedFile(kEmbeddedDriverFile);
-    if (model.empty())
-        return run.BadScript(L"the setup carries no driver file");
-    int exitCode = 0;
-    if (!run.HoldForOutcome(L"install", &exitCode))
-        return exitCode;
-
-    ChangeSet changes;
-    if (!InstallDriverPackage(install, model, &changes, &problem)) {
-        changes.Undo();
-        run.Log(kActionFailed, problem);
-        return run.Finish(kExitFailed);
-    }
-    changes.Record();
-    run.Log(kActionInstalled, std::wstring(DriverFamilyName(install.family)) + L" " + FileVersionText(install.version));
-    return run.Finish(kExitDone);
+    return run.Setup(
+        kEmbeddedDriverFile, L"the setup carries no driver file",
+        [&install](const std::string& model, ChangeSet* changes, std::wstring* failure) {
+            return InstallDriverPackage(install, model, changes, failure);
+        },
+        std::wstring(DriverFamilyName(install.family)) + L" " + FileVersionText(install.version.fileVersion));
 }
 
 } // namespace sim

@@ -1,9 +1,9 @@
 #include "FileTools.h"
 
+#include "config/SystemFolders.h"
 #include "framework/Handle.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 namespace sim {
 
@@ -29,6 +29,20 @@ bool FolderIsEmpty(const std::wstring& folder)
             return false;
     } while (::FindNextFileW(find.Get(), &entry));
     return true;
+}
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    const DWORD everyone = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, everyone, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    if (!file)
+        return bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    return bytes;
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
@@ -65,19 +79,14 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name)
 
 std::wstring ProgramFilesFolder()
 {
-    wchar_t folder[MAX_PATH] = {};
-    if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE))
-        return std::wstring();
-    return folder;
+    std::wstring folder;
+    return plug::GetProgramFilesFolder(folder) ? folder : std::wstring();
 }
 
 std::wstring SystemDriversFolder()
 {
-    wchar_t folder[MAX_PATH] = {};
-    UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    return std::wstring(folder) + L"\\drivers";
+    std::wstring folder;
+    return plug::GetSystemFolder(folder) ? folder + L"\\drivers" : std::wstring();
 }
 
 bool RunsOn64BitWindows()

@@ -9,6 +9,9 @@ bool PathExists(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 // True when the folder exists and holds nothing.
 bool FolderIsEmpty(const std::wstring& folder);
+// The bytes of a file; empty when it cannot be read. Others may go on reading, writing and
+// deleting it meanwhile (a log polled while it grows).
+std::string ReadWholeFile(const std::wstring& path);
 // Writes bytes as the whole file (replacing one that is there).
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 // Deletes a file, also a read-only one; true when it is gone afterwards.

@@ -1,11 +1,11 @@
 #include "Hold.h"
 
+#include "FileTools.h"
+
 namespace sim {
 
 namespace {
 constexpr DWORD kPollMs = 20;
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 } // namespace
 
 HoldScript ReadHoldScript(const StandInScript& script)
@@ -24,7 +24,7 @@ HoldResult Hold(const HoldScript& hold)
     if (hold.waitForFile.empty())
         return HoldResult::Released;
     DWORD start = ::GetTickCount();
-    while (!Exists(hold.waitForFile)) {
+    while (!PathExists(hold.waitForFile)) {
         if (::GetTickCount() - start >= hold.waitLimitMs)
             return HoldResult::TimedOut;
         ::Sleep(kPollMs);

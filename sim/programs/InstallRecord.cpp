@@ -4,7 +4,6 @@
 #include "RegistryTools.h"
 #include "StandInFiles.h"
 #include "sim/SimFiles.h"
-#include "framework/Handle.h"
 #include "framework/StringFormat.h"
 
 #include <algorithm>
@@ -12,20 +11,6 @@
 namespace sim {
 
 namespace {
-
-std::string ReadWholeFile(const std::wstring& path)
-{
-    plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-    std::string bytes;
-    if (!file)
-        return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    return bytes;
-}
 
 bool SameEntry(const RecordEntry& a, const RecordEntry& b)
 {

@@ -1,8 +1,8 @@
 #include "KitInstall.h"
 
-#include "DriverPackages.h"
 #include "EmbeddedFile.h"
 #include "FileTools.h"
+#include "UninstallEntry.h"
 
 namespace sim {
 
@@ -39,7 +39,7 @@ const wchar_t* DisplayName(KitType type)
 bool PlaceProgram(const std::wstring& path, const KitInstallScript& script, const std::string& model,
                   ChangeSet* changes, std::wstring* failure)
 {
-    if (WriteVersionedCopy(changes, path, model, script.version))
+    if (WriteVersionedCopy(changes, path, model, script.version.fileVersion))
         return true;
     *failure = L"cannot write " + path;
     return false;
@@ -48,15 +48,8 @@ bool PlaceProgram(const std::wstring& path, const KitInstallScript& script, cons
 bool RegisterUninstallEntry(const KitInstallScript& script, const std::wstring& code, const std::wstring& folder,
                             ChangeSet* changes, std::wstring* failure)
 {
-    std::wstring key = UninstallKey(code, script.wow6432Node);
-    bool written = changes->SetString(HKEY_LOCAL_MACHINE, key, L"DisplayName", DisplayName(script.type)) &&
-                   changes->SetString(HKEY_LOCAL_MACHINE, key, L"Publisher", L"Norvo Electronics") &&
-                   changes->SetString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", folder + L"\\");
-    if (written && script.writeDisplayVersion)
-        written = changes->SetString(HKEY_LOCAL_MACHINE, key, L"DisplayVersion", script.displayVersion);
-    if (!written)
-        *failure = L"cannot write the uninstall entry " + code;
-    return written;
+    return WriteUninstallEntry({code, script.wow6432Node, DisplayName(script.type), folder, script.version}, changes,
+                               failure);
 }
 
 bool RegisterUserValue(const wchar_t* key, const wchar_t* name, const std::wstring& value, ChangeSet* changes,

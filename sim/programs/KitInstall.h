@@ -19,9 +19,7 @@ const wchar_t* DefaultKitProgram(KitType type);
 
 struct KitInstallScript {
     KitType type = KitType::NorvoInternetKit;
-    FileVersion version = {1, 0, 0, 0}; // of every program placed
-    bool writeDisplayVersion = true;
-    std::wstring displayVersion;        // the uninstall entry's "DisplayVersion" (types 0 and 1)
+    VersionScript version;              // of every program placed; the entry's display version (types 0 and 1)
     bool wow6432Node = false;           // the uninstall entry under SOFTWARE\Wow6432Node
     std::wstring programName;           // itk_run_file: a name inside the kit's folder
 };

@@ -1,6 +1,5 @@
 #include "StandInPrograms.h"
 
-#include "ProgramsLog.h"
 #include "StandInFiles.h"
 #include "StandInRun.h"
 
@@ -10,14 +9,8 @@ int RunKitProgram()
 {
     StandInScript script(kRoleKitProgram);
     StandInRun run(script);
-    HoldScript hold = ReadHoldScript(script);
-    if (!hold.waitForFile.empty())
-        run.Log(kActionWaiting, hold.waitForFile);
-    if (Hold(hold) == HoldResult::TimedOut) {
-        run.Log(kActionTimedOut, hold.waitForFile);
-        return run.Finish(kExitTimedOut);
-    }
-    return run.Finish(kExitDone);
+    int exitCode = kExitDone;
+    return run.HoldAsScripted(&exitCode) ? run.Finish(kExitDone) : exitCode;
 }
 
 } // namespace sim

@@ -1,34 +1,20 @@
 #include "ProgramsLog.h"
 
+#include "FileTools.h"
 #include "StandInFiles.h"
-#include "sim/SimFiles.h"
-#include "framework/Handle.h"
+#include "sim/SimLog.h"
 #include "framework/StringFormat.h"
 
-#include <windows.h>
-
+#include <algorithm>
 #include <cwchar>
 
 namespace sim {
 
-namespace {
-
-std::wstring Field(const wchar_t* name, std::wstring value)
-{
-    for (wchar_t& c : value) {
-        if (c == L'\t' || c == L'\r' || c == L'\n')
-            c = L' ';
-    }
-    return std::wstring(name) + L"=" + value;
-}
-
-} // namespace
-
 std::wstring FormatProgramAction(const ProgramAction& action)
 {
-    return Field(L"program", action.program) + L"\t" + Field(L"pid", std::to_wstring(action.pid)) + L"\t" +
-           Field(L"action", action.action) + L"\t" + Field(L"detail", action.detail) + L"\t" +
-           Field(L"command", action.command);
+    return LogField(L"program", action.program) + L"\t" + LogField(L"pid", std::to_wstring(action.pid)) + L"\t" +
+           LogField(L"action", action.action) + L"\t" + LogField(L"detail", action.detail) + L"\t" +
+           LogField(L"command", action.command);
 }
 
 bool ParseProgramAction(const std::wstring& line, ProgramAction* action)
@@ -63,16 +49,21 @@ bool ParseProgramAction(const std::wstring& line, ProgramAction* action)
     return true;
 }
 
-void AppendProgramAction(const ProgramAction& action)
+void AppendProgramAction(const ProgramAction& action) { AppendLogLine(kProgramsLog, FormatProgramAction(action)); }
+
+std::vector<ProgramAction> ReadProgramActions()
 {
-    ::CreateDirectoryW(kStateFolder, nullptr);
-    std::string text = plug::ToUtf8(FormatProgramAction(action) + L"\r\n");
-    plug::UniqueFile log(::CreateFileW(kProgramsLog, FILE_APPEND_DATA,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (log)
-        ::WriteFile(log.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    std::wstring text = plug::Utf8ToWide(ReadWholeFile(kProgramsLog));
+    std::vector<ProgramAction> actions;
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = std::min(text.find(L"\r\n", begin), text.size());
+        ProgramAction action;
+        if (ParseProgramAction(text.substr(begin, end - begin), &action))
+            actions.push_back(action);
+        begin = end + 2;
+    }
+    return actions;
 }
 
 } // namespace sim

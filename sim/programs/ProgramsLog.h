@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -33,5 +34,7 @@ bool ParseProgramAction(const std::wstring& line, ProgramAction* action);
 
 // Appends one line to the log (creating its folder).
 void AppendProgramAction(const ProgramAction& action);
+// Every well-formed line of the log, in order; none when there is no log.
+std::vector<ProgramAction> ReadProgramActions();
 
 } // namespace sim

@@ -1,5 +1,6 @@
 #include "StandInRun.h"
 
+#include "EmbeddedFile.h"
 #include "ProgramsLog.h"
 #include "StandInFiles.h"
 #include "framework/StringFormat.h"
@@ -63,14 +64,8 @@ int StandInRun::BadScript(const std::wstring& problem) const
     return Finish(kExitBadScript);
 }
 
-bool StandInRun::HoldForOutcome(const wchar_t* actWord, int* exitCode) const
+bool StandInRun::HoldAsScripted(int* exitCode) const
 {
-    std::wstring outcomeText = m_script.Text(L"outcome", actWord);
-    Outcome outcome = Outcome::Act;
-    if (!ParseOutcome(outcomeText, actWord, &outcome)) {
-        *exitCode = BadScript(L"outcome \"" + outcomeText + L"\" is none of " + actWord + L", fail, cancel");
-        return false;
-    }
     HoldScript hold = ReadHoldScript(m_script);
     if (!hold.waitForFile.empty())
         Log(kActionWaiting, hold.waitForFile);
@@ -79,6 +74,19 @@ bool StandInRun::HoldForOutcome(const wchar_t* actWord, int* exitCode) const
         *exitCode = Finish(kExitTimedOut);
         return false;
     }
+    return true;
+}
+
+bool StandInRun::HoldForOutcome(const wchar_t* actWord, int* exitCode) const
+{
+    std::wstring outcomeText = m_script.Text(L"outcome", actWord);
+    Outcome outcome = Outcome::Act;
+    if (!ParseOutcome(outcomeText, actWord, &outcome)) {
+        *exitCode = BadScript(L"outcome \"" + outcomeText + L"\" is none of " + actWord + L", fail, cancel");
+        return false;
+    }
+    if (!HoldAsScripted(exitCode))
+        return false;
     if (outcome == Outcome::Act)
         return true;
     if (outcome == Outcome::Fail)
@@ -87,6 +95,28 @@ bool StandInRun::HoldForOutcome(const wchar_t* actWord, int* exitCode) const
         Log(kActionCancelled, L"as scripted");
     *exitCode = Finish(outcome == Outcome::Fail ? kExitFailed : kExitCancelled);
     return false;
+}
+
+int StandInRun::Setup(int modelId, const wchar_t* noModelProblem, const Installation& install,
+                      const std::wstring& installedDetail) const
+{
+    std::string model = LoadEmbeddedFile(modelId);
+    if (model.empty())
+        return BadScript(noModelProblem);
+    int exitCode = 0;
+    if (!HoldForOutcome(L"install", &exitCode))
+        return exitCode;
+
+    ChangeSet changes;
+    std::wstring problem;
+    if (!install(model, &changes, &problem)) {
+        changes.Undo();
+        Log(kActionFailed, problem);
+        return Finish(kExitFailed);
+    }
+    changes.Record();
+    Log(kActionInstalled, installedDetail);
+    return Finish(kExitDone);
 }
 
 } // namespace sim

@@ -2,10 +2,12 @@
 // fail or cancel as scripted, and log its end with the exit code.
 #pragma once
 
+#include "ChangeSet.h"
 #include "Hold.h"
 #include "StandInScript.h"
 #include "VersionStamp.h"
 
+#include <functional>
 #include <string>
 
 namespace sim {
@@ -18,11 +20,6 @@ bool ParseOutcome(const std::wstring& text, const wchar_t* actWord, Outcome* out
 // The scripted version: "version" (else the device profile's key, else 1.0.0.0), and the text for
 // an uninstall entry's "DisplayVersion": "display_version" when given ("none": no such value,
 // "empty": an empty one), else the version as written.
-struct VersionScript {
-    FileVersion fileVersion = {1, 0, 0, 0};
-    bool writeDisplayVersion = true;
-    std::wstring displayVersion;
-};
 bool ReadVersionScript(const StandInScript& script, const wchar_t* profileSection, const wchar_t* profileKey,
                        VersionScript* version, std::wstring* problem);
 
@@ -37,10 +34,23 @@ public:
     // A script that cannot be carried out: logged as failed, exit 87, nothing done.
     int BadScript(const std::wstring& problem) const;
 
+    // Reads the hold and holds. False when the awaited file never appeared: that is logged and
+    // *exitCode is the code to finish with.
+    bool HoldAsScripted(int* exitCode) const;
     // Reads the outcome (actWord being the stand-in's work) and the hold, holds, and returns true
     // when the stand-in is to do its work. Otherwise *exitCode is the code to finish with, and
     // what happened (bad script, time-out, scripted failure or cancel) is logged.
     bool HoldForOutcome(const wchar_t* actWord, int* exitCode) const;
+
+    // A setup's installation from model, the file it carries: every change goes through changes;
+    // false, with *failure set, when a step fails.
+    using Installation = std::function<bool(const std::string& model, ChangeSet* changes, std::wstring* failure)>;
+    // The course of a setup whose script has been read: loads the file it carries (RCDATA
+    // modelId; a bad script, noModelProblem, without it), holds for the outcome "install", then
+    // installs. A failed installation is undone and logged; a done one is recorded and logged as
+    // installed with installedDetail. Returns the exit code.
+    int Setup(int modelId, const wchar_t* noModelProblem, const Installation& install,
+              const std::wstring& installedDetail) const;
 
 private:
     const StandInScript& m_script;

@@ -1,6 +1,8 @@
 #include "StandInScript.h"
 
 #include "StandInFiles.h"
+#include "config/ConfigFile.h"
+#include "config/ModulePath.h"
 
 #include <cwchar>
 
@@ -19,43 +21,17 @@ std::wstring ReadProfileValue(const std::wstring& file, const std::wstring& sect
     return value;
 }
 
-std::wstring OwnPath()
+// The running program's file name.
+std::wstring OwnFileName()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path = plug::GetModulePath();
+    return path.substr(path.rfind(L'\\') + 1);
 }
 
 } // namespace
 
-std::wstring OwnFileName()
-{
-    std::wstring path = OwnPath();
-    return path.substr(path.rfind(L'\\') + 1);
-}
-
-std::wstring OwnFolder()
-{
-    std::wstring path = OwnPath();
-    return path.substr(0, path.rfind(L'\\') + 1);
-}
-
-std::wstring DeviceProfilePath(const std::wstring& folder)
-{
-    const wchar_t* testProfile = L"C:\\config_test_config.ini";
-    if (::GetFileAttributesW(testProfile) != INVALID_FILE_ATTRIBUTES)
-        return testProfile;
-    return folder + L"config.ini";
-}
-
 StandInScript::StandInScript(const wchar_t* role)
-    : StandInScript(role, OwnFileName(), kProgramsScript, DeviceProfilePath(OwnFolder()))
+    : StandInScript(role, OwnFileName(), kProgramsScript, plug::ConfigFilePath())
 {
 }
 

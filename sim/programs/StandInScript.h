@@ -1,7 +1,8 @@
 // What a stand-in is told to do. A value is looked up, in this order, in the section of the
 // script named by the stand-in's own file name ("[DriverSetup.exe]"), in the section of its
-// role ("[driver_setup]"), in the device profile beside it (config.ini, for the few keys that
-// have a counterpart there), else the stand-in's default. An empty value counts as absent.
+// role ("[driver_setup]"), in the device profile beside it as the program finds it (config.ini or
+// the test override; for the few keys that have a counterpart there), else the stand-in's
+// default. An empty value counts as absent.
 #pragma once
 
 #include <windows.h>
@@ -34,13 +35,5 @@ private:
     std::wstring m_scriptPath;
     std::wstring m_profilePath;
 };
-
-// The device profile the program beside the stand-in reads: "C:\config_test_config.ini" when that
-// file exists, else config.ini in folder (with its trailing backslash).
-std::wstring DeviceProfilePath(const std::wstring& folder);
-
-// The running program's file name and its folder (with a trailing backslash).
-std::wstring OwnFileName();
-std::wstring OwnFolder();
 
 } // namespace sim

@@ -21,6 +21,14 @@ bool ParseFileVersion(const std::wstring& text, FileVersion* version);
 // "a.b.c.d".
 std::wstring FileVersionText(const FileVersion& version);
 
+// The version a setup installs: that of every file it writes, and the text of its uninstall
+// entry's "DisplayVersion" (no such value unless writeDisplayVersion).
+struct VersionScript {
+    FileVersion fileVersion = {1, 0, 0, 0};
+    bool writeDisplayVersion = true;
+    std::wstring displayVersion;
+};
+
 // Sets the file and product version of the version resource in bytes (an image file): the fixed
 // block's four numbers and, inside the same resource, every placeholder string (the text is
 // written over it and the rest filled with zeros). False, with bytes unchanged, when bytes hold

@@ -102,6 +102,10 @@ void ProcessWatch::Poll()
             m_starting.erase(entry.pid);
         }
     }
+    // A pid that has gone may come back as another process: forget it. (A watched process's pid
+    // cannot be taken again while its handle is open.)
+    for (auto it = m_known.begin(); it != m_known.end();)
+        it = running.count(*it) ? std::next(it) : m_known.erase(it);
     for (auto it = m_starting.begin(); it != m_starting.end();)
         it = running.count(it->first) ? std::next(it) : m_starting.erase(it);
     for (auto it = m_watched.begin(); it != m_watched.end();) {

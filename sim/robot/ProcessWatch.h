@@ -33,7 +33,7 @@ private:
     bool Started(DWORD pid, DWORD parent, const std::wstring& name);
     void Ended(DWORD pid, Watched& watched);
 
-    std::set<DWORD> m_known;
+    std::set<DWORD> m_known; // running processes seen before: at the start, or reported as started
     std::map<DWORD, std::wstring> m_runningAtStart;
     std::map<DWORD, int> m_starting; // new processes not reported yet, and how often they were asked
     std::map<DWORD, Watched> m_watched;

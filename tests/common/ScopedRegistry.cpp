@@ -2,6 +2,7 @@
 
 #include "framework/Handle.h"
 #include "framework/StringFormat.h"
+#include "sim/programs/RegistryTools.h"
 
 #include <shlwapi.h>
 
@@ -26,13 +27,9 @@ ScopedRegistry::~ScopedRegistry()
         DeleteTree(claimed->root, claimed->path);
 }
 
-bool ScopedRegistry::KeyExists(HKEY root, const std::wstring& path)
-{
-    plug::UniqueHKey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
-}
+bool ScopedRegistry::KeyExists(HKEY root, const std::wstring& path) { return sim::KeyExists(root, path); }
 
-void ScopedRegistry::DeleteTree(HKEY root, const std::wstring& path) { ::SHDeleteKeyW(root, path.c_str()); }
+void ScopedRegistry::DeleteTree(HKEY root, const std::wstring& path) { sim::DeleteKeyTree(root, path); }
 
 void ScopedRegistry::Claim(HKEY root, const std::wstring& path)
 {
@@ -109,11 +106,7 @@ void ScopedRegistry::SetDWORD(HKEY root, const std::wstring& path, const std::ws
 
 std::wstring ReadRegistryString(HKEY root, const std::wstring& path, const std::wstring& name)
 {
-    wchar_t buffer[1024] = {};
-    DWORD size = sizeof(buffer) - sizeof(wchar_t);
-    if (::SHGetValueW(root, path.c_str(), name.c_str(), nullptr, buffer, &size) != ERROR_SUCCESS)
-        return std::wstring();
-    return buffer;
+    return sim::ReadRegistryText(root, path, name.c_str());
 }
 
 bool ReadRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* value)

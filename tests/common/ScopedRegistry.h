@@ -51,7 +51,7 @@ private:
     std::vector<SavedValue> m_saved;
 };
 
-// Reads a string value directly; empty when it cannot be read.
+// Reads a string value (REG_SZ or REG_EXPAND_SZ) directly; empty when it cannot be read.
 std::wstring ReadRegistryString(HKEY root, const std::wstring& path, const std::wstring& name);
 // Reads a DWORD value directly; false when it is missing or not a DWORD.
 bool ReadRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* value);

@@ -128,20 +128,7 @@ void ScopedStandIns::Script(const std::wstring& section, const std::wstring& key
 
 void ScopedStandIns::ClearScript() { RemoveFileForced(sim::kProgramsScript); }
 
-std::vector<sim::ProgramAction> ScopedStandIns::Actions() const
-{
-    std::wstring text = plug::Utf8ToWide(ReadBinaryFile(sim::kProgramsLog));
-    std::vector<sim::ProgramAction> actions;
-    size_t begin = 0;
-    while (begin < text.size()) {
-        size_t end = std::min(text.find(L"\r\n", begin), text.size());
-        sim::ProgramAction action;
-        if (sim::ParseProgramAction(text.substr(begin, end - begin), &action))
-            actions.push_back(action);
-        begin = end + 2;
-    }
-    return actions;
-}
+std::vector<sim::ProgramAction> ScopedStandIns::Actions() const { return sim::ReadProgramActions(); }
 
 std::vector<std::wstring> ScopedStandIns::ActionsOf(const std::wstring& program) const
 {

@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 
 #include "config/Language.h"
+#include "sim/programs/FileTools.h"
 
 #include <windows.h>
 
@@ -27,11 +28,7 @@ TempDir::~TempDir() { RemoveTree(m_path); }
 ScopedFile::ScopedFile(std::wstring path) : m_path(std::move(path)) { RemoveFileForced(m_path); }
 ScopedFile::~ScopedFile() { RemoveFileForced(m_path); }
 
-void RemoveFileForced(const std::wstring& path)
-{
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(path.c_str());
-}
+void RemoveFileForced(const std::wstring& path) { sim::DeleteFileForced(path); }
 
 void RemoveTree(const std::wstring& folder)
 {
@@ -62,33 +59,11 @@ void CreateFolders(const std::wstring& folder)
     ::CreateDirectoryW(folder.c_str(), nullptr);
 }
 
-void WriteBinaryFile(const std::wstring& path, const std::string& bytes)
-{
-    RemoveFileForced(path);
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
-}
+void WriteBinaryFile(const std::wstring& path, const std::string& bytes) { sim::WriteWholeFile(path, bytes); }
 
-std::string ReadBinaryFile(const std::wstring& path)
-{
-    // Shared for writing too: a reader that polls a log must not make a writer's open fail
-    // (the stand-ins drop a line they cannot open their log for).
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    ::CloseHandle(file);
-    return bytes;
-}
+// Shared for writing too: a reader that polls a log must not make a writer's open fail (the
+// stand-ins drop a line they cannot open their log for).
+std::string ReadBinaryFile(const std::wstring& path) { return sim::ReadWholeFile(path); }
 
 void WriteUtf16File(const std::wstring& path, const std::wstring& text)
 {

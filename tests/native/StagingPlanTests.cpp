@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace plug;
 
 namespace {
@@ -111,4 +113,30 @@ TEST(StagingPlan, WithoutAProgramFolderEveryFileIsRefused)
     StagingPlan plan = MakeStagingPlan(MakeStagingFolders(L"", kTemplates), list);
     ASSERT_EQ(1u, plan.files.size());
     EXPECT_EQ(StagingStep::RefuseName, plan.files[0].step);
+}
+
+TEST(StagingPlan, TheListIsReadUpToTheFirstEmptyNameOfTheCount)
+{
+    std::map<std::wstring, std::wstring> files = {{L"filecount", L"13 files"}, {L"file00", L"Plugstart.exe"}};
+    for (int i = 1; i <= 12; ++i)
+        files[(i < 10 ? L"file0" : L"file") + std::to_wstring(i)] = L"f" + std::to_wstring(i);
+    auto config = [&files](const wchar_t* section, const std::wstring& key) {
+        auto found = files.find(key);
+        return std::wstring(section) == L"FILES" && found != files.end() ? found->second : std::wstring();
+    };
+    StagingList list = ReadStagingList(config, L"E:\\", TYPE_PCSYNC, L"Setup.exe", L"tools\\lang.opt");
+    ASSERT_EQ(13u, list.listedFiles.size());
+    EXPECT_EQ(L"Plugstart.exe", list.listedFiles[0]);
+    EXPECT_EQ(L"f9", list.listedFiles[9]);
+    EXPECT_EQ(L"f12", list.listedFiles[12]); // file12, not file012
+
+    // The first empty name is kept, so that the staging fails there, and ends the list.
+    files[L"file03"] = L"";
+    list = ReadStagingList(config, L"E:\\", TYPE_PCSYNC, L"", L"tools\\lang.opt");
+    ASSERT_EQ(4u, list.listedFiles.size());
+    EXPECT_EQ(L"", list.listedFiles[3]);
+    EXPECT_EQ(StagingStep::RefuseName, Plan(list).files.back().step);
+
+    files[L"filecount"] = L"none";
+    EXPECT_TRUE(ReadStagingList(config, L"E:\\", 0, L"", L"x").listedFiles.empty());
 }
