@@ -65,6 +65,26 @@ class IniTests(unittest.TestCase):
         changed = image.set_ini_values('[device]\r\n;mode=modem\r\n', {'device': {'mode': 'cdrom'}})
         self.assertEqual(changed, '[device]\r\n;mode=modem\r\nmode=cdrom\r\n')
 
+    def test_sections_and_keys_are_read_in_lower_case_and_the_first_of_a_key_counts(self):
+        text = ('stray=1\r\n[Device]\r\nMode = modem \r\nmode=cdrom\r\n ;fail=1\r\n[other]\r\nk=a=b\r\n'
+                '[DEVICE]\r\nfail=2\r\n')
+        self.assertEqual(image.read_ini(text), {'device': {'mode': 'modem', 'fail': '2'}, 'other': {'k': 'a=b'}})
+
+    def test_the_device_state_written_over_an_earlier_one_is_the_state_written_once(self):
+        own = '; the image\'s own\r\n[device]\r\nreply_bytes=4C 07 D0\r\nextra=1\r\n'
+        written = []
+        for states in ([{'deny_direct': '0', 'reply_result': '2'}, {'deny_direct': '1'}], [{'deny_direct': '1'}]):
+            with tempfile.TemporaryDirectory() as folder:
+                with open(os.path.join(folder, 'plugstart_sim.ini'), 'w', newline='') as f:
+                    f.write(own)
+                for state in states:
+                    self.assertTrue(image.write_device_state(folder, state))
+                written.append(image.read_text(os.path.join(folder, 'plugstart_sim.ini')))
+        self.assertEqual(written[0], written[1])
+        self.assertEqual(written[0].split('\r\n')[:4], ['; the image\'s own', '[device]', 'reply_bytes=3F 03 E8',
+                                                        'extra=1'])
+        self.assertEqual(image.read_ini(written[0])['device']['deny_direct'], '1')
+
     def test_text_files_in_utf16_and_with_a_bom_are_read(self):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, 'a.ini')
