@@ -9,9 +9,12 @@ windows, boxes and processes, the registry and files the run added. Never the pr
 By default the scenarios and a pairwise choice of the matrix (Windows x PC state x kit type x
 driver family) run; --full or PLUGSTART_E2E_FULL=1 runs every cell of the matrix."""
 import argparse
+import base64
 import hashlib
+import json
 import os
 import queue
+import re
 import shutil
 import subprocess
 import sys
@@ -28,7 +31,6 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DISPLAYS = [':%d' % n for n in range(90, 100)]
 RUN_TIMEOUT = 420
 RELEASE_FILE = 'C:\\plugstart_sim\\release-setup'
-KIT_PRODUCTS = {0: 'Vodafone Mobile Connect via the phone', 1: 'Norvo Internet Kit', 3: 'Norvo Connection Manager'}
 
 
 def english_texts():
@@ -213,7 +215,7 @@ class Case:
         self.image = image
 
 
-def matrix_case(cell, limited=False):
+def matrix_case(cell):
     config, extra = cell_settings(cell)
     return Case('matrix ' + matrix.cell_name(cell), dict(windows=cell['windows'], state=cell['state'], config=config),
                 lambda c, cell=cell: check_cell(c, cell), cell=cell, extra_files=extra)
@@ -286,14 +288,48 @@ def check_clean_start(c):
             'the kit program is not among the files added')
 
 
+def markdown_table_rows(markdown, title):
+    """The rows of the table under '## title' in a report.md (0 for '(none)'); None when the
+    section is missing."""
+    lines = markdown.split('\n')
+    if '## ' + title not in lines:
+        return None
+    rows = 0
+    for line in lines[lines.index('## ' + title) + 1:]:
+        if line.startswith('## '):
+            break
+        rows += line.startswith('| ')
+    return max(rows - 1, 0)  # less the heading row
+
+
 def check_report(c, run_dir):
+    """The report's three files hold what the run saw: every screenshot inline in report.html,
+    the result data in report.json, the message boxes and device commands as tables in report.md."""
     shots = c.run.get('screenshots', [])
     c.check(len(shots) >= 3, 'only %d screenshots' % len(shots))
-    for shot in shots:
-        c.check(os.path.getsize(shot['file']) > 1000, 'screenshot %s is empty' % shot['file'])
     report_dir = os.path.join(run_dir, 'report')
+    texts = {}
     for name in ('report.html', 'report.md', 'report.json'):
-        c.check(os.path.exists(os.path.join(report_dir, name)), 'no %s' % name)
+        try:
+            with open(os.path.join(report_dir, name), encoding='utf-8') as f:
+                texts[name] = f.read()
+        except OSError as e:
+            c.check(False, 'cannot read %s: %s' % (name, e))
+            texts[name] = ''
+    images = re.findall(r'src="data:image/png;base64,([A-Za-z0-9+/=]*)"', texts['report.html'])
+    c.check(len(images) == len(shots), '%d inline images in report.html for %d screenshots' % (len(images),
+                                                                                                len(shots)))
+    c.check(all(base64.b64decode(data).startswith(b'\x89PNG\r\n\x1a\n') for data in images),
+            'an inline image of report.html is no PNG')
+    try:
+        data = json.loads(texts['report.json'])
+    except ValueError as e:
+        data = 'unreadable: %s' % e
+    c.check(data == json.loads(json.dumps(c.result)), 'report.json does not hold the run\'s result')
+    for title, seen in (('Message boxes', c.run.get('boxes', [])),
+                        ('Commands the device received', c.run.get('commands', []))):
+        rows = markdown_table_rows(texts['report.md'], title)
+        c.check(rows == len(seen), 'report.md: %s rows under "%s" for %d seen' % (rows, title, len(seen)))
 
 
 def check_setup_fails(c):

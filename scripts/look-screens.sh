@@ -29,11 +29,8 @@ printf '[WEB]\r\nnorvopcsuite_test_ver=1.0.0.0\r\ncd_include=1\r\nnorvopcsuite_d
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display"
 wine_run() { scripts/wine-for.sh "$demo/LookDemo.exe" "$@"; }
-# No window manager under Xvfb: Wine draws the frames itself. The shell folders stay in the prefix.
+# No window manager under Xvfb: Wine draws the frames itself.
 wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-mkdir -p "$prefix/drive_c/demo_templates"
-wine_run reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
-  /v Templates /t REG_SZ /d 'C:\demo_templates' /f >/dev/null 2>&1
 mkdir -p "$prefix/drive_c/plugstart_sim"
 printf '[answer]\r\nresult=1\r\nresult_text=MSG_SUCCESS\r\ncandidate1=http://dl.example.com\r\n' \
   >"$prefix/drive_c/plugstart_sim/download_check.ini"

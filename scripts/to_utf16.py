@@ -3,6 +3,13 @@
 mark and CRLF line ends. Usage: to_utf16.py SOURCE(UTF-8) TARGET"""
 import sys
 
-text = open(sys.argv[1], encoding="utf-8").read().replace("\r\n", "\n").replace("\n", "\r\n")
-with open(sys.argv[2], "wb") as target:
-    target.write(b"\xff\xfe" + text.encode("utf-16-le"))
+
+def write_utf16(path, text):
+    """Writes text (any line ends) to path as UTF-16LE with a byte-order mark and CRLF line ends."""
+    with open(path, "wb") as target:
+        target.write(b"\xff\xfe" + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-16-le"))
+
+
+if __name__ == "__main__":
+    with open(sys.argv[1], encoding="utf-8") as source:
+        write_utf16(sys.argv[2], source.read())

@@ -14,32 +14,38 @@ class ImageError(Exception):
     pass
 
 
-def autorun_open(text):
-    """(program, arguments) of the open= line of the [autorun] section of an autorun.inf."""
-    section = None
+def read_ini(text):
+    """{section: {key: value}} of an INI file's text, sections and keys in lower case, values
+    stripped; the first of a repeated key counts, as for the profile reader. Blank lines,
+    comments and lines outside a section are skipped."""
+    sections = {}
+    current = None
     for raw in text.splitlines():
         line = raw.strip()
         if not line or line.startswith(';'):
             continue
         if line.startswith('['):
-            section = line.strip('[]').strip().lower()
-            continue
-        if section != 'autorun' or '=' not in line:
-            continue
-        key, value = line.split('=', 1)
-        if key.strip().lower() != 'open':
-            continue
-        value = value.strip()
-        if value.startswith('"'):
-            end = value.find('"', 1)
-            if end < 0:
-                return value[1:], ''
-            return value[1:end], value[end + 1:].strip()
-        parts = value.split(None, 1)
-        if not parts:
-            return None
-        return parts[0], parts[1] if len(parts) > 1 else ''
-    return None
+            current = sections.setdefault(line.strip('[]').strip().lower(), {})
+        elif current is not None and '=' in line:
+            key, value = line.split('=', 1)
+            current.setdefault(key.strip().lower(), value.strip())
+    return sections
+
+
+def autorun_open(text):
+    """(program, arguments) of the open= line of the [autorun] section of an autorun.inf."""
+    value = read_ini(text).get('autorun', {}).get('open')
+    if value is None:
+        return None
+    if value.startswith('"'):
+        end = value.find('"', 1)
+        if end < 0:
+            return value[1:], ''
+        return value[1:end], value[end + 1:].strip()
+    parts = value.split(None, 1)
+    if not parts:
+        return None
+    return parts[0], parts[1] if len(parts) > 1 else ''
 
 
 def read_text(path):
@@ -189,12 +195,7 @@ def present_image(source, folder, sim_devpokes, device_state, config_values):
 
     state = os.path.join(folder, 'plugstart_sim.ini')
     if device_state is not None or not os.path.exists(state):
-        current = read_text(state) if os.path.exists(state) else ''
-        values = dict(DEFAULT_DEVICE_STATE)
-        values.update(device_state or {})
-        with open(state, 'w', encoding='ascii', newline='') as f:
-            f.write(set_ini_values(current, {'device': values}))
-        if not current:
+        if not write_device_state(folder, device_state):
             image.notes.append('the simulated device starts from plugstart_sim.ini written by the run')
 
     if config_values:
@@ -211,6 +212,19 @@ def present_image(source, folder, sim_devpokes, device_state, config_values):
 
 DEFAULT_DEVICE_STATE = {'mode': 'cdrom', 'reply_result': '3', 'reply_bytes': '3F 03 E8', 'fail': '0',
                         'fail_on': '', 'deny_direct': '0'}
+
+
+def write_device_state(folder, device_state):
+    """Sets the [device] section of plugstart_sim.ini at the root of a presented image to the
+    default state with device_state ({key: value}) over it; every other line stays. Returns
+    whether the file was there with some text before."""
+    state = os.path.join(folder, 'plugstart_sim.ini')
+    current = read_text(state) if os.path.exists(state) else ''
+    values = dict(DEFAULT_DEVICE_STATE)
+    values.update(device_state or {})
+    with open(state, 'w', encoding='ascii', newline='') as f:
+        f.write(set_ini_values(current, {'device': values}))
+    return bool(current)
 
 
 def image_files(folder):

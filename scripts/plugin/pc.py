@@ -38,12 +38,8 @@ def base_prefix(cache_dir, arch, scripts_dir, log=print):
         log('making the base prefix (%s), once: %s' % (arch, base))
         if os.path.exists(stamp_file):
             os.remove(stamp_file)
-        # A Wine server of an earlier prefix at that path may still be on its way out: one retry.
-        for attempt in range(2):
-            done = subprocess.run([os.path.join(scripts_dir, 'wine-prefix.sh'), base, arch, 'display'],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
-            if done.returncode == 0:
-                break
+        done = subprocess.run([os.path.join(scripts_dir, 'wine-prefix.sh'), base, arch, 'display'],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
         if done.returncode != 0:
             raise RuntimeError('could not make the Wine prefix ' + base)
         Prefix(base, arch).kill()

@@ -79,11 +79,6 @@ def collect_result(run, error):
             result['staging'] = {'folder': windows_folder, 'files': files}
         for letter in run.images:
             path = run.sim_folder(letter + '.ini')
-            state = {}
-            if os.path.exists(path):
-                for line in image_mod.read_text(path).splitlines():
-                    if '=' in line and not line.startswith(('[', ';')):
-                        key, value = line.split('=', 1)
-                        state[key.strip()] = value.strip()
+            state = image_mod.read_ini(image_mod.read_text(path)).get('device') if os.path.exists(path) else None
             result['device_state'][letter] = state or {'mode': 'cdrom (unchanged)'}
     return result

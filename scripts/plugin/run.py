@@ -19,6 +19,11 @@ SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
 SERVICE_PROCESS = 'norvoautorunservice.exe'
 
 
+def with_fields(handle):
+    """A handler of a log line that hands handle the line's fields."""
+    return lambda line: handle(logs.parse_fields(line))
+
+
 class Settings:
     """What a run is asked to do. Paths are host paths."""
 
@@ -137,15 +142,17 @@ class PlugInRun(LaunchRecording, Screenshots):
                                  managed_frames=bool(s.display))
         if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
             raise RuntimeError('could not write the extra settings into the PC')
-        letters = ['R', 'S'] if s.second_drive else ['R']
         admin_state = s.device_state(for_admin_run=True)
-        for letter in letters:
+        for letter in ['R', 'S'] if s.second_drive else ['R']:
             self.present(letter, admin_state)
         self.notes.extend(self.images['R'].notes)
         if s.state != 'clean' or s.limited_user:
             self.prepare_state()
-        for letter in letters:
-            self.present(letter, s.device_state())
+        # The user's device may differ from the administrator's (it refuses direct access).
+        user_state = s.device_state()
+        if user_state != admin_state:
+            for image in self.images.values():
+                image_mod.write_device_state(image.folder, user_state)
         self.write_programs_script(s.programs)
         self.prefix.kill()
         self.prefix.wait_server()
@@ -199,16 +206,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         config = image_mod.find_case_insensitive(os.path.dirname(image.program_path()), 'config.ini')
         if not config:
             return ''
-        current = None
-        for line in image_mod.read_text(config).splitlines():
-            line = line.strip()
-            if line.startswith('['):
-                current = line.strip('[]').strip().lower()
-            elif current == section.lower() and '=' in line:
-                name, value = line.split('=', 1)
-                if name.strip().lower() == key.lower():
-                    return value.strip()
-        return ''
+        return image_mod.read_ini(image_mod.read_text(config)).get(section.lower(), {}).get(key.lower(), '')
 
     def unplug(self):
         """The device goes and comes back: its changed state, the logs and the trace go."""
@@ -275,15 +273,22 @@ class PlugInRun(LaunchRecording, Screenshots):
         except OSError:
             return False
 
-    def wait_for_service(self, robot_tail):
+    @staticmethod
+    def drain(tails, rest=False):
+        """Hands each new line of the (tail, handler) pairs to its handler; rest: the last
+        unfinished lines too."""
+        for tail, handle in tails:
+            for line in tail.read_rest() if rest else tail.read():
+                handle(line)
+
+    def wait_for_service(self, robot):
         """A PC starts its automatic services before anyone plugs a device in: when the command
         service is registered, the plug-in waits (at most 30 s) until it runs."""
         if not self.service_registered():
             return
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
-            for line in robot_tail.read():
-                self.on_robot(logs.parse_fields(line))
+            self.drain([robot])
             if any(p['name'].lower() == SERVICE_PROCESS and p['end'] is None for p in self.launch.processes.values()):
                 return
             time.sleep(0.1)
@@ -295,9 +300,11 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.launch = Launch(label)
         self._shot_queue = []
         robot_tail = logs.LogTail(self.sim_folder('robot', 'events.log'))
-        command_tail = logs.LogTail(self.sim_folder('commands.log'))
-        program_tail = logs.LogTail(self.sim_folder('programs.log'))
         trace_tail = logs.LogTail(None)
+        tails = [(robot_tail, with_fields(self.on_robot)),
+                 (logs.LogTail(self.sim_folder('commands.log')), with_fields(self.on_command)),
+                 (logs.LogTail(self.sim_folder('programs.log')), with_fields(self.on_program)),
+                 (trace_tail, self.on_trace)]
         robot = self.start_robot()
         deadline = time.monotonic() + 60
         started = False
@@ -316,23 +323,16 @@ class PlugInRun(LaunchRecording, Screenshots):
         if not started:
             raise RuntimeError('the robot did not start within 60 s')
         self.launch.t0 = time.monotonic()
-        self.wait_for_service(robot_tail)
+        self.wait_for_service(tails[0])
         self.log('%s: starting the program from the CD-ROM drive' % label)
         self.start_program('R')
         if self.s.second_drive:
             time.sleep(0.5)
             self.start_program('S')
         while True:
-            for line in robot_tail.read():
-                self.on_robot(logs.parse_fields(line))
-            for line in command_tail.read():
-                self.on_command(logs.parse_fields(line))
-            for line in program_tail.read():
-                self.on_program(logs.parse_fields(line))
             if trace_tail.path is None:
                 trace_tail.set_path(self.trace_path())
-            for line in trace_tail.read():
-                self.on_trace(line)
+            self.drain(tails)
             self.due_shots()
             quiet = time.monotonic() - self._last_event >= QUIET_SECONDS
             if self.launchers_done() and not self.program_running() and not self.running_setups() and quiet:
@@ -349,14 +349,7 @@ class PlugInRun(LaunchRecording, Screenshots):
             robot.wait(timeout=10)
         except subprocess.TimeoutExpired:
             pass
-        for line in robot_tail.read_rest():
-            self.on_robot(logs.parse_fields(line))
-        for line in command_tail.read_rest():
-            self.on_command(logs.parse_fields(line))
-        for line in program_tail.read_rest():
-            self.on_program(logs.parse_fields(line))
-        for line in trace_tail.read_rest():
-            self.on_trace(line)
+        self.drain(tails, rest=True)
         self.launchers_done()
         self.s.screenshots = saved_screenshots
         return self.launch

@@ -12,6 +12,18 @@ namespace plugtest {
 const wchar_t kUsbClassKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}";
 const wchar_t kModemClassKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}";
 const wchar_t kPortsClassKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E978-E325-11CE-BFC1-08002BE10318}";
+const wchar_t* const kClassKeys[3] = {kUsbClassKey, kModemClassKey, kPortsClassKey};
+
+const wchar_t kEnumUsb[] = L"SYSTEM\\CurrentControlSet\\Enum\\USB\\";
+const wchar_t* const kEnumKeys[5] = {L"Vid_2C7D&Pid_7A10", L"VID_2C7D&PID_7A10_DIAGInterface",
+                                     L"VID_2C7D&PID_7A10_MODEMInterface", L"Vid_2C7D&Pid_7A21",
+                                     L"Vid_2C7D&Pid_7A21&Mi_01"};
+const wchar_t* const kQctFiles[3] = {L"norvousbbus.sys", L"norvousbdiag.sys", L"norvousbmodem.sys"};
+const wchar_t* const kEmpFiles[8] = {L"norvomdbus.sys",  L"norvomdcm.sys",   L"norvomdcmnt.sys", L"norvomdmdfl.sys",
+                                     L"norvomdmdm.sys",  L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"};
+
+const wchar_t kPcSuiteKey[] = L"SOFTWARE\\Norvo Electronics Inc\\Norvo PC Suite III";
+const wchar_t kConnectionManagerKey[] = L"SOFTWARE\\K-21C-ConnectionManager";
 
 const wchar_t kQctDriversCode[] = L"{F6082B9D-4E13-4C7A-B5E2-3D9A61C07E85}";
 const wchar_t kQctDriversSecondCode[] = L"{C1935E7B-2A48-4F06-8D1C-7B3E90A5D264}";
@@ -36,7 +48,7 @@ void ScopedFiles::MakeFolder(const std::wstring& folder)
         path.pop_back();
     for (size_t at = path.find(L'\\', 3);; at = path.find(L'\\', at + 1)) {
         std::wstring part = path.substr(0, at);
-        if (::GetFileAttributesW(part.c_str()) == INVALID_FILE_ATTRIBUTES && ::CreateDirectoryW(part.c_str(), nullptr)) {
+        if (!PathExists(part) && ::CreateDirectoryW(part.c_str(), nullptr)) {
             bool inside = false;
             for (const std::wstring& made : m_folders)
                 inside = inside || part.compare(0, made.size() + 1, made + L"\\") == 0;
@@ -50,12 +62,12 @@ void ScopedFiles::MakeFolder(const std::wstring& folder)
 
 void ScopedFiles::Claim(const std::wstring& path)
 {
-    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!PathExists(path))
         m_files.push_back(path);
     std::wstring folder = path.substr(0, path.rfind(L'\\'));
     for (size_t at = folder.find(L'\\', 3);; at = folder.find(L'\\', at + 1)) {
         std::wstring part = folder.substr(0, at);
-        if (::GetFileAttributesW(part.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (!PathExists(part)) {
             bool inside = false;
             for (const std::wstring& claimed : m_folders)
                 inside = inside || part == claimed || part.compare(0, claimed.size() + 1, claimed + L"\\") == 0;
@@ -78,12 +90,14 @@ void ScopedFiles::Put(const std::wstring& path, const std::wstring& copyFrom)
         ::CopyFileW(copyFrom.c_str(), path.c_str(), FALSE);
 }
 
-std::wstring SystemDriversFolder()
+std::wstring SystemFolder()
 {
     wchar_t folder[MAX_PATH] = {};
     ::GetSystemDirectoryW(folder, MAX_PATH);
-    return std::wstring(folder) + L"\\drivers\\";
+    return std::wstring(folder) + L"\\";
 }
+
+std::wstring SystemDriversFolder() { return SystemFolder() + L"drivers\\"; }
 
 std::wstring ProgramFilesFolder()
 {
@@ -92,29 +106,38 @@ std::wstring ProgramFilesFolder()
     return std::wstring(folder) + L"\\";
 }
 
+std::wstring ClassEntry(const wchar_t* classKey, int number)
+{
+    wchar_t name[8];
+    swprintf(name, 8, L"%04d", number);
+    return std::wstring(classKey) + L"\\" + name;
+}
+
+int FirstFreeNumber(const wchar_t* classKey)
+{
+    int number = 0;
+    while (ScopedRegistry::KeyExists(HKEY_LOCAL_MACHINE, ClassEntry(classKey, number)))
+        ++number;
+    return number;
+}
+
 std::wstring UninstallKeyPath(const std::wstring& productCode, bool wow)
 {
     return std::wstring(wow ? L"SOFTWARE\\Wow6432Node\\" : L"SOFTWARE\\") +
            L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productCode;
 }
 
-void FakeInstallation::AddEnumKey(const std::wstring& name)
-{
-    registry.CreateKey(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Enum\\USB\\" + name);
-}
+void FakeInstallation::AddEnumKey(const std::wstring& name) { registry.CreateKey(HKEY_LOCAL_MACHINE, kEnumUsb + name); }
 
 void FakeInstallation::AddClassEntry(const std::wstring& classKey, int number, const std::wstring& driverDesc)
 {
-    wchar_t subkey[8];
-    swprintf(subkey, 8, L"%04d", number);
-    registry.SetString(HKEY_LOCAL_MACHINE, classKey + L"\\" + subkey, L"DriverDesc", driverDesc);
+    registry.SetString(HKEY_LOCAL_MACHINE, ClassEntry(classKey.c_str(), number), L"DriverDesc", driverDesc);
 }
 
 void FakeInstallation::RegisterQctDevice()
 {
-    AddEnumKey(L"Vid_2C7D&Pid_7A10");
-    AddEnumKey(L"VID_2C7D&PID_7A10_DIAGInterface");
-    AddEnumKey(L"VID_2C7D&PID_7A10_MODEMInterface");
+    for (int key = 0; key < 3; ++key)
+        AddEnumKey(kEnumKeys[key]);
     AddClassEntry(kUsbClassKey, 0, L"NorvoE Mobile Composite USB Device");
     AddClassEntry(kModemClassKey, 0, L"NorvoE Mobile USB Modem");
     AddClassEntry(kPortsClassKey, 0, L"NorvoE Mobile USB Serial Port");
@@ -122,8 +145,8 @@ void FakeInstallation::RegisterQctDevice()
 
 void FakeInstallation::RegisterEmpDevice()
 {
-    AddEnumKey(L"Vid_2C7D&Pid_7A21");
-    AddEnumKey(L"Vid_2C7D&Pid_7A21&Mi_01");
+    for (int key = 3; key < 5; ++key)
+        AddEnumKey(kEnumKeys[key]);
     AddClassEntry(kUsbClassKey, 0, L"Norvo Mobile");
     AddClassEntry(kModemClassKey, 0, L"Norvo Mobile USB WMC Data Modem");
 }
@@ -146,8 +169,7 @@ void FakeInstallation::PutQctSystemFiles(bool x64Names)
 void FakeInstallation::PutEmpSystemFiles()
 {
     std::wstring folder = SystemDriversFolder();
-    for (const wchar_t* name : {L"norvomdbus.sys", L"norvomdcm.sys", L"norvomdcmnt.sys", L"norvomdmdfl.sys",
-                                L"norvomdmdm.sys", L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"})
+    for (const wchar_t* name : kEmpFiles)
         files.Put(folder + name);
 }
 
@@ -176,31 +198,23 @@ void FakeInstallation::InstallNorvoKit(const std::wstring& versionSource)
 void ClaimWhatInstallersMayMake(ScopedRegistry& registry, ScopedFiles& files)
 {
     const HKEY machine = HKEY_LOCAL_MACHINE;
-    for (const wchar_t* name : {L"Vid_2C7D&Pid_7A10", L"VID_2C7D&PID_7A10_DIAGInterface",
-                                L"VID_2C7D&PID_7A10_MODEMInterface", L"Vid_2C7D&Pid_7A21", L"Vid_2C7D&Pid_7A21&Mi_01"})
-        registry.Claim(machine, std::wstring(L"SYSTEM\\CurrentControlSet\\Enum\\USB\\") + name);
-    for (const wchar_t* classKey : {kUsbClassKey, kModemClassKey, kPortsClassKey}) {
-        auto entry = [classKey](int number) {
-            wchar_t name[8];
-            swprintf(name, 8, L"%04d", number);
-            return std::wstring(classKey) + L"\\" + name;
-        };
-        int number = 0;
-        while (ScopedRegistry::KeyExists(machine, entry(number)))
-            ++number;
+    for (const wchar_t* name : kEnumKeys)
+        registry.Claim(machine, kEnumUsb + std::wstring(name));
+    for (const wchar_t* classKey : kClassKeys) {
+        int number = FirstFreeNumber(classKey);
         for (int next = number; next < number + 3; ++next)
-            registry.Claim(machine, entry(next));
+            registry.Claim(machine, ClassEntry(classKey, next));
     }
     for (const wchar_t* code : {kQctDriversCode, kQctDriversSecondCode, kQctDriverCode, kEmpDriverCode, kK21cCode,
                                 kVtpKitCode, kNorvoKitCode}) {
         registry.Claim(machine, UninstallKeyPath(code, false));
         registry.Claim(machine, UninstallKeyPath(code, true));
     }
-    registry.Claim(HKEY_CURRENT_USER, L"SOFTWARE\\Norvo Electronics Inc\\Norvo PC Suite III");
-    registry.Claim(HKEY_CURRENT_USER, L"SOFTWARE\\K-21C-ConnectionManager");
-    for (const wchar_t* name : {L"norvousbbus.sys", L"norvousbdiag.sys", L"norvousbmodem.sys", L"norvomdbus.sys",
-                                L"norvomdcm.sys", L"norvomdcmnt.sys", L"norvomdmdfl.sys", L"norvomdmdm.sys",
-                                L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"})
+    registry.Claim(HKEY_CURRENT_USER, kPcSuiteKey);
+    registry.Claim(HKEY_CURRENT_USER, kConnectionManagerKey);
+    for (const wchar_t* name : kQctFiles)
+        files.Claim(SystemDriversFolder() + name);
+    for (const wchar_t* name : kEmpFiles)
         files.Claim(SystemDriversFolder() + name);
     for (const wchar_t* folder : {L"Norvo Electronics", L"NorvoInternetKit", L"Vodafone\\Via The Phone",
                                   L"K-21C Connection Manager"})

@@ -31,14 +31,31 @@ private:
     std::vector<std::wstring> m_folders;
 };
 
-// The system drivers folder and the Program Files folder, each with a trailing backslash.
+// The system folder, its drivers folder and the Program Files folder, each with a trailing backslash.
+std::wstring SystemFolder();
 std::wstring SystemDriversFolder();
 std::wstring ProgramFilesFolder();
 
-// Device-class keys under HKLM.
+// Device-class keys under HKLM, and the three together.
 extern const wchar_t kUsbClassKey[];
 extern const wchar_t kModemClassKey[];
 extern const wchar_t kPortsClassKey[];
+extern const wchar_t* const kClassKeys[3];
+// "<classKey>\NNNN", a numbered entry of a device class; the first number without an entry.
+std::wstring ClassEntry(const wchar_t* classKey, int number);
+int FirstFreeNumber(const wchar_t* classKey);
+
+// The HKLM key of the USB enumeration (with a trailing backslash) and the keys of the devices
+// under it: the QCT device's three, then the EMP device's two.
+extern const wchar_t kEnumUsb[];
+extern const wchar_t* const kEnumKeys[5];
+// The driver files in the system drivers folder: the QCT set (its 32-bit names) and the EMP set.
+extern const wchar_t* const kQctFiles[3];
+extern const wchar_t* const kEmpFiles[8];
+
+// The HKCU keys of the PC suite and of the connection manager.
+extern const wchar_t kPcSuiteKey[];
+extern const wchar_t kConnectionManagerKey[];
 
 // Product codes of the uninstall keys.
 extern const wchar_t kQctDriversCode[];

@@ -21,6 +21,17 @@ std::string Utf16Message(const std::u16string& text, size_t size)
     return bytes;
 }
 
+std::string PhoneReply(int32_t result, uint8_t b0, uint8_t b1, uint8_t b2)
+{
+    std::string bytes(8, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((static_cast<uint32_t>(result) >> (8 * i)) & 0xFF);
+    bytes[4] = static_cast<char>(b0);
+    bytes[5] = static_cast<char>(b1);
+    bytes[6] = static_cast<char>(b2);
+    return bytes;
+}
+
 FakePipeServer::FakePipeServer(Behaviour behaviour, std::string reply)
     : m_behaviour(behaviour),
       m_reply(std::move(reply)),

@@ -4,6 +4,7 @@
 
 #include "framework/Handle.h"
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,6 +14,9 @@ namespace plugtest {
 
 // text as UTF-16LE bytes, zero-filled (or cut) to size bytes: a pipe message.
 std::string Utf16Message(const std::u16string& text, size_t size);
+// The service's reply to the phone-setting query: the result (32 bits, little-endian), the three
+// setting bytes and a zero byte.
+std::string PhoneReply(int32_t result, uint8_t b0, uint8_t b1, uint8_t b2);
 
 class FakePipeServer {
 public:

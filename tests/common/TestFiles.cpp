@@ -52,6 +52,8 @@ void RemoveTree(const std::wstring& folder)
     ::RemoveDirectoryW(base.c_str());
 }
 
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 void CreateFolders(const std::wstring& folder)
 {
     for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos; at = folder.find(L'\\', at + 1))

@@ -38,6 +38,8 @@ private:
 void RemoveFileForced(const std::wstring& path);
 void RemoveTree(const std::wstring& folder);
 void CreateFolders(const std::wstring& folder);
+// True when a file or folder is at path.
+bool PathExists(const std::wstring& path);
 
 // Writes text as UTF-16LE with a byte-order mark and CRLF line ends.
 void WriteUtf16File(const std::wstring& path, const std::wstring& text);

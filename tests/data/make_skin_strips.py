@@ -11,25 +11,14 @@ frame has RGB(255, 0, 255) at (5, 5), which must show the window beneath, and RG
 belong to any frame are RGB(1, 2, 3).
 """
 import os
-import struct
 import sys
+
+# The program's pictures and these strips are written by the same BMP writer.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from make_assets import Canvas  # noqa: E402
 
 BODY = [(200, 40, 40), (40, 200, 40), (40, 40, 200), (200, 200, 40)]
 EDGE = [((10, 0, 0), (11, 0, 0)), ((0, 20, 0), (0, 21, 0)), ((0, 0, 30), (0, 0, 31)), ((40, 40, 0), (41, 41, 0))]
-
-
-def bmp24(width, height, pixel):
-    row_size = (width * 3 + 3) & ~3
-    data = bytearray()
-    for y in range(height - 1, -1, -1):
-        row = bytearray()
-        for x in range(width):
-            r, g, b = pixel(x, y)
-            row += bytes((b, g, r))
-        data += row + b"\0" * (row_size - len(row))
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(data), 0, 0, 14 + len(info))
-    return header + info + bytes(data)
 
 
 def strip_200(x, y):
@@ -53,9 +42,9 @@ def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     with open(os.path.join(out, "900.bmp"), "wb") as f:
-        f.write(bmp24(200, 30, strip_200))
+        f.write(Canvas(200, 30, strip_200).bmp())
     with open(os.path.join(out, "901.bmp"), "wb") as f:
-        f.write(bmp24(202, 4, strip_202))
+        f.write(Canvas(202, 4, strip_202).bmp())
 
 
 if __name__ == "__main__":

@@ -20,10 +20,9 @@ spec = importlib.util.spec_from_file_location("check_image", CHECK)
 check_image = importlib.util.module_from_spec(spec)
 spec.loader.exec_module(check_image)
 
-
-def write_utf16(path, text):
-    with open(path, "wb") as target:
-        target.write(b"\xff\xfe" + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-16-le"))
+# The language files are written as the build writes them.
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from to_utf16 import write_utf16  # noqa: E402
 
 
 def make_sample_image(folder):

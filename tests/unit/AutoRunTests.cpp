@@ -11,7 +11,6 @@ using namespace plugtest;
 
 namespace {
 
-const wchar_t kPcSuiteKey[] = L"SOFTWARE\\Norvo Electronics Inc\\Norvo PC Suite III";
 // Where the values for the Internet Kit are left.
 const wchar_t kHandOffKey[] = L"SOFTWARE\\Norvo Electronics Inc\\3G NorvoInternetKit_AutoRun";
 
@@ -30,12 +29,6 @@ protected:
     void Kit(int kitType) { m_run.m_ResDefineCommand.nITKType = kitType; }
     // The QCT driver installed and the device back as a modem.
     void DriverInstalled() { m_install.InstallQctDriver(L"1.0.0.0"); }
-    // The QCT package installed while the device has not come back yet.
-    void DriverPackageOnly()
-    {
-        m_install.RegisterProduct(kQctDriversCode, false, L"1.0.0.0");
-        m_install.PutQctPackageFiles(L"Norvo USB Modem Drivers");
-    }
     // The device comes back as a modem (its enumeration and class entries, the system files).
     void DeviceComesBack()
     {

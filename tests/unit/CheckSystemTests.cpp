@@ -13,27 +13,9 @@ namespace {
 
 const wchar_t kPhoneQuery[] = L"F1 02 20 00 00 00";
 
-std::string PhoneReply(int32_t result, uint8_t b0, uint8_t b1, uint8_t b2)
-{
-    std::string bytes(8, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((static_cast<uint32_t>(result) >> (8 * i)) & 0xFF);
-    bytes[4] = static_cast<char>(b0);
-    bytes[5] = static_cast<char>(b1);
-    bytes[6] = static_cast<char>(b2);
-    return bytes;
-}
-
 std::vector<int> Flags(const ResDefineCommand& profile)
 {
     return std::vector<int>(profile.byPhoneFlag, profile.byPhoneFlag + 8);
-}
-
-std::wstring SystemFolder()
-{
-    wchar_t folder[MAX_PATH] = {};
-    ::GetSystemDirectoryW(folder, MAX_PATH);
-    return std::wstring(folder) + L"\\";
 }
 
 // "Norvo SCSI Commander" registered and running (a stand-in that serves no pipe), with the same

@@ -1,5 +1,6 @@
 #include "CoreTestSupport.h"
 
+#include "common/StandIns.h"
 #include "config/ConfigFile.h"
 
 namespace plugtest {
@@ -100,5 +101,17 @@ std::vector<std::wstring> CoreTest::DeviceCommands() const
 }
 
 bool CoreTest::ModeChanged() const { return m_sim.State(L'R').modemMode; }
+
+void CoreTest::DriverPackageOnly()
+{
+    m_install.RegisterProduct(kQctDriversCode, false, L"1.0.0.0");
+    m_install.PutQctPackageFiles(L"Norvo USB Modem Drivers");
+}
+
+void CoreTest::Place(const std::wstring& standIn, const std::wstring& name)
+{
+    m_placed.emplace_back(new ScopedFile(ProgramFolder() + name));
+    PlaceStandIn(standIn, ProgramFolder(), name);
+}
 
 } // namespace plugtest

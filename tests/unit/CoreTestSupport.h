@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,13 @@ protected:
     // True when the mode change went to the device on R:.
     bool ModeChanged() const;
 
+    // The QCT driver package is there (its uninstall key and package files) while the device has
+    // not come back as a modem: the driver counts as installed only by its package.
+    void DriverPackageOnly();
+    // A stand-in built beside the test ("SimDriverSetup") copied into the program's folder under
+    // name, removed at the end.
+    void Place(const std::wstring& standIn, const std::wstring& name);
+
     static std::wstring ProgramFolder() { return plug::GetModuleDirectory(); }
 
     HWND m_window = nullptr;
@@ -59,6 +67,7 @@ protected:
     RunState m_run;
     FakeRunHost m_host;
     CPlugstartRun m_core{m_run, m_host};
+    std::vector<std::unique_ptr<ScopedFile>> m_placed; // files put into the program's folder
 };
 
 } // namespace plugtest

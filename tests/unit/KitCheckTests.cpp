@@ -8,9 +8,6 @@ using namespace plugtest;
 
 namespace {
 
-const wchar_t kPcSuiteKey[] = L"SOFTWARE\\Norvo Electronics Inc\\Norvo PC Suite III";
-const wchar_t kManagerKey[] = L"Software\\K-21C-ConnectionManager";
-
 class KitCheckTest : public DetectTest {
 protected:
     BOOL Installed(int type) { return m_detect.IsInstalledITK(type); }
@@ -95,11 +92,11 @@ TEST_F(KitCheckTest, ConnectionManagerFileIsLookedForWithOneBackslash)
     m_run.m_ResDefineCommand.strITKFilename = L"K21cCM.exe";
     m_install.files.Put(folder.File(L"K21cCM.exe"));
     EXPECT_FALSE(Installed(TYPE_CM_DCM)); // no key
-    m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", L"");
+    m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", L"");
     EXPECT_FALSE(Installed(TYPE_CM_DCM));
     std::wstring withoutBackslash = folder.Path().substr(0, folder.Path().size() - 1);
     for (const std::wstring& path : {withoutBackslash, folder.Path()}) {
-        m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", path);
+        m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", path);
         EXPECT_TRUE(Installed(TYPE_CM_DCM)) << path;
     }
     m_run.m_ResDefineCommand.strITKFilename = L"Other.exe";
@@ -112,7 +109,7 @@ TEST_F(KitCheckTest, ConnectionManagerProgramNameThatLeavesItsFolderIsMissing)
 {
     TempDir folder;
     m_install.files.Put(folder.File(L"Manager.exe"));
-    m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", folder.File(L"bin"));
+    m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", folder.File(L"bin"));
     m_run.m_ResDefineCommand.strITKFilename = L"..\\Manager.exe";
     EXPECT_FALSE(Installed(TYPE_CM_DCM));
     m_run.m_ResDefineCommand.strITKFilename = folder.File(L"Manager.exe"); // absolute

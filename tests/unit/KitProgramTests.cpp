@@ -7,9 +7,6 @@ using namespace plugtest;
 
 namespace {
 
-const wchar_t kPcSuiteKey[] = L"SOFTWARE\\Norvo Electronics Inc\\Norvo PC Suite III";
-const wchar_t kManagerKey[] = L"SOFTWARE\\K-21C-ConnectionManager";
-
 class KitProgramTest : public CoreTest {
 protected:
     BOOL Check(int kitType, const std::wstring& runFile)
@@ -71,12 +68,12 @@ TEST_F(KitProgramTest, ConnectionManagerPathGetsOneBackslashBeforeTheProgram)
     std::wstring program = Put(L"K-21C Connection Manager\\CM.exe");
     EXPECT_FALSE(Check(TYPE_CM_DCM, L"CM.exe"));
     for (const std::wstring& installPath : {folder, folder + L"\\"}) {
-        m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", installPath);
+        m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", installPath);
         m_run.m_strITKRunPath.clear();
         EXPECT_TRUE(Check(TYPE_CM_DCM, L"CM.exe")) << installPath;
         EXPECT_EQ(program, m_run.m_strITKRunPath);
     }
-    m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", L"");
+    m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", L"");
     EXPECT_FALSE(Check(TYPE_CM_DCM, L"CM.exe"));
     EXPECT_FALSE(Check(9, L"CM.exe")) << "no program for an unknown kit";
 }
@@ -90,7 +87,7 @@ TEST_F(KitProgramTest, ProgramNamesThatLeaveTheKitsFolderAreNotFound)
     Put(L"NorvoInternetKit\\Kit.exe");
     std::wstring manager = ProgramFilesFolder() + L"K-21C Connection Manager";
     m_install.files.MakeFolder(manager);
-    m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", manager);
+    m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", manager);
     const std::wstring names[] = {L"..\\Escaped.exe", L"..\\..\\Escaped.exe", escaped, L"\\Escaped.exe",
                                   L"C:Escaped.exe", L"sub\\..\\..\\Escaped.exe"};
     for (int kit : {ITKTYPE_VTP, ITKTYPE_NorvoITK, TYPE_CM_DCM}) {

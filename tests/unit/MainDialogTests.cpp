@@ -8,7 +8,6 @@
 #include "common/StandIns.h"
 #include "core/PhoneData.h"
 #include "framework/Handle.h"
-#include "framework/SleepSeam.h"
 #include "res/resource.h"
 #include "workflow/PlugstartDlg.h"
 
@@ -29,19 +28,17 @@ const wchar_t kRunningNotice[] = L"Norvo Installer is running.\nExit the program
 // The sleeps of the program while a test runs its dialog. The dialog's own thread sleeps only in
 // the cancel wait: each of its sleeps lets a parked worker go and lasts until the worker has
 // ended (at most 10 s), as a wait of one round would on any machine. The worker's first poll
-// round parks it until then; every other sleep returns at once.
+// round parks it until then; every other sleep returns at once (the test's InstantSleep counts them).
 class PollSleeps {
 public:
-    PollSleeps()
+    explicit PollSleeps(InstantSleep& sleeps) : m_sleeps(sleeps)
     {
-        s_self = this;
-        m_previous = plug::SetSleepHandler(&PollSleeps::Sleep);
+        m_sleeps.OnSleep([this](size_t, DWORD milliseconds) { Pause(milliseconds); });
     }
     ~PollSleeps()
     {
         ::SetEvent(m_release.Get());
-        plug::SetSleepHandler(m_previous);
-        s_self = nullptr;
+        m_sleeps.OnSleep(nullptr);
     }
     PollSleeps(const PollSleeps&) = delete;
     PollSleeps& operator=(const PollSleeps&) = delete;
@@ -52,30 +49,27 @@ public:
     int DialogSleeps() const { return m_dialogSleeps; }
 
 private:
-    static void Sleep(DWORD milliseconds)
+    void Pause(DWORD milliseconds)
     {
-        PollSleeps& self = *s_self;
-        if (::GetCurrentThreadId() == self.m_dialogThread) {
-            ++self.m_dialogSleeps;
-            ::SetEvent(self.m_release.Get());
-            for (int waited = 0; waited < 2000 && self.m_workerEnded && !self.m_workerEnded(); ++waited)
+        if (::GetCurrentThreadId() == m_dialogThread) {
+            ++m_dialogSleeps;
+            ::SetEvent(m_release.Get());
+            for (int waited = 0; waited < 2000 && m_workerEnded && !m_workerEnded(); ++waited)
                 ::Sleep(5);
-        } else if (milliseconds == 1000 && ++self.m_pollRounds == 1) {
-            ::SetEvent(self.m_parked.Get());
-            ::WaitForSingleObject(self.m_release.Get(), 60000);
+        } else if (milliseconds == 1000 && ++m_pollRounds == 1) {
+            ::SetEvent(m_parked.Get());
+            ::WaitForSingleObject(m_release.Get(), 60000);
         }
     }
 
-    static PollSleeps* s_self;
+    InstantSleep& m_sleeps;
     DWORD m_dialogThread = ::GetCurrentThreadId();
     plug::UniqueHandle m_parked{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     plug::UniqueHandle m_release{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<int> m_pollRounds{0};
     std::atomic<int> m_dialogSleeps{0};
     std::function<bool()> m_workerEnded;
-    plug::SleepHandler m_previous = nullptr;
 };
-PollSleeps* PollSleeps::s_self = nullptr;
 
 // The main dialog with a test timer (every 20 ms while it runs), what it showed and traced.
 class TestMainDlg : public CPlugstartDlg {
@@ -204,18 +198,10 @@ protected:
         m_install.files.Claim(folder + L"Vtp.exe");
         PlaceStandIn(L"SimKitProgram", folder, L"Vtp.exe");
     }
-    // The driver package is there, the device has not come back as a modem: the driver is
-    // "installed" only by its package, so the run is not synchronous and ends in the launch poll.
-    void DriverPackageOnly()
-    {
-        m_install.RegisterProduct(kQctDriversCode, false, L"1.0.0.0");
-        m_install.PutQctPackageFiles(L"Norvo USB Modem Drivers");
-    }
     // A driver setup that waits until ReleaseSetup.
     void LingeringDriverSetup()
     {
-        m_placed.emplace_back(new ScopedFile(ProgramFolder() + L"DriverSetup.exe"));
-        PlaceStandIn(L"SimDriverSetup", ProgramFolder(), L"DriverSetup.exe");
+        Place(L"SimDriverSetup", L"DriverSetup.exe");
         m_standIns.Script(L"driver_setup", L"wait_for_file", m_release.Path());
     }
     void ReleaseSetup() { WriteBinaryFile(m_release.Path(), "go"); }
@@ -223,7 +209,6 @@ protected:
     ScopedStandIns m_standIns;
     TempDir m_folder;
     ScopedFile m_release{m_folder.File(L"release")};
-    std::vector<std::unique_ptr<ScopedFile>> m_placed;
 };
 
 } // namespace
@@ -247,7 +232,7 @@ TEST_F(MainDialogTest, EnterEscapeAndSpaceNeverCloseIt)
 {
     DriverPackageOnly();
     OperatorKitInstalled();
-    PollSleeps sleeps;
+    PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
     bool keysSent = false;
@@ -267,7 +252,7 @@ TEST_F(MainDialogTest, CancelDuringTheLaunchPollEndsTheDialogWithinARound)
 {
     DriverPackageOnly();
     OperatorKitInstalled();
-    PollSleeps sleeps;
+    PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
     sleeps.WorkerEndedWhen([&dialog] { return dialog.m_pAutoRunThread == nullptr; });
@@ -380,7 +365,7 @@ TEST_F(MainDialogTest, HostileProfileRepliesAreIgnoredAndOnlyAValidOneIsTaken)
 {
     DriverPackageOnly();
     OperatorKitInstalled();
-    PollSleeps sleeps;
+    PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
     std::thread sender;
@@ -423,7 +408,7 @@ TEST_F(MainDialogTest, SameDeviceNoticeShowsTheRunningMessageOnlyWhenAskedTo)
 {
     DriverPackageOnly();
     OperatorKitInstalled();
-    PollSleeps sleeps;
+    PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
     std::thread sender;

@@ -13,6 +13,7 @@
 
 using plugtest::FakePipeServer;
 using plugtest::FakeRunHost;
+using plugtest::PhoneReply;
 using plugtest::Utf16Message;
 
 namespace {
@@ -20,17 +21,6 @@ namespace {
 std::vector<DWORD> g_sleeps;
 
 void RecordSleep(DWORD milliseconds) { g_sleeps.push_back(milliseconds); }
-
-std::string PhoneReply(int32_t result, uint8_t b0, uint8_t b1, uint8_t b2)
-{
-    std::string bytes(8, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((static_cast<uint32_t>(result) >> (8 * i)) & 0xFF);
-    bytes[4] = static_cast<char>(b0);
-    bytes[5] = static_cast<char>(b1);
-    bytes[6] = static_cast<char>(b2);
-    return bytes;
-}
 
 class ServiceControlTest : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 // Windows XP or Windows 7 (the ServiceDeployment tests start them); run directly, they skip.
 #include "app/SystemInfo.h"
 #include "common/ChildProcess.h"
+#include "common/FakeInstallation.h"
 #include "common/InstantSleep.h"
 #include "common/MessageBoxRecorder.h"
 #include "common/ServiceStates.h"
@@ -19,7 +20,6 @@
 #include "core/PlugstartRun.h"
 
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <cstring>
 #include <map>
@@ -28,14 +28,8 @@ using namespace plugtest;
 
 namespace {
 
-std::wstring SystemFolder()
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    ::SHGetSpecialFolderPathW(nullptr, path, CSIDL_SYSTEM, FALSE);
-    return path;
-}
-std::wstring InstalledService() { return SystemFolder() + L"\\NorvoAutorunService.exe"; }
-std::wstring InstalledDevpoke() { return SystemFolder() + L"\\Devpoke.dll"; }
+std::wstring InstalledService() { return SystemFolder() + L"NorvoAutorunService.exe"; }
+std::wstring InstalledDevpoke() { return SystemFolder() + L"Devpoke.dll"; }
 std::wstring ProgramFolder() { return plug::GetModuleDirectory(); }
 
 DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }

@@ -20,12 +20,6 @@ protected:
         m_run.m_ResDefineCommand.strITKSetupFinename = L"InternetKitSetup.exe";
     }
 
-    // A stand-in in the program's folder under name, removed at the end.
-    void Place(const std::wstring& standIn, const std::wstring& name)
-    {
-        m_placed.emplace_back(new ScopedFile(ProgramFolder() + name));
-        PlaceStandIn(standIn, ProgramFolder(), name);
-    }
     // A file that is not to be started, removed at the end.
     void PutDummy(const std::wstring& path)
     {
@@ -73,7 +67,6 @@ protected:
     }
 
     ScopedStandIns m_standIns;
-    std::vector<std::unique_ptr<ScopedFile>> m_placed;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // (its config.ini lists the files), the user's Templates folder is pointed into a temporary
 // folder, and "Plugstart.exe" beside the test is a stand-in that records how it was started.
 #include "common/MessageBoxRecorder.h"
+#include "common/ScopedRegistry.h"
 #include "common/TestFiles.h"
 #include "config/Language.h"
 #include "config/ModulePath.h"
@@ -24,35 +25,13 @@ const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 // Points one of the user's shell folders elsewhere while it lives, then restores the value.
 class ScopedShellFolder {
 public:
-    ScopedShellFolder(const wchar_t* name, const std::wstring& path) : m_name(name)
+    ScopedShellFolder(const wchar_t* name, const std::wstring& path)
     {
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, m_key.Put(),
-                          nullptr);
-        DWORD size = 0;
-        m_existed = ::RegQueryValueExW(m_key.Get(), m_name, nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS;
-        if (m_existed) {
-            m_previous.resize(size);
-            ::RegQueryValueExW(m_key.Get(), m_name, nullptr, &m_type, m_previous.data(), &size);
-        }
-        ::RegSetValueExW(m_key.Get(), m_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        m_registry.SetString(HKEY_CURRENT_USER, kUserShellFolders, name, path);
     }
-    ~ScopedShellFolder()
-    {
-        if (m_existed)
-            ::RegSetValueExW(m_key.Get(), m_name, 0, m_type, m_previous.data(), static_cast<DWORD>(m_previous.size()));
-        else
-            ::RegDeleteValueW(m_key.Get(), m_name);
-    }
-    ScopedShellFolder(const ScopedShellFolder&) = delete;
-    ScopedShellFolder& operator=(const ScopedShellFolder&) = delete;
 
 private:
-    const wchar_t* m_name;
-    plug::UniqueHKey m_key;
-    bool m_existed = false;
-    DWORD m_type = REG_SZ;
-    std::vector<BYTE> m_previous;
+    ScopedRegistry m_registry;
 };
 
 std::wstring WithoutBackslash(std::wstring path)
@@ -61,8 +40,6 @@ std::wstring WithoutBackslash(std::wstring path)
         path.pop_back();
     return path;
 }
-
-bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 const UINT kMarker = WM_APP + 11;
 
@@ -170,7 +147,7 @@ protected:
         EXPECT_TRUE(dialog.m_bFinished);
         EXPECT_FALSE(dialog.m_bProceed);
         EXPECT_FALSE(dialog.topmostAtEnd);
-        EXPECT_FALSE(FileExists(Staged(L"Plugstart.exe")));
+        EXPECT_FALSE(PathExists(Staged(L"Plugstart.exe")));
     }
 
     static std::map<std::wstring, std::wstring> Texts()
@@ -208,7 +185,7 @@ TEST_F(Staging, NothingToInstallEndsAtOnceWithoutShowingAndTheCallerProceeds)
     EXPECT_TRUE(dialog.m_bProceed);
     EXPECT_TRUE(dialog.m_bFinished);
     EXPECT_FALSE(dialog.everShown);
-    EXPECT_FALSE(FileExists(Staged()));
+    EXPECT_FALSE(PathExists(Staged()));
     EXPECT_EQ(0u, m_boxes.Count());
 }
 
@@ -253,8 +230,8 @@ TEST_F(Staging, PcSuiteInstallerStaysOnTheCd)
     TestInitDlg dialog;
     EXPECT_EQ(1, Run(dialog, TYPE_PCSYNC, L"STAGE_TWO.TXT"));
     EXPECT_EQ(0u, m_boxes.Count());
-    EXPECT_TRUE(FileExists(Staged(L"stage_one.txt")));
-    EXPECT_FALSE(FileExists(Staged(L"tools\\stage_two.txt")));
+    EXPECT_TRUE(PathExists(Staged(L"stage_one.txt")));
+    EXPECT_FALSE(PathExists(Staged(L"tools\\stage_two.txt")));
 }
 
 TEST_F(Staging, CancelStopsBeforeTheNextFileKeepsWhatWasCopiedAndStartsNothing)
@@ -270,9 +247,9 @@ TEST_F(Staging, CancelStopsBeforeTheNextFileKeepsWhatWasCopiedAndStartsNothing)
     EXPECT_TRUE(dialog.m_bFinished);
     EXPECT_FALSE(dialog.m_bProceed);
     EXPECT_EQ(0u, m_boxes.Count());
-    EXPECT_TRUE(FileExists(Staged(L"stage_one.txt")));
-    EXPECT_FALSE(FileExists(Staged(L"tools\\stage_two.txt")));
-    EXPECT_FALSE(FileExists(Staged(L"Plugstart.exe")));
+    EXPECT_TRUE(PathExists(Staged(L"stage_one.txt")));
+    EXPECT_FALSE(PathExists(Staged(L"tools\\stage_two.txt")));
+    EXPECT_FALSE(PathExists(Staged(L"Plugstart.exe")));
 }
 
 TEST_F(Staging, EnterEscapeAndClosingDoNotEndTheDialog)
@@ -289,8 +266,8 @@ TEST_F(Staging, EnterEscapeAndClosingDoNotEndTheDialog)
     };
     EXPECT_EQ(1, Run(dialog)); // ended by its timer after the staging, not with IDOK or IDCANCEL
     EXPECT_FALSE(dialog.m_bCancel);
-    EXPECT_TRUE(FileExists(Staged(L"stage_one.txt")));
-    EXPECT_TRUE(FileExists(Staged(plug::SelectLanguageFile())));
+    EXPECT_TRUE(PathExists(Staged(L"stage_one.txt")));
+    EXPECT_TRUE(PathExists(Staged(plug::SelectLanguageFile())));
 }
 
 TEST_F(Staging, WithoutATemplatesFolderTheApplicationDataFolderServes)
@@ -302,7 +279,7 @@ TEST_F(Staging, WithoutATemplatesFolderTheApplicationDataFolderServes)
     TestInitDlg dialog;
     EXPECT_EQ(1, Run(dialog));
     EXPECT_EQ(0u, m_boxes.Count());
-    EXPECT_TRUE(FileExists(appData.Path() + std::wstring(1, DriveLetter()) + L"\\stage_one.txt"));
+    EXPECT_TRUE(PathExists(appData.Path() + std::wstring(1, DriveLetter()) + L"\\stage_one.txt"));
 }
 
 TEST_F(Staging, NoShellFolderAtAllIsFailure004)
@@ -341,7 +318,7 @@ TEST_F(Staging, FileThatCannotBeCopiedIsFailure002WithItsSource)
     TestInitDlg dialog;
     ExpectFailedStaging(dialog, Run(dialog));
     EXPECT_EQ(L"failed 002\n" + ProgramFolder() + L"no_such_file.txt", OnlyMessage());
-    EXPECT_TRUE(FileExists(Staged(L"stage_one.txt")));
+    EXPECT_TRUE(PathExists(Staged(L"stage_one.txt")));
 }
 
 TEST_F(Staging, NamesReachingOutsideTheStagingFolderAreCopyFailuresAndWriteNothingThere)
@@ -362,7 +339,7 @@ TEST_F(Staging, NamesReachingOutsideTheStagingFolderAreCopyFailuresAndWriteNothi
     EXPECT_EQ("keep", ReadBinaryFile(m_templates.File(L"outside.txt")));
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
               ::GetFileAttributesW(m_templates.File(L"outside.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(FileExists(absolute));
+    EXPECT_FALSE(PathExists(absolute));
 }
 
 TEST_F(Staging, CopiedFileThatCannotBeOpenedIsFailure005WithItsSource)

@@ -10,45 +10,12 @@
 #include "sim/programs/VersionStamp.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 using namespace plugtest;
 
 namespace {
 
 const HKEY kHklm = HKEY_LOCAL_MACHINE;
-const wchar_t kEnumUsb[] = L"SYSTEM\\CurrentControlSet\\Enum\\USB\\";
-const wchar_t* const kEnumKeys[] = {L"Vid_2C7D&Pid_7A10", L"VID_2C7D&PID_7A10_DIAGInterface",
-                                    L"VID_2C7D&PID_7A10_MODEMInterface", L"Vid_2C7D&Pid_7A21",
-                                    L"Vid_2C7D&Pid_7A21&Mi_01"};
-const wchar_t* const kClassKeys[] = {kUsbClassKey, kModemClassKey, kPortsClassKey};
-const wchar_t* const kQctFiles[] = {L"norvousbbus.sys", L"norvousbdiag.sys", L"norvousbmodem.sys"};
-const wchar_t* const kEmpFiles[] = {L"norvomdbus.sys",  L"norvomdcm.sys",   L"norvomdcmnt.sys", L"norvomdmdfl.sys",
-                                    L"norvomdmdm.sys",  L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"};
-const wchar_t kPCSuiteKey[] = L"SOFTWARE\\Norvo Electronics Inc\\Norvo PC Suite III";
-const wchar_t kConnectionManagerKey[] = L"SOFTWARE\\K-21C-ConnectionManager";
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::wstring ClassEntry(const wchar_t* classKey, int number)
-{
-    wchar_t name[8];
-    swprintf(name, 8, L"%04d", number);
-    return std::wstring(classKey) + L"\\" + name;
-}
-
-int FirstFreeNumber(const wchar_t* classKey)
-{
-    int number = 0;
-    while (ScopedRegistry::KeyExists(kHklm, ClassEntry(classKey, number)))
-        ++number;
-    return number;
-}
-
-bool HasValue(HKEY root, const std::wstring& path, const wchar_t* name)
-{
-    return ::SHGetValueW(root, path.c_str(), name, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
 
 bool ProcessRuns(const ChildProcess& process) { return ::WaitForSingleObject(process.Handle(), 0) == WAIT_TIMEOUT; }
 
@@ -125,8 +92,8 @@ TEST_F(StandInTest, QctSetupAppendsAfterExistingClassEntriesAndItsRemoverRestore
               ReadRegistryString(kHklm, ClassEntry(kPortsClassKey, portsNumber), L"DriverDesc"));
     std::wstring package = ProgramFilesFolder() + L"Norvo Electronics\\Norvo USB Modem Drivers\\";
     for (const wchar_t* name : kQctFiles) {
-        EXPECT_TRUE(Exists(SystemDriversFolder() + name)) << name;
-        EXPECT_TRUE(Exists(package + name)) << name;
+        EXPECT_TRUE(PathExists(SystemDriversFolder() + name)) << name;
+        EXPECT_TRUE(PathExists(package + name)) << name;
     }
     EXPECT_EQ(L"2.1.0.4", Uninstall(kQctDriversCode, L"DisplayVersion"));
     EXPECT_EQ(L"2.1.0.4", FixedFileVersion(package + L"norvousbbus.sys"));
@@ -138,7 +105,7 @@ TEST_F(StandInTest, QctSetupAppendsAfterExistingClassEntriesAndItsRemoverRestore
     ASSERT_EQ(0, Run(Place(L"SimQctRemover", L"UninstallMSI.exe")));
     EXPECT_EQ(before, Snapshot());
     EXPECT_EQ((std::vector<std::wstring>{L"start", L"removed QCT", L"exit 0"}), m_standIns.ActionsOf(L"UninstallMSI.exe"));
-    EXPECT_FALSE(Exists(sim::kInstalledRecord)) << "nothing is left to record";
+    EXPECT_FALSE(PathExists(sim::kInstalledRecord)) << "nothing is left to record";
 }
 
 TEST_F(StandInTest, EmpSetupWritesItsPlatformFolderAndItsRemoverRestoresEverything)
@@ -151,8 +118,8 @@ TEST_F(StandInTest, EmpSetupWritesItsPlatformFolderAndItsRemoverRestoresEverythi
     std::wstring package = ProgramFilesFolder() + L"Norvo Electronics\\Norvo MC USB R880 Driver\\" +
                            (Is64BitView() ? L"Norvo64\\amd64\\" : L"Norvo32\\i386\\");
     for (const wchar_t* name : kEmpFiles) {
-        EXPECT_TRUE(Exists(SystemDriversFolder() + name)) << name;
-        EXPECT_TRUE(Exists(package + name)) << name;
+        EXPECT_TRUE(PathExists(SystemDriversFolder() + name)) << name;
+        EXPECT_TRUE(PathExists(package + name)) << name;
     }
     EXPECT_EQ(L"3.2.1.0", FixedFileVersion(package + L"norvomdbus.sys"));
     EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, kEnumUsb + std::wstring(L"Vid_2C7D&Pid_7A21&Mi_01")));
@@ -177,7 +144,7 @@ TEST_F(StandInTest, K21cSetupNamesItsFolderAndItsRemoverRestoresEverything)
     std::wstring location = Uninstall(kK21cCode, L"InstallLocation");
     ASSERT_FALSE(location.empty());
     EXPECT_EQ(L'\\', location.back());
-    EXPECT_TRUE(Exists(location + L"K21cbus.sys"));
+    EXPECT_TRUE(PathExists(location + L"K21cbus.sys"));
     EXPECT_EQ(L"1.5.0.0", FixedFileVersion(location + L"K21cmdm.sys"));
     EXPECT_EQ(L"1.5", Uninstall(kK21cCode, L"DisplayVersion"));
 
@@ -197,7 +164,7 @@ TEST_F(StandInTest, QctEditionChoosesProductCodeAndFolderAndTheVersionValueCanBe
     ASSERT_EQ(0, Run(setup));
     EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriverCode, false)));
     EXPECT_FALSE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversCode, false)));
-    EXPECT_FALSE(HasValue(kHklm, UninstallKeyPath(kQctDriverCode, false), L"DisplayVersion"));
+    EXPECT_FALSE(RegistryValueExists(kHklm, UninstallKeyPath(kQctDriverCode, false), L"DisplayVersion"));
     EXPECT_EQ(L"2.0.0.9",
               FixedFileVersion(ProgramFilesFolder() + L"Norvo Electronics\\Norvo USB Modem Driver\\norvousbbus.sys"));
     ASSERT_EQ(0, Run(remover));
@@ -209,9 +176,9 @@ TEST_F(StandInTest, QctEditionChoosesProductCodeAndFolderAndTheVersionValueCanBe
     ASSERT_EQ(0, Run(setup));
     EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversSecondCode, true)));
     EXPECT_FALSE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversSecondCode, false)));
-    EXPECT_TRUE(HasValue(kHklm, UninstallKeyPath(kQctDriversSecondCode, true), L"DisplayVersion"));
+    EXPECT_TRUE(RegistryValueExists(kHklm, UninstallKeyPath(kQctDriversSecondCode, true), L"DisplayVersion"));
     EXPECT_EQ(L"", Uninstall(kQctDriversSecondCode, L"DisplayVersion", true));
-    EXPECT_TRUE(Exists(ProgramFilesFolder() + L"Norvo Electronics\\Norvo USB Modem Drivers\\norvousbbus.sys"));
+    EXPECT_TRUE(PathExists(ProgramFilesFolder() + L"Norvo Electronics\\Norvo USB Modem Drivers\\norvousbbus.sys"));
     ASSERT_EQ(0, Run(remover));
     EXPECT_EQ(before, Snapshot());
 }
@@ -312,7 +279,7 @@ TEST_F(StandInTest, KitSetupRegistersEachKitTypeAndPlacesARunnableProgram)
     EXPECT_EQ(L"4.3.2.1", Uninstall(kVtpKitCode, L"DisplayVersion"));
     EXPECT_EQ(L"4.3.2.1", Uninstall(kNorvoKitCode, L"DisplayVersion"));
     EXPECT_EQ(L"4.3.2.1", FixedFileVersion(programFiles + L"NorvoInternetKit\\NorvoInternetKit.exe"));
-    EXPECT_EQ(kits[2].program, ReadRegistryString(HKEY_CURRENT_USER, kPCSuiteKey, L"InstallPath"));
+    EXPECT_EQ(kits[2].program, ReadRegistryString(HKEY_CURRENT_USER, kPcSuiteKey, L"InstallPath"));
     EXPECT_EQ(programFiles + L"K-21C Connection Manager",
               ReadRegistryString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path"));
 }
@@ -338,7 +305,7 @@ TEST_F(StandInTest, ValuesComeFromTheProgramSectionThenTheRoleThenTheDeviceProfi
     ASSERT_EQ(0, Run(driverSetup));
     ASSERT_EQ(0, Run(kitSetup));
     EXPECT_EQ(L"installed kit 3 2.2.2.2", m_standIns.ActionsOf(L"CMSetup.exe")[1]);
-    EXPECT_TRUE(Exists(ProgramFilesFolder() + L"K-21C Connection Manager\\CM.exe"));
+    EXPECT_TRUE(PathExists(ProgramFilesFolder() + L"K-21C Connection Manager\\CM.exe"));
 
     m_standIns.Script(L"driver_setup", L"version", L"1.0.0.1");
     ASSERT_EQ(0, Run(driverSetup));

@@ -8,8 +8,6 @@ using namespace plugtest;
 
 namespace {
 
-const wchar_t kManagerKey[] = L"Software\\K-21C-ConnectionManager";
-
 class UpdateCheckTest : public DetectTest {
 protected:
     void SetUp() override { plug::config_detail::ResetMissingConfigMessage(); }
@@ -160,9 +158,9 @@ TEST_F(UpdateCheckTest, ConnectionManagerVersionComesFromItsProgram)
     Ship(L"", L"1.2.3.4");
     m_run.m_ResDefineCommand.strITKFilename = L"K21cCM.exe";
     EXPECT_TRUE(RequireUpITK(TYPE_CM_DCM)); // no value
-    m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path", L"");
+    m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", L"");
     EXPECT_TRUE(RequireUpITK(TYPE_CM_DCM));
-    m_install.registry.SetString(HKEY_CURRENT_USER, kManagerKey, L"CM_Install_path",
+    m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path",
                                  folder.Path().substr(0, folder.Path().size() - 1));
     EXPECT_TRUE(RequireUpITK(TYPE_CM_DCM)); // no program
     m_install.files.Put(folder.File(L"K21cCM.exe"), m_version1234);
