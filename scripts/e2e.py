@@ -28,7 +28,6 @@ from plugin import matrix, report  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-DISPLAYS = [':%d' % n for n in range(90, 100)]
 RUN_TIMEOUT = 420
 RELEASE_FILE = 'C:\\plugstart_sim\\release-setup'
 
@@ -494,14 +493,14 @@ def scenario_cases(build_dir, work_dir):
 
 
 # -- running them ---------------------------------------------------------------------------
-def run_case(case, build_dir, work_dir, display, arch):
+def run_case(case, build_dir, work_dir, arch):
     run_dir = os.path.join(work_dir, case.name.replace(' ', '_').replace(':', '').replace(',', '')
                            .replace('(', '').replace(')', '').replace('\'', ''))
     shutil.rmtree(run_dir, ignore_errors=True)
     lines = []
     settings = Settings(image=case.image or os.path.join(build_dir, 'image'), build_dir=build_dir,
                         scripts_dir=os.path.join(ROOT, 'scripts'), cache_dir=os.path.join(build_dir, 'plugin-cache'),
-                        run_dir=run_dir, arch=arch, timeout=RUN_TIMEOUT, xvfb_display=display,
+                        run_dir=run_dir, arch=arch, timeout=RUN_TIMEOUT,
                         screenshots=case.screenshots, hooks=case.hooks, log=lines.append, verbose=True)
     settings.__dict__.update(case.settings)
     if case.extra_files:
@@ -547,9 +546,6 @@ def main(argv):
     sys.stdout.flush()
 
     started = time.monotonic()
-    displays = queue.Queue()
-    for display in DISPLAYS[:max(1, min(options.jobs, len(DISPLAYS)))]:
-        displays.put(display)
     outcomes = []
     lock = threading.Lock()
     pending = queue.Queue()
@@ -562,13 +558,10 @@ def main(argv):
                 case = pending.get_nowait()
             except queue.Empty:
                 return
-            display = displays.get()
             try:
-                failures, seconds, run_dir = run_case(case, build_dir, work_dir, display, arch)
+                failures, seconds, run_dir = run_case(case, build_dir, work_dir, arch)
             except Exception:
                 failures, seconds, run_dir = ['the run broke:\n' + traceback.format_exc()], 0.0, ''
-            finally:
-                displays.put(display)
             with lock:
                 outcomes.append((case.name, failures))
                 print('%s  %5.1f s  %s' % ('PASS' if not failures else 'FAIL', seconds, case.name))

@@ -88,7 +88,8 @@ def build_parser():
                         help='stop a run that has not ended by then and report what was seen (default 300)')
     parser.add_argument('--display', nargs='?', const='', default=None, metavar='DISPLAY',
                         help='run on an X display (default $DISPLAY) instead of a headless Xvfb')
-    parser.add_argument('--xvfb', metavar=':N', default=':90', help='the Xvfb display when headless (default :90)')
+    parser.add_argument('--xvfb', metavar=':N', default=None,
+                        help='the Xvfb display when headless (default: a free one that Xvfb picks)')
     parser.add_argument('--hold', metavar='MS', type=int, default=3000,
                         help='hold each setup stand-in this long, so the status of each step can be seen '
                              '(default 3000, 0 for none)')
@@ -113,7 +114,7 @@ def parse(argv):
             raise OptionError('--timeout must be above 0')
         if options.hold < 0 or options.hold > 600000:
             raise OptionError('--hold must lie between 0 and 600000')
-        if not re.fullmatch(r':\d+', options.xvfb):
+        if options.xvfb is not None and not re.fullmatch(r':\d+', options.xvfb):
             raise OptionError('--xvfb takes a display like :90')
     except OptionError as e:
         parser.error(str(e))

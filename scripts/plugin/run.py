@@ -42,7 +42,7 @@ class Settings:
         self.answer_rules = []         # [(text, 'ok'|'cancel')]
         self.timeout = 300.0
         self.display = None            # the user's display, or None for an own Xvfb
-        self.xvfb_display = ':90'
+        self.xvfb_display = None       # an Xvfb display such as ':90', or None for a free one
         self.screenshots = True
         self.config = {}               # {section: {key: value}} for the presented config.ini
         self.programs = {}             # {section: {key: value}}: the stand-ins' script
@@ -94,7 +94,32 @@ class PlugInRun(LaunchRecording, Screenshots):
         if self.s.display:
             self.display = self.s.display
             return
-        self.display = self.s.xvfb_display
+        if self.s.xvfb_display:
+            self.start_xvfb_on(self.s.xvfb_display)
+        else:
+            self.start_xvfb_on_free_display()
+
+    def start_xvfb_on_free_display(self):
+        """Xvfb picks a display that no other server holds and names it when it is ready, so two
+        runs at once never meet on one display."""
+        read_end, write_end = os.pipe()
+        try:
+            self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', str(write_end), '-screen', '0',
+                                          '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                         pass_fds=(write_end,), start_new_session=True)
+        finally:
+            os.close(write_end)
+        with os.fdopen(read_end) as named:
+            number = named.readline().strip()  # empty when the server ended without a display
+        if not number.isdigit():
+            if self.xvfb.poll() is None:
+                self.xvfb.kill()
+            raise RuntimeError('Xvfb could not start on a free display')
+        self.display = ':' + number
+
+    def start_xvfb_on(self, display):
+        self.display = display
         self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      start_new_session=True)
