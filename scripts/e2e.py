@@ -192,7 +192,8 @@ def cell_verdict(cell):
         done.append(r'started the kit \(%s\)' % re.escape(KIT_PROGRAMS[kit]))
     if kit == 2 and clean:
         done.append(r'showed the PC-suite guide \(closed with OK\)')
-    head = ', '.join(done[:-1]) + ' and ' + done[-1] if len(done) > 1 else done[0]
+    last = ', and ' if len(done) > 1 and ' and ' in done[-2] else ' and '  # 'the kit, and switched R:'
+    head = ', '.join(done[:-1]) + last + done[-1] if len(done) > 1 else done[0]
     return '; '.join([head[0].upper() + head[1:] + ', in ' + SECONDS] + ([] if clean else ['nothing installed'])
                      + ['no message box'])
 

@@ -240,8 +240,9 @@ class Picture:
         for number, x, row in placed:
             shot = shots[number - 1]
             moment, y = self.scale.x(shot['t']), top + row * (size[1] + 10)
-            self.add('<line%s/>' % attrs(x1='%.1f' % moment, y1=self.y, x2='%.1f' % (x + size[0] / 2), y2=y,
-                                         class_='leader'))
+            self.add('<line%s/><circle%s/>' % (
+                attrs(x1='%.1f' % moment, y1=self.y + 2, x2='%.1f' % (x + size[0] / 2), y2=y, class_='leader'),
+                attrs(cx='%.1f' % moment, cy=self.y + 2, r=2.5, class_='moment')))
             inner = '<rect%s/>' % attrs(x='%.1f' % x, y=y, width=size[0], height=size[1], class_='thumb-frame')
             data = (self.thumbnails or {}).get(number)
             if data:
@@ -260,10 +261,12 @@ class Picture:
         labels = []
         for box in boxes:
             caption = box['caption'] if box['kind'] == 'messagebox' else 'PC-suite guide'
+            if box.get('text'):
+                caption = cut('%s: %s' % (caption, observed.box_text(box)), 330)
             label = '%s \u2192 %s' % (caption, observed.box_answer(box).replace('answered ', ''))
-            labels.append((self.scale.x(box['t']), min(len(label) * CHAR_WIDTH + 10, 260), (box, label)))
+            labels.append((self.scale.x(box['t']), min(len(label) * CHAR_WIDTH + 10, 400), (box, label)))
         placed = staggered(labels, 3)
-        height = 3 * 20 + 6
+        height = (max([row for _, row in placed if row is not None] or [0]) + 1) * 20 + 10
         for (box, label), row in placed:
             x = self.scale.x(box['t'])
             flag_y = self.y + 4 + (row or 0) * 20
@@ -274,7 +277,7 @@ class Picture:
                 inner += '<line%s/>' % attrs(x1='%.1f' % x, y1=self.y + height - 1, x2='%.1f' % self.scale.x(box['closed']),
                                              y2=self.y + height - 1, class_='box-open')
             if row is not None:
-                text = cut(label, 250)
+                text = cut(label, 390)
                 inner += '<rect%s/><text%s>%s</text>' % (
                     attrs(x='%.1f' % x, y=flag_y, width='%.1f' % (len(text) * CHAR_WIDTH + 10), height=16,
                           class_='flag-' + box['kind']),
@@ -405,7 +408,8 @@ text { font-family: sans-serif; font-size: 11px; fill: #222 }
 .in-band { fill: #222 }
 .bar-in { fill: #fff; font-weight: bold }
 .bar-out { fill: #444 }
-.leader { stroke: #aaa; stroke-dasharray: 2 2 }
+.leader { stroke: #8a94a6; stroke-dasharray: 3 2 }
+.moment { fill: #56627a }
 .thumb-frame { fill: #f4f4f4; stroke: #888 }
 .thumb:hover .thumb-frame { stroke: #1a5fb4; stroke-width: 2 }
 .pole { stroke: #9b2c2c; stroke-width: 1.5 }
@@ -415,8 +419,8 @@ text { font-family: sans-serif; font-size: 11px; fill: #222 }
 .flag-text { fill: #222 }
 .device-line { stroke: #bbb }
 .mark-text { fill: #333; font-size: 10px }
-.end-line { stroke: #2f7d32; stroke-width: 1.5; stroke-dasharray: 5 3 }
-.end-line-text { fill: #2f7d32; font-weight: bold }
+.end-line { stroke: #3c4a63; stroke-width: 1.5; stroke-dasharray: 5 3 }
+.end-line-text { fill: #3c4a63; font-weight: bold }
 .timeout-line { stroke: #c62828; stroke-width: 2; stroke-dasharray: 6 3 }
 .timeout-line-text { fill: #c62828; font-weight: bold }
 .legend { fill: #555; font-size: 10px }
@@ -465,6 +469,7 @@ def text_timeline(result, columns=64):
         if all(ch == ' ' for ch in labels[c:c + len(text) + 1]):
             labels[c:c + len(text)] = text
     lines = [' ' * (TEXT_NAME + 1) + ''.join(labels).rstrip(), row('time since the plug-in', ruler)]
+    steps_shown = set()
     for name, spans in window_lanes(run):
         cells = [' '] * columns
         for span in spans:
@@ -472,6 +477,7 @@ def text_timeline(result, columns=64):
             steps = window_steps(span['start'], end, result) if is_program_window(span, result) else [
                 (span['start'], end, None)]
             for a, b, step in steps:
+                steps_shown.add(step)
                 for i, ch in enumerate(bar(a, b, STEP_LETTERS.get(step, '~'))):
                     cells[i] = ch if ch != ' ' else cells[i]
         lines.append(row(name, cells))
@@ -492,10 +498,10 @@ def text_timeline(result, columns=64):
     for process in run.get('processes', []):
         running = process.get('end') is None
         cells = bar(process['start'], scale.span if running else process['end'], '=', '>' if running else ']')
-        lines.append(row(process['name'], cells, 'still running' if running else 'exit %s' % process['code']))
+        lines.append(row(program_label(process), cells, 'still running' if running else 'exit %s' % process['code']))
     lines.append('')
-    lines.append('a window open: ' + ', '.join('%s %s' % (letter, step) for step, letter in STEP_LETTERS.items())
-                 + ', ~ another window')
+    lines.append('a window open: ' + ', '.join(['%s %s' % (letter, step) for step, letter in STEP_LETTERS.items()
+                                                if step in steps_shown] + ['~ another window']))
     lines.append('! a message box, q query, M mode change, x a command that failed, '
                  '= a program running (] its end, > still running)')
     return lines

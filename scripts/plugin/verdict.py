@@ -10,9 +10,10 @@ from . import observed
 
 
 def join_and(parts):
+    """'a, b and c'; 'a and b, and c' where a part holds an 'and' of its own."""
     if len(parts) < 2:
         return ''.join(parts)
-    return ', '.join(parts[:-1]) + ' and ' + parts[-1]
+    return ', '.join(parts[:-1]) + (', and ' if ' and ' in parts[-2] else ' and ') + parts[-1]
 
 
 def capitalized(text):

@@ -227,6 +227,9 @@ class VerdictTests(unittest.TestCase):
             ('through the command service', replayed(SERVICE),
              'Switched R: to modem mode through the command service and started the kit (InternetKit.exe), in 2.8 s; '
              'nothing installed; no message box'),
+            ('the kit installed and not started', replayed(CLEAN[:-6] + [ended(7.74, '284', 'Plugstart.exe'), CLEAN[-1]]),
+             'Installed the driver (QCT 2.1.0.4) and the kit (3.0.2.1), and switched R: to modem mode, in 7.7 s; '
+             'no message box'),
             ('five minutes', replayed(LONG),
              'Installed the driver (QCT 2.1.0.4) and switched R: to modem mode, in 5 min 1 s; no message box'),
             ('the time-out', replayed(TIMED_OUT, 'timed-out', 300.0, modes={'R': 'cdrom'}),
