@@ -30,7 +30,8 @@ class Launch:
         self.events = []        # timeline: {'t', 'source', 'text', ...}
         self.boxes = []         # message boxes and the guide, with the robot's answers
         self.windows = {}       # hwnd -> window event fields
-        self.window_spans = []  # the program's windows (not boxes): {'hwnd', 'title', 'class', 'process', 'start', 'end'}
+        # The program's windows (not boxes), one span per title: {'hwnd', 'title', 'class', 'process', 'start', 'end'}
+        self.window_spans = []
         self.commands = []      # device commands
         self.programs = []      # stand-ins' actions
         self.processes = {}     # pid -> {'name', 'command', 'parent', 'start', 'end', 'code'}

@@ -93,8 +93,11 @@ def window_lanes(run):
             lanes[span['hwnd']] = []
             order.append(span['hwnd'])
         lanes[span['hwnd']].append(span)
-    return [('"%s"' % lanes[hwnd][0]['title'] if lanes[hwnd][0]['title'] else 'untitled window (%s)' % lanes[hwnd][0]['class'],
-             lanes[hwnd]) for hwnd in order]
+    return [(lane_title(lanes[hwnd][0]), lanes[hwnd]) for hwnd in order]
+
+
+def lane_title(span):
+    return '"%s"' % span['title'] if span['title'] else 'untitled window (%s)' % span['class']
 
 
 def window_steps(start, end, result):
@@ -167,6 +170,20 @@ def staggered(items, rows):
             ends[row] = x + width
         out.append((item, row))
     return out
+
+
+def box_label(box):
+    """The text on a box's flag: caption, the start of its text, the button the robot pressed."""
+    caption = box['caption'] if box['kind'] == 'messagebox' else 'PC-suite guide'
+    if box.get('text'):
+        caption = cut('%s: %s' % (caption, observed.box_text(box)), 330)
+    return '%s \u2192 %s' % (caption, observed.box_answer(box).replace('answered ', ''))
+
+
+def command_kind(command):
+    if command['meaning'].startswith('phone'):
+        return 'query'
+    return 'mode change' if command['meaning'].startswith('mode') else 'command'
 
 
 def program_label(process):
@@ -257,36 +274,33 @@ class Picture:
         if not boxes:
             return
         self.section('Message boxes (caption and the answer)')
-        shots = {s['file']: n for n, s in enumerate(self.run.get('screenshots', []), 1)}
-        labels = []
-        for box in boxes:
-            caption = box['caption'] if box['kind'] == 'messagebox' else 'PC-suite guide'
-            if box.get('text'):
-                caption = cut('%s: %s' % (caption, observed.box_text(box)), 330)
-            label = '%s \u2192 %s' % (caption, observed.box_answer(box).replace('answered ', ''))
-            labels.append((self.scale.x(box['t']), min(len(label) * CHAR_WIDTH + 10, 400), (box, label)))
+        labels = [(self.scale.x(box['t']), len(box_label(box)) * CHAR_WIDTH + 10, box) for box in boxes]
         placed = staggered(labels, 3)
         height = (max([row for _, row in placed if row is not None] or [0]) + 1) * 20 + 10
-        for (box, label), row in placed:
-            x = self.scale.x(box['t'])
-            flag_y = self.y + 4 + (row or 0) * 20
-            tip = '%.2f s: %s: %s (%s)' % (box['t'], box['caption'], observed.box_text(box, 400),
-                                          observed.box_answer(box))
-            inner = '<line%s/>' % attrs(x1='%.1f' % x, y1=flag_y, x2='%.1f' % x, y2=self.y + height, class_='pole')
-            if box.get('closed') is not None:
-                inner += '<line%s/>' % attrs(x1='%.1f' % x, y1=self.y + height - 1, x2='%.1f' % self.scale.x(box['closed']),
-                                             y2=self.y + height - 1, class_='box-open')
-            if row is not None:
-                text = cut(label, 390)
-                inner += '<rect%s/><text%s>%s</text>' % (
-                    attrs(x='%.1f' % x, y=flag_y, width='%.1f' % (len(text) * CHAR_WIDTH + 10), height=16,
-                          class_='flag-' + box['kind']),
-                    attrs(x='%.1f' % (x + 5), y=flag_y + 12, class_='flag-text'), escape(text))
-            inner += '<title>%s</title>' % escape(tip)
-            shot = shots.get(box.get('screenshot'))
-            link = attrs(href='#shot-%d' % shot) if shot else ''
-            self.add('<a%s%s>%s</a>' % (link, attrs(class_='box-flag'), inner))
+        for box, row in placed:
+            self.flag(box, row, height)
         self.y += height + 6
+
+    def flag(self, box, row, height):
+        """A box as a flag on its pole (the flag left out when its row had no room), a line along
+        the time it was open, the whole text as its tooltip, a link to its screenshot."""
+        x, bottom = self.scale.x(box['t']), self.y + height
+        flag_y = self.y + 4 + (row or 0) * 20
+        inner = '<line%s/>' % attrs(x1='%.1f' % x, y1=flag_y, x2='%.1f' % x, y2=bottom, class_='pole')
+        if box.get('closed') is not None:
+            inner += '<line%s/>' % attrs(x1='%.1f' % x, y1=bottom - 1, x2='%.1f' % self.scale.x(box['closed']),
+                                         y2=bottom - 1, class_='box-open')
+        if row is not None:
+            label = box_label(box)
+            inner += '<rect%s/><text%s>%s</text>' % (
+                attrs(x='%.1f' % x, y=flag_y, width='%.1f' % (len(label) * CHAR_WIDTH + 10), height=16,
+                      class_='flag-' + box['kind']),
+                attrs(x='%.1f' % (x + 5), y=flag_y + 12, class_='flag-text'), escape(label))
+        inner += '<title>%.2f s: %s: %s (%s)</title>' % (box['t'], escape(box['caption']),
+                                                         escape(observed.box_text(box, 400)), observed.box_answer(box))
+        shots = [n for n, s in enumerate(self.run.get('screenshots', []), 1) if s['file'] == box.get('screenshot')]
+        link = attrs(href='#shot-%d' % shots[0]) if shots else ''
+        self.add('<a%s%s>%s</a>' % (link, attrs(class_='box-flag'), inner))
 
     def device(self):
         commands = self.run.get('commands', [])
@@ -298,23 +312,21 @@ class Picture:
             self.lane_name('device %s:' % letter, LANE + 16)
             labels = []
             for command in mine:
-                short = 'query' if command['meaning'].startswith('phone') else (
-                    'mode change' if command['meaning'].startswith('mode') else 'command')
-                label = '%s \u2192 %s' % (short, command['result'])
+                label = '%s \u2192 %s' % (command_kind(command), command['result'])
                 labels.append((self.scale.x(command['t']) - len(label) * CHAR_WIDTH / 2, len(label) * CHAR_WIDTH,
-                               (command, short, label)))
+                               (command, label)))
             mid = self.y + 8 + LANE / 2
             self.add('<line%s/>' % attrs(x1=PLOT_LEFT, y1=mid, x2=PLOT_RIGHT, y2=mid, class_='device-line'))
-            for (command, short, label), row in staggered(labels, 2):
-                self.mark(command, short, mid)
+            for (command, label), row in staggered(labels, 2):
+                self.mark(command, mid)
                 if row is not None:
                     self.add('<text%s>%s</text>' % (attrs(x='%.1f' % self.scale.x(command['t']),
                                                           y=mid - 10 if row == 0 else mid + 19, text_anchor='middle',
                                                           class_='mark-text'), escape(label)))
             self.y += LANE + 16
 
-    def mark(self, command, short, mid):
-        x = self.scale.x(command['t'])
+    def mark(self, command, mid):
+        x, short = self.scale.x(command['t']), command_kind(command)
         ok = not command['result'].startswith('-')
         tip = '%.2f s: %s: %s (%s) from %s \u2192 %s' % (command['t'], command['drive'], command['cdb'],
                                                         command['meaning'], command['process'], command['result'])
@@ -490,8 +502,7 @@ def text_timeline(result, columns=64):
     for letter in sorted({c['drive'].upper() for c in run.get('commands', [])}):
         cells, notes = [' '] * columns, []
         for command in [c for c in run['commands'] if c['drive'].upper() == letter]:
-            mark = 'M' if command['meaning'].startswith('mode') else ('q' if command['meaning'].startswith('phone')
-                                                                      else 'c')
+            mark = {'query': 'q', 'mode change': 'M'}.get(command_kind(command), 'c')
             cells[column(command['t'])] = mark if not command['result'].startswith('-') else 'x'
             notes.append('%s %.2f s \u2192 %s' % (mark, command['t'], command['result']))
         lines.append(row('device %s:' % letter, cells, ', '.join(notes)))
@@ -502,6 +513,6 @@ def text_timeline(result, columns=64):
     lines.append('')
     lines.append('a window open: ' + ', '.join(['%s %s' % (letter, step) for step, letter in STEP_LETTERS.items()
                                                 if step in steps_shown] + ['~ another window']))
-    lines.append('! a message box, q query, M mode change, x a command that failed, '
+    lines.append('! a message box, q query, M mode change, c another command, x a command that failed, '
                  '= a program running (] its end, > still running)')
     return lines

@@ -75,7 +75,8 @@ def device_clauses(result):
     for letter in unswitched:
         refused = [c['result'] for c in run.get('commands', []) if c['drive'].upper() == letter
                    and c['meaning'].startswith('mode change')]
-        stayed.append('%s: still a CD%s' % (letter, ' (the mode change gave %s)' % ', '.join(refused) if refused else ''))
+        gave = ' (the mode change gave %s)' % ', '.join(refused) if refused else ''
+        stayed.append('%s: still a CD%s' % (letter, gave))
     return done, stayed
 
 

@@ -4,7 +4,6 @@ replays a recording (the lines the robot, the simulated device and the stand-ins
 moments the run read them) through the run's own recording code, then checks what the report
 makes of it."""
 import os
-import re
 import struct
 import subprocess
 import sys
@@ -50,8 +49,8 @@ def ended(t, pid, name, code='0'):
 QUERY, SWITCH = 'F1 02 20 00 00 00', 'F1 01 01 00 00 00'
 CD_START = [started(0.26, '272', 'Plugstart.exe', '"R:\\Plugstart.exe" '),
             device(0.36, QUERY, '3'),
-            robot(0.41, 'window', hwnd='2006a', pid='272', process='Plugstart.exe', kind='window', **{'class': '#32770'},
-                  title='', owner='', rect='342,265,682,503'),
+            robot(0.41, 'window', hwnd='2006a', pid='272', process='Plugstart.exe', kind='window',
+                  **{'class': '#32770'}, title='', owner='', rect='342,265,682,503'),
             started(0.53, '284', 'Plugstart.exe', '"%sPlugstart.exe" -l R' % STAGED, parent='272'),
             device(0.53, QUERY, '3')]
 MAIN_WINDOW = robot(0.58, 'window', hwnd='10086', pid='284', process='Plugstart.exe', kind='window',
@@ -227,7 +226,8 @@ class VerdictTests(unittest.TestCase):
             ('through the command service', replayed(SERVICE),
              'Switched R: to modem mode through the command service and started the kit (InternetKit.exe), in 2.8 s; '
              'nothing installed; no message box'),
-            ('the kit installed and not started', replayed(CLEAN[:-6] + [ended(7.74, '284', 'Plugstart.exe'), CLEAN[-1]]),
+            ('the kit installed and not started',
+             replayed(CLEAN[:-6] + [ended(7.74, '284', 'Plugstart.exe'), CLEAN[-1]]),
              'Installed the driver (QCT 2.1.0.4) and the kit (3.0.2.1), and switched R: to modem mode, in 7.7 s; '
              'no message box'),
             ('five minutes', replayed(LONG),
@@ -388,7 +388,8 @@ class ReportTests(unittest.TestCase):
 
     def test_the_run_s_own_files_stand_apart_from_the_product_s(self):
         files = {'added': [{'path': p, 'size': 1} for p in (
-                     'plugstart_sim/commands.log', 'plugstart_sim/robot/events.log', 'users/root/Temp/Plugstart_trace.log',
+                     'plugstart_sim/commands.log', 'plugstart_sim/robot/events.log',
+                     'users/root/Temp/Plugstart_trace.log',
                      'users/root/AppData/Roaming/Microsoft/Windows/Templates/R/Plugstart.exe',
                      'Program Files/NorvoInternetKit/InternetKit.exe', 'windows/system32/NorvoAutorunService.exe')],
                  'changed': [{'path': 'plugstart_sim/R.ini', 'old_size': 1, 'new_size': 2}],
