@@ -7,6 +7,7 @@ import os
 import shutil
 import subprocess
 
+from . import observed
 from . import timeline
 
 OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run'}
@@ -22,7 +23,8 @@ def summary_lines(result):
     if result.get('error'):
         lines.append('error: %s' % result['error'])
     if run:
-        lines.append('duration: %.1f s' % run['duration'])
+        lines.append('duration: %.1f s watched (the last program ended at %s)' % (
+            run['duration'], observed.format_seconds(observed.product_end(run))))
         lines.append('message boxes: %d%s' % (len(run['boxes']), ''.join(
             '\n  - "%s": %s -> %s' % (b['caption'], b['text'][:100], (b['answers'] or [{}])[-1].get('button'))
             for b in run['boxes'])))

@@ -180,6 +180,12 @@ def box_label(box):
     return '%s \u2192 %s' % (caption, observed.box_answer(box).replace('answered ', ''))
 
 
+def device_letters(result):
+    """The drives of the devices: those presented and those that received commands."""
+    commands = (result.get('run') or {}).get('commands', [])
+    return sorted({c['drive'].upper() for c in commands} | set(result.get('device_state') or {}))
+
+
 def command_kind(command):
     if command['meaning'].startswith('phone'):
         return 'query'
@@ -304,7 +310,7 @@ class Picture:
 
     def device(self):
         commands = self.run.get('commands', [])
-        letters = sorted({c['drive'].upper() for c in commands})
+        letters = device_letters(self.result)
         if letters:
             self.section('The device (commands it received, and their results)')
         for letter in letters:
@@ -317,6 +323,8 @@ class Picture:
                                (command, label)))
             mid = self.y + 8 + LANE / 2
             self.add('<line%s/>' % attrs(x1=PLOT_LEFT, y1=mid, x2=PLOT_RIGHT, y2=mid, class_='device-line'))
+            if not mine:
+                self.add('<text%s>no command received</text>' % attrs(x=PLOT_LEFT + 6, y=mid - 6, class_='mark-text'))
             for (command, label), row in staggered(labels, 2):
                 self.mark(command, mid)
                 if row is not None:
@@ -499,13 +507,13 @@ def text_timeline(result, columns=64):
         lines.append(row('box %d' % number, cells, '%.2f s %s: %s (%s)' % (
             box['t'], box['caption'] if box['kind'] == 'messagebox' else 'PC-suite guide', observed.box_text(box, 80),
             observed.box_answer(box))))
-    for letter in sorted({c['drive'].upper() for c in run.get('commands', [])}):
+    for letter in device_letters(result):
         cells, notes = [' '] * columns, []
         for command in [c for c in run['commands'] if c['drive'].upper() == letter]:
             mark = {'query': 'q', 'mode change': 'M'}.get(command_kind(command), 'c')
             cells[column(command['t'])] = mark if not command['result'].startswith('-') else 'x'
             notes.append('%s %.2f s \u2192 %s' % (mark, command['t'], command['result']))
-        lines.append(row('device %s:' % letter, cells, ', '.join(notes)))
+        lines.append(row('device %s:' % letter, cells, ', '.join(notes) or 'no command received'))
     for process in run.get('processes', []):
         running = process.get('end') is None
         cells = bar(process['start'], scale.span if running else process['end'], '=', '>' if running else ']')

@@ -277,13 +277,15 @@ def numbers_of(svg, attribute):
 class PictureTests(unittest.TestCase):
     def test_one_bar_per_program_and_one_mark_per_device_command_at_every_scale(self):
         runs = [('1 s', replayed(QUICK)), ('8 s', replayed(CLEAN)), ('5 minutes', replayed(LONG)),
-                ('a time-out', replayed(TIMED_OUT, 'timed-out', 300.0)), ('a box', replayed(SETUP_FAILS))]
+                ('a time-out', replayed(TIMED_OUT, 'timed-out', 300.0)), ('a box', replayed(SETUP_FAILS)),
+                ('no device command', replayed(STOPPED[:1] + STOPPED[2:], modes={'R': 'cdrom (unchanged)'}))]
         for name, result in runs:
             svg = svg_of(result)
             run = result['run']
             self.assertEqual(len(with_class(svg, 'program-bar')), len(run['processes']), name)
             self.assertEqual(len(with_class(svg, 'device-mark')), len(run['commands']), name)
             self.assertEqual(len(with_class(svg, 'box-flag')), len(run['boxes']), name)
+            self.assertEqual(len(with_class(svg, 'device-line')), len(result['device_state']), name)
             # Everything lies on the picture, and the time axis has a handful of ticks.
             width = float(svg.get('width'))
             for x in numbers_of(svg, 'x') + numbers_of(svg, 'x1') + numbers_of(svg, 'x2') + numbers_of(svg, 'cx'):
