@@ -463,8 +463,11 @@ def check_service_route(c):
 
 
 def check_two_devices(c):
+    # The start from S: may come after the first instance has switched both devices (a loaded host
+    # starts it late); the simulated S: stays, so its instance finds no device there and says so.
     c.verdict(r'Installed the driver \(QCT 2\.1\.0\.4\) and the kit \(3\.0\.2\.1\), switched R: and S: to modem '
-              r'mode and started the kit \([^)]*\), in %s; no message box' % SECONDS)
+              r'mode, and started the kit \([^)]*\), in %s; (no message box|%s)'
+              % (SECONDS, box_pattern('STR_STRING_ERROR_SCSI_1_0', 'OK')))
     c.finished()
     c.switched('R')
     c.switched('S')
