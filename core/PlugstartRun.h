@@ -11,6 +11,7 @@
 #include "service/ServiceBridge.h"
 #include "service/ServiceInstall.h"
 
+#include <optional>
 #include <string>
 
 class CPlugstartRun {
@@ -64,8 +65,15 @@ private:
 
     // CheckSystem's steps.
     void ReadProfileFromConfiguration(int* configuredKitType);
+    // Asks the device for its phone setting, through the command service when it refuses this
+    // user (*refusedUser), and applies the answer to the profile. FALSE after a warning box when
+    // no answer came.
+    BOOL ReadPhoneSetting(int configuredKitType, bool* refusedUser);
+    // The query sent directly: its result code, reply filled with what the device answered.
     int QueryPhoneSetting(uint8_t (&reply)[3]);
-    int QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3], bool* failed);
+    // The query through the command service: the result it reports, with reply filled, or none
+    // after a warning box when the service may not or cannot be used or reports a failure.
+    std::optional<int> QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3]);
     void ReadInstallationState();
 
     // AutoRun's steps; each FALSE means "stop".
