@@ -76,14 +76,21 @@ private:
     std::optional<int> QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3]);
     void ReadInstallationState();
 
-    // AutoRun's steps; each FALSE means "stop".
+    // AutoRun's steps, in their order; each FALSE means "stop".
+    // Stop check number check: true, after its trace, when the user has asked to stop.
     bool StopRequested(int check);
     BOOL DeployServiceStep(int kitType);
     BOOL DriverStep();
+    // The kit's setup (never the PC suite's: the companion installer brings it after the mode
+    // change).
     BOOL KitStep(int kitType);
+    // The driver is there now, and no PC-suite program runs that keeps the kit from starting.
     BOOL VerificationStep(int driverType, int kitType);
     BOOL ModeChangeStep(int kitType);
     BOOL LaunchStep(int driverType, int kitType);
+    // The launch poll: a round a second until the device is back as a modem (its driver
+    // installed), 181 rounds at most. false on a stop request, after clearing the launch status.
+    bool WaitForModem(int driverType, int kitType);
 
     // The driver setup's removal of an older driver (DriverInstall.cpp).
     void RemoveOldDriver(const std::wstring& moduleDirectory);
