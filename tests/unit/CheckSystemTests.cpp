@@ -152,6 +152,20 @@ TEST_F(CheckSystemTest, DeviceThatCannotBeReachedIsReportedAndEndsTheCheck)
               Boxes());
 }
 
+TEST_F(CheckSystemTest, UnknownFailureOfTheQueryIsReportedAsAFailedCommand)
+{
+    // Negative answers around the known codes: the user reads why the check ends, not an empty box.
+    const int unknown[] = {-4, -19, -21, -1000};
+    for (int result : unknown) {
+        sim::DeviceState failing;
+        failing.fail = result;
+        m_sim.SetState(L'R', failing);
+        EXPECT_FALSE(m_core.CheckSystem()) << result;
+    }
+    EXPECT_EQ(std::vector<std::wstring>(std::size(unknown), L"STR_STRING_ERROR_SCSI_2_0"), Boxes());
+    EXPECT_EQ(std::size(unknown), DeviceCommands().size()) << "each was asked once";
+}
+
 TEST_F(CheckSystemTest, CdStartNeedsTheDeviceLibraryBesideTheProgram)
 {
     StartFromCd();
