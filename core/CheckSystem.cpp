@@ -47,8 +47,9 @@ BOOL CPlugstartRun::CheckSystem()
         Warn(L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL");
         return FALSE;
     }
-    const wchar_t letter = DeviceDriveLetter(m_run);
-    profile.strDrive = letter ? std::wstring(1, letter) : std::wstring();
+    // The drive as another instance receives it in the profile: the letter of a PC start, else
+    // the program's own folder on the device's CD. Only its first character is ever read.
+    profile.strDrive = m_run.m_strDriveLetter.empty() ? plug::GetModuleDirectory() : m_run.m_strDriveLetter;
 
     bool refusedUser = false; // the EMP route sends no query: it counts as not refused
     if (profile.nDriverType == DRIVERTYPE_EMP)

@@ -183,6 +183,19 @@ TEST_F(CheckSystemTest, CdStartNeedsTheDeviceLibraryBesideTheProgram)
     EXPECT_EQ(std::vector<std::wstring>{L"R " + std::wstring(kPhoneQuery)}, DeviceCommands()) << "only the PC start asked";
 }
 
+TEST_F(CheckSystemTest, CdStartAsksTheDeviceOfItsOwnFolderAndHandsTheFolderOnAsTheDrive)
+{
+    StartFromCd();
+    const wchar_t cdLetter = ProgramFolder()[0];
+    sim::DeviceState state;
+    state.replyResult = 3;
+    m_sim.SetState(cdLetter, state);
+    ASSERT_TRUE(m_core.CheckSystem());
+    // Another instance receives this in the profile and reads its first character.
+    EXPECT_EQ(ProgramFolder(), m_run.m_ResDefineCommand.strDrive);
+    EXPECT_EQ(std::vector<std::wstring>{std::wstring(1, cdLetter) + L" " + kPhoneQuery}, DeviceCommands());
+}
+
 TEST_F(CheckSystemTest, RefusedUserWithAnotherKitOrOnVistaIsToldToBeAdministrator)
 {
     DenyUsers();
