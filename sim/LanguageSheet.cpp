@@ -117,7 +117,8 @@ bool LanguageSheet::Write() const
     char header[96];
     snprintf(header, sizeof(header), "\"user_language\": \"%04X\", \"kit_type\": %d", ::GetUserDefaultLangID(),
              m_kitType);
-    std::string json = "{\"language_file\": " + Json(m_languageFile) + ", " + header + ",\n \"dialogs\": [";
+    std::string json = "{\"language_file\": " + Json(m_languageFile) + ", " + header +
+                       ", \"problems\": " + Json(m_problems) + ",\n \"dialogs\": [";
     for (size_t i = 0; i < m_taken.size(); ++i) {
         const Taken& taken = m_taken[i];
         char size[64];

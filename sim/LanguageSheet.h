@@ -24,6 +24,9 @@ public:
     // state. False when the picture could not be written.
     bool TakeDialog(HWND window, const std::wstring& name, const std::wstring& dialog, const std::wstring& state);
 
+    // Something that went wrong while the dialogs were shown, written with them.
+    void AddProblem(const std::wstring& problem) { m_problems.push_back(problem); }
+
     // Writes sheet.json; false when it cannot.
     bool Write() const;
 
@@ -48,6 +51,7 @@ private:
     int m_kitType;
     std::vector<std::wstring> m_keys;
     std::vector<Taken> m_taken;
+    std::vector<std::wstring> m_problems;
 };
 
 } // namespace sim

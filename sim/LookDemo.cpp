@@ -13,6 +13,7 @@
 #include "config/ModulePath.h"
 #include "core/WorkerMessages.h"
 #include "framework/Handle.h"
+#include "framework/MessageBoxSeam.h"
 #include "res/resource.h"
 #include "run/ResDefineCommand.h"
 #include "skin/SkinButton.h"
@@ -224,18 +225,58 @@ void ScriptDownloadCheck(bool available)
     ::WritePrivateProfileStringW(sim::kDownloadSection, L"candidate1", L"http://dl.example.com", profile);
 }
 
+// Held while a dialog that uses what the whole PC shares is shown: the staging makes its folders
+// on the PC, and the stand-in download check answers from one file. Sheets of two languages may
+// be made at once, and one must not meet the other's folders half made or its answer.
+class PcWideTurn {
+public:
+    PcWideTurn() : m_lock(::CreateMutexW(nullptr, FALSE, L"Local\\PlugstartSheetPcWideTurn"))
+    {
+        m_held = m_lock && ::WaitForSingleObject(m_lock.Get(), kSheetWaitMs) != WAIT_TIMEOUT;
+    }
+    ~PcWideTurn()
+    {
+        if (m_held)
+            ::ReleaseMutex(m_lock.Get());
+    }
+    PcWideTurn(const PcWideTurn&) = delete;
+    PcWideTurn& operator=(const PcWideTurn&) = delete;
+
+private:
+    plug::UniqueHandle m_lock;
+    bool m_held = false;
+};
+
+// The guide, its download check answered as available says.
+void ShowGuideWithAnswer(bool available, const DemoView& view)
+{
+    PcWideTurn turn;
+    ScriptDownloadCheck(available);
+    ShowGuide(view);
+}
+
+// A message box while the sheet is made (none is expected): noted in the sheet, answered OK.
+int NoteMessageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT)
+{
+    if (g_sheet)
+        g_sheet->AddProblem(L"a message box came up: \"" + caption + L"\": " + text);
+    return IDOK;
+}
+
 // Every dialog of languageFile into the sheet in folder; 0 when each was taken and written.
 int MakeSheet(const std::wstring& folder, const std::wstring& languageFile, int kitType)
 {
     sim::LanguageSheet sheet(folder, languageFile, kitType);
     g_sheet = &sheet;
+    plug::SetMessageBoxHandler(&NoteMessageBox);
     ShowStatus(L"driver", kitType, languageFile, DemoView{L"main-driver", L"main", L"driver setup"});
     ShowStatus(L"kit", kitType, languageFile, DemoView{L"main-kit", L"main", L"kit setup"});
-    ShowStaging();
-    ScriptDownloadCheck(true);
-    ShowGuide(DemoView{L"guide", L"guide", L"download offered"});
-    ScriptDownloadCheck(false);
-    ShowGuide(DemoView{L"guide-no-download", L"guide", L"no download"});
+    {
+        PcWideTurn turn;
+        ShowStaging();
+    }
+    ShowGuideWithAnswer(true, DemoView{L"guide", L"guide", L"download offered"});
+    ShowGuideWithAnswer(false, DemoView{L"guide-no-download", L"guide", L"no download"});
     g_sheet = nullptr;
     return sheet.Write() ? 0 : 1;
 }
