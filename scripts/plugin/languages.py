@@ -109,13 +109,11 @@ def has_locale(locale, available):
 class Sheet:
     """One making of the sheet: its display, prefix and demo folder, and the languages' data."""
 
-    def __init__(self, image, build_dir, scripts_dir, work_dir, arch, only=None, display=None, log=print):
-        self.image = image
+    def __init__(self, build_dir, scripts_dir, work_dir, arch, display=None, log=print):
         self.build_dir = build_dir
         self.scripts_dir = scripts_dir
         self.work_dir = work_dir
         self.arch = arch
-        self.only = only
         self.user_display = display
         self.log = log
         self.prefix = None
@@ -247,7 +245,7 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
     if os.path.isdir(sheet_dir):
         shutil.rmtree(sheet_dir)
     os.makedirs(sheet_dir)
-    sheet = Sheet(image, build_dir, scripts_dir, work_dir, arch, display=display, log=log)
+    sheet = Sheet(build_dir, scripts_dir, work_dir, arch, display=display, log=log)
     started = time.monotonic()
     entries = {}
     try:

@@ -147,6 +147,11 @@ def anchor(entry):
     return 'lang-' + entry['stem']
 
 
+def dialog_links(stem, dialogs):
+    """Links to the pictures of a language's dialogs."""
+    return ', '.join('<a href="#%s-%s">%s</a>' % (html.escape(stem), html.escape(d), html.escape(d)) for d in dialogs)
+
+
 def picture_html(entry, dialog):
     """A dialog's picture at its own size, labelled with its language, with each text that does
     not fit framed in red: its room solid, the size it needs dashed."""
@@ -192,7 +197,7 @@ def language_html(entry):
             page.append('<tr class="%s"><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%d × %d</td>'
                         '<td>%s</td></tr>' % (
                             'fits' if text['fits'] else 'misfit', esc(key_text(text)), esc(text['text']),
-                            ', '.join('<a href="#%s-%s">%s</a>' % (esc(entry['stem']), esc(d), esc(d)) for d in dialogs),
+                            dialog_links(entry['stem'], dialogs),
                             esc(font_text(text)), size_text(text['room']), text['needed'][0], text['needed'][1],
                             verdict_cell))
         page.append('</table>')
@@ -218,8 +223,7 @@ def html_lines(data):
             page.append('<tr class="misfit"><td><a href="#lang-%s">%s</a></td><td>%s</td><td>%s</td><td>%s</td>'
                         '<td class="why">%s</td></tr>' % (
                             esc(m['language']), esc(m['title']),
-                            ', '.join('<a href="#%s-%s">%s</a>' % (esc(m['language']), esc(d), esc(d))
-                                      for d in m['dialogs']),
+                            dialog_links(m['language'], m['dialogs']),
                             esc(', '.join(m['keys'])), esc(m['text']), esc(m['why'])))
         page.append('</table>')
     else:

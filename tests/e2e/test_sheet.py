@@ -75,8 +75,9 @@ class ImageLanguagesTests(unittest.TestCase):
     def test_the_language_files_beside_the_program_that_autorun_names(self):
         with tempfile.TemporaryDirectory() as image:
             write(os.path.join(image, 'AUTORUN.INF'), b'[autorun]\r\nopen="setup\\Plugstart.exe"\r\n')
-            for name in ('TOOLS/lang_AutoRun_german.opt', 'TOOLS/LANG_AUTORUN_eng.OPT', 'TOOLS/lang_AutoRun_chi_sim.opt',
-                         'TOOLS/other.opt', 'TOOLS/lang_AutoRun_german.bak', 'lang_AutoRun_root.opt'):
+            for name in ('TOOLS/lang_AutoRun_german.opt', 'TOOLS/LANG_AUTORUN_eng.OPT',
+                         'TOOLS/lang_AutoRun_chi_sim.opt', 'TOOLS/other.opt', 'TOOLS/lang_AutoRun_german.bak',
+                         'lang_AutoRun_root.opt'):
                 write(os.path.join(image, 'setup', name))
             write(os.path.join(image, 'tools', 'lang_AutoRun_beside_the_cd_root.opt'))
             folder = languages.program_folder(image, image)
