@@ -20,8 +20,8 @@ UniqueFile ConnectToService()
 }
 
 // Waits until reply bytes are ready to read. False when the service closed the connection or
-// did not answer within the reply wait.
-bool WaitForReply(HANDLE pipe)
+// did not answer within replyWaitMs.
+bool WaitForReply(HANDLE pipe, DWORD replyWaitMs)
 {
     for (DWORD waited = 0;; waited += kServiceReplyPollMs) {
         DWORD available = 0;
@@ -29,7 +29,7 @@ bool WaitForReply(HANDLE pipe)
             return false;
         if (available > 0)
             return true;
-        if (waited >= kServiceReplyWaitMs)
+        if (waited >= replyWaitMs)
             return false;
         PlugSleep(kServiceReplyPollMs);
     }
@@ -50,7 +50,7 @@ size_t ReadReply(HANDLE pipe, uint8_t* buffer, size_t capacity)
 } // namespace
 
 ServiceExchange ExchangeWithService(const uint8_t (&request)[kServiceMessageBytes], size_t capacity,
-                                    ServiceReply* reply)
+                                    DWORD replyWaitMs, ServiceReply* reply)
 {
     reply->count = 0;
     if (capacity > sizeof(reply->bytes))
@@ -64,7 +64,7 @@ ServiceExchange ExchangeWithService(const uint8_t (&request)[kServiceMessageByte
     if (!::WriteFile(pipe.Get(), request, kServiceMessageBytes, &written, nullptr) || written != kServiceMessageBytes)
         return ServiceExchange::WriteFailed;
 
-    if (WaitForReply(pipe.Get()))
+    if (WaitForReply(pipe.Get(), replyWaitMs))
         reply->count = ReadReply(pipe.Get(), reply->bytes, capacity);
     return ServiceExchange::Completed;
 }

@@ -51,6 +51,12 @@ FakePipeServer::~FakePipeServer()
         m_thread.join();
 }
 
+void FakePipeServer::Release()
+{
+    ::SetEvent(m_released.Get());
+    ::WaitForSingleObject(m_replied.Get(), kRequestWaitMs);
+}
+
 std::vector<std::string> FakePipeServer::Requests() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -79,10 +85,18 @@ void FakePipeServer::ServeConnection()
     }
     if (m_behaviour == Behaviour::CloseWithoutReply)
         return;
-    if (m_behaviour == Behaviour::Reply &&
-        autorun_service::WritePipe(pipe, m_reply.data(), static_cast<DWORD>(m_reply.size()), m_stop.Get(),
-                                   kRequestWaitMs) != IoResult::Done)
-        return;
+    if (m_behaviour == Behaviour::ReplyWhenReleased) {
+        HANDLE wake[2] = {m_released.Get(), m_stop.Get()};
+        if (::WaitForMultipleObjects(2, wake, FALSE, INFINITE) != WAIT_OBJECT_0)
+            return;
+    }
+    if (m_behaviour == Behaviour::Reply || m_behaviour == Behaviour::ReplyWhenReleased) {
+        IoResult written = autorun_service::WritePipe(pipe, m_reply.data(), static_cast<DWORD>(m_reply.size()),
+                                                      m_stop.Get(), kRequestWaitMs);
+        ::SetEvent(m_replied.Get());
+        if (written != IoResult::Done)
+            return;
+    }
     // Until the client closes its end (or the test ends): disconnecting earlier would discard the reply.
     char rest[16];
     autorun_service::ReadPipe(pipe, rest, sizeof(rest), m_stop.Get(), INFINITE, &got);

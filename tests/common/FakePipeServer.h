@@ -24,6 +24,7 @@ public:
         Reply,             // write the reply in one write, then wait for the client to close
         CloseWithoutReply, // read the request and close the connection
         Silent,            // read the request and keep the connection open without answering
+        ReplyWhenReleased, // read the request and write the reply only once the test calls Release
     };
 
     explicit FakePipeServer(Behaviour behaviour, std::string reply = std::string());
@@ -34,6 +35,8 @@ public:
     bool IsListening() const { return m_pipe.IsValid(); }
     // The request bytes received, one entry per connection.
     std::vector<std::string> Requests() const;
+    // ReplyWhenReleased: lets the reply go and returns once it has been written (or after 10 s).
+    void Release();
 
 private:
     void Serve();
@@ -43,6 +46,8 @@ private:
     std::string m_reply;
     plug::UniqueFile m_pipe;
     plug::UniqueHandle m_stop;
+    plug::UniqueHandle m_released{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    plug::UniqueHandle m_replied{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     mutable std::mutex m_lock;
     std::vector<std::string> m_requests;
     std::thread m_thread;
