@@ -1,6 +1,7 @@
 // The staging dialog under Wine: the program folder of this test stands for the device's CD
 // (its config.ini lists the files), the user's Templates folder is pointed into a temporary
 // folder, and "Plugstart.exe" beside the test is a stand-in that records how it was started.
+#include "common/HeldFile.h"
 #include "common/MessageBoxRecorder.h"
 #include "common/ScopedRegistry.h"
 #include "common/TestFiles.h"
@@ -342,6 +343,21 @@ TEST_F(Staging, NamesReachingOutsideTheStagingFolderAreCopyFailuresAndWriteNothi
     EXPECT_FALSE(PathExists(absolute));
 }
 
+TEST_F(Staging, StagedFileThatAScannerHoldsOpenIsStagedAllTheSame)
+{
+    plugtest::CreateFolders(Staged(L"tools"));
+    WriteBinaryFile(Staged(L"stage_one.txt"), "left over");
+    // A virus scanner in another process reads the file and lets others read, write and delete it.
+    HeldFile scanner(Staged(L"stage_one.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_TRUE(scanner.IsHeld());
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt"});
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+    EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
+    EXPECT_TRUE(PathExists(Staged(L"tools\\stage_two.txt")));
+}
+
 TEST_F(Staging, CopiedFileThatCannotBeOpenedIsFailure005WithItsSource)
 {
     ListFiles({L"stage_one.txt", L"Plugstart.exe"});
@@ -350,11 +366,10 @@ TEST_F(Staging, CopiedFileThatCannotBeOpenedIsFailure005WithItsSource)
     dialog.beforeFile = [this, &holder](TestInitDlg&, int call) {
         if (call != 1)
             return;
-        // Another program (a scanner, say) holds the target open: the copy goes through, but the
-        // program cannot open the file exclusively afterwards.
-        holder.Attach(::CreateFileW(Staged(L"stage_one.txt").c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Another program holds the target open and lets others write it but not read it: the
+        // copy goes through, but the program cannot open the file afterwards.
+        holder.Attach(::CreateFileW(Staged(L"stage_one.txt").c_str(), GENERIC_READ, FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     };
     INT_PTR code = Run(dialog);
     ASSERT_TRUE(holder.IsValid());
