@@ -73,6 +73,13 @@ void CPlugstartDlg::OnCancel()
         Trace(L"return [if(m_bInstallingDrv == TRUE || m_bInstallingITK == TRUE)]\r\n");
         return;
     }
+    if (m_bInstallingSVC) {
+        // Ending the deployment by force could leave a half-registered service: the worker
+        // stops after it instead.
+        m_bThreadEnd = TRUE;
+        Trace(L"return [if(m_bInstallingSVC == TRUE)]\r\n");
+        return;
+    }
     m_bThreadEnd = TRUE;
     if (m_pAutoRunThread && m_autoRunThread) {
         if (!plug::WaitForWorkerOrTerminate(*m_autoRunThread, [this] { return m_pAutoRunThread != nullptr; },

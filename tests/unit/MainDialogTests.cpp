@@ -310,6 +310,47 @@ TEST_F(MainDialogTest, CancelWhileADriverSetupRunsIsRefusedAndTheWorkerStopsAfte
     EXPECT_TRUE(ModeChanged());
 }
 
+// Ending the service deployment by force could leave a half-registered service: a cancel meanwhile
+// is refused like one during a setup, and the worker stops after the deployment.
+TEST_F(MainDialogTest, CancelWhileTheCommandServiceIsDeployedIsRefusedAndTheWorkerStopsAfterIt)
+{
+    DriverPackageOnly();
+    OperatorKitInstalled();
+    plug::UniqueHandle parked(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    plug::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const DWORD dialogThread = ::GetCurrentThreadId();
+    // The deployment's own pause after the removal tool holds the worker until the test lets it go.
+    m_sleeps.OnSleep([&](size_t, DWORD milliseconds) {
+        if (::GetCurrentThreadId() != dialogThread && milliseconds == 3000) {
+            ::SetEvent(parked.Get());
+            ::WaitForSingleObject(release.Get(), 60000);
+        }
+    });
+    TestMainDlg dialog;
+    dialog.StartFromPc(L"R");
+    dialog.m_bVistaOS = FALSE; // before Vista the operator's kit needs the command service
+    int stage = 0;
+    dialog.onTick = [&](TestMainDlg& self) {
+        if (stage == 0 && ::WaitForSingleObject(parked.Get(), 0) == WAIT_OBJECT_0) {
+            stage = 1;
+            EXPECT_TRUE(self.m_bInstallingSVC);
+            PostCancel(self.Window());
+        } else if (stage == 1) {
+            stage = 2; // the cancel has been handled: still open
+            EXPECT_TRUE(self.m_bThreadEnd);
+            EXPECT_NE(nullptr, self.m_pAutoRunThread.load());
+            ::SetEvent(release.Get());
+        }
+    };
+    INT_PTR result = dialog.DoModal();
+    ::SetEvent(release.Get());
+    m_sleeps.OnSleep(nullptr);
+    EXPECT_EQ(0, result) << "ended by its worker, not by the cancel";
+    EXPECT_EQ(2, stage);
+    EXPECT_TRUE(dialog.Traced(L"[m_bThreadEnd == TRUE (0)]")) << "the worker stopped right after the deployment";
+    EXPECT_TRUE(ModeChanged());
+}
+
 TEST_F(MainDialogTest, ConnectionManagerRunsHidden)
 {
     WriteConfig(Configuration(L"3"));
