@@ -1,6 +1,7 @@
 // The staging dialog under Wine: the program folder of this test stands for the device's CD
 // (its config.ini lists the files), the user's Templates folder is pointed into a temporary
 // folder, and "Plugstart.exe" beside the test is a stand-in that records how it was started.
+#include "common/ChildProcess.h"
 #include "common/HeldFile.h"
 #include "common/MessageBoxRecorder.h"
 #include "common/ScopedRegistry.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -40,6 +42,60 @@ std::wstring WithoutBackslash(std::wstring path)
     if (!path.empty() && path.back() == L'\\')
         path.pop_back();
     return path;
+}
+
+// Everything under folder (with its backslash), as paths relative to it; folders end in a backslash.
+std::vector<std::wstring> ListTree(const std::wstring& folder, const std::wstring& prefix = L"")
+{
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW entry;
+    plug::UniqueFind search(::FindFirstFileW((folder + prefix + L"*").c_str(), &entry));
+    if (!search)
+        return found;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            found.push_back(prefix + name + L"\\");
+            std::vector<std::wstring> inside = ListTree(folder, prefix + name + L"\\");
+            found.insert(found.end(), inside.begin(), inside.end());
+        } else {
+            found.push_back(prefix + name);
+        }
+    } while (::FindNextFileW(search.Get(), &entry));
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// Makes link a link to the folder target, as a junction would be on Windows: under Wine a Unix
+// symbolic link, which Wine shows as a folder with a reparse point. False when this host cannot.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
+{
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName) { // Windows (Vista and later, with the right to make links)
+        using MakeLink = BOOLEAN(WINAPI*)(const wchar_t*, const wchar_t*, DWORD);
+        auto makeLink = reinterpret_cast<MakeLink>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "CreateSymbolicLinkW")));
+        const DWORD directoryLink = 1;
+        if (makeLink)
+            makeLink(link.c_str(), target.c_str(), directoryLink);
+    } else {
+        char* unixLink = unixName(link.c_str());
+        char* unixTarget = unixName(target.c_str());
+        if (unixLink && unixTarget) {
+            std::string command = std::string("Z:\\bin\\ln -s \"") + unixTarget + "\" \"" + unixLink + "\"";
+            std::wstring wide(command.begin(), command.end());
+            plugtest::ChildProcess ln = plugtest::ChildProcess::Start(L"Z:\\bin\\ln", wide.substr(wide.find(L' ') + 1));
+            ln.Wait(10000);
+        }
+        ::HeapFree(::GetProcessHeap(), 0, unixLink);
+        ::HeapFree(::GetProcessHeap(), 0, unixTarget);
+    }
+    DWORD attributes = ::GetFileAttributesW(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 const UINT kMarker = WM_APP + 11;
@@ -223,6 +279,66 @@ TEST_F(Staging, CopiesTheListedFilesAndTheLanguageFileThenStartsTheCopyWithTheDr
     ASSERT_GE(commandLine.size(), expectedEnd.size()) << commandLine;
     EXPECT_EQ(expectedEnd, commandLine.substr(commandLine.size() - expectedEnd.size())) << commandLine;
     ::Sleep(500); // let the stand-in end before its folder goes
+}
+
+// Any program of the user can write to the staging folder, and the setups run from it: a library
+// planted there would be loaded by an elevated setup. What the list does not name goes first.
+TEST_F(Staging, LeftoversInTheStagingFolderAreRemovedBeforeTheCopy)
+{
+    plugtest::CreateFolders(Staged(L"tools"));
+    plugtest::CreateFolders(Staged(L"sub\\deeper"));
+    plugtest::CreateFolders(Staged(L"locked folder"));
+    const wchar_t* planted[] = {L"version.dll", L"stage_one.txt.bak", L"tools\\setupapi.dll",
+                                L"sub\\deeper\\msi.dll", L"locked folder\\readonly.dll"};
+    for (const wchar_t* name : planted)
+        WriteBinaryFile(Staged(name), "planted");
+    WriteBinaryFile(Staged(L"stage_one.txt"), "left over");
+    for (const wchar_t* name : {L"version.dll", L"sub\\deeper\\msi.dll", L"locked folder\\readonly.dll",
+                                L"stage_one.txt"})
+        ::SetFileAttributesW(Staged(name).c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW(Staged(L"locked folder").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt"});
+
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+    std::vector<std::wstring> expected = {L"stage_one.txt", L"tools\\", L"tools\\stage_two.txt",
+                                          plug::SelectLanguageFile()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, ListTree(Staged()));
+    EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
+}
+
+// A link in the staging folder to a folder elsewhere goes; what it points to stays untouched.
+TEST_F(Staging, LinkLeftInTheStagingFolderIsRemovedWithoutFollowingIt)
+{
+    TempDir elsewhere;
+    WriteBinaryFile(elsewhere.File(L"keep.dll"), "not the staging's");
+    plugtest::CreateFolders(Staged(L"tools"));
+    if (!MakeFolderLink(Staged(L"tools\\linked"), WithoutBackslash(elsewhere.Path())))
+        GTEST_SKIP() << "this host cannot make a link to a folder";
+    ListFiles({L"stage_one.txt"});
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    if (PathExists(Staged(L"tools\\linked"))) // Wine cannot remove such a link: a leftover that stays
+        EXPECT_EQ(L"failed 002\n" + Staged(L"tools\\linked"), OnlyMessage());
+    else
+        EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+    EXPECT_EQ("not the staging's", ReadBinaryFile(elsewhere.File(L"keep.dll")));
+}
+
+TEST_F(Staging, LeftoverThatCannotBeRemovedIsFailure002WithItsPath)
+{
+    plugtest::CreateFolders(Staged(L"tools"));
+    WriteBinaryFile(Staged(L"tools\\version.dll"), "planted");
+    // Another program holds the planted file open and lets nobody delete it.
+    HeldFile holder(Staged(L"tools\\version.dll"), GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(holder.IsHeld());
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    ExpectFailedStaging(dialog, Run(dialog));
+    EXPECT_EQ(L"failed 002\n" + Staged(L"tools\\version.dll"), OnlyMessage());
+    EXPECT_FALSE(PathExists(Staged(L"stage_one.txt"))) << "nothing is copied beside it";
 }
 
 TEST_F(Staging, PcSuiteInstallerStaysOnTheCd)
