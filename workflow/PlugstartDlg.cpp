@@ -49,9 +49,13 @@ CPlugstartDlg::CPlugstartDlg(CWnd* parent)
 
 CPlugstartDlg::~CPlugstartDlg()
 {
-    // The worker has ended, or has cleared its pointer and is on its way out.
-    if (m_autoRunThread)
-        m_autoRunThread->Join(5000);
+    // The worker uses this object until its very end: the object outlives it on every path. It
+    // has ended or is returning, unless the modal loop was left some other way (a quit message):
+    // then it is asked to stop and waited for.
+    if (m_autoRunThread) {
+        m_bThreadEnd = TRUE;
+        m_autoRunThread->Join();
+    }
 }
 
 BOOL CPlugstartDlg::IsNewVersion(const std::wstring& strOld, const std::wstring& strNew)

@@ -39,8 +39,8 @@ UINT CPlugstartDlg::AutoRunThread(LPVOID lpParam)
     } catch (...) {
         dialog->Trace(L"[CPlugstartDlg::AutoRunThread()] AutoRun ended with an exception\r\n");
     }
-    dialog->m_pAutoRunThread = nullptr; // the dialog closes at its next timer tick
     dialog->Trace(L"End : [CPlugstartDlg::AutoRunThread(LPVOID lpParam)]\r\n");
+    dialog->m_pAutoRunThread = nullptr; // the worker's last touch: the dialog may end from now on
     return 0;
 }
 
@@ -88,6 +88,8 @@ void CPlugstartDlg::OnCancel()
     }
     CDialog::OnCancel();
 }
+
+void CPlugstartDlg::OnOK() { Trace(L"[CPlugstartDlg::OnOK()] ignored\r\n"); }
 
 void CPlugstartDlg::OnExit()
 {

@@ -599,3 +599,97 @@ TEST_F(MainDialogTest, SecondInstanceForTheSameDriveHandsOverToTheFirst)
     // when lpData is NULL (it arrives as 0): the message itself is tested within one process.
     EXPECT_EQ(0u, answer.find(L"1 notice|")) << answer;
 }
+
+// --- Messages that other processes post ---
+
+// The real dialog for drive R in a child process, its worker held in a lingering driver setup.
+// Arguments: the answer file and an event set at each marker message. It answers how the dialog
+// ended: its code, whether its worker had ended by then, and whether a stop was requested.
+PLUGTEST_CHILD_MODE(held_main_dialog)
+{
+    if (arguments.size() != 2)
+        return 2;
+    ScopedLanguageFile language(KeyLanguage());
+    MessageBoxRecorder boxes;
+    plug::UniqueHandle marker(::OpenEventW(EVENT_MODIFY_STATE, FALSE, arguments[1].c_str()));
+    std::wstring answer;
+    {
+        TestMainDlg dialog;
+        dialog.StartFromPc(L"R");
+        dialog.onMarker = [&marker](TestMainDlg&) { ::SetEvent(marker.Get()); };
+        INT_PTR result = dialog.DoModal();
+        bool workerEnded = dialog.m_pAutoRunThread == nullptr;
+        answer = L"result=" + std::to_wstring(result) + L" worker=" + (workerEnded ? L"ended" : L"running") +
+                 L" stop=" + std::to_wstring(static_cast<int>(dialog.m_bThreadEnd));
+    }
+    WriteChildAnswer(arguments[0], answer);
+    return 0;
+}
+
+namespace {
+
+struct ForeignMessage {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+    const wchar_t* answer; // what the dialog's process tells at its end
+};
+
+void PrintTo(const ForeignMessage& row, std::ostream* out) { *out << row.name; }
+
+class ForeignMessageTest : public MainDialogTest, public ::testing::WithParamInterface<ForeignMessage> {};
+
+} // namespace
+
+// Another process posts a message that would end a dialog while the worker waits for a setup:
+// the dialog takes the Cancel path (refused during the setup: the worker stops after it) or
+// ignores it, and it ends only after its worker, by its own timer.
+TEST_P(ForeignMessageTest, DoesNotEndTheDialogWhileItsWorkerRuns)
+{
+    const ForeignMessage& row = GetParam();
+    OperatorKitInstalled();
+    LingeringDriverSetup();
+    std::wstring answerFile = m_folder.File(L"answer.txt");
+    std::wstring markerName = L"PlugstartTest.Marker." + std::to_wstring(::GetCurrentProcessId());
+    plug::UniqueHandle marker(::CreateEventW(nullptr, FALSE, FALSE, markerName.c_str()));
+    ChildProcess held = ChildProcess::StartMode(L"held_main_dialog", L"\"" + answerFile + L"\" " + markerName);
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
+    HWND window = nullptr;
+    for (int attempt = 0; attempt < 500 && !window; ++attempt) {
+        window = FindVisibleWindowOf(held.ProcessId());
+        if (!window)
+            ::Sleep(20);
+    }
+    ASSERT_NE(nullptr, window);
+
+    ASSERT_TRUE(::PostMessageW(window, row.message, row.wParam, 0));
+    // Two rounds: what the message posts in turn (a WM_CLOSE posts the Cancel command) is handled too.
+    int markersSeen = 0;
+    for (int round = 0; round < 2; ++round) {
+        ::PostMessageW(window, kMarkerMessage, 0, 0);
+        if (::WaitForSingleObject(marker.Get(), 10000) == WAIT_OBJECT_0)
+            ++markersSeen;
+    }
+    EXPECT_EQ(2, markersSeen) << "the dialog ended on the message";
+    EXPECT_TRUE(::IsWindow(window));
+
+    ReleaseSetup();
+    EXPECT_EQ(0, held.Wait(120000));
+    std::string bytes = ReadBinaryFile(answerFile);
+    EXPECT_EQ(std::wstring(row.answer),
+              std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainDialogTest, ForeignMessageTest,
+    ::testing::Values(ForeignMessage{"OK command", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), L"result=0 worker=ended stop=0"},
+                      ForeignMessage{"WM_CLOSE", WM_CLOSE, 0, L"result=0 worker=ended stop=1"},
+                      ForeignMessage{"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE, L"result=0 worker=ended stop=1"}),
+    [](const ::testing::TestParamInfo<ForeignMessage>& info) {
+        std::string name = info.param.name;
+        for (char& c : name) {
+            if (!isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        }
+        return name;
+    });
