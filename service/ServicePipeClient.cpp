@@ -9,9 +9,12 @@ namespace {
 
 UniqueFile ConnectToService()
 {
+    // Whoever serves the pipe may identify the user, never act as the user: a program that
+    // created the pipe's name before the service gains nothing from the user's rights.
+    const DWORD identifyOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
     for (int attempt = 0; attempt < kServiceConnectAttempts; ++attempt) {
-        UniqueFile pipe(::CreateFileW(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+        UniqueFile pipe(::CreateFileW(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      identifyOnly, nullptr));
         if (pipe)
             return pipe;
         PlugSleep(kServiceConnectRetryMs); // missing or busy: the service may be starting or serving another

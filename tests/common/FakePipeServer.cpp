@@ -8,8 +8,28 @@ using autorun_service::IoResult;
 namespace plugtest {
 
 namespace {
+
 constexpr DWORD kRequestWaitMs = 10000;
+
+// Acts as the client of pipe for a moment and tells how far that went.
+int ImpersonationLevel(HANDLE pipe)
+{
+    if (!::ImpersonateNamedPipeClient(pipe))
+        return -1;
+    int level = -1;
+    HANDLE token = nullptr;
+    if (::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        plug::UniqueHandle owned(token);
+        SECURITY_IMPERSONATION_LEVEL value = SecurityAnonymous;
+        DWORD size = 0;
+        if (::GetTokenInformation(token, TokenImpersonationLevel, &value, sizeof(value), &size))
+            level = static_cast<int>(value);
+    }
+    ::RevertToSelf();
+    return level;
 }
+
+} // namespace
 
 std::string Utf16Message(const std::u16string& text, size_t size)
 {
@@ -63,6 +83,12 @@ std::vector<std::string> FakePipeServer::Requests() const
     return m_requests;
 }
 
+std::vector<int> FakePipeServer::ImpersonationLevels() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_impersonationLevels;
+}
+
 void FakePipeServer::Serve()
 {
     while (autorun_service::WaitForClient(m_pipe.Get(), m_stop.Get())) {
@@ -79,9 +105,11 @@ void FakePipeServer::ServeConnection()
     if (autorun_service::ReadPipe(pipe, request, sizeof(request), m_stop.Get(), kRequestWaitMs, &got) !=
         IoResult::Done)
         return;
+    int level = ImpersonationLevel(pipe);
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_requests.emplace_back(request, got);
+        m_impersonationLevels.push_back(level);
     }
     if (m_behaviour == Behaviour::CloseWithoutReply)
         return;

@@ -35,6 +35,9 @@ public:
     bool IsListening() const { return m_pipe.IsValid(); }
     // The request bytes received, one entry per connection.
     std::vector<std::string> Requests() const;
+    // How far the server could act as each client (SecurityAnonymous to SecurityDelegation, as
+    // impersonating it gave; -1 when it could not impersonate at all), one entry per connection.
+    std::vector<int> ImpersonationLevels() const;
     // ReplyWhenReleased: lets the reply go and returns once it has been written (or after 10 s).
     void Release();
 
@@ -50,6 +53,7 @@ private:
     plug::UniqueHandle m_replied{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     mutable std::mutex m_lock;
     std::vector<std::string> m_requests;
+    std::vector<int> m_impersonationLevels;
     std::thread m_thread;
 };
 

@@ -4,12 +4,14 @@
 #include "common/InstantSleep.h"
 #include "devpoke/DevpokeRequest.h"
 #include "config/ModulePath.h"
+#include "framework/Handle.h"
 #include "framework/SleepSeam.h"
 #include "common/FakeRunHost.h"
 #include "core/PlugstartRun.h"
 
 #include <gtest/gtest.h>
 
+#include <ios>
 #include <string>
 #include <vector>
 
@@ -182,4 +184,121 @@ TEST_F(ServiceControlTest, VistaAndLaterNeverTouchThePipe)
     m_run.m_bVistaOS = FALSE; // the stand-in was there all along: it sees only this request
     EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
     EXPECT_EQ(1u, service.Requests().size());
+}
+
+// --- How far the service may act as the client ---
+
+namespace {
+
+using CreateFileFunction = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+CreateFileFunction g_createFile = nullptr;
+std::vector<DWORD> g_pipeOpenFlags; // the flags of each pipe opened meanwhile
+
+HANDLE WINAPI RecordPipeOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                             DWORD disposition, DWORD flags, HANDLE model)
+{
+    if (name && std::wstring(name).compare(0, 9, L"\\\\.\\pipe\\") == 0)
+        g_pipeOpenFlags.push_back(flags);
+    return g_createFile(name, access, share, security, disposition, flags, model);
+}
+
+// The slot of this program's import table that holds function, or nullptr.
+void** ImportSlotOf(void* function)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto module = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         module->Name != 0; ++module) {
+        for (auto slot = reinterpret_cast<void**>(base + module->FirstThunk); *slot; ++slot) {
+            if (*slot == function)
+                return slot;
+        }
+    }
+    return nullptr;
+}
+
+// While it lives, every CreateFileW call of this program (the pipe client is linked into it)
+// goes through RecordPipeOpen.
+class PipeOpenRecorder {
+public:
+    PipeOpenRecorder()
+    {
+        g_pipeOpenFlags.clear();
+        void* original =
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreateFileW"));
+        m_slot = ImportSlotOf(original);
+        if (m_slot) {
+            g_createFile = reinterpret_cast<CreateFileFunction>(original);
+            Swap(reinterpret_cast<void*>(&RecordPipeOpen));
+        }
+    }
+    ~PipeOpenRecorder()
+    {
+        if (m_slot)
+            Swap(reinterpret_cast<void*>(g_createFile));
+    }
+    PipeOpenRecorder(const PipeOpenRecorder&) = delete;
+    PipeOpenRecorder& operator=(const PipeOpenRecorder&) = delete;
+    bool IsRecording() const { return m_slot != nullptr; }
+
+private:
+    void Swap(void* function)
+    {
+        DWORD previous = 0;
+        ::VirtualProtect(m_slot, sizeof(*m_slot), PAGE_READWRITE, &previous);
+        *m_slot = function;
+        ::VirtualProtect(m_slot, sizeof(*m_slot), previous, &previous);
+    }
+
+    void** m_slot = nullptr;
+};
+
+// Opens the pipe as a client that allows identification only, sends a request and waits until
+// the server has tried to act as it. The level it reached, or -2 when it never tried.
+int LevelGrantedToAnIdentifyOnlyClient(const FakePipeServer& server)
+{
+    plug::UniqueFile client(::CreateFileW(plug::kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+    if (!client)
+        return -2;
+    std::string request = Utf16Message(u"AUTORUNSERVICE_GETPHONESET\\F", 260);
+    DWORD written = 0;
+    ::WriteFile(client.Get(), request.data(), static_cast<DWORD>(request.size()), &written, nullptr);
+    for (int wait = 0; wait < 200 && server.ImpersonationLevels().empty(); ++wait)
+        ::Sleep(50);
+    return server.ImpersonationLevels().empty() ? -2 : server.ImpersonationLevels()[0];
+}
+
+} // namespace
+
+// A process that created the pipe name before the service must not be able to act as the user:
+// the client opens the pipe allowing the server to identify it, nothing more.
+TEST_F(ServiceControlTest, ClientOpensThePipeForIdentificationOnly)
+{
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, PhoneReply(3, 1, 2, 3));
+    PipeOpenRecorder recorder;
+    ASSERT_TRUE(recorder.IsRecording());
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    ASSERT_EQ(1u, g_pipeOpenFlags.size());
+    const DWORD flags = g_pipeOpenFlags[0];
+    EXPECT_TRUE(flags & SECURITY_SQOS_PRESENT) << std::hex << flags;
+    EXPECT_EQ(static_cast<DWORD>(SECURITY_IDENTIFICATION), flags & SECURITY_DELEGATION) << std::hex << flags;
+}
+
+TEST_F(ServiceControlTest, ServerCannotActAsTheClient)
+{
+    {
+        FakePipeServer probe(FakePipeServer::Behaviour::Silent);
+        int level = LevelGrantedToAnIdentifyOnlyClient(probe);
+        ASSERT_NE(-2, level);
+        if (level > SecurityIdentification)
+            GTEST_SKIP() << "this host lets a pipe server act as its client whatever the client allows "
+                            "(Wine ignores the client's security quality of service)";
+    }
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, PhoneReply(3, 1, 2, 3));
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    ASSERT_EQ(1u, service.ImpersonationLevels().size());
+    EXPECT_LE(service.ImpersonationLevels()[0], static_cast<int>(SecurityIdentification));
 }
