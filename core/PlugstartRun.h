@@ -93,6 +93,8 @@ private:
     // was still running at the end of the wait.
     BOOL RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs = INFINITE);
 
+    // At a CD start, reads what the run needs after the mode change, before the CD goes with it.
+    void PrepareForTheCdToGo();
     // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
     void ModeChangeOtherDevices(wchar_t ownLetter);
     // After a mode change that the device refused, asks the command service to switch the own
