@@ -18,23 +18,11 @@ namespace {
 std::vector<std::wstring> ExecutablesUnder(const std::wstring& folder)
 {
     std::vector<std::wstring> found;
-    WIN32_FIND_DATAW entry;
-    plug::UniqueFind search(::FindFirstFileW((folder + L"*").c_str(), &entry));
-    if (!search)
-        return found;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            std::vector<std::wstring> inside = ExecutablesUnder(folder + name + L"\\");
-            found.insert(found.end(), inside.begin(), inside.end());
-            continue;
-        }
-        std::wstring suffix = name.size() > 4 ? name.substr(name.size() - 4) : L"";
+    for (const std::wstring& entry : plugtest::TreeEntries(folder)) {
+        std::wstring suffix = entry.size() > 4 ? entry.substr(entry.size() - 4) : L"";
         if (_wcsicmp(suffix.c_str(), L".exe") == 0 || _wcsicmp(suffix.c_str(), L".dll") == 0)
-            found.push_back(folder + name);
-    } while (::FindNextFileW(search.Get(), &entry));
+            found.push_back(folder + entry);
+    }
     return found;
 }
 

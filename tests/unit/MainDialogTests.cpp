@@ -559,6 +559,18 @@ HWND FindVisibleWindowOf(DWORD processId)
     return search.found;
 }
 
+// The visible window of processId once it has one (ten seconds at most), or nullptr.
+HWND WaitForVisibleWindowOf(DWORD processId)
+{
+    HWND window = nullptr;
+    for (int attempt = 0; attempt < 500 && !window; ++attempt) {
+        window = FindVisibleWindowOf(processId);
+        if (!window)
+            ::Sleep(20);
+    }
+    return window;
+}
+
 } // namespace
 
 TEST_F(MainDialogTest, SecondInstanceForTheSameDriveHandsOverToTheFirst)
@@ -568,12 +580,7 @@ TEST_F(MainDialogTest, SecondInstanceForTheSameDriveHandsOverToTheFirst)
     std::wstring answerFile = m_folder.File(L"answer.txt");
     ChildProcess first = ChildProcess::StartMode(L"running_main_dialog", L"\"" + answerFile + L"\"");
     ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
-    HWND firstWindow = nullptr;
-    for (int attempt = 0; attempt < 500 && !firstWindow; ++attempt) {
-        firstWindow = FindVisibleWindowOf(first.ProcessId());
-        if (!firstWindow)
-            ::Sleep(20);
-    }
+    HWND firstWindow = WaitForVisibleWindowOf(first.ProcessId());
     ASSERT_NE(nullptr, firstWindow);
 
     WriteConfig(Configuration(L"1")); // this instance's kit differs from the first one's
@@ -654,12 +661,7 @@ TEST_P(ForeignMessageTest, DoesNotEndTheDialogWhileItsWorkerRuns)
     plug::UniqueHandle marker(::CreateEventW(nullptr, FALSE, FALSE, markerName.c_str()));
     ChildProcess held = ChildProcess::StartMode(L"held_main_dialog", L"\"" + answerFile + L"\" " + markerName);
     ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
-    HWND window = nullptr;
-    for (int attempt = 0; attempt < 500 && !window; ++attempt) {
-        window = FindVisibleWindowOf(held.ProcessId());
-        if (!window)
-            ::Sleep(20);
-    }
+    HWND window = WaitForVisibleWindowOf(held.ProcessId());
     ASSERT_NE(nullptr, window);
 
     ASSERT_TRUE(::PostMessageW(window, row.message, row.wParam, 0));

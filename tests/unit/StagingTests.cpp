@@ -44,30 +44,6 @@ std::wstring WithoutBackslash(std::wstring path)
     return path;
 }
 
-// Everything under folder (with its backslash), as paths relative to it; folders end in a backslash.
-std::vector<std::wstring> ListTree(const std::wstring& folder, const std::wstring& prefix = L"")
-{
-    std::vector<std::wstring> found;
-    WIN32_FIND_DATAW entry;
-    plug::UniqueFind search(::FindFirstFileW((folder + prefix + L"*").c_str(), &entry));
-    if (!search)
-        return found;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            found.push_back(prefix + name + L"\\");
-            std::vector<std::wstring> inside = ListTree(folder, prefix + name + L"\\");
-            found.insert(found.end(), inside.begin(), inside.end());
-        } else {
-            found.push_back(prefix + name);
-        }
-    } while (::FindNextFileW(search.Get(), &entry));
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 // Makes link a link to the folder target, as a junction would be on Windows: under Wine a Unix
 // symbolic link, which Wine shows as a folder with a reparse point. False when this host cannot.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
@@ -305,7 +281,7 @@ TEST_F(Staging, LeftoversInTheStagingFolderAreRemovedBeforeTheCopy)
     std::vector<std::wstring> expected = {L"stage_one.txt", L"tools\\", L"tools\\stage_two.txt",
                                           plug::SelectLanguageFile()};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, ListTree(Staged()));
+    EXPECT_EQ(expected, TreeEntries(Staged()));
     EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
 }
 
