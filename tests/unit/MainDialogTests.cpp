@@ -255,7 +255,7 @@ TEST_F(MainDialogTest, CancelDuringTheLaunchPollEndsTheDialogWithinARound)
     PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
-    sleeps.WorkerEndedWhen([&dialog] { return dialog.m_pAutoRunThread == nullptr; });
+    sleeps.WorkerEndedWhen([&dialog] { return !dialog.IsWorkerRunning(); });
     bool cancelled = false;
     dialog.onTick = [&](TestMainDlg& self) {
         if (!cancelled && sleeps.IsWorkerParked()) {
@@ -269,7 +269,7 @@ TEST_F(MainDialogTest, CancelDuringTheLaunchPollEndsTheDialogWithinARound)
     EXPECT_EQ(1, sleeps.DialogSleeps()) << "the worker did not end within the cancel's first round";
     EXPECT_FALSE(dialog.m_bLaunchingITK);
     EXPECT_TRUE(dialog.Traced(L"[m_bThreadEnd == TRUE (4)]")) << "the worker stopped by itself";
-    EXPECT_EQ(nullptr, dialog.m_pAutoRunThread.load());
+    EXPECT_FALSE(dialog.IsWorkerRunning());
     EXPECT_TRUE(m_standIns.ActionsOf(L"Vtp.exe").empty()) << "nothing is launched";
     EXPECT_TRUE(Boxes().empty());
 }
@@ -296,7 +296,7 @@ TEST_F(MainDialogTest, CancelWhileADriverSetupRunsIsRefusedAndTheWorkerStopsAfte
             stage = 2; // the cancel has been handled: still open
             EXPECT_TRUE(self.m_bThreadEnd);
             EXPECT_TRUE(self.m_bInstallingDrv);
-            EXPECT_NE(nullptr, self.m_pAutoRunThread.load());
+            EXPECT_TRUE(self.IsWorkerRunning());
             ReleaseSetup();
         }
     };
@@ -338,7 +338,7 @@ TEST_F(MainDialogTest, CancelWhileTheCommandServiceIsDeployedIsRefusedAndTheWork
         } else if (stage == 1) {
             stage = 2; // the cancel has been handled: still open
             EXPECT_TRUE(self.m_bThreadEnd);
-            EXPECT_NE(nullptr, self.m_pAutoRunThread.load());
+            EXPECT_TRUE(self.IsWorkerRunning());
             ::SetEvent(release.Get());
         }
     };
@@ -625,7 +625,7 @@ PLUGTEST_CHILD_MODE(held_main_dialog)
         dialog.StartFromPc(L"R");
         dialog.onMarker = [&marker](TestMainDlg&) { ::SetEvent(marker.Get()); };
         INT_PTR result = dialog.DoModal();
-        bool workerEnded = dialog.m_pAutoRunThread == nullptr;
+        bool workerEnded = !dialog.IsWorkerRunning();
         answer = L"result=" + std::to_wstring(result) + L" worker=" + (workerEnded ? L"ended" : L"running") +
                  L" stop=" + std::to_wstring(static_cast<int>(dialog.m_bThreadEnd));
     }
