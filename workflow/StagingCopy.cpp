@@ -82,7 +82,7 @@ bool RemoveAllBut(const std::wstring& folder, const StagingContents* keep, std::
         if (isFolder && !isLink && keep && keep->HoldsFolder(path + L"\\")) {
             if (!RemoveAllBut(path + L"\\", keep, failed))
                 return false;
-        } else if (isFolder || !keep || !keep->HoldsFile(path)) {
+        } else if (isFolder || isLink || !keep || !keep->HoldsFile(path)) { // no copy writes through a link
             if (!RemoveEntry(path, entry.dwFileAttributes, failed))
                 return false;
         }

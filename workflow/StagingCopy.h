@@ -30,9 +30,9 @@ struct StagingOutcome {
 StagingResult PrepareStagingFolders(const StagingFolders& folders);
 
 // Removes everything in the staging folder that plan does not copy there (files and folders,
-// read-only ones too; a link to a folder is removed, never followed), so that the folder holds
-// only what the CD puts there: the setups run from it, and a library planted there would be
-// loaded by them. Something that cannot be removed is a copy failure with its path.
+// read-only ones too; a link is removed, never followed, even under a listed name), so that the
+// folder holds only what the CD puts there: the setups run from it, and a library planted there
+// would be loaded by them. Something that cannot be removed is a copy failure with its path.
 StagingOutcome RemoveUnlistedFiles(const StagingFolders& folders, const StagingPlan& plan);
 
 // Copies the files of plan in order, overwriting (a read-only file left by an earlier staging

@@ -29,7 +29,8 @@ std::vector<std::wstring> ExecutablesUnder(const std::wstring& folder)
 // The COFF characteristics of path as the image helper library reads them; 0 when it cannot.
 WORD Characteristics(const std::wstring& path)
 {
-    plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    plug::UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file)
         return 0;
     plug::UniqueHandle mapping(::CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));

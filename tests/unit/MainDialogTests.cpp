@@ -684,9 +684,10 @@ TEST_P(ForeignMessageTest, DoesNotEndTheDialogWhileItsWorkerRuns)
 
 INSTANTIATE_TEST_SUITE_P(
     MainDialogTest, ForeignMessageTest,
-    ::testing::Values(ForeignMessage{"OK command", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), L"result=0 worker=ended stop=0"},
-                      ForeignMessage{"WM_CLOSE", WM_CLOSE, 0, L"result=0 worker=ended stop=1"},
-                      ForeignMessage{"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE, L"result=0 worker=ended stop=1"}),
+    ::testing::Values(
+        ForeignMessage{"OK command", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), L"result=0 worker=ended stop=0"},
+        ForeignMessage{"WM_CLOSE", WM_CLOSE, 0, L"result=0 worker=ended stop=1"},
+        ForeignMessage{"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE, L"result=0 worker=ended stop=1"}),
     [](const ::testing::TestParamInfo<ForeignMessage>& info) {
         std::string name = info.param.name;
         for (char& c : name) {

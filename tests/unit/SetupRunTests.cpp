@@ -315,7 +315,8 @@ TEST_F(SetupRunTest, RemoverThatNeverEndsIsGivenUpOnAndTheSetupRunsAfterIt)
         ASSERT_TRUE(boundHeld) << "the wait for the remover has no bound";
 
         EXPECT_EQ(TRUE, result);
-        EXPECT_EQ((std::vector<std::wstring>{std::wstring(c.remover) + L" hidden", L"DriverSetup.exe shown"}), Started());
+        EXPECT_EQ((std::vector<std::wstring>{std::wstring(c.remover) + L" hidden", L"DriverSetup.exe shown"}),
+                  Started());
         EXPECT_EQ((std::vector<DWORD>{200, INFINITE}), m_host.waits) << "the setup itself is waited for until it ends";
         EXPECT_TRUE(m_host.Traced(std::wstring(L"did not end in time : ") + ProgramFolder() + c.remover));
         EXPECT_TRUE(m_standIns.WaitForAction(c.remover, L"exit"));

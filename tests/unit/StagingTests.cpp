@@ -460,8 +460,9 @@ TEST_F(Staging, CopiedFileThatCannotBeOpenedIsFailure005WithItsSource)
             return;
         // Another program holds the target open and lets others write it but not read it: the
         // copy goes through, but the program cannot open the file afterwards.
-        holder.Attach(::CreateFileW(Staged(L"stage_one.txt").c_str(), GENERIC_READ, FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        holder.Attach(::CreateFileW(Staged(L"stage_one.txt").c_str(), GENERIC_READ,
+                                    FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
     };
     INT_PTR code = Run(dialog);
     ASSERT_TRUE(holder.IsValid());
