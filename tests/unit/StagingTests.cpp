@@ -44,28 +44,26 @@ std::wstring WithoutBackslash(std::wstring path)
     return path;
 }
 
-// Makes link a link to the folder target, as a junction would be on Windows: under Wine a Unix
-// symbolic link, which Wine shows as a folder with a reparse point. False when this host cannot.
-bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
+// Makes link a symbolic link to target (a folder or a file), as a user may on Windows: under Wine
+// a Unix symbolic link, which Wine shows with a reparse point. False when this host cannot.
+bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder)
 {
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32");
     using UnixName = char*(__cdecl*)(const wchar_t*);
     auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "wine_get_unix_file_name")));
     if (!unixName) { // Windows (Vista and later, with the right to make links)
-        using MakeLink = BOOLEAN(WINAPI*)(const wchar_t*, const wchar_t*, DWORD);
-        auto makeLink = reinterpret_cast<MakeLink>(
-            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "CreateSymbolicLinkW")));
-        const DWORD directoryLink = 1;
+        using MakeSymbolicLink = BOOLEAN(WINAPI*)(const wchar_t*, const wchar_t*, DWORD);
+        auto makeLink = reinterpret_cast<MakeSymbolicLink>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "CreateSymbolicLinkW")));
         if (makeLink)
-            makeLink(link.c_str(), target.c_str(), directoryLink);
+            makeLink(link.c_str(), target.c_str(), folder ? 1 : 0);
     } else {
         char* unixLink = unixName(link.c_str());
         char* unixTarget = unixName(target.c_str());
         if (unixLink && unixTarget) {
-            std::string command = std::string("Z:\\bin\\ln -s \"") + unixTarget + "\" \"" + unixLink + "\"";
-            std::wstring wide(command.begin(), command.end());
-            plugtest::ChildProcess ln = plugtest::ChildProcess::Start(L"Z:\\bin\\ln", wide.substr(wide.find(L' ') + 1));
-            ln.Wait(10000);
+            std::string arguments = std::string("-s \"") + unixTarget + "\" \"" + unixLink + "\"";
+            plugtest::ChildProcess::Start(L"Z:\\bin\\ln", std::wstring(arguments.begin(), arguments.end())).Wait(10000);
         }
         ::HeapFree(::GetProcessHeap(), 0, unixLink);
         ::HeapFree(::GetProcessHeap(), 0, unixTarget);
@@ -183,6 +181,26 @@ protected:
         EXPECT_FALSE(PathExists(Staged(L"Plugstart.exe")));
     }
 
+    // Plants a symbolic link at link (relative to the staging folder) to a folder or a file
+    // elsewhere, then stages "stage_one.txt": the link goes (or, where the host cannot remove it,
+    // the staging stops with failure 002 naming it) and what it points to stays as it was.
+    void ExpectLinkRemovedWithoutFollowing(const wchar_t* link, bool folder)
+    {
+        TempDir elsewhere;
+        WriteBinaryFile(elsewhere.File(L"keep.dll"), "not the staging's");
+        plugtest::CreateFolders(Staged(L"tools"));
+        if (!MakeLink(Staged(link), folder ? WithoutBackslash(elsewhere.Path()) : elsewhere.File(L"keep.dll"), folder))
+            GTEST_SKIP() << "this host does not show such a link as one (Wine shows a link to a file as the file)";
+        ListFiles({L"stage_one.txt"});
+        TestInitDlg dialog;
+        EXPECT_EQ(1, Run(dialog));
+        if (::GetFileAttributesW(Staged(link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
+            EXPECT_EQ(L"failed 002\n" + Staged(link), OnlyMessage()); // a link this host cannot remove
+        else
+            EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+        EXPECT_EQ("not the staging's", ReadBinaryFile(elsewhere.File(L"keep.dll")));
+    }
+
     static std::map<std::wstring, std::wstring> Texts()
     {
         std::map<std::wstring, std::wstring> texts = StandardLanguage();
@@ -285,22 +303,12 @@ TEST_F(Staging, LeftoversInTheStagingFolderAreRemovedBeforeTheCopy)
     EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
 }
 
-// A link in the staging folder to a folder elsewhere goes; what it points to stays untouched.
-TEST_F(Staging, LinkLeftInTheStagingFolderIsRemovedWithoutFollowingIt)
+// A link in the staging folder goes, even under a listed name; what it points to stays untouched.
+TEST_F(Staging, LinkToAFolderIsRemovedWithoutFollowingIt) { ExpectLinkRemovedWithoutFollowing(L"tools\\linked", true); }
+
+TEST_F(Staging, LinkToAFileUnderAListedNameIsRemovedWithoutWritingThroughIt)
 {
-    TempDir elsewhere;
-    WriteBinaryFile(elsewhere.File(L"keep.dll"), "not the staging's");
-    plugtest::CreateFolders(Staged(L"tools"));
-    if (!MakeFolderLink(Staged(L"tools\\linked"), WithoutBackslash(elsewhere.Path())))
-        GTEST_SKIP() << "this host cannot make a link to a folder";
-    ListFiles({L"stage_one.txt"});
-    TestInitDlg dialog;
-    EXPECT_EQ(1, Run(dialog));
-    if (PathExists(Staged(L"tools\\linked"))) // Wine cannot remove such a link: a leftover that stays
-        EXPECT_EQ(L"failed 002\n" + Staged(L"tools\\linked"), OnlyMessage());
-    else
-        EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
-    EXPECT_EQ("not the staging's", ReadBinaryFile(elsewhere.File(L"keep.dll")));
+    ExpectLinkRemovedWithoutFollowing(L"stage_one.txt", false);
 }
 
 TEST_F(Staging, LeftoverThatCannotBeRemovedIsFailure002WithItsPath)
