@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+
 using namespace plugtest;
 
 namespace {
@@ -282,6 +285,30 @@ std::wstring ThisFolder()
     return path.substr(0, path.rfind(L'\\') + 1);
 }
 
+// The texts of a timed trace without their stamps; false when a line lacks its
+// "[<ms>.<3 digits> ms] " stamp or a stamp is earlier than the one before it.
+bool StripTimeStamps(const std::string& log, std::string* texts)
+{
+    double previous = 0.0;
+    size_t at = 0;
+    while (at < log.size()) {
+        size_t end = log.find('\n', at);
+        end = end == std::string::npos ? log.size() : end + 1;
+        std::string line = log.substr(at, end - at);
+        double stamp = 0.0;
+        int consumed = 0;
+        char fraction[4] = {};
+        if (std::sscanf(line.c_str(), "[%lf ms] %n", &stamp, &consumed) != 1 || consumed == 0 ||
+            std::sscanf(line.c_str(), "[%*[0-9].%3[0-9] ms]", fraction) != 1 || std::strlen(fraction) != 3 ||
+            stamp < previous)
+            return false;
+        previous = stamp;
+        *texts += line.substr(static_cast<size_t>(consumed));
+        at = end;
+    }
+    return true;
+}
+
 } // namespace
 
 // The release build's sink (TraceProbe.exe beside this test) in a process of its own, with the
@@ -292,20 +319,32 @@ TEST(TraceSink, ReleaseBuildWritesOnlyWhenTheSupportVariableIsSet)
     std::wstring log = temp.File(L"Plugstart_trace.log");
     ScopedEnvironmentVariable tmp(L"TMP", temp.Path().c_str());
     ScopedEnvironmentVariable tempVariable(L"TEMP", temp.Path().c_str());
+    enum class Written { No, Plain, Timed };
     struct Case {
         const wchar_t* value; // nullptr: not set
-        bool written;
+        Written written;
     };
-    for (Case c : {Case{nullptr, false}, Case{L"", false}, Case{L"0", false}, Case{L"1", true}, Case{L"yes", true}}) {
+    for (Case c : {Case{nullptr, Written::No}, Case{L"", Written::No}, Case{L"0", Written::No},
+                   Case{L"1", Written::Plain}, Case{L"yes", Written::Plain}, Case{L"time", Written::Timed},
+                   Case{L"TIME", Written::Timed}, Case{L"timed", Written::Plain}, Case{L"time-and-more", Written::Plain}}) {
         ::DeleteFileW(log.c_str());
         ScopedEnvironmentVariable variable(L"PLUGSTART_TRACE", c.value);
         ChildProcess probe = ChildProcess::Start(ThisFolder() + L"TraceProbe.exe", L"");
         const wchar_t* shown = c.value ? c.value : L"(not set)";
-        ASSERT_EQ(c.written ? 1 : 0, probe.Wait()) << shown;
-        if (c.written)
-            EXPECT_EQ("probe: first\r\nprobe: second\r\n", ReadBinaryFile(log)) << shown;
-        else
+        ASSERT_EQ(c.written == Written::No ? 0 : 1, probe.Wait()) << shown;
+        if (c.written == Written::No) {
             EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(log.c_str())) << shown;
+            continue;
+        }
+        std::string written = ReadBinaryFile(log);
+        if (c.written == Written::Plain) {
+            EXPECT_EQ("probe: first\r\nprobe: openprobe: second\r\n", written) << shown;
+            continue;
+        }
+        // Timed: every text on a line of its own, behind its stamp.
+        std::string texts;
+        EXPECT_TRUE(StripTimeStamps(written, &texts)) << shown << ": " << written;
+        EXPECT_EQ("probe: first\r\nprobe: open\r\nprobe: second\r\n", texts) << shown;
     }
 }
 
