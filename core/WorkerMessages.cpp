@@ -1,5 +1,6 @@
 #include "WorkerMessages.h"
 
+#include "config/ConfigText.h"
 #include "config/TextReplace.h"
 #include "run/ResDefineCommand.h"
 
@@ -50,7 +51,7 @@ std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange)
     if (result > FAIL_TO_FIND_DRIVE || result < FAIL_TO_SEND_SCSI_CMD)
         return std::wstring();
     int row = -result - 1 + (reportedByService ? 4 : 0); // -1, -2, -3 give 0, 1, 2 (or 4, 5, 6)
-    return L"STR_STRING_ERROR_SCSI_" + std::to_wstring(row) + (modeChange ? L"_1" : L"_0");
+    return L"STR_STRING_ERROR_SCSI_" + DecimalText(row) + (modeChange ? L"_1" : L"_0");
 }
 
 } // namespace plug

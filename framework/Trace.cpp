@@ -46,7 +46,7 @@ std::wstring TimeStamp()
     unsigned long long ticks = static_cast<unsigned long long>(now.QuadPart);
     unsigned long long perSecond = static_cast<unsigned long long>(frequency.QuadPart);
     unsigned long long micro = ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
-    return FormatString(L"[%llu.%03u ms] ", micro / 1000, static_cast<unsigned>(micro % 1000));
+    return FormatString(L"[%I64u.%03u ms] ", micro / 1000, static_cast<unsigned>(micro % 1000));
 }
 
 std::wstring TraceFilePath()

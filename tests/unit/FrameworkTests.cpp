@@ -348,6 +348,15 @@ TEST(TraceSink, ReleaseBuildWritesOnlyWhenTheSupportVariableIsSet)
     }
 }
 
+// Plugstart.exe's own reports of the C++ library's failures (too long, out of range, an empty
+// function called) are exceptions that a catch (...) catches, as the auto-run's catch-all needs.
+TEST(LibraryFailures, EveryFailureReachesACatchAll)
+{
+    ChildProcess probe = ChildProcess::Start(ThisFolder() + L"LibraryFailureProbe.exe", L"");
+    ASSERT_TRUE(probe.IsStarted());
+    EXPECT_EQ(0, probe.Wait()) << "failures not caught (or the probe's end code when it was ended)";
+}
+
 #ifdef PLUGSTART_TRACE
 TEST(TraceSink, AppendsAndStartsANewLogOnRequest)
 {
