@@ -1,9 +1,14 @@
 // Plugstart.exe: the auto-run installer on the modem's virtual CD.
 #include "PlugstartApp.h"
 
+#include "framework/Trace.h"
+
 CPlugstartApp theApp;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
-    return AfxWinMain(instance, commandLine);
+    plug::TraceMoment(L"program entry (system libraries loaded, runtime started)");
+    int exitCode = AfxWinMain(instance, commandLine);
+    plug::TraceMoment(L"program end");
+    return exitCode;
 }

@@ -8,6 +8,8 @@
 //     (PLUGSTART_TRACE=time), medians over more runs interleaved with the others;
 //   - the staging copy of the release build against a bare CopyFileW loop: R:\StagingBench.exe,
 //     run and reported here.
+// Further programs on R: named on the command line (copies of another build of Plugstart.exe) are
+// measured like the release program, in the same rounds: release_bench.exe [Other.exe ...].
 // R: holds the release image with the simulated device in place of its Devpoke.dll, the
 // stand-ins for the maker's installers and the benchmark's programs. The stand-ins install the
 // driver and the kit first, and the simulated device answers with a wait time of 0, so no run
@@ -26,7 +28,7 @@
 
 namespace {
 
-constexpr int kRounds = 15;
+constexpr int kRounds = 21;
 constexpr DWORD kRunLimitMs = 120000;
 
 const wchar_t kCd[] = L"R:\\";
@@ -40,13 +42,16 @@ double NowMs()
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-double Median(std::vector<double> times)
+// The value at fraction (0 to 1) of the sorted times: 0.5 the median, 0.25 and 0.75 the quartiles.
+double Quantile(std::vector<double> times, double fraction)
 {
     if (times.empty())
         return 0.0;
     std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return times[static_cast<size_t>(fraction * static_cast<double>(times.size() - 1) + 0.5)];
 }
+
+double Median(const std::vector<double>& times) { return Quantile(times, 0.5); }
 
 // How often the stand-ins' log says the kit's program logged action (start, exit).
 int KitProgramActions(const wchar_t* action)
@@ -122,8 +127,8 @@ std::vector<Moment> ReadTimedTrace(const std::string& log)
 
 // A program the benchmark starts from the CD, and what it measured of it.
 struct Contender {
-    const wchar_t* file;
-    const char* name;
+    std::wstring file;
+    std::string name;
     bool startsKit;      // it switches the device and starts the kit's program
     bool timedTrace;     // the program's support log with time stamps is on
     std::vector<double> times;
@@ -146,12 +151,12 @@ bool RunOnce(Contender& contender, bool keep)
     int code = child.IsStarted() ? child.Wait(kRunLimitMs) : -1;
     double end = NowMs();
     if (code != 0) {
-        std::fprintf(stderr, "%ls ended with %d\n", contender.file, code);
+        std::fprintf(stderr, "%ls ended with %d\n", contender.file.c_str(), code);
         return false;
     }
     if (contender.startsKit && (!DeviceSwitched() || !WaitForKitProgram(kitStartsBefore))) {
         std::fprintf(stderr, "%ls did not switch the device or start the kit's program (see C:\\plugstart_sim)\n",
-                     contender.file);
+                     contender.file.c_str());
         return false;
     }
     if (!keep)
@@ -223,13 +228,14 @@ void PrintStartFigures(const std::vector<Contender>& contenders)
 {
     const double trivialMs = Median(contenders[0].times);
     const double floorMs = Median(contenders[1].times);
-    std::printf("CD starts from R: (medians of %d interleaved rounds, start to end of the process)\n", kRounds);
+    std::printf("CD starts from R: (medians of %d interleaved rounds, start to end of the process; the middle\n"
+                "half of the runs between the quartiles)\n", kRounds);
     for (const Contender& contender : contenders) {
         if (contender.timedTrace)
             continue;
         double ms = Median(contender.times);
-        std::printf("  %-46s %8.1f ms   x trivial %6.2f   x floor %6.2f\n", contender.name, ms, ms / trivialMs,
-                    ms / floorMs);
+        std::printf("  %-46s %7.1f ms (%5.1f-%5.1f)   x trivial %5.2f   x floor %5.2f\n", contender.name.c_str(), ms,
+                    Quantile(contender.times, 0.25), Quantile(contender.times, 0.75), ms / trivialMs, ms / floorMs);
     }
 }
 
@@ -257,7 +263,7 @@ bool MeasureStaging()
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     std::vector<Contender> contenders = {
         {L"BenchTrivial.exe", "trivial program (entry point only, no runtime)", false, false, {}, {}},
@@ -265,6 +271,10 @@ int main()
         {L"Plugstart.exe", "release Plugstart.exe, nothing to install", true, false, {}, {}},
         {L"Plugstart.exe", "the same with its timed support log", true, true, {}, {}},
     };
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        contenders.push_back({std::wstring(name.begin(), name.end()), name + ", nothing to install", true, false, {}, {}});
+    }
     if (!InstallEverything() || !MeasureInterleaved(contenders))
         return 1;
     PrintStartFigures(contenders);

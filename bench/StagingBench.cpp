@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kRuns = 31;
+constexpr int kRuns = 41;
 const wchar_t kStagingBase[] = L"C:\\bench_staging";
 
 double NowMs()
@@ -62,10 +62,11 @@ void RemoveStagedFiles(const plug::StagingFolders& folders, const plug::StagingP
 // The staging dialog's work without the dialog: the folders, the plan and the copies.
 bool StageOnce(const plug::StagingFolders& folders, const plug::StagingList& list)
 {
-    if (plug::PrepareStagingFolders(folders) != plug::StagingResult::Done)
+    bool foldersNew = false;
+    if (plug::PrepareStagingFolders(folders, &foldersNew) != plug::StagingResult::Done)
         return false;
     plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
-    return plug::CopyStagingFiles(plan, [] { return false; }).result == plug::StagingResult::Done;
+    return plug::CopyStagingFiles(plan, [] { return false; }, foldersNew).result == plug::StagingResult::Done;
 }
 
 bool CopyLoopOnce(const plug::StagingFolders& folders, const std::vector<plug::StagingFile>& copies)

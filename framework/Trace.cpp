@@ -91,16 +91,23 @@ void Trace(const std::wstring& text, bool startNew)
     std::wstring path = TraceFilePath();
     if (path.empty())
         return;
+    const bool emptyFirst = startNew && mode != TraceMode::Timed; // a timed trace keeps the moments before
     ::EnterCriticalSection(TraceLock());
-    std::string utf8 = ToUtf8(mode == TraceMode::Timed ? StampedText(stamp, text, startNew) : text);
+    std::string utf8 = ToUtf8(mode == TraceMode::Timed ? StampedText(stamp, text, emptyFirst) : text);
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  startNew ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  emptyFirst ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
         ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
         DWORD written = 0;
         ::WriteFile(file.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     }
     ::LeaveCriticalSection(TraceLock());
+}
+
+void TraceMoment(const wchar_t* what)
+{
+    if (CurrentTraceMode() == TraceMode::Timed)
+        Trace(std::wstring(L"moment: ") + what + L"\r\n");
 }
 
 } // namespace plug

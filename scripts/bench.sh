@@ -12,8 +12,13 @@
 # The programs run from drive R:, a CD-ROM drive holding the release image with the simulated
 # device in place of its Devpoke.dll (as the plug-in run presents a maker's image), the stand-ins
 # for the maker's installers, and the benchmark's programs; in a Wine prefix of its own.
-#   scripts/bench.sh
+#   scripts/bench.sh [OTHER_PLUGSTART.exe ...]
+# Other programs given (other builds of Plugstart.exe, each under a name of its own) go onto the
+# CD too and are measured like the release program, in the same rounds.
 set -euo pipefail
+others_given=()
+for other in "$@"; do others_given+=("$(realpath "$other")"); done
+set -- "${others_given[@]}"
 cd "$(dirname "$0")/.."
 root=$PWD
 scripts/setup.sh
@@ -77,6 +82,12 @@ done
 cp build/release/bench/BenchTrivial.exe build/release/bench/BenchFloor.exe build/release/bench/StagingBench.exe \
   "$cd_folder/"
 
+others=()
+for other in "$@"; do
+  cp "$other" "$cd_folder/"
+  others+=("$(basename "$other")")
+done
+
 echo "== under Wine"
-scripts/wine-exec.sh "$bench"
+scripts/wine-exec.sh "$bench" "${others[@]}"
 echo "== load after: $(uptime | sed 's/.*load average: //')"

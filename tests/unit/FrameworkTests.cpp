@@ -324,27 +324,29 @@ TEST(TraceSink, ReleaseBuildWritesOnlyWhenTheSupportVariableIsSet)
         const wchar_t* value; // nullptr: not set
         Written written;
     };
+    const std::string earlier = "earlier run\r\n";
     for (Case c : {Case{nullptr, Written::No}, Case{L"", Written::No}, Case{L"0", Written::No},
                    Case{L"1", Written::Plain}, Case{L"yes", Written::Plain}, Case{L"time", Written::Timed},
                    Case{L"TIME", Written::Timed}, Case{L"timed", Written::Plain}, Case{L"time-and-more", Written::Plain}}) {
-        ::DeleteFileW(log.c_str());
+        WriteBinaryFile(log, earlier);
         ScopedEnvironmentVariable variable(L"PLUGSTART_TRACE", c.value);
         ChildProcess probe = ChildProcess::Start(ThisFolder() + L"TraceProbe.exe", L"");
         const wchar_t* shown = c.value ? c.value : L"(not set)";
         ASSERT_EQ(c.written == Written::No ? 0 : 1, probe.Wait()) << shown;
+        std::string written = ReadBinaryFile(log);
         if (c.written == Written::No) {
-            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(log.c_str())) << shown;
+            EXPECT_EQ(earlier, written) << shown;
             continue;
         }
-        std::string written = ReadBinaryFile(log);
-        if (c.written == Written::Plain) {
+        if (c.written == Written::Plain) { // the new trace empties the log; no moments
             EXPECT_EQ("probe: first\r\nprobe: openprobe: second\r\n", written) << shown;
             continue;
         }
-        // Timed: every text on a line of its own, behind its stamp.
+        // Timed: the log is kept, and every text and moment is on a line of its own, behind its stamp.
+        ASSERT_EQ(earlier, written.substr(0, earlier.size())) << shown;
         std::string texts;
-        EXPECT_TRUE(StripTimeStamps(written, &texts)) << shown << ": " << written;
-        EXPECT_EQ("probe: first\r\nprobe: open\r\nprobe: second\r\n", texts) << shown;
+        EXPECT_TRUE(StripTimeStamps(written.substr(earlier.size()), &texts)) << shown << ": " << written;
+        EXPECT_EQ("probe: first\r\nprobe: open\r\nmoment: probe\r\nprobe: second\r\n", texts) << shown;
     }
 }
 
