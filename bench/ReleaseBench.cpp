@@ -14,6 +14,7 @@
 // stand-ins for the maker's installers and the benchmark's programs. The stand-ins install the
 // driver and the kit first, and the simulated device answers with a wait time of 0, so no run
 // waits for what the profile asks.
+#include "BenchTiming.h"
 #include "common/ChildProcess.h"
 #include "common/TestFiles.h"
 #include "sim/SimState.h"
@@ -21,37 +22,20 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
+using bench::Median;
+using bench::NowMs;
+using bench::Quantile;
+
 constexpr int kRounds = 21;
 constexpr DWORD kRunLimitMs = 120000;
 
 const wchar_t kCd[] = L"R:\\";
-
-double NowMs()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER now;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// The value at fraction (0 to 1) of the sorted times: 0.5 the median, 0.25 and 0.75 the quartiles.
-double Quantile(std::vector<double> times, double fraction)
-{
-    if (times.empty())
-        return 0.0;
-    std::sort(times.begin(), times.end());
-    return times[static_cast<size_t>(fraction * static_cast<double>(times.size() - 1) + 0.5)];
-}
-
-double Median(const std::vector<double>& times) { return Quantile(times, 0.5); }
 
 // How often the stand-ins' log says the kit's program logged action (start, exit).
 int KitProgramActions(const wchar_t* action)

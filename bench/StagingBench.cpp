@@ -3,6 +3,7 @@
 // starts it from R:), it reads the CD's config.ini as the staging dialog does and copies into a
 // fresh staging folder under C:\bench_staging, removed before each run outside the timing.
 // Prints its figures; exits 1 when a staging or a copy fails.
+#include "BenchTiming.h"
 #include "config/ConfigFile.h"
 #include "config/ConfigText.h"
 #include "config/Language.h"
@@ -12,30 +13,18 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
+using bench::Median;
+using bench::NowMs;
+using bench::Quantile;
+
 constexpr int kRuns = 41;
 const wchar_t kStagingBase[] = L"C:\\bench_staging";
-
-double NowMs()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER now;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // The staging list as the staging dialog reads it from the CD.
 plug::StagingList CdStagingList()
@@ -115,9 +104,11 @@ int main()
     }
     double stagingMs = Median(staging);
     double copyLoopMs = Median(copyLoop);
-    std::printf("The staging copy (%d interleaved runs each, medians)\n", kRuns);
-    std::printf("  bare CopyFileW loop, %2zu files               %9.2f ms\n", copies.size(), copyLoopMs);
-    std::printf("  staging copy of the same files              %9.2f ms   ratio %6.3f\n", stagingMs,
-                stagingMs / copyLoopMs);
+    std::printf("The staging copy (medians of %d interleaved runs each; the middle half between the quartiles)\n",
+                kRuns);
+    std::printf("  bare CopyFileW loop, %2zu files            %7.2f ms (%5.2f-%5.2f)\n", copies.size(), copyLoopMs,
+                Quantile(copyLoop, 0.25), Quantile(copyLoop, 0.75));
+    std::printf("  staging copy of the same files           %7.2f ms (%5.2f-%5.2f)   ratio %5.3f\n", stagingMs,
+                Quantile(staging, 0.25), Quantile(staging, 0.75), stagingMs / copyLoopMs);
     return 0;
 }

@@ -80,14 +80,35 @@ MSG Post(UINT message, WPARAM wParam, LPARAM lParam = 0)
 
 } // namespace
 
+namespace {
+
+// Every window that is given the focus on this thread while a hook is set.
+std::vector<HWND> g_focused;
+LRESULT CALLBACK RecordFocus(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_SETFOCUS && wParam)
+        g_focused.push_back(reinterpret_cast<HWND>(wParam));
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
+// A dialog that ends in its initialisation is never seen: neither shown nor given the focus
+// (which would activate it and cost the start a window activation for nothing).
 TEST(ModalDialog, EndingInInitDialogNeverShowsTheWindow)
 {
     ScriptedDialog dialog;
     dialog.endInInit = 5;
-    EXPECT_EQ(5, dialog.DoModal());
+    g_focused.clear();
+    HHOOK hook = ::SetWindowsHookExW(WH_CBT, &RecordFocus, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
+    INT_PTR code = dialog.DoModal();
+    ::UnhookWindowsHookEx(hook);
+    EXPECT_EQ(5, code);
     EXPECT_FALSE(dialog.everShown);
     EXPECT_TRUE(dialog.destroyed);
     EXPECT_EQ(nullptr, dialog.m_hWnd);
+    EXPECT_TRUE(g_focused.empty()) << g_focused.size() << " windows were given the focus";
 }
 
 TEST(ModalDialog, CancelButtonEndsWithIdCancel)
