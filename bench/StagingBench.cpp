@@ -48,14 +48,16 @@ void RemoveStagedFiles(const plug::StagingFolders& folders, const plug::StagingP
     ::RemoveDirectoryW(folders.destinationDirectory.c_str());
 }
 
-// The staging dialog's work without the dialog: the folders, the plan and the copies.
+// The staging dialog's work without the dialog: the folders, the plan, the removal of what the
+// plan does not list, and the copies.
 bool StageOnce(const plug::StagingFolders& folders, const plug::StagingList& list)
 {
     bool foldersNew = false;
     if (plug::PrepareStagingFolders(folders, &foldersNew) != plug::StagingResult::Done)
         return false;
     plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
-    return plug::CopyStagingFiles(plan, [] { return false; }, foldersNew).result == plug::StagingResult::Done;
+    return plug::RemoveUnlistedFiles(folders, plan).result == plug::StagingResult::Done &&
+           plug::CopyStagingFiles(plan, [] { return false; }, foldersNew).result == plug::StagingResult::Done;
 }
 
 bool CopyLoopOnce(const plug::StagingFolders& folders, const std::vector<plug::StagingFile>& copies)

@@ -11,7 +11,12 @@
 #include "service/ServiceBridge.h"
 #include "service/ServiceInstall.h"
 
+#include <optional>
 #include <string>
+
+// How long a driver remover may run before the installation goes on without it: it runs hidden
+// while Cancel is refused, and one stuck on a prompt nobody sees must not hold the run for ever.
+constexpr DWORD kRemoverWaitMs = 10 * 60 * 1000;
 
 class CPlugstartRun {
 public:
@@ -51,6 +56,9 @@ public:
     // and a refused own drive switched by the command service where that may be used.
     void ModeChangeOnExit();
 
+    // How long InstallDriver waits for a remover (kRemoverWaitMs).
+    DWORD m_dwRemoverWaitMs = kRemoverWaitMs;
+
 private:
     void Trace(const std::wstring& text) { m_host.Trace(text); }
     // A warning box owned by the host's window: the language text of key, or text as given.
@@ -64,25 +72,44 @@ private:
 
     // CheckSystem's steps.
     void ReadProfileFromConfiguration(int* configuredKitType);
+    // Asks the device for its phone setting, through the command service when it refuses this
+    // user (*refusedUser), and applies the answer to the profile. FALSE after a warning box when
+    // no answer came.
+    BOOL ReadPhoneSetting(int configuredKitType, bool* refusedUser);
+    // The query sent directly: its result code, reply filled with what the device answered.
     int QueryPhoneSetting(uint8_t (&reply)[3]);
-    int QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3], bool* failed);
+    // The query through the command service: the result it reports, with reply filled, or none
+    // after a warning box when the service may not or cannot be used or reports a failure.
+    std::optional<int> QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3]);
     void ReadInstallationState();
 
-    // AutoRun's steps; each FALSE means "stop".
+    // AutoRun's steps, in their order; each FALSE means "stop".
+    // Stop check number check: true, after its trace, when the user has asked to stop.
     bool StopRequested(int check);
     BOOL DeployServiceStep(int kitType);
     BOOL DriverStep();
+    // The kit's setup (never the PC suite's: the companion installer brings it after the mode
+    // change).
     BOOL KitStep(int kitType);
+    // The driver is there now, and no PC-suite program runs that keeps the kit from starting.
     BOOL VerificationStep(int driverType, int kitType);
     BOOL ModeChangeStep(int kitType);
     BOOL LaunchStep(int driverType, int kitType);
+    // The launch poll: a round a second until the device is back as a modem (its driver
+    // installed), 181 rounds at most. false on a stop request, after clearing the launch status.
+    bool WaitForModem(int driverType, int kitType);
 
     // The driver setup's removal of an older driver (DriverInstall.cpp).
     void RemoveOldDriver(const std::wstring& moduleDirectory);
-    // Starts program (hidden or shown) and waits until it has ended; the status flag is raised
-    // between the start and the wait, when raise is given.
-    void RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise);
+    // Runs a remover hidden and waits for it, at most m_dwRemoverWaitMs.
+    void RunRemover(const std::wstring& remover);
+    // Starts program (hidden or shown) and waits until it has ended, at most waitMs; the status
+    // flag is raised between the start and the wait, when raise is given. FALSE when the program
+    // was still running at the end of the wait.
+    BOOL RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs = INFINITE);
 
+    // At a CD start, reads what the run needs after the mode change, before the CD goes with it.
+    void PrepareForTheCdToGo();
     // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
     void ModeChangeOtherDevices(wchar_t ownLetter);
     // After a mode change that the device refused, asks the command service to switch the own

@@ -24,6 +24,9 @@ import re
 import struct
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pe_flags  # noqa: E402  (beside this script)
+
 SECTOR = 2048
 MAX_VALUE = 259            # characters the program reads of a configuration value
 MAX_LANGUAGE_VALUE = 2047  # characters it reads of a language text
@@ -330,11 +333,13 @@ def load_profile(image, relative, problems, unicode_required=False):
 
 def contained_name_problem(name):
     """Why name, joined to the program's folder, would not stay inside it (the program treats
-    such a name as a missing file), or None."""
+    such a name as a missing file), or None. The program's IsContainedRelativeName
+    (config/RelativeName.h) is the rule, and this follows it name for name: change the two
+    together. Beyond it, a character that Windows refuses in file names is reported too."""
     if not name:
         return "empty"
     if name[0] in "\\/":
-        return "an absolute path"
+        return "an absolute path (a leading backslash or slash)"
     if ":" in name:
         return "names a drive or a stream"
     for component in re.split(r"[\\/]", name):
@@ -563,9 +568,13 @@ class FileCheck:
 
 
 def check_config(image, problems, without_installers):
+    """Checks config.ini and the files it names; returns the device maker's installers it names."""
     profile = load_profile(image, CONFIG, problems)
-    if profile is not None:
-        FileCheck(image, Config(profile, problems), problems, without_installers).run()
+    if profile is None:
+        return set()
+    files = FileCheck(image, Config(profile, problems), problems, without_installers)
+    files.run()
+    return files.installers
 
 
 # ---------------------------------------------------------------------------------------------
@@ -620,14 +629,43 @@ def check_autorun(image, problems):
         problems.add("autorun.inf", "icon", "%r is not in the image" % icon)
 
 
+# ---------------------------------------------------------------------------------------------
+# Executables
+
+EXECUTABLE_SUFFIXES = (".exe", ".dll")
+
+
+def check_executables(image, problems, installers):
+    """The program, its library and its tools run from the CD, which goes away at the mode change
+    while they still run: every executable of the image must be copied to the page file before
+    it runs from removable media. The device maker's installers (installers: their normalised
+    names) are only noted: they have ended before the device switches, and a signed one cannot be
+    marked afterwards."""
+    for relative in sorted(entry[0] for entry in image.files.values()):
+        if not relative.lower().endswith(EXECUTABLE_SUFFIXES):
+            continue
+        flags = pe_flags.characteristics(image.read(relative))
+        if flags is None:
+            problems.add(relative, "PE header", "not a Windows executable")
+        elif flags & pe_flags.REMOVABLE_RUN_FROM_SWAP:
+            continue
+        elif normalised(relative) in installers:
+            problems.note(relative, "PE header", "the device maker's installer is not marked "
+                          "IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP (it has ended before the device switches)")
+        else:
+            problems.add(relative, "PE header", "not marked IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP: Windows would "
+                         "read it from the CD while it runs, and the CD goes away at the mode change")
+
+
 def check_image(path, without_installers=False):
     image = open_image(path)
     problems = Problems(path)
     for item in image.iso_problems:
         problems.add(*item)
-    check_config(image, problems, without_installers)
+    installers = check_config(image, problems, without_installers)
     check_languages(image, problems)
     check_autorun(image, problems)
+    check_executables(image, problems, installers)
     return problems
 
 

@@ -1,27 +1,32 @@
-// Shows the program's dialogs one at a time for screenshots (scripts/look-screens.sh): the main
-// dialog's status painting in a given state, the staging dialog, the PC-suite guide. Each ends by
-// itself after a few seconds. Test and demo builds only.
+// Shows the program's dialogs, painted by the program's own code: one at a time for screenshots
+// (scripts/look-screens.sh), each ending by itself after a few seconds; or, for the language
+// sheet (scripts/run.sh --languages), every dialog of one language file in turn, each repainted,
+// measured and captured as soon as it is on the screen (LanguageSheet.h). Test and demo builds.
 //   LookDemo.exe status initial|driver|kit|launching [--capture PREFIX]
 //   LookDemo.exe staging [initial --capture PREFIX]
 //   LookDemo.exe guide [initial --capture PREFIX]
-// With --capture the dialog, once on the screen, photographs itself (what the screen shows of its
-// window) eight times, PREFIX-0.bmp to PREFIX-7.bmp: picture k with animation frame k and every
-// button fixed on frame k % 4 (normal, hover, pressed, disabled); then it ends (tests/look).
+//   LookDemo.exe sheet FOLDER LANGUAGE_FILE KIT_TYPE
+// With --capture the dialog, once on the screen, photographs itself (its client area read back,
+// WindowCapture.h) eight times, PREFIX-0.bmp to PREFIX-7.bmp: picture k with animation frame k
+// and every button fixed on frame k % 4 (normal, hover, pressed, disabled); then it ends
+// (tests/look).
+#include "DownloadCheckFiles.h"
+#include "LanguageSheet.h"
+#include "WindowCapture.h"
 #include "companion/CDWebInstallerDlg.h"
 #include "config/Language.h"
 #include "config/ModulePath.h"
 #include "core/WorkerMessages.h"
+#include "framework/Handle.h"
+#include "framework/MessageBoxSeam.h"
 #include "res/resource.h"
 #include "run/ResDefineCommand.h"
 #include "skin/SkinButton.h"
 #include "workflow/InitDlg.h"
 #include "workflow/MainDialogLook.h"
 
-#include "framework/Handle.h"
-
 #include <shellapi.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,46 +37,16 @@ const UINT_PTR kEndTimer = 1;
 const UINT_PTR kCaptureTimer = 2;
 const UINT_PTR kAnimationTimer = 5000;
 const UINT kShowMs = 6000;
-const UINT kSettleMs = 500; // on the screen and painted before the first picture
+// The longest a dialog waits to be taken for the sheet before it ends all the same.
+const UINT kSheetWaitMs = 30000;
+const UINT kTakeForSheet = WM_APP + 1;
+
+// The sheet being made, or none when the dialogs are shown for screenshots.
+sim::LanguageSheet* g_sheet = nullptr;
+
+const UINT kSettleMs = 500; // on the screen and painted before the first picture of --capture
 const int kCapturedFrames = 8;
-
 std::wstring g_capturePrefix; // --capture: where the pictures go (empty: none)
-
-// Writes what the screen shows of window as a bottom-up 24-bit BMP file.
-bool CaptureWindow(HWND window, const std::wstring& path)
-{
-    RECT area = {};
-    ::GetWindowRect(window, &area);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    plug::WindowDC screen(nullptr);
-    plug::UniqueBitmap picture(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    plug::UniqueMemoryDC memory(::CreateCompatibleDC(screen.Get()));
-    if (!picture || !memory || !bits)
-        return false;
-    {
-        plug::SelectObjectScope selected(memory.Get(), picture.Get());
-        ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), area.left, area.top, SRCCOPY);
-        ::GdiFlush();
-    }
-    const DWORD imageSize = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42; // "BM"
-    header.bfOffBits = sizeof(header) + sizeof(info.bmiHeader);
-    header.bfSize = header.bfOffBits + imageSize;
-    plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file && ::WriteFile(file.Get(), &header, sizeof(header), &written, nullptr) &&
-           ::WriteFile(file.Get(), &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr) &&
-           ::WriteFile(file.Get(), bits, imageSize, &written, nullptr);
-}
 
 // The eight pictures of --capture: showFrame(k) puts the dialog in picture k's state; the buttons
 // are fixed on frame k % 4. False when a picture could not be written.
@@ -82,25 +57,65 @@ bool CapturePictures(HWND window, const std::vector<CSkinButton*>& buttons, cons
         for (CSkinButton* button : buttons)
             button->SetFixedState(k % 4, k % 4);
         ::RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        if (!CaptureWindow(window, g_capturePrefix + L"-" + std::to_wstring(k) + L".bmp"))
+        if (!sim::CaptureClientArea(window, g_capturePrefix + L"-" + std::to_wstring(k) + L".bmp"))
             return false;
     }
     return true;
 }
 
-// Starts the capture once the dialog has settled on the screen (or its end timer without one).
-void StartShowing(HWND window)
+// True when message is the --capture timer (stopped here: it fires once).
+bool IsCaptureTime(HWND window, UINT message, WPARAM wParam)
 {
-    if (g_capturePrefix.empty())
-        ::SetTimer(window, kEndTimer, kShowMs, nullptr);
-    else
-        ::SetTimer(window, kCaptureTimer, kSettleMs, nullptr);
+    if (message != WM_TIMER || wParam != kCaptureTimer)
+        return false;
+    ::KillTimer(window, kCaptureTimer);
+    return true;
 }
+
+// What a demo dialog is, for the sheet: its state's name, the dialog and the state in words.
+struct DemoView {
+    std::wstring name;
+    std::wstring dialog;
+    std::wstring state;
+};
+
+// How a demo dialog's show ends: after kShowMs, or once it has been taken for the sheet (the
+// dialog is on the screen when the message posted at its initialisation arrives).
+class DemoEnding {
+public:
+    explicit DemoEnding(const DemoView& view) : m_view(view) {}
+
+    void Start(HWND window) const
+    {
+        if (g_sheet)
+            ::PostMessageW(window, kTakeForSheet, 0, 0);
+        else if (!g_capturePrefix.empty())
+            ::SetTimer(window, kCaptureTimer, kSettleMs, nullptr);
+        else
+            ::SetTimer(window, kEndTimer, kShowMs, nullptr);
+    }
+    // True when message ends the show.
+    bool Ends(HWND window, UINT message, WPARAM wParam) const
+    {
+        if (message == WM_TIMER && wParam == kEndTimer)
+            return true;
+        if (message != kTakeForSheet || !g_sheet)
+            return false;
+        g_sheet->TakeDialog(window, m_view.name, m_view.dialog, m_view.state);
+        return true;
+    }
+
+private:
+    DemoView m_view;
+};
 
 // The main dialog's template painted the way the main dialog paints it, in one fixed state.
 class StatusDemo : public CDialog {
 public:
-    explicit StatusDemo(const plug::StatusState& inputs) : CDialog(IDD_PLUGSTART_DIALOG), m_inputs(inputs) {}
+    StatusDemo(const plug::StatusState& inputs, const DemoView& view)
+        : CDialog(IDD_PLUGSTART_DIALOG), m_inputs(inputs), m_ending(view)
+    {
+    }
 
 protected:
     BOOL OnInitDialog() override
@@ -113,18 +128,13 @@ protected:
         plug::DressMainWindow(m_hWnd);
         m_cancel.SubclassDlgItem(IDCANCEL, this);
         plug::SetUpMainCancelButton(m_cancel);
-        if (g_capturePrefix.empty())
+        if (!g_sheet && g_capturePrefix.empty()) // the sheet shows the first frame; a capture each
             ::SetTimer(m_hWnd, kAnimationTimer, 100, nullptr);
-        StartShowing(m_hWnd);
+        m_ending.Start(m_hWnd);
         return TRUE;
     }
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
-        if (message == WM_TIMER && wParam == kCaptureTimer) {
-            ::KillTimer(m_hWnd, kCaptureTimer);
-            EndDialog(CapturePictures(m_hWnd, {&m_cancel}, [this](int k) { m_frame = k; }) ? 0 : 3);
-            return TRUE;
-        }
         if (message == WM_ERASEBKGND) {
             RECT status = {};
             m_look.Paint(reinterpret_cast<HDC>(wParam), m_inputs, m_frame, &status);
@@ -136,7 +146,11 @@ protected:
             ::InvalidateRect(m_hWnd, &area, TRUE);
             return TRUE;
         }
-        if (message == WM_TIMER && wParam == kEndTimer) {
+        if (IsCaptureTime(m_hWnd, message, wParam)) {
+            EndDialog(CapturePictures(m_hWnd, {&m_cancel}, [this](int k) { m_frame = k; }) ? 0 : 3);
+            return TRUE;
+        }
+        if (m_ending.Ends(m_hWnd, message, wParam)) {
             EndDialog(0);
             return TRUE;
         }
@@ -148,56 +162,65 @@ private:
     plug::MainDialogLook m_look;
     CSkinButton m_cancel;
     int m_frame = -1;
+    DemoEnding m_ending;
 };
 
-// The staging dialog, held at its first file for a while, then cancelled: nothing is copied.
+// The staging dialog, held at its first file until it has been shown, then cancelled: nothing
+// is copied.
 class StagingDemo : public CInitDlg {
 public:
-    StagingDemo() : CInitDlg(nullptr) {}
+    StagingDemo() : CInitDlg(nullptr), m_ending(DemoView{L"staging", L"staging", L"copying to the PC"}) {}
 
 protected:
     BOOL OnInitDialog() override
     {
-        BOOL result = CInitDlg::OnInitDialog();
-        if (!g_capturePrefix.empty())
-            ::SetTimer(m_hWnd, kCaptureTimer, kSettleMs, nullptr);
-        return result;
+        CInitDlg::OnInitDialog();
+        if (g_sheet || !g_capturePrefix.empty())
+            m_ending.Start(m_hWnd);
+        return TRUE;
     }
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
-        if (message == WM_TIMER && wParam == kCaptureTimer) {
-            ::KillTimer(m_hWnd, kCaptureTimer);
+        if (IsCaptureTime(m_hWnd, message, wParam)) {
             m_captured = CapturePictures(m_hWnd, {&m_btnCancel}, [this](int k) { m_nFrame = k; });
-            m_captureDone = true;
+            ::SetEvent(m_shown.Get()); // the staging is cancelled; the dialog ends on its own
+            return TRUE;
+        }
+        if (message == kTakeForSheet && m_ending.Ends(m_hWnd, message, wParam)) {
+            ::SetEvent(m_shown.Get()); // the staging is cancelled; the dialog ends on its own
             return TRUE;
         }
         return CInitDlg::OnMessage(message, wParam, lParam, result);
     }
     BOOL IsCancelRequested() override
     {
-        for (DWORD waited = 0; waited < kShowMs && !m_captureDone; waited += 50)
-            ::Sleep(50);
+        ::WaitForSingleObject(m_shown.Get(), g_sheet || !g_capturePrefix.empty() ? kSheetWaitMs : kShowMs);
         return TRUE;
     }
 
 public:
-    volatile bool m_captureDone = false;
-    bool m_captured = true;
+    bool m_captured = true; // --capture: every picture was written
+
+private:
+    DemoEnding m_ending;
+    plug::UniqueHandle m_shown{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 // The guide, closed after a while.
 class GuideDemo : public CCDWebInstallerDlg {
+public:
+    explicit GuideDemo(const DemoView& view) : m_ending(view) {}
+
 protected:
     BOOL OnInitDialog() override
     {
         CCDWebInstallerDlg::OnInitDialog();
-        StartShowing(m_hWnd);
+        m_ending.Start(m_hWnd);
         return TRUE;
     }
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
-        if (message == WM_TIMER && wParam == kCaptureTimer) {
-            ::KillTimer(m_hWnd, kCaptureTimer);
+        if (IsCaptureTime(m_hWnd, message, wParam)) {
             std::vector<CSkinButton*> shown;
             for (CSkinButton* button : {&m_btnDownload, &m_btnClose, &m_btnOK}) {
                 if (button->m_hWnd && ::IsWindowVisible(button->m_hWnd))
@@ -206,24 +229,115 @@ protected:
             EndDialog(CapturePictures(m_hWnd, shown, [](int) {}) ? 0 : 3);
             return TRUE;
         }
-        if (message == WM_TIMER && wParam == kEndTimer) {
+        if (m_ending.Ends(m_hWnd, message, wParam)) {
             EndDialog(0);
             return TRUE;
         }
         return CCDWebInstallerDlg::OnMessage(message, wParam, lParam, result);
     }
+
+private:
+    DemoEnding m_ending;
 };
 
-plug::StatusState DemoState(const std::wstring& name)
+plug::StatusState DemoState(const std::wstring& name, int kitType, const std::wstring& languageFile)
 {
     plug::StatusState state;
-    state.kitType = ITKTYPE_NorvoITK;
-    state.japaneseLanguage = plug::IsJapaneseLanguageFile(plug::SelectLanguageFile());
+    state.kitType = kitType;
+    state.japaneseLanguage = plug::IsJapaneseLanguageFile(languageFile);
     state.autoRunStarted = name != L"initial";
     state.installingDrv = name == L"driver";
     state.installingITK = name == L"kit";
     state.launchingITK = name == L"launching";
     return state;
+}
+
+int ShowStatus(const std::wstring& state, int kitType, const std::wstring& languageFile, const DemoView& view)
+{
+    StatusDemo demo(DemoState(state, kitType, languageFile), view);
+    return static_cast<int>(demo.DoModal());
+}
+
+int ShowStaging()
+{
+    StagingDemo demo;
+    demo.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
+    demo.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
+    demo.DoModal();
+    return demo.m_captured ? 0 : 3;
+}
+
+int ShowGuide(const DemoView& view)
+{
+    GuideDemo demo(view);
+    return static_cast<int>(demo.DoModal());
+}
+
+// What the stand-in download-check library answers the guide: the server, or a failure.
+void ScriptDownloadCheck(bool available)
+{
+    ::CreateDirectoryW(sim::kStateFolder, nullptr);
+    const wchar_t* profile = sim::kDownloadCheckProfile.c_str();
+    ::WritePrivateProfileStringW(sim::kDownloadSection, sim::kKeyResult, available ? L"1" : L"0", profile);
+    ::WritePrivateProfileStringW(sim::kDownloadSection, sim::kKeyResultText,
+                                 available ? L"MSG_SUCCESS" : L"MSG_SERVER_CONN_ERROR", profile);
+    ::WritePrivateProfileStringW(sim::kDownloadSection, L"candidate1", L"http://dl.example.com", profile);
+}
+
+// Held while a dialog that uses what the whole PC shares is shown: the staging makes its folders
+// on the PC, and the stand-in download check answers from one file. Sheets of two languages may
+// be made at once, and one must not meet the other's folders half made or its answer.
+class PcWideTurn {
+public:
+    PcWideTurn() : m_lock(::CreateMutexW(nullptr, FALSE, L"Local\\PlugstartSheetPcWideTurn"))
+    {
+        m_held = m_lock && ::WaitForSingleObject(m_lock.Get(), kSheetWaitMs) != WAIT_TIMEOUT;
+    }
+    ~PcWideTurn()
+    {
+        if (m_held)
+            ::ReleaseMutex(m_lock.Get());
+    }
+    PcWideTurn(const PcWideTurn&) = delete;
+    PcWideTurn& operator=(const PcWideTurn&) = delete;
+
+private:
+    plug::UniqueHandle m_lock;
+    bool m_held = false;
+};
+
+// The guide, its download check answered as available says.
+void ShowGuideWithAnswer(bool available, const DemoView& view)
+{
+    PcWideTurn turn;
+    ScriptDownloadCheck(available);
+    ShowGuide(view);
+}
+
+// A message box while the sheet is made (none is expected): noted in the sheet, answered OK.
+int NoteMessageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT)
+{
+    if (g_sheet)
+        g_sheet->AddProblem(L"a message box came up: \"" + caption + L"\": " + text);
+    return IDOK;
+}
+
+// Every dialog of languageFile into the sheet in folder; 0 when each was taken and written.
+int MakeSheet(const std::wstring& folder, const std::wstring& languageFile, int kitType)
+{
+    sim::LanguageSheet sheet(folder, languageFile, kitType);
+    g_sheet = &sheet;
+    plug::SetMessageBoxHandler(&NoteMessageBox);
+    ShowStatus(L"driver", kitType, languageFile, DemoView{L"main-driver", L"main", L"driver setup"});
+    ShowStatus(L"kit", kitType, languageFile, DemoView{L"main-kit", L"main", L"kit setup"});
+    {
+        PcWideTurn turn;
+        ShowStaging();
+    }
+    ShowGuideWithAnswer(true, DemoView{L"guide", L"guide", L"download offered"});
+    ShowGuideWithAnswer(false, DemoView{L"guide-no-download", L"guide", L"no download"});
+    g_sheet = nullptr;
+    return sheet.Write() ? 0 : 1;
 }
 
 } // namespace
@@ -232,27 +346,26 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 {
     int count = 0;
     wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    std::wstring mode = count > 1 ? arguments[1] : L"";
-    std::wstring state = count > 2 ? arguments[2] : L"initial";
-    if (count > 4 && std::wstring(arguments[3]) == L"--capture")
-        g_capturePrefix = arguments[4];
+    std::vector<std::wstring> words(arguments, arguments + count);
     ::LocalFree(arguments);
-    plug::SetLanguageFile(plug::GetModuleDirectory() + plug::SelectLanguageFile());
+    words.resize(5);
+    const std::wstring& mode = words[1];
 
-    if (mode == L"status") {
-        StatusDemo demo(DemoState(state));
-        return static_cast<int>(demo.DoModal());
+    if (mode == L"sheet") {
+        if (words[2].empty() || words[3].empty())
+            return 2;
+        plug::SetLanguageFile(plug::GetModuleDirectory() + words[3]);
+        return MakeSheet(words[2], words[3], _wtoi(words[4].c_str()));
     }
-    if (mode == L"staging") {
-        StagingDemo demo;
-        demo.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
-        demo.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
-        demo.DoModal();
-        return demo.m_captured ? 0 : 3;
-    }
-    if (mode == L"guide") {
-        GuideDemo demo;
-        return static_cast<int>(demo.DoModal());
-    }
+    if (words[3] == L"--capture")
+        g_capturePrefix = words[4];
+    const std::wstring languageFile = plug::SelectLanguageFile();
+    plug::SetLanguageFile(plug::GetModuleDirectory() + languageFile);
+    if (mode == L"status")
+        return ShowStatus(words[2].empty() ? L"initial" : words[2], ITKTYPE_NorvoITK, languageFile, DemoView{});
+    if (mode == L"staging")
+        return ShowStaging();
+    if (mode == L"guide")
+        return ShowGuide(DemoView{});
     return 2;
 }

@@ -28,6 +28,10 @@ LRESULT SendCopyData(HWND to, HWND from, ULONG_PTR id, DWORD size, const void* d
     return static_cast<LRESULT>(result);
 }
 
+// What OnCopyData hands back to OnMessage: "not handled", so that the dialog's default handling
+// gives the sender its answer, as it does for every WM_COPYDATA this dialog takes.
+const BOOL kLetDefaultHandlingAnswer = FALSE;
+
 std::wstring ProfileTrace(const wchar_t* heading, const ResDefineCommand& profile)
 {
     return plug::FormatString(L"%lsResDefCmd.dwSCSIWaitTime = %ld\nResDefCmd.nDriverType = %d\nResDefCmd.nITKType = "
@@ -50,9 +54,13 @@ CPlugstartDlg::CPlugstartDlg(CWnd* parent)
 
 CPlugstartDlg::~CPlugstartDlg()
 {
-    // The worker has ended, or has cleared its pointer and is on its way out.
-    if (m_autoRunThread)
-        m_autoRunThread->Join(5000);
+    // The worker uses this object until its very end: the object outlives it on every path. It
+    // has ended, unless the modal loop was left some other way (a quit message): then it is
+    // asked to stop and waited for.
+    if (IsWorkerRunning()) {
+        m_bThreadEnd = TRUE;
+        m_pAutoRunThread->Join();
+    }
 }
 
 BOOL CPlugstartDlg::IsNewVersion(const std::wstring& strOld, const std::wstring& strNew)
@@ -203,7 +211,7 @@ BOOL CPlugstartDlg::StageFromCd()
 BOOL CPlugstartDlg::OnCopyData(HWND window, const COPYDATASTRUCT* data)
 {
     if (!data)
-        return FALSE;
+        return kLetDefaultHandlingAnswer;
     if (!data->lpData && data->dwData == COPYDATA_ID_SAME_DEVICE) {
         m_bShowRunningNotice = data->cbData == 1 ? TRUE : FALSE;
         ::SetTimer(m_hWnd, 6000, 100, nullptr);
@@ -216,7 +224,7 @@ BOOL CPlugstartDlg::OnCopyData(HWND window, const COPYDATASTRUCT* data)
         Trace(plug::FormatString(L"[CPlugstartDlg::OnCopyData()] ignored a payload of %lu bytes\r\n",
                                  static_cast<unsigned long>(data->cbData)));
     }
-    return FALSE;
+    return kLetDefaultHandlingAnswer;
 }
 
 void CPlugstartDlg::SendProfileTo(HWND requester)

@@ -98,6 +98,10 @@ def build_parser():
                         help='leave the language files off the CD (shows the missing-file message)')
     parser.add_argument('--locale', metavar='NAME',
                         help='the user\'s locale, e.g. ja_JP.UTF-8 (one that scripts/setup.sh makes)')
+    parser.add_argument('--languages', nargs='?', const='all', metavar='NAME,...',
+                        help='instead of a plug-in run, the language sheet: every dialog in every language of the '
+                             'image (or in those named, e.g. german,japan), measured and pictured, in '
+                             'build/<preset>/plugin-languages/languages.html')
     parser.add_argument('--seconds', type=float, help=argparse.SUPPRESS)  # older option: now the time-out
     parser.add_argument('--report-dir', metavar='DIR', help='where the report goes')
     parser.add_argument('--quiet', action='store_true', help='no progress lines')

@@ -37,5 +37,6 @@ int main()
     ExpectCaught([] { const wchar_t* none = nullptr; std::wstring text(none, none + g_huge); });
     ExpectCaught([] { std::function<void()> empty; empty(); });                    // bad function call
     ExpectCaught([] { delete[] new int[g_huge]; });                                // array too long
+    ExpectCaught([] { std::__throw_system_error(1); }); // what a std::mutex the system refuses reports
     return g_missed;
 }
