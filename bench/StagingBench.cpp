@@ -56,8 +56,7 @@ bool StageOnce(const plug::StagingFolders& folders, const plug::StagingList& lis
     if (plug::PrepareStagingFolders(folders, &foldersNew) != plug::StagingResult::Done)
         return false;
     plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
-    return plug::RemoveUnlistedFiles(folders, plan).result == plug::StagingResult::Done &&
-           plug::CopyStagingFiles(plan, [] { return false; }, foldersNew).result == plug::StagingResult::Done;
+    return plug::StageListedFiles(folders, plan, [] { return false; }, foldersNew).result == plug::StagingResult::Done;
 }
 
 bool CopyLoopOnce(const plug::StagingFolders& folders, const std::vector<plug::StagingFile>& copies)

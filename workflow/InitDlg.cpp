@@ -209,9 +209,8 @@ void CInitDlg::RunStaging()
         [](const wchar_t* section, const std::wstring& key) { return plug::GetConfigValue(nullptr, section, key); },
         plug::GetModuleDirectory(), m_nITKType, m_strITKSetupFinename, plug::SelectLanguageFile());
     plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
-    plug::StagingOutcome outcome = plug::RemoveUnlistedFiles(folders, plan);
-    if (outcome.result == plug::StagingResult::Done)
-        outcome = plug::CopyStagingFiles(plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
+    plug::StagingOutcome outcome =
+        plug::StageListedFiles(folders, plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
     switch (outcome.result) {
     case plug::StagingResult::Done:
         if (!plan.relaunchProgram.empty())

@@ -178,4 +178,13 @@ StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<boo
     return outcome;
 }
 
+StagingOutcome StageListedFiles(const StagingFolders& folders, const StagingPlan& plan,
+                                const std::function<bool()>& cancelRequested, bool foldersNew)
+{
+    StagingOutcome outcome = foldersNew ? StagingOutcome() : RemoveUnlistedFiles(folders, plan);
+    if (outcome.result != StagingResult::Done)
+        return outcome;
+    return CopyStagingFiles(plan, cancelRequested, foldersNew);
+}
+
 } // namespace plug

@@ -43,4 +43,9 @@ StagingOutcome RemoveUnlistedFiles(const StagingFolders& folders, const StagingP
 StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested,
                                 bool foldersNew = false);
 
+// The staging's work in its folders: RemoveUnlistedFiles (not in folders made just now, which hold
+// nothing), then CopyStagingFiles.
+StagingOutcome StageListedFiles(const StagingFolders& folders, const StagingPlan& plan,
+                                const std::function<bool()>& cancelRequested, bool foldersNew);
+
 } // namespace plug
