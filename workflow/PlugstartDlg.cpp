@@ -50,6 +50,9 @@ CPlugstartDlg::CPlugstartDlg(CWnd* parent)
 {
     m_hIcon = static_cast<HICON>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
                                               LR_DEFAULTSIZE | LR_SHARED));
+    // Most starts end in OnInitDialog unseen (nothing to install, staging, another instance):
+    // the buttons are made only when the window is going to show.
+    DeferControls();
 }
 
 CPlugstartDlg::~CPlugstartDlg()
@@ -119,6 +122,10 @@ BOOL CPlugstartDlg::OnInitDialog()
     }
     ChooseSteps();
 
+    if (!CreateControls()) {
+        EndDialog(0);
+        return FALSE;
+    }
     plug::DressMainWindow(m_hWnd);
     if (!InitControl()) {
         EndDialog(0);
