@@ -44,10 +44,9 @@ void CPlugstartRun::PrepareForTheCdToGo()
 
 void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
 {
-    const std::wstring own(1, ownLetter);
-    for (const std::wstring& root : plug::CdromDriveRoots()) {
+    for (const std::wstring& root : plug::CdromDriveRoots(ownLetter)) {
         const wchar_t letter = root[0];
-        if (plug::EqualsNoCase(std::wstring(1, letter), own) || !plug::IsExistFile(root + L"Plugstart.exe"))
+        if (!plug::IsExistFile(root + L"Plugstart.exe"))
             continue;
         const devpoke::ModeChangeResults other = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0);
         // Here the first form's result decides on the service route; the second form's is not
