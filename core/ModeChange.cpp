@@ -35,7 +35,8 @@ void CPlugstartRun::PrepareForTheCdToGo()
 {
     if (!m_run.m_strArgument.empty())
         return; // a PC start runs from the copy on the PC
-    plug::KeepLanguageStrings(plug::KeysAfterTheModeChange());
+    const int kitType = m_run.m_ResDefineCommand.nITKType;
+    plug::KeepLanguageStrings(plug::KeysAfterTheModeChange(kitType, MayUseCommandService(kitType)));
     wchar_t system[MAX_PATH];
     UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
     if (length > 0 && length < MAX_PATH)
