@@ -30,9 +30,10 @@ namespace {
 
 using bench::Median;
 using bench::NowMs;
+using bench::PairedRatios;
 using bench::Quantile;
 
-constexpr int kRounds = 21;
+constexpr int kRounds = 41;
 constexpr DWORD kRunLimitMs = 120000;
 
 const wchar_t kCd[] = L"R:\\";
@@ -220,6 +221,15 @@ void PrintStartFigures(const std::vector<Contender>& contenders)
         double ms = Median(contender.times);
         std::printf("  %-46s %7.1f ms (%5.1f-%5.1f)   x trivial %5.2f   x floor %5.2f\n", contender.name.c_str(), ms,
                     Quantile(contender.times, 0.25), Quantile(contender.times, 0.75), ms / trivialMs, ms / floorMs);
+    }
+    std::printf("Each against the floor program started in the same round (the median of the %d rounds'\n"
+                "ratios; the middle half of them between the quartiles):\n", kRounds);
+    for (size_t i = 2; i < contenders.size(); ++i) {
+        if (contenders[i].timedTrace)
+            continue;
+        std::vector<double> ratios = PairedRatios(contenders[i].times, contenders[1].times);
+        std::printf("  %-46s x floor %5.2f (%4.2f-%4.2f)\n", contenders[i].name.c_str(), Median(ratios),
+                    Quantile(ratios, 0.25), Quantile(ratios, 0.75));
     }
 }
 
