@@ -20,7 +20,11 @@
 #include "sim/SimState.h"
 #include "sim/programs/ProgramsLog.h"
 
+#include "framework/Handle.h"
+
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -35,6 +39,9 @@ using bench::Quantile;
 
 constexpr int kRounds = 41;
 constexpr DWORD kRunLimitMs = 120000;
+// The pause before each start, once the programs of the run before have gone: every program
+// starts on a machine at rest, as a plug-in usually finds it, not beside the end of the last one.
+constexpr DWORD kSettleMs = 100;
 
 const wchar_t kCd[] = L"R:\\";
 
@@ -57,6 +64,29 @@ bool WaitForKitProgram(int runsBefore)
         ::Sleep(20);
     }
     return false;
+}
+
+// Whether a process of that program file name runs.
+bool IsProgramRunning(const wchar_t* name)
+{
+    plug::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    if (!snapshot || !::Process32FirstW(snapshot.Get(), &entry))
+        return false;
+    do {
+        if (::lstrcmpiW(entry.szExeFile, name) == 0)
+            return true;
+    } while (::Process32NextW(snapshot.Get(), &entry));
+    return false;
+}
+
+// Waits until the kit's program of the run before has gone, then pauses kSettleMs.
+void Settle()
+{
+    for (DWORD waited = 0; waited < kRunLimitMs && IsProgramRunning(L"InternetKit.exe"); waited += 10)
+        ::Sleep(10);
+    ::Sleep(kSettleMs);
 }
 
 // The simulated device on R: as plugged in: CD-ROM mode, answering the query with the flags 3F
@@ -157,12 +187,14 @@ bool RunOnce(Contender& contender, bool keep)
     return true;
 }
 
-// Every contender once per round, the order turning each round; round 0 warms up.
+// Every contender once per round, the order turning each round, each on a settled machine;
+// round 0 warms up.
 bool MeasureInterleaved(std::vector<Contender>& contenders)
 {
     const size_t count = contenders.size();
     for (int round = 0; round <= kRounds; ++round) {
         for (size_t turn = 0; turn < count; ++turn) {
+            Settle();
             if (!RunOnce(contenders[(turn + static_cast<size_t>(round)) % count], round > 0))
                 return false;
         }
