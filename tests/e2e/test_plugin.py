@@ -2,6 +2,8 @@
 the registry and file differences, and the pairwise choice of the end-to-end matrix."""
 import json
 import os
+import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -106,6 +108,110 @@ class DeviceLibraryTests(unittest.TestCase):
                 f.write(b'MZ' + 'C:\\plugstart_sim\\'.encode('utf-16-le'))
             self.assertFalse(image.is_simulated_device(real))
             self.assertTrue(image.is_simulated_device(sim))
+
+
+def write_program(path, machine=0x14c):
+    """A file that reads as a Windows program of machine (the loader's headers only)."""
+    head = bytearray(0x80)
+    head[:2] = b'MZ'
+    struct.pack_into('<I', head, 60, 0x40)
+    head[0x40:0x46] = b'PE\0\0' + struct.pack('<H', machine)
+    write_file(path, bytes(head))
+
+
+def write_file(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(data)
+
+
+def read_file(path):
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+class ImageRefusalTests(unittest.TestCase):
+    """A user's image or ISO is presented as a copy inside the run's folder: an image with
+    symbolic links, or whose autorun.inf starts a program outside it, is refused before anything
+    is written, and nothing outside the run's folder changes."""
+
+    HOST_TEXT = b'[host]\r\nthe host\'s own file\r\n'
+    REAL_LIBRARY = b'MZ a real device library'
+
+    def setUp(self):
+        self.temp = tempfile.mkdtemp(prefix='image-refusal-')
+        self.addCleanup(shutil.rmtree, self.temp)
+        self.sim = os.path.join(self.temp, 'sim', 'Devpoke.dll')
+        write_file(self.sim, b'MZ' + 'C:\\plugstart_sim\\'.encode('utf-16-le'))
+        self.run_dir = os.path.join(self.temp, 'run')
+        self.target = os.path.join(self.run_dir, 'cdrom-r')
+        self.host = os.path.join(self.temp, 'host.ini')
+        write_file(self.host, self.HOST_TEXT)
+
+    def image(self, open_line='Plugstart.exe'):
+        folder = os.path.join(self.temp, 'image')
+        shutil.rmtree(folder, ignore_errors=True)
+        write_file(os.path.join(folder, 'autorun.inf'), ('[autorun]\r\nopen=%s\r\n' % open_line).encode())
+        write_program(os.path.join(folder, 'Plugstart.exe'))
+        write_file(os.path.join(folder, 'Devpoke.dll'), self.REAL_LIBRARY)
+        write_file(os.path.join(folder, 'config.ini'), b'[ITK]\r\nitk_type=1\r\n')
+        return folder
+
+    def present(self, source):
+        return image.present_image(source, self.target, {'x86': self.sim}, {}, {'ITK': {'itk_type': '2'}})
+
+    def assertRefused(self, source, words):
+        with self.assertRaises(image.ImageError) as raised:
+            self.present(source)
+        self.assertIn(words, str(raised.exception))
+        self.assertEqual(self.HOST_TEXT, read_file(self.host), 'the host\'s file was written through a link')
+
+    def test_a_folder_with_a_symbolic_link_is_refused(self):
+        for name in ('config.ini', os.path.join('tools', 'lang_AutoRun_eng.opt')):
+            with self.subTest(link=name):
+                folder = self.image()
+                link = os.path.join(folder, name)
+                os.makedirs(os.path.dirname(link), exist_ok=True)
+                if os.path.exists(link):
+                    os.remove(link)
+                os.symlink(self.host, link)
+                self.assertRefused(folder, 'symbolic link')
+        folder = self.image()
+        os.symlink(self.temp, os.path.join(folder, 'tools'))  # a folder link
+        self.assertRefused(folder, 'symbolic link')
+
+    @unittest.skipUnless(shutil.which('xorriso'), 'xorriso writes the test CD')
+    def test_an_iso_with_a_symbolic_link_is_refused_and_nothing_is_written_through_it(self):
+        folder = self.image()
+        os.remove(os.path.join(folder, 'config.ini'))
+        os.symlink(self.host, os.path.join(folder, 'config.ini'))
+        iso = os.path.join(self.temp, 'linked.iso')
+        subprocess.run(['xorriso', '-as', 'mkisofs', '-quiet', '-R', '-J', '-o', iso, folder], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertRefused(iso, 'symbolic link')
+
+    def test_an_open_line_that_leaves_the_image_is_refused(self):
+        # A program and a device library beside the run's folder, where such a line leads.
+        outside = os.path.join(self.run_dir, 'outside')
+        write_program(os.path.join(outside, 'Plugstart.exe'))
+        write_file(os.path.join(outside, 'Devpoke.dll'), self.REAL_LIBRARY)
+        write_file(os.path.join(outside, 'config.ini'), b'[ITK]\r\nitk_type=1\r\n')
+        absolute = outside.replace('/', '\\') + '\\Plugstart.exe'
+        for line in ('..\\outside\\Plugstart.exe', '"tools\\..\\..\\outside\\Plugstart.exe"', absolute,
+                     'C:\\outside\\Plugstart.exe', '/' + os.path.relpath(os.path.join(outside, 'Plugstart.exe'), '/')):
+            with self.subTest(open=line):
+                folder = self.image(line)
+                with self.assertRaises(image.ImageError) as raised:
+                    self.present(folder)
+                self.assertIn('leaves the image', str(raised.exception))
+                self.assertEqual(self.REAL_LIBRARY, read_file(os.path.join(outside, 'Devpoke.dll')))
+                self.assertEqual(b'[ITK]\r\nitk_type=1\r\n', read_file(os.path.join(outside, 'config.ini')))
+
+    def test_a_plain_image_is_presented_with_the_simulated_device(self):
+        presented = self.present(self.image('"Plugstart.exe"'))
+        self.assertEqual('Plugstart.exe', presented.program)
+        self.assertEqual(read_file(self.sim), read_file(os.path.join(self.target, 'Devpoke.dll')))
+        self.assertIn('itk_type=2', image.read_text(os.path.join(self.target, 'config.ini')))
 
 
 class LogTailTests(unittest.TestCase):
