@@ -9,7 +9,7 @@ import sys
 import tempfile
 import unittest
 
-from plugin import image, logs, matrix, options, snapshot
+from plugin import image, logs, matrix, options, report, snapshot
 
 
 class AnswerPolicyTests(unittest.TestCase):
@@ -212,6 +212,42 @@ class ImageRefusalTests(unittest.TestCase):
         self.assertEqual('Plugstart.exe', presented.program)
         self.assertEqual(read_file(self.sim), read_file(os.path.join(self.target, 'Devpoke.dll')))
         self.assertIn('itk_type=2', image.read_text(os.path.join(self.target, 'config.ini')))
+
+
+class ReportFolderTests(unittest.TestCase):
+    """--report-dir DIR: a run replaces what an earlier run wrote there and nothing else."""
+
+    def result(self, shots_dir, count):
+        shots = []
+        for number in range(1, count + 1):
+            path = os.path.join(shots_dir, '%02d.png' % number)
+            write_file(path, b'\x89PNG\r\n\x1a\n' + bytes([number]))
+            shots.append({'t': float(number), 'file': path, 'reason': 'shot %d' % number})
+        return {'outcome': 'finished', 'error': None, 'notes': [], 'prepared_by': [],
+                'settings': {'image': 'image', 'windows': 'xp', 'arch': 'win32', 'state': 'clean',
+                             'limited_user': False, 'reply': None, 'answer': {'default': 'ok', 'rules': []},
+                             'timeout': 60, 'config': {}, 'programs_script': {}, 'second_drive': False,
+                             'locale': None},
+                'run': {'label': 'the plug-in', 'outcome': 'finished', 'duration': 1.0, 'events': [], 'boxes': [],
+                        'commands': [], 'programs': [], 'processes': [], 'launchers': [], 'trace': [],
+                        'screenshots': shots, 'robot_error': None},
+                'registry': None, 'files': None, 'staging': None, 'device_state': {}, 'program': None}
+
+    def test_files_of_others_in_the_folder_survive_and_an_earlier_runs_are_replaced(self):
+        with tempfile.TemporaryDirectory() as temp:
+            folder = os.path.join(temp, 'reports')
+            foreign = [os.path.join(folder, 'notes.txt'), os.path.join(folder, 'screenshots', 'mine.png'),
+                       os.path.join(folder, 'screenshots', 'old', 'kept.txt')]
+            for path in foreign:
+                write_file(path, b'not the run\'s')
+            report.write_report(self.result(os.path.join(temp, 'run1'), 3), folder)
+            self.assertTrue(os.path.exists(os.path.join(folder, 'screenshots', '03.png')))
+            report.write_report(self.result(os.path.join(temp, 'run2'), 1), folder)
+            for path in foreign:
+                self.assertEqual(b'not the run\'s', read_file(path), path)
+            shots = sorted(os.listdir(os.path.join(folder, 'screenshots')))
+            self.assertEqual(['01.png', 'mine.png', 'old'], shots)
+            self.assertEqual(b'\x89PNG\r\n\x1a\n\x01', read_file(os.path.join(folder, 'screenshots', '01.png')))
 
 
 class LogTailTests(unittest.TestCase):
