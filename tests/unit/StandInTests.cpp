@@ -210,6 +210,38 @@ TEST_F(StandInTest, ScriptedFailureAndCancelChangeNothing)
     EXPECT_EQ(installed, Snapshot());
 }
 
+TEST_F(StandInTest, ScriptedCrashIsARealAccessViolationThatChangesNothing)
+{
+    std::wstring before = Snapshot();
+    m_standIns.Script(L"driver_setup", L"outcome", L"crash");
+    m_standIns.Script(L"kit_setup", L"outcome", L"crash");
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), Run(Place(L"SimDriverSetup", L"DriverSetup.exe")));
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), Run(Place(L"SimKitSetup", L"InternetKitSetup.exe")));
+    EXPECT_EQ(before, Snapshot());
+    // The crash ends the program: it logs no exit.
+    EXPECT_EQ((std::vector<std::wstring>{L"start", L"crashing access violation, as scripted"}),
+              m_standIns.ActionsOf(L"DriverSetup.exe"));
+}
+
+TEST_F(StandInTest, SetupHeldBeforeItsExitHasInstalledAndEndsOnceTheFileAppears)
+{
+    ScopedFile release(m_folder.File(L"release"));
+    m_standIns.Script(L"kit_setup", L"exit_wait_for_file", release.Path());
+    m_standIns.Script(L"kit_setup", L"wait_limit_ms", L"600000");
+    ChildProcess setup = Start(Place(L"SimKitSetup", L"InternetKitSetup.exe"));
+
+    ASSERT_TRUE(m_standIns.WaitForAction(L"InternetKitSetup.exe", L"waiting"));
+    EXPECT_TRUE(ProcessRuns(setup));
+    EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kNorvoKitCode, false)));
+    WriteBinaryFile(release.Path(), "go");
+    EXPECT_EQ(0, setup.Wait(60000));
+    std::vector<std::wstring> actions = m_standIns.ActionsOf(L"InternetKitSetup.exe");
+    ASSERT_EQ(4u, actions.size());
+    EXPECT_EQ(0u, actions[1].find(L"installed kit 1 ")) << actions[1];
+    EXPECT_EQ(L"waiting " + release.Path(), actions[2]);
+    EXPECT_EQ(L"exit 0", actions[3]);
+}
+
 TEST_F(StandInTest, SetupThatCannotWriteAFileUndoesWhatItMade)
 {
     // A folder where the modem driver file must go.
