@@ -158,6 +158,7 @@ protected:
         texts[L"STR_STRING_APP_INIT_FAILED_002"] = L"failed 002";
         texts[L"STR_STRING_APP_INIT_FAILED_004"] = L"failed 004";
         texts[L"STR_STRING_APP_INIT_FAILED_005"] = L"failed 005";
+        texts[L"STR_STRING_ERROR_CANNOT_FIND_CONFIG"] = L"no usable configuration";
         texts[L"STR_STRING_INITDLG_STRING"] = L"Preparing";
         texts[L"STR_STRING_DONOT_UNPLUG_USB"] = L"Do not unplug";
         return texts;
@@ -226,12 +227,13 @@ TEST_F(Staging, CopiesTheListedFilesAndTheLanguageFileThenStartsTheCopyWithTheDr
 
 TEST_F(Staging, PcSuiteInstallerStaysOnTheCd)
 {
-    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt"});
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
     TestInitDlg dialog;
     EXPECT_EQ(1, Run(dialog, TYPE_PCSYNC, L"STAGE_TWO.TXT"));
     EXPECT_EQ(0u, m_boxes.Count());
     EXPECT_TRUE(PathExists(Staged(L"stage_one.txt")));
     EXPECT_FALSE(PathExists(Staged(L"tools\\stage_two.txt")));
+    ::Sleep(500); // let the started copy (a stand-in) end before its folder goes
 }
 
 TEST_F(Staging, CancelStopsBeforeTheNextFileKeepsWhatWasCopiedAndStartsNothing)
@@ -254,7 +256,7 @@ TEST_F(Staging, CancelStopsBeforeTheNextFileKeepsWhatWasCopiedAndStartsNothing)
 
 TEST_F(Staging, EnterEscapeAndClosingDoNotEndTheDialog)
 {
-    ListFiles({L"stage_one.txt"});
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
     TestInitDlg dialog;
     dialog.beforeFile = [](TestInitDlg& self, int call) {
         if (call != 1)
@@ -268,6 +270,7 @@ TEST_F(Staging, EnterEscapeAndClosingDoNotEndTheDialog)
     EXPECT_FALSE(dialog.m_bCancel);
     EXPECT_TRUE(PathExists(Staged(L"stage_one.txt")));
     EXPECT_TRUE(PathExists(Staged(plug::SelectLanguageFile())));
+    ::Sleep(500); // let the started copy (a stand-in) end before its folder goes
 }
 
 TEST_F(Staging, WithoutATemplatesFolderTheApplicationDataFolderServes)
@@ -275,11 +278,12 @@ TEST_F(Staging, WithoutATemplatesFolderTheApplicationDataFolderServes)
     TempDir appData;
     ScopedShellFolder missingTemplates(L"Templates", m_templates.Path() + L"missing");
     ScopedShellFolder applicationData(L"AppData", WithoutBackslash(appData.Path()));
-    ListFiles({L"stage_one.txt"});
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
     TestInitDlg dialog;
     EXPECT_EQ(1, Run(dialog));
     EXPECT_EQ(0u, m_boxes.Count());
     EXPECT_TRUE(PathExists(appData.Path() + std::wstring(1, DriveLetter()) + L"\\stage_one.txt"));
+    ::Sleep(500); // let the started copy (a stand-in) end before its folder goes
 }
 
 TEST_F(Staging, NoShellFolderAtAllIsFailure004)
@@ -319,6 +323,22 @@ TEST_F(Staging, FileThatCannotBeCopiedIsFailure002WithItsSource)
     ExpectFailedStaging(dialog, Run(dialog));
     EXPECT_EQ(L"failed 002\n" + ProgramFolder() + L"no_such_file.txt", OnlyMessage());
     EXPECT_TRUE(PathExists(Staged(L"stage_one.txt")));
+}
+
+TEST_F(Staging, ConfigurationThatListsNoProgramIsRefusedBeforeAnythingIsCopied)
+{
+    // An empty or unreadable config.ini (every value empty) and one that lists files but not the
+    // program: the staging would copy and then start nothing, and the user would see nothing.
+    const std::vector<std::wstring> lists[] = {{}, {L"stage_one.txt", L"tools\\stage_two.txt"}};
+    for (const std::vector<std::wstring>& listed : lists) {
+        SCOPED_TRACE(listed.size());
+        m_boxes.Clear();
+        ListFiles(listed);
+        TestInitDlg dialog;
+        ExpectFailedStaging(dialog, Run(dialog));
+        EXPECT_EQ(L"no usable configuration", OnlyMessage());
+        EXPECT_FALSE(PathExists(Staged()));
+    }
 }
 
 TEST_F(Staging, NamesReachingOutsideTheStagingFolderAreCopyFailuresAndWriteNothingThere)
