@@ -9,7 +9,7 @@ import sys
 import tempfile
 import unittest
 
-from plugin import image, logs, matrix, options, report, snapshot
+from plugin import faults, image, logs, matrix, options, report, snapshot
 
 
 class AnswerPolicyTests(unittest.TestCase):
@@ -248,6 +248,57 @@ class ReportFolderTests(unittest.TestCase):
             shots = sorted(os.listdir(os.path.join(folder, 'screenshots')))
             self.assertEqual(['01.png', 'mine.png', 'old'], shots)
             self.assertEqual(b'\x89PNG\r\n\x1a\n\x01', read_file(os.path.join(folder, 'screenshots', '01.png')))
+
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+class FaultTests(unittest.TestCase):
+    """The faults of the plug-in run: each one can be asked for by name and is listed by --help,
+    and a broken file is broken the way its fault says, no more."""
+
+    def test_every_fault_is_asked_for_by_a_name_of_its_own_and_listed_by_the_help(self):
+        names = faults.names()
+        self.assertEqual(len(names), len(set(names)))
+        text = options.build_parser().format_help()
+        for name in names:
+            self.assertEqual(name, options.parse(['--fault', name]).fault)
+            self.assertIn(name, text)
+        with open(os.devnull, 'w') as quiet:
+            saved, sys.stderr = sys.stderr, quiet
+            try:
+                with self.assertRaises(SystemExit):
+                    options.parse(['--fault', 'no-such-fault'])
+            finally:
+                sys.stderr = saved
+
+    def test_a_broken_config_is_broken_only_as_its_fault_says(self):
+        with open(os.path.join(ROOT, 'device', 'config.ini'), 'rb') as f:
+            config = f.read()
+        sample = image.read_ini(config.decode('ascii'))
+        padded = faults.padded_config(config)
+        self.assertGreaterEqual(len(padded), 10 * 1024 * 1024)
+        read = image.read_ini(padded.decode('ascii'))
+        self.assertEqual(sample['itk'], read['itk'])  # the settings are all there, after the padding
+        self.assertEqual(sample['files'], read['files'])
+        unmarked = faults.utf16_without_mark(config)
+        self.assertFalse(unmarked.startswith(b'\xff\xfe'))
+        self.assertEqual(config, unmarked.decode('utf-16-le').encode('ascii'))
+        cut = image.read_ini(faults.without_sections(config, (b'DRIVER', b'ITK')).decode('ascii'))
+        self.assertEqual(sorted(set(sample) - {'driver', 'itk'}), sorted(cut))
+        self.assertEqual(sample['files'], cut['files'])
+
+    def test_a_broken_language_file_is_broken_only_as_its_fault_says(self):
+        text = '[STRING]\r\nSTR_STRING_TITLE=Title\r\nSTR_STRING_BTN_OK=OK\r\nSTR_STRING_ERROR_SCSI_0_1=Gone\r\n'
+        data = b'\xff\xfe' + text.encode('utf-16-le')
+        truncated = faults.truncated_language(data)
+        self.assertEqual(1, len(truncated) % 2)
+        self.assertTrue(data.startswith(truncated))
+        self.assertLess(len(truncated), len(data) // 2 + 2)
+        kept = faults.language_without_keys(data)
+        self.assertEqual('[STRING]\r\nSTR_STRING_BTN_OK=OK\r\n', kept[2:].decode('utf-16-le'))
+        self.assertTrue(kept.startswith(b'\xff\xfe'))
+        self.assertEqual(text.encode('utf-16-le'), faults.language_without_mark(data))
 
 
 class LogTailTests(unittest.TestCase):
