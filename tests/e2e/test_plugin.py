@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import unittest.mock
 
 from plugin import faults, image, logs, matrix, options, report, snapshot
 
@@ -287,6 +288,29 @@ class FaultTests(unittest.TestCase):
         cut = image.read_ini(faults.without_sections(config, (b'DRIVER', b'ITK')).decode('ascii'))
         self.assertEqual(sorted(set(sample) - {'driver', 'itk'}), sorted(cut))
         self.assertEqual(sample['files'], cut['files'])
+
+    def test_a_mount_the_host_forbids_skips_the_fault_with_the_reason(self):
+        with tempfile.TemporaryDirectory() as temp:
+            templates = os.path.join(temp, 'users', 'tester', 'AppData', 'Roaming', 'Microsoft', 'Windows',
+                                     'Templates')
+            os.makedirs(templates)
+            run = unittest.mock.Mock()
+            run.prefix.user_folder.return_value = os.path.join(temp, 'users', 'tester')
+            run.prefix.unix_path.side_effect = lambda path: os.path.join(temp, path[3:].replace('\\', '/'))
+            for euid, mount, words in ((1000, None, 'needs root'),
+                                       (0, (32, 'mount: permission denied'), 'mount: permission denied')):
+                for name in ('staging-disk-full', 'staging-read-only'):
+                    with self.subTest(fault=name, euid=euid), \
+                            unittest.mock.patch.object(faults.os, 'geteuid', return_value=euid), \
+                            unittest.mock.patch.object(faults, '_mount', return_value=mount), \
+                            unittest.mock.patch.object(faults.MountedTemplates, 'size_for_first_files',
+                                                       return_value=65536):
+                        fault = faults.make(name)
+                        with self.assertRaises(faults.FaultSkipped) as raised:
+                            fault.prepare(run)
+                        self.assertIn(words, str(raised.exception))
+                        fault.cleanup(run)  # nothing was mounted: nothing to undo
+                        self.assertIsNone(fault.mounted)
 
     def test_a_broken_language_file_is_broken_only_as_its_fault_says(self):
         text = '[STRING]\r\nSTR_STRING_TITLE=Title\r\nSTR_STRING_BTN_OK=OK\r\nSTR_STRING_ERROR_SCSI_0_1=Gone\r\n'
