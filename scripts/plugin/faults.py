@@ -377,12 +377,14 @@ class BrokenFile(Fault):
 
 # -- messages posted to the main window ------------------------------------------------------
 class MainWindowHelper(Fault):
-    """The driver setup is held; once the program's main window shows, a helper program is
-    started against it, and the setup goes on when the helper has ended."""
+    """The driver setup is held; once it waits and the program's main window shows, a helper
+    program is started against that window, and the setup goes on when the helper has ended."""
 
     def __init__(self, name, what, helper, arguments):
         super().__init__()
         self.name, self.what, self.helper_name, self.arguments = name, what, helper, arguments
+        self.window = None      # the robot's record of the main window
+        self.setup_held = False
         self.popen = None
         self.output = None
         self.released = False
@@ -391,26 +393,34 @@ class MainWindowHelper(Fault):
         _merge_script(settings, 'driver_setup', {'wait_for_file': RELEASE, 'wait_limit_ms': HOLD_LIMIT_MS})
 
     def on_robot(self, run, fields):
-        if self.popen is not None or self.released or fields.get('event') != 'window':
-            return
-        if fields.get('process') != 'Plugstart.exe' or fields.get('kind') != 'window' or not fields.get('title'):
-            return  # the main window is the program's window with a title (the staging dialog has none)
+        # The main window is the program's window with a title (the staging dialog has none).
+        if self.window is None and fields.get('event') == 'window' and fields.get('process') == 'Plugstart.exe' \
+                and fields.get('kind') == 'window' and fields.get('title'):
+            self.window = fields
+
+    def on_action(self, run, fields):
+        if fields.get('action') == 'waiting' and fields.get('detail', '').lower() == RELEASE.lower():
+            self.setup_held = True
+
+    def tick(self, run):
+        if self.popen is None:
+            if self.window is not None and self.setup_held:
+                self.start_helper(run)
+        elif not self.released and self.popen.poll() is not None:
+            self.released = True
+            with open(self.output, errors='replace') as f:
+                self.helper = {'code': self.popen.poll(), 'output': f.read(), 'file': self.output}
+            self.note(run, '%s ended with exit code %s: the driver setup goes on' % (self.helper_name,
+                                                                                     self.helper['code']))
+            self.release(run)
+
+    def start_helper(self, run):
         helper = os.path.join(run.s.build_dir, 'tests', 'e2e', self.helper_name)
         self.output = os.path.join(run.s.run_dir, 'helper-output.txt')
         with open(self.output, 'wb') as sink:
-            self.popen = run.prefix.start([helper, fields.get('hwnd')] + self.arguments, output=sink)
-        self.note(run, 'started %s %s against the main window "%s"' % (self.helper_name, ' '.join(self.arguments),
-                                                                       fields.get('title')))
-
-    def tick(self, run):
-        if self.popen is None or self.released or self.popen.poll() is None:
-            return
-        self.released = True
-        with open(self.output, errors='replace') as f:
-            self.helper = {'code': self.popen.poll(), 'output': f.read(), 'file': self.output}
-        self.note(run, '%s ended with exit code %s: the driver setup goes on' % (self.helper_name,
-                                                                                 self.helper['code']))
-        self.release(run)
+            self.popen = run.prefix.start([helper, self.window.get('hwnd')] + self.arguments, output=sink)
+        self.note(run, 'the driver setup is held: started %s %s against the main window "%s"' % (
+            self.helper_name, ' '.join(self.arguments), self.window.get('title')))
 
 
 FAULTS = [
