@@ -103,7 +103,10 @@ void CPlugstartApp::RunMainDialog()
     m_pMainWnd = &dialog;
     if (ShouldCheckAutoplay())
         SetCDROMAutoRun(); // its answer changes nothing here
-    // The run's record takes the start facts as they stand now.
+    // The run's record takes copies of the start facts, so it takes them after everything that
+    // changes them: the autoplay check above begins the trace itself and clears
+    // m_bStartNewTrace, so that the dialog's CD-start banner continues that trace instead of
+    // beginning a new one (which would empty the log of the check).
     dialog.m_strArgument = m_strArgument;
     dialog.m_strDriveLetter = m_strDriveLetter;
     dialog.m_bVistaOS = m_bVistaOS;

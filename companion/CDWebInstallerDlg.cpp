@@ -201,20 +201,26 @@ void CCDWebInstallerDlg::PaintGuideText(HDC dc) const
                  kBodyBox, DT_WORDBREAK);
         return;
     }
+    // The lead line: in the heading font when it fits the body's width on one line, else in the
+    // bold body font, wrapped onto two lines when it is too wide for that too.
     std::wstring top = plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_TOP");
-    plug::SelectObjectScope font(dc, m_pHeadingFont.Get());
-    SIZE extent = plug::TextExtent(dc, top);
+    HFONT topFont = m_pHeadingFont.Get();
+    SIZE extent = plug::TextExtentIn(dc, topFont, top);
     bool wrapped = false;
     if (extent.cx > kBodyWidth) {
-        ::SelectObject(dc, m_pBodyBoldFont.Get()); // the scope still restores the font from before
-        extent = plug::TextExtent(dc, top);
+        topFont = m_pBodyBoldFont.Get();
+        extent = plug::TextExtentIn(dc, topFont, top);
         wrapped = extent.cx > kBodyWidth;
     }
-    plug::DrawTextInBox(dc, top, kBodyBox, wrapped ? DT_WORDBREAK : DT_SINGLELINE);
+    {
+        plug::SelectObjectScope font(dc, topFont);
+        plug::DrawTextInBox(dc, top, kBodyBox, wrapped ? DT_WORDBREAK : DT_SINGLELINE);
+    }
 
-    ::SelectObject(dc, m_pBodyFont.Get());
+    // The instruction below it, in the body font.
     RECT contents = kBodyBox;
     contents.top = 96 + (wrapped ? 2 * extent.cy : extent.cy);
+    plug::SelectObjectScope font(dc, m_pBodyFont.Get());
     plug::DrawTextInBox(dc,
              plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_1"
                                                           : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_2"),

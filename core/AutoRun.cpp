@@ -30,8 +30,18 @@ BOOL CPlugstartRun::AutoRun()
         return FALSE;
     if (!DriverStep() || StopRequested(1))
         return FALSE;
-    if (m_run.m_bFullInstall && (!KitStep(kitType) || !VerificationStep(driverType, kitType)))
-        return FALSE;
+    // Driver-only mode goes from the driver straight to the mode change.
+    if (m_run.m_bFullInstall) {
+        // The PC suite is installed after the mode change, by the companion installer.
+        if (kitType != TYPE_PCSYNC && !KitStep(kitType))
+            return FALSE;
+        if (kitType == ITKTYPE_NorvoITK) { // the values the Internet Kit reads at its start
+            m_detect.SaveDriverTypeForITK();
+            m_detect.SaveModemNamesForITK();
+        }
+        if (StopRequested(2) || !VerificationStep(driverType, kitType))
+            return FALSE;
+    }
     if (!ModeChangeStep(kitType))
         return FALSE;
     if (!m_run.m_bFullInstall) {
@@ -41,9 +51,9 @@ BOOL CPlugstartRun::AutoRun()
     if (StopRequested(3))
         return FALSE;
     if (kitType == TYPE_PCSYNC && profile.bInstallITK) {
-        m_host.EnableCancelButtons(FALSE);
+        m_host.PostEnableCancelButtons(FALSE);
         m_host.RunCompanionInstaller();
-        m_host.EnableCancelButtons(TRUE);
+        m_host.PostEnableCancelButtons(TRUE);
         return TRUE;
     }
     if (kitType == TYPE_CM_DCM) {
@@ -77,28 +87,29 @@ BOOL CPlugstartRun::DriverStep()
 {
     if (!m_run.m_ResDefineCommand.bInstallDrv)
         return TRUE;
-    m_host.EnableCancelButtons(FALSE);
+    m_host.PostEnableCancelButtons(FALSE);
     BOOL installed = InstallDriver();
+    // The enabling is posted after the warning has been closed: the buttons stay disabled while
+    // it is open, since the window carries out the requests in the order they were posted.
     if (!installed)
-        Warn(L"STR_STRING_DRV_NOT_INSTALL_NOTIFY"); // before the buttons come back
-    m_host.EnableCancelButtons(TRUE);
+        Warn(L"STR_STRING_DRV_NOT_INSTALL_NOTIFY");
+    m_host.PostEnableCancelButtons(TRUE);
     return installed;
 }
 
 BOOL CPlugstartRun::KitStep(int kitType)
 {
-    if (kitType == TYPE_PCSYNC)
-        return TRUE; // the PC suite is installed after the mode change, by the companion installer
     if (m_run.m_ResDefineCommand.bInstallITK) {
-        m_host.EnableCancelButtons(FALSE);
+        m_host.PostEnableCancelButtons(FALSE);
         if (!InstallITK()) {
+            // Shown before the enabling is posted, as for the driver.
             WarnText(plug::KitNotInstalledText(kitType, IsJapaneseLanguage(),
                                                plug::GetLanguageString(L"STR_STRING_PCSUITE_NOT_INSTALL"),
                                                plug::GetLanguageString(L"STR_STRING_PCSUITE_NOT_INSTALL_CM")));
-            m_host.EnableCancelButtons(TRUE);
+            m_host.PostEnableCancelButtons(TRUE);
             return FALSE;
         }
-        m_host.EnableCancelButtons(TRUE);
+        m_host.PostEnableCancelButtons(TRUE);
     }
     m_run.m_bLaunchingITK = TRUE;
     m_host.RepaintStatus();
@@ -107,16 +118,11 @@ BOOL CPlugstartRun::KitStep(int kitType)
 
 BOOL CPlugstartRun::VerificationStep(int driverType, int kitType)
 {
-    if (kitType == ITKTYPE_NorvoITK) {
-        m_detect.SaveDriverTypeForITK();
-        m_detect.SaveModemNamesForITK();
-    }
-    if (StopRequested(2))
-        return FALSE;
     if (!m_detect.IsSuccessInstallingDriver(driverType)) {
         Warn(L"STR_STRING_DRV_NOT_INSTALL_NOTIFY");
         return FALSE;
     }
+    // While a PC-suite program runs, the operator's kit and the Internet Kit are not started.
     if (kitType != TYPE_PCSYNC && kitType != TYPE_CM_DCM && m_detect.IsRunPCSuiteApp()) {
         plug::ShowLanguageMessage(nullptr, L"STR_STRING_CANNOT_START_ITK", MB_ICONEXCLAMATION | MB_OK);
         return FALSE;
@@ -158,12 +164,22 @@ BOOL CPlugstartRun::LaunchStep(int driverType, int kitType)
         WarnText(plug::WithProductName(plug::GetLanguageString(L"STR_STRING_NOT_FOUND_PCSUITE"), kitType));
         return FALSE;
     }
+    // The time the device asked for after the mode change; the PC suite waits 3 s at least.
     DWORD wait = m_run.m_ResDefineCommand.dwSCSIWaitTime;
     plug::PlugSleep(kitType == TYPE_PCSYNC ? std::max(wait, kPcSuiteMinimumWaitMs) : wait);
+    if (!WaitForModem(driverType, kitType))
+        return FALSE;
+    Trace(L"Start : [RunITK(strITKFilename)]\r\n");
+    RunITK(m_run.m_strITKRunPath);
+    Trace(L"End : [RunITK(strITKFilename)]\r\n");
+    Trace(L"End : VTP Program\r\n");
+    return TRUE;
+}
 
-    // Wait for the device to come back as a modem (its driver present), three minutes at most.
+bool CPlugstartRun::WaitForModem(int driverType, int kitType)
+{
     bool announced = false;
-    for (int round = 1; round <= kLaunchPollRounds; ++round) {
+    for (int round = 1;; ++round) {
         if (kitType == TYPE_PCSYNC)
             m_run.m_bLaunchingITK = m_detect.IsInstalledITK(TYPE_PCSYNC);
         if (m_run.m_bLaunchingITK && !announced) {
@@ -171,19 +187,17 @@ BOOL CPlugstartRun::LaunchStep(int driverType, int kitType)
             announced = true;
         }
         if (m_detect.IsInstalledDriver(driverType))
-            break;
+            return true;
         plug::PlugSleep(kLaunchPollMs);
+        // The stop request is checked on the way into the next round. After the last round's
+        // sleep there is none: the wait is over and the program is started whether or not the
+        // device came back, so a stop requested during that last second no longer stops it.
         if (round == kLaunchPollRounds)
-            break;
+            return true;
         if (StopRequested(4)) {
             m_run.m_bLaunchingITK = FALSE;
             m_host.RepaintStatus();
-            return FALSE;
+            return false;
         }
     }
-    Trace(L"Start : [RunITK(strITKFilename)]\r\n");
-    RunITK(m_run.m_strITKRunPath);
-    Trace(L"End : [RunITK(strITKFilename)]\r\n");
-    Trace(L"End : VTP Program\r\n");
-    return TRUE;
 }

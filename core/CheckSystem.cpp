@@ -12,6 +12,7 @@
 #include "framework/StringFormat.h"
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -46,30 +47,19 @@ BOOL CPlugstartRun::CheckSystem()
         Warn(L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL");
         return FALSE;
     }
-    profile.strDrive = DeviceDrive(m_run);
+    // The drive as another instance receives it in the profile: the letter of a PC start, else
+    // the program's own folder on the device's CD. Only its first character is ever read.
+    profile.strDrive = m_run.m_strDriveLetter.empty() ? plug::GetModuleDirectory() : m_run.m_strDriveLetter;
 
-    int directResult = 0; // the EMP route sends no query: it counts as answered
-    if (profile.nDriverType == DRIVERTYPE_EMP) {
+    bool refusedUser = false; // the EMP route sends no query: it counts as not refused
+    if (profile.nDriverType == DRIVERTYPE_EMP)
         profile.dwSCSIWaitTime = 3000; // an EMP device is not asked
-    } else {
-        uint8_t reply[3] = {0, 0, 0};
-        directResult = QueryPhoneSetting(reply);
-        int result = directResult;
-        if (result == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED) {
-            bool failed = false;
-            result = QueryPhoneSettingThroughService(configuredKitType, reply, &failed);
-            if (failed)
-                return FALSE;
-        } else if (result < 0) {
-            Warn(plug::ScsiFailureKey(result, false, false));
-            return FALSE;
-        }
-        plug::ApplyPhoneSettingReply(result, reply, profile);
-    }
+    else if (!ReadPhoneSetting(configuredKitType, &refusedUser))
+        return FALSE;
     ReadInstallationState();
 
     // A user who was refused the device has no rights to deploy the service either.
-    if (MayUseCommandService(configuredKitType) && directResult != FAIL_TO_OPEN_DRIVE_ACCESS_DENIED) {
+    if (MayUseCommandService(configuredKitType) && !refusedUser) {
         Trace(L"Start : [CPlugstartDlg::CheckSystem() : IsRunService()]");
         m_run.m_bDeploySVC = (!m_SVC.IsRunService() || m_service.IsRequireUpdateSVC() == TRUE) ? TRUE : FALSE;
     }
@@ -95,6 +85,26 @@ void CPlugstartRun::ReadProfileFromConfiguration(int* configuredKitType)
     profile.strITKFilename = plug::GetConfigValue(owner, L"ITK", L"itk_run_file");
 }
 
+BOOL CPlugstartRun::ReadPhoneSetting(int configuredKitType, bool* refusedUser)
+{
+    uint8_t reply[3] = {0, 0, 0};
+    const int direct = QueryPhoneSetting(reply);
+    *refusedUser = direct == FAIL_TO_OPEN_DRIVE_ACCESS_DENIED;
+    if (*refusedUser) {
+        std::optional<int> served = QueryPhoneSettingThroughService(configuredKitType, reply);
+        if (!served)
+            return FALSE;
+        plug::ApplyPhoneSettingReply(*served, reply, m_run.m_ResDefineCommand);
+        return TRUE;
+    }
+    if (direct < 0) {
+        Warn(plug::PhoneQueryFailureKey(direct));
+        return FALSE;
+    }
+    plug::ApplyPhoneSettingReply(direct, reply, m_run.m_ResDefineCommand);
+    return TRUE;
+}
+
 int CPlugstartRun::QueryPhoneSetting(uint8_t (&reply)[3])
 {
     std::memset(reply, 0, sizeof(reply));
@@ -107,12 +117,11 @@ int CPlugstartRun::QueryPhoneSetting(uint8_t (&reply)[3])
 
 // A user without rights before Vista: the command service asks the device instead, but only
 // when nothing has to be installed, since the installation needs the rights anyway.
-int CPlugstartRun::QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3], bool* failed)
+std::optional<int> CPlugstartRun::QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3])
 {
-    *failed = true;
     if (!MayUseCommandService(configuredKitType)) {
         Warn(L"STR_STRING_NON_ADMIN_NOTI");
-        return FAIL_TO_OPEN_DRIVE_ACCESS_DENIED;
+        return std::nullopt;
     }
     ReadInstallationState();
     const ResDefineCommand& profile = m_run.m_ResDefineCommand;
@@ -125,21 +134,20 @@ int CPlugstartRun::QueryPhoneSettingThroughService(int configuredKitType, uint8_
                                  profile.bRequireUpDrv, profile.bRequireUpITK, profile.bInstalledDrv,
                                  profile.bInstalledITK, running, outdated));
         Warn(L"STR_STRING_ERROR_SCSI_3_0");
-        return FAIL_TO_OPEN_DRIVE_ACCESS_DENIED;
+        return std::nullopt;
     }
     if (!m_service.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO)) {
         Warn(L"STR_STRING_ERROR_SCSI_3_1");
-        return FAIL_TO_OPEN_DRIVE_ACCESS_DENIED;
+        return std::nullopt;
     }
     std::memcpy(reply, m_run.m_PhoneSetReply.byData, sizeof(reply));
-    int result = m_run.m_nResultGetPhoneSet;
-    std::wstring failure = plug::ScsiFailureKey(result, true, false);
+    const int served = m_run.m_nResultGetPhoneSet;
+    std::wstring failure = plug::ScsiFailureKey(served, true, false);
     if (!failure.empty()) {
         Warn(failure);
-        return result;
+        return std::nullopt;
     }
-    *failed = false;
-    return result; // -20 from the service counts as an answer, like any other value
+    return served; // any other value is an answer, -20 from the service included
 }
 
 void CPlugstartRun::ReadInstallationState()

@@ -20,6 +20,11 @@ BOOL CPlugstartRun::InstallDriver()
     if (plug::GetConfigValue(m_host.MessageOwner(), L"DRIVER", L"driver_autouninstall") == L"1")
         m_run.m_bDrvPackageRegistered = FALSE; // the setup removes the old package itself
 
+    // The driver setup starts here, with the removal of an older driver where there is one:
+    // from now until the setup has ended the status shows the driver's installation, and a
+    // cancel only asks the worker to stop after it.
+    m_run.m_bInstallingDrv = TRUE;
+    m_host.RepaintStatus();
     RemoveOldDriver(moduleDirectory);
     // A setup name that leaves the program's folder is treated as a missing setup: nothing starts.
     if (!plug::IsContainedRelativeName(profile.strDrvSetupFilename)) {
@@ -31,7 +36,7 @@ BOOL CPlugstartRun::InstallDriver()
     m_run.m_bInstallingDrv = FALSE;
     m_host.RepaintStatus();
 
-    m_host.BringToFront();
+    m_host.PostBringToFront();
     if (!m_detect.IsSuccessInstallingDriver(profile.nDriverType)) {
         Trace(L"[InstallDriver() IsSuccessInstallingDriver(m_ResDefineCommand.nDriverType) == FALSE] return code : FALSE\r\n");
         return FALSE;
@@ -40,29 +45,26 @@ BOOL CPlugstartRun::InstallDriver()
     return TRUE;
 }
 
-// Removes what an older driver left: the previous QCT package, or an installed EMP driver. The
-// status shows the installation from the removal on.
+// Removes what an older driver left: the previous QCT package, or an installed EMP driver.
 void CPlugstartRun::RemoveOldDriver(const std::wstring& moduleDirectory)
 {
     if (m_run.m_bDrvPackageRegistered) {
         std::wstring remover = moduleDirectory + L"UninstallMSI.exe";
         Trace(plug::FormatString(L"Uninstall MSI Driver Full Path Name = %ls\n", remover.c_str()));
-        RunAndWait(remover, SW_HIDE, &m_run.m_bInstallingDrv);
+        RunAndWait(remover, SW_HIDE, nullptr);
         return;
     }
-    if (m_run.m_ResDefineCommand.nDriverType == DRIVERTYPE_EMP) {
-        std::wstring name = plug::GetConfigValue(m_host.MessageOwner(), L"DRIVER", L"emp_uninstall_linkfile");
-        std::wstring remover = moduleDirectory + name;
-        Trace(plug::FormatString(L"Uninstall EMP Driver Full Path Name = %ls\n", remover.c_str()));
-        // No remover named (or one outside the program's folder): nothing to start.
-        if (plug::IsContainedRelativeName(name)) {
-            RunAndWait(remover, SW_HIDE, &m_run.m_bInstallingDrv);
-            return;
-        }
+    if (m_run.m_ResDefineCommand.nDriverType != DRIVERTYPE_EMP)
+        return;
+    std::wstring name = plug::GetConfigValue(m_host.MessageOwner(), L"DRIVER", L"emp_uninstall_linkfile");
+    std::wstring remover = moduleDirectory + name;
+    Trace(plug::FormatString(L"Uninstall EMP Driver Full Path Name = %ls\n", remover.c_str()));
+    // No remover named (or one outside the program's folder): nothing to start.
+    if (!plug::IsContainedRelativeName(name)) {
         Trace(L"[InstallDriver()] no usable EMP remover named\r\n");
+        return;
     }
-    m_run.m_bInstallingDrv = TRUE;
-    m_host.RepaintStatus();
+    RunAndWait(remover, SW_HIDE, nullptr);
 }
 
 void CPlugstartRun::RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise)

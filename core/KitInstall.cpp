@@ -41,7 +41,7 @@ BOOL CPlugstartRun::InstallITK()
     m_run.m_bInstallingITK = FALSE;
     m_host.RepaintStatus();
 
-    m_host.BringToFront();
+    m_host.PostBringToFront();
     if (!m_detect.IsInstalledITK(profile.nITKType)) {
         Trace(L"[InstallITK()  IsInstalledITK(m_ResDefineCommand.nITKType) == FALSE] return code : FALSE\r\n");
         return FALSE;

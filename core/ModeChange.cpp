@@ -17,9 +17,11 @@ int CPlugstartRun::SCSI_ModeChange()
     wchar_t ownLetter = DeviceDriveLetter(m_run);
 
     m_run.m_bModeChanged = TRUE;
-    int result = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter, 1).Last();
+    const devpoke::ModeChangeResults own = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter, 1);
     ModeChangeOtherDevices(ownLetter);
-    return result;
+    // The second form stands in for a refused first one: the own drive's result is what the
+    // device said last.
+    return own.Last();
 }
 
 void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
@@ -29,11 +31,11 @@ void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
         const wchar_t letter = root[0];
         if (plug::EqualsNoCase(std::wstring(1, letter), own) || !plug::IsExistFile(root + L"Plugstart.exe"))
             continue;
-        // The second form's result is not kept: the first one decides on the service route.
-        int result = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0).first;
-        // The service request names the own drive (the request carries m_strDriveLetter), so a
-        // refused other device is not switched by it: the program knows no other letter to send.
-        ModeChangeThroughServiceIfRefused(result,
+        const devpoke::ModeChangeResults other = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0);
+        // Here the first form's result decides on the service route; the second form's is not
+        // kept. The service request names the own drive (the request carries m_strDriveLetter),
+        // so a refused other device is not switched by it: the program knows no other letter to send.
+        ModeChangeThroughServiceIfRefused(other.First(),
                                           L"ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE) => return FALSE\r\n");
     }
 }

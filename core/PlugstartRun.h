@@ -11,6 +11,7 @@
 #include "service/ServiceBridge.h"
 #include "service/ServiceInstall.h"
 
+#include <optional>
 #include <string>
 
 class CPlugstartRun {
@@ -64,18 +65,32 @@ private:
 
     // CheckSystem's steps.
     void ReadProfileFromConfiguration(int* configuredKitType);
+    // Asks the device for its phone setting, through the command service when it refuses this
+    // user (*refusedUser), and applies the answer to the profile. FALSE after a warning box when
+    // no answer came.
+    BOOL ReadPhoneSetting(int configuredKitType, bool* refusedUser);
+    // The query sent directly: its result code, reply filled with what the device answered.
     int QueryPhoneSetting(uint8_t (&reply)[3]);
-    int QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3], bool* failed);
+    // The query through the command service: the result it reports, with reply filled, or none
+    // after a warning box when the service may not or cannot be used or reports a failure.
+    std::optional<int> QueryPhoneSettingThroughService(int configuredKitType, uint8_t (&reply)[3]);
     void ReadInstallationState();
 
-    // AutoRun's steps; each FALSE means "stop".
+    // AutoRun's steps, in their order; each FALSE means "stop".
+    // Stop check number check: true, after its trace, when the user has asked to stop.
     bool StopRequested(int check);
     BOOL DeployServiceStep(int kitType);
     BOOL DriverStep();
+    // The kit's setup (never the PC suite's: the companion installer brings it after the mode
+    // change).
     BOOL KitStep(int kitType);
+    // The driver is there now, and no PC-suite program runs that keeps the kit from starting.
     BOOL VerificationStep(int driverType, int kitType);
     BOOL ModeChangeStep(int kitType);
     BOOL LaunchStep(int driverType, int kitType);
+    // The launch poll: a round a second until the device is back as a modem (its driver
+    // installed), 181 rounds at most. false on a stop request, after clearing the launch status.
+    bool WaitForModem(int driverType, int kitType);
 
     // The driver setup's removal of an older driver (DriverInstall.cpp).
     void RemoveOldDriver(const std::wstring& moduleDirectory);

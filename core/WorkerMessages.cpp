@@ -47,10 +47,29 @@ std::wstring KitNotInstalledText(int kitType, bool japaneseLanguage, const std::
 
 std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange)
 {
-    if (result > FAIL_TO_FIND_DRIVE || result < FAIL_TO_SEND_SCSI_CMD)
+    int row = 0;
+    switch (result) {
+    case FAIL_TO_FIND_DRIVE:
+        row = 0;
+        break;
+    case FAIL_TO_OPEN_DRIVE:
+        row = 1;
+        break;
+    case FAIL_TO_SEND_SCSI_CMD:
+        row = 2;
+        break;
+    default:
         return std::wstring();
-    int row = -result - 1 + (reportedByService ? 4 : 0); // -1, -2, -3 give 0, 1, 2 (or 4, 5, 6)
+    }
+    if (reportedByService)
+        row += 4; // the service's rows follow row 3, "the service cannot be used"
     return L"STR_STRING_ERROR_SCSI_" + std::to_wstring(row) + (modeChange ? L"_1" : L"_0");
+}
+
+std::wstring PhoneQueryFailureKey(int result)
+{
+    std::wstring key = ScsiFailureKey(result, false, false);
+    return key.empty() ? ScsiFailureKey(FAIL_TO_SEND_SCSI_CMD, false, false) : key;
 }
 
 } // namespace plug

@@ -29,4 +29,10 @@ std::wstring KitNotInstalledText(int kitType, bool japaneseLanguage, const std::
 // m is 0 for the phone-setting query and 1 for the mode change. Empty for any other result.
 std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange);
 
+// The language key for a phone-setting query sent directly that failed with a negative result
+// other than access denied (which takes the command service's route): the key of -1, -2 or -3,
+// and for any other negative result that of a failed command (-3), "STR_STRING_ERROR_SCSI_2_0",
+// so that the user is never shown an empty box.
+std::wstring PhoneQueryFailureKey(int result);
+
 } // namespace plug

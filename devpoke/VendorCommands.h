@@ -12,12 +12,21 @@ constexpr int kModeCommand = 0x01;
 constexpr int kModeFirstForm = 0x01;  // no answer
 constexpr int kModeSecondForm = 0x81; // sent only after the first form failed
 
-struct ModeChangeResults {
-    int first = 0;
-    int second = 0;
-    bool secondSent = false;
-    // The result of the form sent last.
-    int Last() const { return secondSent ? second : first; }
+// What the device said to the switch to modem mode: the first form's result, and the second
+// form's when the first was refused (negative) and the second was sent.
+class ModeChangeResults {
+public:
+    explicit ModeChangeResults(int first) : m_first(first), m_last(first) {}
+    ModeChangeResults(int first, int second) : m_first(first), m_last(second) {}
+
+    // The first form's result.
+    int First() const { return m_first; }
+    // The result of the form sent last: the second form's when it was sent, else the first's.
+    int Last() const { return m_last; }
+
+private:
+    int m_first;
+    int m_last;
 };
 
 // The switch to modem mode through send (Devpoke's signature): the first form, and after a
@@ -28,13 +37,10 @@ ModeChangeResults SendModeChange(Send send, int letter, int secondFormLength)
     unsigned char answer[1] = {0};
     if (secondFormLength > static_cast<int>(sizeof(answer)))
         secondFormLength = static_cast<int>(sizeof(answer)); // never more than the buffer holds
-    ModeChangeResults results;
-    results.first = send(letter, kModeCommand, kModeFirstForm, answer, 0);
-    if (results.first < 0) {
-        results.second = send(letter, kModeCommand, kModeSecondForm, answer, secondFormLength);
-        results.secondSent = true;
-    }
-    return results;
+    const int first = send(letter, kModeCommand, kModeFirstForm, answer, 0);
+    if (first >= 0)
+        return ModeChangeResults(first);
+    return ModeChangeResults(first, send(letter, kModeCommand, kModeSecondForm, answer, secondFormLength));
 }
 
 } // namespace devpoke

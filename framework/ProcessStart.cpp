@@ -1,5 +1,8 @@
 #include "ProcessStart.h"
 
+#include "StringFormat.h"
+#include "Trace.h"
+
 #include <shellapi.h>
 
 namespace plug {
@@ -27,6 +30,12 @@ private:
     std::wstring m_saved;
 };
 
+void TraceFailedStart(const wchar_t* how, const std::wstring& program, DWORD error)
+{
+    Trace(FormatString(L"[%ls()] could not start %ls : error %lu\r\n", how, program.c_str(),
+                       static_cast<unsigned long>(error)));
+}
+
 } // namespace
 
 UniqueHandle StartProgram(const std::wstring& program, const std::wstring& parameters, int showCommand)
@@ -46,8 +55,10 @@ UniqueHandle StartProgram(const std::wstring& program, const std::wstring& param
     start.nShow = showCommand;
     {
         CurrentDirectoryKeeper keeper;
-        if (!::ShellExecuteExW(&start))
+        if (!::ShellExecuteExW(&start)) {
+            TraceFailedStart(L"StartProgram", program, ::GetLastError());
             return UniqueHandle();
+        }
     }
     return UniqueHandle(start.hProcess);
 }
@@ -57,7 +68,12 @@ BOOL LaunchProgram(const std::wstring& program, const std::wstring& parameters)
     CurrentDirectoryKeeper keeper;
     HINSTANCE started = ::ShellExecuteW(nullptr, L"open", program.c_str(),
                                         parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<INT_PTR>(started) > 32 ? TRUE : FALSE;
+    const INT_PTR code = reinterpret_cast<INT_PTR>(started); // above 32 on success, else the shell's error
+    if (code <= 32) {
+        TraceFailedStart(L"LaunchProgram", program, static_cast<DWORD>(code));
+        return FALSE;
+    }
+    return TRUE;
 }
 
 namespace {

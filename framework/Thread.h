@@ -1,6 +1,7 @@
 // Worker threads: AfxBeginThread starts a function on a new thread and hands its CWinThread to
 // the caller, who owns it. The object never deletes itself; its handle stays valid until the
-// owner lets the object go, so the owner can always ask or wait for the thread.
+// owner lets the object go, so the owner can always ask whether the thread still runs, or wait
+// for it: the thread's end is the worker's signal that it has finished.
 #pragma once
 
 #include "Handle.h"
@@ -23,6 +24,8 @@ public:
     DWORD m_nThreadID = 0;
 
     BOOL GetExitCode(DWORD* exitCode) const { return ::GetExitCodeThread(m_thread.Get(), exitCode); }
+    // TRUE while the thread runs: its function has not returned, and it was not terminated.
+    BOOL IsRunning() const { return ::WaitForSingleObject(m_thread.Get(), 0) == WAIT_TIMEOUT; }
     // Waits up to timeoutMs for the thread to end; TRUE when it has ended.
     BOOL Join(DWORD timeoutMs = INFINITE) const;
     // Ends a thread that did not stop by itself, with the exit code it reports now, and waits

@@ -41,7 +41,9 @@ struct ResDefineCommand {
     int bInstalledITK = 0;
     int bRequireUpDrv = 0;
     int bRequireUpITK = 0;
-    std::wstring strDrive; // first character: the drive letter every vendor command goes to
+    // The device's drive letter, to which every vendor command goes. Only the first character
+    // counts: a profile received from another instance may carry more after it.
+    std::wstring strDrive;
     int bInstallDrv = 1;
     int bInstallITK = 1;
 };

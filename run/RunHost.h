@@ -32,10 +32,13 @@ public:
     // shown normally) without waiting for it; the current directory is kept.
     virtual void LaunchProgram(const std::wstring& program, const std::wstring& parameters) = 0;
 
+    // Requests that the window's own thread carries out: they are posted and return at once (the
+    // worker must never wait for that thread, which may be waiting for the worker). The window
+    // carries them out in the order they were posted, when its thread next handles messages.
     // The "Cancel" and "X" buttons, disabled while a setup program or the companion installer runs.
-    virtual void EnableCancelButtons(BOOL enable) = 0;
-    // Brings the window to the foreground (after a setup program had it).
-    virtual void BringToFront() = 0;
+    virtual void PostEnableCancelButtons(BOOL enable) = 0;
+    // The window to the foreground (after a setup program had it).
+    virtual void PostBringToFront() = 0;
     // Runs the companion-suite installer dialog modally (the PC suite is installed through it).
     virtual void RunCompanionInstaller() = 0;
 };

@@ -2,13 +2,8 @@
 
 #include "config/ModulePath.h"
 
-std::wstring DeviceDrive(const RunState& run)
-{
-    return run.m_strDriveLetter.empty() ? plug::GetModuleDirectory() : run.m_strDriveLetter;
-}
-
 wchar_t DeviceDriveLetter(const RunState& run)
 {
-    std::wstring drive = DeviceDrive(run);
+    const std::wstring drive = run.m_strDriveLetter.empty() ? plug::GetModuleDirectory() : run.m_strDriveLetter;
     return drive.empty() ? L'\0' : drive[0];
 }

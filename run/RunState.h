@@ -57,9 +57,7 @@ struct RunState {
     std::wstring m_strITKRunPath;
 };
 
-// The device's drive as the run knows it: the drive letter of a PC start, else the program's
-// own folder (at a CD start the program runs from the device's CD). Its first character is the
-// letter every vendor command goes to.
-std::wstring DeviceDrive(const RunState& run);
-// That first character, or 0 when there is none.
+// The device's drive letter, to which every vendor command goes: the letter of a PC start
+// ("-l E"), else the first letter of the program's own folder (at a CD start the program runs
+// from the device's CD); 0 when there is none.
 wchar_t DeviceDriveLetter(const RunState& run);

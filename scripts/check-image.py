@@ -343,11 +343,13 @@ def load_profile(image, relative, problems, unicode_required=False):
 
 def contained_name_problem(name):
     """Why name, joined to the program's folder, would not stay inside it (the program treats
-    such a name as a missing file), or None."""
+    such a name as a missing file), or None. The program's IsContainedRelativeName
+    (config/RelativeName.h) is the rule, and this follows it name for name: change the two
+    together. Beyond it, a character that Windows refuses in file names is reported too."""
     if not name:
         return "empty"
     if name[0] in "\\/":
-        return "an absolute path"
+        return "an absolute path (a leading backslash or slash)"
     if ":" in name:
         return "names a drive or a stream"
     for component in re.split(r"[\\/]", name):

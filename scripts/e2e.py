@@ -11,6 +11,7 @@ driver family) run; --full or PLUGSTART_E2E_FULL=1 runs every cell of the matrix
 import argparse
 import base64
 import hashlib
+import html
 import json
 import os
 import queue
@@ -21,6 +22,7 @@ import sys
 import threading
 import time
 import traceback
+from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -85,6 +87,11 @@ class Checks:
     def registry_added(self, part):
         registry = self.result.get('registry') or {'added': []}
         return [a for a in registry['added'] if part.lower() in a['key'].lower()]
+
+    def verdict(self, pattern):
+        """The verdict sentence matches pattern (a regular expression over the whole sentence)."""
+        self.check(re.fullmatch(pattern, self.result.get('verdict') or ''),
+                   'the verdict "%s" does not match %s' % (self.result.get('verdict'), pattern))
 
     # common expectations
     def finished(self):
@@ -162,8 +169,38 @@ def cell_settings(cell):
     return config, extra
 
 
+SECONDS = r'(\d+\.\d s|\d+ min( \d+ s)?)'
+KIT_PROGRAMS = {0: 'InternetKit.exe', 1: 'InternetKit.exe -aik', 2: 'Norvo_PCSuiteIII.exe'}
+
+
+def box_pattern(key, answer):
+    """A message box of the verdict: the start of its English text and the answer."""
+    return "message box '%s.*' \\(answered %s\\)" % (re.escape(' '.join(ENGLISH[key].split())[:60]), answer)
+
+
+def cell_verdict(cell):
+    """The verdict of a matrix cell's run, as a pattern."""
+    kit, clean = cell['kit'], cell['state'] == 'clean'
+    done = []
+    if clean and cell['windows'] == 'xp' and kit == 0:
+        done.append('set up the command service')
+    if clean:
+        done.append(r'installed the driver \(%s 2\.1\.0\.4\)%s' % (cell['family'],
+                                                                  r' and the kit \(3\.0\.2\.1\)' if kit != 2 else ''))
+    done.append('switched R: to modem mode')
+    if kit in KIT_PROGRAMS and not (kit == 2 and clean):
+        done.append(r'started the kit \(%s\)' % re.escape(KIT_PROGRAMS[kit]))
+    if kit == 2 and clean:
+        done.append(r'showed the PC-suite guide \(closed with OK\)')
+    last = ', and ' if len(done) > 1 and ' and ' in done[-2] else ' and '  # 'the kit, and switched R:'
+    head = ', '.join(done[:-1]) + last + done[-1] if len(done) > 1 else done[0]
+    return '; '.join([head[0].upper() + head[1:] + ', in ' + SECONDS] + ([] if clean else ['nothing installed'])
+                     + ['no message box'])
+
+
 def check_cell(c, cell):
     """What every cell of the matrix must show."""
+    c.verdict(cell_verdict(cell))
     c.finished()
     c.switched('R')
     kit, clean = cell['kit'], cell['state'] == 'clean'
@@ -311,9 +348,35 @@ def check_report(c, run_dir):
                         ('Commands the device received', c.run.get('commands', []))):
         rows = markdown_table_rows(texts['report.md'], title)
         c.check(rows == len(seen), 'report.md: %s rows under "%s" for %d seen' % (rows, title, len(seen)))
+    check_report_glance(c, texts)
+
+
+def check_report_glance(c, texts):
+    """The top of the report: the verdict first in both reports, and the timeline picture with one
+    bar per program started, one mark per device command and one linked thumbnail per screenshot."""
+    verdict = c.result.get('verdict') or ''
+    c.check(verdict and texts['report.md'].split('\n', 1)[0] == '# ' + verdict,
+            'report.md does not start with the verdict: %s' % texts['report.md'][:200])
+    page = texts['report.html']
+    c.check(re.search(r'<body>\s*<h1[^>]*>%s</h1>' % re.escape(html.escape(verdict)), page),
+            'report.html does not start with the verdict')
+    start, end = page.find('<svg'), page.find('</svg>')
+    try:
+        svg = ElementTree.fromstring(page[start:end + len('</svg>')])
+    except ElementTree.ParseError as e:
+        c.check(False, 'the timeline picture is no SVG: %s' % e)
+        return
+
+    def count(css):
+        return sum(1 for e in svg.iter() if css in (e.get('class') or '').split())
+    for css, seen in (('program-bar', c.run.get('processes', [])), ('device-mark', c.run.get('commands', [])),
+                      ('thumb', c.run.get('screenshots', []))):
+        c.check(count(css) == len(seen), 'the picture has %d %s for %d seen' % (count(css), css, len(seen)))
 
 
 def check_setup_fails(c):
+    c.verdict('Switched R: to modem mode, in %s; nothing installed; DriverSetup\\.exe failed \\(exit code 1603\\); %s'
+              % (SECONDS, box_pattern('STR_STRING_DRV_NOT_INSTALL_NOTIFY', 'OK')))
     c.check(c.result['outcome'] == 'finished', 'the run did not finish')
     boxes = c.box_with('STR_STRING_DRV_NOT_INSTALL_NOTIFY')
     c.check(len(c.boxes()) == 1, 'boxes: %s' % [b['text'] for b in c.boxes()])
@@ -327,6 +390,7 @@ def check_setup_fails(c):
 
 
 def check_two_instances(c, hold):
+    c.verdict(cell_verdict(dict(windows=c.result['settings']['windows'], state='clean', kit=1, family='QCT')))
     c.finished()
     c.switched('R')
     c.check(hold.done, 'the second instance did not end while the first held its driver setup')
@@ -343,6 +407,9 @@ def check_two_instances(c, hold):
 
 
 def check_hostile(c, hold):
+    # The boxes depend on what Wine lets through (below): the verdict's part before them is fixed.
+    c.verdict(cell_verdict(dict(windows=c.result['settings']['windows'], state='clean', kit=1, family='QCT'))
+              .replace('; no message box', '; .*'))
     c.finished()
     c.switched('R')
     c.check(hold.done and hold.data.get('code') == 0,
@@ -361,6 +428,8 @@ def check_hostile(c, hold):
 
 
 def check_service_route(c):
+    c.verdict(r'Switched R: to modem mode through the command service and started the kit \(InternetKit\.exe\), '
+              r'in %s; nothing installed; no message box' % SECONDS)
     c.finished()
     c.switched('R')
     c.no_boxes()
@@ -376,6 +445,11 @@ def check_service_route(c):
 
 
 def check_two_devices(c):
+    # The start from S: may come after the first instance has switched both devices (a loaded host
+    # starts it late); the simulated S: stays, so its instance finds no device there and says so.
+    c.verdict(r'Installed the driver \(QCT 2\.1\.0\.4\) and the kit \(3\.0\.2\.1\), switched R: and S: to modem '
+              r'mode, and started the kit \([^)]*\), in %s; (no message box|%s)'
+              % (SECONDS, box_pattern('STR_STRING_ERROR_SCSI_1_0', 'OK')))
     c.finished()
     c.switched('R')
     c.switched('S')
@@ -397,6 +471,11 @@ AUTOPLAY_KEY = 'machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\
 
 
 def check_autoplay_question(c, answered_ok):
+    installed = (r'nstalled the driver \(QCT 2\.1\.0\.4\) and the kit \(3\.0\.2\.1\), switched R: to modem mode and '
+                 r'started the kit \(InternetKit\.exe -aik\), in %s; ' % SECONDS
+                 + box_pattern('STR_STRING_CDROM_AUTO_OPTION_1', 'OK' if answered_ok else 'Cancel'))
+    c.verdict((r'Changed the autoplay setting NoDriveTypeAutoRun \(0xb5 -> 0x95\), i' if answered_ok else 'I')
+              + installed)
     c.finished()
     c.switched('R')
     question = ' '.join((ENGLISH['STR_STRING_CDROM_AUTO_OPTION_1'] + ' ' + ENGLISH['STR_STRING_CDROM_AUTO_OPTION_4'])

@@ -51,6 +51,12 @@ SIZE TextExtent(HDC dc, const std::wstring& text)
     return extent;
 }
 
+SIZE TextExtentIn(HDC dc, HFONT font, const std::wstring& text)
+{
+    SelectObjectScope select(dc, font);
+    return TextExtent(dc, text);
+}
+
 void DrawTextInBox(HDC dc, const std::wstring& text, RECT box, UINT format)
 {
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);

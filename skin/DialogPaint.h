@@ -23,6 +23,8 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height);
 
 // The extent of text in the font selected into dc.
 SIZE TextExtent(HDC dc, const std::wstring& text);
+// The extent of text in font; dc keeps the font it had.
+SIZE TextExtentIn(HDC dc, HFONT font, const std::wstring& text);
 // Draws text into box of dc with the DrawText format.
 void DrawTextInBox(HDC dc, const std::wstring& text, RECT box, UINT format);
 

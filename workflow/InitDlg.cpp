@@ -91,10 +91,8 @@ BOOL CInitDlg::OnInitDialog()
 
 void CInitDlg::StartStaging()
 {
-    m_bStagingRunning = true; // before the thread exists, so that the timer never sees it unset
+    // Without a worker the dialog ends at the next tick with nothing staged.
     m_pStagingThread = AfxBeginThread(&CInitDlg::StagingThread, this, THREAD_PRIORITY_NORMAL);
-    if (!m_pStagingThread)
-        m_bStagingRunning = false; // the dialog ends at the next tick with nothing staged
 }
 
 BOOL CInitDlg::PreTranslateMessage(MSG* message)
@@ -139,13 +137,10 @@ void CInitDlg::OnAnimationTimer()
     const POINT origin = plug::kBusyAnimationOrigin;
     RECT area = {origin.x, origin.y, origin.x + m_nAnimWidth, origin.y + m_nAnimHeight};
     ::InvalidateRect(m_hWnd, &area, TRUE);
-    if (m_bStagingRunning)
+    if (IsStagingRunning())
         return;
     ::KillTimer(m_hWnd, kAnimationTimer);
-    if (m_pStagingThread) { // it has finished its work and is returning
-        m_pStagingThread->Join();
-        m_pStagingThread.reset();
-    }
+    m_pStagingThread.reset();
     m_bFinished = TRUE;
     EndDialog(1);
 }
@@ -170,8 +165,7 @@ UINT CInitDlg::StagingThread(LPVOID parameter)
 {
     CInitDlg* dialog = static_cast<CInitDlg*>(parameter);
     dialog->RunStaging();
-    dialog->m_bStagingRunning = false; // the worker's last touch of the dialog
-    return 0;
+    return 0; // the thread's end tells the dialog that the staging has finished
 }
 
 void CInitDlg::RunStaging()

@@ -31,7 +31,8 @@ public:
     BOOL m_bNeedDrv = FALSE;
     BOOL m_bNeedITK = FALSE;
     BOOL m_bNeedSVC = FALSE;
-    // The staging worker, owned by the dialog; m_bStagingRunning tells whether it still works.
+    // The staging worker, owned by the dialog: the staging has finished when its thread has
+    // ended (and when it could not be started, the pointer staying empty).
     std::unique_ptr<CWinThread> m_pStagingThread;
     BOOL m_bFinished = FALSE; // the dialog has ended
     plug::UniqueFont m_pTitleFont;
@@ -67,13 +68,13 @@ protected:
 
 private:
     void StartStaging();
+    bool IsStagingRunning() const { return m_pStagingThread && m_pStagingThread->IsRunning(); }
     void OnAnimationTimer();
     static UINT StagingThread(LPVOID parameter);
     // The worker's part: stages and starts the copy, or tells why it could not.
     void RunStaging();
     void ReportFailure(const std::wstring& key, const std::wstring& source = std::wstring());
 
-    std::atomic<bool> m_bStagingRunning{false};
     plug::UniqueBitmap m_background;
     plug::BusyAnimation m_animation;
     std::wstring m_strTitle;

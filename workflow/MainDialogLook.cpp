@@ -16,7 +16,7 @@ const RECT kStatusLine = {85, 80, 324, 103};
 const RECT kUnplugBox = {50, 147, 300, 188};
 const COLORREF kUnplugColour = RGB(150, 0, 0);
 
-int TextWidth(HDC dc, const std::wstring& text) { return TextExtent(dc, text).cx; }
+int TextWidthIn(HDC dc, HFONT font, const std::wstring& text) { return TextExtentIn(dc, font, text).cx; }
 
 } // namespace
 
@@ -81,18 +81,16 @@ void MainDialogLook::Paint(HDC dc, const StatusState& state, int frame, RECT* st
 
 void MainDialogLook::PaintStatus(HDC dc, const std::wstring& text) const
 {
-    SelectObjectScope statusFont(dc, m_statusFont.Get());
+    // Measured in both fonts; ChooseStatusLayout alone decides which one draws it, and on how
+    // many lines.
+    const StatusLayout layout = ChooseStatusLayout(TextWidthIn(dc, m_statusFont.Get(), text),
+                                                   TextWidthIn(dc, m_smallFont.Get(), text));
+    SelectObjectScope font(dc, layout.smallFont ? m_smallFont.Get() : m_statusFont.Get());
     ::SetTextColor(dc, kLightTextColour);
-    int boldWidth = TextWidth(dc, text);
-    int smallWidth = boldWidth;
-    if (boldWidth > kStatusTextWidth) {
-        ::SelectObject(dc, m_smallFont.Get()); // the scope still restores the font from before
-        smallWidth = TextWidth(dc, text);
-    }
-    StatusLayout layout = ChooseStatusLayout(boldWidth, smallWidth);
-    RECT box = layout.twoLines ? kStatusBox : kStatusLine;
-    UINT format = layout.twoLines ? DT_WORDBREAK | DT_VCENTER : DT_SINGLELINE | DT_VCENTER;
-    DrawTextInBox(dc, text, box, format);
+    if (layout.twoLines)
+        DrawTextInBox(dc, text, kStatusBox, DT_WORDBREAK | DT_VCENTER);
+    else
+        DrawTextInBox(dc, text, kStatusLine, DT_SINGLELINE | DT_VCENTER);
 }
 
 void DrawUnplugNotice(HDC dc, HFONT font, const std::wstring& text)

@@ -36,9 +36,6 @@ public:
     // receives the status box, which the worker invalidates when the status changes.
     void Paint(HDC dc, const StatusState& state, int frame, RECT* statusRect) const;
 
-    HFONT StatusFont() const { return m_statusFont.Get(); }
-    HFONT SmallFont() const { return m_smallFont.Get(); }
-
 private:
     void PaintStatus(HDC dc, const std::wstring& text) const;
 

@@ -27,6 +27,10 @@ LRESULT SendCopyData(HWND to, HWND from, ULONG_PTR id, DWORD size, const void* d
     return static_cast<LRESULT>(result);
 }
 
+// What OnCopyData hands back to OnMessage: "not handled", so that the dialog's default handling
+// gives the sender its answer, as it does for every WM_COPYDATA this dialog takes.
+const BOOL kLetDefaultHandlingAnswer = FALSE;
+
 std::wstring ProfileTrace(const wchar_t* heading, const ResDefineCommand& profile)
 {
     return plug::FormatString(L"%lsResDefCmd.dwSCSIWaitTime = %ld\nResDefCmd.nDriverType = %d\nResDefCmd.nITKType = "
@@ -49,9 +53,10 @@ CPlugstartDlg::CPlugstartDlg(CWnd* parent)
 
 CPlugstartDlg::~CPlugstartDlg()
 {
-    // The worker has ended, or has cleared its pointer and is on its way out.
-    if (m_autoRunThread)
-        m_autoRunThread->Join(5000);
+    // The worker has ended (the dialog ends only then, or after a cancel that waited for it);
+    // should it still run, it is given a moment before the dialog it works on goes.
+    if (m_pAutoRunThread)
+        m_pAutoRunThread->Join(5000);
 }
 
 BOOL CPlugstartDlg::IsNewVersion(const std::wstring& strOld, const std::wstring& strNew)
@@ -199,7 +204,7 @@ BOOL CPlugstartDlg::StageFromCd()
 BOOL CPlugstartDlg::OnCopyData(HWND window, const COPYDATASTRUCT* data)
 {
     if (!data)
-        return FALSE;
+        return kLetDefaultHandlingAnswer;
     if (!data->lpData && data->dwData == COPYDATA_ID_SAME_DEVICE) {
         m_bShowRunningNotice = data->cbData == 1 ? TRUE : FALSE;
         ::SetTimer(m_hWnd, 6000, 100, nullptr);
@@ -212,7 +217,7 @@ BOOL CPlugstartDlg::OnCopyData(HWND window, const COPYDATASTRUCT* data)
         Trace(plug::FormatString(L"[CPlugstartDlg::OnCopyData()] ignored a payload of %lu bytes\r\n",
                                  static_cast<unsigned long>(data->cbData)));
     }
-    return FALSE;
+    return kLetDefaultHandlingAnswer;
 }
 
 void CPlugstartDlg::SendProfileTo(HWND requester)

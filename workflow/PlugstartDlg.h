@@ -13,7 +13,6 @@
 #include "run/RunState.h"
 #include "skin/SkinButton.h"
 
-#include <atomic>
 #include <memory>
 #include <string>
 
@@ -33,9 +32,10 @@ public:
     BOOL m_bShowRunningNotice = TRUE; // the already-running notice is shown (timer 6000)
     BOOL m_bPainted = FALSE;          // the status painting is on (after InitControl)
     RECT m_rcStatus = {85, 80, 324, 113};
-    // The running worker; the worker sets it to nullptr when it ends. The dialog owns the
-    // thread object in m_autoRunThread.
-    std::atomic<CWinThread*> m_pAutoRunThread{nullptr};
+    // The auto-run worker, owned by the dialog: empty until AutoRunMainWork starts it (and when
+    // it could not be started). The worker has finished when its thread has ended.
+    std::unique_ptr<CWinThread> m_pAutoRunThread;
+    BOOL IsWorkerRunning() const { return m_pAutoRunThread && m_pAutoRunThread->IsRunning(); }
     HICON m_hIcon = nullptr;
 
     // --- The run's steps ---
@@ -81,6 +81,8 @@ protected:
     void DoDataExchange() override;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
+    // Takes a message of the other instance (window: its sender). Always FALSE, which lets the
+    // default handling answer the sender.
     BOOL OnCopyData(HWND window, const COPYDATASTRUCT* data);
     void OnTimer(UINT_PTR id);
     void OnLButtonDown(LPARAM point);
@@ -100,8 +102,8 @@ protected:
                                     int showCommand) override;
     BOOL WaitForProgram(HANDLE process, DWORD timeoutMs) override;
     void LaunchProgram(const std::wstring& program, const std::wstring& parameters) override;
-    void EnableCancelButtons(BOOL enable) override;
-    void BringToFront() override;
+    void PostEnableCancelButtons(BOOL enable) override;
+    void PostBringToFront() override;
     void RunCompanionInstaller() override;
 
     // Requests of the worker that the window's own thread carries out (the worker must never
@@ -130,7 +132,4 @@ protected:
 
     plug::MainDialogLook m_look; // fonts and pictures of the background, status and animation
     int m_nAniFrame = -1;        // -1 before the first frame
-
-private:
-    std::unique_ptr<CWinThread> m_autoRunThread;
 };

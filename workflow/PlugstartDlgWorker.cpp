@@ -20,14 +20,9 @@ void CPlugstartDlg::AutoRunMainWork()
     ::EnableWindow(GetDlgItem(IDC_MAIN_OK), FALSE);
     m_bThreadEnd = FALSE;
     ::SetTimer(m_hWnd, kWorkerTimer, 100, nullptr);
-    // Started suspended, so that the pointer is set before the worker can clear it.
-    m_autoRunThread = AfxBeginThread(&CPlugstartDlg::AutoRunThread, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    if (!m_autoRunThread) {
+    m_pAutoRunThread = AfxBeginThread(&CPlugstartDlg::AutoRunThread, this, THREAD_PRIORITY_NORMAL);
+    if (!m_pAutoRunThread) // timer 1000 finds no worker running and ends the dialog
         Trace(L"[CPlugstartDlg::AutoRunMainWork()] the worker could not be started\r\n");
-        return; // timer 1000 finds no worker and ends the dialog
-    }
-    m_pAutoRunThread = m_autoRunThread.get();
-    ::ResumeThread(m_autoRunThread->Handle());
 }
 
 UINT CPlugstartDlg::AutoRunThread(LPVOID lpParam)
@@ -39,16 +34,15 @@ UINT CPlugstartDlg::AutoRunThread(LPVOID lpParam)
     } catch (...) {
         dialog->Trace(L"[CPlugstartDlg::AutoRunThread()] AutoRun ended with an exception\r\n");
     }
-    dialog->m_pAutoRunThread = nullptr; // the dialog closes at its next timer tick
     dialog->Trace(L"End : [CPlugstartDlg::AutoRunThread(LPVOID lpParam)]\r\n");
-    return 0;
+    return 0; // the thread's end tells the dialog that the worker has finished
 }
 
 void CPlugstartDlg::OnTimer(UINT_PTR id)
 {
     switch (id) {
     case kWorkerTimer:
-        if (!m_pAutoRunThread) {
+        if (!IsWorkerRunning()) {
             ::KillTimer(m_hWnd, kWorkerTimer);
             EndDialog(0);
         }
@@ -74,10 +68,10 @@ void CPlugstartDlg::OnCancel()
         return;
     }
     m_bThreadEnd = TRUE;
-    if (m_pAutoRunThread && m_autoRunThread) {
-        if (!plug::WaitForWorkerOrTerminate(*m_autoRunThread, [this] { return m_pAutoRunThread != nullptr; },
-                                            kCancelWaitSeconds, 1000))
-            m_pAutoRunThread = nullptr;
+    if (IsWorkerRunning()) {
+        CWinThread& worker = *m_pAutoRunThread;
+        plug::WaitForWorkerOrTerminate(worker, [&worker] { return worker.IsRunning() != FALSE; }, kCancelWaitSeconds,
+                                       1000);
     }
     CDialog::OnCancel();
 }
@@ -124,12 +118,12 @@ void CPlugstartDlg::LaunchProgram(const std::wstring& program, const std::wstrin
     plug::LaunchProgram(program, parameters);
 }
 
-void CPlugstartDlg::EnableCancelButtons(BOOL enable)
+void CPlugstartDlg::PostEnableCancelButtons(BOOL enable)
 {
     ::PostMessageW(m_hWnd, kEnableCancelButtonsMessage, enable, 0);
 }
 
-void CPlugstartDlg::BringToFront() { ::PostMessageW(m_hWnd, kBringToFrontMessage, 0, 0); }
+void CPlugstartDlg::PostBringToFront() { ::PostMessageW(m_hWnd, kBringToFrontMessage, 0, 0); }
 
 void CPlugstartDlg::RunCompanionInstaller()
 {

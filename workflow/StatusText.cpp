@@ -10,7 +10,7 @@ namespace {
 
 // The text of key (STR_STRING_STATUS_TOP_STRING_1_0 or _3_0) for the device's kit type. With
 // the Japanese language file the connection manager has texts of its own (key + "_CM"); when
-// blankFallback is set, a blank one falls back to the common text.
+// blankFallback is set, a blank one gives way to the common text.
 std::wstring KitVariant(const std::wstring& key, const StatusState& state, const LanguageLookup& lookup,
                         bool blankFallback)
 {
@@ -22,7 +22,8 @@ std::wstring KitVariant(const std::wstring& key, const StatusState& state, const
     case TYPE_CM_DCM:
         if (state.japaneseLanguage) {
             std::wstring own = lookup(key + L"_CM");
-            if (!blankFallback || !IsBlankText(own))
+            const bool givesWay = blankFallback && IsBlankText(own);
+            if (!givesWay)
                 return own;
         }
         return WithProductName(lookup(key), TYPE_CM_DCM);

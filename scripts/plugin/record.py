@@ -30,6 +30,8 @@ class Launch:
         self.events = []        # timeline: {'t', 'source', 'text', ...}
         self.boxes = []         # message boxes and the guide, with the robot's answers
         self.windows = {}       # hwnd -> window event fields
+        # The program's windows (not boxes), one span per title: {'hwnd', 'title', 'class', 'process', 'start', 'end'}
+        self.window_spans = []
         self.commands = []      # device commands
         self.programs = []      # stand-ins' actions
         self.processes = {}     # pid -> {'name', 'command', 'parent', 'start', 'end', 'code'}
@@ -102,6 +104,9 @@ class LaunchRecording:
                         box['screenshot'] = shot['file']
                 open(self.sim_folder('robot', 'ack-%d' % box['number']), 'w').close()
             else:
+                launch.window_spans.append({'hwnd': fields.get('hwnd'), 'title': fields.get('title', ''),
+                                            'class': fields.get('class', ''), 'process': fields.get('process', ''),
+                                            'start': round(launch.now(), 2), 'end': None})
                 self.event('window', 'window "%s" of %s (%s)' % (fields.get('title', ''), fields.get('process'),
                                                                   fields.get('class', '')))
                 # The staging dialog of a CD start lives for a moment only: photographed at once.
@@ -109,10 +114,19 @@ class LaunchRecording:
         elif kind == 'title':
             window = launch.windows.get(fields.get('hwnd'))
             if window and self.interesting(window.get('process', '')):
+                # A new title is a new state of the window: its band goes on under the new title.
+                for span in self.open_spans(fields.get('hwnd')):
+                    span['end'] = round(launch.now(), 2)
+                    launch.window_spans.append(dict(span, title=fields.get('title', ''), start=span['end'], end=None))
                 self.event('window', 'title now "%s"' % fields.get('title', ''))
                 self.schedule_shot('title "%s"' % fields.get('title', ''), 0.4)
         elif kind == 'window-gone':
             window = launch.windows.pop(fields.get('hwnd'), None)
+            for span in self.open_spans(fields.get('hwnd')):
+                span['end'] = round(launch.now(), 2)
+            for box in launch.boxes:
+                if box['hwnd'] == fields.get('hwnd') and box.get('closed') is None:
+                    box['closed'] = round(launch.now(), 2)
             if window and self.interesting(window.get('process', '')):
                 self.event('window', 'window "%s" closed' % fields.get('title', ''))
         elif kind == 'answer':
@@ -129,6 +143,9 @@ class LaunchRecording:
             self.event('robot', 'robot error: %s' % launch.robot_error)
         for hook in self.s.hooks:
             hook(self, fields)
+
+    def open_spans(self, hwnd):
+        return [span for span in self.launch.window_spans if span['hwnd'] == hwnd and span['end'] is None]
 
     def on_command(self, fields):
         command = {'t': round(self.launch.now(), 2), 'drive': fields.get('drive', ''), 'cdb': fields.get('cdb', ''),

@@ -5,8 +5,11 @@ import html
 import json
 import os
 import shutil
+import subprocess
 
+from . import observed
 from . import report_files
+from . import timeline
 
 OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run'}
 
@@ -21,7 +24,8 @@ def summary_lines(result):
     if result.get('error'):
         lines.append('error: %s' % result['error'])
     if run:
-        lines.append('duration: %.1f s' % run['duration'])
+        lines.append('duration: %.1f s watched (the last program ended at %s)' % (
+            run['duration'], observed.format_seconds(observed.product_end(run))))
         lines.append('message boxes: %d%s' % (len(run['boxes']), ''.join(
             '\n  - "%s": %s -> %s' % (b['caption'], b['text'][:100], (b['answers'] or [{}])[-1].get('button'))
             for b in run['boxes'])))
@@ -38,7 +42,18 @@ def summary_lines(result):
     if result.get('files'):
         lines.append('drive C: %d files and folders added, %d changed, %d removed' % (
             len(result['files']['added']), len(result['files']['changed']), len(result['files']['removed'])))
+    if result.get('own_files'):
+        own = result['own_files']
+        lines.append('the run\'s own files (simulation, robot, trace): %d' % (
+            len(own['added']) + len(own['changed']) + len(own['removed'])))
     return lines
+
+
+def terminal_lines(result, report_path):
+    """What the terminal shows at the end of a run: the summary, where the report is, and last
+    the verdict."""
+    return summary_lines(result) + ['report: %s (and report.md, report.json beside it)' % report_path,
+                                    '', result.get('verdict', '')]
 
 
 def _md_table(header, rows):
@@ -123,15 +138,52 @@ def _sections(result, shots_rel):
         rows.append(('changed', changed['key'], '%s: %s -> %s' % (changed['name'], changed['old'], changed['new'])))
     for removed in registry['removed']:
         rows.append(('removed', removed, ''))
-    sections.append(('Registry: what the run changed', 'table', (['change', 'key', 'values'], rows)))
+    sections.append(('Registry: what the product changed', 'table', (['change', 'key', 'values'], rows)))
     files = result.get('files') or {'added': [], 'changed': [], 'removed': []}
-    rows = [('added', f['path'], f['size'] if f['size'] >= 0 else 'folder') for f in files['added']]
-    rows += [('changed', f['path'], '%s -> %s bytes' % (f['old_size'], f['new_size'])) for f in files['changed']]
-    rows += [('removed', p, '') for p in files['removed']]
-    sections.append(('Drive C: what the run changed', 'table', (['change', 'path', 'size'], rows)))
+    sections.append(('Drive C: what the product changed', 'table', (['change', 'path', 'size'],
+                                                                file_rows(files, staging_path(result)))))
+    own = result.get('own_files')
+    if own:
+        sections.append(('What the run itself added (the simulation, the robot, the trace)', 'list',
+                         own_file_lines(own)))
     sections.append(('Screenshots', 'shots', [(shot['t'], shot['reason'], shots_rel(shot['file']))
                                              for shot in run['screenshots']]))
     return sections
+
+
+def staging_path(result):
+    """The staging folder as a path of drive C: in the file table ('users/.../R/'), or None."""
+    folder = (result.get('staging') or {}).get('folder') or ''
+    if not folder[1:3] == ':\\':
+        return None
+    return folder[3:].replace('\\', '/').rstrip('/') + '/'
+
+
+def file_rows(files, staging):
+    """The rows of the drive C: table. The files of the staging folder stand in one row: the
+    staging folder's section lists them."""
+    in_staging = [f for f in files['added'] if staging and f['path'].lower().startswith(staging.lower())
+                  and f['path'].lower() != staging.lower()]
+    rows = []
+    for f in files['added']:
+        if f in in_staging:
+            continue
+        size = f['size'] if f['size'] >= 0 else 'folder'
+        if in_staging and f['path'].lower() == staging.lower():
+            count = sum(1 for g in in_staging if g['size'] >= 0)
+            size = 'the staging folder: {} files, {:,} bytes (listed above)'.format(
+                count, sum(g['size'] for g in in_staging if g['size'] >= 0))
+        rows.append(('added', f['path'], size))
+    rows += [('changed', f['path'], '%s -> %s bytes' % (f['old_size'], f['new_size'])) for f in files['changed']]
+    rows += [('removed', p, '') for p in files['removed']]
+    return rows
+
+
+def own_file_lines(own):
+    lines = ['%s (%s)' % (f['path'], 'folder' if f['size'] < 0 else '%d bytes' % f['size']) for f in own['added']]
+    lines += ['%s (changed)' % f['path'] for f in own['changed']]
+    lines += ['%s (removed)' % p for p in own['removed']]
+    return lines or ['(none)']
 
 
 def write_report(result, report_dir):
@@ -159,8 +211,27 @@ def write_report(result, report_dir):
     with open(os.path.join(report_dir, 'report.json'), 'w', encoding='utf-8') as f:
         json.dump(result, f, indent=1, ensure_ascii=False)
     sections = _sections(result, rel)
+    with open(os.path.join(report_dir, 'report.md'), 'w', encoding='utf-8') as f:
+        f.write('\n'.join(markdown_lines(result, sections)))
+    path = os.path.join(report_dir, 'report.html')
+    with open(path, 'w', encoding='utf-8') as f:
+        f.write('\n'.join(html_lines(result, sections, report_dir)))
+    report_files.record(report_dir, [os.path.join(report_dir, name) for name in ('report.json', 'report.md',
+                                                                                'report.html')]
+                        + sorted(copied.values()))
+    return path
 
-    md = ['# Plug-in run report', '']
+
+def title_of(result):
+    return 'Plug-in run report: %s' % OUTCOME_TEXT.get(result['outcome'], result['outcome'])
+
+
+def markdown_lines(result, sections):
+    """report.md: the verdict first, then the timeline as text, then the sections."""
+    md = ['# ' + result.get('verdict', ''), '', '*%s*' % title_of(result), '']
+    picture = timeline.text_timeline(result)
+    if picture:
+        md += ['## At a glance', '', '```text'] + picture + ['```', '']
     for title, kind, content in sections:
         md += ['## ' + title, '']
         if kind == 'table':
@@ -174,18 +245,53 @@ def write_report(result, report_dir):
             if not content:
                 md.append('(none)')
         md.append('')
-    with open(os.path.join(report_dir, 'report.md'), 'w', encoding='utf-8') as f:
-        f.write('\n'.join(md))
+    return md
 
+
+def thumbnail_uri(path):
+    """A small copy of a screenshot as a data URI (ImageMagick makes it, twice the size it is shown
+    at, in few colours); the picture itself when that is not smaller."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    try:
+        done = subprocess.run(['convert', path, '-thumbnail', '224x168', '-strip', '-colors', '96', 'png:-'],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+        if done.returncode == 0 and done.stdout.startswith(b'\x89PNG') and len(done.stdout) < len(data):
+            data = done.stdout
+    except (OSError, subprocess.SubprocessError):
+        pass
+    return 'data:image/png;base64,' + base64.b64encode(data).decode('ascii')
+
+
+STYLE = """
+body{font-family:sans-serif;margin:1.5em 2em;max-width:1200px;color:#222}
+h1.verdict{font-size:1.3em;line-height:1.45;font-weight:600;margin:0 0 .2em;padding:.55em .9em;
+  border-left:6px solid #4f6f9f;background:#f2f5fa;color:#1d2533}
+h1.verdict.ended-timed-out,h1.verdict.ended-error{border-color:#c62828;background:#fdf0f0}
+.subtitle{color:#666;margin:0 0 1.2em}
+.timeline{max-width:100%;height:auto;border:1px solid #ddd;background:#fff}
+table{border-collapse:collapse;margin:.5em 0}
+td,th{border:1px solid #bbb;padding:2px 6px;text-align:left;vertical-align:top;font-size:90%}
+th{background:#eee}.outcome-finished{color:#070}.outcome-timed-out,.outcome-error{color:#a00}
+figure{display:inline-block;margin:.5em;vertical-align:top}img{border:1px solid #888;max-width:520px}
+figure:target img{outline:3px solid #1a5fb4}
+"""
+
+
+def html_lines(result, sections, report_dir):
+    """report.html: the verdict as its first line, the timeline picture, then the sections."""
     esc = html.escape
-    page = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>Plug-in run report</title><style>',
-            'body{font-family:sans-serif;margin:2em;max-width:1200px}table{border-collapse:collapse;margin:.5em 0}',
-            'td,th{border:1px solid #bbb;padding:2px 6px;text-align:left;vertical-align:top;font-size:90%}',
-            'th{background:#eee}.outcome-finished{color:#070}.outcome-timed-out,.outcome-error{color:#a00}',
-            'figure{display:inline-block;margin:.5em;vertical-align:top}img{border:1px solid #888;max-width:520px}',
-            '</style></head><body>',
-            '<h1>Plug-in run report: <span class="outcome-%s">%s</span></h1>' % (
-                esc(result['outcome']), esc(OUTCOME_TEXT.get(result['outcome'], result['outcome'])))]
+    run = result.get('run') or {}
+    thumbnails = {n: thumbnail_uri(os.path.join(report_dir, shot['file']))
+                  for n, shot in enumerate(run.get('screenshots', []), 1)}
+    page = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>%s</title><style>%s</style></head><body>' % (
+                esc(result.get('verdict', '') or title_of(result)), STYLE),
+            '<h1 class="verdict ended-%s">%s</h1>' % (esc(result['outcome']), esc(result.get('verdict', ''))),
+            '<p class="subtitle">%s</p>' % esc(title_of(result))]
+    picture = timeline.timeline_svg(result, thumbnails)
+    if picture:
+        page += ['<h2>At a glance</h2>', picture]
+    number = 0
     for title, kind, content in sections:
         page.append('<h2>%s</h2>' % esc(title))
         if kind == 'table':
@@ -202,17 +308,12 @@ def write_report(result, report_dir):
                                                   % esc(line) for line in content))
         elif kind == 'shots':
             for t, reason, path in content:
+                number += 1
                 with open(os.path.join(report_dir, path), 'rb') as f:
                     data = base64.b64encode(f.read()).decode('ascii')
-                page.append('<figure><img src="data:image/png;base64,%s" alt="%s"><figcaption>%.2f s: %s'
-                            '</figcaption></figure>' % (data, esc(reason), t, esc(reason)))
+                page.append('<figure id="shot-%d"><img src="data:image/png;base64,%s" alt="%s"><figcaption>'
+                            '%.2f s: %s</figcaption></figure>' % (number, data, esc(reason), t, esc(reason)))
             if not content:
                 page.append('<p>(none)</p>')
     page.append('</body></html>')
-    path = os.path.join(report_dir, 'report.html')
-    with open(path, 'w', encoding='utf-8') as f:
-        f.write('\n'.join(page))
-    report_files.record(report_dir, [os.path.join(report_dir, name) for name in ('report.json', 'report.md',
-                                                                                'report.html')]
-                        + sorted(copied.values()))
-    return path
+    return page

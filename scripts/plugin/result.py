@@ -4,6 +4,15 @@ import os
 
 from . import image as image_mod
 from . import snapshot
+from . import verdict
+
+# What the profile names that the verdict needs to know a program's role by.
+PROFILE_KEYS = (('DRIVER', 'driver_name'), ('DRIVER', 'driver_type'), ('DRIVER', 'emp_uninstall_linkfile'),
+                ('ITK', 'itk_type'), ('ITK', 'itk_setup'), ('ITK', 'itk_run_file'))
+# The run's own files on drive C:: the simulated device's state and log, the stand-ins' log and
+# script, the robot's folder, and the program's trace.
+OWN_FOLDERS = ('plugstart_sim/',)
+OWN_FILE_NAMES = ('plugstart_trace.log',)
 
 
 def _launch_data(run, launch):
@@ -16,6 +25,7 @@ def _launch_data(run, launch):
         'duration': round(launch.now(), 2),
         'events': launch.events,
         'boxes': launch.boxes,
+        'windows': launch.window_spans,
         'commands': launch.commands,
         'programs': launch.programs,
         'processes': [dict(p, pid=pid) for pid, p in sorted(interesting.items(), key=lambda i: i[1]['start'])],
@@ -24,6 +34,21 @@ def _launch_data(run, launch):
         'screenshots': launch.screenshots,
         'robot_error': launch.robot_error,
     }
+
+
+def is_own_file(path):
+    """Whether a path of drive C: belongs to the run itself rather than to what the product did."""
+    lower = path.lower()
+    return lower.startswith(OWN_FOLDERS) or lower.rstrip('/').rsplit('/', 1)[-1] in OWN_FILE_NAMES
+
+
+def split_own_files(files):
+    """(the product's changes, the run's own) of a drive C: difference."""
+    def part(own):
+        return {'added': [f for f in files['added'] if is_own_file(f['path']) == own],
+                'removed': [p for p in files['removed'] if is_own_file(p) == own],
+                'changed': [f for f in files['changed'] if is_own_file(f['path']) == own]}
+    return part(False), part(True)
 
 
 def collect_result(run, error):
@@ -52,12 +77,14 @@ def collect_result(run, error):
         'outcome': 'error' if error else (launch.outcome if launch else 'error'),
         'registry': None,
         'files': None,
+        'own_files': None,
         'staging': None,
         'device_state': {},
     }
     image = run.images.get('R')
     if image:
-        result['program'] = {'name': image.program, 'arguments': image.arguments, 'machine': image.machine}
+        result['program'] = {'name': image.program, 'arguments': image.arguments, 'machine': image.machine,
+                             'profile': {key: run.config_value(section, key) for section, key in PROFILE_KEYS}}
     if run.registry_after is not None:
         diff = snapshot.registry_diff(run.registry_before, run.registry_after)
         result['registry'] = {
@@ -67,11 +94,11 @@ def collect_result(run, error):
         }
     if run.files_after is not None:
         diff = snapshot.files_diff(run.files_before, run.files_after)
-        result['files'] = {
+        result['files'], result['own_files'] = split_own_files({
             'added': [{'path': p, 'size': size} for p, size in diff['added']],
             'removed': diff['removed'],
             'changed': [{'path': p, 'old_size': a, 'new_size': b} for p, a, b in diff['changed']],
-        }
+        })
     if launch is not None and run.prefix is not None:
         windows_folder, host_folder = run.staging_folder()
         if windows_folder:
@@ -81,4 +108,5 @@ def collect_result(run, error):
             path = run.sim_folder(letter + '.ini')
             state = image_mod.read_ini(image_mod.read_text(path)).get('device') if os.path.exists(path) else None
             result['device_state'][letter] = state or {'mode': 'cdrom (unchanged)'}
+    result['verdict'] = verdict.sentence(result)
     return result

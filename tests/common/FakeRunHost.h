@@ -26,8 +26,8 @@ public:
                                     int showCommand) override;
     BOOL WaitForProgram(HANDLE process, DWORD timeoutMs) override;
     void LaunchProgram(const std::wstring& program, const std::wstring& parameters) override;
-    void EnableCancelButtons(BOOL enable) override { buttonChanges.push_back(enable != FALSE); }
-    void BringToFront() override { ++bringsToFront; }
+    void PostEnableCancelButtons(BOOL enable) override { buttonChanges.push_back(enable != FALSE); }
+    void PostBringToFront() override { ++bringsToFront; }
     void RunCompanionInstaller() override { ++companionRuns; }
 
     // True when some trace text contains part.
@@ -38,7 +38,7 @@ public:
     std::vector<Start> starts;
     std::vector<DWORD> waits; // the time-outs asked for
     std::vector<Start> launches; // programs started without waiting (showCommand unused)
-    std::vector<bool> buttonChanges; // EnableCancelButtons calls: false = disabled
+    std::vector<bool> buttonChanges; // PostEnableCancelButtons calls: false = disabled
     int bringsToFront = 0;
     int companionRuns = 0;
     int wholeRepaints = 0;

@@ -405,5 +405,20 @@ class ImageCheckTest(unittest.TestCase):
             check_image.MAX_ISO_ENTRIES = saved
 
 
+class ContainedNames(unittest.TestCase):
+    """The image check refuses a file name exactly when the program does: both read one table."""
+
+    def test_refuses_the_names_the_program_refuses(self):
+        with open(os.path.join(ROOT, "tests", "data", "relative_names.inc"), encoding="ascii") as source:
+            text = source.read()
+        table = text[text.index('R"NAMES(') + len('R"NAMES('):text.index(')NAMES"')]
+        rows = [line.split(" ", 1) for line in table.splitlines() if " " in line]
+        self.assertGreaterEqual(len(rows), 20)
+        for verdict, name in rows:
+            with self.subTest(name=name):
+                self.assertEqual(verdict == "outside", check_image.contained_name_problem(name) is not None)
+        self.assertIsNotNone(check_image.contained_name_problem(""))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -67,3 +67,11 @@ TEST(ScsiFailureKey, OnlyTheThreeFailuresHaveAKey)
         EXPECT_EQ(L"", ScsiFailureKey(result, true, true)) << result;
     }
 }
+
+TEST(ScsiFailureKey, EveryFailedDirectPhoneQueryHasAText)
+{
+    EXPECT_EQ(L"STR_STRING_ERROR_SCSI_0_0", PhoneQueryFailureKey(-1));
+    EXPECT_EQ(L"STR_STRING_ERROR_SCSI_1_0", PhoneQueryFailureKey(-2));
+    for (int result : {-3, -4, -19, -21, -1000, INT_MIN})
+        EXPECT_EQ(L"STR_STRING_ERROR_SCSI_2_0", PhoneQueryFailureKey(result)) << result;
+}

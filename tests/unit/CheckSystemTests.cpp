@@ -152,6 +152,20 @@ TEST_F(CheckSystemTest, DeviceThatCannotBeReachedIsReportedAndEndsTheCheck)
               Boxes());
 }
 
+TEST_F(CheckSystemTest, UnknownFailureOfTheQueryIsReportedAsAFailedCommand)
+{
+    // Negative answers around the known codes: the user reads why the check ends, not an empty box.
+    const int unknown[] = {-4, -19, -21, -1000};
+    for (int result : unknown) {
+        sim::DeviceState failing;
+        failing.fail = result;
+        m_sim.SetState(L'R', failing);
+        EXPECT_FALSE(m_core.CheckSystem()) << result;
+    }
+    EXPECT_EQ(std::vector<std::wstring>(std::size(unknown), L"STR_STRING_ERROR_SCSI_2_0"), Boxes());
+    EXPECT_EQ(std::size(unknown), DeviceCommands().size()) << "each was asked once";
+}
+
 TEST_F(CheckSystemTest, CdStartNeedsTheDeviceLibraryBesideTheProgram)
 {
     StartFromCd();
@@ -167,6 +181,19 @@ TEST_F(CheckSystemTest, CdStartNeedsTheDeviceLibraryBesideTheProgram)
     EXPECT_TRUE(pcStart);
     EXPECT_EQ(std::vector<std::wstring>{L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL"}, Boxes());
     EXPECT_EQ(std::vector<std::wstring>{L"R " + std::wstring(kPhoneQuery)}, DeviceCommands()) << "only the PC start asked";
+}
+
+TEST_F(CheckSystemTest, CdStartAsksTheDeviceOfItsOwnFolderAndHandsTheFolderOnAsTheDrive)
+{
+    StartFromCd();
+    const wchar_t cdLetter = ProgramFolder()[0];
+    sim::DeviceState state;
+    state.replyResult = 3;
+    m_sim.SetState(cdLetter, state);
+    ASSERT_TRUE(m_core.CheckSystem());
+    // Another instance receives this in the profile and reads its first character.
+    EXPECT_EQ(ProgramFolder(), m_run.m_ResDefineCommand.strDrive);
+    EXPECT_EQ(std::vector<std::wstring>{std::wstring(1, cdLetter) + L" " + kPhoneQuery}, DeviceCommands());
 }
 
 TEST_F(CheckSystemTest, RefusedUserWithAnotherKitOrOnVistaIsToldToBeAdministrator)

@@ -321,4 +321,21 @@ TEST(TraceSink, AppendsAndStartsANewLogOnRequest)
     plug::Trace(L"new\r\n", true);
     EXPECT_EQ("new\r\n", ReadBinaryFile(log));
 }
+
+// The shell shows no box for a program that is not there: the trace keeps its name.
+TEST(TraceSink, StartsThatFailNameTheProgram)
+{
+    wchar_t folder[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, folder);
+    std::wstring log = std::wstring(folder) + L"Plugstart_trace.log";
+    TempDir temp;
+    const std::wstring waited = temp.File(L"MissingSetup.exe");
+    const std::wstring launched = temp.File(L"MissingKit.exe");
+    plug::Trace(L"", true);
+    EXPECT_FALSE(plug::StartProgram(waited, L"", SW_SHOWNORMAL));
+    EXPECT_FALSE(plug::LaunchProgram(launched, L"-aik"));
+    std::string trace = ReadBinaryFile(log);
+    EXPECT_NE(std::string::npos, trace.find(plug::ToUtf8(waited))) << trace;
+    EXPECT_NE(std::string::npos, trace.find(plug::ToUtf8(launched))) << trace;
+}
 #endif

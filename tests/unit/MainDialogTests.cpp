@@ -255,7 +255,7 @@ TEST_F(MainDialogTest, CancelDuringTheLaunchPollEndsTheDialogWithinARound)
     PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
-    sleeps.WorkerEndedWhen([&dialog] { return dialog.m_pAutoRunThread == nullptr; });
+    sleeps.WorkerEndedWhen([&dialog] { return !dialog.IsWorkerRunning(); });
     bool cancelled = false;
     dialog.onTick = [&](TestMainDlg& self) {
         if (!cancelled && sleeps.IsWorkerParked()) {
@@ -269,7 +269,7 @@ TEST_F(MainDialogTest, CancelDuringTheLaunchPollEndsTheDialogWithinARound)
     EXPECT_EQ(1, sleeps.DialogSleeps()) << "the worker did not end within the cancel's first round";
     EXPECT_FALSE(dialog.m_bLaunchingITK);
     EXPECT_TRUE(dialog.Traced(L"[m_bThreadEnd == TRUE (4)]")) << "the worker stopped by itself";
-    EXPECT_EQ(nullptr, dialog.m_pAutoRunThread.load());
+    EXPECT_FALSE(dialog.IsWorkerRunning());
     EXPECT_TRUE(m_standIns.ActionsOf(L"Vtp.exe").empty()) << "nothing is launched";
     EXPECT_TRUE(Boxes().empty());
 }
@@ -296,7 +296,7 @@ TEST_F(MainDialogTest, CancelWhileADriverSetupRunsIsRefusedAndTheWorkerStopsAfte
             stage = 2; // the cancel has been handled: still open
             EXPECT_TRUE(self.m_bThreadEnd);
             EXPECT_TRUE(self.m_bInstallingDrv);
-            EXPECT_NE(nullptr, self.m_pAutoRunThread.load());
+            EXPECT_TRUE(self.IsWorkerRunning());
             ReleaseSetup();
         }
     };
