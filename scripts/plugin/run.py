@@ -451,6 +451,10 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.prepare()
             if self.fault:
                 self.fault.arm(self)
+                self.notes.append('the fault of this run, %s: %s; then the device is unplugged and plugged in '
+                                  'again without it (the second plug-in\'s report is in second-plugin/)' % (
+                                      self.fault.name, self.fault.what))
+                self.notes.extend(self.fault.notes)
             self.watch_launch('the plug-in')
             if self.fault:
                 self.fault.leave(self)
