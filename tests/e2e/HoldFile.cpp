@@ -5,6 +5,8 @@
 // it is there), at most 120 s; then creates the file READY and holds PATH until the file STOP
 // exists (at most 10 minutes). Prints what it did. Exit code: 0 when it held the file, 1 when it
 // could never open it, 2 on bad arguments.
+#include "framework/Handle.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -18,16 +20,14 @@ constexpr DWORD kHoldLimitMs = 600000;
 
 bool Exists(const wchar_t* path) { return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
-HANDLE OpenAsSoonAsPossible(const wchar_t* path, DWORD sharing)
+plug::UniqueFile OpenAsSoonAsPossible(const wchar_t* path, DWORD sharing)
 {
     DWORD start = ::GetTickCount();
     for (;;) {
-        HANDLE file = ::CreateFileW(path, GENERIC_READ, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
-        if (file != INVALID_HANDLE_VALUE)
+        plug::UniqueFile file(
+            ::CreateFileW(path, GENERIC_READ, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || ::GetTickCount() - start >= kOpenLimitMs)
             return file;
-        if (::GetTickCount() - start >= kOpenLimitMs)
-            return INVALID_HANDLE_VALUE;
         ::Sleep(kPollMs);
     }
 }
@@ -42,20 +42,21 @@ int wmain(int argc, wchar_t** argv)
     }
     const wchar_t* path = argv[1];
     DWORD sharing = std::wcscmp(argv[2], L"share") == 0 ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0;
-    HANDLE file = OpenAsSoonAsPossible(path, sharing);
-    if (file == INVALID_HANDLE_VALUE) {
+    plug::UniqueFile file = OpenAsSoonAsPossible(path, sharing);
+    if (!file) {
         std::printf("could not open %ls (error %lu)\n", path, ::GetLastError());
         return 1;
     }
     std::printf("holding %ls (%ls)\n", path, argv[2]);
     std::fflush(stdout);
-    HANDLE ready = ::CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (ready != INVALID_HANDLE_VALUE)
-        ::CloseHandle(ready);
+    { // the file READY is the signal: made, and closed again at once
+        plug::UniqueFile ready(
+            ::CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     DWORD start = ::GetTickCount();
     while (!Exists(argv[4]) && ::GetTickCount() - start < kHoldLimitMs)
         ::Sleep(kPollMs);
-    ::CloseHandle(file);
+    file.Reset();
     std::printf("released %ls\n", path);
     return 0;
 }
