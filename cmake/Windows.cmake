@@ -39,6 +39,16 @@ function(plug_without_runtime target entry)
   target_link_libraries(${target} PRIVATE kernel32 gcc)
 endfunction()
 
+# plug_run_from_swap(target): marks the file of target so that Windows copies it to the page file
+# before running it from removable media. Every executable on the device's CD needs it: the CD
+# goes away at the mode change while the program and its tools still run from it. GNU ld has no
+# option for the flag; scripts/pe_flags.py sets it after linking.
+function(plug_run_from_swap target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/scripts/pe_flags.py --set-run-from-swap $<TARGET_FILE:${target}>
+    VERBATIM)
+endfunction()
+
 # A static library for programs without a runtime (plug_without_runtime): compiled without
 # exceptions, so that it calls for no unwinder.
 function(plug_library_without_runtime name)

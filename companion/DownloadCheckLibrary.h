@@ -15,8 +15,9 @@ struct DownloadCheckAnswer {
     std::wstring candidates[kDownloadCandidateCount]; // server addresses, possibly empty
 };
 
-// Loads the library from the standard search path, asks it with versionText (at most 19 bytes
-// in the ANSI code page) and frees it. Its texts are read only within their buffers.
+// Loads the library from the standard search path (without the current directory, which the
+// start-up takes out of it), asks it with versionText (at most 19 bytes in the ANSI code page)
+// and frees it. Its texts are read only within their buffers.
 DownloadCheckAnswer CallDownloadCheck(const std::wstring& versionText);
 
 // Opens address in the user's web browser (through the shell unless a test replaces it).

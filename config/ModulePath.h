@@ -14,8 +14,9 @@ std::wstring GetModulePath();
 // cannot be obtained or holds no backslash.
 std::wstring GetModuleDirectory();
 
-// TRUE when path names a file that can be opened for reading right now (read access, no
-// sharing, existing files only). Directories and files held open without sharing count as missing.
+// TRUE when path names a file that can be opened for reading right now (read access, existing
+// files only), whoever else has it open with sharing. Directories, and files that another
+// program holds open without letting others read, count as missing.
 BOOL IsExistFile(const std::wstring& path);
 
 // Drops a read-only attribute of path so that it can be overwritten: archive alone remains.

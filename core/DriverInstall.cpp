@@ -51,7 +51,7 @@ void CPlugstartRun::RemoveOldDriver(const std::wstring& moduleDirectory)
     if (m_run.m_bDrvPackageRegistered) {
         std::wstring remover = moduleDirectory + L"UninstallMSI.exe";
         Trace(plug::FormatString(L"Uninstall MSI Driver Full Path Name = %ls\n", remover.c_str()));
-        RunAndWait(remover, SW_HIDE, nullptr);
+        RunRemover(remover);
         return;
     }
     if (m_run.m_ResDefineCommand.nDriverType != DRIVERTYPE_EMP)
@@ -64,16 +64,22 @@ void CPlugstartRun::RemoveOldDriver(const std::wstring& moduleDirectory)
         Trace(L"[InstallDriver()] no usable EMP remover named\r\n");
         return;
     }
-    RunAndWait(remover, SW_HIDE, nullptr);
+    RunRemover(remover);
 }
 
-void CPlugstartRun::RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise)
+// A remover that has not ended in time is left running; the installation goes on as if it had.
+void CPlugstartRun::RunRemover(const std::wstring& remover)
+{
+    if (!RunAndWait(remover, SW_HIDE, nullptr, m_dwRemoverWaitMs))
+        Trace(plug::FormatString(L"[InstallDriver()] remover did not end in time : %ls\r\n", remover.c_str()));
+}
+
+BOOL CPlugstartRun::RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs)
 {
     plug::UniqueHandle process = m_host.StartProgram(program, L"", showCommand);
     if (raise) {
         *raise = TRUE;
         m_host.RepaintStatus();
     }
-    if (process)
-        m_host.WaitForProgram(process.Get(), INFINITE);
+    return process ? m_host.WaitForProgram(process.Get(), waitMs) : TRUE;
 }

@@ -3,6 +3,8 @@
 #include "PlugstartRun.h"
 
 #include "DeviceSeam.h"
+#include "WorkerMessages.h"
+#include "config/Language.h"
 #include "config/ModulePath.h"
 #include "config/SystemFolders.h"
 #include "devpoke/VendorCommands.h"
@@ -16,12 +18,28 @@ int CPlugstartRun::SCSI_ModeChange()
     }
     wchar_t ownLetter = DeviceDriveLetter(m_run);
 
+    PrepareForTheCdToGo();
     m_run.m_bModeChanged = TRUE;
     const devpoke::ModeChangeResults own = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter, 1);
     ModeChangeOtherDevices(ownLetter);
     // The second form stands in for a refused first one: the own drive's result is what the
     // device said last.
     return own.Last();
+}
+
+// At a CD start the program runs from the device's CD, which goes away with the switch (the
+// program's own pages come from the page file, see plug_run_from_swap). What the run needs after
+// it is taken now: the texts of its messages. And the process stops standing in a folder of the
+// CD, which the programs it starts afterwards would inherit as their current directory.
+void CPlugstartRun::PrepareForTheCdToGo()
+{
+    if (!m_run.m_strArgument.empty())
+        return; // a PC start runs from the copy on the PC
+    plug::KeepLanguageStrings(plug::KeysAfterTheModeChange());
+    wchar_t system[MAX_PATH];
+    UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        ::SetCurrentDirectoryW(system);
 }
 
 void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)

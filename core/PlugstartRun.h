@@ -14,6 +14,10 @@
 #include <optional>
 #include <string>
 
+// How long a driver remover may run before the installation goes on without it: it runs hidden
+// while Cancel is refused, and one stuck on a prompt nobody sees must not hold the run for ever.
+constexpr DWORD kRemoverWaitMs = 10 * 60 * 1000;
+
 class CPlugstartRun {
 public:
     CPlugstartRun(RunState& run, IRunHost& host) : m_run(run), m_host(host), m_detect(run, host), m_service(run, host, m_SVC) {}
@@ -51,6 +55,9 @@ public:
     // The mode change of a window that goes without the worker having sent one: SCSI_ModeChange,
     // and a refused own drive switched by the command service where that may be used.
     void ModeChangeOnExit();
+
+    // How long InstallDriver waits for a remover (kRemoverWaitMs).
+    DWORD m_dwRemoverWaitMs = kRemoverWaitMs;
 
 private:
     void Trace(const std::wstring& text) { m_host.Trace(text); }
@@ -94,10 +101,15 @@ private:
 
     // The driver setup's removal of an older driver (DriverInstall.cpp).
     void RemoveOldDriver(const std::wstring& moduleDirectory);
-    // Starts program (hidden or shown) and waits until it has ended; the status flag is raised
-    // between the start and the wait, when raise is given.
-    void RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise);
+    // Runs a remover hidden and waits for it, at most m_dwRemoverWaitMs.
+    void RunRemover(const std::wstring& remover);
+    // Starts program (hidden or shown) and waits until it has ended, at most waitMs; the status
+    // flag is raised between the start and the wait, when raise is given. FALSE when the program
+    // was still running at the end of the wait.
+    BOOL RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs = INFINITE);
 
+    // At a CD start, reads what the run needs after the mode change, before the CD goes with it.
+    void PrepareForTheCdToGo();
     // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
     void ModeChangeOtherDevices(wchar_t ownLetter);
     // After a mode change that the device refused, asks the command service to switch the own

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace plug {
 
@@ -34,5 +35,9 @@ std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange)
 // and for any other negative result that of a failed command (-3), "STR_STRING_ERROR_SCSI_2_0",
 // so that the user is never shown an empty box.
 std::wstring PhoneQueryFailureKey(int result);
+
+// The language keys of every message the run may show once the mode change has been sent (its
+// failures, the kit's program not found) and the title of their boxes.
+std::vector<std::wstring> KeysAfterTheModeChange();
 
 } // namespace plug

@@ -46,7 +46,7 @@ struct RunState {
 
     // --- Shared between the auto-run worker and the dialog ---
     SharedFlag m_bAutoRunStarted{FALSE}; // the status texts are shown from then on
-    SharedFlag m_bInstallingSVC{FALSE};
+    SharedFlag m_bInstallingSVC{FALSE};  // the command service is deployed: cancel is refused meanwhile
     SharedFlag m_bInstallingDrv{FALSE};  // a driver setup runs: cancel is refused meanwhile
     SharedFlag m_bInstallingITK{FALSE};  // a kit setup runs: cancel is refused meanwhile
     SharedFlag m_bLaunchingITK{FALSE};

@@ -24,6 +24,9 @@ import re
 import struct
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pe_flags  # noqa: E402  (beside this script)
+
 SECTOR = 2048
 # No device CD holds anything near this many files and folders: an ISO whose directories hold
 # more (or point at one another so that they would be read again and again) is not read further.
@@ -635,6 +638,27 @@ def check_autorun(image, problems):
         problems.add("autorun.inf", "icon", "%r is not in the image" % icon)
 
 
+# ---------------------------------------------------------------------------------------------
+# Executables
+
+EXECUTABLE_SUFFIXES = (".exe", ".dll")
+
+
+def check_executables(image, problems):
+    """The program, its library and its tools run from the CD, which goes away at the mode change
+    while they still run: every executable of the image must be copied to the page file before
+    it runs from removable media."""
+    for relative in sorted(entry[0] for entry in image.files.values()):
+        if not relative.lower().endswith(EXECUTABLE_SUFFIXES):
+            continue
+        flags = pe_flags.characteristics(image.read(relative))
+        if flags is None:
+            problems.add(relative, "PE header", "not a Windows executable")
+        elif not flags & pe_flags.REMOVABLE_RUN_FROM_SWAP:
+            problems.add(relative, "PE header", "not marked IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP: Windows would "
+                         "read it from the CD while it runs, and the CD goes away at the mode change")
+
+
 def check_image(path, without_installers=False):
     image = open_image(path)
     problems = Problems(path)
@@ -643,6 +667,7 @@ def check_image(path, without_installers=False):
     check_config(image, problems, without_installers)
     check_languages(image, problems)
     check_autorun(image, problems)
+    check_executables(image, problems)
     return problems
 
 

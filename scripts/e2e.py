@@ -26,7 +26,7 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import matrix, report  # noqa: E402
+from plugin import browser, matrix, report  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -349,6 +349,20 @@ def check_report(c, run_dir):
         rows = markdown_table_rows(texts['report.md'], title)
         c.check(rows == len(seen), 'report.md: %s rows under "%s" for %d seen' % (rows, title, len(seen)))
     check_report_glance(c, texts)
+    check_in_browser(c, os.path.join(report_dir, 'report.html'), len(shots))
+
+
+def check_in_browser(c, page, shots):
+    """report.html in headless Chromium: every screenshot decodes (in full and as a thumbnail), every
+    link resolves, nothing is logged as an error; its screenshot is kept beside it."""
+    try:
+        seen = browser.check_page(page)
+    except browser.BrowserError as e:
+        c.check(False, 'report.html could not be opened in the browser: %s' % e)
+        return
+    c.check(seen.ok, 'report.html in the browser: %s' % '; '.join(seen.problems))
+    c.check(seen.pictures >= 2 * shots, 'report.html in the browser: %d pictures decoded for %d screenshots' % (
+        seen.pictures, shots))
 
 
 def check_report_glance(c, texts):

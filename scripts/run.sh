@@ -18,5 +18,5 @@ done
 scripts/setup.sh
 preset=$(scripts/windows-preset.sh)
 cmake --preset "$preset" >/dev/null
-cmake --build "build/$preset" --target device_image PlugRobot
+cmake --build "build/$preset" --target device_image PlugRobot LookDemo DevpokeSim DownloadCheckSim
 exec env PYTHONPATH="$root/scripts" PLUGSTART_PRESET="$preset" python3 -m plugin.cli "$@"

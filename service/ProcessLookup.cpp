@@ -26,7 +26,18 @@ Fn LookUp(HMODULE library, const char* name)
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
 }
 
-// The process-status entry points, from the libraries loaded by name for this one lookup.
+// A library of Windows, by its full path in the system folder: never one of that name that lies
+// in the program's folder (the staging folder, which any program of the user can write to).
+HMODULE LoadSystemLibrary(const wchar_t* name)
+{
+    wchar_t system[MAX_PATH];
+    UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    return ::LoadLibraryW((std::wstring(system, length) + L"\\" + name).c_str());
+}
+
+// The process-status entry points, from the libraries loaded for this one lookup.
 struct ProcessStatusApi {
     UniqueModule psapi;
     UniqueModule ntdll;
@@ -37,8 +48,8 @@ struct ProcessStatusApi {
     // Loads both libraries; false (with both freed) when one of them or an entry point is missing.
     bool Load()
     {
-        psapi.Attach(::LoadLibraryW(L"PSAPI.DLL"));
-        ntdll.Attach(::LoadLibraryW(L"NTDLL.DLL"));
+        psapi.Attach(LoadSystemLibrary(L"PSAPI.DLL"));
+        ntdll.Attach(LoadSystemLibrary(L"NTDLL.DLL"));
         if (!psapi || !ntdll)
             return Unload();
         enumProcesses = LookUp<EnumProcessesFn>(psapi.Get(), "EnumProcesses");

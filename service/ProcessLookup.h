@@ -1,5 +1,6 @@
 // Whether a running process was started from an executable whose full path contains a text.
-// The lookup writes its progress to the debugger output.
+// The lookup writes its progress to the debugger output. It loads the process-status library from
+// the system folder, never one of that name beside the program.
 #pragma once
 
 #include <windows.h>

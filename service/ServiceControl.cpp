@@ -17,7 +17,9 @@ BOOL CServiceBridge::ServiceControl(DWORD dwControl)
 
     plug::ServiceReply reply;
     size_t capacity = phoneSetting ? plug::kPhoneSetReplyBytes : plug::kServiceMessageBytes;
-    switch (plug::ExchangeWithService(request, capacity, &reply)) {
+    // The query is one vendor command; the switch may need its second form as well.
+    DWORD replyWaitMs = plug::ServiceReplyWaitMs(phoneSetting ? 1 : 2);
+    switch (plug::ExchangeWithService(request, capacity, replyWaitMs, &reply)) {
     case plug::ServiceExchange::NotConnected:
         Trace(L"[CPlugstartDlg::ServiceControl(DWORD dwControl) : CreateFile] return code : NULL");
         return FALSE;

@@ -9,9 +9,12 @@ namespace {
 
 UniqueFile ConnectToService()
 {
+    // Whoever serves the pipe may identify the user, never act as the user: a program that
+    // created the pipe's name before the service gains nothing from the user's rights.
+    const DWORD identifyOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
     for (int attempt = 0; attempt < kServiceConnectAttempts; ++attempt) {
-        UniqueFile pipe(::CreateFileW(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+        UniqueFile pipe(::CreateFileW(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      identifyOnly, nullptr));
         if (pipe)
             return pipe;
         PlugSleep(kServiceConnectRetryMs); // missing or busy: the service may be starting or serving another
@@ -20,8 +23,8 @@ UniqueFile ConnectToService()
 }
 
 // Waits until reply bytes are ready to read. False when the service closed the connection or
-// did not answer within the reply wait.
-bool WaitForReply(HANDLE pipe)
+// did not answer within replyWaitMs.
+bool WaitForReply(HANDLE pipe, DWORD replyWaitMs)
 {
     for (DWORD waited = 0;; waited += kServiceReplyPollMs) {
         DWORD available = 0;
@@ -29,7 +32,7 @@ bool WaitForReply(HANDLE pipe)
             return false;
         if (available > 0)
             return true;
-        if (waited >= kServiceReplyWaitMs)
+        if (waited >= replyWaitMs)
             return false;
         PlugSleep(kServiceReplyPollMs);
     }
@@ -50,7 +53,7 @@ size_t ReadReply(HANDLE pipe, uint8_t* buffer, size_t capacity)
 } // namespace
 
 ServiceExchange ExchangeWithService(const uint8_t (&request)[kServiceMessageBytes], size_t capacity,
-                                    ServiceReply* reply)
+                                    DWORD replyWaitMs, ServiceReply* reply)
 {
     reply->count = 0;
     if (capacity > sizeof(reply->bytes))
@@ -64,7 +67,7 @@ ServiceExchange ExchangeWithService(const uint8_t (&request)[kServiceMessageByte
     if (!::WriteFile(pipe.Get(), request, kServiceMessageBytes, &written, nullptr) || written != kServiceMessageBytes)
         return ServiceExchange::WriteFailed;
 
-    if (WaitForReply(pipe.Get()))
+    if (WaitForReply(pipe.Get(), replyWaitMs))
         reply->count = ReadReply(pipe.Get(), reply->bytes, capacity);
     return ServiceExchange::Completed;
 }

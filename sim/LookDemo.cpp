@@ -1,13 +1,19 @@
-// Shows the program's dialogs one at a time for screenshots (scripts/look-screens.sh): the main
-// dialog's status painting in a given state, the staging dialog, the PC-suite guide. Each ends by
-// itself after a few seconds. Test and demo builds only.
+// Shows the program's dialogs, painted by the program's own code: one at a time for screenshots
+// (scripts/look-screens.sh), each ending by itself after a few seconds; or, for the language
+// sheet (scripts/run.sh --languages), every dialog of one language file in turn, each repainted,
+// measured and captured as soon as it is on the screen (LanguageSheet.h). Test and demo builds.
 //   LookDemo.exe status initial|driver|kit|launching
 //   LookDemo.exe staging
 //   LookDemo.exe guide
+//   LookDemo.exe sheet FOLDER LANGUAGE_FILE KIT_TYPE
+#include "DownloadCheckFiles.h"
+#include "LanguageSheet.h"
 #include "companion/CDWebInstallerDlg.h"
 #include "config/Language.h"
 #include "config/ModulePath.h"
 #include "core/WorkerMessages.h"
+#include "framework/Handle.h"
+#include "framework/MessageBoxSeam.h"
 #include "res/resource.h"
 #include "run/ResDefineCommand.h"
 #include "skin/SkinButton.h"
@@ -17,17 +23,62 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
 const UINT_PTR kEndTimer = 1;
 const UINT_PTR kAnimationTimer = 5000;
 const UINT kShowMs = 6000;
+// The longest a dialog waits to be taken for the sheet before it ends all the same.
+const UINT kSheetWaitMs = 30000;
+const UINT kTakeForSheet = WM_APP + 1;
+
+// The sheet being made, or none when the dialogs are shown for screenshots.
+sim::LanguageSheet* g_sheet = nullptr;
+
+// What a demo dialog is, for the sheet: its state's name, the dialog and the state in words.
+struct DemoView {
+    std::wstring name;
+    std::wstring dialog;
+    std::wstring state;
+};
+
+// How a demo dialog's show ends: after kShowMs, or once it has been taken for the sheet (the
+// dialog is on the screen when the message posted at its initialisation arrives).
+class DemoEnding {
+public:
+    explicit DemoEnding(const DemoView& view) : m_view(view) {}
+
+    void Start(HWND window) const
+    {
+        if (g_sheet)
+            ::PostMessageW(window, kTakeForSheet, 0, 0);
+        else
+            ::SetTimer(window, kEndTimer, kShowMs, nullptr);
+    }
+    // True when message ends the show.
+    bool Ends(HWND window, UINT message, WPARAM wParam) const
+    {
+        if (message == WM_TIMER && wParam == kEndTimer)
+            return true;
+        if (message != kTakeForSheet || !g_sheet)
+            return false;
+        g_sheet->TakeDialog(window, m_view.name, m_view.dialog, m_view.state);
+        return true;
+    }
+
+private:
+    DemoView m_view;
+};
 
 // The main dialog's template painted the way the main dialog paints it, in one fixed state.
 class StatusDemo : public CDialog {
 public:
-    explicit StatusDemo(const plug::StatusState& inputs) : CDialog(IDD_PLUGSTART_DIALOG), m_inputs(inputs) {}
+    StatusDemo(const plug::StatusState& inputs, const DemoView& view)
+        : CDialog(IDD_PLUGSTART_DIALOG), m_inputs(inputs), m_ending(view)
+    {
+    }
 
 protected:
     BOOL OnInitDialog() override
@@ -40,8 +91,9 @@ protected:
         plug::DressMainWindow(m_hWnd);
         m_cancel.SubclassDlgItem(IDCANCEL, this);
         plug::SetUpMainCancelButton(m_cancel);
-        ::SetTimer(m_hWnd, kAnimationTimer, 100, nullptr);
-        ::SetTimer(m_hWnd, kEndTimer, kShowMs, nullptr);
+        if (!g_sheet) // the sheet shows the first frame
+            ::SetTimer(m_hWnd, kAnimationTimer, 100, nullptr);
+        m_ending.Start(m_hWnd);
         return TRUE;
     }
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
@@ -57,7 +109,7 @@ protected:
             ::InvalidateRect(m_hWnd, &area, TRUE);
             return TRUE;
         }
-        if (message == WM_TIMER && wParam == kEndTimer) {
+        if (m_ending.Ends(m_hWnd, message, wParam)) {
             EndDialog(0);
             return TRUE;
         }
@@ -69,50 +121,164 @@ private:
     plug::MainDialogLook m_look;
     CSkinButton m_cancel;
     int m_frame = -1;
+    DemoEnding m_ending;
 };
 
-// The staging dialog, held at its first file for a while, then cancelled: nothing is copied.
+// The staging dialog, held at its first file until it has been shown, then cancelled: nothing
+// is copied.
 class StagingDemo : public CInitDlg {
 public:
-    StagingDemo() : CInitDlg(nullptr) {}
+    StagingDemo() : CInitDlg(nullptr), m_ending(DemoView{L"staging", L"staging", L"copying to the PC"}) {}
 
-protected:
-    BOOL IsCancelRequested() override
-    {
-        ::Sleep(kShowMs);
-        return TRUE;
-    }
-};
-
-// The guide, closed after a while.
-class GuideDemo : public CCDWebInstallerDlg {
 protected:
     BOOL OnInitDialog() override
     {
-        CCDWebInstallerDlg::OnInitDialog();
-        ::SetTimer(m_hWnd, kEndTimer, kShowMs, nullptr);
+        CInitDlg::OnInitDialog();
+        if (g_sheet)
+            m_ending.Start(m_hWnd);
         return TRUE;
     }
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
-        if (message == WM_TIMER && wParam == kEndTimer) {
+        if (message == kTakeForSheet && m_ending.Ends(m_hWnd, message, wParam)) {
+            ::SetEvent(m_shown.Get()); // the staging is cancelled; the dialog ends on its own
+            return TRUE;
+        }
+        return CInitDlg::OnMessage(message, wParam, lParam, result);
+    }
+    BOOL IsCancelRequested() override
+    {
+        ::WaitForSingleObject(m_shown.Get(), g_sheet ? kSheetWaitMs : kShowMs);
+        return TRUE;
+    }
+
+private:
+    DemoEnding m_ending;
+    plug::UniqueHandle m_shown{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+// The guide, closed after a while.
+class GuideDemo : public CCDWebInstallerDlg {
+public:
+    explicit GuideDemo(const DemoView& view) : m_ending(view) {}
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CCDWebInstallerDlg::OnInitDialog();
+        m_ending.Start(m_hWnd);
+        return TRUE;
+    }
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (m_ending.Ends(m_hWnd, message, wParam)) {
             EndDialog(0);
             return TRUE;
         }
         return CCDWebInstallerDlg::OnMessage(message, wParam, lParam, result);
     }
+
+private:
+    DemoEnding m_ending;
 };
 
-plug::StatusState DemoState(const std::wstring& name)
+plug::StatusState DemoState(const std::wstring& name, int kitType, const std::wstring& languageFile)
 {
     plug::StatusState state;
-    state.kitType = ITKTYPE_NorvoITK;
-    state.japaneseLanguage = plug::IsJapaneseLanguageFile(plug::SelectLanguageFile());
+    state.kitType = kitType;
+    state.japaneseLanguage = plug::IsJapaneseLanguageFile(languageFile);
     state.autoRunStarted = name != L"initial";
     state.installingDrv = name == L"driver";
     state.installingITK = name == L"kit";
     state.launchingITK = name == L"launching";
     return state;
+}
+
+int ShowStatus(const std::wstring& state, int kitType, const std::wstring& languageFile, const DemoView& view)
+{
+    StatusDemo demo(DemoState(state, kitType, languageFile), view);
+    return static_cast<int>(demo.DoModal());
+}
+
+int ShowStaging()
+{
+    StagingDemo demo;
+    demo.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
+    demo.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
+    return static_cast<int>(demo.DoModal());
+}
+
+int ShowGuide(const DemoView& view)
+{
+    GuideDemo demo(view);
+    return static_cast<int>(demo.DoModal());
+}
+
+// What the stand-in download-check library answers the guide: the server, or a failure.
+void ScriptDownloadCheck(bool available)
+{
+    ::CreateDirectoryW(sim::kStateFolder, nullptr);
+    const wchar_t* profile = sim::kDownloadCheckProfile.c_str();
+    ::WritePrivateProfileStringW(sim::kDownloadSection, sim::kKeyResult, available ? L"1" : L"0", profile);
+    ::WritePrivateProfileStringW(sim::kDownloadSection, sim::kKeyResultText,
+                                 available ? L"MSG_SUCCESS" : L"MSG_SERVER_CONN_ERROR", profile);
+    ::WritePrivateProfileStringW(sim::kDownloadSection, L"candidate1", L"http://dl.example.com", profile);
+}
+
+// Held while a dialog that uses what the whole PC shares is shown: the staging makes its folders
+// on the PC, and the stand-in download check answers from one file. Sheets of two languages may
+// be made at once, and one must not meet the other's folders half made or its answer.
+class PcWideTurn {
+public:
+    PcWideTurn() : m_lock(::CreateMutexW(nullptr, FALSE, L"Local\\PlugstartSheetPcWideTurn"))
+    {
+        m_held = m_lock && ::WaitForSingleObject(m_lock.Get(), kSheetWaitMs) != WAIT_TIMEOUT;
+    }
+    ~PcWideTurn()
+    {
+        if (m_held)
+            ::ReleaseMutex(m_lock.Get());
+    }
+    PcWideTurn(const PcWideTurn&) = delete;
+    PcWideTurn& operator=(const PcWideTurn&) = delete;
+
+private:
+    plug::UniqueHandle m_lock;
+    bool m_held = false;
+};
+
+// The guide, its download check answered as available says.
+void ShowGuideWithAnswer(bool available, const DemoView& view)
+{
+    PcWideTurn turn;
+    ScriptDownloadCheck(available);
+    ShowGuide(view);
+}
+
+// A message box while the sheet is made (none is expected): noted in the sheet, answered OK.
+int NoteMessageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT)
+{
+    if (g_sheet)
+        g_sheet->AddProblem(L"a message box came up: \"" + caption + L"\": " + text);
+    return IDOK;
+}
+
+// Every dialog of languageFile into the sheet in folder; 0 when each was taken and written.
+int MakeSheet(const std::wstring& folder, const std::wstring& languageFile, int kitType)
+{
+    sim::LanguageSheet sheet(folder, languageFile, kitType);
+    g_sheet = &sheet;
+    plug::SetMessageBoxHandler(&NoteMessageBox);
+    ShowStatus(L"driver", kitType, languageFile, DemoView{L"main-driver", L"main", L"driver setup"});
+    ShowStatus(L"kit", kitType, languageFile, DemoView{L"main-kit", L"main", L"kit setup"});
+    {
+        PcWideTurn turn;
+        ShowStaging();
+    }
+    ShowGuideWithAnswer(true, DemoView{L"guide", L"guide", L"download offered"});
+    ShowGuideWithAnswer(false, DemoView{L"guide-no-download", L"guide", L"no download"});
+    g_sheet = nullptr;
+    return sheet.Write() ? 0 : 1;
 }
 
 } // namespace
@@ -121,24 +287,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 {
     int count = 0;
     wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    std::wstring mode = count > 1 ? arguments[1] : L"";
-    std::wstring state = count > 2 ? arguments[2] : L"initial";
+    std::vector<std::wstring> words(arguments, arguments + count);
     ::LocalFree(arguments);
-    plug::SetLanguageFile(plug::GetModuleDirectory() + plug::SelectLanguageFile());
+    words.resize(5);
+    const std::wstring& mode = words[1];
 
-    if (mode == L"status") {
-        StatusDemo demo(DemoState(state));
-        return static_cast<int>(demo.DoModal());
+    if (mode == L"sheet") {
+        if (words[2].empty() || words[3].empty())
+            return 2;
+        plug::SetLanguageFile(plug::GetModuleDirectory() + words[3]);
+        return MakeSheet(words[2], words[3], _wtoi(words[4].c_str()));
     }
-    if (mode == L"staging") {
-        StagingDemo demo;
-        demo.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
-        demo.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
-        return static_cast<int>(demo.DoModal());
-    }
-    if (mode == L"guide") {
-        GuideDemo demo;
-        return static_cast<int>(demo.DoModal());
-    }
+    const std::wstring languageFile = plug::SelectLanguageFile();
+    plug::SetLanguageFile(plug::GetModuleDirectory() + languageFile);
+    if (mode == L"status")
+        return ShowStatus(words[2].empty() ? L"initial" : words[2], ITKTYPE_NorvoITK, languageFile, DemoView{});
+    if (mode == L"staging")
+        return ShowStaging();
+    if (mode == L"guide")
+        return ShowGuide(DemoView{});
     return 2;
 }

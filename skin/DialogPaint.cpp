@@ -57,8 +57,18 @@ SIZE TextExtentIn(HDC dc, HFONT font, const std::wstring& text)
     return TextExtent(dc, text);
 }
 
+namespace {
+
+TextDrawWatcher g_textDrawWatcher = nullptr;
+
+} // namespace
+
+void SetTextDrawWatcher(TextDrawWatcher watcher) { g_textDrawWatcher = watcher; }
+
 void DrawTextInBox(HDC dc, const std::wstring& text, RECT box, UINT format)
 {
+    if (g_textDrawWatcher)
+        g_textDrawWatcher(dc, text, box, format);
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);
 }
 

@@ -25,8 +25,14 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height);
 SIZE TextExtent(HDC dc, const std::wstring& text);
 // The extent of text in font; dc keeps the font it had.
 SIZE TextExtentIn(HDC dc, HFONT font, const std::wstring& text);
-// Draws text into box of dc with the DrawText format.
+// Draws text into box of dc with the DrawText format. Every text of the dialogs is drawn here.
 void DrawTextInBox(HDC dc, const std::wstring& text, RECT box, UINT format);
+
+// Sees each text just before DrawTextInBox draws it: dc with the font the dialog chose, the text,
+// its box and the DrawText format. The program sets none; the language sheet's demo measures
+// every text with one, so that what it measures is what the dialogs' own layout drew.
+using TextDrawWatcher = void (*)(HDC dc, const std::wstring& text, const RECT& box, UINT format);
+void SetTextDrawWatcher(TextDrawWatcher watcher);
 
 // Gives window the size of bitmap at (0, 0), then centres it on the screen.
 void SizeToBitmapAndCentre(HWND window, HBITMAP bitmap);

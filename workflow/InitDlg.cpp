@@ -188,7 +188,9 @@ void CInitDlg::RunStaging()
     default:
         break;
     }
-    plug::StagingOutcome outcome = plug::CopyStagingFiles(plan, [this] { return IsCancelRequested() != FALSE; });
+    plug::StagingOutcome outcome = plug::RemoveUnlistedFiles(folders, plan);
+    if (outcome.result == plug::StagingResult::Done)
+        outcome = plug::CopyStagingFiles(plan, [this] { return IsCancelRequested() != FALSE; });
     switch (outcome.result) {
     case plug::StagingResult::Done:
         if (!plan.relaunchProgram.empty())

@@ -53,10 +53,13 @@ CPlugstartDlg::CPlugstartDlg(CWnd* parent)
 
 CPlugstartDlg::~CPlugstartDlg()
 {
-    // The worker has ended (the dialog ends only then, or after a cancel that waited for it);
-    // should it still run, it is given a moment before the dialog it works on goes.
-    if (m_pAutoRunThread)
-        m_pAutoRunThread->Join(5000);
+    // The worker uses this object until its very end: the object outlives it on every path. It
+    // has ended, unless the modal loop was left some other way (a quit message): then it is
+    // asked to stop and waited for.
+    if (IsWorkerRunning()) {
+        m_bThreadEnd = TRUE;
+        m_pAutoRunThread->Join();
+    }
 }
 
 BOOL CPlugstartDlg::IsNewVersion(const std::wstring& strOld, const std::wstring& strNew)

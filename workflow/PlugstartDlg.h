@@ -75,6 +75,8 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // The dialog has no OK action: an OK command (another process may post one) is ignored.
+    void OnOK() override;
     void OnCancel() override;
     void OnDestroy() override;
     BOOL PreTranslateMessage(MSG* message) override;

@@ -67,6 +67,13 @@ void CPlugstartDlg::OnCancel()
         Trace(L"return [if(m_bInstallingDrv == TRUE || m_bInstallingITK == TRUE)]\r\n");
         return;
     }
+    if (m_bInstallingSVC) {
+        // Ending the deployment by force could leave a half-registered service: the worker
+        // stops after it instead.
+        m_bThreadEnd = TRUE;
+        Trace(L"return [if(m_bInstallingSVC == TRUE)]\r\n");
+        return;
+    }
     m_bThreadEnd = TRUE;
     if (IsWorkerRunning()) {
         CWinThread& worker = *m_pAutoRunThread;
@@ -75,6 +82,8 @@ void CPlugstartDlg::OnCancel()
     }
     CDialog::OnCancel();
 }
+
+void CPlugstartDlg::OnOK() { Trace(L"[CPlugstartDlg::OnOK()] ignored\r\n"); }
 
 void CPlugstartDlg::OnExit()
 {

@@ -6,6 +6,8 @@
 
 #include <shlobj.h>
 
+#include <set>
+
 namespace plug {
 
 namespace {
@@ -22,6 +24,85 @@ bool IsFoundBySearch(std::wstring path)
 bool EnsureFolder(const std::wstring& folder)
 {
     return IsFoundBySearch(folder) || ::CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+// Paths compared as Windows compares file names: without regard to case, either slash.
+std::wstring PathKey(std::wstring path)
+{
+    for (wchar_t& c : path) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    if (!path.empty())
+        ::CharLowerBuffW(&path[0], static_cast<DWORD>(path.size()));
+    return path;
+}
+
+// What a staging may leave in its folder: the files it copies and the folders that hold them.
+class StagingContents {
+public:
+    StagingContents(const StagingFolders& folders, const StagingPlan& plan)
+    {
+        m_folders.insert(PathKey(folders.toolsDirectory));
+        for (const StagingFile& file : plan.files) {
+            if (file.step != StagingStep::Copy)
+                continue;
+            std::wstring target = PathKey(file.target);
+            m_files.insert(target);
+            for (size_t slash = target.find(L'\\', folders.destinationDirectory.size()); slash != std::wstring::npos;
+                 slash = target.find(L'\\', slash + 1))
+                m_folders.insert(target.substr(0, slash + 1));
+        }
+    }
+    bool HoldsFile(const std::wstring& path) const { return m_files.count(PathKey(path)) != 0; }
+    bool HoldsFolder(const std::wstring& folder) const { return m_folders.count(PathKey(folder)) != 0; }
+
+private:
+    std::set<std::wstring> m_files;
+    std::set<std::wstring> m_folders; // with their backslash
+};
+
+bool RemoveEntry(const std::wstring& path, DWORD attributes, std::wstring* failed);
+
+// Removes from folder (with its backslash) everything but what keep holds (everything when keep
+// is null); false, with the path that stays in *failed, when something cannot be removed.
+bool RemoveAllBut(const std::wstring& folder, const StagingContents* keep, std::wstring* failed)
+{
+    WIN32_FIND_DATAW entry = {};
+    UniqueFind search(::FindFirstFileW((folder + L"*").c_str(), &entry));
+    if (!search)
+        return true;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = folder + name;
+        const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (isFolder && !isLink && keep && keep->HoldsFolder(path + L"\\")) {
+            if (!RemoveAllBut(path + L"\\", keep, failed))
+                return false;
+        } else if (isFolder || isLink || !keep || !keep->HoldsFile(path)) { // no copy writes through a link
+            if (!RemoveEntry(path, entry.dwFileAttributes, failed))
+                return false;
+        }
+    } while (::FindNextFileW(search.Get(), &entry));
+    return true;
+}
+
+// Removes a file, a link to a folder (never what it points to), or a folder with everything in it.
+bool RemoveEntry(const std::wstring& path, DWORD attributes, std::wstring* failed)
+{
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (isFolder && !isLink && !RemoveAllBut(path + L"\\", nullptr, failed))
+        return false;
+    if (isFolder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str()))
+        return true;
+    *failed = path;
+    return false;
 }
 
 } // namespace
@@ -43,6 +124,17 @@ StagingResult PrepareStagingFolders(const StagingFolders& folders)
     if (!EnsureFolder(folders.toolsDirectory))
         return StagingResult::ToolsFailed;
     return StagingResult::Done;
+}
+
+StagingOutcome RemoveUnlistedFiles(const StagingFolders& folders, const StagingPlan& plan)
+{
+    StagingOutcome outcome;
+    if (folders.destinationDirectory.empty())
+        return outcome;
+    StagingContents keep(folders, plan);
+    if (!RemoveAllBut(folders.destinationDirectory, &keep, &outcome.failedSource))
+        outcome.result = StagingResult::CopyFailed;
+    return outcome;
 }
 
 StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested)

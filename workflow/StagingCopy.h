@@ -17,17 +17,23 @@ enum class StagingResult {
     Cancelled,
     DestinationFailed, // the staging folder cannot be created
     ToolsFailed,       // its tools folder cannot be created
-    CopyFailed,        // a file cannot be copied (or its name is refused)
+    CopyFailed,        // a file cannot be copied (or its name is refused, or a leftover removed)
     OpenFailed,        // a copied file cannot be opened afterwards
 };
 
 struct StagingOutcome {
     StagingResult result = StagingResult::Done;
-    std::wstring failedSource; // the file of a copy or open failure
+    std::wstring failedSource; // the file of a copy or open failure (a leftover: its path on the PC)
 };
 
 // Makes the staging folder and its tools folder when a search does not find them.
 StagingResult PrepareStagingFolders(const StagingFolders& folders);
+
+// Removes everything in the staging folder that plan does not copy there (files and folders,
+// read-only ones too; a link is removed, never followed, even under a listed name), so that the
+// folder holds only what the CD puts there: the setups run from it, and a library planted there
+// would be loaded by them. Something that cannot be removed is a copy failure with its path.
+StagingOutcome RemoveUnlistedFiles(const StagingFolders& folders, const StagingPlan& plan);
 
 // Copies the files of plan in order, overwriting (a read-only file left by an earlier staging
 // loses that attribute first). cancelRequested is asked before each file; a cancel stops at

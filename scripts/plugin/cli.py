@@ -38,6 +38,10 @@ def main(argv):
         if not display:
             print('--display: no display given and DISPLAY is not set', file=sys.stderr)
             return 2
+    if options.languages is not None:
+        from . import languages
+        return languages.command(options, build_dir, os.path.join(root, 'scripts'), display,
+                                 'win64' if preset == 'test64' else 'win32')
     programs = {}
     if options.hold:
         programs = {'driver_setup': {'delay_ms': str(options.hold)}, 'kit_setup': {'delay_ms': str(options.hold)}}

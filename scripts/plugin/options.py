@@ -104,6 +104,10 @@ def build_parser():
     parser.add_argument('--fault', metavar='NAME', choices=faults.names(),
                         help='make the run meet a fault (the list below); the device is then unplugged and '
                              'plugged in again without the fault, and the report shows both plug-ins')
+    parser.add_argument('--languages', nargs='?', const='all', metavar='NAME,...',
+                        help='instead of a plug-in run, the language sheet: every dialog in every language of the '
+                             'image (or in those named, e.g. german,japan), measured and pictured, in '
+                             'build/<preset>/plugin-languages/languages.html')
     parser.add_argument('--seconds', type=float, help=argparse.SUPPRESS)  # older option: now the time-out
     parser.add_argument('--report-dir', metavar='DIR', help='where the report goes')
     parser.add_argument('--quiet', action='store_true', help='no progress lines')

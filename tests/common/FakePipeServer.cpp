@@ -8,8 +8,28 @@ using autorun_service::IoResult;
 namespace plugtest {
 
 namespace {
+
 constexpr DWORD kRequestWaitMs = 10000;
+
+// Acts as the client of pipe for a moment and tells how far that went.
+int ImpersonationLevel(HANDLE pipe)
+{
+    if (!::ImpersonateNamedPipeClient(pipe))
+        return -1;
+    int level = -1;
+    HANDLE token = nullptr;
+    if (::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        plug::UniqueHandle owned(token);
+        SECURITY_IMPERSONATION_LEVEL value = SecurityAnonymous;
+        DWORD size = 0;
+        if (::GetTokenInformation(token, TokenImpersonationLevel, &value, sizeof(value), &size))
+            level = static_cast<int>(value);
+    }
+    ::RevertToSelf();
+    return level;
 }
+
+} // namespace
 
 std::string Utf16Message(const std::u16string& text, size_t size)
 {
@@ -51,10 +71,22 @@ FakePipeServer::~FakePipeServer()
         m_thread.join();
 }
 
+void FakePipeServer::Release()
+{
+    ::SetEvent(m_released.Get());
+    ::WaitForSingleObject(m_replied.Get(), kRequestWaitMs);
+}
+
 std::vector<std::string> FakePipeServer::Requests() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_requests;
+}
+
+std::vector<int> FakePipeServer::ImpersonationLevels() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_impersonationLevels;
 }
 
 void FakePipeServer::Serve()
@@ -73,16 +105,26 @@ void FakePipeServer::ServeConnection()
     if (autorun_service::ReadPipe(pipe, request, sizeof(request), m_stop.Get(), kRequestWaitMs, &got) !=
         IoResult::Done)
         return;
+    int level = ImpersonationLevel(pipe);
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_requests.emplace_back(request, got);
+        m_impersonationLevels.push_back(level);
     }
     if (m_behaviour == Behaviour::CloseWithoutReply)
         return;
-    if (m_behaviour == Behaviour::Reply &&
-        autorun_service::WritePipe(pipe, m_reply.data(), static_cast<DWORD>(m_reply.size()), m_stop.Get(),
-                                   kRequestWaitMs) != IoResult::Done)
-        return;
+    if (m_behaviour == Behaviour::ReplyWhenReleased) {
+        HANDLE wake[2] = {m_released.Get(), m_stop.Get()};
+        if (::WaitForMultipleObjects(2, wake, FALSE, INFINITE) != WAIT_OBJECT_0)
+            return;
+    }
+    if (m_behaviour == Behaviour::Reply || m_behaviour == Behaviour::ReplyWhenReleased) {
+        IoResult written = autorun_service::WritePipe(pipe, m_reply.data(), static_cast<DWORD>(m_reply.size()),
+                                                      m_stop.Get(), kRequestWaitMs);
+        ::SetEvent(m_replied.Get());
+        if (written != IoResult::Done)
+            return;
+    }
     // Until the client closes its end (or the test ends): disconnecting earlier would discard the reply.
     char rest[16];
     autorun_service::ReadPipe(pipe, rest, sizeof(rest), m_stop.Get(), INFINITE, &got);

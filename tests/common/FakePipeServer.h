@@ -24,6 +24,7 @@ public:
         Reply,             // write the reply in one write, then wait for the client to close
         CloseWithoutReply, // read the request and close the connection
         Silent,            // read the request and keep the connection open without answering
+        ReplyWhenReleased, // read the request and write the reply only once the test calls Release
     };
 
     explicit FakePipeServer(Behaviour behaviour, std::string reply = std::string());
@@ -34,6 +35,11 @@ public:
     bool IsListening() const { return m_pipe.IsValid(); }
     // The request bytes received, one entry per connection.
     std::vector<std::string> Requests() const;
+    // How far the server could act as each client (SecurityAnonymous to SecurityDelegation, as
+    // impersonating it gave; -1 when it could not impersonate at all), one entry per connection.
+    std::vector<int> ImpersonationLevels() const;
+    // ReplyWhenReleased: lets the reply go and returns once it has been written (or after 10 s).
+    void Release();
 
 private:
     void Serve();
@@ -43,8 +49,11 @@ private:
     std::string m_reply;
     plug::UniqueFile m_pipe;
     plug::UniqueHandle m_stop;
+    plug::UniqueHandle m_released{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    plug::UniqueHandle m_replied{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     mutable std::mutex m_lock;
     std::vector<std::string> m_requests;
+    std::vector<int> m_impersonationLevels;
     std::thread m_thread;
 };
 

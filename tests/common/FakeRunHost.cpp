@@ -25,6 +25,9 @@ plug::UniqueHandle FakeRunHost::StartProgram(const std::wstring& program, const 
 void FakeRunHost::LaunchProgram(const std::wstring& program, const std::wstring& parameters)
 {
     launches.push_back({program, parameters, SW_SHOWNORMAL});
+    wchar_t directory[MAX_PATH * 2] = {};
+    ::GetCurrentDirectoryW(MAX_PATH * 2, directory);
+    launchDirectories.push_back(directory);
     if (startForReal)
         plug::LaunchProgram(program, parameters);
 }

@@ -38,6 +38,7 @@ public:
     std::vector<Start> starts;
     std::vector<DWORD> waits; // the time-outs asked for
     std::vector<Start> launches; // programs started without waiting (showCommand unused)
+    std::vector<std::wstring> launchDirectories; // the process's current directory at each launch
     std::vector<bool> buttonChanges; // PostEnableCancelButtons calls: false = disabled
     int bringsToFront = 0;
     int companionRuns = 0;

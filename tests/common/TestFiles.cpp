@@ -1,10 +1,12 @@
 #include "TestFiles.h"
 
 #include "config/Language.h"
+#include "framework/Handle.h"
 #include "sim/programs/FileTools.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace plugtest {
@@ -53,6 +55,37 @@ void RemoveTree(const std::wstring& folder)
 }
 
 bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+namespace {
+
+void AddTreeEntries(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>* found)
+{
+    WIN32_FIND_DATAW entry;
+    plug::UniqueFind search(::FindFirstFileW((folder + prefix + L"*").c_str(), &entry));
+    if (!search)
+        return;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            found->push_back(prefix + name + L"\\");
+            AddTreeEntries(folder, prefix + name + L"\\", found);
+        } else {
+            found->push_back(prefix + name);
+        }
+    } while (::FindNextFileW(search.Get(), &entry));
+}
+
+} // namespace
+
+std::vector<std::wstring> TreeEntries(const std::wstring& folder)
+{
+    std::vector<std::wstring> found;
+    AddTreeEntries(folder, L"", &found);
+    std::sort(found.begin(), found.end());
+    return found;
+}
 
 void CreateFolders(const std::wstring& folder)
 {

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace plugtest {
 
@@ -40,6 +41,9 @@ void RemoveTree(const std::wstring& folder);
 void CreateFolders(const std::wstring& folder);
 // True when a file or folder is at path.
 bool PathExists(const std::wstring& path);
+// Everything under folder (with its backslash), as sorted paths relative to it; folders end in a
+// backslash.
+std::vector<std::wstring> TreeEntries(const std::wstring& folder);
 
 // Writes text as UTF-16LE with a byte-order mark and CRLF line ends.
 void WriteUtf16File(const std::wstring& path, const std::wstring& text);

@@ -367,18 +367,24 @@ def tiny_png():
             + chunk(b'IDAT', pixels) + chunk(b'IEND', b''))
 
 
+def written_report(folder):
+    """(result, path of report.html) of a run whose driver setup failed, its message box
+    photographed, with the report written into folder/report."""
+    shot = os.path.join(folder, '01.png')
+    with open(shot, 'wb') as f:
+        f.write(tiny_png())
+    result = replayed(SETUP_FAILS, screenshots=[(0.9, shot, 'message box 1')])
+    result['run']['boxes'][0]['screenshot'] = shot
+    result.update(settings=dict(result['settings'], image='/image', state='clean', limited_user=False,
+                                reply=None, answer={'default': 'ok', 'rules': []}),
+                  notes=[], prepared_by=[], files=None, own_files=None, staging=None)
+    return result, report.write_report(result, os.path.join(folder, 'report'))
+
+
 class ReportTests(unittest.TestCase):
     def test_both_reports_and_the_terminal_put_the_verdict_first_or_last(self):
         with tempfile.TemporaryDirectory() as folder:
-            shot = os.path.join(folder, '01.png')
-            with open(shot, 'wb') as f:
-                f.write(tiny_png())
-            result = replayed(SETUP_FAILS, screenshots=[(0.9, shot, 'message box 1')])
-            result['run']['boxes'][0]['screenshot'] = shot
-            result.update(settings=dict(result['settings'], image='/image', state='clean', limited_user=False,
-                                        reply=None, answer={'default': 'ok', 'rules': []}),
-                          notes=[], prepared_by=[], files=None, own_files=None, staging=None)
-            path = report.write_report(result, os.path.join(folder, 'report'))
+            result, path = written_report(folder)
             with open(path, encoding='utf-8') as f:
                 page = f.read()
             with open(os.path.join(folder, 'report', 'report.md'), encoding='utf-8') as f:

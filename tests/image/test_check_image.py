@@ -7,6 +7,7 @@ import importlib.util
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -74,8 +75,21 @@ def write_looping_iso(path, levels=15, records=50):
         iso.write(image)
 
 
+def minimal_pe(run_from_swap=True):
+    """The headers of a Windows executable, as far as the check reads them."""
+    pe = bytearray(0x200)
+    pe[0:2] = b"MZ"
+    struct.pack_into("<I", pe, 0x3C, 0x80)
+    pe[0x80:0x84] = b"PE\0\0"
+    struct.pack_into("<HH", pe, 0x84, 0x14C, 0)  # i386, no sections
+    struct.pack_into("<H", pe, 0x84 + 16, 0xE0)  # the size of the optional header
+    struct.pack_into("<H", pe, 0x84 + 18, 0x0102 | (0x0400 if run_from_swap else 0))
+    struct.pack_into("<H", pe, 0x98, 0x10B)  # PE32
+    return bytes(pe)
+
+
 def make_sample_image(folder):
-    """The device image as the build lays it out, with empty files for the programs."""
+    """The device image as the build lays it out, with headers alone for the programs."""
     os.makedirs(os.path.join(folder, "tools"))
     for name in ("config.ini", "autorun.inf"):
         shutil.copy(os.path.join(DEVICE, name), folder)
@@ -88,7 +102,8 @@ def make_sample_image(folder):
     for name in listed + ["Plugstart.exe", "Devpoke.dll"]:
         path = os.path.join(folder, *name.strip().split("\\"))
         if not os.path.exists(path):  # config.ini is listed too
-            open(path, "wb").close()
+            with open(path, "wb") as program:
+                program.write(minimal_pe() if name.strip().lower().endswith((".exe", ".dll")) else b"")
 
 
 class Image:
@@ -362,6 +377,21 @@ class ImageCheckTest(unittest.TestCase):
         image = self.copy()
         image.remove("autorun.inf")
         self.assertRefused(image, "autorun.inf", "-", "missing")
+
+    def test_every_executable_runs_from_the_page_file(self):
+        image = self.copy()
+        for name in ("Plugstart.exe", "tools\\NorvoAutorunService.exe"):
+            with open(image.path(name), "wb") as program:
+                program.write(minimal_pe(run_from_swap=False))
+        with open(image.path("tools\\Extra.DLL"), "wb") as library:  # any executable, in any letter case
+            library.write(minimal_pe(run_from_swap=False))
+        with open(image.path("Devpoke.dll"), "wb") as library:
+            library.write(b"MZ not an executable")
+        problems = self.problems(image.folder)
+        for name in ("Plugstart.exe", "tools\\NorvoAutorunService.exe", "tools\\Extra.DLL"):
+            self.assertRefused(image, name, "PE header", "IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP")
+        self.assertRefused(image, "Devpoke.dll", "PE header", "not a Windows executable")
+        self.assertEqual(4, len([p for p in problems if p[1] == "PE header"]), problems)
 
     @unittest.skipUnless(shutil.which("xorriso"), "xorriso writes the test CDs")
     def test_cd_images_are_read_by_their_joliet_names(self):

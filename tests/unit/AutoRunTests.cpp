@@ -4,12 +4,29 @@
 
 #include "common/FakePipeServer.h"
 #include "common/ScopedRegistry.h"
+#include "core/DeviceSeam.h"
+#include "devpoke/Devpoke.h"
+#include "devpoke/VendorCommands.h"
 
 #include <algorithm>
 
 using namespace plugtest;
 
 namespace {
+
+// The device on the program's own drive (at a CD start, the drive of the test's folder): its CD,
+// with the language file on it, goes away when it switches to modem mode, which answers
+// g_switchResult.
+std::wstring g_languageOnTheCd;
+int g_switchResult = 0;
+
+int CdGoesWithTheSwitch(int letter, int firstByte, int secondByte, unsigned char* answer, int length)
+{
+    if (firstByte != devpoke::kModeCommand)
+        return ::Devpoke(letter, firstByte, secondByte, answer, length);
+    ::DeleteFileW(g_languageOnTheCd.c_str());
+    return g_switchResult;
+}
 
 // Where the values for the Internet Kit are left.
 const wchar_t kHandOffKey[] = L"SOFTWARE\\Norvo Electronics Inc\\3G NorvoInternetKit_AutoRun";
@@ -429,4 +446,55 @@ TEST_F(AutoRunTest, FailedServiceDeploymentStopsWithoutAMessage)
     EXPECT_TRUE(m_host.starts.empty()) << "no driver step";
     EXPECT_FALSE(m_run.m_bInstallingSVC);
     EXPECT_FALSE(ModeChanged());
+}
+
+// --- A CD start: the CD goes away with the mode change ---
+
+// The program runs from the device's CD, which goes away at the mode change together with the
+// language file on it: what the run shows afterwards is read before, and the programs it starts
+// afterwards do not inherit a folder of the CD as their current directory.
+TEST_F(AutoRunTest, AtACdStartNothingAfterTheModeChangeNeedsTheCd)
+{
+    struct Case {
+        const char* what;
+        int switchResult;
+        bool kitInstalled;
+        std::vector<std::wstring> boxes;
+    };
+    const Case cases[] = {
+        {"no kit program", 0, false, {L"STR_STRING_NOT_FOUND_PCSUITE (Vodafone Mobile Connect via the phone)"}},
+        {"the switch fails", FAIL_TO_FIND_DRIVE, true, {L"STR_STRING_ERROR_SCSI_0_1"}},
+        {"the kit starts", 0, true, {}},
+    };
+    wchar_t previous[MAX_PATH * 2] = {};
+    ::GetCurrentDirectoryW(MAX_PATH * 2, previous);
+    StartFromCd();
+    DriverInstalled();
+    DeviceComesBack();
+    m_run.m_ResDefineCommand.strITKFilename = L"Vtp.exe";
+    plug::DevpokeFunction device = plug::SetDevpokeFunction(&CdGoesWithTheSwitch);
+    bool kitInstalled = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScopedLanguageFile language(KeyLanguage()); // the one on the CD
+        g_languageOnTheCd = language.Path();
+        g_switchResult = c.switchResult;
+        if (c.kitInstalled && !kitInstalled)
+            OperatorKitInstalled();
+        kitInstalled = c.kitInstalled;
+        m_boxes.Clear();
+        m_host.launches.clear();
+        m_host.launchDirectories.clear();
+        ::SetCurrentDirectoryW(ProgramFolder().c_str()); // where auto-run starts the program
+
+        m_core.AutoRun();
+        EXPECT_FALSE(plugtest::PathExists(language.Path())) << "the CD went";
+        EXPECT_EQ(c.boxes, Boxes());
+        EXPECT_EQ(c.boxes.empty() ? 1u : 0u, m_host.launches.size());
+        for (const std::wstring& directory : m_host.launchDirectories)
+            EXPECT_NE(0, _wcsnicmp(directory.c_str(), ProgramFolder().c_str(), ProgramFolder().size() - 1))
+                << "launched from " << std::string(directory.begin(), directory.end());
+    }
+    plug::SetDevpokeFunction(device);
+    ::SetCurrentDirectoryW(previous);
 }

@@ -184,6 +184,45 @@ TEST_F(AutorunServiceTest, DeviceFailuresComeBackInTheReplies)
     EXPECT_EQ(1, m_sim.Commands()[2].length);
 }
 
+// The service acts for any local user with system rights: it opens CD-ROM drives only. A fixed
+// disk or a letter without a drive is "drive not found" (-1), and nothing is sent to it.
+TEST_F(AutorunServiceTest, RequestsForDrivesThatAreNotCdromDrivesAreDriveNotFound)
+{
+    wchar_t missing = 0;
+    const DWORD drives = ::GetLogicalDrives();
+    for (wchar_t letter = L'Z'; letter >= L'D' && !missing; --letter) {
+        if (!(drives & (1u << (letter - L'A'))))
+            missing = letter;
+    }
+    ASSERT_NE(0, missing) << "every letter has a drive";
+    ASSERT_EQ(static_cast<UINT>(DRIVE_FIXED), ::GetDriveTypeW(L"C:\\"));
+    ASSERT_EQ(static_cast<UINT>(DRIVE_CDROM), ::GetDriveTypeW(L"R:\\"));
+
+    struct Case {
+        wchar_t letter;
+        const char* what;
+        bool served;
+    };
+    const Case cases[] = {{L'C', "fixed disk", false}, {missing, "no drive", false}, {L'R', "CD-ROM drive", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::u16string letter(1, static_cast<char16_t>(c.letter));
+        Exchange phone = Send(Request(u"AUTORUNSERVICE_GETPHONESET\\" + letter));
+        Exchange mode = Send(Request(u"AUTORUNSERVICE_MODECHANGE\\" + letter));
+        if (c.served) {
+            EXPECT_EQ(PhoneReply(3, 0x4C, 0x07, 0xD0), phone.reply);
+            EXPECT_EQ(Utf16Message(u"0", 4), mode.reply);
+        } else {
+            EXPECT_EQ(PhoneReply(-1, 0, 0, 0), phone.reply);
+            EXPECT_EQ(Utf16Message(u"-1", 6), mode.reply);
+        }
+    }
+    std::vector<SimCommand> commands = m_sim.Commands();
+    ASSERT_EQ(2u, commands.size()) << "only the CD-ROM drive got commands";
+    for (const SimCommand& command : commands)
+        EXPECT_EQ(L'R', command.drive);
+}
+
 TEST_F(AutorunServiceTest, MalformedRequestsAreClosedWithoutReplyAndServingGoesOn)
 {
     const std::string good = Request(u"AUTORUNSERVICE_GETPHONESET\\R");

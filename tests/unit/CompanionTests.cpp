@@ -1,11 +1,13 @@
 // The PC-suite guide dialog under Wine, with the stand-in download-check library (sim/) placed
 // beside the test or left out, its answers scripted through its profile file, and the browser
 // replaced by a recorder of the addresses it would have opened.
+#include "common/ChildProcess.h"
 #include "common/MessageBoxRecorder.h"
 #include "common/TestFiles.h"
 #include "companion/CDWebInstallerDlg.h"
 #include "companion/DownloadCheckLibrary.h"
 #include "config/ModulePath.h"
+#include "framework/LibrarySearch.h"
 #include "res/resource.h"
 #include "sim/DownloadCheckFiles.h"
 
@@ -336,5 +338,49 @@ TEST_F(Guide, ServerAndFunctionErrorsAreExplainedAndTheDialogStays)
         EXPECT_EQ(kStillOpen, dialog.DoModal());
         EXPECT_EQ(c.messages, MessageKeys());
         EXPECT_TRUE(g_opened.empty());
+    }
+}
+
+// --- Where the download-check library is taken from ---
+
+// Arguments: the folder that holds the library, "cwd" (it is the current directory) or "path"
+// (it is first on PATH), and "harden" when the start-up's library search is to be set first.
+// Exits 1 when the library was loaded, 0 when not.
+PLUGTEST_CHILD_MODE(download_check_from)
+{
+    if (arguments.size() != 3)
+        return 2;
+    if (arguments[2] == L"harden")
+        plug::HardenLibrarySearch();
+    if (arguments[1] == L"cwd") {
+        ::SetCurrentDirectoryW(arguments[0].c_str());
+    } else {
+        wchar_t path[4096] = {};
+        ::GetEnvironmentVariableW(L"PATH", path, 4096);
+        ::SetEnvironmentVariableW(L"PATH", (arguments[0] + L";" + path).c_str());
+    }
+    return plug::CallDownloadCheck(L"1.0.0.0").loaded ? 1 : 0;
+}
+
+// The program may be started from any folder (the device's CD, a download folder): a library
+// lying in the current directory is not taken; one on PATH still is, as before.
+TEST(LibrarySearch, TheCurrentDirectoryIsLeftOutAndTheRestOfTheSearchKept)
+{
+    struct Case {
+        const wchar_t* where;
+        const wchar_t* startUp;
+        int loaded;
+    };
+    const Case cases[] = {
+        {L"cwd", L"plain", 1},  // this host does search the current directory by default
+        {L"cwd", L"harden", 0},
+        {L"path", L"harden", 1},
+    };
+    std::wstring folder = plug::GetModuleDirectory() + L"download_check";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::wstring(c.where) + L" " + c.startUp);
+        ChildProcess child = ChildProcess::StartMode(L"download_check_from",
+                                                     L"\"" + folder + L"\" " + c.where + L" " + c.startUp);
+        EXPECT_EQ(c.loaded, child.Wait());
     }
 }

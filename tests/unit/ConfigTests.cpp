@@ -1,4 +1,5 @@
 // The configuration reader and the path helpers, against real files under Wine.
+#include "common/HeldFile.h"
 #include "common/MessageBoxRecorder.h"
 #include "common/TestFiles.h"
 #include "config/ConfigFile.h"
@@ -107,6 +108,43 @@ TEST(ModulePath, ModuleDirectoryIsTheExecutablesFolderWithBackslash)
     expected = expected.substr(0, expected.rfind(L'\\') + 1);
     EXPECT_EQ(expected, plug::GetModuleDirectory());
     EXPECT_EQ(L'\\', plug::GetModuleDirectory().back());
+}
+
+// Another process holding the file: a virus scanner reading it, an indexer, a program writing
+// it. Only one that allows no reading makes the file unreadable, and so "missing".
+TEST(ModulePath, IsExistFileSeesFilesThatAnotherProcessHoldsWithSharing)
+{
+    struct Case {
+        const char* holder;
+        DWORD access;
+        DWORD share;
+        BOOL exists;
+    };
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const Case cases[] = {
+        {"scanner reading it", GENERIC_READ, FILE_SHARE_READ, TRUE},
+        {"indexer sharing everything", GENERIC_READ, all, TRUE},
+        {"writer letting others read", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, TRUE},
+        {"lock without sharing", GENERIC_READ, 0, FALSE},
+    };
+    TempDir dir;
+    std::wstring file = dir.File(L"held.txt");
+    WriteBinaryFile(file, "x");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.holder);
+        HeldFile held(file, c.access, c.share);
+        ASSERT_TRUE(held.IsHeld());
+        EXPECT_EQ(c.exists, plug::IsExistFile(file));
+    }
+}
+
+TEST_F(ConfigTest, ConfigurationHeldOpenByAScannerIsStillRead)
+{
+    WriteProgramConfig(L"[ITK]\nitk_type=2\n");
+    HeldFile scanner(m_programConfig.Path(), GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(scanner.IsHeld());
+    EXPECT_EQ(L"2", GetConfigValue(nullptr, L"ITK", L"itk_type"));
+    EXPECT_EQ(0u, m_boxes.Count()) << "no missing-configuration message";
 }
 
 TEST(ModulePath, IsExistFileOnlyForFilesThatOpenForReading)

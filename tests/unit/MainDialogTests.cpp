@@ -310,6 +310,47 @@ TEST_F(MainDialogTest, CancelWhileADriverSetupRunsIsRefusedAndTheWorkerStopsAfte
     EXPECT_TRUE(ModeChanged());
 }
 
+// Ending the service deployment by force could leave a half-registered service: a cancel meanwhile
+// is refused like one during a setup, and the worker stops after the deployment.
+TEST_F(MainDialogTest, CancelWhileTheCommandServiceIsDeployedIsRefusedAndTheWorkerStopsAfterIt)
+{
+    DriverPackageOnly();
+    OperatorKitInstalled();
+    plug::UniqueHandle parked(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    plug::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const DWORD dialogThread = ::GetCurrentThreadId();
+    // The deployment's own pause after the removal tool holds the worker until the test lets it go.
+    m_sleeps.OnSleep([&](size_t, DWORD milliseconds) {
+        if (::GetCurrentThreadId() != dialogThread && milliseconds == 3000) {
+            ::SetEvent(parked.Get());
+            ::WaitForSingleObject(release.Get(), 60000);
+        }
+    });
+    TestMainDlg dialog;
+    dialog.StartFromPc(L"R");
+    dialog.m_bVistaOS = FALSE; // before Vista the operator's kit needs the command service
+    int stage = 0;
+    dialog.onTick = [&](TestMainDlg& self) {
+        if (stage == 0 && ::WaitForSingleObject(parked.Get(), 0) == WAIT_OBJECT_0) {
+            stage = 1;
+            EXPECT_TRUE(self.m_bInstallingSVC);
+            PostCancel(self.Window());
+        } else if (stage == 1) {
+            stage = 2; // the cancel has been handled: still open
+            EXPECT_TRUE(self.m_bThreadEnd);
+            EXPECT_TRUE(self.IsWorkerRunning());
+            ::SetEvent(release.Get());
+        }
+    };
+    INT_PTR result = dialog.DoModal();
+    ::SetEvent(release.Get());
+    m_sleeps.OnSleep(nullptr);
+    EXPECT_EQ(0, result) << "ended by its worker, not by the cancel";
+    EXPECT_EQ(2, stage);
+    EXPECT_TRUE(dialog.Traced(L"[m_bThreadEnd == TRUE (0)]")) << "the worker stopped right after the deployment";
+    EXPECT_TRUE(ModeChanged());
+}
+
 TEST_F(MainDialogTest, ConnectionManagerRunsHidden)
 {
     WriteConfig(Configuration(L"3"));
@@ -518,6 +559,18 @@ HWND FindVisibleWindowOf(DWORD processId)
     return search.found;
 }
 
+// The visible window of processId once it has one (ten seconds at most), or nullptr.
+HWND WaitForVisibleWindowOf(DWORD processId)
+{
+    HWND window = nullptr;
+    for (int attempt = 0; attempt < 500 && !window; ++attempt) {
+        window = FindVisibleWindowOf(processId);
+        if (!window)
+            ::Sleep(20);
+    }
+    return window;
+}
+
 } // namespace
 
 TEST_F(MainDialogTest, SecondInstanceForTheSameDriveHandsOverToTheFirst)
@@ -527,12 +580,7 @@ TEST_F(MainDialogTest, SecondInstanceForTheSameDriveHandsOverToTheFirst)
     std::wstring answerFile = m_folder.File(L"answer.txt");
     ChildProcess first = ChildProcess::StartMode(L"running_main_dialog", L"\"" + answerFile + L"\"");
     ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
-    HWND firstWindow = nullptr;
-    for (int attempt = 0; attempt < 500 && !firstWindow; ++attempt) {
-        firstWindow = FindVisibleWindowOf(first.ProcessId());
-        if (!firstWindow)
-            ::Sleep(20);
-    }
+    HWND firstWindow = WaitForVisibleWindowOf(first.ProcessId());
     ASSERT_NE(nullptr, firstWindow);
 
     WriteConfig(Configuration(L"1")); // this instance's kit differs from the first one's
@@ -558,3 +606,93 @@ TEST_F(MainDialogTest, SecondInstanceForTheSameDriveHandsOverToTheFirst)
     // when lpData is NULL (it arrives as 0): the message itself is tested within one process.
     EXPECT_EQ(0u, answer.find(L"1 notice|")) << answer;
 }
+
+// --- Messages that other processes post ---
+
+// The real dialog for drive R in a child process, its worker held in a lingering driver setup.
+// Arguments: the answer file and an event set at each marker message. It answers how the dialog
+// ended: its code, whether its worker had ended by then, and whether a stop was requested.
+PLUGTEST_CHILD_MODE(held_main_dialog)
+{
+    if (arguments.size() != 2)
+        return 2;
+    ScopedLanguageFile language(KeyLanguage());
+    MessageBoxRecorder boxes;
+    plug::UniqueHandle marker(::OpenEventW(EVENT_MODIFY_STATE, FALSE, arguments[1].c_str()));
+    std::wstring answer;
+    {
+        TestMainDlg dialog;
+        dialog.StartFromPc(L"R");
+        dialog.onMarker = [&marker](TestMainDlg&) { ::SetEvent(marker.Get()); };
+        INT_PTR result = dialog.DoModal();
+        bool workerEnded = !dialog.IsWorkerRunning();
+        answer = L"result=" + std::to_wstring(result) + L" worker=" + (workerEnded ? L"ended" : L"running") +
+                 L" stop=" + std::to_wstring(static_cast<int>(dialog.m_bThreadEnd));
+    }
+    WriteChildAnswer(arguments[0], answer);
+    return 0;
+}
+
+namespace {
+
+struct ForeignMessage {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+    const wchar_t* answer; // what the dialog's process tells at its end
+};
+
+void PrintTo(const ForeignMessage& row, std::ostream* out) { *out << row.name; }
+
+class ForeignMessageTest : public MainDialogTest, public ::testing::WithParamInterface<ForeignMessage> {};
+
+} // namespace
+
+// Another process posts a message that would end a dialog while the worker waits for a setup:
+// the dialog takes the Cancel path (refused during the setup: the worker stops after it) or
+// ignores it, and it ends only after its worker, by its own timer.
+TEST_P(ForeignMessageTest, DoesNotEndTheDialogWhileItsWorkerRuns)
+{
+    const ForeignMessage& row = GetParam();
+    OperatorKitInstalled();
+    LingeringDriverSetup();
+    std::wstring answerFile = m_folder.File(L"answer.txt");
+    std::wstring markerName = L"PlugstartTest.Marker." + std::to_wstring(::GetCurrentProcessId());
+    plug::UniqueHandle marker(::CreateEventW(nullptr, FALSE, FALSE, markerName.c_str()));
+    ChildProcess held = ChildProcess::StartMode(L"held_main_dialog", L"\"" + answerFile + L"\" " + markerName);
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
+    HWND window = WaitForVisibleWindowOf(held.ProcessId());
+    ASSERT_NE(nullptr, window);
+
+    ASSERT_TRUE(::PostMessageW(window, row.message, row.wParam, 0));
+    // Two rounds: what the message posts in turn (a WM_CLOSE posts the Cancel command) is handled too.
+    int markersSeen = 0;
+    for (int round = 0; round < 2; ++round) {
+        ::PostMessageW(window, kMarkerMessage, 0, 0);
+        if (::WaitForSingleObject(marker.Get(), 10000) == WAIT_OBJECT_0)
+            ++markersSeen;
+    }
+    EXPECT_EQ(2, markersSeen) << "the dialog ended on the message";
+    EXPECT_TRUE(::IsWindow(window));
+
+    ReleaseSetup();
+    EXPECT_EQ(0, held.Wait(120000));
+    std::string bytes = ReadBinaryFile(answerFile);
+    EXPECT_EQ(std::wstring(row.answer),
+              std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainDialogTest, ForeignMessageTest,
+    ::testing::Values(
+        ForeignMessage{"OK command", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), L"result=0 worker=ended stop=0"},
+        ForeignMessage{"WM_CLOSE", WM_CLOSE, 0, L"result=0 worker=ended stop=1"},
+        ForeignMessage{"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE, L"result=0 worker=ended stop=1"}),
+    [](const ::testing::TestParamInfo<ForeignMessage>& info) {
+        std::string name = info.param.name;
+        for (char& c : name) {
+            if (!isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        }
+        return name;
+    });

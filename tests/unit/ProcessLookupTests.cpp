@@ -1,6 +1,8 @@
 // The process lookup against real processes of the prefix.
 #include "common/ChildProcess.h"
+#include "common/ScopedRegistry.h"
 #include "common/TestFiles.h"
+#include "config/ModulePath.h"
 #include "framework/StringFormat.h"
 #include "service/ProcessLookup.h"
 
@@ -15,6 +17,13 @@ PLUGTEST_CHILD_MODE(linger)
     (void)arguments;
     ::Sleep(60000);
     return 0;
+}
+
+// Loads the process-status library by its name, as a lookup that trusts the search path would.
+PLUGTEST_CHILD_MODE(load_psapi_by_name)
+{
+    (void)arguments;
+    return ::LoadLibraryW(L"PSAPI.DLL") ? 0 : 1;
 }
 
 // Runs the lookup in a process of its own, whose debugger output a test can read.
@@ -162,4 +171,31 @@ TEST(ProcessLookup, WritesItsProgressToTheDebuggerOutput)
     EXPECT_EQ(0, missing.exitCode);
     EXPECT_TRUE(HasLine(missing, "\t\t\t return FALSE \n"));
     EXPECT_TRUE(HasLineStartingWith(missing, "\t\t\t\t\t\t\t\t\t strUExeName = "));
+}
+
+// A program runs from the staging folder, which any program of the user can write to: a library
+// planted there under the process-status library's name must not be loaded by the lookup.
+TEST(ProcessLookup, TakesTheProcessStatusLibraryFromTheSystemFolderOnly)
+{
+    TempDir folder;
+    std::wstring program = folder.File(L"planted_lookup.exe");
+    std::wstring planted = folder.File(L"PSAPI.DLL");
+    std::wstring marker = folder.File(L"PSAPI.loaded");
+    ASSERT_TRUE(::CopyFileW(ThisExecutable().c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW((plug::GetModuleDirectory() + L"PlantedLibrary.dll").c_str(), planted.c_str(), FALSE));
+    // Windows takes a library from the program's folder before the system folder; Wine does so
+    // for this one when told to prefer libraries that are not its own.
+    ScopedRegistry registry;
+    registry.SetString(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\planted_lookup.exe\\DllOverrides", L"psapi",
+                       L"native,builtin");
+
+    ChildProcess byName = ChildProcess::Start(program, L"--child load_psapi_by_name");
+    ASSERT_EQ(0, byName.Wait());
+    if (!PathExists(marker))
+        GTEST_SKIP() << "this host never takes PSAPI.DLL from the program's folder";
+    RemoveFileForced(marker);
+
+    ChildProcess lookup = ChildProcess::Start(program, L"--child lookup planted_lookup");
+    EXPECT_EQ(1, lookup.Wait()) << "the lookup finds its own process";
+    EXPECT_FALSE(PathExists(marker)) << "the planted library was loaded";
 }

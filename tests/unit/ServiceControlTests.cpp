@@ -1,13 +1,17 @@
 // ServiceControl against a stand-in service on the pipe: the request it writes,
 // how it reads both replies, its 101 connection attempts and its bounded wait for a reply.
 #include "common/FakePipeServer.h"
+#include "common/InstantSleep.h"
+#include "devpoke/DevpokeRequest.h"
 #include "config/ModulePath.h"
+#include "framework/Handle.h"
 #include "framework/SleepSeam.h"
 #include "common/FakeRunHost.h"
 #include "core/PlugstartRun.h"
 
 #include <gtest/gtest.h>
 
+#include <ios>
 #include <string>
 #include <vector>
 
@@ -111,7 +115,39 @@ TEST_F(ServiceControlTest, PhoneSettingReplyShorterThanItsResultIsNoReply)
     EXPECT_EQ(-1000, m_run.m_PhoneSetReply.nResult);
 }
 
-TEST_F(ServiceControlTest, SilentServiceIsGivenUpOnAfterThirtySecondsAsAFailedCall)
+// The service answers only when the device has: each vendor command may take the device's own
+// time-out, and the mode change sends up to two (its first and second form).
+TEST_F(ServiceControlTest, ServiceThatAnswersWithinTheDevicesOwnTimeOutIsWaitedFor)
+{
+    struct Case {
+        DWORD control;
+        DWORD answeredAfterMs; // how long the device took, as the client's waits count it
+        std::string reply;
+    };
+    const DWORD deviceTimeOutMs = devpoke::kTimeOutSeconds * 1000;
+    const Case cases[] = {
+        {USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO, deviceTimeOutMs - 5000, PhoneReply(3, 0x4C, 0x07, 0xD0)},
+        {USER_SERVICE_CONTROL_SEND_PHONE_MODE, 2 * deviceTimeOutMs - 5000, Utf16Message(u"0", 4)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control);
+        FakePipeServer service(FakePipeServer::Behaviour::ReplyWhenReleased, c.reply);
+        plugtest::InstantSleep sleeps;
+        sleeps.OnSleep([&](size_t, DWORD) {
+            if (sleeps.TotalMs() >= c.answeredAfterMs)
+                service.Release(); // the slow device is done: the reply is in the pipe now
+        });
+        m_run.m_nResultGetPhoneSet = 42;
+        m_run.m_nResultModeChange = 43;
+        EXPECT_TRUE(m_core.Service().ServiceControl(c.control)) << "given up after " << sleeps.TotalMs() << " ms";
+        if (c.control == USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO)
+            EXPECT_EQ(3, m_run.m_nResultGetPhoneSet);
+        else
+            EXPECT_EQ(0, m_run.m_nResultModeChange);
+    }
+}
+
+TEST_F(ServiceControlTest, SilentServiceIsGivenUpOnAfterTheDevicesTimeOutsAsAFailedCall)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Silent);
     CountSleepsInstead();
@@ -121,7 +157,9 @@ TEST_F(ServiceControlTest, SilentServiceIsGivenUpOnAfterThirtySecondsAsAFailedCa
     DWORD waited = 0;
     for (DWORD sleep : g_sleeps)
         waited += sleep;
-    EXPECT_EQ(30000u, waited);
+    const DWORD bothForms = 2 * devpoke::kTimeOutSeconds * 1000;
+    EXPECT_GT(waited, bothForms);
+    EXPECT_LE(waited, bothForms + 60000u) << "a bound with a margin, not for ever";
 }
 
 TEST_F(ServiceControlTest, MissingPipeIsTriedExactly101Times)
@@ -146,4 +184,121 @@ TEST_F(ServiceControlTest, VistaAndLaterNeverTouchThePipe)
     m_run.m_bVistaOS = FALSE; // the stand-in was there all along: it sees only this request
     EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
     EXPECT_EQ(1u, service.Requests().size());
+}
+
+// --- How far the service may act as the client ---
+
+namespace {
+
+using CreateFileFunction = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+CreateFileFunction g_createFile = nullptr;
+std::vector<DWORD> g_pipeOpenFlags; // the flags of each pipe opened meanwhile
+
+HANDLE WINAPI RecordPipeOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                             DWORD disposition, DWORD flags, HANDLE model)
+{
+    if (name && std::wstring(name).compare(0, 9, L"\\\\.\\pipe\\") == 0)
+        g_pipeOpenFlags.push_back(flags);
+    return g_createFile(name, access, share, security, disposition, flags, model);
+}
+
+// The slot of this program's import table that holds function, or nullptr.
+void** ImportSlotOf(void* function)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto module = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         module->Name != 0; ++module) {
+        for (auto slot = reinterpret_cast<void**>(base + module->FirstThunk); *slot; ++slot) {
+            if (*slot == function)
+                return slot;
+        }
+    }
+    return nullptr;
+}
+
+// While it lives, every CreateFileW call of this program (the pipe client is linked into it)
+// goes through RecordPipeOpen.
+class PipeOpenRecorder {
+public:
+    PipeOpenRecorder()
+    {
+        g_pipeOpenFlags.clear();
+        void* original =
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreateFileW"));
+        m_slot = ImportSlotOf(original);
+        if (m_slot) {
+            g_createFile = reinterpret_cast<CreateFileFunction>(original);
+            Swap(reinterpret_cast<void*>(&RecordPipeOpen));
+        }
+    }
+    ~PipeOpenRecorder()
+    {
+        if (m_slot)
+            Swap(reinterpret_cast<void*>(g_createFile));
+    }
+    PipeOpenRecorder(const PipeOpenRecorder&) = delete;
+    PipeOpenRecorder& operator=(const PipeOpenRecorder&) = delete;
+    bool IsRecording() const { return m_slot != nullptr; }
+
+private:
+    void Swap(void* function)
+    {
+        DWORD previous = 0;
+        ::VirtualProtect(m_slot, sizeof(*m_slot), PAGE_READWRITE, &previous);
+        *m_slot = function;
+        ::VirtualProtect(m_slot, sizeof(*m_slot), previous, &previous);
+    }
+
+    void** m_slot = nullptr;
+};
+
+// Opens the pipe as a client that allows identification only, sends a request and waits until
+// the server has tried to act as it. The level it reached, or -2 when it never tried.
+int LevelGrantedToAnIdentifyOnlyClient(const FakePipeServer& server)
+{
+    plug::UniqueFile client(::CreateFileW(plug::kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+    if (!client)
+        return -2;
+    std::string request = Utf16Message(u"AUTORUNSERVICE_GETPHONESET\\F", 260);
+    DWORD written = 0;
+    ::WriteFile(client.Get(), request.data(), static_cast<DWORD>(request.size()), &written, nullptr);
+    for (int wait = 0; wait < 200 && server.ImpersonationLevels().empty(); ++wait)
+        ::Sleep(50);
+    return server.ImpersonationLevels().empty() ? -2 : server.ImpersonationLevels()[0];
+}
+
+} // namespace
+
+// A process that created the pipe name before the service must not be able to act as the user:
+// the client opens the pipe allowing the server to identify it, nothing more.
+TEST_F(ServiceControlTest, ClientOpensThePipeForIdentificationOnly)
+{
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, PhoneReply(3, 1, 2, 3));
+    PipeOpenRecorder recorder;
+    ASSERT_TRUE(recorder.IsRecording());
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    ASSERT_EQ(1u, g_pipeOpenFlags.size());
+    const DWORD flags = g_pipeOpenFlags[0];
+    EXPECT_TRUE(flags & SECURITY_SQOS_PRESENT) << std::hex << flags;
+    EXPECT_EQ(static_cast<DWORD>(SECURITY_IDENTIFICATION), flags & SECURITY_DELEGATION) << std::hex << flags;
+}
+
+TEST_F(ServiceControlTest, ServerCannotActAsTheClient)
+{
+    {
+        FakePipeServer probe(FakePipeServer::Behaviour::Silent);
+        int level = LevelGrantedToAnIdentifyOnlyClient(probe);
+        ASSERT_NE(-2, level);
+        if (level > SecurityIdentification)
+            GTEST_SKIP() << "this host lets a pipe server act as its client whatever the client allows "
+                            "(Wine ignores the client's security quality of service)";
+    }
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, PhoneReply(3, 1, 2, 3));
+    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
+    ASSERT_EQ(1u, service.ImpersonationLevels().size());
+    EXPECT_LE(service.ImpersonationLevels()[0], static_cast<int>(SecurityIdentification));
 }

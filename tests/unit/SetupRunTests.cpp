@@ -5,6 +5,7 @@
 
 #include "common/StandIns.h"
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -271,4 +272,60 @@ TEST_F(SetupRunTest, KitSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalled)
     m_run.m_ResDefineCommand.strITKFilename = L"NorvoKit.exe";
     EXPECT_TRUE(m_core.CheckITKProgram(ITKTYPE_NorvoITK));
     EXPECT_EQ(ProgramFilesFolder() + L"NorvoInternetKit\\NorvoKit.exe", m_run.m_strITKRunPath);
+}
+
+// A remover runs hidden while Cancel is refused: one stuck on a prompt nobody sees is given up
+// on after its bound (ten minutes; here a fraction of a second), and the setup runs after it.
+TEST_F(SetupRunTest, RemoverThatNeverEndsIsGivenUpOnAndTheSetupRunsAfterIt)
+{
+    struct Case {
+        const wchar_t* remover;
+        const wchar_t* standIn;
+        const wchar_t* role;
+        bool qctPackage; // else the EMP family, whose remover the configuration names
+    };
+    const Case cases[] = {{L"UninstallMSI.exe", L"SimQctRemover", L"qct_remover", true},
+                          {L"EmpUninstall.exe", L"SimEmpRemover", L"emp_remover", false}};
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    TempDir folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.remover);
+        std::wstring release = folder.File(std::wstring(c.remover) + L".release");
+        Place(c.standIn, c.remover);
+        m_standIns.Script(c.role, L"wait_for_file", release); // never written while the setup runs
+        m_standIns.Script(c.role, L"wait_limit_ms", L"600000");
+        Driver(c.qctPackage ? L"QCT" : L"EMP", L"", c.qctPackage ? L"" : c.remover);
+        m_standIns.Script(L"driver_setup", L"family", c.qctPackage ? L"QCT" : L"EMP");
+        m_run.m_bDrvPackageRegistered = c.qctPackage ? TRUE : FALSE;
+        m_core.m_dwRemoverWaitMs = 200; // stands for the ten minutes
+        m_host.starts.clear();
+        m_host.waits.clear();
+
+        std::atomic<bool> done{false};
+        std::atomic<int> result{-1};
+        std::thread worker([&] {
+            result = m_core.InstallDriver();
+            done = true;
+        });
+        for (int waited = 0; waited < 600 && !done; ++waited)
+            ::Sleep(100);
+        bool boundHeld = done;
+        WriteBinaryFile(release, "go"); // lets the remover end either way
+        worker.join();
+        ASSERT_TRUE(boundHeld) << "the wait for the remover has no bound";
+
+        EXPECT_EQ(TRUE, result);
+        EXPECT_EQ((std::vector<std::wstring>{std::wstring(c.remover) + L" hidden", L"DriverSetup.exe shown"}),
+                  Started());
+        EXPECT_EQ((std::vector<DWORD>{200, INFINITE}), m_host.waits) << "the setup itself is waited for until it ends";
+        EXPECT_TRUE(m_host.Traced(std::wstring(L"did not end in time : ") + ProgramFolder() + c.remover));
+        EXPECT_TRUE(m_standIns.WaitForAction(c.remover, L"exit"));
+        // Their log in order: this setup's end comes before the remover's own.
+        std::vector<std::wstring> log;
+        for (const sim::ProgramAction& action : m_standIns.Actions())
+            log.push_back(action.program + L" " + action.action.substr(0, action.action.find(L' ')));
+        auto setupEnd = std::find(log.rbegin(), log.rend(), L"DriverSetup.exe exit").base();
+        auto removerEnd = std::find(log.begin(), log.end(), std::wstring(c.remover) + L" exit");
+        EXPECT_LT(setupEnd, removerEnd) << "the setup did not run while the remover was still there";
+    }
 }

@@ -1,6 +1,8 @@
 // The staging dialog under Wine: the program folder of this test stands for the device's CD
 // (its config.ini lists the files), the user's Templates folder is pointed into a temporary
 // folder, and "Plugstart.exe" beside the test is a stand-in that records how it was started.
+#include "common/ChildProcess.h"
+#include "common/HeldFile.h"
 #include "common/MessageBoxRecorder.h"
 #include "common/ScopedRegistry.h"
 #include "common/TestFiles.h"
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -39,6 +42,34 @@ std::wstring WithoutBackslash(std::wstring path)
     if (!path.empty() && path.back() == L'\\')
         path.pop_back();
     return path;
+}
+
+// Makes link a symbolic link to target (a folder or a file), as a user may on Windows: under Wine
+// a Unix symbolic link, which Wine shows with a reparse point. False when this host cannot.
+bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder)
+{
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32");
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "wine_get_unix_file_name")));
+    if (!unixName) { // Windows (Vista and later, with the right to make links)
+        using MakeSymbolicLink = BOOLEAN(WINAPI*)(const wchar_t*, const wchar_t*, DWORD);
+        auto makeLink = reinterpret_cast<MakeSymbolicLink>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "CreateSymbolicLinkW")));
+        if (makeLink)
+            makeLink(link.c_str(), target.c_str(), folder ? 1 : 0);
+    } else {
+        char* unixLink = unixName(link.c_str());
+        char* unixTarget = unixName(target.c_str());
+        if (unixLink && unixTarget) {
+            std::string arguments = std::string("-s \"") + unixTarget + "\" \"" + unixLink + "\"";
+            plugtest::ChildProcess::Start(L"Z:\\bin\\ln", std::wstring(arguments.begin(), arguments.end())).Wait(10000);
+        }
+        ::HeapFree(::GetProcessHeap(), 0, unixLink);
+        ::HeapFree(::GetProcessHeap(), 0, unixTarget);
+    }
+    DWORD attributes = ::GetFileAttributesW(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 const UINT kMarker = WM_APP + 11;
@@ -150,6 +181,26 @@ protected:
         EXPECT_FALSE(PathExists(Staged(L"Plugstart.exe")));
     }
 
+    // Plants a symbolic link at link (relative to the staging folder) to a folder or a file
+    // elsewhere, then stages "stage_one.txt": the link goes (or, where the host cannot remove it,
+    // the staging stops with failure 002 naming it) and what it points to stays as it was.
+    void ExpectLinkRemovedWithoutFollowing(const wchar_t* link, bool folder)
+    {
+        TempDir elsewhere;
+        WriteBinaryFile(elsewhere.File(L"keep.dll"), "not the staging's");
+        plugtest::CreateFolders(Staged(L"tools"));
+        if (!MakeLink(Staged(link), folder ? WithoutBackslash(elsewhere.Path()) : elsewhere.File(L"keep.dll"), folder))
+            GTEST_SKIP() << "this host does not show such a link as one (Wine shows a link to a file as the file)";
+        ListFiles({L"stage_one.txt"});
+        TestInitDlg dialog;
+        EXPECT_EQ(1, Run(dialog));
+        if (::GetFileAttributesW(Staged(link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
+            EXPECT_EQ(L"failed 002\n" + Staged(link), OnlyMessage()); // a link this host cannot remove
+        else
+            EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+        EXPECT_EQ("not the staging's", ReadBinaryFile(elsewhere.File(L"keep.dll")));
+    }
+
     static std::map<std::wstring, std::wstring> Texts()
     {
         std::map<std::wstring, std::wstring> texts = StandardLanguage();
@@ -223,6 +274,56 @@ TEST_F(Staging, CopiesTheListedFilesAndTheLanguageFileThenStartsTheCopyWithTheDr
     ASSERT_GE(commandLine.size(), expectedEnd.size()) << commandLine;
     EXPECT_EQ(expectedEnd, commandLine.substr(commandLine.size() - expectedEnd.size())) << commandLine;
     ::Sleep(500); // let the stand-in end before its folder goes
+}
+
+// Any program of the user can write to the staging folder, and the setups run from it: a library
+// planted there would be loaded by an elevated setup. What the list does not name goes first.
+TEST_F(Staging, LeftoversInTheStagingFolderAreRemovedBeforeTheCopy)
+{
+    plugtest::CreateFolders(Staged(L"tools"));
+    plugtest::CreateFolders(Staged(L"sub\\deeper"));
+    plugtest::CreateFolders(Staged(L"locked folder"));
+    const wchar_t* planted[] = {L"version.dll", L"stage_one.txt.bak", L"tools\\setupapi.dll",
+                                L"sub\\deeper\\msi.dll", L"locked folder\\readonly.dll"};
+    for (const wchar_t* name : planted)
+        WriteBinaryFile(Staged(name), "planted");
+    WriteBinaryFile(Staged(L"stage_one.txt"), "left over");
+    for (const wchar_t* name : {L"version.dll", L"sub\\deeper\\msi.dll", L"locked folder\\readonly.dll",
+                                L"stage_one.txt"})
+        ::SetFileAttributesW(Staged(name).c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW(Staged(L"locked folder").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt"});
+
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+    std::vector<std::wstring> expected = {L"stage_one.txt", L"tools\\", L"tools\\stage_two.txt",
+                                          plug::SelectLanguageFile()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, TreeEntries(Staged()));
+    EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
+}
+
+// A link in the staging folder goes, even under a listed name; what it points to stays untouched.
+TEST_F(Staging, LinkToAFolderIsRemovedWithoutFollowingIt) { ExpectLinkRemovedWithoutFollowing(L"tools\\linked", true); }
+
+TEST_F(Staging, LinkToAFileUnderAListedNameIsRemovedWithoutWritingThroughIt)
+{
+    ExpectLinkRemovedWithoutFollowing(L"stage_one.txt", false);
+}
+
+TEST_F(Staging, LeftoverThatCannotBeRemovedIsFailure002WithItsPath)
+{
+    plugtest::CreateFolders(Staged(L"tools"));
+    WriteBinaryFile(Staged(L"tools\\version.dll"), "planted");
+    // Another program holds the planted file open and lets nobody delete it.
+    HeldFile holder(Staged(L"tools\\version.dll"), GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(holder.IsHeld());
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    ExpectFailedStaging(dialog, Run(dialog));
+    EXPECT_EQ(L"failed 002\n" + Staged(L"tools\\version.dll"), OnlyMessage());
+    EXPECT_FALSE(PathExists(Staged(L"stage_one.txt"))) << "nothing is copied beside it";
 }
 
 TEST_F(Staging, PcSuiteInstallerStaysOnTheCd)
@@ -362,6 +463,21 @@ TEST_F(Staging, NamesReachingOutsideTheStagingFolderAreCopyFailuresAndWriteNothi
     EXPECT_FALSE(PathExists(absolute));
 }
 
+TEST_F(Staging, StagedFileThatAScannerHoldsOpenIsStagedAllTheSame)
+{
+    plugtest::CreateFolders(Staged(L"tools"));
+    WriteBinaryFile(Staged(L"stage_one.txt"), "left over");
+    // A virus scanner in another process reads the file and lets others read, write and delete it.
+    HeldFile scanner(Staged(L"stage_one.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_TRUE(scanner.IsHeld());
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt"});
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+    EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
+    EXPECT_TRUE(PathExists(Staged(L"tools\\stage_two.txt")));
+}
+
 TEST_F(Staging, CopiedFileThatCannotBeOpenedIsFailure005WithItsSource)
 {
     ListFiles({L"stage_one.txt", L"Plugstart.exe"});
@@ -370,11 +486,11 @@ TEST_F(Staging, CopiedFileThatCannotBeOpenedIsFailure005WithItsSource)
     dialog.beforeFile = [this, &holder](TestInitDlg&, int call) {
         if (call != 1)
             return;
-        // Another program (a scanner, say) holds the target open: the copy goes through, but the
-        // program cannot open the file exclusively afterwards.
+        // Another program holds the target open and lets others write it but not read it: the
+        // copy goes through, but the program cannot open the file afterwards.
         holder.Attach(::CreateFileW(Staged(L"stage_one.txt").c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                    FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
     };
     INT_PTR code = Run(dialog);
     ASSERT_TRUE(holder.IsValid());

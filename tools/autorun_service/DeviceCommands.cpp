@@ -79,10 +79,33 @@ Reply ModeChange(const Device& device, int letter)
     return reply;
 }
 
+// The service runs with system rights for any local user: it opens the device's CD-ROM drive
+// and nothing else (not the system disk, a USB disk or any other volume).
+bool IsCdromDrive(int letter)
+{
+    const wchar_t root[4] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
+    return ::GetDriveTypeW(root) == DRIVE_CDROM;
+}
+
+// The reply for a drive the service does not open: "drive not found", as Devpoke gives it.
+Reply DriveNotFound(const plug::ServiceRequest& request)
+{
+    Reply reply;
+    if (request.control == USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO) {
+        const uint8_t noData[3] = {0, 0, 0};
+        reply.size = plug::EncodePhoneSetReply(devpoke::kResultNotALetter, noData, reply.bytes);
+    } else {
+        reply.size = plug::EncodeModeChangeReply(devpoke::kResultNotALetter, reply.bytes);
+    }
+    return reply;
+}
+
 } // namespace
 
 Reply RunRequest(const plug::ServiceRequest& request)
 {
+    if (!IsCdromDrive(request.driveLetter))
+        return DriveNotFound(request);
     Device device; // loaded for each request, so that a replaced library is taken up at once
     if (request.control == USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO)
         return PhoneSetting(device, request.driveLetter);

@@ -15,8 +15,9 @@ struct Reply {
     size_t size = 0;
 };
 
-// Runs request against its drive and returns the reply to write. When Devpoke.dll cannot be
-// loaded the reply carries -2 (the drive cannot be opened).
+// Runs request against its drive and returns the reply to write. A drive that is not a CD-ROM
+// drive (or no drive at all) is never opened: the reply carries -1 (drive not found). When
+// Devpoke.dll cannot be loaded the reply carries -2 (the drive cannot be opened).
 Reply RunRequest(const plug::ServiceRequest& request);
 
 } // namespace autorun_service
