@@ -292,15 +292,18 @@ TEST_F(Staging, LeftoversInTheStagingFolderAreRemovedBeforeTheCopy)
                                 L"stage_one.txt"})
         ::SetFileAttributesW(Staged(name).c_str(), FILE_ATTRIBUTE_READONLY);
     ::SetFileAttributesW(Staged(L"locked folder").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
-    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt"});
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
 
     TestInitDlg dialog;
     EXPECT_EQ(1, Run(dialog));
     EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
     std::vector<std::wstring> expected = {L"stage_one.txt", L"tools\\", L"tools\\stage_two.txt",
-                                          plug::SelectLanguageFile()};
+                                          plug::SelectLanguageFile(), L"Plugstart.exe"};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, TreeEntries(Staged()));
+    ::Sleep(500); // let the started copy (a stand-in) end: it writes its record beside itself
+    std::vector<std::wstring> staged = TreeEntries(Staged());
+    staged.erase(std::remove(staged.begin(), staged.end(), std::wstring(L"relaunched.txt")), staged.end());
+    EXPECT_EQ(expected, staged);
     EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
 }
 
@@ -470,12 +473,13 @@ TEST_F(Staging, StagedFileThatAScannerHoldsOpenIsStagedAllTheSame)
     // A virus scanner in another process reads the file and lets others read, write and delete it.
     HeldFile scanner(Staged(L"stage_one.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     ASSERT_TRUE(scanner.IsHeld());
-    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt"});
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
     TestInitDlg dialog;
     EXPECT_EQ(1, Run(dialog));
     EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
     EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
     EXPECT_TRUE(PathExists(Staged(L"tools\\stage_two.txt")));
+    ::Sleep(500); // let the started copy (a stand-in) end before its folder goes
 }
 
 TEST_F(Staging, CopiedFileThatCannotBeOpenedIsFailure005WithItsSource)
