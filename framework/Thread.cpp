@@ -26,6 +26,15 @@ BOOL CWinThread::Join(DWORD timeoutMs) const
     return ::WaitForSingleObject(m_thread.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
+void CWinThread::JoinHandlingSentMessages() const
+{
+    HANDLE thread = m_thread.Get();
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE); // handles the sent ones
+    }
+}
+
 void CWinThread::TerminateWithExitCode()
 {
     DWORD exitCode = 0;

@@ -28,6 +28,9 @@ public:
     BOOL IsRunning() const { return ::WaitForSingleObject(m_thread.Get(), 0) == WAIT_TIMEOUT; }
     // Waits up to timeoutMs for the thread to end; TRUE when it has ended.
     BOOL Join(DWORD timeoutMs = INFINITE) const;
+    // Waits for the thread to end while handling the messages that other threads send to the
+    // caller's windows, so that a thread which asks one of those windows something is answered.
+    void JoinHandlingSentMessages() const;
     // Ends a thread that did not stop by itself, with the exit code it reports now, and waits
     // until it is gone.
     void TerminateWithExitCode();

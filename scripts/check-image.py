@@ -581,9 +581,13 @@ class FileCheck:
 
 
 def check_config(image, problems, without_installers):
+    """Checks config.ini and the files it names; returns the device maker's installers it names."""
     profile = load_profile(image, CONFIG, problems)
-    if profile is not None:
-        FileCheck(image, Config(profile, problems), problems, without_installers).run()
+    if profile is None:
+        return set()
+    files = FileCheck(image, Config(profile, problems), problems, without_installers)
+    files.run()
+    return files.installers
 
 
 # ---------------------------------------------------------------------------------------------
@@ -644,17 +648,24 @@ def check_autorun(image, problems):
 EXECUTABLE_SUFFIXES = (".exe", ".dll")
 
 
-def check_executables(image, problems):
+def check_executables(image, problems, installers):
     """The program, its library and its tools run from the CD, which goes away at the mode change
     while they still run: every executable of the image must be copied to the page file before
-    it runs from removable media."""
+    it runs from removable media. The device maker's installers (installers: their normalised
+    names) are only noted: they have ended before the device switches, and a signed one cannot be
+    marked afterwards."""
     for relative in sorted(entry[0] for entry in image.files.values()):
         if not relative.lower().endswith(EXECUTABLE_SUFFIXES):
             continue
         flags = pe_flags.characteristics(image.read(relative))
         if flags is None:
             problems.add(relative, "PE header", "not a Windows executable")
-        elif not flags & pe_flags.REMOVABLE_RUN_FROM_SWAP:
+        elif flags & pe_flags.REMOVABLE_RUN_FROM_SWAP:
+            continue
+        elif normalised(relative) in installers:
+            problems.note(relative, "PE header", "the device maker's installer is not marked "
+                          "IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP (it has ended before the device switches)")
+        else:
             problems.add(relative, "PE header", "not marked IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP: Windows would "
                          "read it from the CD while it runs, and the CD goes away at the mode change")
 
@@ -664,10 +675,10 @@ def check_image(path, without_installers=False):
     problems = Problems(path)
     for item in image.iso_problems:
         problems.add(*item)
-    check_config(image, problems, without_installers)
+    installers = check_config(image, problems, without_installers)
     check_languages(image, problems)
     check_autorun(image, problems)
-    check_executables(image, problems)
+    check_executables(image, problems, installers)
     return problems
 
 

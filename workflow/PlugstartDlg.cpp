@@ -53,13 +53,19 @@ CPlugstartDlg::CPlugstartDlg(CWnd* parent)
 
 CPlugstartDlg::~CPlugstartDlg()
 {
-    // The worker uses this object until its very end: the object outlives it on every path. It
-    // has ended, unless the modal loop was left some other way (a quit message): then it is
-    // asked to stop and waited for.
-    if (IsWorkerRunning()) {
-        m_bThreadEnd = TRUE;
-        m_pAutoRunThread->Join();
-    }
+    // The worker uses this object until its very end: the object outlives it on every path.
+    StopWorkerAndWait();
+}
+
+void CPlugstartDlg::StopWorkerAndWait()
+{
+    // The worker has ended, unless the modal loop was left some other way than the dialog's own
+    // (a quit message that another program posted): then it is asked to stop and waited for.
+    if (!IsWorkerRunning())
+        return;
+    m_bThreadEnd = TRUE;
+    Trace(L"[CPlugstartDlg] waiting for the worker to stop\r\n");
+    m_pAutoRunThread->JoinHandlingSentMessages();
 }
 
 BOOL CPlugstartDlg::IsNewVersion(const std::wstring& strOld, const std::wstring& strNew)

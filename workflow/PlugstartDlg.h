@@ -36,6 +36,8 @@ public:
     // it could not be started). The worker has finished when its thread has ended.
     std::unique_ptr<CWinThread> m_pAutoRunThread;
     BOOL IsWorkerRunning() const { return m_pAutoRunThread && m_pAutoRunThread->IsRunning(); }
+    // Asks a worker that still runs to stop, and waits until it has ended.
+    void StopWorkerAndWait();
     HICON m_hIcon = nullptr;
 
     // --- The run's steps ---

@@ -94,6 +94,8 @@ void CPlugstartDlg::OnExit()
 void CPlugstartDlg::OnDestroy()
 {
     CDialog::OnDestroy();
+    // The device library's calls must not overlap: a worker that still runs ends first.
+    StopWorkerAndWait();
     if (!m_bModeChangeOnExit || m_bModeChanged)
         return;
     // Every way out switches the device unless the worker did, or another instance will.

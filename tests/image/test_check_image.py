@@ -393,6 +393,15 @@ class ImageCheckTest(unittest.TestCase):
         self.assertRefused(image, "Devpoke.dll", "PE header", "not a Windows executable")
         self.assertEqual(4, len([p for p in problems if p[1] == "PE header"]), problems)
 
+    def test_a_makers_installer_without_the_page_file_mark_is_only_noted(self):
+        image = self.copy()
+        with open(image.path("DriverSetup.exe"), "wb") as setup:  # signed by its maker: cannot be marked
+            setup.write(minimal_pe(run_from_swap=False))
+        checked = check_image.check_image(image.folder)
+        self.assertEqual([], [p for p in checked.items if p[1] == "PE header"])
+        self.assertIn("DriverSetup.exe: PE header: note: the device maker's installer",
+                      "\n".join(checked.note_lines()))
+
     @unittest.skipUnless(shutil.which("xorriso"), "xorriso writes the test CDs")
     def test_cd_images_are_read_by_their_joliet_names(self):
         def write_iso(folder, *options):

@@ -682,6 +682,36 @@ TEST_P(ForeignMessageTest, DoesNotEndTheDialogWhileItsWorkerRuns)
               std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
 }
 
+// A quit message that another program posts leaves the modal loop itself. The closing window
+// must not switch the device while its worker still waits for the setup (the device library's
+// calls must not overlap): the worker stops after the setup, then the window switches it.
+TEST_F(MainDialogTest, QuitMessageLetsTheWorkerEndBeforeTheClosingWindowSwitchesTheDevice)
+{
+    OperatorKitInstalled();
+    LingeringDriverSetup();
+    std::wstring answerFile = m_folder.File(L"answer.txt");
+    std::wstring markerName = L"PlugstartTest.Marker." + std::to_wstring(::GetCurrentProcessId());
+    plug::UniqueHandle marker(::CreateEventW(nullptr, FALSE, FALSE, markerName.c_str()));
+    ChildProcess held = ChildProcess::StartMode(L"held_main_dialog", L"\"" + answerFile + L"\" " + markerName);
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
+    HWND window = WaitForVisibleWindowOf(held.ProcessId());
+    ASSERT_NE(nullptr, window);
+    const std::vector<std::wstring> query{L"R F1 02 20 00 00 00"};
+    ASSERT_EQ(query, DeviceCommands());
+
+    ASSERT_TRUE(::PostMessageW(window, WM_QUIT, 0, 0));
+    for (int round = 0; round < 50 && DeviceCommands() == query; ++round)
+        ::Sleep(100); // a window that did not wait would switch the device now
+    EXPECT_EQ(query, DeviceCommands()) << "the device was switched while the setup still ran";
+
+    ReleaseSetup();
+    EXPECT_EQ(0, held.Wait(120000));
+    std::string bytes = ReadBinaryFile(answerFile);
+    EXPECT_EQ(std::wstring(L"result=-1 worker=ended stop=1"),
+              std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
+    EXPECT_EQ((std::vector<std::wstring>{L"R F1 02 20 00 00 00", L"R F1 01 01 00 00 00"}), DeviceCommands());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     MainDialogTest, ForeignMessageTest,
     ::testing::Values(

@@ -369,6 +369,7 @@ TEST_F(Staging, EnterEscapeAndClosingDoNotEndTheDialog)
         self.PostAndWait(WM_KEYDOWN, VK_RETURN);
         self.PostAndWait(WM_CLOSE, 0);
         self.PostAndWait(WM_SYSCOMMAND, SC_CLOSE); // Alt+F4
+        self.PostAndWait(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)); // as another program may post it
     };
     EXPECT_EQ(1, Run(dialog)); // ended by its timer after the staging, not with IDOK or IDCANCEL
     EXPECT_FALSE(dialog.m_bCancel);
