@@ -600,11 +600,13 @@ class FaultRow:
 
 def check_program_outlives_setup(c):
     """The main dialog ends only by its own paths: the program that ran the driver setup ended
-    after it, and switched the device only once it had ended."""
-    setups = c.processes('DriverSetup.exe')
-    if not c.check(setups and setups[0]['end'] is not None, 'the driver setup did not run to its end: %s' % setups):
+    after it, and switched the device only once it had ended. The setup's end is the time its
+    last log line was seen: the device's log and the stand-ins' log are read in the same pass, the
+    robot sees a process end a pass later."""
+    exits = c.actions('DriverSetup.exe', 'exit')
+    if not c.check(exits, 'the driver setup did not run to its end: %s' % c.actions('DriverSetup.exe')):
         return
-    setup_end = setups[0]['end']
+    setup_end = exits[0]['t']
     pc_copies = [p for p in c.processes('Plugstart.exe') if ' -l ' in p['command'] + ' ']
     c.check(pc_copies and all(p['end'] is not None and p['end'] >= setup_end for p in pc_copies),
             'the program ended before its driver setup (%s s): %s' % (setup_end, pc_copies))
