@@ -38,6 +38,7 @@ int CPlugstartApp::IsWow64() { return plug::IsWow64(); }
 
 BOOL CPlugstartApp::InitInstance()
 {
+    TraceMoment(L"start-up: language file, mutex, command line");
     if (StartUp())
         RunMainDialog();
     return FALSE; // the process ends when the main dialog has closed
@@ -98,7 +99,9 @@ BOOL CPlugstartApp::SetCDROMAutoRun()
 
 void CPlugstartApp::RunMainDialog()
 {
+    TraceMoment(L"main dialog object");
     CPlugstartDlg dialog;
+    TraceMoment(L"autoplay check");
     dialog.m_hOtherAutoRun = m_hOtherInstance;
     m_pMainWnd = &dialog;
     if (ShouldCheckAutoplay())
@@ -112,7 +115,9 @@ void CPlugstartApp::RunMainDialog()
     dialog.m_bVistaOS = m_bVistaOS;
     dialog.m_bStartNewTrace = m_bStartNewTrace;
     dialog.m_nWow64 = IsWow64();
+    TraceMoment(L"main dialog window");
     dialog.DoModal();
+    TraceMoment(L"main dialog closed");
     m_pMainWnd = nullptr;
 }
 

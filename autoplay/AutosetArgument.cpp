@@ -1,7 +1,9 @@
 #include "AutosetArgument.h"
 
+#include "config/ConfigText.h"
+
 namespace plug {
 
-std::wstring FormatAutosetArgument(unsigned toolBits) { return L"autoset-" + std::to_wstring(toolBits); }
+std::wstring FormatAutosetArgument(unsigned toolBits) { return L"autoset-" + DecimalText(toolBits); }
 
 } // namespace plug

@@ -1,64 +1,41 @@
-// The release figures, as ratios of medians of repeated runs under one Wine (scripts/bench.sh
-// prepares the prefix and runs it):
-//   - a CD start with nothing to install, from the start of R:\Plugstart.exe to the end of that
-//     process, which has started the connection software by then, against starting and ending a
-//     trivial Win32 process;
-//   - the staging copy of the files that config.ini lists (the program's own staging code)
-//     against a bare CopyFileW loop over the same files.
-// R: is a CD-ROM drive holding the test build's device image: the simulated device and the
-// stand-ins for the maker's installers. The stand-ins install the driver and the kit first, and the
-// simulated device answers with a wait time of 0, so the runs wait for nothing the profile asks.
+// The release figures, as ratios of medians of interleaved runs under one Wine (scripts/bench.sh
+// builds the programs, prepares the prefix and its CD drive R:, and runs this):
+//   - a CD start with nothing to install of the release Plugstart.exe against two baselines
+//     started from the same drive the same way: BenchTrivial.exe (an entry point that ends its
+//     process, no runtime) and BenchFloor.exe (only the work that no such start can skip); each
+//     from its start to the end of its process, as the starter sees it;
+//   - where that start spends its time, from the program's own support log with time stamps
+//     (PLUGSTART_TRACE=time), medians over more runs interleaved with the others;
+//   - the staging copy of the release build against a bare CopyFileW loop: R:\StagingBench.exe,
+//     run and reported here.
+// Further programs on R: named on the command line (copies of another build of Plugstart.exe) are
+// measured like the release program, in the same rounds: release_bench.exe [Other.exe ...].
+// R: holds the release image with the simulated device in place of its Devpoke.dll, the
+// stand-ins for the maker's installers and the benchmark's programs. The stand-ins install the
+// driver and the kit first, and the simulated device answers with a wait time of 0, so no run
+// waits for what the profile asks.
+#include "BenchTiming.h"
 #include "common/ChildProcess.h"
 #include "common/TestFiles.h"
-#include "config/ConfigText.h"
-#include "sim/SimFiles.h"
 #include "sim/SimState.h"
 #include "sim/programs/ProgramsLog.h"
-#include "workflow/StagingCopy.h"
-#include "workflow/StagingPlan.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int kProgramRuns = 11;
-constexpr int kCopyRuns = 21;
+using bench::Median;
+using bench::NowMs;
+using bench::Quantile;
+
+constexpr int kRounds = 21;
 constexpr DWORD kRunLimitMs = 120000;
 
 const wchar_t kCd[] = L"R:\\";
-const wchar_t kStagingBase[] = L"C:\\bench_staging";
-
-double NowMs()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER now;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-// Runs program (arguments after its quoted path) and waits for it; false when it does not end
-// in time or ends with another exit code than expected.
-bool RunToEnd(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder, int expected = 0)
-{
-    plugtest::ChildProcess child = plugtest::ChildProcess::Start(program, arguments, folder);
-    int code = child.IsStarted() ? child.Wait(kRunLimitMs) : -1;
-    if (code != expected)
-        std::fprintf(stderr, "%ls ended with %d (expected %d)\n", program.c_str(), code, expected);
-    return code == expected;
-}
 
 // How often the stand-ins' log says the kit's program logged action (start, exit).
 int KitProgramActions(const wchar_t* action)
@@ -69,8 +46,8 @@ int KitProgramActions(const wchar_t* action)
     return count;
 }
 
-// Waits until the kit's program started by a run has logged its start and its end (so that the
-// next run does not find it running); false when that does not happen within the limit.
+// Waits until a kit program started after runsBefore starts has logged its start and its end
+// (so that the next run does not find it running); false when that does not happen in time.
 bool WaitForKitProgram(int runsBefore)
 {
     for (DWORD waited = 0; waited < kRunLimitMs; waited += 20) {
@@ -82,7 +59,7 @@ bool WaitForKitProgram(int runsBefore)
 }
 
 // The simulated device on R: as plugged in: CD-ROM mode, answering the query with the flags 3F
-// and a wait time of 0 ms, failing nothing. (A mode change leaves it in modem mode.)
+// and a wait time of 0 ms, failing nothing.
 void PlugInDevice()
 {
     sim::DeviceState state;
@@ -92,134 +69,199 @@ void PlugInDevice()
     sim::SaveDeviceState(L'R', state);
 }
 
-std::wstring CdConfigValue(const wchar_t* section, const std::wstring& key)
+bool DeviceSwitched()
 {
-    wchar_t value[260] = {};
-    ::GetPrivateProfileStringW(section, key.c_str(), L"", value, 260, (std::wstring(kCd) + L"config.ini").c_str());
-    return value;
+    sim::DeviceState state;
+    return sim::LoadDeviceState(L'R', &state) && state.modemMode;
 }
 
-// The staging list as the staging dialog reads it from the CD's config.ini, with the English
-// language file.
-plug::StagingList CdStagingList()
+std::wstring TraceLogPath()
 {
-    return plug::ReadStagingList(CdConfigValue, kCd, plug::LeadingDigitsToInt(CdConfigValue(L"ITK", L"itk_type")),
-                                 CdConfigValue(L"ITK", L"itk_setup"), L"tools\\lang_AutoRun_eng.opt");
+    wchar_t folder[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, folder);
+    return std::wstring(folder) + L"Plugstart_trace.log";
 }
 
-bool StageOnce(const plug::StagingFolders& folders, const plug::StagingList& list)
+// One moment of a run: when (ms on the performance counter) and what.
+struct Moment {
+    double ms = 0.0;
+    std::string text;
+};
+
+// The stamped texts of a timed trace, in order (the lines that continue a text carry none).
+std::vector<Moment> ReadTimedTrace(const std::string& log)
 {
-    if (plug::PrepareStagingFolders(folders) != plug::StagingResult::Done)
+    std::vector<Moment> moments;
+    size_t at = 0;
+    while (at < log.size()) {
+        size_t end = log.find('\n', at);
+        std::string line = log.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? log.size() : end + 1;
+        Moment moment;
+        int consumed = 0;
+        if (std::sscanf(line.c_str(), "[%lf ms] %n", &moment.ms, &consumed) != 1 || consumed == 0)
+            continue;
+        moment.text = line.substr(static_cast<size_t>(consumed));
+        while (!moment.text.empty() && (moment.text.back() == '\r' || moment.text.back() == ' '))
+            moment.text.pop_back();
+        moments.push_back(moment);
+    }
+    return moments;
+}
+
+// A program the benchmark starts from the CD, and what it measured of it.
+struct Contender {
+    std::wstring file;
+    std::string name;
+    bool startsKit;      // it switches the device and starts the kit's program
+    bool timedTrace;     // the program's support log with time stamps is on
+    std::vector<double> times;
+    std::vector<std::vector<Moment>> runs; // timed trace: process start, stamped texts, process end
+};
+
+// One start of contender from R:\ and its wait; false when it fails or does not do its work.
+bool RunOnce(Contender& contender, bool keep)
+{
+    PlugInDevice();
+    int kitStartsBefore = KitProgramActions(sim::kActionStart);
+    if (contender.timedTrace) {
+        ::DeleteFileW(TraceLogPath().c_str());
+        ::SetEnvironmentVariableW(L"PLUGSTART_TRACE", L"time");
+    }
+    double start = NowMs();
+    plugtest::ChildProcess child = plugtest::ChildProcess::Start(std::wstring(kCd) + contender.file, L"", kCd);
+    if (contender.timedTrace)
+        ::SetEnvironmentVariableW(L"PLUGSTART_TRACE", nullptr);
+    int code = child.IsStarted() ? child.Wait(kRunLimitMs) : -1;
+    double end = NowMs();
+    if (code != 0) {
+        std::fprintf(stderr, "%ls ended with %d\n", contender.file.c_str(), code);
         return false;
-    plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
-    return plug::CopyStagingFiles(plan, [] { return false; }).result == plug::StagingResult::Done;
+    }
+    if (contender.startsKit && (!DeviceSwitched() || !WaitForKitProgram(kitStartsBefore))) {
+        std::fprintf(stderr, "%ls did not switch the device or start the kit's program (see C:\\plugstart_sim)\n",
+                     contender.file.c_str());
+        return false;
+    }
+    if (!keep)
+        return true;
+    contender.times.push_back(end - start);
+    if (contender.timedTrace) {
+        std::vector<Moment> run{{start, "process started"}};
+        for (const Moment& moment : ReadTimedTrace(plugtest::ReadBinaryFile(TraceLogPath())))
+            run.push_back(moment);
+        run.push_back({end, "process ended (seen by its starter)"});
+        contender.runs.push_back(run);
+    }
+    return true;
 }
 
-bool CopyLoopOnce(const plug::StagingFolders& folders, const std::vector<plug::StagingFile>& files)
+// Every contender once per round, the order turning each round; round 0 warms up.
+bool MeasureInterleaved(std::vector<Contender>& contenders)
 {
-    ::CreateDirectoryW(folders.destinationDirectory.c_str(), nullptr);
-    ::CreateDirectoryW(folders.toolsDirectory.c_str(), nullptr);
-    for (const plug::StagingFile& file : files) {
-        if (!::CopyFileW(file.source.c_str(), file.target.c_str(), FALSE))
+    const size_t count = contenders.size();
+    for (int round = 0; round <= kRounds; ++round) {
+        for (size_t turn = 0; turn < count; ++turn) {
+            if (!RunOnce(contenders[(turn + static_cast<size_t>(round)) % count], round > 0))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool SameSteps(const std::vector<Moment>& a, const std::vector<Moment>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].text != b[i].text)
             return false;
     }
     return true;
 }
 
-// Start and end of this program in its trivial mode.
-bool MeasureTrivialProcess(std::vector<double>* times)
+// Where the timed runs spent their time: for each step, the median time since the step before
+// and since the start, over the runs that went through the same steps as the first.
+void PrintBreakdown(const Contender& timed)
 {
-    for (int run = 0; run <= kProgramRuns; ++run) { // the first run warms up
-        double start = NowMs();
-        if (!RunToEnd(plugtest::ThisExecutable(), L"--trivial", L""))
-            return false;
-        if (run > 0)
-            times->push_back(NowMs() - start);
+    if (timed.runs.empty())
+        return;
+    const std::vector<Moment>& first = timed.runs.front();
+    std::vector<const std::vector<Moment>*> alike;
+    for (const std::vector<Moment>& run : timed.runs) {
+        if (SameSteps(run, first))
+            alike.push_back(&run);
     }
-    return true;
+    std::printf("\nWhere the CD start spends its time (its support log with time stamps, PLUGSTART_TRACE=time;\n"
+                "medians of %zu of %zu runs that took the same steps; %.1f ms in all with the log):\n",
+                alike.size(), timed.runs.size(), Median(timed.times));
+    std::printf("  %9s %9s  %s\n", "step ms", "at ms", "the step ends with");
+    for (size_t i = 0; i < first.size(); ++i) {
+        std::vector<double> step;
+        std::vector<double> since;
+        for (const std::vector<Moment>* run : alike) {
+            step.push_back(i == 0 ? 0.0 : (*run)[i].ms - (*run)[i - 1].ms);
+            since.push_back((*run)[i].ms - (*run)[0].ms);
+        }
+        std::string text = first[i].text.size() > 90 ? first[i].text.substr(0, 87) + "..." : first[i].text;
+        std::printf("  %9.1f %9.1f  %s\n", Median(step), Median(since), text.c_str());
+    }
 }
 
-// CD starts with everything installed beforehand, by the stand-ins on the CD, at the versions
-// config.ini gives.
-bool MeasureCdStart(std::vector<double>* times)
+void PrintStartFigures(const std::vector<Contender>& contenders)
 {
-    if (!RunToEnd(std::wstring(kCd) + L"DriverSetup.exe", L"", kCd) ||
-        !RunToEnd(std::wstring(kCd) + L"InternetKitSetup.exe", L"", kCd))
-        return false;
-    for (int run = 0; run <= kProgramRuns; ++run) {
-        PlugInDevice();
-        int runsBefore = KitProgramActions(sim::kActionStart);
-        double start = NowMs();
-        if (!RunToEnd(std::wstring(kCd) + L"Plugstart.exe", L"", kCd))
-            return false;
-        double elapsed = NowMs() - start;
-        if (!WaitForKitProgram(runsBefore)) {
-            std::fprintf(stderr, "the CD start did not start the kit's program (see %ls)\n", sim::kStateFolder);
+    const double trivialMs = Median(contenders[0].times);
+    const double floorMs = Median(contenders[1].times);
+    std::printf("CD starts from R: (medians of %d interleaved rounds, start to end of the process; the middle\n"
+                "half of the runs between the quartiles)\n", kRounds);
+    for (const Contender& contender : contenders) {
+        if (contender.timedTrace)
+            continue;
+        double ms = Median(contender.times);
+        std::printf("  %-46s %7.1f ms (%5.1f-%5.1f)   x trivial %5.2f   x floor %5.2f\n", contender.name.c_str(), ms,
+                    Quantile(contender.times, 0.25), Quantile(contender.times, 0.75), ms / trivialMs, ms / floorMs);
+    }
+}
+
+// Installs the driver and the kit with the stand-ins on the CD, at the versions config.ini gives.
+bool InstallEverything()
+{
+    for (const wchar_t* setup : {L"DriverSetup.exe", L"InternetKitSetup.exe"}) {
+        plugtest::ChildProcess child = plugtest::ChildProcess::Start(std::wstring(kCd) + setup, L"", kCd);
+        if (!child.IsStarted() || child.Wait(kRunLimitMs) != 0) {
+            std::fprintf(stderr, "%ls failed\n", setup);
             return false;
         }
-        if (run > 0)
-            times->push_back(elapsed);
     }
     return true;
 }
 
-// The staging of the CD's listed files into a fresh staging folder, and a bare copy loop over
-// the files it copies; the folder is removed before each run, outside the timing.
-bool MeasureStaging(std::vector<double>* staging, std::vector<double>* copyLoop, size_t* fileCount)
+// R:\StagingBench.exe, the release build's staging copy, with its figures passed on.
+bool MeasureStaging()
 {
-    plug::StagingList list = CdStagingList();
-    plug::StagingFolders folders = plug::MakeStagingFolders(kCd, kStagingBase);
-    std::vector<plug::StagingFile> copies;
-    for (const plug::StagingFile& file : plug::MakeStagingPlan(folders, list).files) {
-        if (file.step == plug::StagingStep::Copy)
-            copies.push_back(file);
-    }
-    *fileCount = copies.size();
-    ::CreateDirectoryW(kStagingBase, nullptr); // stands for the Templates folder, which is there
-    bool copied = true;
-    for (int run = 0; copied && run <= kCopyRuns; ++run) {
-        plugtest::RemoveTree(folders.destinationDirectory);
-        double start = NowMs();
-        copied = StageOnce(folders, list);
-        if (run > 0)
-            staging->push_back(NowMs() - start);
-        plugtest::RemoveTree(folders.destinationDirectory);
-        start = NowMs();
-        copied = copied && CopyLoopOnce(folders, copies);
-        if (run > 0)
-            copyLoop->push_back(NowMs() - start);
-    }
-    plugtest::RemoveTree(kStagingBase);
-    if (!copied)
-        std::fprintf(stderr, "a staging or a copy failed\n");
-    return copied;
+    std::string output;
+    int code = plugtest::RunAndCapture(std::wstring(kCd) + L"StagingBench.exe", L"", &output, kRunLimitMs);
+    std::printf("\n%s", output.c_str());
+    return code == 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--trivial") == 0)
-        return 0;
-
-    std::vector<double> trivial;
-    std::vector<double> cdStart;
-    std::vector<double> staging;
-    std::vector<double> copyLoop;
-    size_t files = 0;
-    if (!MeasureTrivialProcess(&trivial) || !MeasureCdStart(&cdStart) || !MeasureStaging(&staging, &copyLoop, &files))
+    std::vector<Contender> contenders = {
+        {L"BenchTrivial.exe", "trivial program (entry point only, no runtime)", false, false, {}, {}},
+        {L"BenchFloor.exe", "floor program (the work no start can skip)", true, false, {}, {}},
+        {L"Plugstart.exe", "release Plugstart.exe, nothing to install", true, false, {}, {}},
+        {L"Plugstart.exe", "the same with its timed support log", true, true, {}, {}},
+    };
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        contenders.push_back({std::wstring(name.begin(), name.end()), name + ", nothing to install", true, false, {}, {}});
+    }
+    if (!InstallEverything() || !MeasureInterleaved(contenders))
         return 1;
-
-    double trivialMs = Median(trivial);
-    double cdStartMs = Median(cdStart);
-    double stagingMs = Median(staging);
-    double copyLoopMs = Median(copyLoop);
-    std::printf("Release figures under Wine (medians: %d program runs, %d copy runs)\n", kProgramRuns, kCopyRuns);
-    std::printf("  trivial Win32 process, start to end         %9.1f ms\n", trivialMs);
-    std::printf("  CD start with nothing to install           %9.1f ms   ratio %6.2f\n", cdStartMs,
-                cdStartMs / trivialMs);
-    std::printf("  bare CopyFileW loop, %2zu files               %9.2f ms\n", files, copyLoopMs);
-    std::printf("  staging copy of the same files              %9.2f ms   ratio %6.2f\n", stagingMs,
-                stagingMs / copyLoopMs);
-    return 0;
+    PrintStartFigures(contenders);
+    PrintBreakdown(contenders[3]);
+    return MeasureStaging() ? 0 : 1;
 }

@@ -7,7 +7,13 @@ target_compile_options(plug_build_flags INTERFACE -Wall -Wextra)
 target_compile_definitions(plug_build_flags INTERFACE
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
 target_include_directories(plug_build_flags INTERFACE ${PROJECT_SOURCE_DIR})
-target_link_options(plug_build_flags INTERFACE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
+# The release build is made small: optimised for size (the program waits on the system, not on its
+# own code), every function and datum in a section of its own so that the linker drops what
+# nothing uses, no run-time type information (nothing asks for it), symbols stripped.
+target_compile_options(plug_build_flags INTERFACE
+  $<$<CONFIG:Release>:-Os -ffunction-sections -fdata-sections> $<$<AND:$<CONFIG:Release>,$<COMPILE_LANGUAGE:CXX>>:-fno-rtti>)
+target_link_options(plug_build_flags INTERFACE -static -static-libgcc -static-libstdc++
+  $<$<CONFIG:Release>:-s -Wl,--gc-sections>)
 
 # A static library of one subsystem folder; what links it gets our flags and include root.
 function(plug_library name)
@@ -94,9 +100,9 @@ if(PLUGSTART_BUILD_TESTS)
   add_subdirectory(sim)
 endif()
 add_subdirectory(device)
+add_subdirectory(bench)
 
 if(PLUGSTART_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)
-  add_subdirectory(bench)
 endif()

@@ -8,6 +8,7 @@
 #include "config/Messages.h"
 #include "framework/SleepSeam.h"
 #include "framework/StringFormat.h"
+#include "framework/Trace.h"
 
 #include <algorithm>
 
@@ -42,8 +43,10 @@ BOOL CPlugstartRun::AutoRun()
         if (StopRequested(2) || !VerificationStep(driverType, kitType))
             return FALSE;
     }
+    plug::TraceMoment(L"mode change");
     if (!ModeChangeStep(kitType))
         return FALSE;
+    plug::TraceMoment(L"device switched");
     if (!m_run.m_bFullInstall) {
         Trace(L"[CPlugstartDlg::AutoRun()] Only Driver install mode : Mode Change & AutoRun End\r\n");
         return TRUE;

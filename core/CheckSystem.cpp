@@ -6,6 +6,7 @@
 #include "PhoneReply.h"
 #include "WorkerMessages.h"
 #include "config/ConfigFile.h"
+#include "config/ConfigText.h"
 #include "config/Messages.h"
 #include "config/ModulePath.h"
 #include "devpoke/VendorCommands.h"
@@ -28,7 +29,7 @@ int DriverTypeFromText(const std::wstring& text)
 int KitTypeFromText(const std::wstring& text)
 {
     for (int type : {ITKTYPE_NorvoITK, TYPE_PCSYNC, TYPE_CM_DCM}) {
-        if (text == std::to_wstring(type))
+        if (text == plug::DecimalText(type))
             return type;
     }
     return ITKTYPE_VTP; // "0", and any other or missing value

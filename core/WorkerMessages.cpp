@@ -1,5 +1,6 @@
 #include "WorkerMessages.h"
 
+#include "config/ConfigText.h"
 #include "config/TextReplace.h"
 #include "run/ResDefineCommand.h"
 
@@ -63,7 +64,7 @@ std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange)
     }
     if (reportedByService)
         row += 4; // the service's rows follow row 3, "the service cannot be used"
-    return L"STR_STRING_ERROR_SCSI_" + std::to_wstring(row) + (modeChange ? L"_1" : L"_0");
+    return L"STR_STRING_ERROR_SCSI_" + DecimalText(row) + (modeChange ? L"_1" : L"_0");
 }
 
 std::wstring PhoneQueryFailureKey(int result)

@@ -2,6 +2,7 @@
 // uninstall keys, the folder queries, and the test for one of two driver file names.
 #pragma once
 
+#include "ProductCodes.h"
 #include "config/SystemFolders.h"
 
 #include <windows.h>
@@ -11,15 +12,6 @@
 
 namespace plug {
 namespace detect {
-
-// Product codes of the uninstall keys.
-extern const wchar_t kQctDriversCode[];       // QCT driver package, "Drivers" folder edition
-extern const wchar_t kQctDriversSecondCode[]; // the same edition's second code (native key only)
-extern const wchar_t kQctDriverCode[];        // QCT driver package, "Driver" folder edition
-extern const wchar_t kEmpDriverCode[];        // EMP (R880) driver package
-extern const wchar_t kK21cManagerCode[];      // K21C connection manager (carries the FOMA_K21C driver)
-extern const wchar_t kVtpKitCode[];           // ITKTYPE_VTP kit
-extern const wchar_t kNorvoKitCode[];         // ITKTYPE_NorvoITK kit
 
 // The user keys (under "SOFTWARE\") of the PC suite and of the DCM connection manager, with the
 // values that name where they are installed.
@@ -66,10 +58,9 @@ bool ReadK21cInstallLocation(std::wstring& location);
 inline bool Is64BitWindows(int nWow64) { return nWow64 != 0; }
 
 // The folders the two kits of the maker install their programs into, under Program Files, with
-// a trailing backslash; and the Internet Kit's own program there.
+// a trailing backslash (the Internet Kit's own program there: kNorvoKitProgram).
 std::wstring VtpKitFolder(const std::wstring& programFiles);
 std::wstring NorvoKitFolder(const std::wstring& programFiles);
-extern const wchar_t kNorvoKitProgram[]; // "NorvoInternetKit.exe"
 
 // The EMP (R880) driver package folder of the Windows width, under Program Files, without a
 // trailing backslash; false when the Program Files folder cannot be had.

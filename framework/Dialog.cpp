@@ -139,7 +139,10 @@ BOOL CDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
 {
     switch (message) {
     case WM_INITDIALOG:
-        result = OnInitDialog();
+        // A dialog that ended in its initialisation goes unseen: it takes no focus (answering
+        // TRUE would have Windows give its first control the focus, and with it the activation,
+        // only for the dialog to be destroyed).
+        result = OnInitDialog() && m_bContinueModal;
         return TRUE;
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDOK) {

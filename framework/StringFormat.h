@@ -5,8 +5,8 @@
 
 namespace plug {
 
-// Formats like swprintf. Use %ls for wide strings and %hs for narrow ones: MinGW's printf family
-// may follow the C standard, where a plain %s is a narrow string.
+// Formats like the system's _snwprintf (msvcrt). Use %ls for wide strings and %hs for narrow
+// ones, which mean the same in every printf family; %I64u for a 64-bit number.
 std::wstring FormatString(const wchar_t* format, ...);
 
 std::string ToUtf8(const std::wstring& text);

@@ -15,14 +15,38 @@ constexpr bool kTraceAlways = true;
 constexpr bool kTraceAlways = false;
 #endif
 
-// The support switch: the variable PLUGSTART_TRACE set to anything but empty or "0".
-bool IsTraceSwitchSet()
+enum class TraceMode { Off, On, Timed };
+
+// The support switch, the variable PLUGSTART_TRACE: on when set to anything but empty or "0";
+// "time" (in any case) stamps the texts too.
+TraceMode ReadTraceSwitch()
 {
-    wchar_t value[4] = {};
-    DWORD length = ::GetEnvironmentVariableW(L"PLUGSTART_TRACE", value, 4);
-    if (length == 0)
-        return false; // not set, or set to the empty text
-    return !(length == 1 && value[0] == L'0');
+    wchar_t value[8] = {};
+    DWORD length = ::GetEnvironmentVariableW(L"PLUGSTART_TRACE", value, 8);
+    if (length == 4 && ::lstrcmpiW(value, L"time") == 0)
+        return TraceMode::Timed;
+    if (length == 0 || (length == 1 && value[0] == L'0'))
+        return kTraceAlways ? TraceMode::On : TraceMode::Off; // not set, empty or "0"
+    return TraceMode::On;
+}
+
+TraceMode CurrentTraceMode()
+{
+    static const TraceMode mode = ReadTraceSwitch();
+    return mode;
+}
+
+// "[12345.678 ms] ": now on the performance counter, in milliseconds.
+std::wstring TimeStamp()
+{
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER now;
+    if (!::QueryPerformanceFrequency(&frequency) || !::QueryPerformanceCounter(&now) || frequency.QuadPart <= 0)
+        return L"[? ms] ";
+    unsigned long long ticks = static_cast<unsigned long long>(now.QuadPart);
+    unsigned long long perSecond = static_cast<unsigned long long>(frequency.QuadPart);
+    unsigned long long micro = ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
+    return FormatString(L"[%I64u.%03u ms] ", micro / 1000, static_cast<unsigned>(micro % 1000));
 }
 
 std::wstring TraceFilePath()
@@ -43,31 +67,47 @@ CRITICAL_SECTION* TraceLock()
     return &lock;
 }
 
+// The text as a timed trace writes it: on a line of its own behind its stamp (a text before it
+// that ended inside a line gets its line end here). Called under the lock.
+std::wstring StampedText(const std::wstring& stamp, const std::wstring& text, bool startNew)
+{
+    static bool lineOpen = false; // the last text this process wrote ended inside a line
+    std::wstring stamped = (lineOpen && !startNew ? L"\r\n" : L"") + stamp + text;
+    if (!text.empty())
+        lineOpen = text.back() != L'\n';
+    return stamped;
+}
+
 } // namespace
 
-bool IsTraceOn()
-{
-    static const bool on = kTraceAlways || IsTraceSwitchSet();
-    return on;
-}
+bool IsTraceOn() { return CurrentTraceMode() != TraceMode::Off; }
 
 void Trace(const std::wstring& text, bool startNew)
 {
-    if (!IsTraceOn())
+    const TraceMode mode = CurrentTraceMode();
+    if (mode == TraceMode::Off)
         return;
+    const std::wstring stamp = mode == TraceMode::Timed ? TimeStamp() : std::wstring();
     std::wstring path = TraceFilePath();
     if (path.empty())
         return;
-    std::string utf8 = ToUtf8(text);
+    const bool emptyFirst = startNew && mode != TraceMode::Timed; // a timed trace keeps the moments before
     ::EnterCriticalSection(TraceLock());
+    std::string utf8 = ToUtf8(mode == TraceMode::Timed ? StampedText(stamp, text, emptyFirst) : text);
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  startNew ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  emptyFirst ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
         ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
         DWORD written = 0;
         ::WriteFile(file.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     }
     ::LeaveCriticalSection(TraceLock());
+}
+
+void TraceMoment(const wchar_t* what)
+{
+    if (CurrentTraceMode() == TraceMode::Timed)
+        Trace(std::wstring(L"moment: ") + what + L"\r\n");
 }
 
 } // namespace plug

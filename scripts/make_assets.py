@@ -4,9 +4,14 @@
 Only the ids, the sizes and the roles of the pictures are fixed; this script draws all of them
 (anti-aliased vector shapes, no fonts: every text comes from the language file at run time).
 
-    make_assets.py OUTPUT_DIR
+    make_assets.py [--true-colour] OUTPUT_DIR
 
-Writes Plugstart.ico and one <id>.bmp per bitmap resource. Where a dialog paints text over a
+Writes Plugstart.ico and one <id>.bmp per bitmap resource. The bitmaps are stored as Windows
+loads them as they are, in the smallest form that keeps every pixel within MAX_COLOUR_STEP of its
+drawn colour: 8 bits per pixel with a palette of the picture's own colours (a picture of more
+than 256 colours gets the fewest palette colours that keep that step), run-length compressed
+(BI_RLE8) when that is smaller. --true-colour writes them as drawn, 24 bits per pixel: the form
+the look is compared against (tests/look). Where a dialog paints text over a
 background, the background stays calm there: light text on the dark band of the main and staging
 dialogs, black and blue text on the white body of the guide dialog. Button strips hold four frames
 (normal, hover, pressed, disabled) and use RGB(255, 0, 255) outside their rounded outline, where the
@@ -18,6 +23,9 @@ import struct
 import sys
 
 MAGENTA = (255, 0, 255)
+# The largest difference, in any channel of any pixel, between a stored bitmap and the picture as
+# drawn: 2 of 255 steps, well under what a person can tell apart.
+MAX_COLOUR_STEP = 2
 
 # --- colours -------------------------------------------------------------------------------------
 NAVY_TOP = (22, 37, 61)
@@ -104,19 +112,133 @@ class Canvas:
                 fill = colour(x, y) if callable(colour) else colour
                 self.put(x, y, mix(self.get(x, y), fill, cover))
 
+    def colours(self):
+        """The pixels as integer (r, g, b), row by row from the top."""
+        return [tuple(int(round(c)) for c in pixel) for pixel in self.px]
+
     def bmp(self):
-        """A bottom-up 24-bit BMP file."""
+        """A bottom-up 24-bit BMP file: the picture as drawn."""
+        pixels = self.colours()
         row_size = (self.width * 3 + 3) & ~3
         data = bytearray()
         for y in range(self.height - 1, -1, -1):
             row = bytearray()
-            for x in range(self.width):
-                r, g, b = (int(round(c)) for c in self.get(x, y))
+            for r, g, b in pixels[y * self.width:(y + 1) * self.width]:
                 row += bytes((b, g, r))
             data += row + b"\0" * (row_size - len(row))
-        info = struct.pack("<IiiHHIIiiII", 40, self.width, self.height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-        header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(data), 0, 0, 14 + len(info))
-        return header + info + bytes(data)
+        return bmp_file(self.width, self.height, 24, 0, [], bytes(data))
+
+    def stored_bmp(self):
+        """The picture in its stored form: 8 bits per pixel with a palette, run-length compressed
+        when that is smaller; every pixel within MAX_COLOUR_STEP of the drawn colour."""
+        pixels = self.colours()
+        palette = choose_palette(set(pixels))
+        index_of = {colour: nearest(colour, palette) for colour in set(pixels)}
+        worst = max(max(abs(a - b) for a, b in zip(colour, palette[index])) for colour, index in index_of.items())
+        if worst > MAX_COLOUR_STEP:
+            raise ValueError("no palette keeps every colour within %d steps" % MAX_COLOUR_STEP)
+        if any(palette[index] == MAGENTA and colour != MAGENTA for colour, index in index_of.items()):
+            raise ValueError("a colour would become the transparent magenta")
+        rows = [[index_of[colour] for colour in pixels[y * self.width:(y + 1) * self.width]]
+                for y in range(self.height - 1, -1, -1)]
+        plain = b"".join(bytes(row) + b"\0" * (-len(row) % 4) for row in rows)
+        compressed = rle8(rows)
+        if len(compressed) < len(plain):
+            return bmp_file(self.width, self.height, 8, BI_RLE8, palette, compressed)
+        return bmp_file(self.width, self.height, 8, 0, palette, plain)
+
+
+BI_RLE8 = 1
+
+
+def bmp_file(width, height, bits, compression, palette, data):
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, len(data), 2835, 2835,
+                       len(palette), 0)
+    colours = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 14 + len(info) + len(colours)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
+    return header + info + colours + data
+
+
+def chebyshev(a, b):
+    return max(abs(a[0] - b[0]), abs(a[1] - b[1]), abs(a[2] - b[2]))
+
+
+def nearest(colour, palette):
+    return min(range(len(palette)), key=lambda i: chebyshev(colour, palette[i]))
+
+
+def choose_palette(colours):
+    """The picture's own colours when they are 256 or fewer; else, for the smallest step r that
+    allows it, colours of the picture chosen greedily so that each colour has one within r."""
+    colours = sorted(colours)
+    if len(colours) <= 256:
+        return colours
+    for step in range(1, MAX_COLOUR_STEP + 1):
+        palette = cover(colours, step)
+        if len(palette) <= 256:
+            return palette
+    raise ValueError("%d colours need more than 256 palette entries within %d steps" % (len(colours), MAX_COLOUR_STEP))
+
+
+def cover(colours, step):
+    """Greedy cover: repeatedly the colour whose neighbourhood (within step) holds the most
+    colours not yet covered."""
+    cell = step + 1
+    grid = {}
+    for c in colours:
+        grid.setdefault((c[0] // cell, c[1] // cell, c[2] // cell), []).append(c)
+
+    def neighbours(c):
+        g = (c[0] // cell, c[1] // cell, c[2] // cell)
+        found = set()
+        for dx in (-1, 0, 1):
+            for dy in (-1, 0, 1):
+                for dz in (-1, 0, 1):
+                    for other in grid.get((g[0] + dx, g[1] + dy, g[2] + dz), ()):
+                        if chebyshev(c, other) <= step:
+                            found.add(other)
+        return found
+
+    reach = {c: neighbours(c) for c in colours}
+    uncovered = set(colours)
+    palette = []
+    while uncovered:
+        best = max(colours, key=lambda c: (len(reach[c] & uncovered), c))
+        palette.append(best)
+        uncovered -= reach[best]
+    return palette
+
+
+def rle8(rows):
+    """BI_RLE8 data of the rows (bottom-up): runs of one index as (count, index), stretches of
+    three or more differing indices in absolute mode, an end of line after each row and the end of
+    the bitmap after the last."""
+    out = bytearray()
+    for row in rows:
+        x = 0
+        while x < len(row):
+            run = 1
+            while x + run < len(row) and run < 255 and row[x + run] == row[x]:
+                run += 1
+            if run >= 2:
+                out += bytes((run, row[x]))
+                x += run
+                continue
+            # a stretch without repeats, up to the next pair
+            end = x + 1
+            while end < len(row) and end - x < 255 and not (end + 1 < len(row) and row[end] == row[end + 1]):
+                end += 1
+            literal = row[x:end]
+            if len(literal) < 3:
+                for index in literal:
+                    out += bytes((1, index))
+            else:
+                out += bytes((0, len(literal))) + bytes(literal) + (b"\0" if len(literal) % 2 else b"")
+            x = end
+        out += b"\0\0"
+    out[-2:] = b"\0\1"
+    return bytes(out)
 
 
 # --- shared motifs -------------------------------------------------------------------------------
@@ -400,11 +522,14 @@ def bitmaps():
 
 
 def main():
-    out = sys.argv[1]
+    arguments = sys.argv[1:]
+    true_colour = "--true-colour" in arguments
+    out = [a for a in arguments if a != "--true-colour"][0]
     os.makedirs(out, exist_ok=True)
     for bitmap_id, draw in sorted(bitmaps().items()):
+        canvas = draw()
         with open(os.path.join(out, "%d.bmp" % bitmap_id), "wb") as f:
-            f.write(draw().bmp())
+            f.write(canvas.bmp() if true_colour else canvas.stored_bmp())
     with open(os.path.join(out, "Plugstart.ico"), "wb") as f:
         f.write(icon_file())
 

@@ -2,12 +2,17 @@
 // (scripts/look-screens.sh), each ending by itself after a few seconds; or, for the language
 // sheet (scripts/run.sh --languages), every dialog of one language file in turn, each repainted,
 // measured and captured as soon as it is on the screen (LanguageSheet.h). Test and demo builds.
-//   LookDemo.exe status initial|driver|kit|launching
-//   LookDemo.exe staging
-//   LookDemo.exe guide
+//   LookDemo.exe status initial|driver|kit|launching [--capture PREFIX]
+//   LookDemo.exe staging [initial --capture PREFIX]
+//   LookDemo.exe guide [initial --capture PREFIX]
 //   LookDemo.exe sheet FOLDER LANGUAGE_FILE KIT_TYPE
+// With --capture the dialog, once on the screen, photographs itself (its client area read back,
+// WindowCapture.h) eight times, PREFIX-0.bmp to PREFIX-7.bmp: picture k with animation frame k
+// and every button fixed on frame k % 4 (normal, hover, pressed, disabled); then it ends
+// (tests/look).
 #include "DownloadCheckFiles.h"
 #include "LanguageSheet.h"
+#include "WindowCapture.h"
 #include "companion/CDWebInstallerDlg.h"
 #include "config/Language.h"
 #include "config/ModulePath.h"
@@ -22,12 +27,14 @@
 
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
 
 const UINT_PTR kEndTimer = 1;
+const UINT_PTR kCaptureTimer = 2;
 const UINT_PTR kAnimationTimer = 5000;
 const UINT kShowMs = 6000;
 // The longest a dialog waits to be taken for the sheet before it ends all the same.
@@ -36,6 +43,34 @@ const UINT kTakeForSheet = WM_APP + 1;
 
 // The sheet being made, or none when the dialogs are shown for screenshots.
 sim::LanguageSheet* g_sheet = nullptr;
+
+const UINT kSettleMs = 500; // on the screen and painted before the first picture of --capture
+const int kCapturedFrames = 8;
+std::wstring g_capturePrefix; // --capture: where the pictures go (empty: none)
+
+// The eight pictures of --capture: showFrame(k) puts the dialog in picture k's state; the buttons
+// are fixed on frame k % 4. False when a picture could not be written.
+bool CapturePictures(HWND window, const std::vector<CSkinButton*>& buttons, const std::function<void(int)>& showFrame)
+{
+    for (int k = 0; k < kCapturedFrames; ++k) {
+        showFrame(k);
+        for (CSkinButton* button : buttons)
+            button->SetFixedState(k % 4, k % 4);
+        ::RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        if (!sim::CaptureClientArea(window, g_capturePrefix + L"-" + std::to_wstring(k) + L".bmp"))
+            return false;
+    }
+    return true;
+}
+
+// True when message is the --capture timer (stopped here: it fires once).
+bool IsCaptureTime(HWND window, UINT message, WPARAM wParam)
+{
+    if (message != WM_TIMER || wParam != kCaptureTimer)
+        return false;
+    ::KillTimer(window, kCaptureTimer);
+    return true;
+}
 
 // What a demo dialog is, for the sheet: its state's name, the dialog and the state in words.
 struct DemoView {
@@ -54,6 +89,8 @@ public:
     {
         if (g_sheet)
             ::PostMessageW(window, kTakeForSheet, 0, 0);
+        else if (!g_capturePrefix.empty())
+            ::SetTimer(window, kCaptureTimer, kSettleMs, nullptr);
         else
             ::SetTimer(window, kEndTimer, kShowMs, nullptr);
     }
@@ -91,7 +128,7 @@ protected:
         plug::DressMainWindow(m_hWnd);
         m_cancel.SubclassDlgItem(IDCANCEL, this);
         plug::SetUpMainCancelButton(m_cancel);
-        if (!g_sheet) // the sheet shows the first frame
+        if (!g_sheet && g_capturePrefix.empty()) // the sheet shows the first frame; a capture each
             ::SetTimer(m_hWnd, kAnimationTimer, 100, nullptr);
         m_ending.Start(m_hWnd);
         return TRUE;
@@ -107,6 +144,10 @@ protected:
         if (message == WM_TIMER && wParam == kAnimationTimer) {
             RECT area = m_look.NextAnimationArea(&m_frame);
             ::InvalidateRect(m_hWnd, &area, TRUE);
+            return TRUE;
+        }
+        if (IsCaptureTime(m_hWnd, message, wParam)) {
+            EndDialog(CapturePictures(m_hWnd, {&m_cancel}, [this](int k) { m_frame = k; }) ? 0 : 3);
             return TRUE;
         }
         if (m_ending.Ends(m_hWnd, message, wParam)) {
@@ -134,12 +175,17 @@ protected:
     BOOL OnInitDialog() override
     {
         CInitDlg::OnInitDialog();
-        if (g_sheet)
+        if (g_sheet || !g_capturePrefix.empty())
             m_ending.Start(m_hWnd);
         return TRUE;
     }
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
+        if (IsCaptureTime(m_hWnd, message, wParam)) {
+            m_captured = CapturePictures(m_hWnd, {&m_btnCancel}, [this](int k) { m_nFrame = k; });
+            ::SetEvent(m_shown.Get()); // the staging is cancelled; the dialog ends on its own
+            return TRUE;
+        }
         if (message == kTakeForSheet && m_ending.Ends(m_hWnd, message, wParam)) {
             ::SetEvent(m_shown.Get()); // the staging is cancelled; the dialog ends on its own
             return TRUE;
@@ -148,9 +194,12 @@ protected:
     }
     BOOL IsCancelRequested() override
     {
-        ::WaitForSingleObject(m_shown.Get(), g_sheet ? kSheetWaitMs : kShowMs);
+        ::WaitForSingleObject(m_shown.Get(), g_sheet || !g_capturePrefix.empty() ? kSheetWaitMs : kShowMs);
         return TRUE;
     }
+
+public:
+    bool m_captured = true; // --capture: every picture was written
 
 private:
     DemoEnding m_ending;
@@ -171,6 +220,15 @@ protected:
     }
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
+        if (IsCaptureTime(m_hWnd, message, wParam)) {
+            std::vector<CSkinButton*> shown;
+            for (CSkinButton* button : {&m_btnDownload, &m_btnClose, &m_btnOK}) {
+                if (button->m_hWnd && ::IsWindowVisible(button->m_hWnd))
+                    shown.push_back(button);
+            }
+            EndDialog(CapturePictures(m_hWnd, shown, [](int) {}) ? 0 : 3);
+            return TRUE;
+        }
         if (m_ending.Ends(m_hWnd, message, wParam)) {
             EndDialog(0);
             return TRUE;
@@ -205,7 +263,8 @@ int ShowStaging()
     StagingDemo demo;
     demo.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
     demo.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
-    return static_cast<int>(demo.DoModal());
+    demo.DoModal();
+    return demo.m_captured ? 0 : 3;
 }
 
 int ShowGuide(const DemoView& view)
@@ -298,6 +357,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         plug::SetLanguageFile(plug::GetModuleDirectory() + words[3]);
         return MakeSheet(words[2], words[3], _wtoi(words[4].c_str()));
     }
+    if (words[3] == L"--capture")
+        g_capturePrefix = words[4];
     const std::wstring languageFile = plug::SelectLanguageFile();
     plug::SetLanguageFile(plug::GetModuleDirectory() + languageFile);
     if (mode == L"status")

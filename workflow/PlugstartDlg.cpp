@@ -9,6 +9,7 @@
 #include "detect/VersionText.h"
 #include "framework/SleepSeam.h"
 #include "framework/StringFormat.h"
+#include "framework/Trace.h"
 #include "res/resource.h"
 #include "service/ProcessLookup.h"
 
@@ -90,6 +91,7 @@ BOOL CPlugstartDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     TraceStartBanner();
+    plug::TraceMoment(L"main dialog created");
     m_strLangFile = plug::SelectLanguageFile();
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -111,6 +113,7 @@ BOOL CPlugstartDlg::OnInitDialog()
     if (profile.bRequireUpDrv == 0 && profile.bRequireUpITK == 0 && profile.bInstalledDrv == 1 &&
         profile.bInstalledITK == 1) {
         RunSynchronously(); // nothing to install: the window never shows
+        plug::TraceMoment(L"auto-run done, main dialog ending");
         EndDialog(1);
         return TRUE;
     }
@@ -194,6 +197,7 @@ void CPlugstartDlg::RunSynchronously()
 BOOL CPlugstartDlg::StageFromCd()
 {
     const ResDefineCommand& profile = m_ResDefineCommand;
+    plug::TraceMoment(L"staging dialog");
     CInitDlg staging(nullptr);
     staging.SetInstallState(profile.bInstalledDrv, profile.bRequireUpDrv, profile.bInstalledITK, profile.bRequireUpITK,
                             m_bDeploySVC);

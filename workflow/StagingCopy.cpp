@@ -21,9 +21,13 @@ bool IsFoundBySearch(std::wstring path)
     return search.IsValid();
 }
 
-bool EnsureFolder(const std::wstring& folder)
+// Makes folder unless it is there (found by a file search); false when it is not there after.
+// Making it first answers both questions at once in the common case, a first staging; a refusal
+// (already there, or no right to make it) is then settled by the search. *made: this call made it.
+bool EnsureFolder(const std::wstring& folder, bool* made)
 {
-    return IsFoundBySearch(folder) || ::CreateDirectoryW(folder.c_str(), nullptr);
+    *made = ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+    return *made || IsFoundBySearch(folder);
 }
 
 // Paths compared as Windows compares file names: without regard to case, either slash.
@@ -117,12 +121,18 @@ std::wstring StagingBaseFolder()
     return std::wstring();
 }
 
-StagingResult PrepareStagingFolders(const StagingFolders& folders)
+StagingResult PrepareStagingFolders(const StagingFolders& folders, bool* madeBoth)
 {
-    if (folders.destinationDirectory.empty() || !EnsureFolder(folders.destinationDirectory))
+    bool madeDestination = false;
+    bool madeTools = false;
+    if (madeBoth)
+        *madeBoth = false;
+    if (folders.destinationDirectory.empty() || !EnsureFolder(folders.destinationDirectory, &madeDestination))
         return StagingResult::DestinationFailed;
-    if (!EnsureFolder(folders.toolsDirectory))
+    if (!EnsureFolder(folders.toolsDirectory, &madeTools))
         return StagingResult::ToolsFailed;
+    if (madeBoth)
+        *madeBoth = madeDestination && madeTools;
     return StagingResult::Done;
 }
 
@@ -137,7 +147,8 @@ StagingOutcome RemoveUnlistedFiles(const StagingFolders& folders, const StagingP
     return outcome;
 }
 
-StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested)
+StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested,
+                                bool foldersNew)
 {
     StagingOutcome outcome;
     for (const StagingFile& file : plan.files) {
@@ -150,7 +161,8 @@ StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<boo
             outcome.result = StagingResult::CopyFailed;
             return outcome;
         }
-        ClearReadOnly(file.target);
+        if (!foldersNew) // in folders just made no earlier file can be in the way
+            ClearReadOnly(file.target);
         if (file.step == StagingStep::SkipSuiteSetup)
             continue;
         if (!::CopyFileW(file.source.c_str(), file.target.c_str(), FALSE)) {
@@ -164,6 +176,15 @@ StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<boo
     }
     outcome.failedSource.clear();
     return outcome;
+}
+
+StagingOutcome StageListedFiles(const StagingFolders& folders, const StagingPlan& plan,
+                                const std::function<bool()>& cancelRequested, bool foldersNew)
+{
+    StagingOutcome outcome = foldersNew ? StagingOutcome() : RemoveUnlistedFiles(folders, plan);
+    if (outcome.result != StagingResult::Done)
+        return outcome;
+    return CopyStagingFiles(plan, cancelRequested, foldersNew);
 }
 
 } // namespace plug

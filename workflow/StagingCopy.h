@@ -26,8 +26,9 @@ struct StagingOutcome {
     std::wstring failedSource; // the file of a copy or open failure (a leftover: its path on the PC)
 };
 
-// Makes the staging folder and its tools folder when a search does not find them.
-StagingResult PrepareStagingFolders(const StagingFolders& folders);
+// Makes the staging folder and its tools folder when a search does not find them. *madeBoth
+// (when given): both were made now, so that no file is in them yet.
+StagingResult PrepareStagingFolders(const StagingFolders& folders, bool* madeBoth = nullptr);
 
 // Removes everything in the staging folder that plan does not copy there (files and folders,
 // read-only ones too; a link is removed, never followed, even under a listed name), so that the
@@ -36,8 +37,15 @@ StagingResult PrepareStagingFolders(const StagingFolders& folders);
 StagingOutcome RemoveUnlistedFiles(const StagingFolders& folders, const StagingPlan& plan);
 
 // Copies the files of plan in order, overwriting (a read-only file left by an earlier staging
-// loses that attribute first). cancelRequested is asked before each file; a cancel stops at
-// once and leaves what was copied.
-StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested);
+// loses that attribute first; foldersNew: the folders were made just now and hold no file, so
+// none is looked for). cancelRequested is asked before each file; a cancel stops at once and
+// leaves what was copied.
+StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested,
+                                bool foldersNew = false);
+
+// The staging's work in its folders: RemoveUnlistedFiles (not in folders made just now, which hold
+// nothing), then CopyStagingFiles.
+StagingOutcome StageListedFiles(const StagingFolders& folders, const StagingPlan& plan,
+                                const std::function<bool()>& cancelRequested, bool foldersNew);
 
 } // namespace plug

@@ -45,7 +45,7 @@ StagingList ReadStagingList(const ConfigLookup& config, const std::wstring& sour
     list.sourceDirectory = sourceDirectory;
     int count = LeadingDigitsToInt(config(L"FILES", L"filecount"));
     for (int i = 0; i < count; ++i) {
-        std::wstring name = config(L"FILES", (i < 10 ? L"file0" : L"file") + std::to_wstring(i));
+        std::wstring name = config(L"FILES", (i < 10 ? L"file0" : L"file") + DecimalText(i));
         list.listedFiles.push_back(name);
         if (name.empty())
             break;

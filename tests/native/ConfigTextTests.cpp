@@ -30,6 +30,15 @@ TEST(LeadingDigits, HugeNumbersSaturate)
     EXPECT_EQ(INT_MAX, LeadingDigitsToInt(L"2147483648"));
 }
 
+// Matched against the standard library's own text, across the sign, powers of ten and the ends of
+// the range (the smallest value has no positive twin).
+TEST(DecimalText, WritesWhatToWstringWrites)
+{
+    for (long long value : {0LL, 1LL, -1LL, 9LL, 10LL, -10LL, 99LL, 100LL, 4096LL, 2147483647LL, -2147483648LL,
+                            4294967295LL, LLONG_MAX, LLONG_MIN})
+        EXPECT_EQ(std::to_wstring(value), plug::DecimalText(value)) << value;
+}
+
 TEST(LanguageEscapes, EachEscapeBecomesItsCharacter)
 {
     EXPECT_EQ(L"a b", ExpandLanguageEscapes(L"a[_sp]b"));

@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+
 using namespace plugtest;
 
 namespace {
@@ -77,14 +80,35 @@ MSG Post(UINT message, WPARAM wParam, LPARAM lParam = 0)
 
 } // namespace
 
+namespace {
+
+// Every window that is given the focus on this thread while a hook is set.
+std::vector<HWND> g_focused;
+LRESULT CALLBACK RecordFocus(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_SETFOCUS && wParam)
+        g_focused.push_back(reinterpret_cast<HWND>(wParam));
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
+// A dialog that ends in its initialisation is never seen: neither shown nor given the focus
+// (which would activate it and cost the start a window activation for nothing).
 TEST(ModalDialog, EndingInInitDialogNeverShowsTheWindow)
 {
     ScriptedDialog dialog;
     dialog.endInInit = 5;
-    EXPECT_EQ(5, dialog.DoModal());
+    g_focused.clear();
+    HHOOK hook = ::SetWindowsHookExW(WH_CBT, &RecordFocus, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
+    INT_PTR code = dialog.DoModal();
+    ::UnhookWindowsHookEx(hook);
+    EXPECT_EQ(5, code);
     EXPECT_FALSE(dialog.everShown);
     EXPECT_TRUE(dialog.destroyed);
     EXPECT_EQ(nullptr, dialog.m_hWnd);
+    EXPECT_TRUE(g_focused.empty()) << g_focused.size() << " windows were given the focus";
 }
 
 TEST(ModalDialog, CancelButtonEndsWithIdCancel)
@@ -282,6 +306,30 @@ std::wstring ThisFolder()
     return path.substr(0, path.rfind(L'\\') + 1);
 }
 
+// The texts of a timed trace without their stamps; false when a line lacks its
+// "[<ms>.<3 digits> ms] " stamp or a stamp is earlier than the one before it.
+bool StripTimeStamps(const std::string& log, std::string* texts)
+{
+    double previous = 0.0;
+    size_t at = 0;
+    while (at < log.size()) {
+        size_t end = log.find('\n', at);
+        end = end == std::string::npos ? log.size() : end + 1;
+        std::string line = log.substr(at, end - at);
+        double stamp = 0.0;
+        int consumed = 0;
+        char fraction[4] = {};
+        if (std::sscanf(line.c_str(), "[%lf ms] %n", &stamp, &consumed) != 1 || consumed == 0 ||
+            std::sscanf(line.c_str(), "[%*[0-9].%3[0-9] ms]", fraction) != 1 || std::strlen(fraction) != 3 ||
+            stamp < previous)
+            return false;
+        previous = stamp;
+        *texts += line.substr(static_cast<size_t>(consumed));
+        at = end;
+    }
+    return true;
+}
+
 } // namespace
 
 // The release build's sink (TraceProbe.exe beside this test) in a process of its own, with the
@@ -292,21 +340,44 @@ TEST(TraceSink, ReleaseBuildWritesOnlyWhenTheSupportVariableIsSet)
     std::wstring log = temp.File(L"Plugstart_trace.log");
     ScopedEnvironmentVariable tmp(L"TMP", temp.Path().c_str());
     ScopedEnvironmentVariable tempVariable(L"TEMP", temp.Path().c_str());
+    enum class Written { No, Plain, Timed };
     struct Case {
         const wchar_t* value; // nullptr: not set
-        bool written;
+        Written written;
     };
-    for (Case c : {Case{nullptr, false}, Case{L"", false}, Case{L"0", false}, Case{L"1", true}, Case{L"yes", true}}) {
-        ::DeleteFileW(log.c_str());
+    const std::string earlier = "earlier run\r\n";
+    for (Case c : {Case{nullptr, Written::No}, Case{L"", Written::No}, Case{L"0", Written::No},
+                   Case{L"1", Written::Plain}, Case{L"yes", Written::Plain}, Case{L"time", Written::Timed},
+                   Case{L"TIME", Written::Timed}, Case{L"timed", Written::Plain}, Case{L"time-and-more", Written::Plain}}) {
+        WriteBinaryFile(log, earlier);
         ScopedEnvironmentVariable variable(L"PLUGSTART_TRACE", c.value);
         ChildProcess probe = ChildProcess::Start(ThisFolder() + L"TraceProbe.exe", L"");
         const wchar_t* shown = c.value ? c.value : L"(not set)";
-        ASSERT_EQ(c.written ? 1 : 0, probe.Wait()) << shown;
-        if (c.written)
-            EXPECT_EQ("probe: first\r\nprobe: second\r\n", ReadBinaryFile(log)) << shown;
-        else
-            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(log.c_str())) << shown;
+        ASSERT_EQ(c.written == Written::No ? 0 : 1, probe.Wait()) << shown;
+        std::string written = ReadBinaryFile(log);
+        if (c.written == Written::No) {
+            EXPECT_EQ(earlier, written) << shown;
+            continue;
+        }
+        if (c.written == Written::Plain) { // the new trace empties the log; no moments
+            EXPECT_EQ("probe: first\r\nprobe: openprobe: second\r\n", written) << shown;
+            continue;
+        }
+        // Timed: the log is kept, and every text and moment is on a line of its own, behind its stamp.
+        ASSERT_EQ(earlier, written.substr(0, earlier.size())) << shown;
+        std::string texts;
+        EXPECT_TRUE(StripTimeStamps(written.substr(earlier.size()), &texts)) << shown << ": " << written;
+        EXPECT_EQ("probe: first\r\nprobe: open\r\nmoment: probe\r\nprobe: second\r\n", texts) << shown;
     }
+}
+
+// Plugstart.exe's own reports of the C++ library's failures (too long, out of range, an empty
+// function called) are exceptions that a catch (...) catches, as the auto-run's catch-all needs.
+TEST(LibraryFailures, EveryFailureReachesACatchAll)
+{
+    ChildProcess probe = ChildProcess::Start(ThisFolder() + L"LibraryFailureProbe.exe", L"");
+    ASSERT_TRUE(probe.IsStarted());
+    EXPECT_EQ(0, probe.Wait()) << "failures not caught (or the probe's end code when it was ended)";
 }
 
 #ifdef PLUGSTART_TRACE

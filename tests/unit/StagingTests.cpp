@@ -81,6 +81,7 @@ public:
 
     std::function<void(TestInitDlg&, int call)> beforeFile; // call counts from 1
     bool everShown = false;
+    bool windowMade = false;
     bool topmostDuringStaging = false;
     bool topmostAtEnd = true;
     plug::UniqueHandle markerSeen{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -107,6 +108,8 @@ protected:
     {
         if (message == WM_SHOWWINDOW && wParam)
             everShown = true;
+        if (message == WM_INITDIALOG)
+            windowMade = true;
         if (message == WM_DESTROY)
             topmostAtEnd = IsTopmost();
         if (message == kMarker) {
@@ -228,6 +231,7 @@ protected:
 
 } // namespace
 
+// The everyday re-plug of an installed device: no window is even made.
 TEST_F(Staging, NothingToInstallEndsAtOnceWithoutShowingAndTheCallerProceeds)
 {
     ListFiles({L"stage_one.txt", L"Plugstart.exe"});
@@ -238,6 +242,7 @@ TEST_F(Staging, NothingToInstallEndsAtOnceWithoutShowingAndTheCallerProceeds)
     EXPECT_TRUE(dialog.m_bProceed);
     EXPECT_TRUE(dialog.m_bFinished);
     EXPECT_FALSE(dialog.everShown);
+    EXPECT_FALSE(dialog.windowMade);
     EXPECT_FALSE(PathExists(Staged()));
     EXPECT_EQ(0u, m_boxes.Count());
 }

@@ -1,0 +1,115 @@
+// The staging copy of the release build against a bare CopyFileW loop over the same files, as a
+// ratio of medians of interleaved runs. Started from the CD beside the program (the benchmark
+// starts it from R:), it reads the CD's config.ini as the staging dialog does and copies into a
+// fresh staging folder under C:\bench_staging, removed before each run outside the timing.
+// Prints its figures; exits 1 when a staging or a copy fails.
+#include "BenchTiming.h"
+#include "config/ConfigFile.h"
+#include "config/ConfigText.h"
+#include "config/Language.h"
+#include "config/ModulePath.h"
+#include "workflow/StagingCopy.h"
+#include "workflow/StagingPlan.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using bench::Median;
+using bench::NowMs;
+using bench::Quantile;
+
+constexpr int kRuns = 41;
+const wchar_t kStagingBase[] = L"C:\\bench_staging";
+
+// The staging list as the staging dialog reads it from the CD.
+plug::StagingList CdStagingList()
+{
+    auto config = [](const wchar_t* section, const std::wstring& key) {
+        return plug::GetConfigValue(nullptr, section, key);
+    };
+    return plug::ReadStagingList(config, plug::GetModuleDirectory(),
+                                 plug::LeadingDigitsToInt(config(L"ITK", L"itk_type")), config(L"ITK", L"itk_setup"),
+                                 plug::SelectLanguageFile());
+}
+
+// Removes what a staging or a copy loop left (the copies keep the CD's read-only attribute).
+void RemoveStagedFiles(const plug::StagingFolders& folders, const plug::StagingPlan& plan)
+{
+    for (const plug::StagingFile& file : plan.files) {
+        ::SetFileAttributesW(file.target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(file.target.c_str());
+    }
+    ::RemoveDirectoryW(folders.toolsDirectory.c_str());
+    ::RemoveDirectoryW(folders.destinationDirectory.c_str());
+}
+
+// The staging dialog's work without the dialog: the folders, the plan, the removal of what the
+// plan does not list, and the copies.
+bool StageOnce(const plug::StagingFolders& folders, const plug::StagingList& list)
+{
+    bool foldersNew = false;
+    if (plug::PrepareStagingFolders(folders, &foldersNew) != plug::StagingResult::Done)
+        return false;
+    plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
+    return plug::StageListedFiles(folders, plan, [] { return false; }, foldersNew).result == plug::StagingResult::Done;
+}
+
+bool CopyLoopOnce(const plug::StagingFolders& folders, const std::vector<plug::StagingFile>& copies)
+{
+    ::CreateDirectoryW(folders.destinationDirectory.c_str(), nullptr);
+    ::CreateDirectoryW(folders.toolsDirectory.c_str(), nullptr);
+    for (const plug::StagingFile& file : copies) {
+        if (!::CopyFileW(file.source.c_str(), file.target.c_str(), FALSE))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main()
+{
+    plug::StagingList list = CdStagingList();
+    plug::StagingFolders folders = plug::MakeStagingFolders(plug::GetModuleDirectory(), kStagingBase);
+    plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
+    std::vector<plug::StagingFile> copies;
+    for (const plug::StagingFile& file : plan.files) {
+        if (file.step == plug::StagingStep::Copy)
+            copies.push_back(file);
+    }
+    ::CreateDirectoryW(kStagingBase, nullptr); // stands for the Templates folder, which is there
+    std::vector<double> staging;
+    std::vector<double> copyLoop;
+    bool copied = true;
+    for (int run = 0; copied && run <= kRuns; ++run) { // run 0 warms up; the order alternates
+        for (int turn = 0; copied && turn < 2; ++turn) {
+            bool stagingTurn = (turn == 0) == (run % 2 == 0);
+            RemoveStagedFiles(folders, plan);
+            double start = NowMs();
+            copied = stagingTurn ? StageOnce(folders, list) : CopyLoopOnce(folders, copies);
+            double elapsed = NowMs() - start;
+            if (run > 0)
+                (stagingTurn ? staging : copyLoop).push_back(elapsed);
+        }
+    }
+    RemoveStagedFiles(folders, plan);
+    ::RemoveDirectoryW(kStagingBase);
+    if (!copied) {
+        std::printf("a staging or a copy failed\n");
+        return 1;
+    }
+    double stagingMs = Median(staging);
+    double copyLoopMs = Median(copyLoop);
+    std::printf("The staging copy (medians of %d interleaved runs each; the middle half between the quartiles)\n",
+                kRuns);
+    std::printf("  bare CopyFileW loop, %2zu files            %7.2f ms (%5.2f-%5.2f)\n", copies.size(), copyLoopMs,
+                Quantile(copyLoop, 0.25), Quantile(copyLoop, 0.75));
+    std::printf("  staging copy of the same files           %7.2f ms (%5.2f-%5.2f)   ratio %5.3f\n", stagingMs,
+                Quantile(staging, 0.25), Quantile(staging, 0.75), stagingMs / copyLoopMs);
+    return 0;
+}
