@@ -28,6 +28,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pe_flags  # noqa: E402  (beside this script)
 
 SECTOR = 2048
+# No device CD holds anything near this many files and folders: an ISO whose directories hold
+# more (or point at one another so that they would be read again and again) is not read further.
+MAX_ISO_ENTRIES = 100000
 MAX_VALUE = 259            # characters the program reads of a configuration value
 MAX_LANGUAGE_VALUE = 2047  # characters it reads of a language text
 
@@ -158,6 +161,8 @@ class IsoImage:
         self.path = path
         self.files = {}
         self.iso_problems = []
+        self.entries = 0
+        self.directories_read = set()  # extents
         with open(path, "rb") as iso:
             primary, joliet = self._volume_descriptors(iso)
             if primary is None:
@@ -190,6 +195,10 @@ class IsoImage:
         if depth > 16:
             raise ValueError("directories nested too deep")
         extent, size = struct.unpack_from("<I", record, 2)[0], struct.unpack_from("<I", record, 10)[0]
+        if extent in self.directories_read:
+            raise ValueError("the directory record '%s' points at a directory read already: the image's "
+                             "directories would be read again and again" % (prefix.rstrip("\\") or "\\"))
+        self.directories_read.add(extent)
         iso.seek(extent * SECTOR)
         data = iso.read(size)
         offset = 0
@@ -200,6 +209,10 @@ class IsoImage:
                 continue
             entry = data[offset:offset + length]
             offset += length
+            self.entries += 1
+            if self.entries > MAX_ISO_ENTRIES:
+                raise ValueError("more than %d directory entries: no device CD holds so many, the image is "
+                                 "not read further" % MAX_ISO_ENTRIES)
             name_length = entry[32]
             raw_name = entry[33:33 + name_length]
             if raw_name in (b"\x00", b"\x01"):

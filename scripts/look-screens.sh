@@ -23,10 +23,11 @@ rm -rf "$demo"
 mkdir -p "$demo/tools"
 scripts/wine-prefix.sh "$prefix" "$arch" display
 
-# The demo's program folder: the demo, the device library, the English texts and a profile.
+# The demo's program folder: the demo, the device library, the English texts and a profile (it
+# lists the program: the staging demo is cancelled at its first file, a list without it is refused).
 cp "build/$preset/sim/LookDemo.exe" "build/$preset/image/Devpoke.dll" "$demo/"
 cp "build/$preset/image/tools/"lang_AutoRun_*.opt "$demo/tools/"
-printf '[WEB]\r\nnorvopcsuite_test_ver=1.0.0.0\r\ncd_include=1\r\nnorvopcsuite_def_downurl=download/pcsuite\r\n' >"$demo/config.ini"
+printf '[FILES]\r\nfilecount=1\r\nfile00=Plugstart.exe\r\n[WEB]\r\nnorvopcsuite_test_ver=1.0.0.0\r\ncd_include=1\r\nnorvopcsuite_def_downurl=download/pcsuite\r\n' >"$demo/config.ini"
 
 # Xvfb on the display given, or on one that no other server holds (it names it when it is ready).
 named="$screens/display.txt"

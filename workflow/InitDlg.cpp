@@ -196,6 +196,12 @@ void CInitDlg::RunStaging()
     if (base.empty())
         return ReportFailure(L"STR_STRING_APP_INIT_FAILED_004");
     plug::StagingFolders folders = plug::MakeStagingFolders(plug::GetModuleDirectory(), base);
+    plug::StagingList list = plug::ReadStagingList(
+        [](const wchar_t* section, const std::wstring& key) { return plug::GetConfigValue(nullptr, section, key); },
+        plug::GetModuleDirectory(), m_nITKType, m_strITKSetupFinename, plug::SelectLanguageFile());
+    plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
+    if (plug::StartsNothing(plan)) // the user would be left with nothing and no word of it
+        return ReportFailure(L"STR_STRING_ERROR_CANNOT_FIND_CONFIG");
     bool foldersNew = false;
     switch (plug::PrepareStagingFolders(folders, &foldersNew)) {
     case plug::StagingResult::DestinationFailed:
@@ -205,10 +211,6 @@ void CInitDlg::RunStaging()
     default:
         break;
     }
-    plug::StagingList list = plug::ReadStagingList(
-        [](const wchar_t* section, const std::wstring& key) { return plug::GetConfigValue(nullptr, section, key); },
-        plug::GetModuleDirectory(), m_nITKType, m_strITKSetupFinename, plug::SelectLanguageFile());
-    plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
     plug::StagingOutcome outcome =
         plug::StageListedFiles(folders, plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
     switch (outcome.result) {

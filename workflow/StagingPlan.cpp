@@ -80,4 +80,10 @@ StagingPlan MakeStagingPlan(const StagingFolders& folders, const StagingList& li
     return plan;
 }
 
+bool StartsNothing(const StagingPlan& plan)
+{
+    bool stopsAtRefusedName = !plan.files.empty() && plan.files.back().step == StagingStep::RefuseName;
+    return plan.relaunchProgram.empty() && !stopsAtRefusedName;
+}
+
 } // namespace plug

@@ -58,4 +58,9 @@ StagingList ReadStagingList(const ConfigLookup& config, const std::wstring& sour
 // target that holds "Plugstart.exe" (case-sensitive).
 StagingPlan MakeStagingPlan(const StagingFolders& folders, const StagingList& list);
 
+// Whether the plan would copy files and then start nothing: the configuration lists no program
+// (an empty or unreadable config.ini, one without its FILES section). A plan that stops at a
+// refused name fails there instead.
+bool StartsNothing(const StagingPlan& plan);
+
 } // namespace plug

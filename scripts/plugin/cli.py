@@ -56,7 +56,7 @@ def main(argv):
         arch='win64' if preset == 'test64' else 'win32', windows=options.windows, state=options.state,
         limited_user=options.limited_user, reply=options.reply_value, answer_default=options.answer_default,
         answer_rules=options.answer_rules, timeout=timeout, display=display, xvfb_display=options.xvfb,
-        screenshots=not options.no_screenshots, programs=programs, locale=options.locale,
+        screenshots=not options.no_screenshots, programs=programs, locale=options.locale, fault=options.fault,
         no_language=options.no_language, verbose=not options.quiet)
     report_dir = options.report_dir or own_report_dir
     print('plug-in run: %s into a simulated Windows %s PC' % (settings.image, settings.windows))
@@ -66,7 +66,28 @@ def main(argv):
     print('---')
     for line in report.terminal_lines(result, path):
         print(line)
+    if options.fault:
+        return fault_summary(result, report_dir)
     return 0 if result['outcome'] == 'finished' else 1
+
+
+def fault_summary(result, report_dir):
+    """The fault and the second plug-in: its summary and its own report beside the first."""
+    fault = result.get('fault') or {}
+    print('--- fault %s: %s' % (fault.get('name'), fault.get('what')))
+    for note in fault.get('notes') or []:
+        print('  ' + note)
+    if result['outcome'] == 'skipped':
+        print('skipped: %s' % result.get('skipped'))
+        return 1
+    second = result.get('second_plugin')
+    if not second:
+        return 1
+    print('--- the second plug-in, without the fault')
+    path = report.write_report(second, os.path.join(report_dir, 'second-plugin'))
+    for line in report.terminal_lines(second, path):
+        print(line)
+    return 0 if result['outcome'] == 'finished' and second['outcome'] == 'finished' else 1
 
 
 if __name__ == '__main__':

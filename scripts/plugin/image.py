@@ -104,20 +104,67 @@ def is_simulated_device(path):
         return SIM_MARKER in f.read()
 
 
+LINKS_REFUSED = ('an image with symbolic links is refused: a link may lead out of the image, and the run '
+                 'would read or write the host\'s files through it')
+
+
+def links_in_folder(folder):
+    """The symbolic links under folder (files and folders; links to folders are not followed),
+    as paths relative to it."""
+    found = []
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            if os.path.islink(path):
+                found.append(os.path.relpath(path, folder))
+    return sorted(found)
+
+
+def links_in_iso(iso):
+    """The symbolic links (Rock Ridge) of an ISO image, as xorriso lists them."""
+    done = subprocess.run(['xorriso', '-report_about', 'SORRY', '-indev', iso, '-find', '/', '-type', 'l'],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if done.returncode != 0:
+        raise ImageError('xorriso could not read %s:\n%s' % (iso, done.stdout.decode('utf-8', 'replace')))
+    lines = done.stdout.decode('utf-8', 'replace').splitlines()
+    return [line.strip()[1:-1].lstrip('/') for line in lines if line.startswith("'") and line.rstrip().endswith("'")]
+
+
+def refuse_links(links, where):
+    if links:
+        raise ImageError('%s holds symbolic links (%s): %s' % (where, ', '.join(links[:5]) +
+                                                               (', ...' if len(links) > 5 else ''), LINKS_REFUSED))
+
+
 def extract_iso(iso, target):
     if shutil.which('xorriso') is None:
         raise ImageError('xorriso is needed to read an ISO image (scripts/setup.sh installs it)')
+    refuse_links(links_in_iso(iso), iso)
     os.makedirs(target, exist_ok=True)
     done = subprocess.run(['xorriso', '-osirrox', 'on', '-indev', iso, '-extract', '/', target],
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if done.returncode != 0:
         raise ImageError('xorriso could not read %s:\n%s' % (iso, done.stdout.decode('utf-8', 'replace')))
+    refuse_links(links_in_folder(target), iso)
     # Files of a CD are read-only; the presented copy is ours to change.
     for root, dirs, files in os.walk(target):
         for name in dirs + files:
             path = os.path.join(root, name)
             if not os.path.islink(path):
                 os.chmod(path, os.stat(path).st_mode | 0o200)
+
+
+def program_outside_image(program):
+    """Why the program that an open= line names lies outside the image (an absolute path, a
+    drive, a climb out by ".."), or None."""
+    parts = program.replace('\\', '/').split('/')
+    if program.startswith(('\\', '/')):
+        return 'an absolute path'
+    if ':' in program:
+        return 'a drive or a stream'
+    if '..' in (part.strip() for part in parts):
+        return 'a path that climbs out by ".."'
+    return None
 
 
 def find_case_insensitive(folder, name):
@@ -154,7 +201,8 @@ def present_image(source, folder, sim_devpokes, device_state, config_values):
         shutil.rmtree(folder)
     image = PresentedImage(source, folder)
     if os.path.isdir(source):
-        shutil.copytree(source, folder, symlinks=False)
+        refuse_links(links_in_folder(source), source)
+        shutil.copytree(source, folder, symlinks=True)
     elif source.lower().endswith('.iso'):
         extract_iso(source, folder)
         image.notes.append('the ISO image was extracted with xorriso')
@@ -168,6 +216,10 @@ def present_image(source, folder, sim_devpokes, device_state, config_values):
     if not opened:
         raise ImageError('autorun.inf names no program (no open= line in [autorun])')
     image.program, image.arguments = opened
+    outside = program_outside_image(image.program)
+    if outside:
+        raise ImageError('autorun.inf names %s, %s: a program that leaves the image is refused' % (image.program,
+                                                                                                 outside))
     if not os.path.isfile(image.program_path()):
         raise ImageError('autorun.inf names %s, which the image does not hold' % image.program)
     image.machine = pe_machine(image.program_path())

@@ -2,6 +2,8 @@
 import argparse
 import re
 
+from . import faults
+
 USAGE = """scripts/run.sh [options]
 
 Plugs a device image into a simulated PC: a fresh Wine prefix made to look like a real Windows,
@@ -61,7 +63,8 @@ def parse_reply(text):
 
 def build_parser():
     parser = argparse.ArgumentParser(prog='scripts/run.sh', usage=USAGE, add_help=True,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+                                     formatter_class=argparse.RawDescriptionHelpFormatter,
+                                     epilog='faults (--fault NAME):\n' + '\n'.join(faults.help_lines()))
     parser.add_argument('--windows', choices=['xp', '7', '10'], default='xp',
                         help='the Windows version the PC reports (default xp)')
     parser.add_argument('--state', choices=['clean', 'installed', 'outdated-driver', 'outdated-kit'],
@@ -98,6 +101,9 @@ def build_parser():
                         help='leave the language files off the CD (shows the missing-file message)')
     parser.add_argument('--locale', metavar='NAME',
                         help='the user\'s locale, e.g. ja_JP.UTF-8 (one that scripts/setup.sh makes)')
+    parser.add_argument('--fault', metavar='NAME', choices=faults.names(),
+                        help='make the run meet a fault (the list below); the device is then unplugged and '
+                             'plugged in again without the fault, and the report shows both plug-ins')
     parser.add_argument('--languages', nargs='?', const='all', metavar='NAME,...',
                         help='instead of a plug-in run, the language sheet: every dialog in every language of the '
                              'image (or in those named, e.g. german,japan), measured and pictured, in '

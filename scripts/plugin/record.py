@@ -180,13 +180,16 @@ class LaunchRecording:
                 self.schedule_shot('launch stage', 0.4)
 
     def running_setups(self):
+        """The stand-ins that have started and not ended: neither logged their exit nor were seen
+        by the robot to end (a crashed one logs no exit)."""
         started, ended = set(), set()
         for action in self.launch.programs:
             key = (action['program'], action['pid'])
-            if action['action'] == 'start':
-                started.add(key)
-            elif action['action'] == 'exit':
+            process = self.launch.processes.get(action['pid'])
+            if action['action'] == 'exit' or (process and process['end'] is not None):
                 ended.add(key)
+            elif action['action'] == 'start':
+                started.add(key)
         return started - ended
 
     def program_running(self):

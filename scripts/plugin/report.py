@@ -8,6 +8,7 @@ import shutil
 import subprocess
 
 from . import observed
+from . import report_files
 from . import timeline
 
 OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run'}
@@ -189,9 +190,8 @@ def write_report(result, report_dir):
     """Writes report.md, report.html and report.json into report_dir (screenshots copied beside
     them); returns the path of report.html."""
     os.makedirs(report_dir, exist_ok=True)
+    report_files.remove_earlier(report_dir)
     shots_dir = os.path.join(report_dir, 'screenshots')
-    if os.path.isdir(shots_dir):
-        shutil.rmtree(shots_dir)
     run = result.get('run') or {}
     copied = {}
     for shot in run.get('screenshots', []):
@@ -216,6 +216,9 @@ def write_report(result, report_dir):
     path = os.path.join(report_dir, 'report.html')
     with open(path, 'w', encoding='utf-8') as f:
         f.write('\n'.join(html_lines(result, sections, report_dir)))
+    report_files.record(report_dir, [os.path.join(report_dir, name) for name in ('report.json', 'report.md',
+                                                                                'report.html')]
+                        + sorted(copied.values()))
     return path
 
 

@@ -7,6 +7,7 @@ import shutil
 import subprocess
 import time
 
+from . import faults as faults_mod
 from . import image as image_mod
 from . import logs
 from . import pc
@@ -52,6 +53,7 @@ class Settings:
         self.locale = None
         self.no_language = False
         self.hooks = []                # callables (run, event) for each robot event
+        self.fault = None              # a fault's name (faults.py): the run ends with a second plug-in
         self.log = print
         self.verbose = True
         self.__dict__.update(values)
@@ -79,6 +81,10 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.result = None
         self._shot_queue = []
         self._last_event = 0.0
+        self.fault = faults_mod.make(settings.fault) if settings.fault else None
+        self.base_programs = dict(settings.programs or {})  # the stand-ins' script without the fault
+        if self.fault:
+            self.s.hooks = list(self.s.hooks) + [lambda run, fields: run.fault.on_robot(run, fields)]
 
     # -- the simulated PC ------------------------------------------------------------------
     def log(self, text):
@@ -159,6 +165,8 @@ class PlugInRun(LaunchRecording, Screenshots):
 
     def prepare(self):
         s = self.s
+        if self.fault:
+            self.fault.configure(s)
         os.makedirs(s.run_dir, exist_ok=True)
         self.start_display()
         base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log)
@@ -181,6 +189,8 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.write_programs_script(s.programs)
         self.prefix.kill()
         self.prefix.wait_server()
+        if self.fault:
+            self.fault.prepare(self)
         self.registry_before = snapshot.read_registry(self.prefix.path)
         self.files_before = snapshot.read_files(self.prefix.drive_c())
 
@@ -328,7 +338,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         trace_tail = logs.LogTail(None)
         tails = [(robot_tail, with_fields(self.on_robot)),
                  (logs.LogTail(self.sim_folder('commands.log')), with_fields(self.on_command)),
-                 (logs.LogTail(self.sim_folder('programs.log')), with_fields(self.on_program)),
+                 (logs.LogTail(self.sim_folder('programs.log')), with_fields(self.on_stand_in)),
                  (trace_tail, self.on_trace)]
         robot = self.start_robot()
         deadline = time.monotonic() + 60
@@ -358,6 +368,8 @@ class PlugInRun(LaunchRecording, Screenshots):
             if trace_tail.path is None:
                 trace_tail.set_path(self.trace_path())
             self.drain(tails)
+            if self.fault:
+                self.fault.tick(self)
             self.due_shots()
             quiet = time.monotonic() - self._last_event >= QUIET_SECONDS
             if self.launchers_done() and not self.program_running() and not self.running_setups() and quiet:
@@ -378,6 +390,11 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.launchers_done()
         self.s.screenshots = saved_screenshots
         return self.launch
+
+    def on_stand_in(self, fields):
+        self.on_program(fields)
+        if self.fault:
+            self.fault.on_action(self, fields)
 
     # -- after the run ---------------------------------------------------------------------
     def staging_folder(self):
@@ -411,21 +428,65 @@ class PlugInRun(LaunchRecording, Screenshots):
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
 
+    def second_plugin(self):
+        """The device is unplugged and plugged in again, without the fault: the PC as the first
+        plug-in left it, the device back in CD-ROM mode with the image as it came."""
+        self.unplug()
+        self.fault.clear(self)
+        for letter in list(self.images):
+            self.present(letter, self.s.device_state())
+        self.write_programs_script(self.base_programs)
+        self.log('the second plug-in, without the fault')
+        self.watch_launch('the second plug-in')
+        self.finish()
+        earlier, self.prep_launches = self.prep_launches, []
+        result = self.collect(None)
+        self.prep_launches = earlier
+        return result
+
     def execute(self):
-        error = None
+        error = skipped = None
+        first = second = None
         try:
             self.prepare()
+            if self.fault:
+                self.fault.arm(self)
+                self.notes.append('the fault of this run, %s: %s; then the device is unplugged and plugged in '
+                                  'again without it (the second plug-in\'s report is in second-plugin/)' % (
+                                      self.fault.name, self.fault.what))
+                self.notes.extend(self.fault.notes)
             self.watch_launch('the plug-in')
+            if self.fault:
+                self.fault.leave(self)
             self.finish()
+            if self.fault:
+                first = self.collect(None)
+                second = self.second_plugin()
+        except faults_mod.FaultSkipped as e:
+            skipped = str(e)
+            self.log('skipped: %s' % skipped)
         except (image_mod.ImageError, RuntimeError, OSError, subprocess.SubprocessError) as e:
             error = str(e)
             self.log('error: %s' % error)
         finally:
-            # Whatever happened, nothing of the run stays behind: its prefix's processes and its X server.
+            # Whatever happened, nothing of the run stays behind: its prefix's processes, what the
+            # fault mounted or started, and its X server.
             if self.prefix:
                 self.prefix.kill()
+                self.prefix.wait_server()
+            if self.fault:
+                self.fault.cleanup(self)
             self.stop_display()
-        self.result = self.collect(error)
+        if first is None:
+            first = self.collect(error)
+        elif error:
+            first['error'] = 'the second plug-in could not run: %s' % error
+        if self.fault:
+            first['fault'] = self.fault.data()
+            first['second_plugin'] = second
+            if skipped:
+                first['outcome'], first['skipped'] = 'skipped', skipped
+        self.result = first
         return self.result
 
     def collect(self, error):

@@ -45,7 +45,8 @@ def removals_clause(stand_ins):
 
 
 def setup_failures(stand_ins):
-    """'DriverSetup.exe failed (exit code 1603)' for each installer that did not do its work."""
+    """'DriverSetup.exe failed (exit code 1603)' for each installer that did not do its work (a
+    crashed one logs no exit)."""
     failures = []
     for stand_in in stand_ins:
         if stand_in['role'] == 'kit program':
@@ -53,7 +54,7 @@ def setup_failures(stand_ins):
         actions = stand_in['actions']
         code = ' (exit code %s)' % actions['exit'] if 'exit' in actions else ''
         for action, words in (('failed', 'failed'), ('cancelled', 'was cancelled'),
-                              ('timed-out', 'gave up waiting')):
+                              ('timed-out', 'gave up waiting'), ('crashing', 'crashed (an access violation)')):
             if action in actions:
                 failures.append('%s %s%s' % (stand_in['program'], words, code))
     return failures

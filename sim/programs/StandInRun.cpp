@@ -9,6 +9,19 @@
 
 namespace sim {
 
+namespace {
+
+// A write through a null pointer: the processor's own access violation, which ends the process
+// with EXCEPTION_ACCESS_VIOLATION as a crashing setup ends (the prefix shows no crash dialog).
+[[noreturn]] void CrashWithAccessViolation()
+{
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+    ::ExitProcess(static_cast<UINT>(EXCEPTION_ACCESS_VIOLATION)); // not reached
+}
+
+} // namespace
+
 bool ParseOutcome(const std::wstring& text, const wchar_t* actWord, Outcome* outcome)
 {
     if (plug::EqualsNoCase(text, actWord))
@@ -17,6 +30,8 @@ bool ParseOutcome(const std::wstring& text, const wchar_t* actWord, Outcome* out
         *outcome = Outcome::Fail;
     else if (plug::EqualsNoCase(text, L"cancel"))
         *outcome = Outcome::Cancel;
+    else if (plug::EqualsNoCase(text, L"crash"))
+        *outcome = Outcome::Crash;
     else
         return false;
     return true;
@@ -77,18 +92,34 @@ bool StandInRun::HoldAsScripted(int* exitCode) const
     return true;
 }
 
+void StandInRun::HoldBeforeExit() const
+{
+    HoldScript hold;
+    hold.waitForFile = m_script.Text(L"exit_wait_for_file");
+    if (hold.waitForFile.empty())
+        return;
+    hold.waitLimitMs = m_script.Milliseconds(L"wait_limit_ms", kDefaultWaitLimitMs, kLongestHoldMs);
+    Log(kActionWaiting, hold.waitForFile);
+    if (Hold(hold) == HoldResult::TimedOut)
+        Log(kActionTimedOut, hold.waitForFile); // the work is done: the exit code stays that of a done setup
+}
+
 bool StandInRun::HoldForOutcome(const wchar_t* actWord, int* exitCode) const
 {
     std::wstring outcomeText = m_script.Text(L"outcome", actWord);
     Outcome outcome = Outcome::Act;
     if (!ParseOutcome(outcomeText, actWord, &outcome)) {
-        *exitCode = BadScript(L"outcome \"" + outcomeText + L"\" is none of " + actWord + L", fail, cancel");
+        *exitCode = BadScript(L"outcome \"" + outcomeText + L"\" is none of " + actWord + L", fail, cancel, crash");
         return false;
     }
     if (!HoldAsScripted(exitCode))
         return false;
     if (outcome == Outcome::Act)
         return true;
+    if (outcome == Outcome::Crash) {
+        Log(kActionCrashing, L"access violation, as scripted");
+        CrashWithAccessViolation();
+    }
     if (outcome == Outcome::Fail)
         Log(kActionFailed, L"as scripted");
     else
@@ -116,6 +147,7 @@ int StandInRun::Setup(int modelId, const wchar_t* noModelProblem, const Installa
     }
     changes.Record();
     Log(kActionInstalled, installedDetail);
+    HoldBeforeExit();
     return Finish(kExitDone);
 }
 

@@ -13,8 +13,9 @@
 namespace sim {
 
 // What the script's "outcome" asks: the stand-in's work ("install" or "remove"), "fail" (nothing
-// done, exit 1603) or "cancel" (nothing done, exit 1602, as a setup the user cancelled).
-enum class Outcome { Act, Fail, Cancel };
+// done, exit 1603), "cancel" (nothing done, exit 1602, as a setup the user cancelled) or "crash"
+// (nothing done, a real access violation ends the process).
+enum class Outcome { Act, Fail, Cancel, Crash };
 bool ParseOutcome(const std::wstring& text, const wchar_t* actWord, Outcome* outcome);
 
 // The scripted version: "version" (else the device profile's key, else 1.0.0.0), and the text for
@@ -41,6 +42,8 @@ public:
     // when the stand-in is to do its work. Otherwise *exitCode is the code to finish with, and
     // what happened (bad script, time-out, scripted failure or cancel) is logged.
     bool HoldForOutcome(const wchar_t* actWord, int* exitCode) const;
+    // After a setup's work: waits for the file that "exit_wait_for_file" names, if any.
+    void HoldBeforeExit() const;
 
     // A setup's installation from model, the file it carries: every change goes through changes;
     // false, with *failure set, when a step fails.
@@ -48,7 +51,8 @@ public:
     // The course of a setup whose script has been read: loads the file it carries (RCDATA
     // modelId; a bad script, noModelProblem, without it), holds for the outcome "install", then
     // installs. A failed installation is undone and logged; a done one is recorded and logged as
-    // installed with installedDetail. Returns the exit code.
+    // installed with installedDetail, and then, when "exit_wait_for_file" names a file, the setup
+    // waits until that file exists (at most "wait_limit_ms") before it exits. Returns the exit code.
     int Setup(int modelId, const wchar_t* noModelProblem, const Installation& install,
               const std::wstring& installedDetail) const;
 

@@ -2,12 +2,15 @@
 the registry and file differences, and the pairwise choice of the end-to-end matrix."""
 import json
 import os
+import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+import unittest.mock
 
-from plugin import image, logs, matrix, options, snapshot
+from plugin import faults, image, logs, matrix, options, report, snapshot
 
 
 class AnswerPolicyTests(unittest.TestCase):
@@ -106,6 +109,220 @@ class DeviceLibraryTests(unittest.TestCase):
                 f.write(b'MZ' + 'C:\\plugstart_sim\\'.encode('utf-16-le'))
             self.assertFalse(image.is_simulated_device(real))
             self.assertTrue(image.is_simulated_device(sim))
+
+
+def write_program(path, machine=0x14c):
+    """A file that reads as a Windows program of machine (the loader's headers only)."""
+    head = bytearray(0x80)
+    head[:2] = b'MZ'
+    struct.pack_into('<I', head, 60, 0x40)
+    head[0x40:0x46] = b'PE\0\0' + struct.pack('<H', machine)
+    write_file(path, bytes(head))
+
+
+def write_file(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(data)
+
+
+def read_file(path):
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+class ImageRefusalTests(unittest.TestCase):
+    """A user's image or ISO is presented as a copy inside the run's folder: an image with
+    symbolic links, or whose autorun.inf starts a program outside it, is refused before anything
+    is written, and nothing outside the run's folder changes."""
+
+    HOST_TEXT = b'[host]\r\nthe host\'s own file\r\n'
+    REAL_LIBRARY = b'MZ a real device library'
+
+    def setUp(self):
+        self.temp = tempfile.mkdtemp(prefix='image-refusal-')
+        self.addCleanup(shutil.rmtree, self.temp)
+        self.sim = os.path.join(self.temp, 'sim', 'Devpoke.dll')
+        write_file(self.sim, b'MZ' + 'C:\\plugstart_sim\\'.encode('utf-16-le'))
+        self.run_dir = os.path.join(self.temp, 'run')
+        self.target = os.path.join(self.run_dir, 'cdrom-r')
+        self.host = os.path.join(self.temp, 'host.ini')
+        write_file(self.host, self.HOST_TEXT)
+
+    def image(self, open_line='Plugstart.exe'):
+        folder = os.path.join(self.temp, 'image')
+        shutil.rmtree(folder, ignore_errors=True)
+        write_file(os.path.join(folder, 'autorun.inf'), ('[autorun]\r\nopen=%s\r\n' % open_line).encode())
+        write_program(os.path.join(folder, 'Plugstart.exe'))
+        write_file(os.path.join(folder, 'Devpoke.dll'), self.REAL_LIBRARY)
+        write_file(os.path.join(folder, 'config.ini'), b'[ITK]\r\nitk_type=1\r\n')
+        return folder
+
+    def present(self, source):
+        return image.present_image(source, self.target, {'x86': self.sim}, {}, {'ITK': {'itk_type': '2'}})
+
+    def assertRefused(self, source, words):
+        with self.assertRaises(image.ImageError) as raised:
+            self.present(source)
+        self.assertIn(words, str(raised.exception))
+        self.assertEqual(self.HOST_TEXT, read_file(self.host), 'the host\'s file was written through a link')
+
+    def test_a_folder_with_a_symbolic_link_is_refused(self):
+        for name in ('config.ini', os.path.join('tools', 'lang_AutoRun_eng.opt')):
+            with self.subTest(link=name):
+                folder = self.image()
+                link = os.path.join(folder, name)
+                os.makedirs(os.path.dirname(link), exist_ok=True)
+                if os.path.exists(link):
+                    os.remove(link)
+                os.symlink(self.host, link)
+                self.assertRefused(folder, 'symbolic link')
+        folder = self.image()
+        os.symlink(self.temp, os.path.join(folder, 'tools'))  # a folder link
+        self.assertRefused(folder, 'symbolic link')
+
+    @unittest.skipUnless(shutil.which('xorriso'), 'xorriso writes the test CD')
+    def test_an_iso_with_a_symbolic_link_is_refused_and_nothing_is_written_through_it(self):
+        folder = self.image()
+        os.remove(os.path.join(folder, 'config.ini'))
+        os.symlink(self.host, os.path.join(folder, 'config.ini'))
+        iso = os.path.join(self.temp, 'linked.iso')
+        subprocess.run(['xorriso', '-as', 'mkisofs', '-quiet', '-R', '-J', '-o', iso, folder], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertRefused(iso, 'symbolic link')
+
+    def test_an_open_line_that_leaves_the_image_is_refused(self):
+        # A program and a device library beside the run's folder, where such a line leads.
+        outside = os.path.join(self.run_dir, 'outside')
+        write_program(os.path.join(outside, 'Plugstart.exe'))
+        write_file(os.path.join(outside, 'Devpoke.dll'), self.REAL_LIBRARY)
+        write_file(os.path.join(outside, 'config.ini'), b'[ITK]\r\nitk_type=1\r\n')
+        absolute = outside.replace('/', '\\') + '\\Plugstart.exe'
+        for line in ('..\\outside\\Plugstart.exe', '"tools\\..\\..\\outside\\Plugstart.exe"', absolute,
+                     'C:\\outside\\Plugstart.exe', '/' + os.path.relpath(os.path.join(outside, 'Plugstart.exe'), '/')):
+            with self.subTest(open=line):
+                folder = self.image(line)
+                with self.assertRaises(image.ImageError) as raised:
+                    self.present(folder)
+                self.assertIn('leaves the image', str(raised.exception))
+                self.assertEqual(self.REAL_LIBRARY, read_file(os.path.join(outside, 'Devpoke.dll')))
+                self.assertEqual(b'[ITK]\r\nitk_type=1\r\n', read_file(os.path.join(outside, 'config.ini')))
+
+    def test_a_plain_image_is_presented_with_the_simulated_device(self):
+        presented = self.present(self.image('"Plugstart.exe"'))
+        self.assertEqual('Plugstart.exe', presented.program)
+        self.assertEqual(read_file(self.sim), read_file(os.path.join(self.target, 'Devpoke.dll')))
+        self.assertIn('itk_type=2', image.read_text(os.path.join(self.target, 'config.ini')))
+
+
+class ReportFolderTests(unittest.TestCase):
+    """--report-dir DIR: a run replaces what an earlier run wrote there and nothing else."""
+
+    def result(self, shots_dir, count):
+        shots = []
+        for number in range(1, count + 1):
+            path = os.path.join(shots_dir, '%02d.png' % number)
+            write_file(path, b'\x89PNG\r\n\x1a\n' + bytes([number]))
+            shots.append({'t': float(number), 'file': path, 'reason': 'shot %d' % number})
+        return {'outcome': 'finished', 'error': None, 'notes': [], 'prepared_by': [],
+                'settings': {'image': 'image', 'windows': 'xp', 'arch': 'win32', 'state': 'clean',
+                             'limited_user': False, 'reply': None, 'answer': {'default': 'ok', 'rules': []},
+                             'timeout': 60, 'config': {}, 'programs_script': {}, 'second_drive': False,
+                             'locale': None},
+                'run': {'label': 'the plug-in', 'outcome': 'finished', 'duration': 1.0, 'events': [], 'boxes': [],
+                        'commands': [], 'programs': [], 'processes': [], 'launchers': [], 'trace': [],
+                        'screenshots': shots, 'robot_error': None},
+                'registry': None, 'files': None, 'staging': None, 'device_state': {}, 'program': None}
+
+    def test_files_of_others_in_the_folder_survive_and_an_earlier_runs_are_replaced(self):
+        with tempfile.TemporaryDirectory() as temp:
+            folder = os.path.join(temp, 'reports')
+            foreign = [os.path.join(folder, 'notes.txt'), os.path.join(folder, 'screenshots', 'mine.png'),
+                       os.path.join(folder, 'screenshots', 'old', 'kept.txt')]
+            for path in foreign:
+                write_file(path, b'not the run\'s')
+            report.write_report(self.result(os.path.join(temp, 'run1'), 3), folder)
+            self.assertTrue(os.path.exists(os.path.join(folder, 'screenshots', '03.png')))
+            report.write_report(self.result(os.path.join(temp, 'run2'), 1), folder)
+            for path in foreign:
+                self.assertEqual(b'not the run\'s', read_file(path), path)
+            shots = sorted(os.listdir(os.path.join(folder, 'screenshots')))
+            self.assertEqual(['01.png', 'mine.png', 'old'], shots)
+            self.assertEqual(b'\x89PNG\r\n\x1a\n\x01', read_file(os.path.join(folder, 'screenshots', '01.png')))
+
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+class FaultTests(unittest.TestCase):
+    """The faults of the plug-in run: each one can be asked for by name and is listed by --help,
+    and a broken file is broken the way its fault says, no more."""
+
+    def test_every_fault_is_asked_for_by_a_name_of_its_own_and_listed_by_the_help(self):
+        names = faults.names()
+        self.assertEqual(len(names), len(set(names)))
+        text = options.build_parser().format_help()
+        for name in names:
+            self.assertEqual(name, options.parse(['--fault', name]).fault)
+            self.assertIn(name, text)
+        with open(os.devnull, 'w') as quiet:
+            saved, sys.stderr = sys.stderr, quiet
+            try:
+                with self.assertRaises(SystemExit):
+                    options.parse(['--fault', 'no-such-fault'])
+            finally:
+                sys.stderr = saved
+
+    def test_a_broken_config_is_broken_only_as_its_fault_says(self):
+        with open(os.path.join(ROOT, 'device', 'config.ini'), 'rb') as f:
+            config = f.read()
+        sample = image.read_ini(config.decode('ascii'))
+        padded = faults.padded_config(config)
+        self.assertGreaterEqual(len(padded), 10 * 1024 * 1024)
+        read = image.read_ini(padded.decode('ascii'))
+        self.assertEqual(sample['itk'], read['itk'])  # the settings are all there, after the padding
+        self.assertEqual(sample['files'], read['files'])
+        unmarked = faults.utf16_without_mark(config)
+        self.assertFalse(unmarked.startswith(b'\xff\xfe'))
+        self.assertEqual(config, unmarked.decode('utf-16-le').encode('ascii'))
+        cut = image.read_ini(faults.without_sections(config, (b'DRIVER', b'ITK')).decode('ascii'))
+        self.assertEqual(sorted(set(sample) - {'driver', 'itk'}), sorted(cut))
+        self.assertEqual(sample['files'], cut['files'])
+
+    def test_a_mount_the_host_forbids_skips_the_fault_with_the_reason(self):
+        with tempfile.TemporaryDirectory() as temp:
+            templates = os.path.join(temp, 'users', 'tester', 'AppData', 'Roaming', 'Microsoft', 'Windows',
+                                     'Templates')
+            os.makedirs(templates)
+            run = unittest.mock.Mock()
+            run.prefix.user_folder.return_value = os.path.join(temp, 'users', 'tester')
+            run.prefix.unix_path.side_effect = lambda path: os.path.join(temp, path[3:].replace('\\', '/'))
+            for euid, mount, words in ((1000, None, 'needs root'),
+                                       (0, (32, 'mount: permission denied'), 'mount: permission denied')):
+                for name in ('staging-disk-full', 'staging-read-only'):
+                    with self.subTest(fault=name, euid=euid), \
+                            unittest.mock.patch.object(faults.os, 'geteuid', return_value=euid), \
+                            unittest.mock.patch.object(faults, '_mount', return_value=mount), \
+                            unittest.mock.patch.object(faults.MountedTemplates, 'size_for_first_files',
+                                                       return_value=65536):
+                        fault = faults.make(name)
+                        with self.assertRaises(faults.FaultSkipped) as raised:
+                            fault.prepare(run)
+                        self.assertIn(words, str(raised.exception))
+                        fault.cleanup(run)  # nothing was mounted: nothing to undo
+                        self.assertIsNone(fault.mounted)
+
+    def test_a_broken_language_file_is_broken_only_as_its_fault_says(self):
+        text = '[STRING]\r\nSTR_STRING_TITLE=Title\r\nSTR_STRING_BTN_OK=OK\r\nSTR_STRING_ERROR_SCSI_0_1=Gone\r\n'
+        data = b'\xff\xfe' + text.encode('utf-16-le')
+        truncated = faults.truncated_language(data)
+        self.assertEqual(1, len(truncated) % 2)
+        self.assertTrue(data.startswith(truncated))
+        self.assertLess(len(truncated), len(data) // 2 + 2)
+        kept = faults.language_without_keys(data)
+        self.assertEqual('[STRING]\r\nSTR_STRING_BTN_OK=OK\r\n', kept[2:].decode('utf-16-le'))
+        self.assertTrue(kept.startswith(b'\xff\xfe'))
+        self.assertEqual(text.encode('utf-16-le'), faults.language_without_mark(data))
 
 
 class LogTailTests(unittest.TestCase):

@@ -112,6 +112,10 @@ SETUP_FAILS = CD_START + [
     ended(2.6, '284', 'Plugstart.exe'), robot(2.6, 'window-gone', hwnd='10086', title='Norvo Mobile Installer'),
     ended(2.6, '272', 'Plugstart.exe')]
 
+# The same with a driver setup that crashes: its last line tells so, and it logs no exit.
+SETUP_CRASHES = SETUP_FAILS[:7] + [stand_in(0.7, 'DriverSetup.exe', '296', 'crashing', 'access violation, as scripted'),
+                                   ended(0.72, '296', 'DriverSetup.exe', 'c0000005')] + SETUP_FAILS[10:]
+
 COPY_FAILED = 'A file could not be copied from the device to this computer: R:\\DriverSetup.exe'
 # The copy to the PC fails: the program stops at its message and nothing else happens.
 STOPPED = [started(0.26, '272', 'Plugstart.exe', '"R:\\Plugstart.exe" '), device(0.36, QUERY, '3'),
@@ -219,6 +223,10 @@ class VerdictTests(unittest.TestCase):
              'no message box'),
             ('a failing driver setup, whatever the trace says', replayed(SETUP_FAILS),
              'Switched R: to modem mode, in 2.6 s; nothing installed; DriverSetup.exe failed (exit code 1603); '
+             "message box 'The device driver was not installed. The device cannot be used until its driver is "
+             "installed.' (answered OK)"),
+            ('a driver setup that crashes', replayed(SETUP_CRASHES),
+             'Switched R: to modem mode, in 2.6 s; nothing installed; DriverSetup.exe crashed (an access violation); '
              "message box 'The device driver was not installed. The device cannot be used until its driver is "
              "installed.' (answered OK)"),
             ('stopped at a message', replayed(STOPPED, modes={'R': 'cdrom (unchanged)'}),

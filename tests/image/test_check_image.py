@@ -26,6 +26,55 @@ sys.path.insert(0, os.path.join(ROOT, "scripts"))
 from to_utf16 import write_utf16  # noqa: E402
 
 
+def iso_directory_record(name, extent, size, directory):
+    """One ISO 9660 directory record; name is bytes (b"\\x00" for ".", b"\\x01" for "..")."""
+    length = 33 + len(name) + (1 - len(name) % 2)  # padded to an even length
+    record = bytearray(length)
+    record[0] = length
+    record[2:10] = extent.to_bytes(4, "little") + extent.to_bytes(4, "big")
+    record[10:18] = size.to_bytes(4, "little") + size.to_bytes(4, "big")
+    record[25] = 0x02 if directory else 0
+    record[28:32] = (1).to_bytes(2, "little") + (1).to_bytes(2, "big")
+    record[32] = len(name)
+    record[33:33 + len(name)] = name
+    return bytes(record)
+
+
+def write_looping_iso(path, levels=15, records=50):
+    """A 68 KB ISO 9660 image with Joliet names whose directories are read again and again: the
+    root and each directory below it hold, besides "." and "..", records records that all point at
+    one and the same directory of the next level, levels deep. Its tree has records ** levels
+    paths in 15 directories of one sector each."""
+    sector = 2048
+    first = 19  # the root directory's sector; the next level follows it
+
+    def descriptor(kind, escape=b""):
+        data = bytearray(sector)
+        data[0] = kind
+        data[1:7] = b"CD001\x01"
+        if kind in (1, 2):
+            data[40:72] = b"LOOP".ljust(32)
+            data[88:88 + len(escape)] = escape
+            data[156:190] = iso_directory_record(b"\x00", first, sector, True)
+        return data
+
+    image = bytearray((first + levels) * sector)
+    image[16 * sector:17 * sector] = descriptor(1)
+    image[17 * sector:18 * sector] = descriptor(2, b"%/E")
+    image[18 * sector:19 * sector] = descriptor(255)
+    for level in range(levels):
+        here = first + level
+        directory = iso_directory_record(b"\x00", here, sector, True) + iso_directory_record(b"\x01", here, sector,
+                                                                                          True)
+        if level + 1 < levels:
+            for number in range(records):  # one-character names: they all fit one sector
+                directory += iso_directory_record(chr(0x4E00 + number).encode("utf-16-be"), here + 1, sector, True)
+        assert len(directory) <= sector
+        image[here * sector:here * sector + len(directory)] = directory
+    with open(path, "wb") as iso:
+        iso.write(image)
+
+
 def minimal_pe(run_from_swap=True):
     """The headers of a Windows executable, as far as the check reads them."""
     pe = bytearray(0x200)
@@ -368,6 +417,31 @@ class ImageCheckTest(unittest.TestCase):
         self.assertEqual([("tools\\lang_AutoRun_turkish.opt", "-", "missing from the image")], problems)
         short_names = self.problems(write_iso(self.copy().folder))  # no Joliet tree
         self.assertIn("Joliet", [p[1] for p in short_names])
+
+    def test_a_crafted_iso_whose_directories_are_read_again_and_again_is_refused_in_bounded_time(self):
+        iso = os.path.join(self.temp, "loop.iso")
+        write_looping_iso(iso)
+        self.assertLess(os.path.getsize(iso), 70 * 1024)
+        try:
+            done = subprocess.run([sys.executable, CHECK, iso], capture_output=True, text=True, timeout=120)
+        except subprocess.TimeoutExpired:
+            self.fail("the check of a 68 KB ISO whose directories are read again and again did not end within 120 s")
+        self.assertEqual(2, done.returncode, done.stdout + done.stderr)
+        self.assertIn("cannot be read", done.stderr)
+        self.assertIn("points at a directory read already", done.stderr)
+
+    @unittest.skipUnless(shutil.which("xorriso"), "xorriso writes the test CDs")
+    def test_an_iso_with_more_entries_than_the_check_visits_is_refused(self):
+        iso = self.sample + ".iso"
+        subprocess.run(["xorriso", "-report_about", "SORRY", "-as", "mkisofs", "-quiet", "-J", "-o", iso,
+                        self.sample], check=True)
+        saved = check_image.MAX_ISO_ENTRIES
+        check_image.MAX_ISO_ENTRIES = 20  # the sample holds some 45 files
+        try:
+            with self.assertRaisesRegex(ValueError, "more than 20 directory entries"):
+                check_image.check_image(iso)
+        finally:
+            check_image.MAX_ISO_ENTRIES = saved
 
 
 class ContainedNames(unittest.TestCase):

@@ -111,9 +111,11 @@ def prepare(build_dir, work):
     for name in os.listdir(tools):
         if name.startswith('lang_AutoRun_'):
             shutil.copy(os.path.join(tools, name), os.path.join(program, 'tools'))
+    # The staging demo is cancelled at its first file; a profile that lists no program is refused
+    # before that.
     with open(os.path.join(program, 'config.ini'), 'w', newline='') as f:
-        f.write('[WEB]\r\nnorvopcsuite_test_ver=1.0.0.0\r\ncd_include=1\r\n'
-                'norvopcsuite_def_downurl=download/pcsuite\r\n')
+        f.write('[FILES]\r\nfilecount=1\r\nfile00=Plugstart.exe\r\n[WEB]\r\nnorvopcsuite_test_ver=1.0.0.0\r\n'
+                'cd_include=1\r\nnorvopcsuite_def_downurl=download/pcsuite\r\n')
     os.makedirs(prefix.drive_c('plugstart_sim'), exist_ok=True)
     with open(prefix.drive_c('plugstart_sim', 'download_check.ini'), 'w', newline='') as f:
         f.write('[answer]\r\nresult=1\r\nresult_text=MSG_SUCCESS\r\ncandidate1=http://dl.example.com\r\n')

@@ -39,6 +39,18 @@ protected:
         return ChildProcess::Start(program, arguments, m_folder.Path()).Wait(60000);
     }
     ChildProcess Start(const std::wstring& program) { return ChildProcess::Start(program, L"", m_folder.Path()); }
+    // Starts a stand-in placed as name whose role's script holds it by the file release (holdKey
+    // "wait_for_file" or "exit_wait_for_file"), and returns once it waits.
+    ChildProcess StartHeld(const wchar_t* role, const wchar_t* holdKey, const std::wstring& standIn,
+                           const std::wstring& name, const std::wstring& release)
+    {
+        m_standIns.Script(role, holdKey, release);
+        m_standIns.Script(role, L"wait_limit_ms", L"600000");
+        ChildProcess setup = Start(Place(standIn, name));
+        EXPECT_TRUE(m_standIns.WaitForAction(name, L"waiting"));
+        EXPECT_TRUE(ProcessRuns(setup));
+        return setup;
+    }
 
     // Everything a driver or kit setup may change.
     static std::wstring Snapshot()
@@ -210,6 +222,19 @@ TEST_F(StandInTest, ScriptedFailureAndCancelChangeNothing)
     EXPECT_EQ(installed, Snapshot());
 }
 
+TEST_F(StandInTest, ScriptedCrashIsARealAccessViolationThatChangesNothing)
+{
+    std::wstring before = Snapshot();
+    m_standIns.Script(L"driver_setup", L"outcome", L"crash");
+    m_standIns.Script(L"kit_setup", L"outcome", L"crash");
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), Run(Place(L"SimDriverSetup", L"DriverSetup.exe")));
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION), Run(Place(L"SimKitSetup", L"InternetKitSetup.exe")));
+    EXPECT_EQ(before, Snapshot());
+    // The crash ends the program: it logs no exit.
+    EXPECT_EQ((std::vector<std::wstring>{L"start", L"crashing access violation, as scripted"}),
+              m_standIns.ActionsOf(L"DriverSetup.exe"));
+}
+
 TEST_F(StandInTest, SetupThatCannotWriteAFileUndoesWhatItMade)
 {
     // A folder where the modem driver file must go.
@@ -224,19 +249,34 @@ TEST_F(StandInTest, SetupThatCannotWriteAFileUndoesWhatItMade)
     EXPECT_EQ(0u, actions[1].find(L"failed cannot write ")) << actions[1];
 }
 
-TEST_F(StandInTest, SetupHeldByAFileInstallsOnlyOnceTheFileAppears)
+TEST_F(StandInTest, HeldSetupGoesOnOnlyOnceTheFileAppears)
 {
-    ScopedFile release(m_folder.File(L"release"));
-    m_standIns.Script(L"driver_setup", L"wait_for_file", release.Path());
-    m_standIns.Script(L"driver_setup", L"wait_limit_ms", L"600000");
-    ChildProcess setup = Start(Place(L"SimDriverSetup", L"DriverSetup.exe"));
-
-    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
-    EXPECT_TRUE(ProcessRuns(setup));
-    EXPECT_FALSE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversCode, false)));
-    WriteBinaryFile(release.Path(), "go");
-    EXPECT_EQ(0, setup.Wait(60000));
-    EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversCode, false)));
+    // Held before its work, a setup has installed nothing yet; held before its exit, it has.
+    struct Hold {
+        const wchar_t* role;
+        const wchar_t* key;
+        const wchar_t* standIn;
+        const wchar_t* name;
+        const wchar_t* productCode;
+        bool installedWhileHeld;
+    };
+    const Hold holds[] = {
+        {L"driver_setup", L"wait_for_file", L"SimDriverSetup", L"DriverSetup.exe", kQctDriversCode, false},
+        {L"kit_setup", L"exit_wait_for_file", L"SimKitSetup", L"InternetKitSetup.exe", kNorvoKitCode, true}};
+    for (const Hold& hold : holds) {
+        SCOPED_TRACE(hold.key);
+        ScopedFile release(m_folder.File(L"release"));
+        ChildProcess setup = StartHeld(hold.role, hold.key, hold.standIn, hold.name, release.Path());
+        std::wstring entry = UninstallKeyPath(hold.productCode, false);
+        EXPECT_EQ(hold.installedWhileHeld, ScopedRegistry::KeyExists(kHklm, entry));
+        WriteBinaryFile(release.Path(), "go");
+        EXPECT_EQ(0, setup.Wait(60000));
+        EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, entry));
+        std::vector<std::wstring> actions = m_standIns.ActionsOf(hold.name);
+        ASSERT_EQ(4u, actions.size());
+        EXPECT_EQ(L"exit 0", actions[3]);
+    }
+    EXPECT_EQ(L"waiting " + m_folder.File(L"release"), m_standIns.ActionsOf(L"InternetKitSetup.exe")[2]);
 }
 
 TEST_F(StandInTest, HeldSetupGivesUpAtItsBoundWithoutInstalling)
