@@ -29,4 +29,15 @@ inline double Quantile(std::vector<double> times, double fraction)
 
 inline double Median(const std::vector<double>& times) { return Quantile(times, 0.5); }
 
+// The ratio of each time to the time measured beside it (same run or round): times[i] / beside[i].
+// Their median is steadier than the ratio of two medians when the machine's load drifts during
+// the measurement, since each pair saw about the same load.
+inline std::vector<double> PairedRatios(const std::vector<double>& times, const std::vector<double>& beside)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < times.size() && i < beside.size(); ++i)
+        ratios.push_back(times[i] / beside[i]);
+    return ratios;
+}
+
 } // namespace bench

@@ -20,7 +20,11 @@
 #include "sim/SimState.h"
 #include "sim/programs/ProgramsLog.h"
 
+#include "framework/Handle.h"
+
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -30,10 +34,14 @@ namespace {
 
 using bench::Median;
 using bench::NowMs;
+using bench::PairedRatios;
 using bench::Quantile;
 
-constexpr int kRounds = 21;
+constexpr int kRounds = 41;
 constexpr DWORD kRunLimitMs = 120000;
+// The pause before each start, once the programs of the run before have gone: every program
+// starts on a machine at rest, as a plug-in usually finds it, not beside the end of the last one.
+constexpr DWORD kSettleMs = 100;
 
 const wchar_t kCd[] = L"R:\\";
 
@@ -56,6 +64,29 @@ bool WaitForKitProgram(int runsBefore)
         ::Sleep(20);
     }
     return false;
+}
+
+// Whether a process of that program file name runs.
+bool IsProgramRunning(const wchar_t* name)
+{
+    plug::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    if (!snapshot || !::Process32FirstW(snapshot.Get(), &entry))
+        return false;
+    do {
+        if (::lstrcmpiW(entry.szExeFile, name) == 0)
+            return true;
+    } while (::Process32NextW(snapshot.Get(), &entry));
+    return false;
+}
+
+// Waits until the kit's program of the run before has gone, then pauses kSettleMs.
+void Settle()
+{
+    for (DWORD waited = 0; waited < kRunLimitMs && IsProgramRunning(L"InternetKit.exe"); waited += 10)
+        ::Sleep(10);
+    ::Sleep(kSettleMs);
 }
 
 // The simulated device on R: as plugged in: CD-ROM mode, answering the query with the flags 3F
@@ -156,12 +187,14 @@ bool RunOnce(Contender& contender, bool keep)
     return true;
 }
 
-// Every contender once per round, the order turning each round; round 0 warms up.
+// Every contender once per round, the order turning each round, each on a settled machine;
+// round 0 warms up.
 bool MeasureInterleaved(std::vector<Contender>& contenders)
 {
     const size_t count = contenders.size();
     for (int round = 0; round <= kRounds; ++round) {
         for (size_t turn = 0; turn < count; ++turn) {
+            Settle();
             if (!RunOnce(contenders[(turn + static_cast<size_t>(round)) % count], round > 0))
                 return false;
         }
@@ -220,6 +253,15 @@ void PrintStartFigures(const std::vector<Contender>& contenders)
         double ms = Median(contender.times);
         std::printf("  %-46s %7.1f ms (%5.1f-%5.1f)   x trivial %5.2f   x floor %5.2f\n", contender.name.c_str(), ms,
                     Quantile(contender.times, 0.25), Quantile(contender.times, 0.75), ms / trivialMs, ms / floorMs);
+    }
+    std::printf("Each against the floor program started in the same round (the median of the %d rounds'\n"
+                "ratios; the middle half of them between the quartiles):\n", kRounds);
+    for (size_t i = 2; i < contenders.size(); ++i) {
+        if (contenders[i].timedTrace)
+            continue;
+        std::vector<double> ratios = PairedRatios(contenders[i].times, contenders[1].times);
+        std::printf("  %-46s x floor %5.2f (%4.2f-%4.2f)\n", contenders[i].name.c_str(), Median(ratios),
+                    Quantile(ratios, 0.25), Quantile(ratios, 0.75));
     }
 }
 

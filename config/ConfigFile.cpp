@@ -22,11 +22,14 @@ std::wstring ConfigFilePath()
 std::wstring GetConfigValue(HWND owner, const std::wstring& section, const std::wstring& key)
 {
     std::wstring path = ConfigFilePath();
-    if (IsExistFile(path)) {
-        wchar_t value[260] = {};
-        DWORD length = ::GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", value, 260, path.c_str());
+    // A value read is proof enough that the file is there; only an empty one asks whether the
+    // file is missing (one open of the file less for every value found).
+    wchar_t value[260] = {};
+    DWORD length = ::GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", value, 260, path.c_str());
+    if (length > 0)
         return std::wstring(value, length < 260 ? length : 259);
-    }
+    if (IsExistFile(path))
+        return std::wstring();
     if (!g_missingConfigShown) {
         g_missingConfigShown = true;
         ShowLanguageMessage(owner, L"STR_STRING_ERROR_CANNOT_FIND_CONFIG", MB_ICONEXCLAMATION | MB_OK);

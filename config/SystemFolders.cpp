@@ -1,5 +1,7 @@
 #include "SystemFolders.h"
 
+#include "framework/StringFormat.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -26,13 +28,15 @@ bool GetSystemFolder(std::wstring& folder)
     return true;
 }
 
-std::vector<std::wstring> CdromDriveRoots()
+std::vector<std::wstring> CdromDriveRoots(wchar_t skippedLetter)
 {
     std::vector<std::wstring> roots;
+    const std::wstring skipped(1, skippedLetter);
     DWORD drives = ::GetLogicalDrives();
     for (wchar_t letter = L'A'; letter <= L'Z'; ++letter, drives >>= 1) {
         const std::wstring root = {letter, L':', L'\\'};
-        if ((drives & 1) && ::GetDriveTypeW(root.c_str()) == DRIVE_CDROM)
+        if ((drives & 1) && !EqualsNoCase(std::wstring(1, letter), skipped) &&
+            ::GetDriveTypeW(root.c_str()) == DRIVE_CDROM)
             roots.push_back(root);
     }
     return roots;

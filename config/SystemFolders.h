@@ -14,8 +14,9 @@ bool GetProgramFilesFolder(std::wstring& folder);
 // cannot be had.
 bool GetSystemFolder(std::wstring& folder);
 
-
-// The roots ("E:\") of the CD-ROM drives, in the order of their letters.
-std::vector<std::wstring> CdromDriveRoots();
+// The roots ("E:\") of the CD-ROM drives, in the order of their letters, leaving out the drive
+// of skippedLetter (any case), whose type is then not asked: every question costs a round trip
+// to the system's drive manager.
+std::vector<std::wstring> CdromDriveRoots(wchar_t skippedLetter = L'\0');
 
 } // namespace plug

@@ -35,7 +35,8 @@ void CPlugstartRun::PrepareForTheCdToGo()
 {
     if (!m_run.m_strArgument.empty())
         return; // a PC start runs from the copy on the PC
-    plug::KeepLanguageStrings(plug::KeysAfterTheModeChange());
+    const int kitType = m_run.m_ResDefineCommand.nITKType;
+    plug::KeepLanguageStrings(plug::KeysAfterTheModeChange(kitType, MayUseCommandService(kitType)));
     wchar_t system[MAX_PATH];
     UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
     if (length > 0 && length < MAX_PATH)
@@ -44,10 +45,9 @@ void CPlugstartRun::PrepareForTheCdToGo()
 
 void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
 {
-    const std::wstring own(1, ownLetter);
-    for (const std::wstring& root : plug::CdromDriveRoots()) {
+    for (const std::wstring& root : plug::CdromDriveRoots(ownLetter)) {
         const wchar_t letter = root[0];
-        if (plug::EqualsNoCase(std::wstring(1, letter), own) || !plug::IsExistFile(root + L"Plugstart.exe"))
+        if (!plug::IsExistFile(root + L"Plugstart.exe"))
             continue;
         const devpoke::ModeChangeResults other = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0);
         // Here the first form's result decides on the service route; the second form's is not

@@ -73,14 +73,18 @@ std::wstring PhoneQueryFailureKey(int result)
     return key.empty() ? ScsiFailureKey(FAIL_TO_SEND_SCSI_CMD, false, false) : key;
 }
 
-std::vector<std::wstring> KeysAfterTheModeChange()
+std::vector<std::wstring> KeysAfterTheModeChange(int kitType, bool mayUseCommandService)
 {
-    std::vector<std::wstring> keys = {L"STR_STRING_TITLE", L"STR_STRING_NON_ADMIN_NOTI", L"STR_STRING_ERROR_SCSI_3_1",
-                                      L"STR_STRING_NOT_FOUND_PCSUITE"};
+    std::vector<std::wstring> keys = {L"STR_STRING_TITLE"};
     for (bool reportedByService : {false, true}) {
+        if (reportedByService && !mayUseCommandService)
+            break;
         for (int result : {FAIL_TO_FIND_DRIVE, FAIL_TO_OPEN_DRIVE, FAIL_TO_SEND_SCSI_CMD})
             keys.push_back(ScsiFailureKey(result, reportedByService, true));
     }
+    keys.push_back(mayUseCommandService ? L"STR_STRING_ERROR_SCSI_3_1" : L"STR_STRING_NON_ADMIN_NOTI");
+    if (kitType == ITKTYPE_VTP || kitType == ITKTYPE_NorvoITK)
+        keys.push_back(L"STR_STRING_NOT_FOUND_PCSUITE");
     return keys;
 }
 

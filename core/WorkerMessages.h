@@ -36,8 +36,10 @@ std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange)
 // so that the user is never shown an empty box.
 std::wstring PhoneQueryFailureKey(int result);
 
-// The language keys of every message the run may show once the mode change has been sent (its
-// failures, the kit's program not found) and the title of their boxes.
-std::vector<std::wstring> KeysAfterTheModeChange();
+// The language keys of every message the run of kitType may show once the mode change has been
+// sent, and the title of their boxes: the switch's failures (the command service's when it may
+// stand in for a refused user, else the notice that rights are needed) and, for the kits that
+// are launched, their program not found. Each key costs a read of the language file.
+std::vector<std::wstring> KeysAfterTheModeChange(int kitType, bool mayUseCommandService);
 
 } // namespace plug

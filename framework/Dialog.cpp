@@ -1,20 +1,12 @@
 #include "Dialog.h"
 
+#include "DialogTemplate.h"
+
 #include <vector>
 
 namespace {
 
 HINSTANCE g_resourceModule = nullptr;
-
-// The style field of a DLGTEMPLATE or a DLGTEMPLATEEX.
-DWORD* TemplateStyle(std::vector<BYTE>& dialogTemplate)
-{
-    if (dialogTemplate.size() < 16)
-        return nullptr;
-    const WORD* words = reinterpret_cast<const WORD*>(dialogTemplate.data());
-    bool extended = words[0] == 1 && words[1] == 0xFFFF;
-    return reinterpret_cast<DWORD*>(dialogTemplate.data() + (extended ? 12 : 0));
-}
 
 bool LoadDialogTemplate(HINSTANCE module, UINT id, std::vector<BYTE>& out)
 {
@@ -55,11 +47,16 @@ INT_PTR CDialog::DoModal()
         return -1;
     // The dialog is shown by the loop below once initialisation is over, so that a dialog that
     // ends (or hides itself) in OnInitDialog never flashes on the screen.
-    DWORD* style = TemplateStyle(dialogTemplate);
+    DWORD* style = plug::DialogTemplateStyle(dialogTemplate);
     if (!style)
         return -1;
     bool visible = (*style & WS_VISIBLE) != 0;
     *style &= ~static_cast<DWORD>(WS_VISIBLE);
+    m_controlsTemplate.clear();
+    if (m_bDeferControls && CanMakeControlsLater(dialogTemplate)) {
+        m_controlsTemplate = dialogTemplate;
+        plug::RemoveDialogControls(dialogTemplate);
+    }
 
     HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
     bool parentEnabled = parent && ::IsWindowEnabled(parent);
@@ -86,7 +83,52 @@ INT_PTR CDialog::DoModal()
         ::EnableWindow(parent, TRUE);
     }
     Unbind();
+    m_controlsTemplate.clear();
     return window ? m_nModalResult : -1;
+}
+
+bool CDialog::CanMakeControlsLater(const std::vector<BYTE>& dialogTemplate)
+{
+    std::vector<plug::DialogControl> controls;
+    if (!plug::ReadDialogControls(dialogTemplate, controls))
+        return false;
+    for (const plug::DialogControl& control : controls) {
+        if (control.creationDataBytes != 0)
+            return false; // such a control is left to the dialog manager
+    }
+    return true;
+}
+
+BOOL CDialog::CreateControls()
+{
+    if (m_controlsTemplate.empty())
+        return m_hWnd != nullptr; // made with the window, or made already
+    const std::vector<BYTE> dialogTemplate = std::move(m_controlsTemplate);
+    m_controlsTemplate.clear();
+    std::vector<plug::DialogControl> controls;
+    if (!plug::ReadDialogControls(dialogTemplate, controls))
+        return FALSE;
+    // The dialog manager's arithmetic: a control's position and size in dialog units scaled by
+    // the dialog's base units (per 4 units across, per 8 down), its font the dialog's.
+    RECT baseUnits = {0, 0, 4, 8};
+    ::MapDialogRect(m_hWnd, &baseUnits);
+    const LRESULT font = ::SendMessageW(m_hWnd, WM_GETFONT, 0, 0);
+    for (const plug::DialogControl& control : controls) {
+        HWND made = ::CreateWindowExW(control.exStyle | WS_EX_NOPARENTNOTIFY, control.className, control.title,
+                                      control.style | WS_CHILD, ::MulDiv(control.x, baseUnits.right, 4),
+                                      ::MulDiv(control.y, baseUnits.bottom, 8), ::MulDiv(control.cx, baseUnits.right, 4),
+                                      ::MulDiv(control.cy, baseUnits.bottom, 8), m_hWnd,
+                                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), ResourceModule(),
+                                      nullptr);
+        if (!made)
+            return FALSE;
+        if (control.helpId != 0)
+            ::SetWindowContextHelpId(made, control.helpId);
+        if (font)
+            ::SendMessageW(made, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+    }
+    DoDataExchange();
+    return TRUE;
 }
 
 void CDialog::RunModalLoop()
@@ -120,7 +162,8 @@ void CDialog::EndDialog(int code)
 
 BOOL CDialog::OnInitDialog()
 {
-    DoDataExchange();
+    if (m_controlsTemplate.empty()) // deferred controls are bound when they are made
+        DoDataExchange();
     return TRUE;
 }
 

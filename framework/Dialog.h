@@ -4,6 +4,8 @@
 
 #include "Wnd.h"
 
+#include <vector>
+
 class CDialog : public CWnd {
 public:
     explicit CDialog(UINT templateId, CWnd* parent = nullptr);
@@ -38,6 +40,18 @@ protected:
     // for what they do not handle.
     virtual BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+    // For a dialog that often ends in its initialisation unseen (making each control is a window
+    // of its own, about a millisecond each under Wine): its window is made without the controls
+    // of its template, and CreateControls makes them once the dialog is going to be used. Call
+    // it before DoModal, in the constructor. A template whose controls carry creation data is
+    // made whole as usual.
+    void DeferControls() { m_bDeferControls = TRUE; }
+    // Makes the deferred controls now, as the dialog manager makes them (in the template's order,
+    // with its ids, texts, styles, positions and the dialog's font), then binds them to their
+    // objects (DoDataExchange). TRUE when the controls exist: at once when they were made with
+    // the window or earlier. Call it in OnInitDialog before anything that uses the controls.
+    BOOL CreateControls();
+
     // Keeps the dialog hidden after initialisation even if its template says visible.
     void StayHidden() { m_bStayHidden = TRUE; }
     BOOL IsModalLoopRunning() const { return m_bContinueModal; }
@@ -46,9 +60,12 @@ private:
     static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     BOOL ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void RunModalLoop();
+    static bool CanMakeControlsLater(const std::vector<BYTE>& dialogTemplate);
 
     UINT m_nTemplateId;
     volatile BOOL m_bContinueModal = FALSE;
     int m_nModalResult = -1;
     BOOL m_bStayHidden = FALSE;
+    BOOL m_bDeferControls = FALSE;
+    std::vector<BYTE> m_controlsTemplate; // the whole template while its controls are deferred
 };

@@ -50,6 +50,9 @@ CPlugstartDlg::CPlugstartDlg(CWnd* parent)
 {
     m_hIcon = static_cast<HICON>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
                                               LR_DEFAULTSIZE | LR_SHARED));
+    // Most starts end in OnInitDialog unseen (nothing to install, staging, another instance):
+    // the buttons are made only when the window is going to show.
+    DeferControls();
 }
 
 CPlugstartDlg::~CPlugstartDlg()
@@ -93,8 +96,10 @@ BOOL CPlugstartDlg::OnInitDialog()
     TraceStartBanner();
     plug::TraceMoment(L"main dialog created");
     m_strLangFile = plug::SelectLanguageFile();
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    // The small icon first: a big icon given to a window without a small one has Windows make a
+    // small copy of it (about 2 ms under Wine), only to be replaced by the small icon at once.
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
 
     if (!CheckSystem()) {
         EndDialog(0);
@@ -119,6 +124,10 @@ BOOL CPlugstartDlg::OnInitDialog()
     }
     ChooseSteps();
 
+    if (!CreateControls()) {
+        EndDialog(0);
+        return FALSE;
+    }
     plug::DressMainWindow(m_hWnd);
     if (!InitControl()) {
         EndDialog(0);

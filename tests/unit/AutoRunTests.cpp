@@ -457,14 +457,24 @@ TEST_F(AutoRunTest, AtACdStartNothingAfterTheModeChangeNeedsTheCd)
 {
     struct Case {
         const char* what;
+        int kitType;
+        BOOL vista;
         int switchResult;
         bool kitInstalled;
         std::vector<std::wstring> boxes;
     };
+    const int refused = FAIL_TO_OPEN_DRIVE_ACCESS_DENIED;
     const Case cases[] = {
-        {"no kit program", 0, false, {L"STR_STRING_NOT_FOUND_PCSUITE (Vodafone Mobile Connect via the phone)"}},
-        {"the switch fails", FAIL_TO_FIND_DRIVE, true, {L"STR_STRING_ERROR_SCSI_0_1"}},
-        {"the kit starts", 0, true, {}},
+        {"no kit program", ITKTYPE_VTP, FALSE, 0, false,
+         {L"STR_STRING_NOT_FOUND_PCSUITE (Vodafone Mobile Connect via the phone)"}},
+        {"no Internet Kit program", ITKTYPE_NorvoITK, TRUE, 0, false,
+         {L"STR_STRING_NOT_FOUND_PCSUITE (Norvo Internet Kit)"}},
+        {"the switch fails", ITKTYPE_VTP, FALSE, FAIL_TO_FIND_DRIVE, true, {L"STR_STRING_ERROR_SCSI_0_1"}},
+        {"refused, and the command service may not switch", ITKTYPE_NorvoITK, FALSE, refused, true,
+         {L"STR_STRING_NON_ADMIN_NOTI"}},
+        {"refused on Vista", ITKTYPE_VTP, TRUE, refused, true, {L"STR_STRING_NON_ADMIN_NOTI"}},
+        {"refused, and no command service runs", ITKTYPE_VTP, FALSE, refused, true, {L"STR_STRING_ERROR_SCSI_3_1"}},
+        {"the kit starts", ITKTYPE_VTP, FALSE, 0, true, {}},
     };
     wchar_t previous[MAX_PATH * 2] = {};
     ::GetCurrentDirectoryW(MAX_PATH * 2, previous);
@@ -479,6 +489,8 @@ TEST_F(AutoRunTest, AtACdStartNothingAfterTheModeChangeNeedsTheCd)
         ScopedLanguageFile language(KeyLanguage()); // the one on the CD
         g_languageOnTheCd = language.Path();
         g_switchResult = c.switchResult;
+        Kit(c.kitType);
+        m_run.m_bVistaOS = c.vista;
         if (c.kitInstalled && !kitInstalled)
             OperatorKitInstalled();
         kitInstalled = c.kitInstalled;

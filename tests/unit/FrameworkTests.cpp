@@ -3,6 +3,7 @@
 #include "common/InstantSleep.h"
 #include "common/TestFiles.h"
 #include "framework/Dialog.h"
+#include "framework/DialogTemplate.h"
 #include "framework/Handle.h"
 #include "framework/ProcessStart.h"
 #include "framework/StringFormat.h"
@@ -12,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 using namespace plugtest;
 
@@ -167,6 +170,146 @@ TEST(ModalDialog, ParentIsDisabledWhileTheDialogRunsAndEnabledAfter)
     EXPECT_EQ(1, parent.DoModal());
     EXPECT_TRUE(parent.disabledDuringChild);
     EXPECT_TRUE(parent.enabledAfterChild);
+}
+
+namespace {
+
+// Fonts alike up to their face name's end: the rest of the name's buffer is whatever the system
+// left there (under 64-bit Wine it differs from one copy to the next).
+bool SameFont(const LOGFONTW& one, const LOGFONTW& other)
+{
+    return std::memcmp(&one, &other, offsetof(LOGFONTW, lfFaceName)) == 0 &&
+           std::wcscmp(one.lfFaceName, other.lfFaceName) == 0;
+}
+
+// What tells one set of controls from another: each control in the Z order with its class, id,
+// text, styles, place in the dialog and font.
+struct ControlLook {
+    std::wstring className;
+    std::wstring text;
+    LONG_PTR id = 0;
+    LONG_PTR style = 0;
+    LONG_PTR exStyle = 0;
+    RECT place = {};
+    LOGFONTW font = {};
+    bool operator==(const ControlLook& other) const
+    {
+        return className == other.className && text == other.text && id == other.id && style == other.style &&
+               exStyle == other.exStyle && ::EqualRect(&place, &other.place) &&
+               SameFont(font, other.font);
+    }
+};
+
+std::vector<ControlLook> ControlsOf(HWND dialog)
+{
+    std::vector<ControlLook> controls;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        ControlLook look;
+        wchar_t text[256] = {};
+        ::GetClassNameW(child, text, 256);
+        look.className = text;
+        ::GetWindowTextW(child, text, 256);
+        look.text = text;
+        look.id = ::GetWindowLongPtrW(child, GWLP_ID);
+        look.style = ::GetWindowLongPtrW(child, GWL_STYLE);
+        look.exStyle = ::GetWindowLongPtrW(child, GWL_EXSTYLE);
+        ::GetWindowRect(child, &look.place);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&look.place), 2);
+        HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageW(child, WM_GETFONT, 0, 0));
+        if (font)
+            ::GetObjectW(font, sizeof(look.font), &look.font);
+        controls.push_back(look);
+    }
+    return controls;
+}
+
+// A dialog that looks at its controls in OnInitDialog before and after CreateControls, with
+// one control bound to an object.
+class ControlsDialog : public CDialog {
+public:
+    ControlsDialog(UINT templateId, int boundId, bool defer) : CDialog(templateId), m_boundId(boundId)
+    {
+        if (defer)
+            DeferControls();
+    }
+
+    std::vector<ControlLook> before;
+    std::vector<ControlLook> after;
+    BOOL made = FALSE;
+    bool bound = false; // the bound control's object had its window after CreateControls
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        before = ControlsOf(m_hWnd);
+        made = CreateControls();
+        after = ControlsOf(m_hWnd);
+        bound = m_bound.m_hWnd != nullptr;
+        EndDialog(1);
+        return TRUE;
+    }
+    void DoDataExchange() override { DDX_Control(m_boundId, m_bound); }
+
+private:
+    int m_boundId;
+    CWnd m_bound;
+};
+
+std::vector<BYTE> TemplateResource(UINT id)
+{
+    HRSRC resource = ::FindResourceW(CDialog::ResourceModule(), MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
+    const BYTE* data = static_cast<const BYTE*>(::LockResource(::LoadResource(CDialog::ResourceModule(), resource)));
+    return data ? std::vector<BYTE>(data, data + ::SizeofResource(CDialog::ResourceModule(), resource))
+                : std::vector<BYTE>();
+}
+
+} // namespace
+
+// A dialog may make the controls of its template after its window (a window that ends unseen
+// then never makes them): they come out as the dialog manager makes them, and are bound.
+TEST(ModalDialog, DeferredControlsAreMadeAsTheDialogManagerMakesThem)
+{
+    const struct {
+        UINT templateId;
+        int boundId;
+    } templates[] = {{IDD_PLUGSTART_DIALOG, IDC_MAIN_EXIT}, {IDD_INIT_DIALOG, IDC_INIT_CANCEL},
+                     {IDD_CDWEBINSTALLER_DIALOG, IDC_GUIDE_DOWNLOAD}};
+    for (const auto& dialogTemplate : templates) {
+        SCOPED_TRACE(dialogTemplate.templateId);
+        ControlsDialog whole(dialogTemplate.templateId, dialogTemplate.boundId, false);
+        ControlsDialog deferred(dialogTemplate.templateId, dialogTemplate.boundId, true);
+        ASSERT_EQ(1, whole.DoModal());
+        ASSERT_EQ(1, deferred.DoModal());
+
+        EXPECT_FALSE(whole.after.empty());
+        EXPECT_TRUE(whole.before == whole.after) << "made with the window: nothing is made again";
+        EXPECT_TRUE(deferred.before.empty()) << deferred.before.size() << " controls made with the window";
+        EXPECT_TRUE(deferred.made);
+        EXPECT_TRUE(deferred.after == whole.after) << "the controls differ from the dialog manager's";
+        EXPECT_TRUE(whole.bound);
+        EXPECT_TRUE(deferred.bound);
+    }
+}
+
+// A template cut short anywhere is refused, never read past its end (the dialog then makes its
+// controls with its window, as the dialog manager reads the template).
+TEST(ModalDialog, TemplateCutShortIsNotReadForControls)
+{
+    const std::vector<BYTE> whole = TemplateResource(IDD_PLUGSTART_DIALOG);
+    std::vector<plug::DialogControl> controls;
+    ASSERT_TRUE(plug::ReadDialogControls(whole, controls));
+    ASSERT_EQ(8u, controls.size());
+    EXPECT_STREQ(L"Button", controls[0].className);
+    EXPECT_STREQ(L"Cancel", controls[0].title);
+    EXPECT_EQ(static_cast<DWORD>(IDCANCEL), controls[0].id);
+
+    // The last control ends with its creation data count, which the resource may pad to a
+    // DWORD: every cut before that count is refused.
+    for (size_t length = 0; length + 2 < whole.size(); ++length) {
+        std::vector<BYTE> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+        EXPECT_FALSE(plug::ReadDialogControls(cut, controls)) << "cut to " << length << " bytes";
+    }
 }
 
 TEST(WorkerThread, OwnerKeepsAValidHandleAfterTheThreadEnded)

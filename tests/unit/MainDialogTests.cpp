@@ -213,13 +213,31 @@ protected:
 
 } // namespace
 
+namespace {
+
+// The windows made on this thread while a hook is set.
+int g_windowsMade = 0;
+LRESULT CALLBACK CountWindowsMade(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND)
+        ++g_windowsMade;
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
 TEST_F(MainDialogTest, EverythingInstalledRunsSynchronouslyWithoutAWindow)
 {
     m_install.InstallQctDriver(L"1.0.0.0");
     OperatorKitInstalled();
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
+    g_windowsMade = 0;
+    HHOOK hook = ::SetWindowsHookExW(WH_CBT, &CountWindowsMade, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
     EXPECT_EQ(1, dialog.DoModal());
+    ::UnhookWindowsHookEx(hook);
+    EXPECT_EQ(1, g_windowsMade) << "the dialog's buttons are made only for a window that shows";
     EXPECT_FALSE(dialog.everShown);
     EXPECT_TRUE(ModeChanged());
     EXPECT_EQ(FALSE, dialog.m_ResDefineCommand.bInstallDrv);
