@@ -35,6 +35,7 @@ public:
 
     ChildProcess() = default;
     ChildProcess(ChildProcess&&) = default;
+    ChildProcess& operator=(ChildProcess&&) = default;
     ~ChildProcess();
 
     bool IsStarted() const { return m_process.IsValid(); }

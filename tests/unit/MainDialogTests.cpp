@@ -662,7 +662,38 @@ struct ForeignMessage {
 
 void PrintTo(const ForeignMessage& row, std::ostream* out) { *out << row.name; }
 
-class ForeignMessageTest : public MainDialogTest, public ::testing::WithParamInterface<ForeignMessage> {};
+// A main dialog in another process whose driver setup waits until ReleaseSetup; the dialog's
+// process writes its answer (result, worker, stop request) to a file at its end, and signals the
+// marker event for each kMarkerMessage it handles.
+class HeldMainDialogTest : public MainDialogTest {
+protected:
+    void StartHeldDialog()
+    {
+        OperatorKitInstalled();
+        LingeringDriverSetup();
+        const std::wstring markerName = L"PlugstartTest.Marker." + std::to_wstring(::GetCurrentProcessId());
+        m_marker = plug::UniqueHandle(::CreateEventW(nullptr, FALSE, FALSE, markerName.c_str()));
+        m_held = ChildProcess::StartMode(L"held_main_dialog", L"\"" + m_answerFile + L"\" " + markerName);
+        ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
+        m_window = WaitForVisibleWindowOf(m_held.ProcessId());
+        ASSERT_NE(nullptr, m_window);
+    }
+    // Lets the setup end, waits for the dialog's process and returns its answer.
+    std::wstring ReleaseAndTakeAnswer()
+    {
+        ReleaseSetup();
+        EXPECT_EQ(0, m_held.Wait(120000));
+        const std::string bytes = ReadBinaryFile(m_answerFile);
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    }
+
+    const std::wstring m_answerFile = m_folder.File(L"answer.txt");
+    plug::UniqueHandle m_marker;
+    ChildProcess m_held;
+    HWND m_window = nullptr;
+};
+
+class ForeignMessageTest : public HeldMainDialogTest, public ::testing::WithParamInterface<ForeignMessage> {};
 
 } // namespace
 
@@ -672,61 +703,37 @@ class ForeignMessageTest : public MainDialogTest, public ::testing::WithParamInt
 TEST_P(ForeignMessageTest, DoesNotEndTheDialogWhileItsWorkerRuns)
 {
     const ForeignMessage& row = GetParam();
-    OperatorKitInstalled();
-    LingeringDriverSetup();
-    std::wstring answerFile = m_folder.File(L"answer.txt");
-    std::wstring markerName = L"PlugstartTest.Marker." + std::to_wstring(::GetCurrentProcessId());
-    plug::UniqueHandle marker(::CreateEventW(nullptr, FALSE, FALSE, markerName.c_str()));
-    ChildProcess held = ChildProcess::StartMode(L"held_main_dialog", L"\"" + answerFile + L"\" " + markerName);
-    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
-    HWND window = WaitForVisibleWindowOf(held.ProcessId());
-    ASSERT_NE(nullptr, window);
+    ASSERT_NO_FATAL_FAILURE(StartHeldDialog());
 
-    ASSERT_TRUE(::PostMessageW(window, row.message, row.wParam, 0));
+    ASSERT_TRUE(::PostMessageW(m_window, row.message, row.wParam, 0));
     // Two rounds: what the message posts in turn (a WM_CLOSE posts the Cancel command) is handled too.
     int markersSeen = 0;
     for (int round = 0; round < 2; ++round) {
-        ::PostMessageW(window, kMarkerMessage, 0, 0);
-        if (::WaitForSingleObject(marker.Get(), 10000) == WAIT_OBJECT_0)
+        ::PostMessageW(m_window, kMarkerMessage, 0, 0);
+        if (::WaitForSingleObject(m_marker.Get(), 10000) == WAIT_OBJECT_0)
             ++markersSeen;
     }
     EXPECT_EQ(2, markersSeen) << "the dialog ended on the message";
-    EXPECT_TRUE(::IsWindow(window));
+    EXPECT_TRUE(::IsWindow(m_window));
 
-    ReleaseSetup();
-    EXPECT_EQ(0, held.Wait(120000));
-    std::string bytes = ReadBinaryFile(answerFile);
-    EXPECT_EQ(std::wstring(row.answer),
-              std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
+    EXPECT_EQ(std::wstring(row.answer), ReleaseAndTakeAnswer());
 }
 
 // A quit message that another program posts leaves the modal loop itself. The closing window
 // must not switch the device while its worker still waits for the setup (the device library's
 // calls must not overlap): the worker stops after the setup, then the window switches it.
-TEST_F(MainDialogTest, QuitMessageLetsTheWorkerEndBeforeTheClosingWindowSwitchesTheDevice)
+TEST_F(HeldMainDialogTest, QuitMessageLetsTheWorkerEndBeforeTheClosingWindowSwitchesTheDevice)
 {
-    OperatorKitInstalled();
-    LingeringDriverSetup();
-    std::wstring answerFile = m_folder.File(L"answer.txt");
-    std::wstring markerName = L"PlugstartTest.Marker." + std::to_wstring(::GetCurrentProcessId());
-    plug::UniqueHandle marker(::CreateEventW(nullptr, FALSE, FALSE, markerName.c_str()));
-    ChildProcess held = ChildProcess::StartMode(L"held_main_dialog", L"\"" + answerFile + L"\" " + markerName);
-    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
-    HWND window = WaitForVisibleWindowOf(held.ProcessId());
-    ASSERT_NE(nullptr, window);
+    ASSERT_NO_FATAL_FAILURE(StartHeldDialog());
     const std::vector<std::wstring> query{L"R F1 02 20 00 00 00"};
     ASSERT_EQ(query, DeviceCommands());
 
-    ASSERT_TRUE(::PostMessageW(window, WM_QUIT, 0, 0));
+    ASSERT_TRUE(::PostMessageW(m_window, WM_QUIT, 0, 0));
     for (int round = 0; round < 50 && DeviceCommands() == query; ++round)
         ::Sleep(100); // a window that did not wait would switch the device now
     EXPECT_EQ(query, DeviceCommands()) << "the device was switched while the setup still ran";
 
-    ReleaseSetup();
-    EXPECT_EQ(0, held.Wait(120000));
-    std::string bytes = ReadBinaryFile(answerFile);
-    EXPECT_EQ(std::wstring(L"result=-1 worker=ended stop=1"),
-              std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
+    EXPECT_EQ(std::wstring(L"result=-1 worker=ended stop=1"), ReleaseAndTakeAnswer());
     EXPECT_EQ((std::vector<std::wstring>{L"R F1 02 20 00 00 00", L"R F1 01 01 00 00 00"}), DeviceCommands());
 }
 
