@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """End-to-end tests of the plug-in run: the program from a CD-ROM drive in simulated PCs (Windows
-XP and 7 prefixes), with the robot, the simulated device and the installer stand-ins. Every
+XP, 7 and 10 prefixes, 32-bit and, for 7 and 10, 64-bit), with the robot, the simulated device and the installer stand-ins. Every
 check reads the outside: the device's command log, the stand-ins' log, the robot's record of
 windows, boxes and processes, the registry and files the run added. Never the program's trace.
 
