@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import threading
 import time
+import traceback
 
 from . import expectation
 from . import faults as faults_mod
@@ -161,10 +162,12 @@ class MatrixRun:
     def thumbnail(self, result, cell_dir, name):
         """A small copy of the cell's key screenshot (the first message box's, else the last one),
         beside its report; None when the run showed no window."""
+        target = os.path.join(cell_dir, 'thumbnail.png')
+        if os.path.exists(target):  # an earlier matrix's
+            os.remove(target)
         shot = key_screenshot(result)
         if not shot:
             return None
-        target = os.path.join(cell_dir, 'thumbnail.png')
         done = subprocess.run(['convert', os.path.join(cell_dir, shot), '-thumbnail', '240x180', '-strip', target],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         return name + '/thumbnail.png' if done.returncode == 0 and os.path.isfile(target) else None
@@ -198,7 +201,10 @@ class MatrixRun:
                     if not pending:
                         return
                     cell = pending.pop(0)
-                row = self.run_cell(cell, image, extra_files, kit_type)
+                try:
+                    row = self.run_cell(cell, image, extra_files, kit_type)
+                except Exception:  # a cell that breaks is a marked cell, not a lost one
+                    row = broken_row(cell, traceback.format_exc())
                 with self.lock:
                     self.rows.append(row)
                     seconds.append(row['seconds'])
@@ -274,6 +280,14 @@ def cell_row(name, cell, expect, result, seconds):
         'seconds': round(seconds, 1), 'unexpected': problems,
         'reported_version': result['settings'].get('reported_version', ''),
     }
+
+
+def broken_row(cell, failure):
+    result = {'outcome': 'error', 'error': failure.strip().splitlines()[-1], 'settings': {}, 'run': None,
+              'verdict': 'Could not run: ' + failure.strip().splitlines()[-1]}
+    row = cell_row(cell_name(cell), cell, None, result, 0.0)
+    row['unexpected'].append('the matrix could not run the cell:\n' + failure)
+    return row
 
 
 def estimate(seconds, left, jobs):

@@ -173,6 +173,38 @@ class PageTests(unittest.TestCase):
         self.assertNotIn('## Unexpected', matrix_page.markdown(dict(data, counts=matrix_page.counts(data))))
 
 
+class BrokenCellMatrix(pc_matrix.MatrixRun):
+    """A matrix whose runs are replaced: the cell named broken raises, the others are as expected."""
+
+    def run_cell(self, cell, image, extra_files, kit_type):
+        if cell['limited']:
+            raise ValueError('the prefix could not be copied')
+        return dict(page_row(pc_matrix.cell_name(cell)), cell=cell)
+
+
+class MatrixRunTests(unittest.TestCase):
+    def test_a_cell_that_breaks_is_marked_not_lost_and_the_rows_keep_the_cells_order(self):
+        with tempfile.TemporaryDirectory() as folder:
+            image = os.path.join(folder, 'image')
+            os.makedirs(image)
+            with open(os.path.join(image, 'autorun.inf'), 'w') as f:
+                f.write('[autorun]\r\nopen=Plugstart.exe\r\n')
+            with open(os.path.join(image, 'config.ini'), 'w') as f:
+                f.write('[ITK]\r\nitk_type=1\r\n')
+            parsed = options.parse(['--matrix', '--image', image, '--windows', '7,10', '--arch', '32',
+                                    '--state', 'clean', '--report-dir', os.path.join(folder, 'page')])
+            lines = []
+            data = BrokenCellMatrix(parsed, folder, folder, lambda bits: 'win32', log=lines.append).execute()
+        self.assertEqual([c['name'] for c in data['cells']], ['win7-clean-admin', 'win7-clean-limited',
+                                                              'win10-clean-admin', 'win10-clean-limited'])
+        self.assertEqual(data['counts'], {'cells': 4, 'as_expected': 2, 'unexpected': 2, 'skipped': 0})
+        broken = data['cells'][1]
+        self.assertEqual(broken['verdict'], 'Could not run: ValueError: the prefix could not be copied')
+        self.assertTrue(broken['unexpected'][-1].startswith('the matrix could not run the cell:'), broken)
+        self.assertEqual(len([line for line in lines if line.startswith('[')]), 4)
+        self.assertTrue(lines[-1].startswith('[4/4] '), lines)
+
+
 class EstimateTests(unittest.TestCase):
     def test_the_time_left_counts_the_cells_left_two_at_a_time(self):
         self.assertEqual(pc_matrix.estimate([10.0, 20.0], 3, 2), 30.0)
