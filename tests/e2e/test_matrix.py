@@ -5,8 +5,9 @@ import os
 import re
 import tempfile
 import unittest
+import unittest.mock
 
-from plugin import expectation, matrix_page, options, pc_matrix
+from plugin import expectation, matrix_page, options, pc_matrix, wine
 from plugin.texts import ENGLISH
 from test_report import CLEAN, QUICK, SETUP_FAILS, WARNING, box, answer, device, replayed
 
@@ -203,6 +204,29 @@ class MatrixRunTests(unittest.TestCase):
         self.assertTrue(broken['unexpected'][-1].startswith('the matrix could not run the cell:'), broken)
         self.assertEqual(len([line for line in lines if line.startswith('[')]), 4)
         self.assertTrue(lines[-1].startswith('[4/4] '), lines)
+
+
+class Wow64SkipTests(unittest.TestCase):
+    """Where a 64-bit PC cannot run the 32-bit programs, the reason (the run then says skipped)."""
+
+    def problem(self, which, runs_32bit, syswow64, ran):
+        with tempfile.TemporaryDirectory() as folder:
+            prefix = wine.Prefix(folder, 'win64')
+            if syswow64:
+                os.makedirs(prefix.drive_c('windows', 'syswow64'))
+            with unittest.mock.patch.object(wine.shutil, 'which', lambda name: which.get(name)), \
+                    unittest.mock.patch.object(wine.os.path, 'exists', lambda path: False), \
+                    unittest.mock.patch.object(wine, 'host_runs_32bit', lambda: runs_32bit), \
+                    unittest.mock.patch.object(wine.Prefix, 'run', lambda self, args, timeout=0: ran):
+                return wine.wow64_problem(prefix)
+
+    def test_each_missing_piece_is_named_and_a_prefix_that_runs_them_has_none(self):
+        loaders = {'wine64': '/usr/bin/wine64'}
+        self.assertIn('no 64-bit Wine', self.problem({}, True, True, (7, '')))
+        self.assertIn('runs no 32-bit programs', self.problem(loaders, False, True, (7, '')))
+        self.assertIn('no SysWOW64', self.problem(loaders, True, False, (7, '')))
+        self.assertIn('did not run (exit code 53', self.problem(loaders, True, True, (53, 'cannot start')))
+        self.assertIsNone(self.problem(loaders, True, True, (7, '')))
 
 
 class EstimateTests(unittest.TestCase):
