@@ -299,7 +299,7 @@ def estimate(seconds, left, jobs):
 
 def progress_line(done, total, row, left_seconds):
     word = 'SKIPPED' if row['outcome'] == 'skipped' else 'UNEXPECTED' if row['unexpected'] else 'as expected'
-    line = '[%d/%d] %-11s %-34s %6.1f s' % (done, total, word, row['name'], row['seconds'])
+    line = '[%d/%d] %-11s %-36s %6.1f s' % (done, total, word, row['name'], row['seconds'])
     if done < total:
         line += '; about %s left' % observed.format_seconds(left_seconds)
     return line
