@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """End-to-end tests of the plug-in run: the program from a CD-ROM drive in simulated PCs (Windows
-XP and 7 prefixes), with the robot, the simulated device and the installer stand-ins. Every
+XP, 7 and 10 prefixes, 32-bit and, for 7 and 10, 64-bit), with the robot, the simulated device and the installer stand-ins. Every
 check reads the outside: the device's command log, the stand-ins' log, the robot's record of
 windows, boxes and processes, the registry and files the run added. Never the program's trace.
 
@@ -26,25 +26,14 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import browser, matrix, report  # noqa: E402
+from plugin import browser, expectation, matrix, report, wine  # noqa: E402
+from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
+from plugin.texts import ENGLISH  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RUN_TIMEOUT = 420
 RELEASE_FILE = 'C:\\plugstart_sim\\release-setup'
-
-
-def english_texts():
-    texts = {}
-    with open(os.path.join(ROOT, 'device', 'lang', 'eng.txt'), encoding='utf-8') as f:
-        for line in f:
-            if line.startswith('STR_') and '=' in line:
-                key, value = line.rstrip('\n').split('=', 1)
-                texts[key] = value.replace('\\n', '\n').replace("\\'", "'").replace('[_sp]', ' ')
-    return texts
-
-
-ENGLISH = english_texts()
 
 
 class Checks:
@@ -239,8 +228,12 @@ def check_cell(c, cell):
 
 # -- the scenarios --------------------------------------------------------------------------
 class Case:
+    """needs: a function of the build folder that gives the reason the case cannot run on this
+    host's build, or None."""
+
     def __init__(self, name, settings, check, cell=None, extra_files=None, hooks=None, screenshots=False,
-                 image=None):
+                 image=None, needs=None):
+        self.needs = needs
         self.name = name
         self.settings = settings
         self.check = check
@@ -512,6 +505,75 @@ def check_autoplay_question(c, answered_ok):
     c.installed('DriverSetup.exe', 'QCT')
 
 
+def probe_program_view(c, arch):
+    """The program's own version query and 64-bit test, run in the PC the case left (VersionProbe
+    carries the program's manifest): 'class vista wow64', e.g. '8 1 1'."""
+    probe = os.path.join(c.build_dir, 'tests', 'startup_tests', 'VersionProbe.exe')
+    prefix = wine.Prefix(os.path.join(c.run_dir, 'prefix'), arch)
+    code, output = prefix.run([probe], timeout=120)
+    prefix.kill()
+    return output.strip().splitlines()[-1] if code == 0 and output.strip() else 'exit %s: %s' % (code, output)
+
+
+def check_windows_10(c):
+    """The PC is a Windows 10, and the program, which declares no Windows 10 compatibility, is told
+    6.2 as on a real one: the Vista class, so the Vista-and-later ways."""
+    check_clean_start(c)
+    reported = c.result['settings'].get('reported_version', '')
+    c.check(reported.startswith('Microsoft Windows 10.0'), 'the PC reports itself as "%s"' % reported)
+    seen = probe_program_view(c, c.result['settings']['arch'])
+    c.check(seen == '8 1 0', 'the program\'s version class, Vista test and 64-bit test in this PC: %s, '
+                             'not 8 1 0' % seen)
+
+
+def check_limited_user_vista(c):
+    """A user who may not open the device, on Vista and later: the program says that
+    administrator rights are needed (it never uses the command service there), installs nothing
+    and leaves the device a CD; the verdict says so."""
+    # The mode change is refused in both its forms (F1 01 01 and F1 01 81).
+    c.verdict(r"Stopped after %s at '%s.*' \(answered OK\); nothing installed; R: still a CD \(the mode change "
+              r"gave -20(, -20)*\)" % (SECONDS, re.escape(' '.join(ENGLISH['STR_STRING_NON_ADMIN_NOTI'].split())[:60])))
+    c.finished()
+    c.box_with('STR_STRING_NON_ADMIN_NOTI')
+    c.check(len(c.boxes()) == 1, 'boxes: %s' % [b['text'] for b in c.boxes()])
+    c.check(c.device_mode('R') != 'modem', 'the device ends in mode %s' % c.device_mode('R'))
+    direct = c.commands(drive='R', process='Plugstart.exe')
+    c.check(direct and all(q['result'] == '-20' for q in direct), 'the program\'s commands: %s' % direct)
+    c.check(not c.commands(process='NorvoAutorunService.exe'), 'the command service sent commands')
+    c.check(not c.processes('NorvoAutorunService.exe'), 'the command service ran')
+    c.check(not c.actions(), 'programs of the job ran: %s' % c.actions())
+    c.check(not c.result.get('staging'), 'a copy of the program was staged and started')
+    c.check(not c.registry_added('Services\\Norvo SCSI Commander'), 'the command service was set up')
+
+
+def wow64_build(build_dir):
+    if wine.pe_machine(os.path.join(build_dir, 'sim', 'Devpoke.dll')) != 'x86':
+        return 'this build\'s programs are 64-bit (its host runs no 32-bit programs): nothing runs under WOW64'
+    return None
+
+
+def check_wow64(c):
+    """The 32-bit programs in a 64-bit Windows: the clean PC job as on a 32-bit one, with the
+    uninstall entries in the 32-bit view (Wow6432Node), the files in Program Files (x86), and the
+    program seeing a 64-bit Windows."""
+    check_clean_start(c)
+    c.check(c.result['settings'].get('wow64'), 'the run did not run the programs under WOW64: %s' %
+            c.result['settings'])
+    for code in ('{F6082B9D', '{2D71E8A5'):
+        c.check(c.registry_added('Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\' + code),
+                'no uninstall entry %s under Wow6432Node' % code)
+        c.check(not c.registry_added('machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\'
+                                     + code), 'an uninstall entry %s in the 64-bit view' % code)
+    files = [f['path'].lower() for f in (c.result.get('files') or {}).get('added', [])]
+    c.check(any(p.startswith('program files (x86)/norvointernetkit/') for p in files),
+            'the kit is not in Program Files (x86): %s' % files)
+    starts = [a['command'] for a in c.actions('InternetKit.exe', 'start')]
+    c.check(starts and all('Program Files (x86)' in command for command in starts), 'the kit started as %s' % starts)
+    seen = probe_program_view(c, 'win64')
+    c.check(seen == '8 1 1', 'the program\'s version class, Vista test and 64-bit test in this PC: %s, '
+                             'not 8 1 1' % seen)
+
+
 def digest(path):
     h = hashlib.sha256()
     with open(path, 'rb') as f:
@@ -521,15 +583,22 @@ def digest(path):
 
 def scenario_cases(build_dir, work_dir):
     cases = []
-    for windows in ('xp', '7'):
+    for windows in ('xp', '7', '10'):
         # The XP run also checks its report; its driver setup holds so that its status shows.
         held = dict(programs={'driver_setup': {'delay_ms': '2000'}}) if windows == 'xp' else {}
-        cases.append(Case('clean PC start, Windows %s' % windows, dict(windows=windows, **held), check_clean_start,
+        cases.append(Case('clean PC start, Windows %s' % windows, dict(windows=windows, **held),
+                          check_windows_10 if windows == '10' else check_clean_start,
                           cell=dict(windows=windows, state='clean', kit=1, family='QCT'),
                           screenshots=windows == 'xp'))
         cases.append(Case('everything installed, Windows %s' % windows, dict(windows=windows, state='installed'),
                           lambda c, w=windows: check_cell(c, dict(windows=w, state='installed', kit=1, family='QCT')),
                           cell=dict(windows=windows, state='installed', kit=1, family='QCT')))
+    for windows in ('7', '10'):
+        cases.append(Case('a limited user on Windows %s: administrator rights needed' % windows,
+                          dict(windows=windows, limited_user=True), check_limited_user_vista))
+        cases.append(Case('64-bit Windows %s: the clean PC job under WOW64' % windows,
+                          dict(windows=windows, arch='win64'), check_wow64, needs=wow64_build))
+    for windows in ('xp', '7'):
         hold = HoldSetup(SecondInstance())
         cases.append(Case('two instances for one drive, Windows %s' % windows, held_settings(windows),
                           lambda c, h=hold: check_two_instances(c, h), hooks=[hold]))
@@ -569,33 +638,6 @@ def scenario_cases(build_dir, work_dir):
 # the run ended by itself, no copy of the program crashed, and a second plug-in of the same
 # device without the fault completes the job.
 FAULT_TIMEOUT = 240
-JOB = ('driver', 'kit', 'switched', 'launched')
-KIT_PRODUCT = 'Norvo Internet Kit'  # the product of kit type 1, the image's
-
-
-def box_text(key, then=None):
-    """The text of a box the user sees: a language text (with the kit's product name in it), and
-    for the staging's failures the file after it (then: the start of the file's path)."""
-    text = ' '.join(ENGLISH[key].replace('Norvo PC Suite', KIT_PRODUCT).split())
-    return (text, then)
-
-
-SCSI_NOT_FOUND = box_text('STR_STRING_ERROR_SCSI_0_1')
-DRIVER_NOT_INSTALLED = box_text('STR_STRING_DRV_NOT_INSTALL_NOTIFY')
-KIT_NOT_INSTALLED = box_text('STR_STRING_PCSUITE_NOT_INSTALL')
-BAD_CONFIG = box_text('STR_STRING_ERROR_CANNOT_FIND_CONFIG')
-NOT_COPIED = lambda source: box_text('STR_STRING_APP_INIT_FAILED_002', source)  # noqa: E731
-NO_FOLDER = box_text('STR_STRING_APP_INIT_FAILED_000')
-EVERYTHING = [set(JOB)]
-
-
-class FaultRow:
-    """fault: its name; windows: the Windows of the default suite ('both': always both); boxes:
-    what the user sees; done: the sets of the job's parts that may have been done (one of
-    them exactly); extra: a further check of the first plug-in."""
-
-    def __init__(self, fault, windows, boxes, done, extra=None):
-        self.fault, self.windows, self.boxes, self.done, self.extra = fault, windows, boxes, done, extra
 
 
 def check_program_outlives_setup(c):
@@ -628,60 +670,27 @@ def check_locked_file_survives(c):
             'the program that held the file: %s' % helper)
 
 
-FAULT_ROWS = [
-    FaultRow('unplug-in-driver-setup', 'xp', [SCSI_NOT_FOUND], [{'driver', 'kit'}]),
-    FaultRow('unplug-in-kit-setup', '7', [SCSI_NOT_FOUND], [{'driver', 'kit'}]),
-    FaultRow('unplug-before-mode-change', 'xp', [SCSI_NOT_FOUND], [{'driver', 'kit'}]),
-    FaultRow('driver-setup-crash', '7', [DRIVER_NOT_INSTALLED], [{'switched'}]),
-    FaultRow('kit-setup-crash', 'xp', [KIT_NOT_INSTALLED], [{'driver', 'switched'}]),
-    FaultRow('driver-setup-fails', 'both', [DRIVER_NOT_INSTALLED], [{'switched'}], check_setup_fails),
-    FaultRow('kit-setup-fails', '7', [KIT_NOT_INSTALLED], [{'driver', 'switched'}]),
-    FaultRow('staging-disk-full', 'xp', [NOT_COPIED('R:\\')], [set()]),
-    FaultRow('staging-read-only', '7', [NO_FOLDER], [set()]),
-    FaultRow('staging-file-locked', 'xp', [NOT_COPIED('R:\\config.ini')], [set()], check_locked_file_survives),
-    FaultRow('staging-file-scanned', '7', [], EVERYTHING),
-    FaultRow('config-empty', 'xp', [BAD_CONFIG], [set()]),
-    FaultRow('config-garbage', '7', [BAD_CONFIG], [set()]),
-    FaultRow('config-10mb', 'xp', [], EVERYTHING),
-    FaultRow('config-utf16-no-bom', '7', [BAD_CONFIG], [set()]),
-    FaultRow('config-sections-missing', 'xp', [box_text('STR_STRING_ERROR_DRV_SETUP_NAME_EMPTY'),
-                                               DRIVER_NOT_INSTALLED], [{'switched'}]),
-    FaultRow('language-truncated', '7', [], EVERYTHING),
-    FaultRow('language-missing-keys', 'xp', [], EVERYTHING),
-    FaultRow('language-wrong-encoding', '7', [], EVERYTHING),
-    # Posted by another process, these take the Cancel path (the job stops after the running
-    # setup) or are ignored (the job is done); the dialog never ends under its worker.
-    FaultRow('post-ok', 'xp', [], EVERYTHING + [{'driver', 'switched'}], check_program_outlives_setup),
-    FaultRow('post-close', '7', [], EVERYTHING + [{'driver', 'switched'}], check_program_outlives_setup),
-    FaultRow('post-sysclose', 'xp', [], EVERYTHING + [{'driver', 'switched'}], check_program_outlives_setup),
-    FaultRow('copydata-flood', 'both', None, EVERYTHING, check_flood_survived),
-]
+# A further check of a fault's first plug-in, beside its row (plugin/fault_rows.py).
+FAULT_EXTRA = {
+    'driver-setup-fails': check_setup_fails,
+    'staging-file-locked': check_locked_file_survives,
+    'post-ok': check_program_outlives_setup,
+    'post-close': check_program_outlives_setup,
+    'post-sysclose': check_program_outlives_setup,
+    'copydata-flood': check_flood_survived,
+}
 
 
 def job_done(c):
     """What of the job this plug-in did."""
-    done = set()
-    if c.actions('DriverSetup.exe', 'installed'):
-        done.add('driver')
-    if c.actions('InternetKitSetup.exe', 'installed'):
-        done.add('kit')
-    if any(m['result'] == '0' for m in c.commands(drive='R', meaning='mode change')) and c.device_mode('R') == 'modem':
-        done.add('switched')
-    if c.actions('InternetKit.exe', 'start'):
-        done.add('launched')
-    return done
+    return expectation.job_done(c.result)
 
 
 def check_boxes_seen(c, expected):
-    seen = [(b['caption'], ' '.join(b['text'].split())) for b in c.boxes()]
-    if not c.check(len(seen) == len(expected), 'the user saw %s, not %s' % (seen, expected)):
-        return
-    for (caption, text), (want, then) in zip(seen, expected):
-        if then is None:
-            c.check(text == want, 'the user saw "%s", not "%s"' % (text, want))
-        else:
-            c.check(text.startswith(want + ' ' + then), 'the user saw "%s", not "%s %s..."' % (text, want, then))
-        c.check(caption == ENGLISH['STR_STRING_TITLE'], 'a box of caption "%s"' % caption)
+    c.check(len(c.boxes()) == len(c.boxes('messagebox')), 'windows other than message boxes: %s' % c.boxes())
+    c.failures += ['the user saw otherwise: ' + p for p in expectation.box_problems(expected, c.boxes())]
+    for box in c.boxes():
+        c.check(box['caption'] == ENGLISH['STR_STRING_TITLE'], 'a box of caption "%s"' % box['caption'])
 
 
 def check_fault(c, row):
@@ -692,8 +701,8 @@ def check_fault(c, row):
     done = job_done(c)
     c.check(done in row.done, 'the first plug-in did %s; expected %s' % (sorted(done), ' or '.join(
         str(sorted(d)) for d in row.done)))
-    if row.extra:
-        row.extra(c)
+    if row.fault in FAULT_EXTRA:
+        FAULT_EXTRA[row.fault](c)
     second = c.result.get('second_plugin')
     if not c.check(second, 'no second plug-in ran'):
         return
@@ -733,12 +742,16 @@ def run_case(case, build_dir, work_dir, arch):
         settings.extra_files = {name: os.path.join(build_dir, 'sim', 'bin', source)
                                 for name, source in case.extra_files.items()}
     started = time.monotonic()
+    skip = case.needs(build_dir) if case.needs else None
+    if skip:
+        return ['SKIPPED: ' + skip], 0.0, run_dir
     run = PlugInRun(settings)
     result = run.execute()
     report.write_report(result, os.path.join(run_dir, 'report'))
     if result.get('second_plugin'):
         report.write_report(result['second_plugin'], os.path.join(run_dir, 'report', 'second-plugin'))
     checks = Checks(result)
+    checks.build_dir, checks.run_dir = build_dir, run_dir
     if case.screenshots:
         check_report(checks, run_dir)
     try:

@@ -3,8 +3,11 @@
 # prefix that looks like a real Windows), presents the image as CD-ROM drive R: and starts what
 # its autorun.inf names, as Windows auto-run does. A robot answers the message boxes; the run
 # ends with a report in build/<preset>/plugin-report/ and a summary here.
-#   scripts/run.sh --help      the options (Windows version, PC state, limited user, the device's
-#                              reply, another image or ISO, message-box answers, time-out, display)
+#   scripts/run.sh --help      the options (Windows version, 32 or 64 bits, PC state, limited user,
+#                              the device's reply, another image or ISO, message-box answers,
+#                              time-out, display)
+#   scripts/run.sh --matrix    the image on every Windows, PC state and user, on one page in
+#                              build/<preset>/plugin-matrix/ (the stand-ins built for --stand-ins)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -18,5 +21,6 @@ done
 scripts/setup.sh
 preset=$(scripts/windows-preset.sh)
 cmake --preset "$preset" >/dev/null
-cmake --build "build/$preset" --target device_image PlugRobot LookDemo DevpokeSim DownloadCheckSim
+cmake --build "build/$preset" --target device_image PlugRobot LookDemo DevpokeSim DownloadCheckSim SimDriverSetup SimKitSetup \
+  SimQctRemover SimEmpRemover
 exec env PYTHONPATH="$root/scripts" PLUGSTART_PRESET="$preset" python3 -m plugin.cli "$@"

@@ -27,6 +27,12 @@ def claim_run_folders(build_dir, most=99):
     raise RuntimeError('%d plug-in runs of this build are running already' % most)
 
 
+def pc_arch(preset, bits):
+    """The Wine prefix of a PC of that many bits: the test64 build's programs need a 64-bit one
+    whatever was asked (its host runs no 32-bit programs)."""
+    return 'win64' if preset == 'test64' or bits == '64' else 'win32'
+
+
 def main(argv):
     root = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
     preset = os.environ.get('PLUGSTART_PRESET', 'test64')
@@ -38,6 +44,8 @@ def main(argv):
         if not display:
             print('--display: no display given and DISPLAY is not set', file=sys.stderr)
             return 2
+    if options.matrix:
+        return matrix_command(options, build_dir, os.path.join(root, 'scripts'), preset)
     if options.languages is not None:
         from . import languages
         return languages.command(options, build_dir, os.path.join(root, 'scripts'), display,
@@ -53,7 +61,7 @@ def main(argv):
         image=options.image or os.path.join(build_dir, 'image'),
         build_dir=build_dir, scripts_dir=os.path.join(root, 'scripts'),
         cache_dir=os.path.join(build_dir, 'plugin-cache'), run_dir=run_dir,
-        arch='win64' if preset == 'test64' else 'win32', windows=options.windows, state=options.state,
+        arch=pc_arch(preset, options.arch), windows=options.windows, state=options.state,
         limited_user=options.limited_user, reply=options.reply_value, answer_default=options.answer_default,
         answer_rules=options.answer_rules, timeout=timeout, display=display, xvfb_display=options.xvfb,
         screenshots=not options.no_screenshots, programs=programs, locale=options.locale, fault=options.fault,
@@ -69,6 +77,46 @@ def main(argv):
     if options.fault:
         return fault_summary(result, report_dir)
     return 0 if result['outcome'] == 'finished' else 1
+
+
+def matrix_command(options, build_dir, scripts_dir, preset):
+    """scripts/run.sh --matrix: the cells, the page, the page in the browser; 1 when a cell's
+    outcome is not what its PC should get or the page does not show as it should."""
+    from . import browser, image, matrix_page, pc_matrix
+    if preset == 'test64' and '64' in options.arch_list:
+        # Its PCs are all 64-bit already (the host runs no 32-bit programs): nothing runs under WOW64.
+        options.arch_list = ['32']
+        print('this build\'s programs are 64-bit, and so is every PC of its matrix: no WOW64 cells')
+    matrix = pc_matrix.MatrixRun(options, build_dir, scripts_dir, lambda bits: pc_arch(preset, str(bits)),
+                                 log=(lambda text: None) if options.quiet else print)
+    try:
+        data = matrix.execute()
+    except image.ImageError as e:
+        print('the image cannot be used: %s' % e, file=sys.stderr)
+        return 1
+    if data is None:
+        return 1
+    page = os.path.join(matrix.page_dir, 'matrix.html')
+    print('---')
+    for cell in data['cells']:
+        if cell['unexpected']:
+            print('UNEXPECTED %s: %s' % (cell['name'], '; '.join(cell['unexpected'])))
+        elif cell['outcome'] == 'skipped':
+            print('skipped %s: %s' % (cell['name'], cell['skipped']))
+    print('page: %s (and matrix.md, matrix.json beside it)' % page)
+    shown = True
+    try:
+        seen = browser.check_page(page)
+        if seen.screenshot:
+            os.replace(seen.screenshot, os.path.join(matrix.page_dir, 'matrix.png'))
+        print('the page in headless Chromium: %d pictures decoded, %d links resolved%s; screenshot matrix.png' % (
+            seen.pictures, seen.links, ''.join('\n  problem: ' + p for p in seen.problems)))
+        shown = seen.ok
+    except browser.BrowserError as e:
+        print('the page could not be opened in headless Chromium: %s' % e)
+        shown = False
+    print(matrix_page.headline(data))
+    return 0 if shown and not data['counts']['unexpected'] else 1
 
 
 def fault_summary(result, report_dir):

@@ -2,7 +2,7 @@
 import itertools
 
 DIMENSIONS = (
-    ('windows', ('xp', '7')),
+    ('windows', ('xp', '7', '10')),
     ('state', ('clean', 'installed')),
     ('kit', (0, 1, 2, 3)),
     ('family', ('QCT', 'EMP')),

@@ -65,17 +65,23 @@ def build_parser():
     parser = argparse.ArgumentParser(prog='scripts/run.sh', usage=USAGE, add_help=True,
                                      formatter_class=argparse.RawDescriptionHelpFormatter,
                                      epilog='faults (--fault NAME):\n' + '\n'.join(faults.help_lines()))
-    parser.add_argument('--windows', choices=['xp', '7', '10'], default='xp',
-                        help='the Windows version the PC reports (default xp)')
-    parser.add_argument('--state', choices=['clean', 'installed', 'outdated-driver', 'outdated-kit'],
-                        default='clean',
+    parser.add_argument('--windows', metavar='xp|7|10',
+                        help='the Windows version the PC reports (default xp); with --matrix a list such as xp,10 '
+                             '(default all three)')
+    parser.add_argument('--state', metavar='STATE',
                         help='the PC before the device is plugged in: clean (default); installed (an earlier '
                              'administrator\'s run of the same image installed everything); outdated-driver, '
-                             'outdated-kit (that run installed an older driver or kit)')
+                             'outdated-kit (that run installed an older driver or kit); with --matrix a list '
+                             '(default all four)')
+    parser.add_argument('--arch', metavar='32|64',
+                        help='a 32-bit (default) or a 64-bit Windows; a 64-bit one runs the 32-bit programs of the '
+                             'image and of the simulation under WOW64 (a host whose Wine cannot is reported, and '
+                             'the run skipped); with --matrix a list (default 32,64: 64-bit for 7 and 10 only)')
     parser.add_argument('--limited-user', action='store_true',
                         help='the user may not open the device (it refuses direct access): on XP the program '
                              'goes through its service, which needs an earlier administrator\'s run, so the PC '
-                             'is prepared by one (clean counts as installed)')
+                             'is prepared by one (clean counts as installed); on 7 and 10 the program says '
+                             'that administrator rights are needed')
     parser.add_argument('--reply', metavar='RESULT[,B0 B1 B2]',
                         help='the device\'s answer to the phone-setting query: result and three bytes in '
                              'hexadecimal (default: the image\'s plugstart_sim.ini, else 3,3F 03 E8)')
@@ -108,16 +114,71 @@ def build_parser():
                         help='instead of a plug-in run, the language sheet: every dialog in every language of the '
                              'image (or in those named, e.g. german,japan), measured and pictured, in '
                              'build/<preset>/plugin-languages/languages.html')
+    parser.add_argument('--matrix', action='store_true',
+                        help='instead of one plug-in run, the maker\'s PC matrix: the image on every Windows, PC '
+                             'state and user (narrowed by --windows, --arch, --state, --users), each cell with '
+                             'what that PC should get, on one page in build/<preset>/plugin-matrix/matrix.html')
+    parser.add_argument('--users', metavar='admin,limited',
+                        help='with --matrix: the users of the cells (default both)')
+    parser.add_argument('--faults', nargs='?', const='all', metavar='NAME,...',
+                        help='with --matrix: add the faults (all, or those named) as cells, each on a clean PC '
+                             'of an administrator on each Windows of the matrix')
+    parser.add_argument('--stand-ins', action='store_true',
+                        help='with --matrix: an image that lacks installers its config.ini names is run with the '
+                             'project\'s stand-ins in their place (the page says so)')
+    parser.add_argument('--jobs', type=int, default=2, help='with --matrix: runs at a time (default 2)')
     parser.add_argument('--seconds', type=float, help=argparse.SUPPRESS)  # older option: now the time-out
     parser.add_argument('--report-dir', metavar='DIR', help='where the report goes')
     parser.add_argument('--quiet', action='store_true', help='no progress lines')
     return parser
 
 
+CHOICES = {'windows': ('xp', '7', '10'), 'state': ('clean', 'installed', 'outdated-driver', 'outdated-kit'),
+           'arch': ('32', '64'), 'users': ('admin', 'limited')}
+SINGLE_DEFAULTS = {'windows': 'xp', 'state': 'clean', 'arch': '32'}
+
+
+def value_list(name, text):
+    """The values of a comma-separated option, each one of its choices, in the choices' order."""
+    values = [v.strip().lower() for v in (text or '').split(',') if v.strip()]
+    wrong = [v for v in values if v not in CHOICES[name]]
+    if wrong or not values:
+        raise OptionError('--%s %s: expected %s' % (name, text, ', '.join(CHOICES[name]) + (
+            ' (a comma-separated list)' if name == 'users' or ',' in (text or '') else '')))
+    return [v for v in CHOICES[name] if v in values]
+
+
+def settle_lists(options):
+    """--windows, --state, --arch (and --users): lists for a matrix (default every choice), one
+    value for a run."""
+    if options.matrix:
+        for name in CHOICES:
+            text = getattr(options, name)
+            setattr(options, name + '_list', value_list(name, text) if text else list(CHOICES[name]))
+        if options.faults and options.faults != 'all':
+            wrong = [f for f in options.faults.split(',') if f not in faults.names()]
+            if wrong:
+                raise OptionError('--faults: no fault %s' % ', '.join(wrong))
+        if options.jobs < 1:
+            raise OptionError('--jobs must be at least 1')
+        return
+    for name in ('users', 'faults'):
+        if getattr(options, name):
+            raise OptionError('--%s is an option of --matrix' % name)
+    if options.stand_ins:
+        raise OptionError('--stand-ins is an option of --matrix')
+    for name, default in SINGLE_DEFAULTS.items():
+        values = value_list(name, getattr(options, name) or default)
+        if len(values) != 1:
+            raise OptionError('--%s takes one value (lists are for --matrix)' % name)
+        setattr(options, name, values[0])
+
+
 def parse(argv):
     parser = build_parser()
     options = parser.parse_args(argv)
     try:
+        settle_lists(options)
         options.answer_default, options.answer_rules = parse_answer_policy(options.answer)
         options.reply_value = parse_reply(options.reply) if options.reply else None
         if options.timeout <= 0:

@@ -11,7 +11,8 @@ from . import observed
 from . import report_files
 from . import timeline
 
-OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run'}
+OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run',
+                'skipped': 'skipped'}
 
 
 def exit_text(code):
@@ -64,6 +65,16 @@ def _md_table(header, rows):
     return out
 
 
+def windows_text(settings):
+    """'10 (64-bit, the 32-bit programs under WOW64; reports Microsoft Windows 10.0.19043)'."""
+    notes = []
+    if settings.get('arch') == 'win64':
+        notes.append('64-bit, the 32-bit programs under WOW64' if settings.get('wow64') else '64-bit')
+    if settings.get('reported_version'):
+        notes.append('reports ' + settings['reported_version'])
+    return settings['windows'] + (' (%s)' % '; '.join(notes) if notes else '')
+
+
 def _sections(result, shots_rel):
     """(title, kind, content) of the report in order; kind: 'text', 'table', 'list', 'code', 'shots'."""
     s = result['settings']
@@ -71,7 +82,7 @@ def _sections(result, shots_rel):
     sections = []
     setting_rows = [('image', s['image']), ('program (autorun.inf open=)',
                                                (result.get('program') or {}).get('name', '-')),
-                    ('Windows', s['windows']), ('PC state', s['state']),
+                    ('Windows', windows_text(s)), ('PC state', s['state']),
                     ('limited user', 'yes' if s['limited_user'] else 'no'),
                     ('device reply', ' '.join([str(s['reply'][0])] + s['reply'][1]) if s['reply'] else 'the image\'s'),
                     ('message-box answers', ', '.join([s['answer']['default']] + ['%s=%s' % tuple(r)

@@ -59,6 +59,8 @@ def collect_result(run, error):
             'image': os.path.abspath(s.image) if s.image else None,
             'windows': s.windows,
             'arch': s.arch,
+            'wow64': run.runs_under_wow64(),
+            'reported_version': run.reported_version,
             'state': s.state,
             'limited_user': s.limited_user,
             'reply': [s.reply[0], ['%02X' % b for b in s.reply[1]]] if s.reply else None,

@@ -12,8 +12,10 @@ from . import image as image_mod
 from . import logs
 from . import pc
 from . import snapshot
+from . import verdict
 from .camera import SCREEN, Screenshots
 from .record import Launch, LaunchRecording
+from .wine import HostCannot, pe_machine, wow64_problem
 
 QUIET_SECONDS = 2.0
 SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
@@ -34,7 +36,7 @@ class Settings:
         self.scripts_dir = None
         self.cache_dir = None          # base prefixes and prepared PC states
         self.run_dir = None            # the run's prefix, logs and screenshots
-        self.arch = 'win64'
+        self.arch = 'win64'            # the PC's Windows: win32, or win64 (which runs 32-bit builds under WOW64)
         self.windows = 'xp'
         self.state = 'clean'           # clean, installed, outdated-driver, outdated-kit
         self.limited_user = False
@@ -79,6 +81,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.registry_before = self.registry_after = None
         self.files_before = self.files_after = None
         self.result = None
+        self.reported_version = ''
         self._shot_queue = []
         self._last_event = 0.0
         self.fault = faults_mod.make(settings.fault) if settings.fault else None
@@ -92,9 +95,26 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.s.log(text)
 
     def sim_devpokes(self):
+        """{machine: the simulated device of this build}: the build's programs are 32-bit or 64-bit
+        whatever Windows the PC is (a 64-bit one runs a 32-bit build under WOW64)."""
         own = os.path.join(self.s.build_dir, 'sim', 'Devpoke.dll')
-        machine = 'x64' if self.s.arch == 'win64' else 'x86'
-        return {machine: own}
+        return {pe_machine(own) or ('x64' if self.s.arch == 'win64' else 'x86'): own}
+
+    def runs_under_wow64(self):
+        return self.s.arch == 'win64' and 'x86' in self.sim_devpokes()
+
+    def check_pc(self):
+        """The PC is what the run asked for: a 64-bit one runs the build's 32-bit programs (else
+        the run is skipped with the reason); what it reports itself to be goes into the notes."""
+        if self.runs_under_wow64():
+            problem = wow64_problem(self.prefix)
+            if problem:
+                raise HostCannot('a 64-bit Windows running 32-bit programs: ' + problem)
+        self.reported_version = self.prefix.reported_version()
+        self.notes.append('the PC reports itself as %s (%s)' % (
+            self.reported_version or 'nothing ("ver" printed no version)',
+            '64-bit Windows, the 32-bit programs under WOW64' if self.runs_under_wow64()
+            else '64-bit Windows' if self.s.arch == 'win64' else '32-bit Windows'))
 
     def start_display(self):
         if self.s.display:
@@ -170,16 +190,18 @@ class PlugInRun(LaunchRecording, Screenshots):
         os.makedirs(s.run_dir, exist_ok=True)
         self.start_display()
         base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log)
-        self.log('simulated PC: Windows %s, %s' % (s.windows, s.state + (', limited user' if s.limited_user else '')))
+        self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
+                                                      s.state + (', limited user' if s.limited_user else '')))
         self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
                                  managed_frames=bool(s.display))
+        self.check_pc()
         if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
             raise RuntimeError('could not write the extra settings into the PC')
         admin_state = s.device_state(for_admin_run=True)
         for letter in ['R', 'S'] if s.second_drive else ['R']:
             self.present(letter, admin_state)
         self.notes.extend(self.images['R'].notes)
-        if s.state != 'clean' or s.limited_user:
+        if s.state != 'clean' or self.limited_user_needs_service():
             self.prepare_state()
         # The user's device may differ from the administrator's (it refuses direct access).
         user_state = s.device_state()
@@ -193,6 +215,12 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.fault.prepare(self)
         self.registry_before = snapshot.read_registry(self.prefix.path)
         self.files_before = snapshot.read_files(self.prefix.drive_c())
+
+    def limited_user_needs_service(self):
+        """A limited user on XP is served by the command service, which only an earlier
+        administrator's run can have installed; on Vista and later the service is never used, and
+        a clean PC stays clean."""
+        return self.s.limited_user and self.s.windows == 'xp'
 
     def sim_folder(self, *parts):
         return self.prefix.drive_c('plugstart_sim', *parts)
@@ -462,7 +490,7 @@ class PlugInRun(LaunchRecording, Screenshots):
             if self.fault:
                 first = self.collect(None)
                 second = self.second_plugin()
-        except faults_mod.FaultSkipped as e:
+        except (faults_mod.FaultSkipped, HostCannot) as e:
             skipped = str(e)
             self.log('skipped: %s' % skipped)
         except (image_mod.ImageError, RuntimeError, OSError, subprocess.SubprocessError) as e:
@@ -484,8 +512,9 @@ class PlugInRun(LaunchRecording, Screenshots):
         if self.fault:
             first['fault'] = self.fault.data()
             first['second_plugin'] = second
-            if skipped:
-                first['outcome'], first['skipped'] = 'skipped', skipped
+        if skipped:
+            first['outcome'], first['skipped'] = 'skipped', skipped
+            first['verdict'] = verdict.sentence(first)
         self.result = first
         return self.result
 

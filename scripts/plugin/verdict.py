@@ -152,6 +152,8 @@ def boxes_clause(boxes):
 def sentence(result):
     """The verdict of a run in words."""
     run = result.get('run')
+    if result['outcome'] == 'skipped':
+        return 'Skipped: %s' % (result.get('skipped') or 'the host cannot make this PC')
     if result['outcome'] == 'error' and not run:
         return 'Could not run: %s' % (result.get('error') or 'unknown error')
     done, not_done = done_and_stayed(result)

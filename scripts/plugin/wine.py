@@ -37,6 +37,27 @@ def host_runs_32bit():
         return False
 
 
+class HostCannot(Exception):
+    """The host cannot make the PC a run asks for (no 64-bit Wine, no 32-bit programs in a 64-bit
+    prefix): the run says it was skipped and why."""
+
+
+def wow64_problem(prefix):
+    """Why the 64-bit prefix cannot run 32-bit programs, or None: it needs the 64-bit loader, the
+    32-bit one (a kernel that runs 32-bit code), and the prefix's 32-bit system folder, where a
+    32-bit program it starts must end with the exit code it chose."""
+    if not (shutil.which('wine64') or os.path.exists('/usr/lib/wine/wine64')):
+        return 'this host has no 64-bit Wine (wine64): it cannot make a 64-bit Windows'
+    if not host_runs_32bit():
+        return 'this host\'s Wine runs no 32-bit programs (no wine32, or a kernel without 32-bit support)'
+    if not os.path.isdir(prefix.drive_c('windows', 'syswow64')):
+        return 'the 64-bit prefix has no SysWOW64 folder: it was made without 32-bit support'
+    code, output = prefix.run(['C:\\windows\\syswow64\\cmd.exe', '/c', 'exit 7'], timeout=120)
+    if code != 7:
+        return 'a 32-bit program in the 64-bit prefix did not run (exit code %s: %s)' % (code, output.strip()[:200])
+    return None
+
+
 class Prefix:
     """One Wine prefix: its folder, architecture ('win32'/'win64') and X display."""
 
@@ -103,6 +124,12 @@ class Prefix:
                            stderr=subprocess.DEVNULL, timeout=timeout)
         except subprocess.TimeoutExpired:
             pass
+
+    def reported_version(self):
+        """What the PC says it is, as "ver" prints it (e.g. "Microsoft Windows 10.0.19043"), or ''."""
+        code, output = self.run(['cmd.exe', '/c', 'ver'], timeout=120)
+        lines = [line.strip() for line in output.splitlines() if 'windows' in line.lower()]
+        return lines[-1] if code == 0 and lines else ''
 
     def drive_c(self, *parts):
         return os.path.join(self.path, 'drive_c', *parts)

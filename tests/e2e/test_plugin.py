@@ -418,8 +418,9 @@ class PairwiseTests(unittest.TestCase):
     def test_every_pair_of_values_is_covered_with_far_fewer_cells_than_the_matrix(self):
         cells = matrix.pairwise_cells()
         self.assertEqual(self.pairs_left(cells), set())
-        self.assertLessEqual(len(cells), 10)
-        self.assertEqual(len(matrix.all_cells()), 32)
+        # Windows x kit type alone has 12 pairs, each needing a cell of its own.
+        self.assertLessEqual(len(cells), 14)
+        self.assertEqual(len(matrix.all_cells()), 48)
 
     def test_cells_already_run_count_and_the_choice_is_the_same_every_time(self):
         already = [dict(windows='xp', state='clean', kit=1, family='QCT')]

@@ -1,0 +1,129 @@
+"""The page of a PC matrix, from its data alone: matrix.json (the data), matrix.md and matrix.html
+(a row per cell: the outcome in one sentence, what the user saw, what was installed, the device at
+the end, the time, a thumbnail of the key screenshot and a link to the cell's own report). Cells
+whose outcome is not what that PC should get are marked and counted at the top."""
+import html
+import json
+import os
+
+from . import observed
+
+STYLE = """
+body{font-family:sans-serif;margin:1.5em 2em;color:#222}
+h1{font-size:1.35em;margin:0 0 .3em}
+.summary{font-size:1.1em;padding:.5em .9em;border-left:6px solid #3a7d44;background:#f0f7f1;margin:.4em 0 1em}
+.summary.marked{border-color:#c62828;background:#fdf0f0}
+table{border-collapse:collapse}td,th{border:1px solid #bbb;padding:3px 6px;text-align:left;vertical-align:top;
+  font-size:88%}th{background:#eee}tr.unexpected td{background:#fdecea}tr.skipped td{background:#f4f4f4;color:#666}
+td.mark{font-weight:bold;white-space:nowrap}tr.unexpected td.mark{color:#b71c1c}tr.expected td.mark{color:#2e7d32}
+ul{margin:0;padding-left:1.1em}img{border:1px solid #888;max-width:240px}
+"""
+
+
+def counts(data):
+    cells = data['cells']
+    skipped = [c for c in cells if c['outcome'] == 'skipped']
+    unexpected = [c for c in cells if c['unexpected'] and c['outcome'] != 'skipped']
+    return {'cells': len(cells), 'unexpected': len(unexpected), 'skipped': len(skipped),
+            'as_expected': len(cells) - len(unexpected) - len(skipped)}
+
+
+def headline(data):
+    """'12 cells: 11 as expected, 1 unexpected, 0 skipped'."""
+    n = data['counts']
+    return '%d cells: %d as expected, %d unexpected, %d skipped' % (n['cells'], n['as_expected'], n['unexpected'],
+                                                                     n['skipped'])
+
+
+def mark_of(cell):
+    if cell['outcome'] == 'skipped':
+        return 'skipped'
+    return 'UNEXPECTED' if cell['unexpected'] else 'as expected'
+
+
+def pc_text(cell):
+    """'Windows 7, 64-bit, installed, limited user' or 'Windows 10, fault post-ok'."""
+    c = cell['cell']
+    parts = ['Windows %s' % c['windows']] + (['64-bit'] if c['bits'] == 64 else [])
+    if c.get('fault'):
+        parts.append('fault ' + c['fault'])
+    else:
+        parts += [c['state'], 'limited user' if c['limited'] else 'administrator']
+    return ', '.join(parts)
+
+
+def time_text(cell):
+    if cell.get('product_seconds') is None:
+        return '-'
+    return '%s (cell %s)' % (observed.format_seconds(cell['product_seconds']), observed.format_seconds(cell['seconds']))
+
+
+def outcome_text(cell):
+    if cell['outcome'] == 'skipped':
+        return 'Skipped: %s' % cell.get('skipped')
+    return cell['verdict']
+
+
+def markdown(data):
+    lines = ['# PC matrix: %s' % headline(data), '', 'Image: `%s` (kit type %s), %s in all.' % (
+        data['image'], data['kit_type'], observed.format_seconds(data['seconds'])), '']
+    lines += ['- ' + note for note in data['notes']] + ([''] if data['notes'] else [])
+    marked = [c for c in data['cells'] if mark_of(c) == 'UNEXPECTED']
+    if marked:
+        lines += ['## Unexpected', '']
+        lines += ['- **%s** (%s): %s' % (c['name'], pc_text(c), '; '.join(c['unexpected'])) for c in marked]
+        lines.append('')
+    lines += ['## Cells', '', '| cell | PC | should get | outcome | the user saw | last status | installed | device '
+              '| time | report |', '|' + '---|' * 10]
+    for c in data['cells']:
+        cells = [mark_of(c) + ': ' + c['name'], pc_text(c), c['expected'],
+                 outcome_text(c) + (' **(%s)**' % '; '.join(c['unexpected']) if c['unexpected'] else ''),
+                 '; '.join(c['boxes']) or 'no box', c['last_status'], c['installed'], c['device'], time_text(c),
+                 '[report](%s)' % c['report'] if c.get('report') else '-']
+        lines.append('| ' + ' | '.join(str(v).replace('|', '\\|').replace('\n', ' ') for v in cells) + ' |')
+    return '\n'.join(lines) + '\n'
+
+
+def html_page(data):
+    esc = html.escape
+    n = data['counts']
+    page = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>PC matrix: %s</title><style>%s</style>'
+            '</head><body>' % (esc(headline(data)), STYLE),
+            '<h1>PC matrix</h1>',
+            '<p class="summary%s" id="summary">%s</p>' % (' marked' if n['unexpected'] else '', esc(headline(data))),
+            '<p>Image: <code>%s</code> (kit type %s), %s in all.</p>' % (
+                esc(data['image']), esc(str(data['kit_type'])), esc(observed.format_seconds(data['seconds'])))]
+    if data['notes']:
+        page.append('<ul class="notes">%s</ul>' % ''.join('<li>%s</li>' % esc(n) for n in data['notes']))
+    page.append('<table><tr>%s</tr>' % ''.join('<th>%s</th>' % h for h in (
+        '', 'cell', 'PC', 'should get', 'outcome', 'the user saw', 'last status', 'installed', 'device', 'time',
+        'key screenshot')))
+    for c in data['cells']:
+        mark = mark_of(c)
+        css = {'UNEXPECTED': 'unexpected', 'skipped': 'skipped'}.get(mark, 'expected')
+        outcome = esc(outcome_text(c))
+        if c['unexpected']:
+            outcome += '<ul class="why">%s</ul>' % ''.join('<li>%s</li>' % esc(p) for p in c['unexpected'])
+        name = ('<a href="%s">%s</a>' % (esc(c['report']), esc(c['name']))) if c.get('report') else esc(c['name'])
+        picture = ('<a href="%s"><img src="%s" alt="%s"></a>' % (esc(c['report']), esc(c['thumbnail']),
+                                                                  esc('the key screenshot of ' + c['name']))
+                   if c.get('thumbnail') else 'no window shown')
+        boxes = '<ul>%s</ul>' % ''.join('<li>%s</li>' % esc(b) for b in c['boxes']) if c['boxes'] else 'no box'
+        page.append('<tr class="%s" id="%s">%s</tr>' % (css, esc(c['name']), ''.join('<td%s>%s</td>' % v for v in (
+            (' class="mark"', esc(mark)), ('', name), ('', esc(pc_text(c))), ('', esc(c['expected'])),
+            ('', outcome), ('', boxes), ('', esc(c['last_status'])), ('', esc(c['installed'])),
+            ('', esc(c['device'])), ('', esc(time_text(c))), ('', picture)))))
+    page.append('</table></body></html>')
+    return '\n'.join(page) + '\n'
+
+
+def write_page(data, folder):
+    """Writes matrix.json, matrix.md and matrix.html into folder; returns the data with its counts."""
+    data = dict(data, counts=counts(data))
+    os.makedirs(folder, exist_ok=True)
+    for name, text in (('matrix.json', json.dumps(data, indent=1, ensure_ascii=False)), ('matrix.md', markdown(data)),
+                       ('matrix.html', html_page(data))):
+        path = os.path.join(folder, name)
+        with open(path, 'w', encoding='utf-8') as f:
+            f.write(text)
+    return data

@@ -1,0 +1,100 @@
+"""The PC matrix end to end (ctest plugin_matrix): scripts/run.sh --matrix's own code under Wine,
+with a maker's image (the real device library, none of the installers its config.ini names) in
+three cells. Without --stand-ins the clean PC of Windows 10 cannot get its driver: the cell is
+marked, counted at the top, and the command fails. With --stand-ins the installed PCs of a 64-bit
+Windows 7 (an administrator, a limited user) get what they should. Both pages show in headless
+Chromium: every thumbnail decodes, every link to a cell's report resolves."""
+import contextlib
+import io
+import json
+import os
+import shutil
+import tempfile
+import unittest
+
+from plugin import browser, cli
+
+BUILD_DIR = os.environ.get('PLUGSTART_BUILD_DIR', '')
+INSTALLERS = ('DriverSetup.exe', 'InternetKitSetup.exe', 'UninstallMSI.exe')
+
+
+def run_matrix(arguments):
+    """(exit code, terminal output, matrix.json) of scripts/run.sh --matrix with these arguments."""
+    output = io.StringIO()
+    with contextlib.redirect_stdout(output):
+        code = cli.main(['--matrix', '--hold', '0'] + arguments)
+    folder = arguments[arguments.index('--report-dir') + 1]
+    with open(os.path.join(folder, 'matrix.json'), encoding='utf-8') as f:
+        return code, output.getvalue(), json.load(f)
+
+
+@unittest.skipUnless(os.path.isfile(os.path.join(BUILD_DIR, 'sim', 'PlugRobot.exe')),
+                     'skipped: PLUGSTART_BUILD_DIR names no Windows build with the robot')
+class PcMatrixTests(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        os.environ['PLUGSTART_PRESET'] = os.path.basename(BUILD_DIR)
+        cls.folder = tempfile.mkdtemp(prefix='pc-matrix-')
+        cls.image = os.path.join(cls.folder, 'maker-image')
+        shutil.copytree(os.path.join(BUILD_DIR, 'image'), cls.image)
+        for name in INSTALLERS + ('plugstart_sim.ini',):
+            os.remove(os.path.join(cls.image, name))
+        shutil.copy(os.path.join(BUILD_DIR, 'bin', 'Devpoke.dll'), os.path.join(cls.image, 'Devpoke.dll'))
+        cls.bare = run_matrix(['--image', cls.image, '--windows', '10', '--arch', '32', '--state', 'clean',
+                               '--users', 'admin', '--report-dir', os.path.join(cls.folder, 'bare')])
+        cls.stood_in = run_matrix(['--image', cls.image, '--stand-ins', '--windows', '7', '--arch', '64', '--state',
+                                   'installed', '--report-dir', os.path.join(cls.folder, 'stand-ins')])
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def test_a_pc_left_without_its_driver_is_marked_counted_and_fails_the_command(self):
+        code, output, data = self.bare
+        self.assertEqual(code, 1, output)
+        self.assertEqual(data['counts'], {'cells': 1, 'as_expected': 0, 'unexpected': 1, 'skipped': 0}, output)
+        cell = data['cells'][0]
+        self.assertEqual(cell['name'], 'win10-clean-admin')
+        self.assertIn('the driver was not installed', cell['unexpected'])
+        self.assertIn('the kit was not started', cell['unexpected'])
+        self.assertTrue(any('lacks installers' in note and 'DriverSetup.exe' in note for note in data['notes']),
+                        data['notes'])
+        self.assertIn('UNEXPECTED win10-clean-admin: ', output)
+        self.assertIn('1 cells: 0 as expected, 1 unexpected, 0 skipped', output.splitlines()[-1])
+
+    def test_with_the_stand_ins_each_pc_gets_what_it_should(self):
+        code, output, data = self.stood_in
+        names = [c['name'] for c in data['cells']]
+        wow64 = data['cells'][0]['cell']['bits'] == 64
+        self.assertEqual(names, ['win7-64bit-installed-admin', 'win7-64bit-installed-limited'] if wow64 else
+                         ['win7-installed-admin', 'win7-installed-limited'])
+        skipped = [c for c in data['cells'] if c['outcome'] == 'skipped']
+        if skipped:  # a host whose Wine cannot run 32-bit programs in a 64-bit prefix says so
+            self.assertTrue(all('64-bit' in c['skipped'] for c in skipped), skipped)
+            self.skipTest('skipped: %s' % skipped[0]['skipped'])
+        self.assertEqual(code, 0, output)
+        self.assertEqual(data['counts']['as_expected'], 2, output)
+        admin, limited = data['cells']
+        self.assertEqual((admin['installed'], admin['device'], admin['boxes']), ('nothing', 'modem', []))
+        self.assertEqual((limited['installed'], limited['device']), ('nothing', 'cdrom (unchanged)'))
+        self.assertEqual(len(limited['boxes']), 1)
+        self.assertTrue(limited['boxes'][0].startswith('Administrator rights are needed'), limited['boxes'])
+        self.assertTrue(any('stand-ins took their place' in note for note in data['notes']), data['notes'])
+        self.assertRegex(output, r'\[1/2\] as expected .*; about .* left')
+
+    def test_both_pages_show_with_every_thumbnail_and_every_cell_s_report(self):
+        for _, output, data in (self.bare, self.stood_in):
+            folder = os.path.join(self.folder, 'bare' if len(data['cells']) == 1 else 'stand-ins')
+            for cell in data['cells']:
+                self.assertTrue(os.path.isfile(os.path.join(folder, cell['report'])), cell['report'])
+            self.assertTrue(os.path.isfile(os.path.join(folder, 'matrix.png')), output)
+            seen = browser.check_page(os.path.join(folder, 'matrix.html'), screenshot=False)
+            self.assertEqual(seen.problems, [])
+            thumbnails = [c for c in data['cells'] if c.get('thumbnail')]
+            self.assertEqual(seen.pictures, len(thumbnails))
+            self.assertGreaterEqual(seen.links, 2 * len(thumbnails) + len(data['cells']) - len(thumbnails))
+            self.assertIn('pictures decoded', output)
+
+
+if __name__ == '__main__':
+    unittest.main()
