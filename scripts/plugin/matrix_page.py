@@ -16,7 +16,8 @@ h1{font-size:1.35em;margin:0 0 .3em}
 table{border-collapse:collapse}td,th{border:1px solid #bbb;padding:3px 6px;text-align:left;vertical-align:top;
   font-size:88%}th{background:#eee}tr.unexpected td{background:#fdecea}tr.skipped td{background:#f4f4f4;color:#666}
 td.mark{font-weight:bold;white-space:nowrap}tr.unexpected td.mark{color:#b71c1c}tr.expected td.mark{color:#2e7d32}
-ul{margin:0;padding-left:1.1em}img{border:1px solid #888;max-width:240px}
+ul{margin:0;padding-left:1.1em}img{border:1px solid #888;max-width:160px}
+td{min-width:5em}td.outcome{min-width:22em}td.mark,td.time{min-width:0}td.name,td.time{white-space:nowrap}
 """
 
 
@@ -110,9 +111,9 @@ def html_page(data):
                    if c.get('thumbnail') else 'no window shown')
         boxes = '<ul>%s</ul>' % ''.join('<li>%s</li>' % esc(b) for b in c['boxes']) if c['boxes'] else 'no box'
         page.append('<tr class="%s" id="%s">%s</tr>' % (css, esc(c['name']), ''.join('<td%s>%s</td>' % v for v in (
-            (' class="mark"', esc(mark)), ('', name), ('', esc(pc_text(c))), ('', esc(c['expected'])),
-            ('', outcome), ('', boxes), ('', esc(c['last_status'])), ('', esc(c['installed'])),
-            ('', esc(c['device'])), ('', esc(time_text(c))), ('', picture)))))
+            (' class="mark"', esc(mark)), (' class="name"', name), ('', esc(pc_text(c))), ('', esc(c['expected'])),
+            (' class="outcome"', outcome), ('', boxes), ('', esc(c['last_status'])), ('', esc(c['installed'])),
+            ('', esc(c['device'])), (' class="time"', esc(time_text(c))), ('', picture)))))
     page.append('</table></body></html>')
     return '\n'.join(page) + '\n'
 
