@@ -17,9 +17,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 CHECK = os.path.join(ROOT, "scripts", "check-image.py")
 DEVICE = os.path.join(ROOT, "device")
 
-spec = importlib.util.spec_from_file_location("check_image", CHECK)
-check_image = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(check_image)
+module_found = importlib.util.spec_from_file_location("check_image", CHECK)
+check_image = importlib.util.module_from_spec(module_found)
+module_found.loader.exec_module(check_image)
 
 # The language files are written as the build writes them.
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
