@@ -37,10 +37,9 @@ void CPlugstartRun::PrepareForTheCdToGo()
         return; // a PC start runs from the copy on the PC
     const int kitType = m_run.m_ResDefineCommand.nITKType;
     plug::KeepLanguageStrings(plug::KeysAfterTheModeChange(kitType, MayUseCommandService(kitType)));
-    wchar_t system[MAX_PATH];
-    UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-    if (length > 0 && length < MAX_PATH)
-        ::SetCurrentDirectoryW(system);
+    std::wstring system;
+    if (plug::GetSystemFolder(system))
+        ::SetCurrentDirectoryW(system.c_str());
 }
 
 void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)

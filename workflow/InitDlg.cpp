@@ -57,37 +57,24 @@ bool CInitDlg::DecideNothingToStage()
     return !m_bNeedDrv && !m_bNeedITK && !m_bNeedSVC;
 }
 
-void CInitDlg::FinishWithoutStaging()
-{
-    m_bProceed = TRUE;
-    m_bFinished = TRUE;
-}
-
 INT_PTR CInitDlg::DoModal()
 {
     // The everyday re-plug of an installed device: a window made only to be ended unseen costs
-    // the CD start a tenth of its time.
+    // the CD start a tenth of its time. The caller proceeds itself.
     if (DecideNothingToStage()) {
-        FinishWithoutStaging();
+        m_bProceed = TRUE;
+        m_bFinished = TRUE;
         return 1;
     }
     return CDialog::DoModal();
 }
 
+// Called only with something to stage: DoModal ends at once otherwise.
 BOOL CInitDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    const bool nothingToStage = DecideNothingToStage();
     m_background = plug::LoadBitmapResource(IDB_MAIN_BACKGROUND);
     plug::SizeToBitmapAndCentre(m_hWnd, m_background.Get());
-
-    if (nothingToStage) {
-        ::SetWindowPos(m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        StayHidden();
-        FinishWithoutStaging();
-        EndDialog(1);
-        return TRUE;
-    }
 
     ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     m_pTitleFont = plug::CreateDialogFont(18, FW_BOLD);

@@ -27,9 +27,8 @@ public:
     // The device profile's driver type, kit type and kit installer file name.
     void SetProfile(int nDriverType, int nITKType, const std::wstring& strITKSetupFinename);
 
-    // Runs the dialog; with nothing to stage it ends at once, as its initialisation would end it
-    // (hidden, m_bProceed and m_bFinished set, code 1), without making a window that would never
-    // be seen.
+    // Runs the dialog; with nothing to stage it ends at once (m_bProceed and m_bFinished set,
+    // code 1) without making a window that would never be seen.
     INT_PTR DoModal() override;
 
     BOOL m_bAnimate = FALSE; // the staging runs: the dialog paints its background
@@ -74,8 +73,6 @@ protected:
 private:
     // Sets m_bNeedDrv, m_bNeedITK and m_bNeedSVC from the inputs; true when none is set.
     bool DecideNothingToStage();
-    // The end of a dialog with nothing to stage: the caller proceeds itself.
-    void FinishWithoutStaging();
     void StartStaging();
     bool IsStagingRunning() const { return m_pStagingThread && m_pStagingThread->IsRunning(); }
     void OnAnimationTimer();
