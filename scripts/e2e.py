@@ -14,19 +14,17 @@ import hashlib
 import html
 import json
 import os
-import queue
 import re
 import shutil
 import subprocess
 import sys
-import threading
 import time
 import traceback
 from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import browser, expectation, matrix, report, wine  # noqa: E402
+from plugin import browser, expectation, matrix, parallel, report, wine  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
 from plugin.texts import ENGLISH  # noqa: E402
@@ -793,35 +791,24 @@ def main(argv):
 
     started = time.monotonic()
     outcomes = []
-    lock = threading.Lock()
-    pending = queue.Queue()
-    for case in cases:
-        pending.put(case)
 
-    def worker():
-        while True:
-            try:
-                case = pending.get_nowait()
-            except queue.Empty:
-                return
-            try:
-                failures, seconds, run_dir = run_case(case, build_dir, work_dir, arch)
-            except Exception:
-                failures, seconds, run_dir = ['the run broke:\n' + traceback.format_exc()], 0.0, ''
-            with lock:
-                outcomes.append((case.name, failures))
-                print('%s  %5.1f s  %s' % (verdict_word(failures), seconds, case.name))
-                for failure in failures:
-                    print('      - ' + failure.replace('\n', '\n        '))
-                if failures:
-                    print('      (run folder: %s)' % run_dir)
-                sys.stdout.flush()
+    def run(case):
+        try:
+            return run_case(case, build_dir, work_dir, arch)
+        except Exception:
+            return ['the run broke:\n' + traceback.format_exc()], 0.0, ''
 
-    threads = [threading.Thread(target=worker) for _ in range(max(1, options.jobs))]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
+    def report_case(case, result):
+        failures, seconds, run_dir = result
+        outcomes.append((case.name, failures))
+        print('%s  %5.1f s  %s' % (verdict_word(failures), seconds, case.name))
+        for failure in failures:
+            print('      - ' + failure.replace('\n', '\n        '))
+        if failures:
+            print('      (run folder: %s)' % run_dir)
+        sys.stdout.flush()
+
+    parallel.each_in_parallel(cases, options.jobs, run, report_case)
     words = [verdict_word(failures) for _, failures in outcomes]
     print('end-to-end wall time: %.1f s' % (time.monotonic() - started))
     print('%d passed, %d failed, %d skipped' % (words.count('PASS'), words.count('FAIL'), words.count('SKIP')))

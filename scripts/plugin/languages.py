@@ -8,7 +8,6 @@ it shows the main dialog (driver setup and kit setup status), the staging dialog
 guide (with and without its Download button), each painted by the program's own code, measures
 every text as it is drawn and captures the window. Two languages run at a time. The sheet's pages
 (sheet_page.py) are made from what the demo measured."""
-import concurrent.futures
 import fcntl
 import json
 import os
@@ -18,6 +17,7 @@ import time
 
 from . import bitmap
 from . import image as image_mod
+from . import parallel
 from . import pc
 
 # The users of each language file: the name the sheet gives it and the Unix locale (which Wine
@@ -263,9 +263,11 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
                 time.monotonic() - begun))
             return stem, entry
 
-        with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
-            for stem, entry in pool.map(lambda f: one(f[0], f[1]), files):
-                entries[stem] = entry
+        def keep(_file, measured):
+            stem, entry = measured
+            entries[stem] = entry
+
+        parallel.each_in_parallel(files, jobs, lambda f: one(f[0], f[1]), keep)
     finally:
         sheet.finish()
     data = sheet_page.sheet_data(image, kit, [entries[stem] for stem, _, _ in files], time.monotonic() - started)

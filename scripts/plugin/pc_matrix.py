@@ -6,7 +6,6 @@ import fcntl
 import os
 import shutil
 import subprocess
-import threading
 import time
 import traceback
 
@@ -14,6 +13,7 @@ from . import expectation
 from . import faults as faults_mod
 from . import image as image_mod
 from . import matrix_page
+from . import parallel
 from . import observed
 from . import report
 from .run import PlugInRun, Settings
@@ -93,7 +93,6 @@ class MatrixRun:
         self.work_dir = os.path.join(build_dir, 'plugin-matrix-run')
         self.notes = []
         self.rows = []
-        self.lock = threading.Lock()
 
     # -- the image and its cells -------------------------------------------------------------
     def image_folder(self):
@@ -192,30 +191,21 @@ class MatrixRun:
         cells = self.cells()
         jobs = max(1, self.options.jobs)
         self.log('PC matrix: %d cells of %s, %d at a time' % (len(cells), self.options.image or image, jobs))
-        pending = list(cells)
         seconds = []
 
-        def worker():
-            while True:
-                with self.lock:
-                    if not pending:
-                        return
-                    cell = pending.pop(0)
-                try:
-                    row = self.run_cell(cell, image, extra_files, kit_type)
-                except Exception:  # a cell that breaks is a marked cell, not a lost one
-                    row = broken_row(cell, traceback.format_exc())
-                with self.lock:
-                    self.rows.append(row)
-                    seconds.append(row['seconds'])
-                    left = len(cells) - len(self.rows)
-                    self.log(progress_line(len(self.rows), len(cells), row, estimate(seconds, left, jobs)))
+        def run(cell):
+            try:
+                return self.run_cell(cell, image, extra_files, kit_type)
+            except Exception:  # a cell that breaks is a marked cell, not a lost one
+                return broken_row(cell, traceback.format_exc())
 
-        threads = [threading.Thread(target=worker) for _ in range(min(jobs, len(cells)) or 1)]
-        for thread in threads:
-            thread.start()
-        for thread in threads:
-            thread.join()
+        def report_cell(_cell, row):
+            self.rows.append(row)
+            seconds.append(row['seconds'])
+            left = len(cells) - len(self.rows)
+            self.log(progress_line(len(self.rows), len(cells), row, estimate(seconds, left, jobs)))
+
+        parallel.each_in_parallel(cells, jobs, run, report_cell)
         order = [cell_name(c) for c in cells]
         self.rows.sort(key=lambda row: order.index(row['name']))
         data = {'image': os.path.abspath(self.options.image or image), 'kit_type': kit_type, 'notes': self.notes,
