@@ -43,7 +43,11 @@ PAGE_SCRIPT = r"""
   });
   const pictures = [];
   for (const img of Array.from(document.images)) {
-    if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
+    // Listened to, not set: a handler the page's markup gave the picture stays as it was.
+    if (!img.complete) await new Promise((done) => {
+      img.addEventListener('load', done);
+      img.addEventListener('error', done);
+    });
     pictures.push({url: img.currentSrc || img.src, width: img.naturalWidth, what: img.alt || ''});
   }
   for (const image of Array.from(document.querySelectorAll('svg image'))) {
@@ -65,7 +69,7 @@ PAGE_SCRIPT = r"""
     }
     links.push({raw: raw, url: url, anchor: anchor});
   }
-  return {pictures: pictures, links: links, title: document.title};
+  return {pictures: pictures, links: links, title: document.title, marked: '__pwned' in window};
 })()
 """
 
@@ -85,6 +89,7 @@ class PageCheck:
         self.external = []       # links out of the page's files (web addresses): not followed
         self.screenshot = None   # the screenshot's path
         self.title = ''
+        self.scripts = []        # the page's own scripts that ran (a report page has none)
 
     @property
     def ok(self):
@@ -254,11 +259,23 @@ class _Anchors(html.parser.HTMLParser):
     def __init__(self):
         super().__init__()
         self.names = set()
+        self.title = None
+        self._in_title = False
 
     def handle_starttag(self, tag, attrs):
         for name, value in attrs:
             if name == 'id' or (name == 'name' and tag == 'a'):
                 self.names.add(value)
+        if tag == 'title' and self.title is None:
+            self._in_title, self.title = True, ''
+
+    def handle_endtag(self, tag):
+        if tag == 'title':
+            self._in_title = False
+
+    def handle_data(self, data):
+        if self._in_title:
+            self.title += data
 
 
 def anchors_of(path):
@@ -267,6 +284,37 @@ def anchors_of(path):
     with open(path, encoding='utf-8', errors='replace') as f:
         parser.feed(f.read())
     return parser.names
+
+
+def written_title(path):
+    """The page's title as its file writes it (blanks joined as a browser shows them), or ''."""
+    parser = _Anchors()
+    with open(path, encoding='utf-8', errors='replace') as f:
+        parser.feed(f.read())
+    return ' '.join((parser.title or '').split())
+
+
+def scripts_run(events, session, evaluated, marked, title, written):
+    """Signs that a script of the page ran: the pages checked here carry none of their own, so any
+    script the browser compiled for the page (an inline script, an event handler that fired, a
+    javascript: address) came from a text put into it. The checker's own evaluation is left out
+    (evaluated: its script ids). A script that hid from the debugger still shows by its marks: the
+    name window.__pwned, a title other than the page's own, or any console message."""
+    signs = []
+    for event in events:
+        if event.get('sessionId') != session:
+            continue
+        method, params = event.get('method'), event.get('params', {})
+        if method == 'Debugger.scriptParsed' and params.get('scriptId') not in evaluated:
+            source = params.get('url') or 'inline'
+            signs.append('a script of the page was compiled (%s, line %s)' % (source, params.get('startLine')))
+        elif method == 'Runtime.consoleAPICalled' and params.get('type') not in ('error', 'assert'):
+            signs.append('the page wrote to the console (%s)' % params.get('type'))
+    if marked:
+        signs.append('a script of the page set window.__pwned')
+    if title != written:
+        signs.append('the page changed its title to "%s"' % title[:100])
+    return signs
 
 
 def link_problem(link):
@@ -300,7 +348,7 @@ def _check_in(browser, path, screenshot):
     target = browser.send('Target.createTarget', {'url': 'about:blank'})['targetId']
     session = browser.send('Target.attachToTarget', {'targetId': target, 'flatten': True})['sessionId']
     try:
-        for domain in ('Page', 'Runtime', 'Log'):
+        for domain in ('Page', 'Runtime', 'Log', 'Debugger'):
             browser.send(domain + '.enable', session=session)
         browser.send('Emulation.setDeviceMetricsOverride', {'width': WINDOW[0], 'height': WINDOW[1],
                                                             'deviceScaleFactor': 1, 'mobile': False}, session)
@@ -311,6 +359,7 @@ def _check_in(browser, path, screenshot):
         if not browser.wait_event('Page.loadEventFired', session, browser.timeout):
             check.problems.append('the page did not finish loading within %d s' % browser.timeout)
             return check
+        before = len(browser.events)
         found = browser.send('Runtime.evaluate', {'expression': PAGE_SCRIPT, 'awaitPromise': True,
                                                   'returnByValue': True}, session)
         if 'exceptionDetails' in found:
@@ -318,6 +367,12 @@ def _check_in(browser, path, screenshot):
             return check
         seen = found['result']['value']
         check.title = seen.get('title', '')
+        # The checker's own script, compiled while it was evaluated (after the load).
+        evaluated = {e['params'].get('scriptId') for e in browser.events[before:]
+                     if e.get('method') == 'Debugger.scriptParsed'}
+        check.scripts = scripts_run(browser.events, session, evaluated, seen.get('marked'), check.title,
+                                    written_title(path))
+        check.problems += ['no script may run in the page: ' + sign for sign in check.scripts]
         for picture in seen['pictures']:
             if picture['width'] > 0:
                 check.pictures += 1

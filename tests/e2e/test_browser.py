@@ -24,6 +24,16 @@ BROKEN = [
      '<a href="other.html#shot-4">cell</a></body>', 'has no anchor "shot-4"'),
     ('an error in the console', '</body>', '<script>console.error("the page broke")</script></body>',
      'console error: the page broke'),
+    # Scripts that a text of the image would make: the pages carry none of their own.
+    ('a quiet script', '</body>', '<script>var quiet = 1;</script></body>', 'a script of the page was compiled'),
+    ('a picture whose error handler runs', '</body>',
+     '<img src="data:image/png;base64,AAAA" onerror="window.__pwned = 1" alt="x"></body>',
+     'a script of the page set window.__pwned'),
+    ('an element made from a title text that renames the page', '</body>',
+     '<svg><title></title><svg onload="document.title = \'owned\'"></svg></svg></body>',
+     'the page changed its title to "owned"'),
+    ('a script that only logs', '</body>', '<script>console.log("here")</script></body>',
+     'the page wrote to the console (log)'),
 ]
 
 
@@ -65,6 +75,7 @@ class BrowserTests(unittest.TestCase):
     def test_the_report_shows_in_the_browser_with_its_pictures_and_links_and_a_screenshot_beside_it(self):
         check = self.checks[0]
         self.assertEqual(check.problems, [])
+        self.assertEqual(check.scripts, [])
         # The screenshot at its moment in the timeline picture and in full below; the box's flag
         # and the thumbnail link to it.
         self.assertEqual((check.pictures, check.links), (2, 2))
