@@ -24,8 +24,9 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import browser, expectation, matrix, parallel, report, wine  # noqa: E402
+from plugin import browser, expectation, hostile, matrix, parallel, report, wine  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
+from plugin.hostile_rows import HOSTILE_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
 from plugin.texts import ENGLISH  # noqa: E402
 
@@ -230,8 +231,9 @@ class Case:
     host's build, or None."""
 
     def __init__(self, name, settings, check, cell=None, extra_files=None, hooks=None, screenshots=False,
-                 image=None, needs=None):
+                 image=None, needs=None, attempt=None):
         self.needs = needs
+        self.attempt = attempt  # a hostile image's attempt (plugin/hostile.py): its image and its checks
         self.name = name
         self.settings = settings
         self.check = check
@@ -725,10 +727,29 @@ def fault_cases(full):
     return cases
 
 
+# -- the hostile images ---------------------------------------------------------------------
+# Each row of plugin/hostile_rows.py: the hostile test program as the image's program, trying one
+# thing; asserted from the outside (the canaries, the host's /tmp, the report, the browser).
+def check_contained(c, attempt):
+    c.check(c.result['outcome'] == 'finished', 'the run did not finish: %s %s' % (c.result['outcome'],
+                                                                                c.result.get('error') or ''))
+    c.failures += attempt.failures(c.result, c.run_dir)
+
+
+def hostile_cases(build_dir, work_dir):
+    cases = []
+    for row in HOSTILE_ROWS:
+        attempt = hostile.HostileAttempt(row, build_dir, work_dir, ROOT)
+        cases.append(Case('hostile image: ' + row.name, dict(windows='xp', sandbox=row.sandbox),
+                          lambda c, a=attempt: check_contained(c, a), attempt=attempt))
+    return cases
+
+
 # -- running them ---------------------------------------------------------------------------
 def run_case(case, build_dir, work_dir, arch):
     run_dir = os.path.join(work_dir, case.name.replace(' ', '_').replace(':', '').replace(',', '')
-                           .replace('(', '').replace(')', '').replace('\'', ''))
+                           .replace('(', '').replace(')', '').replace('\'', '')
+                           .replace('\\', '').replace('?', ''))
     shutil.rmtree(run_dir, ignore_errors=True)
     lines = []
     settings = Settings(image=case.image or os.path.join(build_dir, 'image'), build_dir=build_dir,
@@ -743,19 +764,25 @@ def run_case(case, build_dir, work_dir, arch):
     skip = case.needs(build_dir) if case.needs else None
     if skip:
         return ['SKIPPED: ' + skip], 0.0, run_dir
-    run = PlugInRun(settings)
-    result = run.execute()
-    report.write_report(result, os.path.join(run_dir, 'report'))
-    if result.get('second_plugin'):
-        report.write_report(result['second_plugin'], os.path.join(run_dir, 'report', 'second-plugin'))
-    checks = Checks(result)
-    checks.build_dir, checks.run_dir = build_dir, run_dir
-    if case.screenshots:
-        check_report(checks, run_dir)
     try:
-        case.check(checks)
-    except Exception:  # a check that breaks is a failure of the case, not of the suite
-        checks.failures.append('the check broke:\n' + traceback.format_exc())
+        if case.attempt:
+            settings.image = case.attempt.prepare(run_dir, arch)
+        run = PlugInRun(settings)
+        result = run.execute()
+        report.write_report(result, os.path.join(run_dir, 'report'))
+        if result.get('second_plugin'):
+            report.write_report(result['second_plugin'], os.path.join(run_dir, 'report', 'second-plugin'))
+        checks = Checks(result)
+        checks.build_dir, checks.run_dir = build_dir, run_dir
+        if case.screenshots:
+            check_report(checks, run_dir)
+        try:
+            case.check(checks)
+        except Exception:  # a check that breaks is a failure of the case, not of the suite
+            checks.failures.append('the check broke:\n' + traceback.format_exc())
+    finally:
+        if case.attempt:
+            case.attempt.cleanup()
     with open(os.path.join(run_dir, 'progress.txt'), 'w', encoding='utf-8') as f:
         f.write('\n'.join(lines))
     if result['outcome'] == 'skipped':  # the host forbids a step: said so, never passed
@@ -784,6 +811,7 @@ def main(argv):
         cells = [cell for cell in cells if cell not in covered]
     cases += [matrix_case(cell) for cell in cells]
     cases += fault_cases(options.full)
+    cases += hostile_cases(build_dir, work_dir)
     if options.only:
         cases = [case for case in cases if options.only in case.name]
     print('%d runs (%s matrix), %d at a time' % (len(cases), 'full' if options.full else 'pairwise', options.jobs))
@@ -817,6 +845,11 @@ def main(argv):
         print('faults: %d run, %d survived, %d failed, %d skipped (%d kinds of fault)' % (
             len(fault_words) - fault_words.count('SKIP'), fault_words.count('PASS'), fault_words.count('FAIL'),
             fault_words.count('SKIP'), len({n.split(',')[0] for n, _ in outcomes if n.startswith('fault ')})))
+    hostile_words = [verdict_word(failures) for name, failures in outcomes if name.startswith('hostile image: ')]
+    if hostile_words:
+        print('hostile images: %d cases run, %d contained, %d not contained, %d skipped' % (
+            len(hostile_words) - hostile_words.count('SKIP'), hostile_words.count('PASS'),
+            hostile_words.count('FAIL'), hostile_words.count('SKIP')))
     return 1 if 'FAIL' in words else 0
 
 
