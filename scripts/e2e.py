@@ -24,7 +24,7 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import browser, expectation, hostile, matrix, parallel, report, wine  # noqa: E402
+from plugin import browser, expectation, hostile, matrix, parallel, report, sandbox, wine  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.hostile_rows import HOSTILE_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
@@ -509,7 +509,8 @@ def probe_program_view(c, arch):
     """The program's own version query and 64-bit test, run in the PC the case left (VersionProbe
     carries the program's manifest): 'class vista wow64', e.g. '8 1 1'."""
     probe = os.path.join(c.build_dir, 'tests', 'startup_tests', 'VersionProbe.exe')
-    prefix = wine.Prefix(os.path.join(c.run_dir, 'prefix'), arch)
+    prefix = wine.Prefix(os.path.join(c.run_dir, 'prefix'), arch,
+                         sandbox=sandbox.Sandbox([c.run_dir], [os.path.dirname(probe)]))
     code, output = prefix.run([probe], timeout=120)
     prefix.kill()
     return output.strip().splitlines()[-1] if code == 0 and output.strip() else 'exit %s: %s' % (code, output)

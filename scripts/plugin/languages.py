@@ -19,6 +19,7 @@ from . import bitmap
 from . import image as image_mod
 from . import parallel
 from . import pc
+from .sandbox import Sandbox, SandboxUnavailable
 
 # The users of each language file: the name the sheet gives it and the Unix locale (which Wine
 # maps to the user's language) it is measured in, one that scripts/setup.sh makes.
@@ -109,7 +110,8 @@ def has_locale(locale, available):
 class Sheet:
     """One making of the sheet: its display, prefix and demo folder, and the languages' data."""
 
-    def __init__(self, build_dir, scripts_dir, work_dir, arch, display=None, log=print):
+    def __init__(self, build_dir, scripts_dir, work_dir, arch, display=None, log=print, sandboxed=True):
+        self.sandboxed = sandboxed
         self.build_dir = build_dir
         self.scripts_dir = scripts_dir
         self.work_dir = work_dir
@@ -127,8 +129,11 @@ class Sheet:
         self.screen = PlugInRun(Settings(display=self.user_display))
         self.screen.start_display()
         base = pc.base_prefix(os.path.join(self.build_dir, 'plugin-cache'), self.arch, self.scripts_dir, log=self.log)
+        # The demo and the language files are copied into the PC: its sandbox binds its own folder only.
+        box = Sandbox([self.work_dir], (), self.screen.display,
+                      os.environ.get('XAUTHORITY') if self.user_display else None) if self.sandboxed else None
         self.prefix = pc.make_pc(base, os.path.join(self.work_dir, 'prefix'), self.arch, 'xp', self.screen.display,
-                                 managed_frames=bool(self.user_display))
+                                 managed_frames=bool(self.user_display), sandbox=box)
         demo = self.demo_folder()
         os.makedirs(os.path.join(demo, 'tools'))
         for name in ('LookDemo.exe', 'Devpoke.dll', 'NorvoPsLvDlChk.dll'):
@@ -143,8 +148,7 @@ class Sheet:
         for _, relative, path in files:
             shutil.copy(path, os.path.join(demo, relative.replace('\\', '/')))
         # One server for all the languages' demos, so that none waits for a new one.
-        subprocess.run([self.prefix.wineserver(), '-p'], env=self.prefix.env(), stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        self.prefix.start_native([self.prefix.wineserver(), '-p']).wait(60)
 
     def measure(self, stem, relative, kit, locale):
         """Runs the demo for one language file: (sheet.json's data or None, the folder of its
@@ -224,7 +228,7 @@ def language_entry(stem, relative, locale, available, measured, pictures_dir, pr
 
 
 def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=None, display=None, log=print,
-               jobs=JOBS):
+               jobs=JOBS, sandboxed=True):
     """Measures every language file of image (only those whose stem is in only, when given) and
     writes the sheet into sheet_dir; returns its data (see sheet_page.sheet_data)."""
     from . import sheet_page
@@ -245,7 +249,7 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
     if os.path.isdir(sheet_dir):
         shutil.rmtree(sheet_dir)
     os.makedirs(sheet_dir)
-    sheet = Sheet(build_dir, scripts_dir, work_dir, arch, display=display, log=log)
+    sheet = Sheet(build_dir, scripts_dir, work_dir, arch, display=display, log=log, sandboxed=sandboxed)
     started = time.monotonic()
     entries = {}
     try:
@@ -291,7 +295,12 @@ def command(options, build_dir, scripts_dir, display, arch, log=print):
         return 1
     try:
         data = make_sheet(options.image or os.path.join(build_dir, 'image'), build_dir, scripts_dir, sheet_dir,
-                          work_dir, arch, only=only, display=display, log=log if not options.quiet else lambda _: None)
+                          work_dir, arch, only=only, display=display, log=log if not options.quiet else lambda _: None,
+                          sandboxed=not options.no_sandbox)
+    except SandboxUnavailable as e:
+        log('language sheet: this host cannot make the sandbox for the demo (%s); --no-sandbox makes the sheet '
+            'without it' % e)
+        return 1
     except (SheetError, RuntimeError, OSError) as e:
         log('language sheet: %s' % e)
         return 1

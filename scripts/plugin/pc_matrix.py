@@ -142,7 +142,7 @@ class MatrixRun:
             windows=cell['windows'], state=cell['state'], limited_user=cell['limited'], reply=o.reply_value,
             answer_default=o.answer_default, answer_rules=o.answer_rules, timeout=o.timeout,
             screenshots=not o.no_screenshots, programs=programs, fault=cell['fault'], extra_files=extra_files,
-            locale=o.locale, verbose=False)
+            locale=o.locale, verbose=False, sandbox=not o.no_sandbox)
 
     def run_cell(self, cell, image, extra_files, kit_type):
         name = cell_name(cell)

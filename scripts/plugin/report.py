@@ -22,6 +22,9 @@ def exit_text(code):
 def summary_lines(result):
     run = result.get('run') or {}
     lines = ['outcome: %s' % OUTCOME_TEXT.get(result['outcome'], result['outcome'])]
+    if 'sandbox' in result.get('settings', {}):
+        lines.append('sandbox: %s' % ('yes (bubblewrap)' if result['settings']['sandbox'] else
+                                      'NONE: the PC ran on the host (--no-sandbox)'))
     if result.get('error'):
         lines.append('error: %s' % result['error'])
     if run:

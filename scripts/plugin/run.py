@@ -13,6 +13,7 @@ from . import logs
 from . import pc
 from . import snapshot
 from . import verdict
+from .sandbox import Sandbox, SandboxUnavailable
 from .camera import SCREEN, Screenshots
 from .record import Launch, LaunchRecording
 from .wine import HostCannot, pe_machine, wow64_problem
@@ -56,6 +57,7 @@ class Settings:
         self.no_language = False
         self.hooks = []                # callables (run, event) for each robot event
         self.fault = None              # a fault's name (faults.py): the run ends with a second plug-in
+        self.sandbox = True            # the PC in a sandbox (sandbox.py); False: on the host, said so
         self.log = print
         self.verbose = True
         self.__dict__.update(values)
@@ -167,6 +169,21 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.xvfb.kill()
         raise RuntimeError('Xvfb could not start on display %s (in use?)' % self.display)
 
+    def make_sandbox(self):
+        """The sandbox of the PC's programs, or None when the run was told to go without one (the
+        report says so). Its instance is made with the PC's first program; a host that cannot
+        make it stops the run there."""
+        if not self.s.sandbox:
+            self.notes.append('the PC ran WITHOUT a sandbox (--no-sandbox): the image\'s programs could read and '
+                              'write every file of this host that the user may')
+            return None
+        tools = [os.path.join(self.s.build_dir, 'sim'), os.path.join(self.s.build_dir, 'tests', 'e2e')]
+        self.notes.append('the PC ran in a sandbox (bubblewrap): its programs saw the run\'s folder, the Wine '
+                          'installation and the run\'s tools, a /tmp of their own and the X display; no network, '
+                          'nothing else of this host')
+        return Sandbox([self.s.run_dir], tools, self.display,
+                       os.environ.get('XAUTHORITY') if self.s.display else None)
+
     def present(self, letter, device_state):
         folder = os.path.join(self.prefix.path, 'cdrom-' + letter.lower())
         presented = image_mod.present_image(self.s.image, folder, self.sim_devpokes(), device_state, self.s.config)
@@ -193,7 +210,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
                                                       s.state + (', limited user' if s.limited_user else '')))
         self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
-                                 managed_frames=bool(s.display))
+                                 managed_frames=bool(s.display), sandbox=self.make_sandbox())
         self.check_pc()
         if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
             raise RuntimeError('could not write the extra settings into the PC')
@@ -492,6 +509,10 @@ class PlugInRun(LaunchRecording, Screenshots):
                 second = self.second_plugin()
         except (faults_mod.FaultSkipped, HostCannot) as e:
             skipped = str(e)
+            self.log('skipped: %s' % skipped)
+        except SandboxUnavailable as e:
+            skipped = ('this host cannot make the sandbox around the PC (%s): the run starts no program of an image '
+                       'without it (--no-sandbox runs it on the host, with every file the user may reach)' % e)
             self.log('skipped: %s' % skipped)
         except (image_mod.ImageError, RuntimeError, OSError, subprocess.SubprocessError) as e:
             error = str(e)
