@@ -338,7 +338,7 @@ def check_report(c, run_dir):
         data = 'unreadable: %s' % e
     c.check(data == json.loads(json.dumps(c.result)), 'report.json does not hold the run\'s result')
     for title, seen in (('Message boxes', c.run.get('boxes', [])),
-                        ('Commands the device received', c.run.get('commands', []))):
+                        (report.COMMANDS_TITLE, c.run.get('commands', []))):
         rows = markdown_table_rows(texts['report.md'], title)
         c.check(rows == len(seen), 'report.md: %s rows under "%s" for %d seen' % (rows, title, len(seen)))
     check_report_glance(c, texts)

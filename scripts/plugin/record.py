@@ -102,7 +102,7 @@ class LaunchRecording:
                     shot = self.take_shot('%s %d' % (label, box['number']))
                     if shot:
                         box['screenshot'] = shot['file']
-                open(self.sim_folder('robot', 'ack-%d' % box['number']), 'w').close()
+                self.acknowledge_box(box['number'])
             else:
                 launch.window_spans.append({'hwnd': fields.get('hwnd'), 'title': fields.get('title', ''),
                                             'class': fields.get('class', ''), 'process': fields.get('process', ''),
@@ -148,6 +148,8 @@ class LaunchRecording:
         return [span for span in self.launch.window_spans if span['hwnd'] == hwnd and span['end'] is None]
 
     def on_command(self, fields):
+        if 'drive' not in fields or 'cdb' not in fields:  # no line of the device's log
+            return
         command = {'t': round(self.launch.now(), 2), 'drive': fields.get('drive', ''), 'cdb': fields.get('cdb', ''),
                    'length': fields.get('length', ''), 'process': fields.get('process', ''),
                    'result': fields.get('result', '')}
@@ -157,6 +159,8 @@ class LaunchRecording:
                                                           command['process'], command['result']))
 
     def on_program(self, fields):
+        if 'program' not in fields or 'action' not in fields:  # no line of the stand-ins' log
+            return
         action = {'t': round(self.launch.now(), 2), 'program': fields.get('program', ''), 'pid': fields.get('pid'),
                   'action': fields.get('action', ''), 'detail': fields.get('detail', ''),
                   'command': fields.get('command', '')}

@@ -1,7 +1,10 @@
 """One plug-in run: a simulated PC, the device image on its CD-ROM drive, the program that
 autorun.inf names started from it, a robot that answers message boxes, and everything the run
-did, collected from the outside (the device's log, the stand-ins' log, the robot's log, the
-trace, the registry and the files of drive C:)."""
+did. Seen from the outside: the robot's record, which reaches the run through the robot's own
+pipes (no program of the PC can add to it by writing a file), the registry and the files of drive
+C: read from the stopped PC, the screenshots. The PC's own account, which any program of the PC
+could write: the device's log (the simulated device runs inside the program's process), the
+stand-ins' log and the program's trace."""
 import os
 import shutil
 import subprocess
@@ -19,6 +22,10 @@ from .record import Launch, LaunchRecording
 from .wine import HostCannot, pe_machine, wow64_problem
 
 QUIET_SECONDS = 2.0
+PROVENANCE = ('seen from the outside: the robot\'s record (through its own pipe to the run), the registry and the '
+              'files of drive C: (read from the stopped PC) and the screenshots; the PC\'s own account, which any '
+              'program of the PC could write: the device\'s log (the simulated device runs inside the program), '
+              'the stand-ins\' log and the program\'s trace')
 SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
 SERVICE_PROCESS = 'norvoautorunservice.exe'
 
@@ -84,6 +91,9 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.files_before = self.files_after = None
         self.result = None
         self.reported_version = ''
+        self.robot = None          # the robot's process, its events (a PipeLines) and its input
+        self.robot_events = None
+        self.robot_input = None
         self._shot_queue = []
         self._last_event = 0.0
         self.fault = faults_mod.make(settings.fault) if settings.fault else None
@@ -181,7 +191,9 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.notes.append('the PC ran in a sandbox (bubblewrap): its programs saw the run\'s folder, the Wine '
                           'installation and the run\'s tools, a /tmp of their own and the X display; no network, '
                           'nothing else of this host')
-        return Sandbox([self.s.run_dir], tools, self.display,
+        # Of the run's folder the PC sees its prefix (with the CD-ROM drives' folders) only: the
+        # logs, screenshots and report of the run stay out of its reach.
+        return Sandbox([os.path.join(self.s.run_dir, 'prefix')], tools, self.display,
                        os.environ.get('XAUTHORITY') if self.s.display else None)
 
     def present(self, letter, device_state):
@@ -205,6 +217,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         if self.fault:
             self.fault.configure(s)
         os.makedirs(s.run_dir, exist_ok=True)
+        self.notes.append(PROVENANCE)
         self.start_display()
         base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log)
         self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
@@ -296,7 +309,6 @@ class PlugInRun(LaunchRecording, Screenshots):
             path = self.sim_folder(name)
             if os.path.exists(path):
                 os.remove(path)
-        shutil.rmtree(self.sim_folder('robot'), ignore_errors=True)
         trace = self.trace_path()
         if trace and os.path.exists(trace):
             os.remove(trace)
@@ -332,18 +344,52 @@ class PlugInRun(LaunchRecording, Screenshots):
         return popen
 
     def start_robot(self):
+        """Starts the robot with its events on a pipe to the run and the run's answers on a pipe to
+        it (its standard output and input); the PC is woken first, so that no program of the PC
+        that outlives the robot holds those pipes."""
         robot = os.path.join(self.s.build_dir, 'sim', 'PlugRobot.exe')
         if not os.path.isfile(robot):
             raise RuntimeError('the robot %s is not built' % robot)
         args = [robot, '--answer', self.s.answer_default, '--ack-wait-ms', '4000' if self.s.screenshots else '0']
         for text, answer in self.s.answer_rules:
             args += ['--rule', '%s=%s' % (text, answer)]
-        shutil.rmtree(self.sim_folder('robot'), ignore_errors=True)
-        os.makedirs(self.sim_folder('robot'), exist_ok=True)
-        output = open(os.path.join(self.s.run_dir, 'robot-output.txt'), 'ab')
-        popen = self.prefix.start(args, env=self.program_env(), output=output)
-        output.close()
-        return popen
+        self.prefix.wake()
+        events_read, events_write = os.pipe()
+        input_read, input_write = os.pipe()
+        try:
+            with open(os.path.join(self.s.run_dir, 'robot-output.txt'), 'ab') as errors:
+                self.robot = self.prefix.start(args, env=self.program_env(), output=events_write, stdin=input_read,
+                                               errors=errors)
+        except BaseException:
+            os.close(events_read)
+            os.close(input_write)
+            raise
+        finally:
+            os.close(events_write)
+            os.close(input_read)
+        self.robot_events = logs.PipeLines(events_read)
+        self.robot_input = os.fdopen(input_write, 'wb', buffering=0)
+        return self.robot
+
+    def tell_robot(self, line):
+        """A line to the robot ("ack 3", "stop"); a robot that has gone is not told."""
+        try:
+            self.robot_input.write(line.encode('ascii') + b'\n')
+        except (OSError, ValueError, AttributeError):
+            pass
+
+    def acknowledge_box(self, number):
+        self.tell_robot('ack %d' % number)
+
+    def stop_robot(self):
+        self.tell_robot('stop')
+        if self.robot_input:
+            self.robot_input.close()
+            self.robot_input = None
+        try:
+            self.robot.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
 
     def service_registered(self):
         path = os.path.join(self.prefix.path, 'system.reg')
@@ -379,13 +425,13 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.s.screenshots = screenshots and saved_screenshots
         self.launch = Launch(label)
         self._shot_queue = []
-        robot_tail = logs.LogTail(self.sim_folder('robot', 'events.log'))
+        robot = self.start_robot()
+        robot_tail = self.robot_events
         trace_tail = logs.LogTail(None)
         tails = [(robot_tail, with_fields(self.on_robot)),
                  (logs.LogTail(self.sim_folder('commands.log')), with_fields(self.on_command)),
                  (logs.LogTail(self.sim_folder('programs.log')), with_fields(self.on_stand_in)),
                  (trace_tail, self.on_trace)]
-        robot = self.start_robot()
         deadline = time.monotonic() + 60
         started = False
         while time.monotonic() < deadline and not started:
@@ -426,11 +472,7 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.take_shot('at the time-out')
                 break
             time.sleep(0.05)
-        open(self.sim_folder('robot', 'stop'), 'w').close()
-        try:
-            robot.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            pass
+        self.stop_robot()
         self.drain(tails, rest=True)
         self.launchers_done()
         self.s.screenshots = saved_screenshots
@@ -460,10 +502,12 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.files_after = snapshot.read_files(self.prefix.drive_c())
         logs_dir = os.path.join(self.s.run_dir, 'logs')
         os.makedirs(logs_dir, exist_ok=True)
-        for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'),
-                       self.sim_folder('robot', 'events.log'), self.trace_path()):
+        for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'), self.trace_path()):
             if source and os.path.exists(source):
                 shutil.copy(source, logs_dir)
+        if self.robot_events:
+            with open(os.path.join(logs_dir, 'robot-events.log'), 'w', encoding='utf-8') as f:
+                f.write(''.join(line + '\n' for line in self.robot_events.lines()))
 
     def stop_display(self):
         if self.xvfb and self.xvfb.poll() is None:

@@ -103,19 +103,20 @@ class Prefix:
         except subprocess.TimeoutExpired:
             return -1, 'timed out after %d s' % timeout
 
-    def start(self, args, env=None, cwd=None, output=None, stdin=None):
-        """Starts a Windows command; returns the Popen (or its sandboxed like). output and stdin:
-        files or descriptors (None: nothing)."""
-        return self.start_native([self.loader()] + list(args), env, cwd, output, stdin)
+    def start(self, args, env=None, cwd=None, output=None, stdin=None, errors=None):
+        """Starts a Windows command; returns the Popen (or its sandboxed like). output, stdin and
+        errors (default: where output goes): files or descriptors (None: nothing)."""
+        return self.start_native([self.loader()] + list(args), env, cwd, output, stdin, errors)
 
-    def start_native(self, argv, env=None, cwd=None, output=None, stdin=None):
+    def start_native(self, argv, env=None, cwd=None, output=None, stdin=None, errors=None):
         """Starts a host program of the prefix (see start)."""
+        errors = output if errors is None else errors
         if self.sandbox:
-            return self.sandbox.start(argv, self.env(env), cwd, stdin=stdin, stdout=output, stderr=output)
-        sink = output if output is not None else subprocess.DEVNULL
+            return self.sandbox.start(argv, self.env(env), cwd, stdin=stdin, stdout=output, stderr=errors)
         return subprocess.Popen(argv, env=self.env(env), cwd=cwd,
-                                stdin=stdin if stdin is not None else subprocess.DEVNULL, stdout=sink,
-                                stderr=subprocess.STDOUT if output is not None else subprocess.DEVNULL,
+                                stdin=stdin if stdin is not None else subprocess.DEVNULL,
+                                stdout=output if output is not None else subprocess.DEVNULL,
+                                stderr=errors if errors is not None else subprocess.DEVNULL,
                                 start_new_session=True)
 
     def wake(self):
