@@ -24,7 +24,7 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import browser, expectation, hostile, matrix, parallel, report, sandbox, wine  # noqa: E402
+from plugin import browser, expectation, hostile, matrix, parallel, report, sandbox, stops, wine  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.hostile_rows import HOSTILE_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
@@ -786,6 +786,8 @@ def run_case(case, build_dir, work_dir, arch):
             case.attempt.cleanup()
     with open(os.path.join(run_dir, 'progress.txt'), 'w', encoding='utf-8') as f:
         f.write('\n'.join(lines))
+    if result['outcome'] == 'stopped':  # the suite was stopped: neither passed nor failed
+        return ['STOPPED: ' + result['stopped']], time.monotonic() - started, run_dir
     if result['outcome'] == 'skipped':  # the host forbids a step: said so, never passed
         return ['SKIPPED: ' + result['skipped']], time.monotonic() - started, run_dir
     return checks.failures, time.monotonic() - started, run_dir
@@ -837,7 +839,9 @@ def main(argv):
             print('      (run folder: %s)' % run_dir)
         sys.stdout.flush()
 
-    parallel.each_in_parallel(cases, options.jobs, run, report_case)
+    not_run = parallel.each_in_parallel(cases, options.jobs, run, report_case)
+    if stops.requested():
+        print('%s: %d runs not started' % (stops.reason(), len(not_run)))
     words = [verdict_word(failures) for _, failures in outcomes]
     print('end-to-end wall time: %.1f s' % (time.monotonic() - started))
     print('%d passed, %d failed, %d skipped' % (words.count('PASS'), words.count('FAIL'), words.count('SKIP')))
@@ -851,14 +855,21 @@ def main(argv):
         print('hostile images: %d cases run, %d contained, %d not contained, %d skipped' % (
             len(hostile_words) - hostile_words.count('SKIP'), hostile_words.count('PASS'),
             hostile_words.count('FAIL'), hostile_words.count('SKIP')))
-    return 1 if 'FAIL' in words else 0
+    return 1 if 'FAIL' in words or stops.requested() else 0
 
 
 def verdict_word(failures):
     if not failures:
         return 'PASS'
+    if failures[0].startswith('STOPPED: '):
+        return 'STOP'
     return 'SKIP' if failures[0].startswith('SKIPPED: ') else 'FAIL'
 
 
 if __name__ == '__main__':
-    sys.exit(main(sys.argv[1:]))
+    stops.install()
+    try:
+        code = stops.exit_code(main(sys.argv[1:]))
+    finally:
+        stops.finish()
+    sys.exit(code)

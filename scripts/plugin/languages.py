@@ -19,6 +19,7 @@ from . import bitmap
 from . import image as image_mod
 from . import parallel
 from . import pc
+from . import stops
 from .sandbox import Sandbox, SandboxUnavailable
 
 # The users of each language file: the name the sheet gives it and the Unix locale (which Wine
@@ -128,7 +129,8 @@ class Sheet:
         from .run import PlugInRun, Settings  # its headless X display: Xvfb on a free one
         self.screen = PlugInRun(Settings(display=self.user_display))
         self.screen.start_display()
-        base = pc.base_prefix(os.path.join(self.build_dir, 'plugin-cache'), self.arch, self.scripts_dir, log=self.log)
+        base = pc.base_prefix(os.path.join(self.build_dir, 'plugin-cache'), self.arch, self.scripts_dir, log=self.log,
+                              sandboxed=self.sandboxed)
         # The demo and the language files are copied into the PC: its sandbox binds its own folder only.
         box = Sandbox([self.work_dir], (), self.screen.display,
                       os.environ.get('XAUTHORITY') if self.user_display else None) if self.sandboxed else None
@@ -271,10 +273,16 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
             stem, entry = measured
             entries[stem] = entry
 
-        parallel.each_in_parallel(files, jobs, lambda f: one(f[0], f[1]), keep)
+        not_measured = parallel.each_in_parallel(files, jobs, lambda f: one(f[0], f[1]), keep)
     finally:
         sheet.finish()
-    data = sheet_page.sheet_data(image, kit, [entries[stem] for stem, _, _ in files], time.monotonic() - started)
+    data = sheet_page.sheet_data(image, kit, [entries[stem] for stem, _, _ in files if stem in entries],
+                                 time.monotonic() - started)
+    if stops.requested():
+        data['stopped'] = stops.reason()
+        data['problems'].insert(0, '%s: %d language%s not measured%s' % (
+            stops.reason(), len(not_measured), '' if len(not_measured) == 1 else 's',
+            ' (%s)' % ', '.join(stem for stem, _, _ in not_measured) if not_measured else ''))
     sheet_page.write_sheet(data, sheet_dir)
     return data
 
@@ -309,6 +317,8 @@ def command(options, build_dir, scripts_dir, display, arch, log=print):
     page = os.path.join(sheet_dir, 'languages.html')
     seen = True
     try:
+        if stops.requested():  # a stop ends the command now
+            raise browser.BrowserError(stops.reason())
         check = browser.check_page(page)
         log(check.summary())
         seen = check.ok

@@ -6,6 +6,8 @@ import os
 import shutil
 import subprocess
 
+from . import stops
+from .sandbox import Sandbox
 from .wine import Prefix
 
 WINDOWS_VERSIONS = {'xp': 'winxp', '7': 'win7', '10': 'win10'}
@@ -25,14 +27,16 @@ def _base_stamp(scripts_dir):
     return digest.hexdigest()
 
 
-def base_prefix(cache_dir, arch, scripts_dir, log=print):
-    """The fresh prefix every run starts from (made once per architecture and kept)."""
+def base_prefix(cache_dir, arch, scripts_dir, log=print, sandboxed=True):
+    """The fresh prefix every run starts from (made once per architecture and kept; in a sandbox
+    of the cache folder, which a stop ends with everything it started)."""
     os.makedirs(cache_dir, exist_ok=True)
     base = os.path.join(cache_dir, 'base-' + arch)
     stamp_file = os.path.join(cache_dir, 'base-' + arch + '.stamp')
     stamp = _base_stamp(scripts_dir)
     with open(os.path.join(cache_dir, 'base-' + arch + '.lock'), 'w') as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
+        stops.check()
         if os.path.isdir(base) and os.path.exists(stamp_file):
             with open(stamp_file) as f:
                 if f.read().strip() == stamp:
@@ -40,11 +44,16 @@ def base_prefix(cache_dir, arch, scripts_dir, log=print):
         log('making the base prefix (%s), once: %s' % (arch, base))
         if os.path.exists(stamp_file):
             os.remove(stamp_file)
-        done = subprocess.run([os.path.join(scripts_dir, 'wine-prefix.sh'), base, arch, 'display'],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
-        if done.returncode != 0:
-            raise RuntimeError('could not make the Wine prefix ' + base)
-        Prefix(base, arch).kill()
+        command = [os.path.join(scripts_dir, 'wine-prefix.sh'), base, arch, 'display']
+        box = Sandbox([cache_dir], [scripts_dir]) if sandboxed else None
+        prefix = Prefix(base, arch, sandbox=box)
+        try:
+            code, output = prefix.run_native(command, timeout=600)
+        finally:
+            prefix.kill()
+        stops.check()
+        if code != 0:
+            raise RuntimeError('could not make the Wine prefix %s: %s' % (base, output.strip()[-500:]))
         protect_shared_files(base)
         with open(stamp_file, 'w') as f:
             f.write(stamp)

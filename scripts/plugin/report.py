@@ -15,7 +15,7 @@ from . import timeline
 # says it sent, not what a device outside saw.
 COMMANDS_TITLE = 'Commands the device received (its log, written inside the PC: the PC\'s own account)'
 OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run',
-                'skipped': 'skipped'}
+                'skipped': 'skipped', 'stopped': 'stopped (by a signal)'}
 
 
 def exit_text(code):

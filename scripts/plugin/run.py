@@ -15,6 +15,7 @@ from . import image as image_mod
 from . import logs
 from . import pc
 from . import snapshot
+from . import stops
 from . import verdict
 from .sandbox import Sandbox, SandboxUnavailable
 from .camera import SCREEN, Screenshots
@@ -140,12 +141,14 @@ class PlugInRun(LaunchRecording, Screenshots):
     def start_xvfb_on_free_display(self):
         """Xvfb picks a display that no other server holds and names it when it is ready, so two
         runs at once never meet on one display."""
+        stops.check()
         read_end, write_end = os.pipe()
         try:
             self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', str(write_end), '-screen', '0',
                                           '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                          pass_fds=(write_end,), start_new_session=True)
+            stops.register(self.xvfb)
         finally:
             os.close(write_end)
         with os.fdopen(read_end) as named:
@@ -158,9 +161,11 @@ class PlugInRun(LaunchRecording, Screenshots):
 
     def start_xvfb_on(self, display):
         self.display = display
+        stops.check()
         self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      start_new_session=True)
+        stops.register(self.xvfb)
         # Ready when the display's lock file names this server (a stale socket of an earlier server
         # of the same number must not count).
         lock = '/tmp/.X%s-lock' % self.display.lstrip(':')
@@ -219,7 +224,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         os.makedirs(s.run_dir, exist_ok=True)
         self.notes.append(PROVENANCE)
         self.start_display()
-        base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log)
+        base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log, sandboxed=s.sandbox)
         self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
                                                       s.state + (', limited user' if s.limited_user else '')))
         self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
@@ -414,6 +419,7 @@ class PlugInRun(LaunchRecording, Screenshots):
             return
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
+            stops.check()
             self.drain([robot])
             if any(p['name'].lower() == SERVICE_PROCESS and p['end'] is None for p in self.launch.processes.values()):
                 return
@@ -435,6 +441,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         deadline = time.monotonic() + 60
         started = False
         while time.monotonic() < deadline and not started:
+            stops.check()
             for line in robot_tail.read():
                 fields = logs.parse_fields(line)
                 if fields.get('event') == 'robot-start':
@@ -456,6 +463,7 @@ class PlugInRun(LaunchRecording, Screenshots):
             time.sleep(0.5)
             self.start_program('S')
         while True:
+            stops.check()
             if trace_tail.path is None:
                 trace_tail.set_path(self.trace_path())
             self.drain(tails)
@@ -516,6 +524,9 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.xvfb.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
+        if self.xvfb:
+            self.xvfb.wait()
+            stops.unregister(self.xvfb)
 
     def second_plugin(self):
         """The device is unplugged and plugged in again, without the fault: the PC as the first
@@ -537,6 +548,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         error = skipped = None
         first = second = None
         try:
+            stops.check()
             self.prepare()
             if self.fault:
                 self.fault.arm(self)
@@ -558,9 +570,14 @@ class PlugInRun(LaunchRecording, Screenshots):
             skipped = ('this host cannot make the sandbox around the PC (%s): the run starts no program of an image '
                        'without it (--no-sandbox runs it on the host, with every file the user may reach)' % e)
             self.log('skipped: %s' % skipped)
+        except stops.Stopped:
+            pass
         except (image_mod.ImageError, RuntimeError, OSError, subprocess.SubprocessError) as e:
             error = str(e)
             self.log('error: %s' % error)
+        except Exception:
+            if not stops.requested():  # else: a step broken by the stop's kill
+                raise
         finally:
             # Whatever happened, nothing of the run stays behind: its prefix's processes, what the
             # fault mounted or started, and its X server.
@@ -571,7 +588,7 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.fault.cleanup(self)
             self.stop_display()
         if first is None:
-            first = self.collect(error)
+            first = self.collect(stops.reason() if stops.requested() else error)
         elif error:
             first['error'] = 'the second plug-in could not run: %s' % error
         if self.fault:
@@ -580,6 +597,11 @@ class PlugInRun(LaunchRecording, Screenshots):
         if skipped:
             first['outcome'], first['skipped'] = 'skipped', skipped
             first['verdict'] = verdict.sentence(first)
+        if stops.requested():
+            # What was seen until the stop; the PC was not stopped in order, so no snapshot.
+            first.update(outcome='stopped', stopped=stops.reason(), error=None)
+            first['verdict'] = verdict.sentence(first)
+            self.log(stops.reason())
         self.result = first
         return self.result
 

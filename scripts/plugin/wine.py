@@ -5,6 +5,8 @@ import shutil
 import struct
 import subprocess
 
+from . import stops
+
 
 def pe_machine(path):
     """'x64', 'x86' or '' for a file that is no Windows program."""
@@ -139,7 +141,7 @@ class Prefix:
         """Ends every process of this prefix (its own server and what runs under it); a sandbox's
         instance ends with them."""
         if self.sandbox:
-            if self.sandbox.running():
+            if self.sandbox.running() and not stops.requested():  # a stop has killed it already
                 self.run_native([self.wineserver(), '-k'], timeout=60)
                 self.run_native([self.wineserver(), '-w'], timeout=60)
             self.sandbox.end()
@@ -149,7 +151,7 @@ class Prefix:
 
     def wait_server(self, timeout=60):
         if self.sandbox:
-            if self.sandbox.running():
+            if self.sandbox.running() and not stops.requested():
                 self.run_native([self.wineserver(), '-w'], timeout=timeout)
             return
         try:
