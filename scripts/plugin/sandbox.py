@@ -68,9 +68,10 @@ def sandbox_environment(env):
     return kept
 
 
-def bwrap_arguments(writable, readable, display, xauthority, agent_fd):
-    """The bubblewrap command line of one instance (the starter as its program)."""
-    args = [BWRAP, '--unshare-pid', '--unshare-net', '--unshare-ipc', '--unshare-uts', '--die-with-parent',
+def bwrap_arguments(writable, readable, display, xauthority, agent_fd, info_fd):
+    """The bubblewrap command line of one instance (the starter as its program); bubblewrap
+    names the first process of the instance on info_fd."""
+    args = [BWRAP, '--info-fd', str(info_fd), '--unshare-pid', '--unshare-net', '--unshare-ipc', '--unshare-uts', '--die-with-parent',
             '--new-session', '--cap-drop', 'ALL', '--ro-bind', '/usr', '/usr']
     for name in ('bin', 'lib', 'lib32', 'lib64', 'libx32', 'sbin'):
         path = '/' + name
@@ -157,7 +158,9 @@ class Sandbox:
         self.channel = None
         self.processes = {}
         self.next_id = 0
-        self.ready = threading.Event()
+        self.first_pid = None              # the host's number of the instance's first process
+        self.ready = threading.Event()     # the starter answered, or the instance ended first
+        self.answered = False
         self.reader = None
         self.started_in = None   # seconds the last instance took to be ready
 
@@ -171,20 +174,25 @@ class Sandbox:
         for path in self.writable:
             os.makedirs(path, exist_ok=True)
         ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+        info_read, info_write = os.pipe()
         begun = time.monotonic()
         try:
             self.bwrap = subprocess.Popen(
-                bwrap_arguments(self.writable, self.readable, self.display, self.xauthority, theirs.fileno()),
+                bwrap_arguments(self.writable, self.readable, self.display, self.xauthority, theirs.fileno(),
+                                info_write),
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                pass_fds=(theirs.fileno(),), start_new_session=True)
+                pass_fds=(theirs.fileno(), info_write), start_new_session=True)
         finally:
             theirs.close()
+            os.close(info_write)
+        self.first_pid = first_process(info_read)
         self.channel = ours
         self.ready.clear()
+        self.answered = False
         stops.register(self)
         self.reader = threading.Thread(target=self._read, args=(ours, self.bwrap), daemon=True)
         self.reader.start()
-        if not self.ready.wait(READY_SECONDS) or not self.running():
+        if not self.ready.wait(READY_SECONDS) or not self.answered:
             error = self._end_at_once()
             raise SandboxUnavailable('the sandbox did not start: %s' % (error or 'no answer within %d s'
                                                                            % READY_SECONDS))
@@ -200,6 +208,7 @@ class Sandbox:
                 break
             message = json.loads(data.decode('utf-8'))
             if message['op'] == 'ready':
+                self.answered = True
                 self.ready.set()
                 continue
             process = self.processes.get(message.get('id'))
@@ -222,15 +231,12 @@ class Sandbox:
         bwrap = self.bwrap
         if bwrap is None:
             return ''
-        if bwrap.poll() is None:
-            try:
-                os.kill(bwrap.pid, signal.SIGKILL)
-            except OSError:
-                pass
+        self.kill()
         try:
             bwrap.wait(timeout=10)
         except subprocess.TimeoutExpired:
-            pass
+            bwrap.kill()
+            bwrap.wait()
         said = ''
         try:
             said = bwrap.stderr.read().decode('utf-8', 'replace').strip()
@@ -263,11 +269,13 @@ class Sandbox:
             self._end_at_once()
 
     def kill(self):
-        """At a stop: everything of the instance goes at once (called from a signal handler too)."""
+        """At a stop: everything of the instance goes at once (called from a signal handler too). The
+        instance's first process is killed, which ends every other of its process namespace;
+        bubblewrap then ends by itself, and the run collects it."""
         bwrap = self.bwrap
         if bwrap is not None and bwrap.poll() is None:
             try:
-                os.kill(bwrap.pid, signal.SIGKILL)
+                os.kill(self.first_pid or bwrap.pid, signal.SIGKILL)
             except OSError:
                 pass
 
@@ -338,6 +346,17 @@ class Sandbox:
         if code is None:
             return -1, 'timed out after %d s' % timeout
         return code, output
+
+
+def first_process(info_fd):
+    """The host's number of an instance's first process, as bubblewrap tells it (None when it
+    ended before telling)."""
+    with os.fdopen(info_fd, 'rb') as info:
+        text = info.read()
+    try:
+        return int(json.loads(text.decode('utf-8'))['child-pid'])
+    except (ValueError, KeyError, TypeError):
+        return None
 
 
 def _collect(fd, chunks):
