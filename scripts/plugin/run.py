@@ -17,7 +17,7 @@ from . import pc
 from . import snapshot
 from . import stops
 from . import verdict
-from .sandbox import Sandbox, SandboxUnavailable
+from .sandbox import Sandbox, SandboxUnavailable, display_socket
 from .camera import SCREEN, Screenshots
 from .record import Launch, LaunchRecording
 from .wine import HostCannot, pe_machine, wow64_problem
@@ -192,6 +192,9 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.notes.append('the PC ran WITHOUT a sandbox (--no-sandbox): the image\'s programs could read and '
                               'write every file of this host that the user may')
             return None
+        if self.display and not display_socket(self.display):
+            raise SandboxUnavailable('the display %s is reached over the network, and the sandbox has none: use a '
+                                     'local display' % self.display)
         tools = [os.path.join(self.s.build_dir, 'sim'), os.path.join(self.s.build_dir, 'tests', 'e2e')]
         self.notes.append('the PC ran in a sandbox (bubblewrap): its programs saw the run\'s folder, the Wine '
                           'installation and the run\'s tools, a /tmp of their own and the X display; no network, '
@@ -200,6 +203,14 @@ class PlugInRun(LaunchRecording, Screenshots):
         # logs, screenshots and report of the run stay out of its reach.
         return Sandbox([os.path.join(self.s.run_dir, 'prefix')], tools, self.display,
                        os.environ.get('XAUTHORITY') if self.s.display else None)
+
+    def note_sandbox_cost(self):
+        box = self.prefix.sandbox if self.prefix else None
+        if box and box.start_seconds:
+            self.notes.append('the sandbox was made %d time%s (once each time the PC was started), in %.0f ms '
+                              'all told (at most %.0f ms)' % (
+                                  len(box.start_seconds), '' if len(box.start_seconds) == 1 else 's',
+                                  1000 * sum(box.start_seconds), 1000 * max(box.start_seconds)))
 
     def present(self, letter, device_state):
         folder = os.path.join(self.prefix.path, 'cdrom-' + letter.lower())
@@ -587,6 +598,7 @@ class PlugInRun(LaunchRecording, Screenshots):
             if self.fault:
                 self.fault.cleanup(self)
             self.stop_display()
+        self.note_sandbox_cost()
         if first is None:
             first = self.collect(stops.reason() if stops.requested() else error)
         elif error:

@@ -162,7 +162,7 @@ class Sandbox:
         self.ready = threading.Event()     # the starter answered, or the instance ended first
         self.answered = False
         self.reader = None
-        self.started_in = None   # seconds the last instance took to be ready
+        self.start_seconds = []  # how long each instance took to be ready
 
     # -- the instance ------------------------------------------------------------------------
     def running(self):
@@ -196,7 +196,7 @@ class Sandbox:
             error = self._end_at_once()
             raise SandboxUnavailable('the sandbox did not start: %s' % (error or 'no answer within %d s'
                                                                            % READY_SECONDS))
-        self.started_in = time.monotonic() - begun
+        self.start_seconds.append(time.monotonic() - begun)
 
     def _read(self, channel, bwrap):
         while True:
