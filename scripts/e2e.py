@@ -510,7 +510,7 @@ def probe_program_view(c, arch):
     carries the program's manifest): 'class vista wow64', e.g. '8 1 1'."""
     probe = os.path.join(c.build_dir, 'tests', 'startup_tests', 'VersionProbe.exe')
     prefix = wine.Prefix(os.path.join(c.run_dir, 'prefix'), arch,
-                         sandbox=sandbox.Sandbox([c.run_dir], [os.path.dirname(probe)]))
+                         sandbox=sandbox.Sandbox([os.path.join(c.run_dir, 'prefix')], [os.path.dirname(probe)]))
     code, output = prefix.run([probe], timeout=120)
     prefix.kill()
     return output.strip().splitlines()[-1] if code == 0 and output.strip() else 'exit %s: %s' % (code, output)

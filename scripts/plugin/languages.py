@@ -131,8 +131,8 @@ class Sheet:
         self.screen.start_display()
         base = pc.base_prefix(os.path.join(self.build_dir, 'plugin-cache'), self.arch, self.scripts_dir, log=self.log,
                               sandboxed=self.sandboxed)
-        # The demo and the language files are copied into the PC: its sandbox binds its own folder only.
-        box = Sandbox([self.work_dir], (), self.screen.display,
+        # The demo and the language files are copied into the PC: its sandbox binds the PC only.
+        box = Sandbox([os.path.join(self.work_dir, 'prefix')], (), self.screen.display,
                       os.environ.get('XAUTHORITY') if self.user_display else None) if self.sandboxed else None
         self.prefix = pc.make_pc(base, os.path.join(self.work_dir, 'prefix'), self.arch, 'xp', self.screen.display,
                                  managed_frames=bool(self.user_display), sandbox=box)

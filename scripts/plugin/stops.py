@@ -89,11 +89,15 @@ def request(number=signal.SIGTERM):
 
 
 def _handler(number, frame):
+    if requested():  # told twice: the command ends at once, as it would have without the handlers
+        signal.signal(number, signal.SIG_DFL)
+        os.kill(os.getpid(), number)
     request(number)
 
 
 def install():
-    """The handlers of the command's main thread."""
+    """The handlers of the command's main thread. A second signal ends the command at once, as
+    one would without them (what the first one killed stays killed)."""
     for number in SIGNALS:
         signal.signal(number, _handler)
 
