@@ -64,6 +64,9 @@ HOSTILE_ROWS = [
     HostileRow('forge the robot\'s record', 'appends robot events (a box, an answer, a process, a title with '
                'markup) where the robot\'s log used to be and into other logs of C:', FORGERIES,
                ('no forged line', 'no script')),
+    HostileRow('forge the robot\'s record through its streams', 'finds the robot\'s process through the host\'s '
+               '/proc as the PC sees it and writes robot events into its standard output and input',
+               ['forge-streams\tPlugRobot.exe\t' + ROBOT_LINES, 'wait\t1500'], ('no forged line',)),
     HostileRow('markup in a window title', 'shows a window whose title holds a script and a picture with a '
                'handler', ['window\t' + MARKUP_TITLE], ('no script',)),
     HostileRow('markup in a message box', 'shows a box whose caption ends the SVG title and whose text holds a '

@@ -58,7 +58,7 @@ class LogTail:
 
 
 class PipeLines:
-    """The lines of a pipe that a program writes (the robot's standard output), read on a thread
+    """The lines of a pipe or socket that a program writes (the robot's standard output), read on a thread
     of their own as they come; read() hands over the complete lines that came since the last call.
     Every line is kept for the run's own copy (lines())."""
 

@@ -7,6 +7,7 @@ could write: the device's log (the simulated device runs inside the program's pr
 stand-ins' log and the program's trace."""
 import os
 import shutil
+import socket
 import subprocess
 import time
 
@@ -360,9 +361,10 @@ class PlugInRun(LaunchRecording, Screenshots):
         return popen
 
     def start_robot(self):
-        """Starts the robot with its events on a pipe to the run and the run's answers on a pipe to
-        it (its standard output and input); the PC is woken first, so that no program of the PC
-        that outlives the robot holds those pipes."""
+        """Starts the robot with its events on a socket to the run and the run's answers on another
+        (its standard output and input). Sockets, not pipes: a pipe of a process can be opened
+        anew through /proc by any program of the same user, a socket cannot. The PC is woken
+        first, so that no program of the PC that outlives the robot holds them."""
         robot = os.path.join(self.s.build_dir, 'sim', 'PlugRobot.exe')
         if not os.path.isfile(robot):
             raise RuntimeError('the robot %s is not built' % robot)
@@ -370,28 +372,30 @@ class PlugInRun(LaunchRecording, Screenshots):
         for text, answer in self.s.answer_rules:
             args += ['--rule', '%s=%s' % (text, answer)]
         self.prefix.wake()
-        events_read, events_write = os.pipe()
-        input_read, input_write = os.pipe()
+        events, robot_output = socket.socketpair()
+        answers, robot_input = socket.socketpair()
         try:
+            robot_output.shutdown(socket.SHUT_RD)
+            robot_input.shutdown(socket.SHUT_WR)
             with open(os.path.join(self.s.run_dir, 'robot-output.txt'), 'ab') as errors:
-                self.robot = self.prefix.start(args, env=self.program_env(), output=events_write, stdin=input_read,
-                                               errors=errors)
+                self.robot = self.prefix.start(args, env=self.program_env(), output=robot_output.fileno(),
+                                               stdin=robot_input.fileno(), errors=errors)
         except BaseException:
-            os.close(events_read)
-            os.close(input_write)
+            events.close()
+            answers.close()
             raise
         finally:
-            os.close(events_write)
-            os.close(input_read)
-        self.robot_events = logs.PipeLines(events_read)
-        self.robot_input = os.fdopen(input_write, 'wb', buffering=0)
+            robot_output.close()
+            robot_input.close()
+        self.robot_events = logs.PipeLines(events.detach())
+        self.robot_input = answers
         return self.robot
 
     def tell_robot(self, line):
         """A line to the robot ("ack 3", "stop"); a robot that has gone is not told."""
         try:
-            self.robot_input.write(line.encode('ascii') + b'\n')
-        except (OSError, ValueError, AttributeError):
+            self.robot_input.sendall(line.encode('ascii') + b'\n')
+        except (OSError, AttributeError):
             pass
 
     def acknowledge_box(self, number):
@@ -400,7 +404,7 @@ class PlugInRun(LaunchRecording, Screenshots):
     def stop_robot(self):
         self.tell_robot('stop')
         if self.robot_input:
-            self.robot_input.close()
+            self.robot_input.close()  # the end of its input: a robot that missed the line stops too
             self.robot_input = None
         try:
             self.robot.wait(timeout=10)

@@ -96,6 +96,53 @@ std::wstring WindowStep(const std::wstring& title)
     return L"window shown for " + std::to_wstring(kWindowShownMs) + L" ms";
 }
 
+bool ReadSmall(const std::wstring& path, std::string* bytes)
+{
+    plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char buffer[4096];
+    DWORD read = 0;
+    if (!file || !::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr))
+        return false;
+    bytes->assign(buffer, read);
+    return true;
+}
+
+// Looks through the host's process folders (as the PC sees them) for the processes whose command
+// line holds program, and writes text into their standard input and output, as a program that
+// wants to speak for another would.
+std::wstring ForgeStreamsStep(const std::wstring& program, const std::wstring& text)
+{
+    const std::wstring proc = L"\\\\?\\unix\\proc";
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = ::FindFirstFileW((proc + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return Failed(L"forge-streams " + program);
+    std::string bytes = plug::ToUtf8(text);
+    std::string wanted = plug::ToUtf8(program);
+    std::wstring outcome;
+    do {
+        std::wstring pid = found.cFileName;
+        std::string commandLine;
+        if (pid.find_first_not_of(L"0123456789") != std::wstring::npos ||
+            !ReadSmall(proc + L"\\" + pid + L"\\cmdline", &commandLine) ||
+            commandLine.find(wanted) == std::string::npos)
+            continue;
+        for (const wchar_t* stream : {L"0", L"1"}) {
+            std::wstring path = proc + L"\\" + pid + L"\\fd\\" + stream;
+            plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            DWORD written = 0;
+            bool wrote = file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                             nullptr);
+            outcome += L" " + pid + L"/" + stream + (wrote ? std::wstring(L" written")
+                                                           : L" refused (error " + std::to_wstring(::GetLastError()) + L")");
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return L"forge-streams " + program + L":" + (outcome.empty() ? std::wstring(L" no such process") : outcome);
+}
+
 std::wstring BoxStep(const std::wstring& caption, const std::wstring& text)
 {
     int answer = ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OKCANCEL);
@@ -117,6 +164,8 @@ std::wstring RunStep(const Step& step)
         return WriteStep(Argument(step, 0), Unescape(Argument(step, 1)));
     if (step.name == L"list")
         return ListStep(Argument(step, 0));
+    if (step.name == L"forge-streams")
+        return ForgeStreamsStep(Argument(step, 0), Unescape(Argument(step, 1)));
     if (step.name == L"window")
         return WindowStep(Unescape(Argument(step, 0)));
     if (step.name == L"box")
