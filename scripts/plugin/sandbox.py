@@ -85,7 +85,10 @@ def bwrap_arguments(writable, readable, display, xauthority, agent_fd, info_fd):
     for path in SYSTEM_FOLDERS:
         if os.path.isdir(path):
             args += ['--ro-bind', path, path]
-    args += ['--proc', '/proc', '--dev', '/dev', '--tmpfs', '/tmp']
+    # The kernel's settings under /proc/sys answer to the user number, not to capabilities: a
+    # program running as root without any could still set one (a core pattern that runs a host
+    # program as root, say). Read-only, as the other writable files of /proc are.
+    args += ['--proc', '/proc', '--ro-bind', '/proc/sys', '/proc/sys', '--dev', '/dev', '--tmpfs', '/tmp']
     socket_path = display_socket(display)
     if socket_path and os.path.exists(socket_path):
         args += ['--ro-bind', socket_path, socket_path]

@@ -98,6 +98,14 @@ class SandboxViewTests(unittest.TestCase):
         self.assertEqual(self.sh('cat /tmp/shared.txt'), (0, 'one\n'))
         self.assertFalse(os.path.exists('/tmp/shared.txt') and open('/tmp/shared.txt').read() == 'one\n')
 
+    def test_the_kernel_s_settings_cannot_be_changed(self):
+        # Opened for writing only, never written: on a failure nothing of the host changes.
+        for path in ('/proc/sys/kernel/core_pattern', '/proc/sys/vm/swappiness'):
+            code, output = self.box.run(['/usr/bin/python3', '-c', 'import os; os.close(os.open(%r, os.O_WRONLY | '
+                                         'os.O_APPEND))' % path], {}, timeout=30)
+            self.assertNotEqual(code, 0, '%s could be opened for writing' % path)
+            self.assertIn('Read-only file system', output)
+
     def test_no_network_and_no_capability(self):
         code, output = self.sh('cat /sys/class/net/*/operstate 2>/dev/null; ls /sys/class/net 2>/dev/null; '
                                'grep CapEff /proc/self/status')
