@@ -115,6 +115,7 @@ class SandboxedProcess:
         self.sandbox = sandbox
         self.ident = ident
         self.args = argv
+        self.instance = None
         self.pid = None
         self.returncode = None
         self.error = None
@@ -148,63 +149,41 @@ class SandboxedProcess:
         self.send_signal(signal.SIGTERM)
 
 
-class Sandbox:
-    """The sandbox of one run: the folders it binds and its instance while one runs."""
+class Instance:
+    """One instance of a sandbox: bubblewrap with the starter inside, the socket to the starter and
+    the programs started in it."""
 
-    def __init__(self, writable, readable=(), display=None, xauthority=None):
-        self.writable = [os.path.abspath(p) for p in writable]
-        self.readable = [os.path.abspath(p) for p in readable]
-        self.display = display
-        self.xauthority = xauthority if xauthority and os.path.isfile(xauthority) else None
-        self.lock = threading.Lock()
-        self.bwrap = None
-        self.channel = None
+    def __init__(self, sandbox):
         self.processes = {}
-        self.next_id = 0
-        self.first_pid = None              # the host's number of the instance's first process
         self.ready = threading.Event()     # the starter answered, or the instance ended first
         self.answered = False
-        self.reader = None
-        self.start_seconds = []  # how long each instance took to be ready
-
-    # -- the instance ------------------------------------------------------------------------
-    def running(self):
-        return self.bwrap is not None and self.bwrap.poll() is None
-
-    def _start(self):
-        if not os.access(BWRAP, os.X_OK):
-            raise SandboxUnavailable('bubblewrap (%s) is not installed (Debian package bubblewrap)' % BWRAP)
-        for path in self.writable:
-            os.makedirs(path, exist_ok=True)
         ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
         info_read, info_write = os.pipe()
-        begun = time.monotonic()
         try:
             self.bwrap = subprocess.Popen(
-                bwrap_arguments(self.writable, self.readable, self.display, self.xauthority, theirs.fileno(),
-                                info_write),
+                bwrap_arguments(sandbox.writable, sandbox.readable, sandbox.display, sandbox.xauthority,
+                                theirs.fileno(), info_write),
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                 pass_fds=(theirs.fileno(), info_write), start_new_session=True)
+        except BaseException:
+            ours.close()
+            os.close(info_read)
+            raise
         finally:
             theirs.close()
             os.close(info_write)
-        self.first_pid = first_process(info_read)
+        self.first_pid = first_process(info_read)  # the host's number of its first process
         self.channel = ours
-        self.ready.clear()
-        self.answered = False
-        stops.register(self)
-        self.reader = threading.Thread(target=self._read, args=(ours, self.bwrap), daemon=True)
+        self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
-        if not self.ready.wait(READY_SECONDS) or not self.answered:
-            error = self._end_at_once()
-            raise SandboxUnavailable('the sandbox did not start: %s' % (error or 'no answer within %d s'
-                                                                           % READY_SECONDS))
-        self.start_seconds.append(time.monotonic() - begun)
 
-    def _read(self, channel, bwrap):
+    def running(self):
+        return self.bwrap.poll() is None
+
+    def _read(self):
         while True:
             try:
-                data = channel.recv(1 << 16)
+                data = self.channel.recv(1 << 16)
             except OSError:
                 data = b''
             if not data:
@@ -229,58 +208,90 @@ class Sandbox:
                 process._set(returncode=-signal.SIGKILL)
         self.ready.set()
 
-    def _end_at_once(self):
-        """Kills the instance and everything in it; returns what bubblewrap said, if anything."""
-        bwrap = self.bwrap
-        if bwrap is None:
-            return ''
+    def kill(self):
+        """Everything of the instance goes at once (called from a signal handler too): its first
+        process is killed, which ends every other of its process namespace; bubblewrap then ends
+        by itself, and the run collects it."""
+        if self.bwrap.poll() is None:
+            try:
+                os.kill(self.first_pid or self.bwrap.pid, signal.SIGKILL)
+            except OSError:
+                pass
+
+    def end(self, timeout):
+        """The starter is told to end (it kills what it started), then the rest is killed; returns
+        what bubblewrap said, if anything."""
+        try:
+            self.channel.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        try:
+            self.bwrap.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            pass
         self.kill()
         try:
-            bwrap.wait(timeout=10)
+            self.bwrap.wait(timeout=10)
         except subprocess.TimeoutExpired:
-            bwrap.kill()
-            bwrap.wait()
+            self.bwrap.kill()
+            self.bwrap.wait()
         said = ''
         try:
-            said = bwrap.stderr.read().decode('utf-8', 'replace').strip()
+            said = self.bwrap.stderr.read().decode('utf-8', 'replace').strip()
         except (OSError, ValueError):
             pass
-        self._forget()
+        self.bwrap.stderr.close()
+        self.channel.close()
         return said
 
-    def _forget(self):
-        if self.channel is not None:
-            self.channel.close()
-            self.channel = None
-        if self.bwrap is not None and self.bwrap.stderr:
-            self.bwrap.stderr.close()
-        self.bwrap = None
+
+class Sandbox:
+    """The sandbox of one run: the folders it binds and its instance while one runs."""
+
+    def __init__(self, writable, readable=(), display=None, xauthority=None):
+        self.writable = [os.path.abspath(p) for p in writable]
+        self.readable = [os.path.abspath(p) for p in readable]
+        self.display = display
+        self.xauthority = xauthority if xauthority and os.path.isfile(xauthority) else None
+        self.lock = threading.Lock()
+        self.instance = None
+        self.next_id = 0
+        self.start_seconds = []  # how long each instance took to be ready
+
+    # -- the instance ------------------------------------------------------------------------
+    def running(self):
+        return self.instance is not None and self.instance.running()
+
+    def _start(self):
+        if not os.access(BWRAP, os.X_OK):
+            raise SandboxUnavailable('bubblewrap (%s) is not installed (Debian package bubblewrap)' % BWRAP)
+        for path in self.writable:
+            os.makedirs(path, exist_ok=True)
+        begun = time.monotonic()
+        self.instance = Instance(self)
+        stops.register(self)
+        if not self.instance.ready.wait(READY_SECONDS) or not self.instance.answered:
+            said = self._end_instance(0)
+            raise SandboxUnavailable('the sandbox did not start: %s' % (said or 'no answer within %d s'
+                                                                          % READY_SECONDS))
+        self.start_seconds.append(time.monotonic() - begun)
+
+    def _end_instance(self, timeout):
+        instance, self.instance = self.instance, None
         stops.unregister(self)
+        return instance.end(timeout) if instance else ''
 
     def end(self, timeout=10):
         """Ends the instance: the starter kills what is left and ends, and with it every process of
         the instance (those that outlived their parents too)."""
         with self.lock:
-            if self.bwrap is None:
-                return
-            bwrap = self.bwrap
-            self.channel.shutdown(socket.SHUT_RDWR)
-            try:
-                bwrap.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
-                pass
-            self._end_at_once()
+            self._end_instance(timeout)
 
     def kill(self):
-        """At a stop: everything of the instance goes at once (called from a signal handler too). The
-        instance's first process is killed, which ends every other of its process namespace;
-        bubblewrap then ends by itself, and the run collects it."""
-        bwrap = self.bwrap
-        if bwrap is not None and bwrap.poll() is None:
-            try:
-                os.kill(self.first_pid or bwrap.pid, signal.SIGKILL)
-            except OSError:
-                pass
+        """At a stop: everything of the instance goes at once (called from a signal handler too)."""
+        instance = self.instance
+        if instance is not None:
+            instance.kill()
 
     # -- its programs ------------------------------------------------------------------------
     def start(self, argv, env, cwd=None, stdin=None, stdout=None, stderr=None):
@@ -293,16 +304,16 @@ class Sandbox:
                    for stream in (stdin, stdout, stderr)]
             with self.lock:
                 if not self.running():
-                    if self.bwrap is not None:
-                        self._end_at_once()
+                    self._end_instance(0)
                     self._start()
                 self.next_id += 1
                 process = SandboxedProcess(self, self.next_id, argv)
-                self.processes[process.ident] = process
+                self.instance.processes[process.ident] = process
+                process.instance = self.instance
                 message = {'op': 'start', 'id': process.ident, 'argv': list(argv),
                            'env': sandbox_environment(env), 'cwd': cwd}
                 try:
-                    socket.send_fds(self.channel, [json.dumps(message).encode('utf-8')], fds)
+                    socket.send_fds(self.instance.channel, [json.dumps(message).encode('utf-8')], fds)
                 except OSError as e:
                     raise SandboxUnavailable('the sandbox went away: %s' % e)
         finally:
@@ -316,11 +327,11 @@ class Sandbox:
 
     def signal(self, process, number):
         with self.lock:
-            if self.channel is None or process.returncode is not None:
-                return
+            if process.instance is not self.instance or process.returncode is not None:
+                return  # its instance has ended, and it with it
             try:
-                self.channel.send(json.dumps({'op': 'signal', 'id': process.ident, 'signal': int(number)})
-                                  .encode('utf-8'))
+                self.instance.channel.send(json.dumps({'op': 'signal', 'id': process.ident, 'signal': int(number)})
+                                           .encode('utf-8'))
             except OSError:
                 pass
 
