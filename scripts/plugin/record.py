@@ -1,6 +1,7 @@
 """The record of one start of the program: what the robot, the simulated device, the
 stand-ins and the program's trace report while it runs, turned into a timeline with times since
 the plug-in, message boxes, device commands, stand-in actions and processes."""
+import contextlib
 import time
 
 # Processes of Wine itself and of the run's own tools: not part of what the program started.
@@ -40,9 +41,21 @@ class Launch:
         self.launchers = []     # [{'drive', 'popen', 'code', 'end'}]
         self.outcome = None     # finished, timed-out
         self.robot_error = None
+        self.held = None        # the moment the lines being handled were seen, while they are
 
     def now(self):
+        if self.held is not None:
+            return self.held
         return time.monotonic() - self.t0 if self.t0 is not None else 0.0
+
+    @contextlib.contextmanager
+    def hold(self, moment):
+        """now() is moment meanwhile: lines read in one pass were all there at its start."""
+        self.held = moment
+        try:
+            yield
+        finally:
+            self.held = None
 
 
 class LaunchRecording:

@@ -5,6 +5,7 @@ pipes (no program of the PC can add to it by writing a file), the registry and t
 C: read from the stopped PC, the screenshots. The PC's own account, which any program of the PC
 could write: the device's log (the simulated device runs inside the program's process), the
 stand-ins' log and the program's trace."""
+import contextlib
 import os
 import shutil
 import socket
@@ -419,13 +420,18 @@ class PlugInRun(LaunchRecording, Screenshots):
         except OSError:
             return False
 
-    @staticmethod
-    def drain(tails, rest=False):
+    def drain(self, tails, rest=False):
         """Hands each new line of the (tail, handler) pairs to its handler; rest: the last
-        unfinished lines too."""
+        unfinished lines too. The lines of the PC's logs read in one pass carry the pass's start
+        as their time: they were all there then, and a pass slowed down by a busy host must not
+        put a later line of the device's log (read first) before an earlier one of the stand-ins'.
+        The robot's events keep their own moments (a box is photographed while it is handled)."""
+        seen = self.launch.now()
         for tail, handle in tails:
-            for line in tail.read_rest() if rest else tail.read():
-                handle(line)
+            lines = tail.read_rest() if rest else tail.read()
+            with contextlib.nullcontext() if tail is self.robot_events else self.launch.hold(seen):
+                for line in lines:
+                    handle(line)
 
     def wait_for_service(self, robot):
         """A PC starts its automatic services before anyone plugs a device in: when the command

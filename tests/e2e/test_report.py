@@ -10,6 +10,7 @@ import subprocess
 import sys
 import tempfile
 import textwrap
+import time
 import types
 import unittest
 import zlib
@@ -448,6 +449,16 @@ HOLDER = textwrap.dedent('''
     print(run_dir, flush=True)
     sys.stdin.read()
 ''')
+
+
+class ClockTests(unittest.TestCase):
+    def test_lines_handled_in_one_pass_carry_the_moment_the_pass_began(self):
+        launch = record.Launch('the plug-in')
+        launch.t0 = time.monotonic() - 5.0
+        with launch.hold(1.5):
+            time.sleep(0.02)
+            self.assertEqual(launch.now(), 1.5)
+        self.assertGreaterEqual(launch.now(), 5.0)
 
 
 class ProvenanceTests(unittest.TestCase):
