@@ -1,7 +1,6 @@
 """The report of a run: report.md and report.html (screenshots inline) and report.json (the
 data the end-to-end tests read), and the short summary for the terminal."""
 import base64
-import html
 import json
 import os
 import shutil
@@ -10,6 +9,7 @@ import subprocess
 from . import observed
 from . import report_files
 from . import timeline
+from .markup import Markup, element, join, md_code_block, md_picture, md_table, md_text, one_line
 
 OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run',
                 'skipped': 'skipped'}
@@ -27,14 +27,17 @@ def summary_lines(result):
     if run:
         lines.append('duration: %.1f s watched (the last program ended at %s)' % (
             run['duration'], observed.format_seconds(observed.product_end(run))))
+        # Texts of the PC on one line each: the line ends below are the summary's own.
         lines.append('message boxes: %d%s' % (len(run['boxes']), ''.join(
-            '\n  - "%s": %s -> %s' % (b['caption'], b['text'][:100], (b['answers'] or [{}])[-1].get('button'))
+            '\n  - "%s": %s -> %s' % (one_line(b['caption']), one_line(b['text'][:100]),
+                                      (b['answers'] or [{}])[-1].get('button'))
             for b in run['boxes'])))
         lines.append('device commands: %d (%s)' % (len(run['commands']), ', '.join(
-            '%s %s->%s' % (c['drive'], c['meaning'], c['result']) for c in run['commands'])))
+            one_line('%s %s->%s' % (c['drive'], c['meaning'], c['result'])) for c in run['commands'])))
         started = [p for p in run['processes']]
         lines.append('programs started: %d%s' % (len(started), ''.join(
-            '\n  - %s (%s): %s' % (p['name'], exit_text(p['code']), p['command']) for p in started)))
+            '\n  - %s (%s): %s' % (one_line(p['name']), exit_text(p['code']), one_line(p['command']))
+            for p in started)))
     for letter, state in sorted((result.get('device_state') or {}).items()):
         lines.append('device %s: %s' % (letter, state.get('mode', '?')))
     if result.get('registry'):
@@ -55,14 +58,6 @@ def terminal_lines(result, report_path):
     the verdict."""
     return summary_lines(result) + ['report: %s (and report.md, report.json beside it)' % report_path,
                                     '', result.get('verdict', '')]
-
-
-def _md_table(header, rows):
-    def cell(value):
-        return str(value).replace('|', '\\|').replace('\n', ' ')
-    out = ['| ' + ' | '.join(header) + ' |', '|' + '---|' * len(header)]
-    out += ['| ' + ' | '.join(cell(v) for v in row) + ' |' for row in rows]
-    return out
 
 
 def windows_text(settings):
@@ -238,25 +233,36 @@ def title_of(result):
 
 
 def markdown_lines(result, sections):
-    """report.md: the verdict first, then the timeline as text, then the sections."""
-    md = ['# ' + result.get('verdict', ''), '', '*%s*' % title_of(result), '']
+    """report.md: the verdict first, then the timeline as text, then the sections. Every text of the
+    run is inert there (markup.md_text)."""
+    md = ['# ' + md_text(result.get('verdict', '')), '', '*%s*' % md_text(title_of(result)), '']
     picture = timeline.text_timeline(result)
     if picture:
-        md += ['## At a glance', '', '```text'] + picture + ['```', '']
+        md += ['## At a glance', ''] + md_code_block(picture) + ['']
     for title, kind, content in sections:
-        md += ['## ' + title, '']
+        md += ['## ' + md_text(title), '']
         if kind == 'table':
             header, rows = content
-            md += _md_table(header, rows) if rows else ['(none)']
+            md += md_table(header, rows) if rows else ['(none)']
         elif kind == 'list':
-            md += ['- ' + line.replace('\n', '\n  ') for line in content]
+            md += [list_item(line) for line in content]
         elif kind == 'shots':
             for t, reason, path in content:
-                md += ['**%.2f s**: %s' % (t, reason), '', '![%s](%s)' % (reason, path), '']
+                md += ['**%.2f s**: %s' % (t, md_text(reason)), '', md_picture(reason, path), '']
             if not content:
                 md.append('(none)')
         md.append('')
     return md
+
+
+def list_item(line):
+    """A Markdown list item of a list line; the line's own further lines ('  - ...') are its items."""
+    first, *more = line.split('\n')
+    out = ['- ' + md_text(first)]
+    for part in more:
+        nested = part.startswith('  - ')
+        out.append(('    - ' if nested else '  ') + md_text(part[4:] if nested else part))
+    return '\n'.join(out)
 
 
 def thumbnail_uri(path):
@@ -290,41 +296,41 @@ figure:target img{outline:3px solid #1a5fb4}
 
 
 def html_lines(result, sections, report_dir):
-    """report.html: the verdict as its first line, the timeline picture, then the sections."""
-    esc = html.escape
+    """report.html: the verdict as its first line, the timeline picture, then the sections. Every
+    text of the run goes in escaped (markup.element)."""
     run = result.get('run') or {}
     thumbnails = {n: thumbnail_uri(os.path.join(report_dir, shot['file']))
                   for n, shot in enumerate(run.get('screenshots', []), 1)}
-    page = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>%s</title><style>%s</style></head><body>' % (
-                esc(result.get('verdict', '') or title_of(result)), STYLE),
-            '<h1 class="verdict ended-%s">%s</h1>' % (esc(result['outcome']), esc(result.get('verdict', ''))),
-            '<p class="subtitle">%s</p>' % esc(title_of(result))]
+    head = element('head', Markup('<meta charset="utf-8">'),
+                   element('title', result.get('verdict', '') or title_of(result)), element('style', Markup(STYLE)))
+    page = ['<!DOCTYPE html><html>' + head + '<body>',
+            element('h1', result.get('verdict', ''), class_='verdict ended-%s' % result['outcome']),
+            element('p', title_of(result), class_='subtitle')]
     picture = timeline.timeline_svg(result, thumbnails)
     if picture:
-        page += ['<h2>At a glance</h2>', picture]
+        page += [element('h2', 'At a glance'), picture]
     number = 0
     for title, kind, content in sections:
-        page.append('<h2>%s</h2>' % esc(title))
+        page.append(element('h2', title))
         if kind == 'table':
             header, rows = content
             if not rows:
-                page.append('<p>(none)</p>')
+                page.append(element('p', '(none)'))
                 continue
-            page.append('<table><tr>%s</tr>' % ''.join('<th>%s</th>' % esc(h) for h in header))
-            for row in rows:
-                page.append('<tr>%s</tr>' % ''.join('<td>%s</td>' % esc(str(v)) for v in row))
-            page.append('</table>')
+            lines = [element('tr', *[element('th', h) for h in header])]
+            lines += [element('tr', *[element('td', str(v)) for v in row]) for row in rows]
+            page.append(element('table', join(lines + [''], '\n')))
         elif kind == 'list':
-            page.append('<ul>%s</ul>' % ''.join('<li><pre style="margin:0;white-space:pre-wrap">%s</pre></li>'
-                                                  % esc(line) for line in content))
+            page.append(element('ul', *[element('li', element('pre', line, style='margin:0;white-space:pre-wrap'))
+                                        for line in content]))
         elif kind == 'shots':
             for t, reason, path in content:
                 number += 1
                 with open(os.path.join(report_dir, path), 'rb') as f:
                     data = base64.b64encode(f.read()).decode('ascii')
-                page.append('<figure id="shot-%d"><img src="data:image/png;base64,%s" alt="%s"><figcaption>'
-                            '%.2f s: %s</figcaption></figure>' % (number, data, esc(reason), t, esc(reason)))
+                page.append(element('figure', element('img', src='data:image/png;base64,' + data, alt=reason),
+                                    element('figcaption', '%.2f s: %s' % (t, reason)), id='shot-%d' % number))
             if not content:
-                page.append('<p>(none)</p>')
+                page.append(element('p', '(none)'))
     page.append('</body></html>')
     return page
