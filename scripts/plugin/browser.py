@@ -423,8 +423,12 @@ def _screenshot(browser, session, path):
         'format': 'png', 'captureBeyondViewport': True,
         'clip': {'x': 0, 'y': 0, 'width': width, 'height': height,
                  'scale': min(1.0, TALLEST_SCREENSHOT / float(height))}}, session)
-    with open(path, 'wb') as f:
+    # A new file renamed over the name: a link there is replaced, never written through.
+    handle, temporary = tempfile.mkstemp(dir=os.path.dirname(os.path.abspath(path)), prefix='.new-')
+    with os.fdopen(handle, 'wb') as f:
         f.write(base64.b64decode(shot['data']))
+    os.chmod(temporary, 0o644)
+    os.replace(temporary, path)
 
 
 def check_pages(paths, screenshots=True, timeout=60):

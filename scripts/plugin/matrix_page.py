@@ -3,9 +3,9 @@
 the end, the time, a thumbnail of the key screenshot and a link to the cell's own report). Cells
 whose outcome is not what that PC should get are marked and counted at the top."""
 import json
-import os
 
 from . import observed
+from . import report_files
 from .markup import Markup, code_span, element, join, md_cell, md_link, md_text, one_line
 
 STYLE = """
@@ -124,12 +124,12 @@ def html_page(data):
 
 
 def write_page(data, folder):
-    """Writes matrix.json, matrix.md and matrix.html into folder; returns the data with its counts."""
+    """Writes matrix.json, matrix.md and matrix.html into folder (a report folder, or a path of one);
+    returns the data with its counts."""
     data = dict(data, counts=counts(data))
-    os.makedirs(folder, exist_ok=True)
+    if not isinstance(folder, report_files.ReportFolder):
+        folder = report_files.ReportFolder(folder)
     for name, text in (('matrix.json', json.dumps(data, indent=1, ensure_ascii=False)), ('matrix.md', markdown(data)),
                        ('matrix.html', html_page(data))):
-        path = os.path.join(folder, name)
-        with open(path, 'w', encoding='utf-8') as f:
-            f.write(text)
+        folder.write(name, text)
     return data

@@ -3,7 +3,6 @@ data the end-to-end tests read), and the short summary for the terminal."""
 import base64
 import json
 import os
-import shutil
 import subprocess
 
 from . import observed
@@ -194,17 +193,13 @@ def own_file_lines(own):
 
 def write_report(result, report_dir):
     """Writes report.md, report.html and report.json into report_dir (screenshots copied beside
-    them); returns the path of report.html."""
-    os.makedirs(report_dir, exist_ok=True)
-    report_files.remove_earlier(report_dir)
-    shots_dir = os.path.join(report_dir, 'screenshots')
+    them), replacing what the last report wrote there and nothing else (report_files); returns the
+    path of report.html."""
+    folder = report_files.open_cleared(report_dir)
     run = result.get('run') or {}
     copied = {}
     for shot in run.get('screenshots', []):
-        os.makedirs(shots_dir, exist_ok=True)
-        target = os.path.join(shots_dir, os.path.basename(shot['file']))
-        shutil.copy(shot['file'], target)
-        copied[shot['file']] = target
+        copied[shot['file']] = folder.copy('screenshots/' + os.path.basename(shot['file']), shot['file'])
     for box in run.get('boxes', []):
         if box.get('screenshot') in copied:
             box['screenshot'] = copied[box['screenshot']]
@@ -212,19 +207,13 @@ def write_report(result, report_dir):
         shot['file'] = copied.get(shot['file'], shot['file'])
 
     def rel(path):
-        return os.path.relpath(path, report_dir)
+        return os.path.relpath(path, folder.path)
 
-    with open(os.path.join(report_dir, 'report.json'), 'w', encoding='utf-8') as f:
-        json.dump(result, f, indent=1, ensure_ascii=False)
+    folder.write('report.json', json.dumps(result, indent=1, ensure_ascii=False))
     sections = _sections(result, rel)
-    with open(os.path.join(report_dir, 'report.md'), 'w', encoding='utf-8') as f:
-        f.write('\n'.join(markdown_lines(result, sections)))
-    path = os.path.join(report_dir, 'report.html')
-    with open(path, 'w', encoding='utf-8') as f:
-        f.write('\n'.join(html_lines(result, sections, report_dir)))
-    report_files.record(report_dir, [os.path.join(report_dir, name) for name in ('report.json', 'report.md',
-                                                                                'report.html')]
-                        + sorted(copied.values()))
+    folder.write('report.md', '\n'.join(markdown_lines(result, sections)))
+    path = folder.write('report.html', '\n'.join(html_lines(result, sections, folder.path)))
+    folder.record()
     return path
 
 

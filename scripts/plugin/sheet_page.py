@@ -6,6 +6,7 @@ picture and in the tables, and listed at the top."""
 import json
 import os
 
+from . import report_files
 from .markup import Markup, attributes, element, join, md_cell, md_picture, md_text
 
 DIALOG_NAMES = {'main': 'main dialog', 'staging': 'staging dialog', 'guide': 'PC-suite guide'}
@@ -94,16 +95,13 @@ def verdict(data):
 
 
 def write_sheet(data, folder):
-    """Writes languages.json, languages.md and languages.html into folder (the pictures are there
-    already); returns the path of languages.html."""
-    with open(os.path.join(folder, 'languages.json'), 'w', encoding='utf-8') as f:
-        json.dump(data, f, indent=1, ensure_ascii=False)
-    with open(os.path.join(folder, 'languages.md'), 'w', encoding='utf-8') as f:
-        f.write('\n'.join(markdown_lines(data)) + '\n')
-    path = os.path.join(folder, 'languages.html')
-    with open(path, 'w', encoding='utf-8') as f:
-        f.write('\n'.join(html_lines(data)) + '\n')
-    return path
+    """Writes languages.json, languages.md and languages.html into folder (a report folder, or a
+    path of one; the pictures are there already); returns the path of languages.html."""
+    if not isinstance(folder, report_files.ReportFolder):
+        folder = report_files.ReportFolder(folder)
+    folder.write('languages.json', json.dumps(data, indent=1, ensure_ascii=False))
+    folder.write('languages.md', '\n'.join(markdown_lines(data)) + '\n')
+    return folder.write('languages.html', '\n'.join(html_lines(data)) + '\n')
 
 
 def size_text(rect):
