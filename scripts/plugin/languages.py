@@ -54,7 +54,10 @@ def program_folder(image, work_dir):
     extracted into work_dir first)."""
     if not os.path.exists(image):
         raise SheetError('no device image at %s' % image)
-    folder = image
+    try:
+        folder = image_mod.image_folder(image) if os.path.isdir(image) else image
+    except image_mod.ImageError as e:
+        raise SheetError(str(e))
     if not os.path.isdir(image):
         if not image.lower().endswith('.iso'):
             raise SheetError('%s is neither a folder nor an .iso file' % image)

@@ -101,13 +101,14 @@ class MatrixRun:
         """The image as a folder (an ISO extracted once for every cell)."""
         source = os.path.abspath(self.options.image or os.path.join(self.build_dir, 'image'))
         if os.path.isdir(source):
-            return source
+            return image_mod.image_folder(source)
         if not source.lower().endswith('.iso') or not os.path.isfile(source):
             raise image_mod.ImageError('%s is neither a folder nor an .iso file' % source)
         folder = os.path.join(self.work_dir, 'image')
         shutil.rmtree(folder, ignore_errors=True)
-        image_mod.extract_iso(source, folder)
-        self.notes.append('the ISO image %s was extracted once with xorriso, for every cell' % source)
+        self.notes += image_mod.extract_iso(source, folder)
+        self.notes.append('the ISO image %s was extracted once with xorriso, as Windows reads it (its Joliet tree), '
+                          'for every cell' % source)
         return folder
 
     def stand_ins_for(self, folder):

@@ -74,8 +74,10 @@ def _sections(result, shots_rel):
     s = result['settings']
     run = result.get('run') or {}
     sections = []
-    setting_rows = [('image', s['image']), ('program (autorun.inf open=)',
-                                               (result.get('program') or {}).get('name', '-')),
+    program = result.get('program') or {}
+    setting_rows = [('image', s['image']),
+                    ('program (autorun.inf)', '%s (%s)' % (program['name'], program['entry']) if program.get('entry')
+                     else program.get('name', '-')),
                     ('Windows', windows_text(s)), ('PC state', s['state']),
                     ('limited user', 'yes' if s['limited_user'] else 'no'),
                     ('device reply', ' '.join([str(s['reply'][0])] + s['reply'][1]) if s['reply'] else 'the image\'s'),
