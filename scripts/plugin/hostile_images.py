@@ -1,8 +1,9 @@
 """Images made to deceive the maker's tools, for the end-to-end suite and the image check's tests:
-a CD whose Joliet tree (what Windows reads) and Rock Ridge tree (what Linux reads) differ. The
-trees are made to differ by changing an honest ISO's root directories in place: a Joliet record
+texts that are markup, a FIFO where a file should be, a CD whose Joliet tree (what Windows reads)
+and Rock Ridge tree (what Linux reads) differ. The trees are made to differ by changing an honest ISO's root directories in place: a Joliet record
 pointed at another file's data, a Joliet name changed, a Rock Ridge name changed (each new name as
 long as the old one, so nothing else moves)."""
+import os
 import shutil
 import struct
 import subprocess
@@ -97,3 +98,74 @@ def write_differing_iso(folder, iso, honest_autorun, other_autorun, label='NORVO
     patch_iso(iso, joliet_data_of={'autorun.inf': WINDOWS_AUTORUN},
               joliet_names={RENAMED_FOR_WINDOWS[0]: RENAMED_FOR_WINDOWS[1]},
               rock_ridge_names={MARKUP_NAME[0]: MARKUP_NAME[1]})
+
+
+# -- the hostile-image rows of the end-to-end suite ---------------------------------------------
+# Texts made to run in a page or to make markup there: a script and handlers in HTML and SVG, a
+# title and a CDATA section closed early, a Markdown link to a script, backticks and a table's pipe.
+MARKUP = '<img src=x onerror=alert(1)></title><svg onload=alert(2)>]]> [x](javascript:alert(3)) `b` | c'
+# A kit program's name (config.ini itk_run_file), which the program's trace names when it is missing.
+MARKUP_PROGRAM = '<svg onload=alert(5)>[x](javascript:alert(6)).exe'
+# A name Windows lets a file have (no < > : " / \ | ? *), which is markup in Markdown.
+MARKUP_FILE = "[x](javascript&#58;alert(4)) 'q' & ``b``.txt"
+
+
+class ImageRow:
+    """One hostile image: its name, the Windows it runs on, what it changes (language: {key: text}
+    of the English language file; config: {section: {key: value}}; file: a name on the image that
+    config.ini lists; fifo: a name made a FIFO; differing_trees: an ISO whose two trees differ;
+    linked_report: the report folder's report.md and screenshots link outside), the text the
+    report must show (inert), or the words of its refusal."""
+
+    def __init__(self, name, windows, shows=None, refused=None, **change):
+        self.name, self.windows, self.shows, self.refused, self.change = name, windows, shows, refused, change
+
+
+IMAGE_ROWS = [
+    ImageRow('markup in a language text', '7', shows=MARKUP,
+             language={'STR_STRING_TITLE': MARKUP, 'STR_STRING_DONOT_UNPLUG_USB': MARKUP}),
+    ImageRow('markup in a config value', 'xp', shows=MARKUP_PROGRAM, config={'ITK': {'itk_run_file': MARKUP_PROGRAM}}),
+    ImageRow('markup in a file name on the image', 'xp', shows=MARKUP_FILE, file=MARKUP_FILE),
+    ImageRow('a FIFO as config.ini', 'xp', refused='config.ini (a FIFO (named pipe)): an image holds only files and '
+                                                   'folders', fifo='config.ini'),
+    ImageRow('a report folder whose report.md and screenshots link outside', 'xp', linked_report=True),
+    ImageRow('a CD whose Joliet and Rock Ridge trees differ', '7', shows=MARKUP_NAME[1], differing_trees=True),
+]
+
+
+def set_language_texts(path, texts):
+    """Sets keys of section STRING of a language file (UTF-16LE with its mark)."""
+    with open(path, 'rb') as f:
+        lines = f.read()[2:].decode('utf-16-le').split('\r\n')
+    lines = [line for line in lines if line.split('=', 1)[0] not in texts]
+    at = lines.index('[STRING]') + 1
+    lines[at:at] = ['%s=%s' % pair for pair in texts.items()]
+    with open(path, 'wb') as f:
+        f.write(b'\xff\xfe' + '\r\n'.join(lines).encode('utf-16-le'))
+
+
+def make_row_image(row, image, folder):
+    """The image of a row, made from the honest image folder into folder (an ISO beside it for a
+    CD): (its path, the run's settings it needs)."""
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(image, folder)
+    settings = {'windows': row.windows}
+    change = row.change
+    if 'language' in change:
+        set_language_texts('%s/tools/lang_AutoRun_eng.opt' % folder, change['language'])
+    if 'config' in change:
+        settings['config'] = change['config']
+    if 'file' in change:
+        with open('%s/%s' % (folder, change['file']), 'w') as f:
+            f.write('a file the staging copies\n')
+        settings['config'] = {'FILES': {'filecount': '10', 'file09': change['file']}}
+    if 'fifo' in change:
+        os.remove('%s/%s' % (folder, change['fifo']))
+        os.mkfifo('%s/%s' % (folder, change['fifo']))
+    if change.get('differing_trees'):
+        with open('%s/autorun.inf' % folder, newline='') as f:
+            honest = f.read()
+        iso = folder + '.iso'
+        write_differing_iso(folder, iso, honest, '[autorun]\r\nopen=Setup.exe\r\n')
+        return iso, settings
+    return folder, settings

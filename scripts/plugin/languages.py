@@ -250,7 +250,7 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
     kit = kit_type(folder)
     available = host_locales()
     # What an earlier sheet wrote goes; anything else in the folder stays.
-    folder = report_files.open_cleared(sheet_dir)
+    pages = report_files.open_cleared(sheet_dir)
     sheet = Sheet(build_dir, scripts_dir, work_dir, arch, display=display, log=log)
     started = time.monotonic()
     entries = {}
@@ -262,7 +262,7 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
             locale = LANGUAGES.get(stem.lower(), (None, FALLBACK_LOCALE))[1]
             begun = time.monotonic()
             measured, pictures, problem = sheet.measure(stem, relative, kit, locale)
-            entry = language_entry(stem, relative, locale, available, measured, pictures, problem, folder)
+            entry = language_entry(stem, relative, locale, available, measured, pictures, problem, pages)
             misfits = len(sheet_page.misfits_of(entry))
             log('  %s: %d dialogs, %d texts that do not fit%s (%.1f s)' % (
                 stem, len(entry['dialogs']), misfits, ', ' + '; '.join(entry['problems']) if entry['problems'] else '',
@@ -277,8 +277,8 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
     finally:
         sheet.finish()
     data = sheet_page.sheet_data(image, kit, [entries[stem] for stem, _, _ in files], time.monotonic() - started)
-    sheet_page.write_sheet(data, folder)
-    folder.record()
+    sheet_page.write_sheet(data, pages)
+    pages.record()
     return data
 
 
