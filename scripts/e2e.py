@@ -847,6 +847,10 @@ def check_image_row(c, row, image, outside):
                               capture_output=True, text=True, timeout=120)
         c.check(done.returncode == 1 and 'autorun.inf: Rock Ridge: other data in each tree' in done.stdout,
                 'check-image does not report the trees: %s' % done.stdout[-800:])
+    if row.change.get('autorun'):
+        check_cell(c, dict(windows=row.windows, state='clean', kit=1, family='QCT'))
+        c.check((c.result.get('program') or {}).get('entry') == '[AutoRun.Amd64] shellexecute=',
+                'the program was started from %s' % c.result.get('program'))
     if row.change.get('linked_report'):
         for name in OUTSIDE:
             with open(os.path.join(outside, name)) as f:

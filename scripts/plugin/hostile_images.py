@@ -114,8 +114,9 @@ class ImageRow:
     """One hostile image: its name, the Windows it runs on, what it changes (language: {key: text}
     of the English language file; config: {section: {key: value}}; file: a name on the image that
     config.ini lists; fifo: a name made a FIFO; differing_trees: an ISO whose two trees differ;
-    linked_report: the report folder's report.md and screenshots link outside), the text the
-    report must show (inert), or the words of its refusal."""
+    linked_report: the report folder's report.md and screenshots link outside; autorun: the text
+    of autorun.inf; arch: the PC's Windows, win64 for a 64-bit one), the text the report must show
+    (inert), or the words of its refusal."""
 
     def __init__(self, name, windows, shows=None, refused=None, **change):
         self.name, self.windows, self.shows, self.refused, self.change = name, windows, shows, refused, change
@@ -130,6 +131,10 @@ IMAGE_ROWS = [
                                                    'folders', fifo='config.ini'),
     ImageRow('a report folder whose report.md and screenshots link outside', 'xp', linked_report=True),
     ImageRow('a CD whose Joliet and Rock Ridge trees differ', '7', shows=MARKUP_NAME[1], differing_trees=True),
+    # Only a 64-bit Windows that reads [AutoRun.Amd64] in place of [AutoRun], and shellexecute=
+    # before open=, finds the program.
+    ImageRow('a 64-bit PC that starts what [AutoRun.Amd64] shellexecute= names', '7', arch='win64',
+             autorun='[AutoRun]\r\nopen=Gone.exe\r\n[AutoRun.Amd64]\r\nopen=Gone64.exe\r\nshellexecute=Plugstart.exe\r\n'),
 ]
 
 
@@ -151,6 +156,11 @@ def make_row_image(row, image, folder):
     shutil.copytree(image, folder)
     settings = {'windows': row.windows}
     change = row.change
+    if 'arch' in change:
+        settings['arch'] = change['arch']
+    if 'autorun' in change:
+        with open('%s/autorun.inf' % folder, 'w', newline='') as f:
+            f.write(change['autorun'])
     if 'language' in change:
         set_language_texts('%s/tools/lang_AutoRun_eng.opt' % folder, change['language'])
     if 'config' in change:

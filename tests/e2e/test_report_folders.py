@@ -9,6 +9,7 @@ import shutil
 import tempfile
 import types
 import unittest
+import unittest.mock
 
 from plugin import languages, options, pc_matrix, report, report_files
 import test_report as recorded
@@ -150,9 +151,7 @@ class MatrixFolderTests(Folders):
         page = os.path.join(self.temp, 'page')
         write(os.path.join(page, 'notes.txt'), b'the maker\'s notes')
         os.symlink(os.path.join(self.outside, 'cell'), os.path.join(page, 'win7-clean-admin'))
-        original = pc_matrix.PlugInRun
-        pc_matrix.PlugInRun = ReplayedRun
-        try:
+        with unittest.mock.patch.object(pc_matrix, 'PlugInRun', ReplayedRun):
             data = self.matrix(page).execute()
             self.assertEqual(data['cells'][0]['report'], 'win7-clean-admin/report.html')
             self.assert_outside_untouched()
@@ -162,8 +161,6 @@ class MatrixFolderTests(Folders):
             os.makedirs(os.path.join(page, 'win7-clean-admin'))
             write(os.path.join(page, 'win7-clean-admin', 'mine.txt'), b'the maker\'s')
             self.matrix(page).execute()
-        finally:
-            pc_matrix.PlugInRun = original
         self.assert_outside_untouched()
         self.assertTrue(os.path.exists(os.path.join(page, 'notes.txt')))
         self.assertTrue(os.path.exists(os.path.join(page, 'win7-clean-admin', 'mine.txt')))
@@ -194,14 +191,10 @@ class SheetFolderTests(Folders):
         sheet_dir = os.path.join(self.temp, 'sheet')
         write(os.path.join(sheet_dir, 'notes.txt'), b'the maker\'s notes')
         os.symlink(os.path.join(self.outside, 'shots'), os.path.join(sheet_dir, 'pictures'))
-        original = languages.Sheet
-        languages.Sheet = FakeSheet
-        try:
+        with unittest.mock.patch.object(languages, 'Sheet', FakeSheet):
             for _ in range(2):
                 languages.make_sheet(image, self.temp, self.temp, sheet_dir, os.path.join(self.temp, 'work'), 'win32',
                                      log=lambda line: None)
-        finally:
-            languages.Sheet = original
         self.assert_outside_untouched()
         self.assertTrue(os.path.exists(os.path.join(sheet_dir, 'notes.txt')), 'the maker\'s file was removed')
         self.assertTrue(os.path.islink(os.path.join(sheet_dir, 'pictures')), 'a link the sheet did not write went')

@@ -40,6 +40,20 @@ def iso_directory_record(name, extent, size, directory):
     return bytes(record)
 
 
+def volume_descriptor(kind, label, root):
+    """A volume descriptor of an ISO 9660 image: primary (1), Joliet (2) or the end of the set (255),
+    the root directory at sector root (one sector)."""
+    data = bytearray(2048)
+    data[0] = kind
+    data[1:7] = b"CD001\x01"
+    if kind in (1, 2):
+        data[40:72] = label.ljust(32)
+        if kind == 2:
+            data[88:91] = b"%/E"
+        data[156:190] = iso_directory_record(b"\x00", root, 2048, True)
+    return data
+
+
 def write_looping_iso(path, levels=15, records=50):
     """A 68 KB ISO 9660 image with Joliet names whose directories are read again and again: the
     root and each directory below it hold, besides "." and "..", records records that all point at
@@ -48,20 +62,9 @@ def write_looping_iso(path, levels=15, records=50):
     sector = 2048
     first = 19  # the root directory's sector; the next level follows it
 
-    def descriptor(kind, escape=b""):
-        data = bytearray(sector)
-        data[0] = kind
-        data[1:7] = b"CD001\x01"
-        if kind in (1, 2):
-            data[40:72] = b"LOOP".ljust(32)
-            data[88:88 + len(escape)] = escape
-            data[156:190] = iso_directory_record(b"\x00", first, sector, True)
-        return data
-
     image = bytearray((first + levels) * sector)
-    image[16 * sector:17 * sector] = descriptor(1)
-    image[17 * sector:18 * sector] = descriptor(2, b"%/E")
-    image[18 * sector:19 * sector] = descriptor(255)
+    for number, kind in enumerate((1, 2, 255)):
+        image[(16 + number) * sector:(17 + number) * sector] = volume_descriptor(kind, b"LOOP", first)
     for level in range(levels):
         here = first + level
         directory = iso_directory_record(b"\x00", here, sector, True) + iso_directory_record(b"\x01", here, sector,
@@ -84,20 +87,10 @@ def write_greedy_iso(path, children=20, claimed=32 << 20, levels=2):
     spacing = max(claimed // sector, 1) + 1
     first = 19
 
-    def descriptor(kind, escape=b""):
-        data = bytearray(sector)
-        data[0] = kind
-        data[1:7] = b"CD001\x01"
-        if kind in (1, 2):
-            data[40:72] = b"GREEDY".ljust(32)
-            data[88:88 + len(escape)] = escape
-            data[156:190] = iso_directory_record(b"\x00", first, sector, True)
-        return data
-
     with open(path, "wb") as iso:
         for number, kind in enumerate((1, 2, 255)):
             iso.seek((16 + number) * sector)
-            iso.write(descriptor(kind, b"%/E" if kind == 2 else b""))
+            iso.write(volume_descriptor(kind, b"GREEDY", first))
         places = iter(range(first + spacing, 1 << 30, spacing))
         pending = [(first, 0)]
         last = first
