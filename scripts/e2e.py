@@ -968,6 +968,11 @@ def main(argv):
         print('faults: %d run, %d survived, %d failed, %d skipped (%d kinds of fault)' % (
             len(fault_words) - fault_words.count('SKIP'), fault_words.count('PASS'), fault_words.count('FAIL'),
             fault_words.count('SKIP'), len({n.split(',')[0] for n, _ in outcomes if n.startswith('fault ')})))
+    image_words = [verdict_word(failures) for name, failures in outcomes if name.startswith('hostile image: ')]
+    if image_words:
+        print('hostile images: %d run, %d contained, %d failed, %d skipped' % (
+            len(image_words) - image_words.count('SKIP'), image_words.count('PASS'), image_words.count('FAIL'),
+            image_words.count('SKIP')))
     return 1 if 'FAIL' in words else 0
 
 
