@@ -12,6 +12,7 @@ import argparse
 import base64
 import hashlib
 import html
+import html.parser
 import json
 import os
 import re
@@ -25,6 +26,7 @@ from xml.etree import ElementTree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from plugin import browser, expectation, matrix, parallel, report, wine  # noqa: E402
+from plugin import hostile_images, languages, markup, matrix_page, pc_matrix  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
 from plugin.texts import ENGLISH  # noqa: E402
@@ -230,8 +232,9 @@ class Case:
     host's build, or None."""
 
     def __init__(self, name, settings, check, cell=None, extra_files=None, hooks=None, screenshots=False,
-                 image=None, needs=None):
+                 image=None, needs=None, before_report=None):
         self.needs = needs
+        self.before_report = before_report  # a function of the report folder, called before the report is written
         self.name = name
         self.settings = settings
         self.check = check
@@ -725,6 +728,151 @@ def fault_cases(full):
     return cases
 
 
+# -- the hostile images ----------------------------------------------------------------------
+# Each row of hostile_images.IMAGE_ROWS is an image that tries one thing against the maker's tools:
+# markup in a text that reaches the report, a FIFO where a file should be, a report folder linked
+# outside, a CD whose two trees differ. Asserted from outside: the run ends by itself (or is
+# refused at once, with the reason), the text shows in the report as text, the pages pass the
+# browser check with no script run, nothing outside the run is written.
+ROW_REFUSED_WITHIN = 60
+OUTSIDE = ('report.md', 'screenshots/01.png')
+
+
+def check_pages_inert(c, pages):
+    """Each page in headless Chromium: no script runs, no element is made from a text."""
+    try:
+        seen = browser.check_pages(pages, screenshots=False)
+    except browser.BrowserError as e:
+        c.check(False, 'the pages could not be opened in the browser: %s' % e)
+        return
+    for check in seen:
+        c.check(check.ok, '%s in the browser: %s' % (os.path.basename(check.path), '; '.join(check.problems)))
+
+
+def check_text_shown(c, text, report_dir):
+    """text reached the report's data and shows in report.html as text; report.md holds it inert."""
+    c.check(text in json.dumps(c.result, ensure_ascii=False), 'the text never reached the report: %s' % text)
+    with open(os.path.join(report_dir, 'report.html'), encoding='utf-8') as f:
+        c.check(html.escape(markup.plain(text)) in f.read(), 'report.html does not show the text as text: %s' % text)
+    if shutil.which('cmark-gfm'):  # as GitHub renders it, raw HTML let through
+        with open(os.path.join(report_dir, 'report.md'), 'rb') as f:
+            page = subprocess.run(['cmark-gfm', '--unsafe', '-e', 'table', '-e', 'autolink'], stdin=f,
+                                  stdout=subprocess.PIPE, check=True).stdout.decode('utf-8')
+        c.check(not live_markup(page), 'report.md renders live markup: %s' % live_markup(page))
+
+
+class LiveMarkup(html.parser.HTMLParser):
+    """What of a rendered page could run or lead away: script and SVG elements, event handlers,
+    links, and pictures other than the report's screenshots."""
+
+    def __init__(self, page):
+        super().__init__()
+        self.found = []
+        self.feed(page)
+
+    def handle_starttag(self, tag, attrs):
+        if tag in ('script', 'svg', 'iframe', 'object', 'a'):
+            self.found.append('<%s>' % tag)
+        for name, value in attrs:
+            if name.startswith('on') or (name == 'src' and not (value or '').startswith('screenshots/')):
+                self.found.append('%s=%s on <%s>' % (name, value, tag))
+
+
+def live_markup(page):
+    return LiveMarkup(page).found
+
+
+def check_sheet_and_matrix(c, row, image):
+    """The language sheet of the image (English only) and a matrix page of this run's cell, in the
+    browser."""
+    folder = os.path.join(c.run_dir, 'pages')
+    cell = {'windows': row.windows, 'bits': 32, 'state': 'clean', 'limited': False, 'fault': None}
+    cell_row = pc_matrix.cell_row(pc_matrix.cell_name(cell), cell, None, c.result, c.seconds)
+    cell_row['report'] = os.path.relpath(os.path.join(c.run_dir, 'report', 'report.html'), folder)
+    data = {'image': image, 'kit_type': 1, 'notes': [], 'seconds': c.seconds, 'cells': [cell_row]}
+    matrix_page.write_page(data, folder)
+    try:
+        sheet = languages.make_sheet(image, c.build_dir, os.path.join(ROOT, 'scripts'), os.path.join(folder, 'sheet'),
+                                     os.path.join(c.run_dir, 'sheet-run'),
+                                     'win64' if os.path.basename(c.build_dir) == 'test64' else 'win32', only=['eng'],
+                                     log=lambda line: None)
+    except (languages.SheetError, RuntimeError, OSError) as e:
+        c.check(False, 'the language sheet could not be made: %s' % e)
+        return
+    shown = [t['text'] for entry in sheet['languages'] for d in entry['dialogs'] for t in d['texts']]
+    c.check(any(markup.plain(row.shows) in text for text in shown), 'the sheet did not draw the text: %s' % shown)
+    check_pages_inert(c, [os.path.join(folder, 'matrix.html'), os.path.join(folder, 'sheet', 'languages.html')])
+
+
+def link_report_outside(outside):
+    """Before the report: its report.md and screenshots link to files of the maker outside the run."""
+    def prepare(report_dir):
+        shutil.rmtree(outside, ignore_errors=True)
+        for name in OUTSIDE:
+            os.makedirs(os.path.dirname(os.path.join(outside, name)), exist_ok=True)
+            with open(os.path.join(outside, name), 'w') as f:
+                f.write('the maker\'s own %s\n' % name)
+        os.makedirs(report_dir, exist_ok=True)
+        os.symlink(os.path.join(outside, 'report.md'), os.path.join(report_dir, 'report.md'))
+        os.symlink(os.path.join(outside, 'screenshots'), os.path.join(report_dir, 'screenshots'))
+        with open(os.path.join(report_dir, '.plugin-report-files'), 'w') as f:
+            f.write('report.md\nscreenshots/01.png\n')  # as an earlier run would have listed them
+    return prepare
+
+
+def check_image_row(c, row, image, outside):
+    report_dir = os.path.join(c.run_dir, 'report')
+    if row.refused:
+        c.check(c.result['outcome'] == 'error' and row.refused in (c.result.get('error') or ''),
+                'the image was not refused as it should be: %s %s' % (c.result['outcome'], c.result.get('error')))
+        c.check(c.seconds < ROW_REFUSED_WITHIN, 'refused only after %.0f s' % c.seconds)
+        try:
+            done = subprocess.run([sys.executable, os.path.join(ROOT, 'scripts', 'check-image.py'), image],
+                                  capture_output=True, text=True, timeout=ROW_REFUSED_WITHIN)
+            c.check(done.returncode == 2 and 'FIFO' in done.stderr, 'check-image: %s' % (done.stdout + done.stderr))
+        except subprocess.TimeoutExpired:
+            c.check(False, 'check-image did not end within %d s' % ROW_REFUSED_WITHIN)
+        return
+    c.finished()
+    c.switched('R')
+    if row.shows:
+        check_text_shown(c, row.shows, report_dir)
+    if row.change.get('language'):
+        check_sheet_and_matrix(c, row, image)
+    if row.change.get('differing_trees'):
+        check_cell(c, dict(windows=row.windows, state='clean', kit=1, family='QCT'))
+        c.check(any(n.startswith('the CD\'s two trees differ') and 'autorun.inf: other data' in n
+                    for n in c.result['notes']), 'the report does not say the trees differ: %s' % c.result['notes'])
+        done = subprocess.run([sys.executable, os.path.join(ROOT, 'scripts', 'check-image.py'), image],
+                              capture_output=True, text=True, timeout=120)
+        c.check(done.returncode == 1 and 'autorun.inf: Rock Ridge: other data in each tree' in done.stdout,
+                'check-image does not report the trees: %s' % done.stdout[-800:])
+    if row.change.get('autorun'):
+        check_cell(c, dict(windows=row.windows, state='clean', kit=1, family='QCT'))
+        c.check((c.result.get('program') or {}).get('entry') == '[AutoRun.Amd64] shellexecute=',
+                'the program was started from %s' % c.result.get('program'))
+    if row.change.get('linked_report'):
+        for name in OUTSIDE:
+            with open(os.path.join(outside, name)) as f:
+                c.check(f.read() == 'the maker\'s own %s\n' % name, 'the file outside, %s, was changed' % name)
+        c.check(not os.path.islink(os.path.join(report_dir, 'report.md')), 'report.md is still a link')
+        c.check(sorted(os.listdir(outside)) == ['report.md', 'screenshots'], 'files outside: %s' % os.listdir(outside))
+    check_pages_inert(c, [os.path.join(report_dir, 'report.html')])
+
+
+def image_row_cases(build_dir, work_dir):
+    cases = []
+    for number, row in enumerate(hostile_images.IMAGE_ROWS):
+        folder = os.path.join(work_dir, 'hostile-image-%d' % number)
+        image, settings = hostile_images.make_row_image(row, os.path.join(build_dir, 'image'), folder)
+        outside = os.path.join(work_dir, 'hostile-outside-%d' % number)
+        cases.append(Case('hostile image: %s, Windows %s' % (row.name, row.windows), settings,
+                          lambda c, r=row, i=image, o=outside: check_image_row(c, r, i, o), image=image,
+                          screenshots=bool(row.change.get('linked_report')),
+                          before_report=link_report_outside(outside) if row.change.get('linked_report') else None))
+    return cases
+
+
 # -- running them ---------------------------------------------------------------------------
 def run_case(case, build_dir, work_dir, arch):
     run_dir = os.path.join(work_dir, case.name.replace(' ', '_').replace(':', '').replace(',', '')
@@ -745,11 +893,13 @@ def run_case(case, build_dir, work_dir, arch):
         return ['SKIPPED: ' + skip], 0.0, run_dir
     run = PlugInRun(settings)
     result = run.execute()
+    if case.before_report:
+        case.before_report(os.path.join(run_dir, 'report'))
     report.write_report(result, os.path.join(run_dir, 'report'))
     if result.get('second_plugin'):
         report.write_report(result['second_plugin'], os.path.join(run_dir, 'report', 'second-plugin'))
     checks = Checks(result)
-    checks.build_dir, checks.run_dir = build_dir, run_dir
+    checks.build_dir, checks.run_dir, checks.seconds = build_dir, run_dir, time.monotonic() - started
     if case.screenshots:
         check_report(checks, run_dir)
     try:
@@ -784,6 +934,7 @@ def main(argv):
         cells = [cell for cell in cells if cell not in covered]
     cases += [matrix_case(cell) for cell in cells]
     cases += fault_cases(options.full)
+    cases += image_row_cases(build_dir, work_dir)
     if options.only:
         cases = [case for case in cases if options.only in case.name]
     print('%d runs (%s matrix), %d at a time' % (len(cases), 'full' if options.full else 'pairwise', options.jobs))
@@ -817,6 +968,11 @@ def main(argv):
         print('faults: %d run, %d survived, %d failed, %d skipped (%d kinds of fault)' % (
             len(fault_words) - fault_words.count('SKIP'), fault_words.count('PASS'), fault_words.count('FAIL'),
             fault_words.count('SKIP'), len({n.split(',')[0] for n, _ in outcomes if n.startswith('fault ')})))
+    image_words = [verdict_word(failures) for name, failures in outcomes if name.startswith('hostile image: ')]
+    if image_words:
+        print('hostile images: %d run, %d contained, %d failed, %d skipped' % (
+            len(image_words) - image_words.count('SKIP'), image_words.count('PASS'), image_words.count('FAIL'),
+            image_words.count('SKIP')))
     return 1 if 'FAIL' in words else 0
 
 

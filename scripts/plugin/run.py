@@ -169,7 +169,8 @@ class PlugInRun(LaunchRecording, Screenshots):
 
     def present(self, letter, device_state):
         folder = os.path.join(self.prefix.path, 'cdrom-' + letter.lower())
-        presented = image_mod.present_image(self.s.image, folder, self.sim_devpokes(), device_state, self.s.config)
+        presented = image_mod.present_image(self.s.image, folder, self.sim_devpokes(), device_state, self.s.config,
+                                            arch=self.s.arch)
         if self.s.no_language:
             tools = os.path.join(folder, 'tools')
             for name in os.listdir(tools) if os.path.isdir(tools) else []:
