@@ -115,12 +115,25 @@ bool RemoveEntry(const std::wstring& path, DWORD attributes, std::wstring* faile
     return false;
 }
 
+// A folder where a disk is mounted: the root of a volume of its own, not a link to a folder.
+// (Windows gives the volume's path with a backslash at its end, Wine without.)
+bool IsVolumeMountedAt(const std::wstring& folder)
+{
+    wchar_t volume[MAX_PATH] = {};
+    return ::GetVolumePathNameW(folder.c_str(), volume, MAX_PATH) &&
+           PathKey(WithoutBackslash(volume)) == PathKey(WithoutBackslash(folder));
+}
+
 // A symbolic link or a junction (a file or folder that stands for another): Windows marks both
-// as reparse points, and so does Wine a symbolic link of its host.
+// as reparse points, and so does Wine a symbolic link of its host. So are folders where a disk is
+// mounted (and, under Wine, where a file system of the host is), which are no links.
 bool IsLink(const std::wstring& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(WithoutBackslash(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const std::wstring name = WithoutBackslash(path);
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY) || !IsVolumeMountedAt(name);
 }
 
 // Removes a link at folder's place (never what it points to); false, with its path in *failed,
