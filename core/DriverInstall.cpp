@@ -20,12 +20,12 @@ BOOL CPlugstartRun::InstallDriver()
     if (plug::GetConfigValue(m_host.MessageOwner(), L"DRIVER", L"driver_autouninstall") == L"1")
         m_run.m_bDrvPackageRegistered = FALSE; // the setup removes the old package itself
 
-    // The driver setup starts here, with the removal of an older driver where there is one:
-    // from now until the setup has ended the status shows the driver's installation, and a
-    // cancel only asks the worker to stop after it.
+    // The driver's installation begins once a remover has started (RemoveOldDriver raises the
+    // flag then), or here when nothing is removed: from then until the setup has ended the status
+    // shows it, and a cancel only asks the worker to stop after it.
+    RemoveOldDriver(moduleDirectory);
     m_run.m_bInstallingDrv = TRUE;
     m_host.RepaintStatus();
-    RemoveOldDriver(moduleDirectory);
     // A setup name that leaves the program's folder is treated as a missing setup: nothing starts.
     if (!plug::IsContainedRelativeName(profile.strDrvSetupFilename)) {
         Trace(plug::FormatString(L"[InstallDriver()] setup name leaves the program folder : %ls\r\n", setup.c_str()));
@@ -67,10 +67,11 @@ void CPlugstartRun::RemoveOldDriver(const std::wstring& moduleDirectory)
     RunRemover(remover);
 }
 
-// A remover that has not ended in time is left running; the installation goes on as if it had.
+// The installation flag rises once the remover has started, before the wait for it. A remover
+// that has not ended in time is left running; the installation goes on as if it had.
 void CPlugstartRun::RunRemover(const std::wstring& remover)
 {
-    if (!RunAndWait(remover, SW_HIDE, nullptr, m_dwRemoverWaitMs))
+    if (!RunAndWait(remover, SW_HIDE, &m_run.m_bInstallingDrv, m_dwRemoverWaitMs))
         Trace(plug::FormatString(L"[InstallDriver()] remover did not end in time : %ls\r\n", remover.c_str()));
 }
 

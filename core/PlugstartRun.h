@@ -112,9 +112,10 @@ private:
     void PrepareForTheCdToGo();
     // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
     void ModeChangeOtherDevices(wchar_t ownLetter);
-    // After a mode change that the device refused, asks the command service to switch the own
-    // device where it may; traces failureTrace when the service could not be asked.
-    void ModeChangeThroughServiceIfRefused(int result, const wchar_t* failureTrace);
+    // After a mode change that the device on the drive of letter refused, asks the command
+    // service to switch that device where it may; traces failureTrace when the service could not
+    // be asked.
+    void ModeChangeThroughServiceIfRefused(int result, wchar_t letter, const wchar_t* failureTrace);
 
     RunState& m_run;
     IRunHost& m_host;

@@ -523,14 +523,14 @@ class FileCheck:
                       "the CD", staged=False)
 
     def check_program_listing(self):
-        names = [name for _, name in self.config.files]
-        if PROGRAM not in names:
-            other = [n for n in names if n.lower() == PROGRAM.lower()]
-            self.problems.add(CONFIG, "[FILES]", "%s is not listed%s: the staging starts the copy named exactly so"
-                              % (PROGRAM, " (only as %r)" % other[0] if other else ""))
+        # The staging starts the last listed name that holds the program's name, in any case.
+        names = [name.lower() for _, name in self.config.files]
+        if PROGRAM.lower() not in names:
+            self.problems.add(CONFIG, "[FILES]", "%s is not listed: the staging starts the copy of it" % PROGRAM)
         else:
-            for name in names[names.index(PROGRAM) + 1:]:
-                if PROGRAM in name and name != PROGRAM:
+            program_at = len(names) - 1 - names[::-1].index(PROGRAM.lower())
+            for _, name in self.config.files[program_at + 1:]:
+                if PROGRAM.lower() in name.lower():
                     self.problems.add(CONFIG, "[FILES]", "%r also holds %s: the staging would start it instead"
                                       % (name, PROGRAM))
         for name, why in ((CONFIG, "the copy on the PC reads its configuration beside it"),

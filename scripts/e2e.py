@@ -671,8 +671,24 @@ def check_locked_file_survives(c):
             'the program that held the file: %s' % helper)
 
 
+def check_users_files_kept(c):
+    """The user's files that the fault put in the staging's way are as the user left them, after
+    each plug-in (read from the PC's files by the fault)."""
+    kept = (c.result.get('fault') or {}).get('kept') or {}
+    for plugin in ('first', 'second'):
+        c.check(kept.get(plugin) == [], 'after the %s plug-in the user\'s files: %s' % (plugin, kept.get(plugin)))
+
+
+def check_linked_staging_folder(c):
+    check_users_files_kept(c)
+    named = [b['text'] for b in c.boxes('messagebox') if b['text'].rstrip().endswith('\\Templates\\R')]
+    c.check(len(named) == 1, 'no box names the linked staging folder: %s' % [b['text'] for b in c.boxes()])
+
+
 # A further check of a fault's first plug-in, beside its row (plugin/fault_rows.py).
 FAULT_EXTRA = {
+    'staging-linked': check_linked_staging_folder,
+    'staging-hard-link': check_users_files_kept,
     'driver-setup-fails': check_setup_fails,
     'staging-file-locked': check_locked_file_survives,
     'post-ok': check_program_outlives_setup,

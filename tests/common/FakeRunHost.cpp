@@ -35,6 +35,8 @@ void FakeRunHost::LaunchProgram(const std::wstring& program, const std::wstring&
 BOOL FakeRunHost::WaitForProgram(HANDLE process, DWORD timeoutMs)
 {
     waits.push_back(timeoutMs);
+    if (onWait)
+        onWait();
     return plug::WaitForProcessEnd(process, timeoutMs);
 }
 

@@ -46,6 +46,7 @@ public:
     int statusRepaints = 0;
     bool startForReal = true; // false: record starts and launches; a started one has ended at once
     std::function<void(const Start&)> onStart; // called with each start before the program starts
+    std::function<void()> onWait;              // called at each wait before it waits
 };
 
 } // namespace plugtest

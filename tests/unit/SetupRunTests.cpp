@@ -209,6 +209,41 @@ TEST_F(SetupRunTest, EmpWithoutARemoverNamedStartsOnlyTheSetup)
     EXPECT_GE(m_host.statusRepaints, repaints + 2) << "the installation is shown, then cleared";
 }
 
+// The driver's installation (and the refusal of Cancel) begins once a remover has started, or
+// with the setup when nothing is removed; until then a Cancel is still taken.
+TEST_F(SetupRunTest, InstallingFlagRisesAfterTheRemoverStartsAndBeforeItsWait)
+{
+    m_host.startForReal = false;
+    PutDummy(ProgramFolder() + L"DriverSetup.exe");
+    std::vector<std::wstring> seen; // the flag as each start and each wait found it
+    m_host.onStart = [&](const FakeRunHost::Start& start) {
+        std::wstring name = start.program.substr(start.program.rfind(L'\\') + 1);
+        seen.push_back(L"start " + name + (m_run.m_bInstallingDrv ? L" raised" : L" lowered"));
+    };
+    m_host.onWait = [&] { seen.push_back(m_run.m_bInstallingDrv ? L"wait raised" : L"wait lowered"); };
+    struct Case {
+        const wchar_t* family;
+        BOOL packageRegistered;
+        std::vector<std::wstring> expected;
+    };
+    const Case cases[] = {
+        {L"QCT", TRUE,
+         {L"start UninstallMSI.exe lowered", L"wait raised", L"start DriverSetup.exe raised", L"wait raised"}},
+        {L"EMP", FALSE,
+         {L"start EmpUninstall.exe lowered", L"wait raised", L"start DriverSetup.exe raised", L"wait raised"}},
+        {L"QCT", FALSE, {L"start DriverSetup.exe raised", L"wait raised"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::wstring(c.family) + (c.packageRegistered ? L" with the old package" : L""));
+        seen.clear();
+        Driver(c.family, L"", L"EmpUninstall.exe");
+        m_run.m_bDrvPackageRegistered = c.packageRegistered;
+        m_core.InstallDriver();
+        EXPECT_EQ(c.expected, seen);
+        EXPECT_FALSE(m_run.m_bInstallingDrv);
+    }
+}
+
 TEST_F(SetupRunTest, MissingOrUnnamedSetupStartsNothing)
 {
     m_host.startForReal = false;
