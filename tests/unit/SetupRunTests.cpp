@@ -329,3 +329,51 @@ TEST_F(SetupRunTest, RemoverThatNeverEndsIsGivenUpOnAndTheSetupRunsAfterIt)
         EXPECT_LT(setupEnd, removerEnd) << "the setup did not run while the remover was still there";
     }
 }
+
+// Many bootstrappers start the real installer and exit at once. The installation is judged only
+// once every process the setup started (and they started) has ended: a driver setup whose copy
+// installs a second later, a kit setup whose grandchild does, a remover whose copy removes.
+TEST_F(SetupRunTest, SetupsAreJudgedOnlyWhenTheProcessesTheyStartedHaveEnded)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    Place(L"SimKitSetup", L"InternetKitSetup.exe");
+    m_standIns.Script(L"driver_setup", L"detach", L"1");
+    m_standIns.Script(L"driver_setup", L"delay_ms", L"1500");
+    m_standIns.Script(L"driver_setup", L"version", L"2.1.0.4");
+    m_run.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
+    m_standIns.Script(L"kit_setup", L"kit_type", L"1");
+    m_standIns.Script(L"kit_setup", L"detach", L"2");
+    m_standIns.Script(L"kit_setup", L"delay_ms", L"1500");
+
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_TRUE(m_core.InstallITK());
+    EXPECT_TRUE(Boxes().empty());
+    for (const wchar_t* setup : {L"DriverSetup.exe", L"InternetKitSetup.exe"}) {
+        std::vector<std::wstring> actions = m_standIns.ActionsOf(setup);
+        ASSERT_FALSE(actions.empty()) << setup;
+        EXPECT_EQ(L"exit 0", actions.back()) << setup << ": the installer had ended when it was judged";
+    }
+    EXPECT_TRUE(m_host.Traced(L"DriverSetup.exe started 1 other process"));
+    EXPECT_TRUE(m_host.Traced(L"InternetKitSetup.exe started 2 other processes"));
+    EXPECT_FALSE(m_run.m_bInstallingDrv);
+    EXPECT_FALSE(m_run.m_bInstallingITK);
+
+    // The old package's remover hands its work over too: the new setup starts once it is done.
+    m_host.starts.clear();
+    Place(L"SimQctRemover", L"UninstallMSI.exe");
+    m_standIns.Script(L"qct_remover", L"detach", L"1");
+    m_standIns.Script(L"qct_remover", L"delay_ms", L"1000");
+    m_standIns.Script(L"driver_setup", L"detach", L"0");
+    m_standIns.Script(L"driver_setup", L"delay_ms", L"0");
+    m_run.m_bDrvPackageRegistered = TRUE;
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_EQ((std::vector<std::wstring>{L"UninstallMSI.exe hidden", L"DriverSetup.exe shown"}), Started());
+    std::vector<std::wstring> order;
+    for (const sim::ProgramAction& action : m_standIns.Actions()) {
+        if (action.action == L"removed" || action.action == L"installed")
+            order.push_back(action.program + L" " + action.action);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"DriverSetup.exe installed", L"InternetKitSetup.exe installed",
+                                         L"UninstallMSI.exe removed", L"DriverSetup.exe installed"}),
+              order);
+}
