@@ -33,10 +33,11 @@ UniqueHandle MakeCountingJob()
     if (!job)
         return job;
     // A process that asks to leave the job is let go: the job is there to count, and must not
-    // make a start fail that works without it.
-    JOBOBJECT_BASIC_LIMIT_INFORMATION limits = {};
-    limits.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
-    if (!::SetInformationJobObject(job.Get(), JobObjectBasicLimitInformation, &limits, sizeof(limits)))
+    // make a start fail that works without it. (The extended form of the limits: Wine refuses
+    // the basic one.)
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    if (!::SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
         job.Reset();
     return job;
 }

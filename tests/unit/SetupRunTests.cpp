@@ -81,10 +81,13 @@ TEST_F(SetupRunTest, DriverSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalle
     m_standIns.Script(L"driver_setup", L"version", L"2.1.0.4");
     m_host.starts.clear();
     m_host.waits.clear();
+    m_host.descendantWaits.clear();
     EXPECT_TRUE(m_core.InstallDriver());
     EXPECT_FALSE(IsProcessObjectKept(L"DriverSetup.exe")) << "a process handle of the setup is still open";
     EXPECT_EQ(std::vector<std::wstring>{L"DriverSetup.exe shown"}, Started());
     EXPECT_EQ(std::vector<DWORD>{INFINITE}, m_host.waits);
+    EXPECT_EQ(std::vector<DWORD>{kRemoverWaitMs}, m_host.descendantWaits) << "the same bound as a remover's";
+    EXPECT_FALSE(m_host.Traced(L"[WaitForProgram()]")) << "a setup that starts nothing has no more to wait for";
     // Waited for: it had ended when the installation was judged.
     EXPECT_EQ((std::vector<std::wstring>{L"start", L"failed as scripted", L"exit 1603", L"start",
                                          L"installed QCT 2.1.0.4", L"exit 0"}),
@@ -376,4 +379,35 @@ TEST_F(SetupRunTest, SetupsAreJudgedOnlyWhenTheProcessesTheyStartedHaveEnded)
     EXPECT_EQ((std::vector<std::wstring>{L"DriverSetup.exe installed", L"InternetKitSetup.exe installed",
                                          L"UninstallMSI.exe removed", L"DriverSetup.exe installed"}),
               order);
+}
+
+// An installer that lives on after its bootstrapper: waited for, with the driver's status shown
+// (and Cancel refused), until the bound (ten minutes; here a fraction of a second); then the
+// driver is judged as it is.
+TEST_F(SetupRunTest, InstallerThatOutlivesTheBoundIsGivenUpOnAndTheSetupJudgedWithoutIt)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    TempDir folder;
+    std::wstring release = folder.File(L"release");
+    m_standIns.Script(L"driver_setup", L"detach", L"1");
+    m_standIns.Script(L"driver_setup", L"wait_for_file", release);
+    m_standIns.Script(L"driver_setup", L"wait_limit_ms", L"600000");
+    m_core.m_dwStartedProcessesWaitMs = 1500;
+    std::atomic<int> result{-1};
+    std::thread worker([&] { result = m_core.InstallDriver(); });
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"exit")); // the bootstrapper has ended
+    EXPECT_EQ(-1, result) << "judged while its installer was still running";
+    EXPECT_TRUE(m_run.m_bInstallingDrv);
+    for (int waited = 0; waited < 300 && result == -1; ++waited)
+        ::Sleep(100);
+    bool boundHeld = result != -1;
+    WriteBinaryFile(release, "go"); // lets the installer end either way
+    worker.join();
+    ASSERT_TRUE(boundHeld) << "the wait for the installer has no bound";
+    EXPECT_EQ(FALSE, result);
+    EXPECT_FALSE(m_run.m_bInstallingDrv);
+    EXPECT_TRUE(m_host.Traced(L"DriverSetup.exe started 1 other process : still running"));
+    EXPECT_EQ(std::vector<DWORD>{1500}, m_host.descendantWaits);
+    EXPECT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"installed"));
 }
