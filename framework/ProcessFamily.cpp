@@ -10,6 +10,35 @@ namespace {
 // one; Windows XP knows only the full query right.
 constexpr DWORD kQueryLimitedInformation = 0x1000;
 
+// The id of a process by its handle; 0 for a handle that is not a process. GetProcessId came
+// with Windows XP SP1 and is looked up; before it, the native query that it stands on is asked.
+DWORD ProcessIdOf(HANDLE process)
+{
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    using GetProcessIdFunction = DWORD(WINAPI*)(HANDLE);
+    auto getProcessId = kernel ? reinterpret_cast<GetProcessIdFunction>(
+                                     reinterpret_cast<void*>(::GetProcAddress(kernel, "GetProcessId")))
+                               : nullptr;
+    if (getProcessId)
+        return getProcessId(process);
+    struct BasicInformation { // PROCESS_BASIC_INFORMATION
+        LONG_PTR exitStatus;
+        void* environmentBlock;
+        ULONG_PTR affinityMask;
+        LONG_PTR basePriority;
+        ULONG_PTR processId;
+        ULONG_PTR parentProcessId;
+    } information = {};
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    using QueryFunction = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = ntdll ? reinterpret_cast<QueryFunction>(
+                             reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryInformationProcess")))
+                       : nullptr;
+    if (!query || query(process, 0 /* ProcessBasicInformation */, &information, sizeof(information), nullptr) < 0)
+        return 0;
+    return static_cast<DWORD>(information.processId);
+}
+
 UniqueHandle OpenToWatch(DWORD id)
 {
     UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id));
@@ -66,7 +95,7 @@ ProcessFamily::ProcessFamily() : m_job(MakeCountingJob()) {}
 
 void ProcessFamily::Follow(HANDLE process)
 {
-    m_programId = process ? ::GetProcessId(process) : 0;
+    m_programId = process ? ProcessIdOf(process) : 0;
     if (m_programId == 0) {
         m_job.Reset();
         return;
