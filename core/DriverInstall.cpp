@@ -77,10 +77,32 @@ void CPlugstartRun::RunRemover(const std::wstring& remover)
 
 BOOL CPlugstartRun::RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs)
 {
-    plug::UniqueHandle process = m_host.StartProgram(program, L"", showCommand);
+    plug::StartedProgram started = m_host.StartProgram(program, L"", showCommand);
     if (raise) {
         *raise = TRUE;
         m_host.RepaintStatus();
     }
-    return process ? m_host.WaitForProgram(process.Get(), waitMs) : TRUE;
+    if (!started)
+        return TRUE;
+    // Its work has ended when every process it started has ended too: many setups start the
+    // real installer and exit at once.
+    plug::ProgramWait waited = m_host.WaitForProgram(started, waitMs, m_dwStartedProcessesWaitMs);
+    TraceStartedProcesses(program, waited);
+    return waited.programEnded && waited.descendantsEnded;
+}
+
+void CPlugstartRun::TraceStartedProcesses(const std::wstring& program, const plug::ProgramWait& waited)
+{
+    if (!waited.programEnded || waited.descendants == 0)
+        return;
+    const unsigned long count = waited.descendants;
+    const unsigned long waitedMs = waited.descendantsWaitMs;
+    if (waited.descendantsEnded) {
+        Trace(plug::FormatString(L"[WaitForProgram()] %ls started %lu other process%ls : all ended %lu ms after it\r\n",
+                                 program.c_str(), count, count == 1 ? L"" : L"es", waitedMs));
+    } else {
+        Trace(plug::FormatString(L"[WaitForProgram()] %ls started %lu other process%ls : still running %lu ms after "
+                                 L"it, not waited for any longer\r\n",
+                                 program.c_str(), count, count == 1 ? L"" : L"es", waitedMs));
+    }
 }

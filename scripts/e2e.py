@@ -25,7 +25,7 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import browser, expectation, matrix, parallel, report, wine  # noqa: E402
+from plugin import browser, expectation, matrix, observed, parallel, report, wine  # noqa: E402
 from plugin import hostile_images, languages, markup, matrix_page, pc_matrix  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
@@ -575,6 +575,32 @@ def check_wow64(c):
                              'not 8 1 1' % seen)
 
 
+DETACHED_SETUPS = {'driver_setup': 'DriverSetup.exe', 'kit_setup': 'InternetKitSetup.exe'}
+
+
+def check_detached_setup(c, role):
+    """A setup that starts its installer and exits at once (the stand-in's copy of itself does
+    the work two seconds later): the whole clean PC job with no box, and the program's next step
+    only after the installer has ended."""
+    check_clean_start(c)
+    program = DETACHED_SETUPS[role]
+    runs = [r for r in observed.stand_in_runs(c.run) if r['program'].lower() == program.lower()]
+    started = [r for r in runs if '/detached' not in r['command']]
+    installer = [r for r in runs if 'installed' in r['actions']]
+    if not c.check(len(started) == 1 and 'detached' in started[0]['actions'] and installer,
+                   '%s did not hand its work over: %s' % (program, runs)):
+        return
+    c.check(started[0]['end'] is not None and started[0]['end'] < installer[0]['end'],
+            'the setup the program started did not end before its installer: %s' % runs)
+    if role == 'driver_setup':
+        next_step = (c.actions('InternetKitSetup.exe', 'start') or [{}])[0].get('t')
+    else:
+        next_step = (c.commands(meaning='mode change') or [{}])[0].get('t')
+    c.check(next_step is not None and next_step >= installer[0]['end'],
+            'the program went on at %s s, before the installer of %s ended (%s s)' % (
+                next_step, program, installer[0]['end']))
+
+
 def digest(path):
     h = hashlib.sha256()
     with open(path, 'rb') as f:
@@ -613,6 +639,12 @@ def scenario_cases(build_dir, work_dir):
                       dict(windows='xp', registry=AUTOPLAY_OFF, answer_default='cancel',
                            answer_rules=[('cannot start by itself', 'ok')]),
                       lambda c: check_autoplay_question(c, True)))
+    # Bootstrappers that do not wait for their installer: the driver setup's copy installs, and
+    # the kit setup's copy starts another copy that does.
+    for role, windows, levels in (('driver_setup', 'xp', '1'), ('kit_setup', '7', '2')):
+        cases.append(Case('%s that does not wait for its installer, Windows %s' % (role.replace('_', ' '), windows),
+                          dict(windows=windows, programs={role: {'detach': levels, 'delay_ms': '2000'}}),
+                          lambda c, r=role: check_detached_setup(c, r)))
     cases.append(Case('two devices plugged in at once (R: and S:)', dict(windows='7', second_drive=True),
                       check_two_devices))
     # A maker's image: the real device library, on an ISO 9660 image.
