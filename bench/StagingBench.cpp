@@ -58,7 +58,7 @@ void RemoveStagedFiles(const plug::StagingFolders& folders, const plug::StagingP
 bool StageOnce(const plug::StagingFolders& folders, const plug::StagingList& list)
 {
     bool foldersNew = false;
-    if (plug::PrepareStagingFolders(folders, &foldersNew) != plug::StagingResult::Done)
+    if (plug::PrepareStagingFolders(folders, &foldersNew).result != plug::StagingResult::Done)
         return false;
     plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
     return plug::StageListedFiles(folders, plan, [] { return false; }, foldersNew).result == plug::StagingResult::Done;

@@ -18,3 +18,4 @@ endif()
 # The image check (scripts/check-image.py) against broken copies of an image made from device/.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME image_check_tests COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/image/test_check_image.py)
+add_test(NAME pe_flags_tests COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/image/test_pe_flags.py)

@@ -28,13 +28,17 @@ std::wstring GetConfigValue(HWND owner, const std::wstring& section, const std::
     DWORD length = ::GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", value, 260, path.c_str());
     if (length > 0)
         return std::wstring(value, length < 260 ? length : 259);
-    if (IsExistFile(path))
-        return std::wstring();
-    if (!g_missingConfigShown) {
-        g_missingConfigShown = true;
-        ShowLanguageMessage(owner, L"STR_STRING_ERROR_CANNOT_FIND_CONFIG", MB_ICONEXCLAMATION | MB_OK);
-    }
+    if (!IsExistFile(path))
+        ReportMissingConfiguration(owner);
     return std::wstring();
+}
+
+void ReportMissingConfiguration(HWND owner)
+{
+    if (g_missingConfigShown)
+        return;
+    g_missingConfigShown = true;
+    ShowLanguageMessage(owner, L"STR_STRING_ERROR_CANNOT_FIND_CONFIG", MB_ICONEXCLAMATION | MB_OK);
 }
 
 namespace config_detail {

@@ -15,6 +15,11 @@ extern const wchar_t kConfigTestOverridePath[];
 // box owned by owner; later reads stay silent.
 std::wstring GetConfigValue(HWND owner, const std::wstring& section, const std::wstring& key);
 
+// Tells the user, in a message box owned by owner, that no usable configuration file was found,
+// unless this process has told them so already: one such message per process, whether a read
+// found no file or a reader found nothing usable in it.
+void ReportMissingConfiguration(HWND owner);
+
 // The configuration file that GetConfigValue reads (the override when present).
 std::wstring ConfigFilePath();
 

@@ -20,12 +20,12 @@ BOOL CPlugstartRun::InstallDriver()
     if (plug::GetConfigValue(m_host.MessageOwner(), L"DRIVER", L"driver_autouninstall") == L"1")
         m_run.m_bDrvPackageRegistered = FALSE; // the setup removes the old package itself
 
-    // The driver setup starts here, with the removal of an older driver where there is one:
-    // from now until the setup has ended the status shows the driver's installation, and a
-    // cancel only asks the worker to stop after it.
+    // The driver's installation begins once a remover has started (RemoveOldDriver raises the
+    // flag then), or here when nothing is removed: from then until the setup has ended the status
+    // shows it, and a cancel only asks the worker to stop after it.
+    RemoveOldDriver(moduleDirectory);
     m_run.m_bInstallingDrv = TRUE;
     m_host.RepaintStatus();
-    RemoveOldDriver(moduleDirectory);
     // A setup name that leaves the program's folder is treated as a missing setup: nothing starts.
     if (!plug::IsContainedRelativeName(profile.strDrvSetupFilename)) {
         Trace(plug::FormatString(L"[InstallDriver()] setup name leaves the program folder : %ls\r\n", setup.c_str()));
@@ -67,19 +67,42 @@ void CPlugstartRun::RemoveOldDriver(const std::wstring& moduleDirectory)
     RunRemover(remover);
 }
 
-// A remover that has not ended in time is left running; the installation goes on as if it had.
+// The installation flag rises once the remover has started, before the wait for it. A remover
+// that has not ended in time is left running; the installation goes on as if it had.
 void CPlugstartRun::RunRemover(const std::wstring& remover)
 {
-    if (!RunAndWait(remover, SW_HIDE, nullptr, m_dwRemoverWaitMs))
+    if (!RunAndWait(remover, SW_HIDE, &m_run.m_bInstallingDrv, m_dwRemoverWaitMs))
         Trace(plug::FormatString(L"[InstallDriver()] remover did not end in time : %ls\r\n", remover.c_str()));
 }
 
 BOOL CPlugstartRun::RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs)
 {
-    plug::UniqueHandle process = m_host.StartProgram(program, L"", showCommand);
+    plug::StartedProgram started = m_host.StartProgram(program, L"", showCommand);
     if (raise) {
         *raise = TRUE;
         m_host.RepaintStatus();
     }
-    return process ? m_host.WaitForProgram(process.Get(), waitMs) : TRUE;
+    if (!started)
+        return TRUE;
+    // Its work has ended when every process it started has ended too: many setups start the
+    // real installer and exit at once.
+    plug::ProgramWait waited = m_host.WaitForProgram(started, waitMs, m_dwStartedProcessesWaitMs);
+    TraceStartedProcesses(program, waited);
+    return waited.programEnded && waited.descendantsEnded;
+}
+
+void CPlugstartRun::TraceStartedProcesses(const std::wstring& program, const plug::ProgramWait& waited)
+{
+    if (!waited.programEnded || waited.descendants == 0)
+        return;
+    const unsigned long count = waited.descendants;
+    const unsigned long waitedMs = waited.descendantsWaitMs;
+    if (waited.descendantsEnded) {
+        Trace(plug::FormatString(L"[WaitForProgram()] %ls started %lu other process%ls : all ended %lu ms after it\r\n",
+                                 program.c_str(), count, count == 1 ? L"" : L"es", waitedMs));
+    } else {
+        Trace(plug::FormatString(L"[WaitForProgram()] %ls started %lu other process%ls : still running %lu ms after "
+                                 L"it, not waited for any longer\r\n",
+                                 program.c_str(), count, count == 1 ? L"" : L"es", waitedMs));
+    }
 }

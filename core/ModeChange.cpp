@@ -50,9 +50,8 @@ void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
             continue;
         const devpoke::ModeChangeResults other = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0);
         // Here the first form's result decides on the service route; the second form's is not
-        // kept. The service request names the own drive (the request carries m_strDriveLetter),
-        // so a refused other device is not switched by it: the program knows no other letter to send.
-        ModeChangeThroughServiceIfRefused(other.First(),
+        // kept. The service is asked to switch this device, on its own drive.
+        ModeChangeThroughServiceIfRefused(other.First(), letter,
                                           L"ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE) => return FALSE\r\n");
     }
 }
@@ -60,14 +59,14 @@ void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
 void CPlugstartRun::ModeChangeOnExit()
 {
     ModeChangeThroughServiceIfRefused(
-        SCSI_ModeChange(),
+        SCSI_ModeChange(), DeviceDriveLetter(m_run),
         L"[CPlugstartDlg::OnDestroy()] ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE) => return FALSE\r\n");
 }
 
-void CPlugstartRun::ModeChangeThroughServiceIfRefused(int result, const wchar_t* failureTrace)
+void CPlugstartRun::ModeChangeThroughServiceIfRefused(int result, wchar_t letter, const wchar_t* failureTrace)
 {
     if (result != FAIL_TO_OPEN_DRIVE_ACCESS_DENIED || !MayUseCommandService(m_run.m_ResDefineCommand.nITKType))
         return;
-    if (!m_service.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE))
+    if (!m_service.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE, letter))
         Trace(failureTrace);
 }

@@ -17,6 +17,11 @@
 // How long a driver remover may run before the installation goes on without it: it runs hidden
 // while Cancel is refused, and one stuck on a prompt nobody sees must not hold the run for ever.
 constexpr DWORD kRemoverWaitMs = 10 * 60 * 1000;
+// How long, after a setup or remover has ended, the processes it started (its real installer,
+// as many setups start one and exit) are waited for before the run judges without them: Cancel
+// is still refused meanwhile, and a process that lives on (a program the setup left running)
+// must not hold the run for ever.
+constexpr DWORD kStartedProcessesWaitMs = kRemoverWaitMs;
 
 class CPlugstartRun {
 public:
@@ -58,6 +63,8 @@ public:
 
     // How long InstallDriver waits for a remover (kRemoverWaitMs).
     DWORD m_dwRemoverWaitMs = kRemoverWaitMs;
+    // How long a setup's or remover's own processes are waited for after it (kStartedProcessesWaitMs).
+    DWORD m_dwStartedProcessesWaitMs = kStartedProcessesWaitMs;
 
 private:
     void Trace(const std::wstring& text) { m_host.Trace(text); }
@@ -103,18 +110,22 @@ private:
     void RemoveOldDriver(const std::wstring& moduleDirectory);
     // Runs a remover hidden and waits for it, at most m_dwRemoverWaitMs.
     void RunRemover(const std::wstring& remover);
-    // Starts program (hidden or shown) and waits until it has ended, at most waitMs; the status
-    // flag is raised between the start and the wait, when raise is given. FALSE when the program
-    // was still running at the end of the wait.
+    // Starts program (hidden or shown) and waits until it has ended, at most waitMs, and then
+    // until every process it started has ended, at most m_dwStartedProcessesWaitMs more; the
+    // status flag is raised between the start and the wait, when raise is given. FALSE when the
+    // program or a process it started was still running at the end of the wait.
     BOOL RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs = INFINITE);
+    // What the wait saw of the processes the program started, when it started any.
+    void TraceStartedProcesses(const std::wstring& program, const plug::ProgramWait& waited);
 
     // At a CD start, reads what the run needs after the mode change, before the CD goes with it.
     void PrepareForTheCdToGo();
     // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
     void ModeChangeOtherDevices(wchar_t ownLetter);
-    // After a mode change that the device refused, asks the command service to switch the own
-    // device where it may; traces failureTrace when the service could not be asked.
-    void ModeChangeThroughServiceIfRefused(int result, const wchar_t* failureTrace);
+    // After a mode change that the device on the drive of letter refused, asks the command
+    // service to switch that device where it may; traces failureTrace when the service could not
+    // be asked.
+    void ModeChangeThroughServiceIfRefused(int result, wchar_t letter, const wchar_t* failureTrace);
 
     RunState& m_run;
     IRunHost& m_host;

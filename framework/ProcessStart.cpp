@@ -1,5 +1,6 @@
 #include "ProcessStart.h"
 
+#include "MessagePumpWait.h"
 #include "StringFormat.h"
 #include "Trace.h"
 
@@ -76,47 +77,9 @@ BOOL LaunchProgram(const std::wstring& program, const std::wstring& parameters)
     return TRUE;
 }
 
-namespace {
-
-// Dispatches what is queued for this thread. A quit request is put back for the loop that
-// owns it and reported.
-bool DispatchQueuedMessages()
-{
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(message.wParam));
-            return false;
-        }
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-    return true;
-}
-
-} // namespace
-
 BOOL WaitForProcessEnd(HANDLE process, DWORD timeoutMs)
 {
-    const DWORD started = ::GetTickCount();
-    bool pumping = true;
-    for (;;) {
-        DWORD remaining = INFINITE;
-        if (timeoutMs != INFINITE) {
-            DWORD elapsed = ::GetTickCount() - started;
-            remaining = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
-        }
-        // After a quit request only the process is waited for, so the request stays queued.
-        DWORD wait = pumping ? ::MsgWaitForMultipleObjects(1, &process, FALSE, remaining, QS_ALLINPUT)
-                             : ::WaitForSingleObject(process, remaining);
-        if (wait == WAIT_OBJECT_0)
-            return TRUE;
-        if (pumping && wait == WAIT_OBJECT_0 + 1) {
-            pumping = DispatchQueuedMessages();
-            continue;
-        }
-        return FALSE; // time-out or a handle that cannot be waited on
-    }
+    return MessagePumpWait().Wait(&process, 1, timeoutMs) == 0;
 }
 
 } // namespace plug

@@ -3,7 +3,7 @@
 // the sequence does to the window. The main dialog implements it; tests use a fake.
 #pragma once
 
-#include "framework/Handle.h"
+#include "framework/StartedProgram.h"
 
 #include <windows.h>
 
@@ -23,11 +23,13 @@ public:
     virtual void RepaintStatus() = 0;
 
     // Starts program through the shell (verb "open", its own folder as working directory, the
-    // current directory kept). Returns the process to wait on, or an empty handle.
-    virtual plug::UniqueHandle StartProgram(const std::wstring& program, const std::wstring& parameters,
-                                            int showCommand) = 0;
-    // Waits until process has ended, at most timeoutMs; TRUE when it has.
-    virtual BOOL WaitForProgram(HANDLE process, DWORD timeoutMs) = 0;
+    // current directory kept), following the processes it starts. Empty when it did not start.
+    virtual plug::StartedProgram StartProgram(const std::wstring& program, const std::wstring& parameters,
+                                              int showCommand) = 0;
+    // Waits until the program has ended, at most timeoutMs, and then until every process it
+    // started (and they started) has ended, at most descendantsTimeoutMs more.
+    virtual plug::ProgramWait WaitForProgram(plug::StartedProgram& program, DWORD timeoutMs,
+                                             DWORD descendantsTimeoutMs) = 0;
     // Starts program with parameters through the shell (verb "open", no working directory,
     // shown normally) without waiting for it; the current directory is kept.
     virtual void LaunchProgram(const std::wstring& program, const std::wstring& parameters) = 0;

@@ -5,12 +5,15 @@
 
 IMAGE is the image folder (build/<preset>/image) or an ISO 9660 image with Joliet names
 (build/<preset>/device.iso). The check reads config.ini, autorun.inf and the language files as
-the program and Windows read them and reports every problem on a line of its own, with the file
-and the key:
+the program and Windows read them (an ISO by its Joliet tree) and reports every problem on a line
+of its own, with the file and the key:
 
     build/release/device.iso:config.ini: [FILES] file03: 'DriverSetup.exe' is not in the image
 
-It exits 0 when an image has no problem, 1 when one has, 2 when an image cannot be read.
+An ISO whose Rock Ridge tree (what Linux shows) differs from its Joliet tree (what Windows shows)
+has a problem for each difference. It exits 0 when an image has no problem, 1 when one has, 2 when
+an image cannot be read: an ISO that passes a bound of the reading (entries, bytes, depth; see
+scripts/iso9660.py), or a folder that holds a link, a FIFO, a device or a socket.
 
 --without-installers: the device maker's installers (the driver setup, the kit setup, the
 removers) are added to the image later; their absence is noted, not reported as a problem.
@@ -21,16 +24,17 @@ Python 3 standard library only.
 """
 import os
 import re
+import stat
 import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import pe_flags  # noqa: E402  (beside this script)
+import iso9660  # noqa: E402  (beside this script)
+import pe_flags  # noqa: E402
 
-SECTOR = 2048
 # No device CD holds anything near this many files and folders: an ISO whose directories hold
 # more (or point at one another so that they would be read again and again) is not read further.
-MAX_ISO_ENTRIES = 100000
+MAX_ISO_ENTRIES = iso9660.MAX_ENTRIES
 MAX_VALUE = 259            # characters the program reads of a configuration value
 MAX_LANGUAGE_VALUE = 2047  # characters it reads of a language text
 
@@ -136,107 +140,81 @@ class Problems:
 # ---------------------------------------------------------------------------------------------
 # Images: a folder, or an ISO 9660 image read through its Joliet names.
 
+# What an image folder may hold besides files and folders: nothing (a CD holds no such thing, and
+# reading one could follow a link out of the image or wait for ever on a FIFO).
+SPECIAL_FILES = ((stat.S_ISLNK, 'a symbolic link'), (stat.S_ISFIFO, 'a FIFO (named pipe)'),
+                 (stat.S_ISCHR, 'a character device'), (stat.S_ISBLK, 'a block device'), (stat.S_ISSOCK, 'a socket'))
+HEADER_BYTES = 64 * 1024  # what the check reads of an executable: its headers
+
+
+def special_kind(mode):
+    return next((kind for test, kind in SPECIAL_FILES if test(mode)), None)
+
+
 class FolderImage:
     def __init__(self, path):
         self.files = {}
         self.iso_problems = []
-        for folder, _, names in os.walk(path):
-            for name in names:
+        special = []
+        for folder, dirs, names in os.walk(path):
+            for name in sorted(dirs + names):
                 full = os.path.join(folder, name)
+                kind = special_kind(os.lstat(full).st_mode)
                 relative = os.path.relpath(full, path).replace(os.sep, "\\")
-                self.files.setdefault(relative.lower(), (relative, full))
+                if kind:
+                    special.append("%s is %s" % (relative, kind))
+                elif name in names:
+                    self.files.setdefault(relative.lower(), (relative, full))
+        if special:
+            raise iso9660.IsoError("%s: an image holds only files and folders (such an entry is refused like a "
+                                   "link: it could lead out of the image, or never give its data)" % "; ".join(special))
 
     def has(self, relative):
         return relative.lower() in self.files
 
-    def read(self, relative):
-        with open(self.files[relative.lower()][1], "rb") as source:
-            return source.read()
+    def read(self, relative, limit=None):
+        """The data of a file (its first limit bytes), opened without following a link or waiting
+        on what is no file."""
+        full = self.files[relative.lower()][1]
+        handle = os.open(full, os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK)
+        with os.fdopen(handle, "rb") as source:
+            size = os.fstat(source.fileno()).st_size
+            if not stat.S_ISREG(os.fstat(source.fileno()).st_mode):
+                raise iso9660.IsoError("%s is no longer a file" % relative)
+            wanted = size if limit is None else min(size, limit)
+            if wanted > iso9660.MAX_FILE_BYTES:
+                raise iso9660.IsoError("%s is %d bytes: more than the %d MB read of one file" % (
+                    relative, size, iso9660.MAX_FILE_BYTES >> 20))
+            return source.read(wanted)
 
 
 class IsoImage:
-    """The files of an ISO 9660 image as Windows shows them: by their Joliet names."""
+    """The files of an ISO 9660 image as Windows shows them: by their Joliet names (else by their
+    ISO 9660 names); where the Rock Ridge tree that Linux shows differs, a problem for each
+    difference."""
 
     def __init__(self, path):
         self.path = path
         self.files = {}
         self.iso_problems = []
-        self.entries = 0
-        self.directories_read = set()  # extents
-        with open(path, "rb") as iso:
-            primary, joliet = self._volume_descriptors(iso)
-            if primary is None:
-                raise ValueError("no ISO 9660 primary volume descriptor")
-            if joliet is None:
-                self.iso_problems.append(("-", "Joliet", "the image has no Joliet names: Windows would show "
-                                          "short upper-case names"))
-                self._walk(iso, primary[156:190], "", False, 0)
-            else:
-                self._walk(iso, joliet[156:190], "", True, 0)
-
-    @staticmethod
-    def _volume_descriptors(iso):
-        primary = joliet = None
-        for sector in range(16, 64):
-            iso.seek(sector * SECTOR)
-            descriptor = iso.read(SECTOR)
-            if len(descriptor) < SECTOR or descriptor[1:6] != b"CD001":
-                break
-            kind = descriptor[0]
-            if kind == 255:
-                break
-            if kind == 1 and primary is None:
-                primary = descriptor
-            elif kind == 2 and descriptor[88:91] in (b"%/@", b"%/C", b"%/E"):
-                joliet = descriptor
-        return primary, joliet
-
-    def _walk(self, iso, record, prefix, joliet, depth):
-        if depth > 16:
-            raise ValueError("directories nested too deep")
-        extent, size = struct.unpack_from("<I", record, 2)[0], struct.unpack_from("<I", record, 10)[0]
-        if extent in self.directories_read:
-            raise ValueError("the directory record '%s' points at a directory read already: the image's "
-                             "directories would be read again and again" % (prefix.rstrip("\\") or "\\"))
-        self.directories_read.add(extent)
-        iso.seek(extent * SECTOR)
-        data = iso.read(size)
-        offset = 0
-        while offset < len(data):
-            length = data[offset]
-            if length == 0:  # records never cross a sector: go on at the next one
-                offset = (offset // SECTOR + 1) * SECTOR
-                continue
-            entry = data[offset:offset + length]
-            offset += length
-            self.entries += 1
-            if self.entries > MAX_ISO_ENTRIES:
-                raise ValueError("more than %d directory entries: no device CD holds so many, the image is "
-                                 "not read further" % MAX_ISO_ENTRIES)
-            name_length = entry[32]
-            raw_name = entry[33:33 + name_length]
-            if raw_name in (b"\x00", b"\x01"):
-                continue
-            name = raw_name.decode("utf-16-be" if joliet else "ascii", "replace")
-            name = name.split(";")[0]
-            if not joliet and name.endswith("."):
-                name = name[:-1]
-            relative = prefix + name
-            if entry[25] & 0x02:
-                self._walk(iso, entry, relative + "\\", joliet, depth + 1)
-            else:
-                file_extent = struct.unpack_from("<I", entry, 2)[0]
-                file_size = struct.unpack_from("<I", entry, 10)[0]
-                self.files.setdefault(relative.lower(), (relative, (file_extent, file_size)))
+        self.iso = iso9660.IsoImage(path, max_entries=MAX_ISO_ENTRIES)
+        tree = self.iso.joliet_tree()
+        if tree is None:
+            self.iso_problems.append(("-", "Joliet", "the image has no Joliet names: Windows would show short "
+                                      "upper-case names"))
+            tree = self.iso.iso_tree()
+        for entry in tree:
+            if entry.kind == "file":
+                self.files.setdefault(entry.path.lower(), (entry.path, entry))
+        for relative, what in iso9660.windows_and_linux_differences(self.iso):
+            self.iso_problems.append((relative, "Rock Ridge", "%s: Windows reads the Joliet tree, Linux the Rock "
+                                      "Ridge one, and the two differ here" % what))
 
     def has(self, relative):
         return relative.lower() in self.files
 
-    def read(self, relative):
-        extent, size = self.files[relative.lower()][1]
-        with open(self.path, "rb") as iso:
-            iso.seek(extent * SECTOR)
-            return iso.read(size)
+    def read(self, relative, limit=None):
+        return self.iso.read(self.files[relative.lower()][1], limit)
 
 
 def open_image(path):
@@ -545,14 +523,14 @@ class FileCheck:
                       "the CD", staged=False)
 
     def check_program_listing(self):
-        names = [name for _, name in self.config.files]
-        if PROGRAM not in names:
-            other = [n for n in names if n.lower() == PROGRAM.lower()]
-            self.problems.add(CONFIG, "[FILES]", "%s is not listed%s: the staging starts the copy named exactly so"
-                              % (PROGRAM, " (only as %r)" % other[0] if other else ""))
+        # The staging starts the last listed name that holds the program's name, in any case.
+        names = [name.lower() for _, name in self.config.files]
+        if PROGRAM.lower() not in names:
+            self.problems.add(CONFIG, "[FILES]", "%s is not listed: the staging starts the copy of it" % PROGRAM)
         else:
-            for name in names[names.index(PROGRAM) + 1:]:
-                if PROGRAM in name and name != PROGRAM:
+            program_at = len(names) - 1 - names[::-1].index(PROGRAM.lower())
+            for _, name in self.config.files[program_at + 1:]:
+                if PROGRAM.lower() in name.lower():
                     self.problems.add(CONFIG, "[FILES]", "%r also holds %s: the staging would start it instead"
                                       % (name, PROGRAM))
         for name, why in ((CONFIG, "the copy on the PC reads its configuration beside it"),
@@ -616,27 +594,54 @@ def check_languages(image, problems):
                              % (len(entry[1]), MAX_LANGUAGE_VALUE))
 
 
+# How Windows auto-run reads autorun.inf: a 64-bit Windows reads [AutoRun.Amd64] when the file has
+# that section, in place of [AutoRun] (none of [AutoRun] is read then); every other Windows reads
+# [AutoRun]. Within the section read, shellexecute= (Windows XP SP2 and later) is started when it is
+# there, else open=. A CD start passes no arguments.
+AUTORUN_SECTIONS = (("autorun", "Windows"), ("autorun.amd64", "a 64-bit Windows"))
+START_KEYS = ("shellexecute", "open")
+
+
+def split_command(command):
+    """(program, arguments) of a start line's value."""
+    if command.startswith('"'):
+        program, _, arguments = command[1:].partition('"')
+    else:
+        program, _, arguments = command.partition(" ")
+    return program, arguments.strip()
+
+
+def check_start_line(image, problems, label, command):
+    """A start line of autorun.inf names the image's program, without arguments."""
+    program, arguments = split_command(command)
+    outside = contained_name_problem(program)
+    if outside:
+        problems.add("autorun.inf", label, "%r %s: Windows would start a program from outside the image" % (
+            program, outside))
+    elif not image.has(program):
+        problems.add("autorun.inf", label, "%r is not in the image" % program)
+    elif normalised(program) != PROGRAM.lower():
+        problems.add("autorun.inf", label, "%r is not the program (%s)" % (program, PROGRAM))
+    if arguments:
+        problems.add("autorun.inf", label, "arguments %r: a CD start has none" % arguments)
+
+
 def check_autorun(image, problems):
     profile = load_profile(image, "autorun.inf", problems)
     if profile is None:
         return
     if profile.section("autorun") is None:
         problems.add("autorun.inf", "[autorun]", "section missing: Windows starts nothing")
-        return
-    command = (profile.value("autorun", "open") or "").strip()
-    if not command:
-        problems.add("autorun.inf", "open", "missing: Windows starts nothing")
-        return
-    if command.startswith('"'):
-        program, _, arguments = command[1:].partition('"')
-    else:
-        program, _, arguments = command.partition(" ")
-    if not image.has(program):
-        problems.add("autorun.inf", "open", "%r is not in the image" % program)
-    elif normalised(program) != PROGRAM.lower():
-        problems.add("autorun.inf", "open", "%r is not the program (%s)" % (program, PROGRAM))
-    if arguments.strip():
-        problems.add("autorun.inf", "open", "arguments %r: a CD start has none" % arguments.strip())
+    for section, reader in AUTORUN_SECTIONS:
+        if profile.section(section) is None:
+            continue
+        prefix = "" if section == "autorun" else "[%s] " % section
+        lines = [(key, (profile.value(section, key) or "").strip()) for key in START_KEYS]
+        if not any(command for _, command in lines):
+            problems.add("autorun.inf", prefix + "open", "missing (and no shellexecute=): %s starts nothing" % reader)
+        for key, command in lines:
+            if command:
+                check_start_line(image, problems, prefix + key, command)
     icon = (profile.value("autorun", "icon") or "").split(",")[0].strip().strip('"')
     if icon and not image.has(icon):
         problems.add("autorun.inf", "icon", "%r is not in the image" % icon)
@@ -657,7 +662,7 @@ def check_executables(image, problems, installers):
     for relative in sorted(entry[0] for entry in image.files.values()):
         if not relative.lower().endswith(EXECUTABLE_SUFFIXES):
             continue
-        flags = pe_flags.characteristics(image.read(relative))
+        flags = pe_flags.characteristics(image.read(relative, HEADER_BYTES))
         if flags is None:
             problems.add(relative, "PE header", "not a Windows executable")
         elif flags & pe_flags.REMOVABLE_RUN_FROM_SWAP:
@@ -693,7 +698,7 @@ def main(arguments):
         try:
             problems = check_image(path, without_installers)
         except (OSError, ValueError, IndexError, struct.error) as error:
-            print("%s: cannot be read: %s" % (path, error), file=sys.stderr)
+            print("%s: unreadable: %s" % (path, error), file=sys.stderr)
             status = 2
             continue
         for line in problems.note_lines():

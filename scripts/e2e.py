@@ -12,6 +12,7 @@ import argparse
 import base64
 import hashlib
 import html
+import html.parser
 import json
 import os
 import re
@@ -24,7 +25,8 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import browser, expectation, hostile, matrix, parallel, report, sandbox, stops, wine  # noqa: E402
+from plugin import browser, expectation, hostile, matrix, observed, parallel, report, sandbox, stops, wine  # noqa: E402
+from plugin import hostile_images, languages, markup, matrix_page, pc_matrix  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.hostile_rows import HOSTILE_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
@@ -231,9 +233,10 @@ class Case:
     host's build, or None."""
 
     def __init__(self, name, settings, check, cell=None, extra_files=None, hooks=None, screenshots=False,
-                 image=None, needs=None, attempt=None):
+                 image=None, needs=None, before_report=None, attempt=None):
         self.needs = needs
-        self.attempt = attempt  # a hostile image's attempt (plugin/hostile.py): its image and its checks
+        self.before_report = before_report  # a function of the report folder, called before the report is written
+        self.attempt = attempt  # a hostile program's attempt (plugin/hostile.py): its image and its checks
         self.name = name
         self.settings = settings
         self.check = check
@@ -575,6 +578,32 @@ def check_wow64(c):
                              'not 8 1 1' % seen)
 
 
+DETACHED_SETUPS = {'driver_setup': 'DriverSetup.exe', 'kit_setup': 'InternetKitSetup.exe'}
+
+
+def check_detached_setup(c, role):
+    """A setup that starts its installer and exits at once (the stand-in's copy of itself does
+    the work two seconds later): the whole clean PC job with no box, and the program's next step
+    only after the installer has ended."""
+    check_clean_start(c)
+    program = DETACHED_SETUPS[role]
+    runs = [r for r in observed.stand_in_runs(c.run) if r['program'].lower() == program.lower()]
+    started = [r for r in runs if '/detached' not in r['command']]
+    installer = [r for r in runs if 'installed' in r['actions']]
+    if not c.check(len(started) == 1 and 'detached' in started[0]['actions'] and installer,
+                   '%s did not hand its work over: %s' % (program, runs)):
+        return
+    c.check(started[0]['end'] is not None and started[0]['end'] < installer[0]['end'],
+            'the setup the program started did not end before its installer: %s' % runs)
+    if role == 'driver_setup':
+        next_step = (c.actions('InternetKitSetup.exe', 'start') or [{}])[0].get('t')
+    else:
+        next_step = (c.commands(meaning='mode change') or [{}])[0].get('t')
+    c.check(next_step is not None and next_step >= installer[0]['end'],
+            'the program went on at %s s, before the installer of %s ended (%s s)' % (
+                next_step, program, installer[0]['end']))
+
+
 def digest(path):
     h = hashlib.sha256()
     with open(path, 'rb') as f:
@@ -613,6 +642,12 @@ def scenario_cases(build_dir, work_dir):
                       dict(windows='xp', registry=AUTOPLAY_OFF, answer_default='cancel',
                            answer_rules=[('cannot start by itself', 'ok')]),
                       lambda c: check_autoplay_question(c, True)))
+    # Bootstrappers that do not wait for their installer: the driver setup's copy installs, and
+    # the kit setup's copy starts another copy that does.
+    for role, windows, levels in (('driver_setup', 'xp', '1'), ('kit_setup', '7', '2')):
+        cases.append(Case('%s that does not wait for its installer, Windows %s' % (role.replace('_', ' '), windows),
+                          dict(windows=windows, programs={role: {'detach': levels, 'delay_ms': '2000'}}),
+                          lambda c, r=role: check_detached_setup(c, r)))
     cases.append(Case('two devices plugged in at once (R: and S:)', dict(windows='7', second_drive=True),
                       check_two_devices))
     # A maker's image: the real device library, on an ISO 9660 image.
@@ -671,8 +706,24 @@ def check_locked_file_survives(c):
             'the program that held the file: %s' % helper)
 
 
+def check_users_files_kept(c):
+    """The user's files that the fault put in the staging's way are as the user left them, after
+    each plug-in (read from the PC's files by the fault)."""
+    kept = (c.result.get('fault') or {}).get('kept') or {}
+    for plugin in ('first', 'second'):
+        c.check(kept.get(plugin) == [], 'after the %s plug-in the user\'s files: %s' % (plugin, kept.get(plugin)))
+
+
+def check_linked_staging_folder(c):
+    check_users_files_kept(c)
+    named = [b['text'] for b in c.boxes('messagebox') if b['text'].rstrip().endswith('\\Templates\\R')]
+    c.check(len(named) == 1, 'no box names the linked staging folder: %s' % [b['text'] for b in c.boxes()])
+
+
 # A further check of a fault's first plug-in, beside its row (plugin/fault_rows.py).
 FAULT_EXTRA = {
+    'staging-linked': check_linked_staging_folder,
+    'staging-hard-link': check_users_files_kept,
     'driver-setup-fails': check_setup_fails,
     'staging-file-locked': check_locked_file_survives,
     'post-ok': check_program_outlives_setup,
@@ -728,9 +779,10 @@ def fault_cases(full):
     return cases
 
 
-# -- the hostile images ---------------------------------------------------------------------
+# -- the hostile programs -------------------------------------------------------------------
 # Each row of plugin/hostile_rows.py: the hostile test program as the image's program, trying one
-# thing; asserted from the outside (the canaries, the host's /tmp, the report, the browser).
+# thing against the host or the run's record; asserted from the outside (the canaries, the host's
+# /tmp, the base prefix, the report, the browser).
 def check_contained(c, attempt):
     c.check(c.result['outcome'] == 'finished', 'the run did not finish: %s %s' % (c.result['outcome'],
                                                                                 c.result.get('error') or ''))
@@ -741,8 +793,153 @@ def hostile_cases(build_dir, work_dir):
     cases = []
     for row in HOSTILE_ROWS:
         attempt = hostile.HostileAttempt(row, build_dir, work_dir, ROOT)
-        cases.append(Case('hostile image: ' + row.name, dict(windows='xp', sandbox=row.sandbox),
+        cases.append(Case('hostile image: program: ' + row.name, dict(windows='xp', sandbox=row.sandbox),
                           lambda c, a=attempt: check_contained(c, a), attempt=attempt))
+    return cases
+
+
+# -- the hostile images ----------------------------------------------------------------------
+# Each row of hostile_images.IMAGE_ROWS is an image that tries one thing against the maker's tools:
+# markup in a text that reaches the report, a FIFO where a file should be, a report folder linked
+# outside, a CD whose two trees differ. Asserted from outside: the run ends by itself (or is
+# refused at once, with the reason), the text shows in the report as text, the pages pass the
+# browser check with no script run, nothing outside the run is written.
+ROW_REFUSED_WITHIN = 60
+OUTSIDE = ('report.md', 'screenshots/01.png')
+
+
+def check_pages_inert(c, pages):
+    """Each page in headless Chromium: no script runs, no element is made from a text."""
+    try:
+        seen = browser.check_pages(pages, screenshots=False)
+    except browser.BrowserError as e:
+        c.check(False, 'the pages could not be opened in the browser: %s' % e)
+        return
+    for check in seen:
+        c.check(check.ok, '%s in the browser: %s' % (os.path.basename(check.path), '; '.join(check.problems)))
+
+
+def check_text_shown(c, text, report_dir):
+    """text reached the report's data and shows in report.html as text; report.md holds it inert."""
+    c.check(text in json.dumps(c.result, ensure_ascii=False), 'the text never reached the report: %s' % text)
+    with open(os.path.join(report_dir, 'report.html'), encoding='utf-8') as f:
+        c.check(html.escape(markup.plain(text)) in f.read(), 'report.html does not show the text as text: %s' % text)
+    if shutil.which('cmark-gfm'):  # as GitHub renders it, raw HTML let through
+        with open(os.path.join(report_dir, 'report.md'), 'rb') as f:
+            page = subprocess.run(['cmark-gfm', '--unsafe', '-e', 'table', '-e', 'autolink'], stdin=f,
+                                  stdout=subprocess.PIPE, check=True).stdout.decode('utf-8')
+        c.check(not live_markup(page), 'report.md renders live markup: %s' % live_markup(page))
+
+
+class LiveMarkup(html.parser.HTMLParser):
+    """What of a rendered page could run or lead away: script and SVG elements, event handlers,
+    links, and pictures other than the report's screenshots."""
+
+    def __init__(self, page):
+        super().__init__()
+        self.found = []
+        self.feed(page)
+
+    def handle_starttag(self, tag, attrs):
+        if tag in ('script', 'svg', 'iframe', 'object', 'a'):
+            self.found.append('<%s>' % tag)
+        for name, value in attrs:
+            if name.startswith('on') or (name == 'src' and not (value or '').startswith('screenshots/')):
+                self.found.append('%s=%s on <%s>' % (name, value, tag))
+
+
+def live_markup(page):
+    return LiveMarkup(page).found
+
+
+def check_sheet_and_matrix(c, row, image):
+    """The language sheet of the image (English only) and a matrix page of this run's cell, in the
+    browser."""
+    folder = os.path.join(c.run_dir, 'pages')
+    cell = {'windows': row.windows, 'bits': 32, 'state': 'clean', 'limited': False, 'fault': None}
+    cell_row = pc_matrix.cell_row(pc_matrix.cell_name(cell), cell, None, c.result, c.seconds)
+    cell_row['report'] = os.path.relpath(os.path.join(c.run_dir, 'report', 'report.html'), folder)
+    data = {'image': image, 'kit_type': 1, 'notes': [], 'seconds': c.seconds, 'cells': [cell_row]}
+    matrix_page.write_page(data, folder)
+    try:
+        sheet = languages.make_sheet(image, c.build_dir, os.path.join(ROOT, 'scripts'), os.path.join(folder, 'sheet'),
+                                     os.path.join(c.run_dir, 'sheet-run'),
+                                     'win64' if os.path.basename(c.build_dir) == 'test64' else 'win32', only=['eng'],
+                                     log=lambda line: None)
+    except (languages.SheetError, RuntimeError, OSError) as e:
+        c.check(False, 'the language sheet could not be made: %s' % e)
+        return
+    shown = [t['text'] for entry in sheet['languages'] for d in entry['dialogs'] for t in d['texts']]
+    c.check(any(markup.plain(row.shows) in text for text in shown), 'the sheet did not draw the text: %s' % shown)
+    check_pages_inert(c, [os.path.join(folder, 'matrix.html'), os.path.join(folder, 'sheet', 'languages.html')])
+
+
+def link_report_outside(outside):
+    """Before the report: its report.md and screenshots link to files of the maker outside the run."""
+    def prepare(report_dir):
+        shutil.rmtree(outside, ignore_errors=True)
+        for name in OUTSIDE:
+            os.makedirs(os.path.dirname(os.path.join(outside, name)), exist_ok=True)
+            with open(os.path.join(outside, name), 'w') as f:
+                f.write('the maker\'s own %s\n' % name)
+        os.makedirs(report_dir, exist_ok=True)
+        os.symlink(os.path.join(outside, 'report.md'), os.path.join(report_dir, 'report.md'))
+        os.symlink(os.path.join(outside, 'screenshots'), os.path.join(report_dir, 'screenshots'))
+        with open(os.path.join(report_dir, '.plugin-report-files'), 'w') as f:
+            f.write('report.md\nscreenshots/01.png\n')  # as an earlier run would have listed them
+    return prepare
+
+
+def check_image_row(c, row, image, outside):
+    report_dir = os.path.join(c.run_dir, 'report')
+    if row.refused:
+        c.check(c.result['outcome'] == 'error' and row.refused in (c.result.get('error') or ''),
+                'the image was not refused as it should be: %s %s' % (c.result['outcome'], c.result.get('error')))
+        c.check(c.seconds < ROW_REFUSED_WITHIN, 'refused only after %.0f s' % c.seconds)
+        try:
+            done = subprocess.run([sys.executable, os.path.join(ROOT, 'scripts', 'check-image.py'), image],
+                                  capture_output=True, text=True, timeout=ROW_REFUSED_WITHIN)
+            c.check(done.returncode == 2 and 'FIFO' in done.stderr, 'check-image: %s' % (done.stdout + done.stderr))
+        except subprocess.TimeoutExpired:
+            c.check(False, 'check-image did not end within %d s' % ROW_REFUSED_WITHIN)
+        return
+    c.finished()
+    c.switched('R')
+    if row.shows:
+        check_text_shown(c, row.shows, report_dir)
+    if row.change.get('language'):
+        check_sheet_and_matrix(c, row, image)
+    if row.change.get('differing_trees'):
+        check_cell(c, dict(windows=row.windows, state='clean', kit=1, family='QCT'))
+        c.check(any(n.startswith('the CD\'s two trees differ') and 'autorun.inf: other data' in n
+                    for n in c.result['notes']), 'the report does not say the trees differ: %s' % c.result['notes'])
+        done = subprocess.run([sys.executable, os.path.join(ROOT, 'scripts', 'check-image.py'), image],
+                              capture_output=True, text=True, timeout=120)
+        c.check(done.returncode == 1 and 'autorun.inf: Rock Ridge: other data in each tree' in done.stdout,
+                'check-image does not report the trees: %s' % done.stdout[-800:])
+    if row.change.get('autorun'):
+        check_cell(c, dict(windows=row.windows, state='clean', kit=1, family='QCT'))
+        c.check((c.result.get('program') or {}).get('entry') == '[AutoRun.Amd64] shellexecute=',
+                'the program was started from %s' % c.result.get('program'))
+    if row.change.get('linked_report'):
+        for name in OUTSIDE:
+            with open(os.path.join(outside, name)) as f:
+                c.check(f.read() == 'the maker\'s own %s\n' % name, 'the file outside, %s, was changed' % name)
+        c.check(not os.path.islink(os.path.join(report_dir, 'report.md')), 'report.md is still a link')
+        c.check(sorted(os.listdir(outside)) == ['report.md', 'screenshots'], 'files outside: %s' % os.listdir(outside))
+    check_pages_inert(c, [os.path.join(report_dir, 'report.html')])
+
+
+def image_row_cases(build_dir, work_dir):
+    cases = []
+    for number, row in enumerate(hostile_images.IMAGE_ROWS):
+        folder = os.path.join(work_dir, 'hostile-image-%d' % number)
+        image, settings = hostile_images.make_row_image(row, os.path.join(build_dir, 'image'), folder)
+        outside = os.path.join(work_dir, 'hostile-outside-%d' % number)
+        cases.append(Case('hostile image: %s, Windows %s' % (row.name, row.windows), settings,
+                          lambda c, r=row, i=image, o=outside: check_image_row(c, r, i, o), image=image,
+                          screenshots=bool(row.change.get('linked_report')),
+                          before_report=link_report_outside(outside) if row.change.get('linked_report') else None))
     return cases
 
 
@@ -770,11 +967,13 @@ def run_case(case, build_dir, work_dir, arch):
             settings.image = case.attempt.prepare(run_dir, arch)
         run = PlugInRun(settings)
         result = run.execute()
+        if case.before_report:
+            case.before_report(os.path.join(run_dir, 'report'))
         report.write_report(result, os.path.join(run_dir, 'report'))
         if result.get('second_plugin'):
             report.write_report(result['second_plugin'], os.path.join(run_dir, 'report', 'second-plugin'))
         checks = Checks(result)
-        checks.build_dir, checks.run_dir = build_dir, run_dir
+        checks.build_dir, checks.run_dir, checks.seconds = build_dir, run_dir, time.monotonic() - started
         if case.screenshots:
             check_report(checks, run_dir)
         try:
@@ -814,6 +1013,7 @@ def main(argv):
         cells = [cell for cell in cells if cell not in covered]
     cases += [matrix_case(cell) for cell in cells]
     cases += fault_cases(options.full)
+    cases += image_row_cases(build_dir, work_dir)
     cases += hostile_cases(build_dir, work_dir)
     if options.only:
         cases = [case for case in cases if options.only in case.name]
@@ -850,11 +1050,11 @@ def main(argv):
         print('faults: %d run, %d survived, %d failed, %d skipped (%d kinds of fault)' % (
             len(fault_words) - fault_words.count('SKIP'), fault_words.count('PASS'), fault_words.count('FAIL'),
             fault_words.count('SKIP'), len({n.split(',')[0] for n, _ in outcomes if n.startswith('fault ')})))
-    hostile_words = [verdict_word(failures) for name, failures in outcomes if name.startswith('hostile image: ')]
-    if hostile_words:
-        print('hostile images: %d cases run, %d contained, %d not contained, %d skipped' % (
-            len(hostile_words) - hostile_words.count('SKIP'), hostile_words.count('PASS'),
-            hostile_words.count('FAIL'), hostile_words.count('SKIP')))
+    image_words = [verdict_word(failures) for name, failures in outcomes if name.startswith('hostile image: ')]
+    if image_words:
+        print('hostile images: %d run, %d contained, %d failed, %d skipped' % (
+            len(image_words) - image_words.count('SKIP'), image_words.count('PASS'), image_words.count('FAIL'),
+            image_words.count('SKIP')))
     return 1 if 'FAIL' in words or stops.requested() else 0
 
 

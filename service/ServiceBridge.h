@@ -14,10 +14,12 @@ public:
     {
     }
 
-    // Asks the command service (USER_SERVICE_CONTROL_*). FALSE on Vista and later, when the pipe
-    // does not open, when the request cannot be written, or when no reply arrives; TRUE once a
-    // reply has been read into the record.
+    // Asks the command service (USER_SERVICE_CONTROL_*) about the device's own drive. FALSE on
+    // Vista and later, when the pipe does not open, when the request cannot be written, or when
+    // no reply arrives; TRUE once a reply has been read into the record.
     BOOL ServiceControl(DWORD dwControl);
+    // The same about the device on the drive of driveLetter (another device's, say).
+    BOOL ServiceControl(DWORD dwControl, wchar_t driveLetter);
 
     // TRUE when the system folder's service executable is missing or older than the one in "tools".
     BOOL IsRequireUpdateSVC();

@@ -4,7 +4,9 @@
 
 #include "ServicePipeClient.h"
 
-BOOL CServiceBridge::ServiceControl(DWORD dwControl)
+BOOL CServiceBridge::ServiceControl(DWORD dwControl) { return ServiceControl(dwControl, DeviceDriveLetter(m_run)); }
+
+BOOL CServiceBridge::ServiceControl(DWORD dwControl, wchar_t driveLetter)
 {
     Trace(L"Start : [CPlugstartDlg::ServiceControl(DWORD dwControl)]");
     if (m_run.m_bVistaOS)
@@ -12,7 +14,7 @@ BOOL CServiceBridge::ServiceControl(DWORD dwControl)
 
     const bool phoneSetting = (dwControl == USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
     uint8_t request[plug::kServiceMessageBytes];
-    if (!plug::BuildServiceRequest(dwControl, static_cast<uint16_t>(DeviceDriveLetter(m_run)), request))
+    if (!plug::BuildServiceRequest(dwControl, static_cast<uint16_t>(driveLetter), request))
         return FALSE; // not a request the service knows
 
     plug::ServiceReply reply;

@@ -18,6 +18,17 @@ const UINT_PTR kAnimationTimer = 100;
 const UINT kAnimationPeriodMs = 150;
 const POINT kCancelPosition = {123, 193};
 
+// Starts the copy on the PC, when the list named the program. This process leaves the CD first
+// (the copy would stand in the CD's folder too): the CD goes away at the copy's mode change, and
+// the programs the copy starts after it would be handed a folder that no longer exists.
+void StartStagedCopy(const plug::StagingFolders& folders, const plug::StagingPlan& plan)
+{
+    if (plan.relaunchProgram.empty())
+        return;
+    ::SetCurrentDirectoryW(folders.destinationDirectory.c_str());
+    plug::LaunchProgram(plan.relaunchProgram, plan.relaunchParameters);
+}
+
 } // namespace
 
 CInitDlg::CInitDlg(CWnd* parent) : CDialog(IDD_INIT_DIALOG, parent) {}
@@ -187,24 +198,22 @@ void CInitDlg::RunStaging()
         [](const wchar_t* section, const std::wstring& key) { return plug::GetConfigValue(nullptr, section, key); },
         plug::GetModuleDirectory(), m_nITKType, m_strITKSetupFinename, plug::SelectLanguageFile());
     plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
-    if (plug::StartsNothing(plan)) // the user would be left with nothing and no word of it
-        return ReportFailure(L"STR_STRING_ERROR_CANNOT_FIND_CONFIG");
+    if (plug::StartsNothing(plan)) { // the user would be left with nothing and no word of it
+        DropTopmost();
+        // Without any config.ini the system check has told the user so already.
+        return plug::ReportMissingConfiguration(nullptr);
+    }
     bool foldersNew = false;
-    switch (plug::PrepareStagingFolders(folders, &foldersNew)) {
+    plug::StagingOutcome outcome = plug::PrepareStagingFolders(folders, &foldersNew);
+    if (outcome.result == plug::StagingResult::Done)
+        outcome = plug::StageListedFiles(folders, plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
+    switch (outcome.result) {
+    case plug::StagingResult::Done:
+        return StartStagedCopy(folders, plan);
     case plug::StagingResult::DestinationFailed:
         return ReportFailure(L"STR_STRING_APP_INIT_FAILED_000");
     case plug::StagingResult::ToolsFailed:
         return ReportFailure(L"STR_STRING_APP_INIT_FAILED_001");
-    default:
-        break;
-    }
-    plug::StagingOutcome outcome =
-        plug::StageListedFiles(folders, plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
-    switch (outcome.result) {
-    case plug::StagingResult::Done:
-        if (!plan.relaunchProgram.empty())
-            plug::LaunchProgram(plan.relaunchProgram, plan.relaunchParameters);
-        return;
     case plug::StagingResult::CopyFailed:
         return ReportFailure(L"STR_STRING_APP_INIT_FAILED_002", outcome.failedSource);
     case plug::StagingResult::OpenFailed:
@@ -214,9 +223,11 @@ void CInitDlg::RunStaging()
     }
 }
 
+void CInitDlg::DropTopmost() { ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
+
 void CInitDlg::ReportFailure(const std::wstring& key, const std::wstring& source)
 {
-    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    DropTopmost();
     std::wstring text = plug::GetLanguageString(key);
     if (!source.empty())
         text = plug::FormatString(L"%ls\n%ls", text.c_str(), source.c_str());

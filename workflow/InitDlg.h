@@ -79,6 +79,8 @@ private:
     static UINT StagingThread(LPVOID parameter);
     // The worker's part: stages and starts the copy, or tells why it could not.
     void RunStaging();
+    // Its message boxes have no owner: the dialog stops being topmost first, so that they show above it.
+    void DropTopmost();
     void ReportFailure(const std::wstring& key, const std::wstring& source = std::wstring());
 
     plug::UniqueBitmap m_background;

@@ -211,7 +211,13 @@ BOOL CPlugstartDlg::StageFromCd()
     staging.SetInstallState(profile.bInstalledDrv, profile.bRequireUpDrv, profile.bInstalledITK, profile.bRequireUpITK,
                             m_bDeploySVC);
     staging.SetProfile(profile.nDriverType, profile.nITKType, profile.strITKSetupFinename);
-    staging.DoModal();
+    if (staging.DoModal() == -1) {
+        // Its window could not be made: no worker started, and nothing will end it. The user is
+        // told that the installation could not be prepared on this computer, and this instance ends.
+        Trace(L"[CPlugstartDlg::StageFromCd()] the staging dialog could not be made\r\n");
+        plug::ShowLanguageMessage(nullptr, L"STR_STRING_APP_INIT_FAILED_000", MB_ICONEXCLAMATION | MB_OK);
+        return FALSE;
+    }
     // The staging dialog ends when its worker has; it is given about a minute more to say so.
     for (int polls = 0; !staging.m_bFinished; ++polls) {
         if (polls == 6000) {

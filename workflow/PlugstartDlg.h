@@ -102,9 +102,10 @@ protected:
     HWND MessageOwner() override { return m_hWnd; }
     void RepaintAll() override;
     void RepaintStatus() override;
-    plug::UniqueHandle StartProgram(const std::wstring& program, const std::wstring& parameters,
-                                    int showCommand) override;
-    BOOL WaitForProgram(HANDLE process, DWORD timeoutMs) override;
+    plug::StartedProgram StartProgram(const std::wstring& program, const std::wstring& parameters,
+                                      int showCommand) override;
+    plug::ProgramWait WaitForProgram(plug::StartedProgram& program, DWORD timeoutMs,
+                                     DWORD descendantsTimeoutMs) override;
     void LaunchProgram(const std::wstring& program, const std::wstring& parameters) override;
     void PostEnableCancelButtons(BOOL enable) override;
     void PostBringToFront() override;

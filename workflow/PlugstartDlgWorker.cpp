@@ -116,13 +116,17 @@ void CPlugstartDlg::RepaintStatus()
         ::InvalidateRect(m_hWnd, &m_rcStatus, TRUE);
 }
 
-plug::UniqueHandle CPlugstartDlg::StartProgram(const std::wstring& program, const std::wstring& parameters,
-                                               int showCommand)
+plug::StartedProgram CPlugstartDlg::StartProgram(const std::wstring& program, const std::wstring& parameters,
+                                                 int showCommand)
 {
-    return plug::StartProgram(program, parameters, showCommand);
+    return plug::StartedProgram::Start(program, parameters, showCommand);
 }
 
-BOOL CPlugstartDlg::WaitForProgram(HANDLE process, DWORD timeoutMs) { return plug::WaitForProcessEnd(process, timeoutMs); }
+plug::ProgramWait CPlugstartDlg::WaitForProgram(plug::StartedProgram& program, DWORD timeoutMs,
+                                                DWORD descendantsTimeoutMs)
+{
+    return plug::WaitForProgramWork(program, timeoutMs, descendantsTimeoutMs);
+}
 
 void CPlugstartDlg::LaunchProgram(const std::wstring& program, const std::wstring& parameters)
 {

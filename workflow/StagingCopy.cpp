@@ -12,10 +12,16 @@ namespace plug {
 
 namespace {
 
-bool IsFoundBySearch(std::wstring path)
+std::wstring WithoutBackslash(std::wstring path)
 {
     if (!path.empty() && path.back() == L'\\')
         path.pop_back();
+    return path;
+}
+
+bool IsFoundBySearch(const std::wstring& folder)
+{
+    const std::wstring path = WithoutBackslash(folder);
     WIN32_FIND_DATAW found = {};
     UniqueFind search(::FindFirstFileW(path.c_str(), &found));
     return search.IsValid();
@@ -109,6 +115,62 @@ bool RemoveEntry(const std::wstring& path, DWORD attributes, std::wstring* faile
     return false;
 }
 
+// A folder where a disk is mounted: the root of a volume of its own, not a link to a folder.
+// (Windows gives the volume's path with a backslash at its end, Wine without.)
+bool IsVolumeMountedAt(const std::wstring& folder)
+{
+    wchar_t volume[MAX_PATH] = {};
+    return ::GetVolumePathNameW(folder.c_str(), volume, MAX_PATH) &&
+           PathKey(WithoutBackslash(volume)) == PathKey(WithoutBackslash(folder));
+}
+
+// A symbolic link or a junction (a file or folder that stands for another): Windows marks both
+// as reparse points, and so does Wine a symbolic link of its host. So are folders where a disk is
+// mounted (and, under Wine, where a file system of the host is), which are no links.
+bool IsLink(const std::wstring& path)
+{
+    const std::wstring name = WithoutBackslash(path);
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY) || !IsVolumeMountedAt(name);
+}
+
+// Removes a link at folder's place (never what it points to); false, with its path in *failed,
+// when it stays.
+bool RemoveLink(const std::wstring& folder, std::wstring* failed)
+{
+    if (!IsLink(folder))
+        return true;
+    const std::wstring path = WithoutBackslash(folder);
+    return RemoveEntry(path, ::GetFileAttributesW(path.c_str()), failed);
+}
+
+StagingOutcome Failed(StagingResult result, const std::wstring& path = std::wstring())
+{
+    StagingOutcome outcome;
+    outcome.result = result;
+    outcome.failedSource = path;
+    return outcome;
+}
+
+// Copies source to target without ever writing into a file that is already there: that one may
+// be a hard link whose other name is a file elsewhere. A free name is copied to directly (and
+// only while it stays free); a taken one is replaced by name with a new copy made beside it.
+bool CopyToName(const std::wstring& source, const std::wstring& target)
+{
+    if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return ::CopyFileW(source.c_str(), target.c_str(), TRUE) != FALSE;
+    wchar_t fresh[MAX_PATH] = {};
+    if (!::GetTempFileNameW(target.substr(0, target.rfind(L'\\')).c_str(), L"stg", 0, fresh))
+        return false;
+    if (::CopyFileW(source.c_str(), fresh, FALSE) &&
+        ::ReplaceFileW(target.c_str(), fresh, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return true;
+    ::DeleteFileW(fresh);
+    return false;
+}
+
 } // namespace
 
 std::wstring StagingBaseFolder()
@@ -121,19 +183,30 @@ std::wstring StagingBaseFolder()
     return std::wstring();
 }
 
-StagingResult PrepareStagingFolders(const StagingFolders& folders, bool* madeBoth)
+StagingOutcome PrepareStagingFolders(const StagingFolders& folders, bool* madeBoth)
 {
     bool madeDestination = false;
     bool madeTools = false;
     if (madeBoth)
         *madeBoth = false;
-    if (folders.destinationDirectory.empty() || !EnsureFolder(folders.destinationDirectory, &madeDestination))
-        return StagingResult::DestinationFailed;
+    if (folders.destinationDirectory.empty())
+        return Failed(StagingResult::DestinationFailed);
+    // The staging folder in a linked base folder would be a folder of the user's (one named like
+    // the drive in their home, say); the base folder is not the staging's to remove.
+    if (IsLink(folders.baseFolder))
+        return Failed(StagingResult::CopyFailed, WithoutBackslash(folders.baseFolder));
+    std::wstring link;
+    if (!RemoveLink(folders.destinationDirectory, &link))
+        return Failed(StagingResult::CopyFailed, link);
+    if (!EnsureFolder(folders.destinationDirectory, &madeDestination))
+        return Failed(StagingResult::DestinationFailed);
+    if (!RemoveLink(folders.toolsDirectory, &link))
+        return Failed(StagingResult::CopyFailed, link);
     if (!EnsureFolder(folders.toolsDirectory, &madeTools))
-        return StagingResult::ToolsFailed;
+        return Failed(StagingResult::ToolsFailed);
     if (madeBoth)
         *madeBoth = madeDestination && madeTools;
-    return StagingResult::Done;
+    return StagingOutcome();
 }
 
 StagingOutcome RemoveUnlistedFiles(const StagingFolders& folders, const StagingPlan& plan)
@@ -165,7 +238,9 @@ StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<boo
             ClearReadOnly(file.target);
         if (file.step == StagingStep::SkipSuiteSetup)
             continue;
-        if (!::CopyFileW(file.source.c_str(), file.target.c_str(), FALSE)) {
+        const bool copied = foldersNew ? ::CopyFileW(file.source.c_str(), file.target.c_str(), FALSE) != FALSE
+                                       : CopyToName(file.source, file.target);
+        if (!copied) {
             outcome.result = StagingResult::CopyFailed;
             return outcome;
         }

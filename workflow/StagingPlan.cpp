@@ -18,6 +18,10 @@ std::wstring LowerAscii(std::wstring text)
     return text;
 }
 
+// The program the staging starts: a listed name that holds "Plugstart.exe" in any case (Windows
+// finds the file whatever its case, and so does the copy).
+bool NamesTheProgram(const std::wstring& name) { return LowerAscii(name).find(L"plugstart.exe") != std::wstring::npos; }
+
 bool IsSuiteSetup(const std::wstring& source, const StagingList& list)
 {
     // An empty installer name would match every path and stage nothing.
@@ -33,6 +37,7 @@ StagingFolders MakeStagingFolders(const std::wstring& sourceDirectory, const std
     if (sourceDirectory.empty() || baseFolder.empty())
         return folders;
     folders.driveLetter = sourceDirectory[0];
+    folders.baseFolder = baseFolder;
     folders.destinationDirectory = baseFolder + L"\\" + folders.driveLetter + L"\\";
     folders.toolsDirectory = folders.destinationDirectory + L"tools\\";
     return folders;
@@ -69,7 +74,7 @@ StagingPlan MakeStagingPlan(const StagingFolders& folders, const StagingList& li
             file.step = StagingStep::RefuseName;
         else if (IsSuiteSetup(file.source, list))
             file.step = StagingStep::SkipSuiteSetup;
-        else if (file.target.find(L"Plugstart.exe") != std::wstring::npos)
+        else if (NamesTheProgram(name))
             plan.relaunchProgram = file.target;
         plan.files.push_back(file);
         if (file.step == StagingStep::RefuseName)

@@ -12,6 +12,7 @@ namespace plug {
 // Templates or application-data folder), with its "tools" subfolder.
 struct StagingFolders {
     wchar_t driveLetter = 0;          // first character of the CD's program folder
+    std::wstring baseFolder;           // the user's folder that holds the staging folder
     std::wstring destinationDirectory; // base\X\ (empty when the program folder is unknown)
     std::wstring toolsDirectory;       // base\X\tools\ .
 };
@@ -55,7 +56,7 @@ StagingList ReadStagingList(const ConfigLookup& config, const std::wstring& sour
 // Every file of list in the order they are copied. A name that is absolute or climbs out of the
 // folder is refused. For the PC suite (kit type 2) a file whose source path holds the kit
 // installer's name, without regard to case, is skipped. The program to start is the last copied
-// target that holds "Plugstart.exe" (case-sensitive).
+// file whose listed name holds "Plugstart.exe", without regard to case.
 StagingPlan MakeStagingPlan(const StagingFolders& folders, const StagingList& list);
 
 // Whether the plan would copy files and then start nothing: the configuration lists no program

@@ -6,7 +6,11 @@ descriptor 3, answers and events on its descriptor 4.
 
     python3 -m plugin.browser PAGE.html...     (exit 1 when a page has a problem)
 
-Any page serves: the plug-in report, the language sheet, the maker's matrix page."""
+Any page of ours serves: the plug-in report, the language sheet, the maker's matrix page. None of
+them runs a script, so the check also fails a page on which a script runs (the browser's debugger
+sees every script the page compiles, a hook sees a dialog opened, a watch sees the page changed
+after it was parsed), and a page that holds a script element, an event-handler attribute, a
+javascript: address or an element our pages are not made of: an image's text that made markup."""
 import base64
 import fcntl
 import html.parser
@@ -37,6 +41,7 @@ TALLEST_SCREENSHOT = 16000
 # resolves to and, for an anchor of this page, whether the anchor is there.
 PAGE_SCRIPT = r"""
 (async () => {
+  const PAGE_ELEMENTS = %s;
   const decoded = (url) => new Promise((done) => {
     const picture = new Image();
     picture.onload = () => done(picture.naturalWidth);
@@ -45,17 +50,26 @@ PAGE_SCRIPT = r"""
   });
   const pictures = [];
   for (const img of Array.from(document.images)) {
-    // Listened to, not set: a handler the page's markup gave the picture stays as it was.
-    if (!img.complete) await new Promise((done) => {
-      img.addEventListener('load', done);
-      img.addEventListener('error', done);
-    });
+    if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
     pictures.push({url: img.currentSrc || img.src, width: img.naturalWidth, what: img.alt || ''});
   }
   for (const image of Array.from(document.querySelectorAll('svg image'))) {
     const raw = image.getAttribute('href') || image.getAttributeNS('http://www.w3.org/1999/xlink', 'href') || '';
     const url = new URL(raw, document.baseURI).href;
     pictures.push({url: url, width: raw ? await decoded(url) : 0, what: 'svg image'});
+  }
+  // What no page of ours holds: scripts, event handlers, script addresses, other elements.
+  const markup = [];
+  for (const element of Array.from(document.querySelectorAll('*'))) {
+    const tag = element.localName;
+    if (!PAGE_ELEMENTS.includes(tag)) markup.push('an element <' + tag + '>');
+    for (const attribute of Array.from(element.attributes)) {
+      const name = attribute.name.toLowerCase();
+      const value = attribute.value.replace(/[\s\u0000-\u001f]/g, '').toLowerCase();
+      if (name.startsWith('on')) markup.push('an event handler ' + name + ' on <' + tag + '>');
+      if (/^(javascript|vbscript|data:text\/html)/.test(value) || (/^data:/.test(value) && !/^data:image\/(png|jpeg|gif);/.test(value)))
+        markup.push('a script address in ' + name + ' of <' + tag + '>');
+    }
   }
   const page = location.href.split('#')[0];
   const links = [];
@@ -71,9 +85,41 @@ PAGE_SCRIPT = r"""
     }
     links.push({raw: raw, url: url, anchor: anchor});
   }
-  return {pictures: pictures, links: links, title: document.title, marked: '__pwned' in window};
+  return {pictures: pictures, links: links, title: document.title, markup: markup,
+          fired: window.__plugstartFired || ['the page removed the hooks that watch it']};
 })()
+//# sourceURL=plugstart-page-check.js
 """
+
+# The elements our pages are made of (and those the browser adds itself, such as a table's body).
+PAGE_ELEMENTS = ('html head meta title style body h1 h2 p table tbody tr th td ul li pre figure figcaption img '
+                 'code a div span b section small nav svg text rect line circle path g image').split()
+
+# Installed before the page's own content: records what only a running script does (a dialog
+# opened, a window opened, the page changed after it was parsed).
+HOOKS = r"""
+(() => {
+  const fired = [];
+  Object.defineProperty(window, '__plugstartFired', {value: fired});
+  for (const name of ['alert', 'confirm', 'prompt', 'print', 'open']) {
+    window[name] = function () { fired.push(name + '(' + Array.from(arguments).join(', ').slice(0, 80) + ')'); };
+  }
+  const watch = new MutationObserver((changes) => {
+    fired.push('the page changed after it was parsed (' + changes[0].type + ' of <' +
+               (changes[0].target.localName || changes[0].target.nodeName) + '>)');
+  });
+  const parsing = new MutationObserver(() => {});
+  parsing.observe(document, {subtree: true, childList: true, attributes: true, characterData: true});
+  document.addEventListener('DOMContentLoaded', () => {
+    parsing.takeRecords();  // the parser's own changes
+    parsing.disconnect();
+    watch.observe(document, {subtree: true, childList: true, attributes: true, characterData: true});
+  }, true);
+})();
+//# sourceURL=plugstart-hooks.js
+"""
+OUR_SCRIPTS = ('plugstart-page-check.js', 'plugstart-hooks.js')
+PAGE_SCRIPT = PAGE_SCRIPT % json.dumps(PAGE_ELEMENTS)
 
 
 class BrowserError(Exception):
@@ -91,7 +137,6 @@ class PageCheck:
         self.external = []       # links out of the page's files (web addresses): not followed
         self.screenshot = None   # the screenshot's path
         self.title = ''
-        self.scripts = []        # the page's own scripts that ran (a report page has none)
 
     @property
     def ok(self):
@@ -259,27 +304,31 @@ def _console_errors(events, session):
     return errors
 
 
+def _page_scripts(events, session):
+    """The scripts the page compiled (an inline script, an event handler that fired, a script
+    address followed), not counting the check's own."""
+    found = []
+    for event in events:
+        if event.get('sessionId') != session or event.get('method') != 'Debugger.scriptParsed':
+            continue
+        params = event.get('params', {})
+        if params.get('url', '').endswith(OUR_SCRIPTS):
+            continue
+        found.append('%s (line %s, %d characters)' % (params.get('url') or 'a script without an address',
+                                                       params.get('startLine', 0) + 1,
+                                                       params.get('length', 0)))
+    return found
+
+
 class _Anchors(html.parser.HTMLParser):
     def __init__(self):
         super().__init__()
         self.names = set()
-        self.title = None
-        self._in_title = False
 
     def handle_starttag(self, tag, attrs):
         for name, value in attrs:
             if name == 'id' or (name == 'name' and tag == 'a'):
                 self.names.add(value)
-        if tag == 'title' and self.title is None:
-            self._in_title, self.title = True, ''
-
-    def handle_endtag(self, tag):
-        if tag == 'title':
-            self._in_title = False
-
-    def handle_data(self, data):
-        if self._in_title:
-            self.title += data
 
 
 def anchors_of(path):
@@ -288,37 +337,6 @@ def anchors_of(path):
     with open(path, encoding='utf-8', errors='replace') as f:
         parser.feed(f.read())
     return parser.names
-
-
-def written_title(path):
-    """The page's title as its file writes it (blanks joined as a browser shows them), or ''."""
-    parser = _Anchors()
-    with open(path, encoding='utf-8', errors='replace') as f:
-        parser.feed(f.read())
-    return ' '.join((parser.title or '').split())
-
-
-def scripts_run(events, session, evaluated, marked, title, written):
-    """Signs that a script of the page ran: the pages checked here carry none of their own, so any
-    script the browser compiled for the page (an inline script, an event handler that fired, a
-    javascript: address) came from a text put into it. The checker's own evaluation is left out
-    (evaluated: its script ids). A script that hid from the debugger still shows by its marks: the
-    name window.__pwned, a title other than the page's own, or any console message."""
-    signs = []
-    for event in events:
-        if event.get('sessionId') != session:
-            continue
-        method, params = event.get('method'), event.get('params', {})
-        if method == 'Debugger.scriptParsed' and params.get('scriptId') not in evaluated:
-            source = params.get('url') or 'inline'
-            signs.append('a script of the page was compiled (%s, line %s)' % (source, params.get('startLine')))
-        elif method == 'Runtime.consoleAPICalled' and params.get('type') not in ('error', 'assert'):
-            signs.append('the page wrote to the console (%s)' % params.get('type'))
-    if marked:
-        signs.append('a script of the page set window.__pwned')
-    if title != written:
-        signs.append('the page changed its title to "%s"' % title[:100])
-    return signs
 
 
 def link_problem(link):
@@ -354,6 +372,8 @@ def _check_in(browser, path, screenshot):
     try:
         for domain in ('Page', 'Runtime', 'Log', 'Debugger'):
             browser.send(domain + '.enable', session=session)
+        browser.send('Debugger.setSkipAllPauses', {'skip': True}, session)
+        browser.send('Page.addScriptToEvaluateOnNewDocument', {'source': HOOKS}, session)
         browser.send('Emulation.setDeviceMetricsOverride', {'width': WINDOW[0], 'height': WINDOW[1],
                                                             'deviceScaleFactor': 1, 'mobile': False}, session)
         navigated = browser.send('Page.navigate', {'url': url}, session)
@@ -363,7 +383,6 @@ def _check_in(browser, path, screenshot):
         if not browser.wait_event('Page.loadEventFired', session, browser.timeout):
             check.problems.append('the page did not finish loading within %d s' % browser.timeout)
             return check
-        before = len(browser.events)
         found = browser.send('Runtime.evaluate', {'expression': PAGE_SCRIPT, 'awaitPromise': True,
                                                   'returnByValue': True}, session)
         if 'exceptionDetails' in found:
@@ -371,12 +390,6 @@ def _check_in(browser, path, screenshot):
             return check
         seen = found['result']['value']
         check.title = seen.get('title', '')
-        # The checker's own script, compiled while it was evaluated (after the load).
-        evaluated = {e['params'].get('scriptId') for e in browser.events[before:]
-                     if e.get('method') == 'Debugger.scriptParsed'}
-        check.scripts = scripts_run(browser.events, session, evaluated, seen.get('marked'), check.title,
-                                    written_title(path))
-        check.problems += ['no script may run in the page: ' + sign for sign in check.scripts]
         for picture in seen['pictures']:
             if picture['width'] > 0:
                 check.pictures += 1
@@ -393,6 +406,9 @@ def _check_in(browser, path, screenshot):
             else:
                 check.problems.append(problem)
         check.problems += _console_errors(browser.events, session)
+        check.problems += ['a script ran on the page: %s' % script for script in _page_scripts(browser.events, session)]
+        check.problems += ['the page holds markup no page of ours has: %s' % what for what in seen['markup']]
+        check.problems += ['a script on the page did this: %s' % what for what in seen['fired']]
         if screenshot:
             _screenshot(browser, session, screenshot)
             check.screenshot = screenshot
@@ -411,8 +427,12 @@ def _screenshot(browser, session, path):
         'format': 'png', 'captureBeyondViewport': True,
         'clip': {'x': 0, 'y': 0, 'width': width, 'height': height,
                  'scale': min(1.0, TALLEST_SCREENSHOT / float(height))}}, session)
-    with open(path, 'wb') as f:
+    # A new file renamed over the name: a link there is replaced, never written through.
+    handle, temporary = tempfile.mkstemp(dir=os.path.dirname(os.path.abspath(path)), prefix='.new-')
+    with os.fdopen(handle, 'wb') as f:
         f.write(base64.b64decode(shot['data']))
+    os.chmod(temporary, 0o644)
+    os.replace(temporary, path)
 
 
 def check_pages(paths, screenshots=True, timeout=60):

@@ -93,7 +93,7 @@ def command(argv):
 def matrix_command(options, build_dir, scripts_dir, preset):
     """scripts/run.sh --matrix: the cells, the page, the page in the browser; 1 when a cell's
     outcome is not what its PC should get or the page does not show as it should."""
-    from . import browser, image, matrix_page, pc_matrix
+    from . import browser, image, matrix_page, pc_matrix, report_files
     if preset == 'test64' and '64' in options.arch_list:
         # Its PCs are all 64-bit already (the host runs no 32-bit programs): nothing runs under WOW64.
         options.arch_list = ['32']
@@ -123,6 +123,7 @@ def matrix_command(options, build_dir, scripts_dir, preset):
         seen = browser.check_page(page)
         if seen.screenshot:
             os.replace(seen.screenshot, os.path.join(matrix.page_dir, 'matrix.png'))
+            report_files.list_also(matrix.page_dir, 'matrix.png')
         print('the page in headless Chromium: %d pictures decoded, %d links resolved%s; screenshot matrix.png' % (
             seen.pictures, seen.links, ''.join('\n  problem: ' + p for p in seen.problems)))
         shown = seen.ok

@@ -15,6 +15,9 @@ NO_FOLDER = box_text('STR_STRING_APP_INIT_FAILED_000')
 EVERYTHING = [set(JOB)]
 
 
+TEMPLATES = 'C:\\users\\'  # the start of the staging folder's path, whoever the user
+
+
 def not_copied(source):
     return box_text('STR_STRING_APP_INIT_FAILED_002', source)
 
@@ -40,6 +43,10 @@ FAULT_ROWS = [
     FaultRow('staging-read-only', '7', [NO_FOLDER], [set()]),
     FaultRow('staging-file-locked', 'xp', [not_copied('R:\\config.ini')], [set()]),
     FaultRow('staging-file-scanned', '7', [], EVERYTHING),
+    # Wine cannot remove a link of its host: the staging refuses it (Windows removes it and stages).
+    FaultRow('staging-linked', 'xp', [not_copied(TEMPLATES)], [set()]),
+    FaultRow('staging-hard-link', '7', [], EVERYTHING),
+    FaultRow('config-missing', '7', [BAD_CONFIG], [set()]),
     FaultRow('config-empty', 'xp', [BAD_CONFIG], [set()]),
     FaultRow('config-garbage', '7', [BAD_CONFIG], [set()]),
     FaultRow('config-10mb', 'xp', [], EVERYTHING),

@@ -289,6 +289,113 @@ class HeldStagedFile(Fault):
         self.let_go(run)
 
 
+class UsersFiles:
+    """Files of the user's in a folder of the simulated PC, which a fault puts in the staging's
+    way; what became of them is read back from the host."""
+
+    def __init__(self, folder, files):
+        self.folder, self.files = folder, dict(files)
+
+    def write(self):
+        for name, text in self.files.items():
+            path = os.path.join(self.folder, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, 'w', encoding='utf-8', newline='') as f:
+                f.write(text)
+
+    def problems(self):
+        """What is no longer as the user left it (files changed, missing or added)."""
+        found = {}
+        for root, _, names in os.walk(self.folder):
+            for name in names:
+                path = os.path.join(root, name)
+                with open(path, encoding='utf-8', errors='replace') as f:
+                    found[os.path.relpath(path, self.folder)] = f.read()
+        problems = ['%s is gone' % n for n in sorted(self.files) if n not in found]
+        problems += ['%s was changed' % n for n in sorted(self.files) if n in found and found[n] != self.files[n]]
+        return problems + ['%s was added' % n for n in sorted(found) if n not in self.files]
+
+
+class UsersFilesInTheWay(Fault):
+    """A folder or file of the user's stands where the staging goes: what is left of it is read
+    after each plug-in ('kept' in the fault's data: a list of problems per plug-in)."""
+
+    def __init__(self, name, what):
+        super().__init__()
+        self.name, self.what = name, what
+        self.users = None
+        self.kept = {}
+
+    def users_folder(self, run):
+        user = run.prefix.user_folder()
+        if not user:
+            raise RuntimeError('the simulated PC has no user folder')
+        return os.path.join(user, 'Documents', 'Modem notes')
+
+    def leave(self, run):
+        self.kept['first'] = self.users.problems()
+
+    def cleanup(self, run):
+        if self.users and 'first' in self.kept:
+            self.kept['second'] = self.users.problems()
+
+    def data(self):
+        data = super().data()
+        data['kept'] = self.kept
+        return data
+
+
+class LinkedStagingFolder(UsersFilesInTheWay):
+    """The staging folder (Templates\\R) is a symbolic link to a folder of the user's that holds
+    files of their own, one under a name the CD lists. The second plug-in finds the link gone (the
+    user removed it)."""
+
+    def prepare(self, run):
+        _, host = templates_folder(run)
+        self.users = UsersFiles(self.users_folder(run), {
+            'config.ini': 'the user\'s own config.ini', 'notes.txt': 'notes', os.path.join('tools', 'todo.txt'): 'todo',
+            os.path.join('letters', 'letter.doc'): 'a letter'})
+        self.users.write()
+        self.link = os.path.join(host, 'R')
+        os.symlink(self.users.folder, self.link)
+        self.notes.append('the staging folder %s\\R is a symbolic link to the user\'s folder Documents\\Modem notes '
+                          '(%d files)' % (templates_folder(run)[0], len(self.users.files)))
+
+    def clear(self, run):
+        _remove(self.link)
+        self.notes.append('before the second plug-in the user removed the link')
+
+
+class HardLinkedStagedFile(UsersFilesInTheWay):
+    """A file of the staging folder that an earlier staging left (config.ini) is a hard link to a
+    file of the user's outside it."""
+
+    def prepare(self, run):
+        _, host = templates_folder(run)
+        self.users = UsersFiles(self.users_folder(run), {'settings.ini': 'the user\'s own settings'})
+        self.users.write()
+        staged = os.path.join(host, 'R', run.config_value('FILES', 'file01'))
+        os.makedirs(os.path.join(host, 'R', 'tools'), exist_ok=True)
+        os.link(os.path.join(self.users.folder, 'settings.ini'), staged)
+        self.notes.append('the staged %s is a hard link to the user\'s Documents\\Modem notes\\settings.ini' %
+                          os.path.basename(staged))
+
+
+class MissingConfig(Fault):
+    """The device's CD has no config.ini at all."""
+
+    def __init__(self, name, what):
+        super().__init__()
+        self.name, self.what = name, what
+
+    def prepare(self, run):
+        found = image_mod.find_case_insensitive(os.path.dirname(run.images['R'].program_path()), 'config.ini')
+        if not found:
+            raise RuntimeError('the image has no config.ini to take away')
+        os.remove(found)
+        self.notes.append('on the CD: no config.ini')
+
+
 # -- config.ini and the language files -------------------------------------------------------
 def garbage(length, seed=17):
     rng = random.Random(seed)
@@ -445,6 +552,11 @@ FAULTS = [
                            'staging) is held open by another program without sharing', False, ('FILES', 'file01')),
     lambda: HeldStagedFile('staging-file-scanned', 'a virus scanner opens each staged file (the driver setup) with '
                            'full sharing as soon as it is there', True, ('DRIVER', 'driver_name')),
+    lambda: LinkedStagingFolder('staging-linked', 'the staging folder is a symbolic link to a folder of the user\'s '
+                                'with files of their own'),
+    lambda: HardLinkedStagedFile('staging-hard-link', 'a staged file left by an earlier staging (config.ini) is a hard '
+                                 'link to a file of the user\'s outside the staging folder'),
+    lambda: MissingConfig('config-missing', 'the CD has no config.ini'),
     lambda: BrokenFile('config-empty', 'config.ini is empty', 'config', lambda data: b''),
     lambda: BrokenFile('config-garbage', 'config.ini is 16 KB of binary garbage', 'config',
                        lambda data: garbage(16 * 1024)),

@@ -1,9 +1,17 @@
 """The device image as the simulated PC sees it: a copy (of a folder, or of an ISO 9660 image's
-files) with the simulated device in place of a real device library, its start state, and the
-configuration written per run."""
+files as Windows reads them: its Joliet tree) with the simulated device in place of a real device
+library, its start state, and the configuration written per run.
+
+What the PC starts from the CD is what Windows auto-run starts: a 64-bit Windows reads the
+[AutoRun.Amd64] section of autorun.inf when there is one, in place of [AutoRun] (nothing of [AutoRun]
+is read then); every other Windows reads [AutoRun]. In the section read, shellexecute= (Windows XP
+SP2 and later) is started when it is there, else open=."""
 import os
 import shutil
+import stat
 import subprocess
+
+import iso9660
 
 from .wine import pe_machine
 
@@ -32,20 +40,34 @@ def read_ini(text):
     return sections
 
 
-def autorun_open(text):
-    """(program, arguments) of the open= line of the [autorun] section of an autorun.inf."""
-    value = read_ini(text).get('autorun', {}).get('open')
-    if value is None:
-        return None
+def split_start(value):
+    """(program, arguments) of a start line's value (a quoted program may hold blanks)."""
     if value.startswith('"'):
         end = value.find('"', 1)
         if end < 0:
             return value[1:], ''
         return value[1:end], value[end + 1:].strip()
     parts = value.split(None, 1)
-    if not parts:
-        return None
     return parts[0], parts[1] if len(parts) > 1 else ''
+
+
+def autorun_start(text, arch='win32'):
+    """(program, arguments, the line it comes from) of what Windows auto-run starts from an
+    autorun.inf on a PC of arch ('win32' or 'win64'), or None when it starts nothing."""
+    sections = read_ini(text)
+    name = 'autorun.amd64' if arch == 'win64' and 'autorun.amd64' in sections else 'autorun'
+    for key in ('shellexecute', 'open'):
+        value = sections.get(name, {}).get(key, '')
+        if value.strip('"').strip():
+            program, arguments = split_start(value)
+            return program, arguments, '[%s] %s=' % ('AutoRun.Amd64' if name == 'autorun.amd64' else 'AutoRun', key)
+    return None
+
+
+def autorun_open(text):
+    """(program, arguments) of what a 32-bit Windows starts from an autorun.inf, or None."""
+    started = autorun_start(text)
+    return started[:2] if started else None
 
 
 def read_text(path):
@@ -106,18 +128,33 @@ def is_simulated_device(path):
 
 LINKS_REFUSED = ('an image with symbolic links is refused: a link may lead out of the image, and the run '
                  'would read or write the host\'s files through it')
+SPECIAL_REFUSED = ('an image holds only files and folders: a link may lead out of the image (the run would read or '
+                   'write the host\'s files through it), and a FIFO, a device or a socket may never give its data '
+                   '(the run would wait for ever)')
+SPECIAL_KINDS = ((stat.S_ISLNK, 'a symbolic link'), (stat.S_ISFIFO, 'a FIFO (named pipe)'),
+                 (stat.S_ISCHR, 'a character device'), (stat.S_ISBLK, 'a block device'), (stat.S_ISSOCK, 'a socket'))
+# More than any CD holds: an ISO whose files claim more is refused before anything is extracted.
+MOST_CD_BYTES = 1 << 30
+
+
+def special_entries(folder):
+    """What under folder is no file or folder (links, to folders too, are not followed), each as
+    'relative path (what it is)'; nothing of them is opened."""
+    found = []
+    for root, dirs, files in os.walk(folder):
+        for name in sorted(dirs + files):
+            path = os.path.join(root, name)
+            mode = os.lstat(path).st_mode
+            kind = next((what for test, what in SPECIAL_KINDS if test(mode)), None)
+            if kind:
+                found.append('%s (%s)' % (os.path.relpath(path, folder), kind))
+    return found
 
 
 def links_in_folder(folder):
     """The symbolic links under folder (files and folders; links to folders are not followed),
     as paths relative to it."""
-    found = []
-    for root, dirs, files in os.walk(folder):
-        for name in dirs + files:
-            path = os.path.join(root, name)
-            if os.path.islink(path):
-                found.append(os.path.relpath(path, folder))
-    return sorted(found)
+    return [entry.rsplit(' (', 1)[0] for entry in special_entries(folder) if entry.endswith('(a symbolic link)')]
 
 
 def links_in_iso(iso):
@@ -136,22 +173,62 @@ def refuse_links(links, where):
                                                                (', ...' if len(links) > 5 else ''), LINKS_REFUSED))
 
 
+def refuse_special(folder, where=None):
+    """Refuses a folder that holds anything but files and folders, before anything opens it."""
+    found = special_entries(folder)
+    if found:
+        raise ImageError('%s holds %s: %s' % (where or folder, ', '.join(found[:5]) + (', ...' if len(found) > 5 else ''),
+                                              SPECIAL_REFUSED))
+
+
+def trees_note(differences, most=8):
+    """The note of a CD whose two trees differ."""
+    shown = ['%s: %s' % pair for pair in differences[:most]]
+    if len(differences) > most:
+        shown.append('and %d more' % (len(differences) - most))
+    return ('the CD\'s two trees differ: Windows reads its Joliet tree, which the run presents, Linux its Rock Ridge '
+            'tree (%s)' % '; '.join(shown))
+
+
+def look_at_iso(iso):
+    """Reads an ISO's trees within bounds before anything is extracted: the notes on it (its two
+    trees differ), or ImageError when it cannot be read or its files claim more than a CD holds."""
+    try:
+        with iso9660.IsoImage(iso) as cd:
+            claimed = sum(entry.size for entry in cd.windows_tree() if entry.kind == 'file')
+            if claimed > MOST_CD_BYTES:
+                raise ImageError('%s: its files claim %d bytes, more than a CD holds' % (iso, claimed))
+            differences = iso9660.windows_and_linux_differences(cd)
+    except (OSError, iso9660.IsoError) as e:
+        raise ImageError('%s cannot be read: %s' % (iso, e))
+    return [trees_note(differences)] if differences else []
+
+
 def extract_iso(iso, target):
+    """Extracts the files of an ISO as Windows reads them (its Joliet tree, else its ISO 9660
+    names) into target; returns the notes on it (its two trees differ)."""
     if shutil.which('xorriso') is None:
         raise ImageError('xorriso is needed to read an ISO image (scripts/setup.sh installs it)')
+    notes = look_at_iso(iso)
     refuse_links(links_in_iso(iso), iso)
     os.makedirs(target, exist_ok=True)
-    done = subprocess.run(['xorriso', '-osirrox', 'on', '-indev', iso, '-extract', '/', target],
+    done = subprocess.run(['xorriso', '-osirrox', 'on', '-read_fs', 'norock', '-indev', iso, '-extract', '/', target],
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if done.returncode != 0:
         raise ImageError('xorriso could not read %s:\n%s' % (iso, done.stdout.decode('utf-8', 'replace')))
-    refuse_links(links_in_folder(target), iso)
+    refuse_special(target, iso)
     # Files of a CD are read-only; the presented copy is ours to change.
     for root, dirs, files in os.walk(target):
         for name in dirs + files:
             path = os.path.join(root, name)
-            if not os.path.islink(path):
-                os.chmod(path, os.stat(path).st_mode | 0o200)
+            os.chmod(path, os.stat(path).st_mode | 0o200)
+    return notes
+
+
+def image_folder(source):
+    """A folder image, refused when it holds anything but files and folders."""
+    refuse_special(source)
+    return source
 
 
 def program_outside_image(program):
@@ -185,37 +262,42 @@ class PresentedImage:
         self.notes = []
         self.program = None
         self.arguments = ''
+        self.entry = ''  # the line of autorun.inf it comes from, such as '[AutoRun] open='
         self.machine = ''
 
     def program_path(self):
         return os.path.join(self.folder, self.program.replace('\\', '/'))
 
 
-def present_image(source, folder, sim_devpokes, device_state, config_values):
+def present_image(source, folder, sim_devpokes, device_state, config_values, arch='win32'):
     """Copies the image at source (folder or .iso) into folder and prepares it.
     sim_devpokes: {'x64'|'x86': path of the simulated Devpoke.dll}; device_state: {key: value}
-    for plugstart_sim.ini (None leaves the image's own); config_values: {section: {key: value}}."""
+    for plugstart_sim.ini (None leaves the image's own); config_values: {section: {key: value}};
+    arch: the PC's Windows ('win32' or 'win64'), whose auto-run reads its own lines of autorun.inf."""
     if not os.path.exists(source):
         raise ImageError('no device image at %s' % source)
     if os.path.exists(folder):
         shutil.rmtree(folder)
     image = PresentedImage(source, folder)
     if os.path.isdir(source):
-        refuse_links(links_in_folder(source), source)
+        image_folder(source)
         shutil.copytree(source, folder, symlinks=True)
     elif source.lower().endswith('.iso'):
-        extract_iso(source, folder)
-        image.notes.append('the ISO image was extracted with xorriso')
+        image.notes += extract_iso(source, folder)
+        image.notes.append('the ISO image was extracted with xorriso, as Windows reads it (its Joliet tree)')
     else:
         raise ImageError('%s is neither a folder nor an .iso file' % source)
 
     autorun = find_case_insensitive(folder, 'autorun.inf')
     if autorun is None:
         raise ImageError('the image has no autorun.inf: Windows would start nothing from it')
-    opened = autorun_open(read_text(autorun))
-    if not opened:
-        raise ImageError('autorun.inf names no program (no open= line in [autorun])')
-    image.program, image.arguments = opened
+    started = autorun_start(read_text(autorun), arch)
+    if not started:
+        raise ImageError('autorun.inf names no program (no shellexecute= or open= line in [AutoRun]%s)' % (
+            ' or [AutoRun.Amd64]' if arch == 'win64' else ''))
+    image.program, image.arguments, image.entry = started
+    if image.entry != '[AutoRun] open=':
+        image.notes.append('Windows starts the program that autorun.inf names in %s' % image.entry)
     outside = program_outside_image(image.program)
     if outside:
         raise ImageError('autorun.inf names %s, %s: a program that leaves the image is refused' % (image.program,

@@ -19,6 +19,7 @@ from . import bitmap
 from . import image as image_mod
 from . import parallel
 from . import pc
+from . import report_files
 from . import stops
 from .sandbox import Sandbox, SandboxUnavailable
 
@@ -55,7 +56,10 @@ def program_folder(image, work_dir):
     extracted into work_dir first)."""
     if not os.path.exists(image):
         raise SheetError('no device image at %s' % image)
-    folder = image
+    try:
+        folder = image_mod.image_folder(image) if os.path.isdir(image) else image
+    except image_mod.ImageError as e:
+        raise SheetError(str(e))
     if not os.path.isdir(image):
         if not image.lower().endswith('.iso'):
             raise SheetError('%s is neither a folder nor an .iso file' % image)
@@ -192,9 +196,9 @@ class Sheet:
             self.screen.stop_display()
 
 
-def language_entry(stem, relative, locale, available, measured, pictures_dir, problem, sheet_dir):
+def language_entry(stem, relative, locale, available, measured, pictures_dir, problem, sheet):
     """The sheet's data of one language: its dialogs with their pictures (PNG, under
-    sheet_dir/pictures/STEM/) and measured texts."""
+    pictures/STEM/ of the sheet's report folder) and measured texts."""
     title = LANGUAGES.get(stem.lower(), (stem, None))[0]
     entry = {'stem': stem, 'file': relative, 'title': title, 'locale': locale, 'user_language': None,
              'dialogs': [], 'problems': []}
@@ -210,16 +214,14 @@ def language_entry(stem, relative, locale, available, measured, pictures_dir, pr
     entry['problems'] += measured.get('problems', [])
     entry['user_language'] = measured.get('user_language')
     entry['kit_type'] = measured.get('kit_type')
-    target = os.path.join(sheet_dir, 'pictures', stem)
-    os.makedirs(target, exist_ok=True)
     for dialog in measured.get('dialogs', []):
         picture = None
         if dialog.get('picture'):
-            png = os.path.join(target, dialog['name'] + '.png')
+            png = 'pictures/%s/%s.png' % (safe_name(stem), safe_name(dialog['name']))
             try:
-                bitmap.bmp_to_png(os.path.join(pictures_dir, dialog['picture']), png)
-                picture = os.path.relpath(png, sheet_dir)
-            except (OSError, bitmap.BitmapError) as e:
+                sheet.produce(png, lambda path: bitmap.bmp_to_png(os.path.join(pictures_dir, dialog['picture']), path))
+                picture = png.replace('/', os.sep)
+            except (OSError, bitmap.BitmapError, report_files.ReportFolderError) as e:
                 entry['problems'].append('the picture of %s does not read: %s' % (dialog['name'], e))
         else:
             entry['problems'].append('the demo could not capture %s' % dialog['name'])
@@ -227,6 +229,11 @@ def language_entry(stem, relative, locale, available, measured, pictures_dir, pr
                  for text in dialog.get('texts', [])]
         entry['dialogs'].append(dict(dialog, picture=picture, texts=texts))
     return entry
+
+
+def safe_name(name):
+    """A name of the image or the demo as one file name of the sheet's folder."""
+    return ''.join(c if c.isalnum() or c in '-_.' else '_' for c in name).lstrip('.') or '_'
 
 
 def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=None, display=None, log=print,
@@ -248,9 +255,8 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
         raise SheetError('the image carries no language file (tools\\%s*.opt)' % PREFIX_NAME)
     kit = kit_type(folder)
     available = host_locales()
-    if os.path.isdir(sheet_dir):
-        shutil.rmtree(sheet_dir)
-    os.makedirs(sheet_dir)
+    # What an earlier sheet wrote goes; anything else in the folder stays.
+    pages = report_files.open_cleared(sheet_dir)
     sheet = Sheet(build_dir, scripts_dir, work_dir, arch, display=display, log=log, sandboxed=sandboxed)
     started = time.monotonic()
     entries = {}
@@ -262,7 +268,7 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
             locale = LANGUAGES.get(stem.lower(), (None, FALLBACK_LOCALE))[1]
             begun = time.monotonic()
             measured, pictures, problem = sheet.measure(stem, relative, kit, locale)
-            entry = language_entry(stem, relative, locale, available, measured, pictures, problem, sheet_dir)
+            entry = language_entry(stem, relative, locale, available, measured, pictures, problem, pages)
             misfits = len(sheet_page.misfits_of(entry))
             log('  %s: %d dialogs, %d texts that do not fit%s (%.1f s)' % (
                 stem, len(entry['dialogs']), misfits, ', ' + '; '.join(entry['problems']) if entry['problems'] else '',
@@ -283,7 +289,8 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
         data['problems'].insert(0, '%s: %d language%s not measured%s' % (
             stops.reason(), len(not_measured), '' if len(not_measured) == 1 else 's',
             ' (%s)' % ', '.join(stem for stem, _, _ in not_measured) if not_measured else ''))
-    sheet_page.write_sheet(data, sheet_dir)
+    sheet_page.write_sheet(data, pages)
+    pages.record()
     return data
 
 
@@ -322,6 +329,8 @@ def command(options, build_dir, scripts_dir, display, arch, log=print):
         check = browser.check_page(page)
         log(check.summary())
         seen = check.ok
+        if check.screenshot:
+            report_files.list_also(sheet_dir, os.path.basename(check.screenshot))
     except browser.BrowserError as e:
         log('the page was not opened in a browser: %s' % e)
     log('---')

@@ -2,11 +2,11 @@
 (a row per cell: the outcome in one sentence, what the user saw, what was installed, the device at
 the end, the time, a thumbnail of the key screenshot and a link to the cell's own report). Cells
 whose outcome is not what that PC should get are marked and counted at the top."""
-import html
 import json
-import os
 
 from . import observed
+from . import report_files
+from .markup import Markup, code_span, element, join, md_cell, md_link, md_text, one_line
 
 STYLE = """
 body{font-family:sans-serif;margin:1.5em 2em;color:#222}
@@ -69,65 +69,70 @@ def outcome_text(cell):
 
 
 def markdown(data):
-    lines = ['# PC matrix: %s' % headline(data), '', 'Image: `%s` (kit type %s), %s in all.' % (
-        data['image'], data['kit_type'], observed.format_seconds(data['seconds'])), '']
-    lines += ['- ' + note for note in data['notes']] + ([''] if data['notes'] else [])
+    lines = ['# PC matrix: %s' % md_text(headline(data)), '', 'Image: %s (kit type %s), %s in all.' % (
+        code_span(one_line(data['image'])), md_text(data['kit_type']), observed.format_seconds(data['seconds'])), '']
+    lines += ['- ' + md_text(note) for note in data['notes']] + ([''] if data['notes'] else [])
     marked = [c for c in data['cells'] if mark_of(c) == 'UNEXPECTED']
     if marked:
         lines += ['## Unexpected', '']
-        lines += ['- **%s** (%s): %s' % (c['name'], pc_text(c), '; '.join(c['unexpected'])) for c in marked]
+        lines += ['- **%s** (%s): %s' % (md_text(c['name']), md_text(pc_text(c)), md_text('; '.join(c['unexpected'])))
+                  for c in marked]
         lines.append('')
     lines += ['## Cells', '', '| cell | PC | should get | outcome | the user saw | last status | installed | device '
               '| time | report |', '|' + '---|' * 10]
     for c in data['cells']:
-        cells = [mark_of(c) + ': ' + c['name'], pc_text(c), c['expected'],
-                 outcome_text(c) + (' **(%s)**' % '; '.join(c['unexpected']) if c['unexpected'] else ''),
-                 '; '.join(c['boxes']) or 'no box', c['last_status'], c['installed'], c['device'], time_text(c),
-                 '[report](%s)' % c['report'] if c.get('report') else '-']
-        lines.append('| ' + ' | '.join(str(v).replace('|', '\\|').replace('\n', ' ') for v in cells) + ' |')
+        outcome = md_cell(outcome_text(c))
+        if c['unexpected']:
+            outcome += ' **(%s)**' % md_cell('; '.join(c['unexpected']))
+        cells = [md_cell(mark_of(c) + ': ' + c['name']), md_cell(pc_text(c)), md_cell(c['expected']), outcome,
+                 md_cell('; '.join(c['boxes']) or 'no box'), md_cell(c['last_status']), md_cell(c['installed']),
+                 md_cell(c['device']), md_cell(time_text(c)), md_link('report', c['report']) if c.get('report') else '-']
+        lines.append('| ' + ' | '.join(cells) + ' |')
     return '\n'.join(lines) + '\n'
 
 
 def html_page(data):
-    esc = html.escape
     n = data['counts']
-    page = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>PC matrix: %s</title><style>%s</style>'
-            '</head><body>' % (esc(headline(data)), STYLE),
-            '<h1>PC matrix</h1>',
-            '<p class="summary%s" id="summary">%s</p>' % (' marked' if n['unexpected'] else '', esc(headline(data))),
-            '<p>Image: <code>%s</code> (kit type %s), %s in all.</p>' % (
-                esc(data['image']), esc(str(data['kit_type'])), esc(observed.format_seconds(data['seconds'])))]
+    head = element('head', Markup('<meta charset="utf-8">'), element('title', 'PC matrix: ' + headline(data)),
+                   element('style', Markup(STYLE)))
+    page = ['<!DOCTYPE html><html>' + head + '<body>',
+            element('h1', 'PC matrix'),
+            element('p', headline(data), class_='summary marked' if n['unexpected'] else 'summary', id='summary'),
+            element('p', 'Image: ', element('code', data['image']), ' (kit type %s), %s in all.' % (
+                data['kit_type'], observed.format_seconds(data['seconds'])))]
     if data['notes']:
-        page.append('<ul class="notes">%s</ul>' % ''.join('<li>%s</li>' % esc(n) for n in data['notes']))
-    page.append('<table><tr>%s</tr>' % ''.join('<th>%s</th>' % h for h in (
+        page.append(element('ul', *[element('li', note) for note in data['notes']], class_='notes'))
+    header = element('tr', *[element('th', h) for h in (
         '', 'cell', 'PC', 'should get', 'outcome', 'the user saw', 'last status', 'installed', 'device', 'time',
-        'key screenshot')))
+        'key screenshot')])
+    rows = []
     for c in data['cells']:
         mark = mark_of(c)
         css = {'UNEXPECTED': 'unexpected', 'skipped': 'skipped'}.get(mark, 'expected')
-        outcome = esc(outcome_text(c))
+        outcome = [outcome_text(c)]
         if c['unexpected']:
-            outcome += '<ul class="why">%s</ul>' % ''.join('<li>%s</li>' % esc(p) for p in c['unexpected'])
-        name = ('<a href="%s">%s</a>' % (esc(c['report']), esc(c['name']))) if c.get('report') else esc(c['name'])
-        picture = ('<a href="%s"><img src="%s" alt="%s"></a>' % (esc(c['report']), esc(c['thumbnail']),
-                                                                  esc('the key screenshot of ' + c['name']))
-                   if c.get('thumbnail') else 'no window shown')
-        boxes = '<ul>%s</ul>' % ''.join('<li>%s</li>' % esc(b) for b in c['boxes']) if c['boxes'] else 'no box'
-        page.append('<tr class="%s" id="%s">%s</tr>' % (css, esc(c['name']), ''.join('<td%s>%s</td>' % v for v in (
-            (' class="mark"', esc(mark)), (' class="name"', name), ('', esc(pc_text(c))), ('', esc(c['expected'])),
-            (' class="outcome"', outcome), ('', boxes), ('', esc(c['last_status'])), ('', esc(c['installed'])),
-            ('', esc(c['device'])), (' class="time"', esc(time_text(c))), ('', picture)))))
-    page.append('</table></body></html>')
+            outcome.append(element('ul', *[element('li', p) for p in c['unexpected']], class_='why'))
+        name = element('a', c['name'], href=c['report']) if c.get('report') else c['name']
+        picture = (element('a', element('img', src=c['thumbnail'], alt='the key screenshot of ' + c['name']),
+                           href=c['report']) if c.get('thumbnail') else 'no window shown')
+        boxes = element('ul', *[element('li', b) for b in c['boxes']]) if c['boxes'] else 'no box'
+        rows.append(element('tr', element('td', mark, class_='mark'), element('td', name, class_='name'),
+                            element('td', pc_text(c)), element('td', c['expected']),
+                            element('td', *outcome, class_='outcome'), element('td', boxes),
+                            element('td', c['last_status']), element('td', c['installed']), element('td', c['device']),
+                            element('td', time_text(c), class_='time'), element('td', picture),
+                            class_=css, id=c['name']))
+    page.append(element('table', join([header] + rows, '\n')) + Markup('</body></html>'))
     return '\n'.join(page) + '\n'
 
 
 def write_page(data, folder):
-    """Writes matrix.json, matrix.md and matrix.html into folder; returns the data with its counts."""
+    """Writes matrix.json, matrix.md and matrix.html into folder (a report folder, or a path of one);
+    returns the data with its counts."""
     data = dict(data, counts=counts(data))
-    os.makedirs(folder, exist_ok=True)
+    if not isinstance(folder, report_files.ReportFolder):
+        folder = report_files.ReportFolder(folder)
     for name, text in (('matrix.json', json.dumps(data, indent=1, ensure_ascii=False)), ('matrix.md', markdown(data)),
                        ('matrix.html', html_page(data))):
-        path = os.path.join(folder, name)
-        with open(path, 'w', encoding='utf-8') as f:
-            f.write(text)
+        folder.write(name, text)
     return data

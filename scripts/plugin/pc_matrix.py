@@ -16,6 +16,7 @@ from . import matrix_page
 from . import parallel
 from . import observed
 from . import report
+from . import report_files
 from . import stops
 from .run import PlugInRun, Settings
 
@@ -94,19 +95,21 @@ class MatrixRun:
         self.work_dir = os.path.join(build_dir, 'plugin-matrix-run')
         self.notes = []
         self.rows = []
+        self.folder = None  # the page folder (report_files.ReportFolder) while the matrix runs
 
     # -- the image and its cells -------------------------------------------------------------
     def image_folder(self):
         """The image as a folder (an ISO extracted once for every cell)."""
         source = os.path.abspath(self.options.image or os.path.join(self.build_dir, 'image'))
         if os.path.isdir(source):
-            return source
+            return image_mod.image_folder(source)
         if not source.lower().endswith('.iso') or not os.path.isfile(source):
             raise image_mod.ImageError('%s is neither a folder nor an .iso file' % source)
         folder = os.path.join(self.work_dir, 'image')
         shutil.rmtree(folder, ignore_errors=True)
-        image_mod.extract_iso(source, folder)
-        self.notes.append('the ISO image %s was extracted once with xorriso, for every cell' % source)
+        self.notes += image_mod.extract_iso(source, folder)
+        self.notes.append('the ISO image %s was extracted once with xorriso, as Windows reads it (its Joliet tree), '
+                          'for every cell' % source)
         return folder
 
     def stand_ins_for(self, folder):
@@ -149,7 +152,7 @@ class MatrixRun:
         name = cell_name(cell)
         started = time.monotonic()
         result = PlugInRun(self.settings(cell, image, extra_files)).execute()
-        cell_dir = os.path.join(self.page_dir, name)
+        cell_dir = self.folder.folder(name)
         report.write_report(result, cell_dir)
         if result.get('second_plugin'):
             report.write_report(result['second_plugin'], os.path.join(cell_dir, 'second-plugin'))
@@ -162,19 +165,21 @@ class MatrixRun:
     def thumbnail(self, result, cell_dir, name):
         """A small copy of the cell's key screenshot (the first message box's, else the last one),
         beside its report; None when the run showed no window."""
-        target = os.path.join(cell_dir, 'thumbnail.png')
-        if os.path.exists(target):  # an earlier matrix's
-            os.remove(target)
         shot = key_screenshot(result)
         if not shot:
             return None
-        done = subprocess.run(['convert', os.path.join(cell_dir, shot), '-thumbnail', '240x180', '-strip', target],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-        return name + '/thumbnail.png' if done.returncode == 0 and os.path.isfile(target) else None
+
+        def make(target):
+            subprocess.run(['convert', os.path.join(cell_dir, shot), '-thumbnail', '240x180', '-strip', target],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=True)
+        try:
+            self.folder.produce(name + '/thumbnail.png', make)
+        except (OSError, subprocess.SubprocessError):
+            return None
+        return name + '/thumbnail.png'
 
     # -- all of them -------------------------------------------------------------------------
     def execute(self):
-        os.makedirs(self.page_dir, exist_ok=True)
         os.makedirs(self.work_dir, exist_ok=True)
         with open(os.path.join(self.work_dir, 'matrix.lock'), 'w') as lock:
             try:
@@ -182,6 +187,9 @@ class MatrixRun:
             except BlockingIOError:
                 self.log('another matrix of this build is running (%s)' % self.work_dir)
                 return None
+            # What an earlier matrix wrote goes (its cells' folders with their reports); anything
+            # else in the folder stays.
+            self.folder = report_files.open_cleared(self.page_dir)
             return self.run_all()
 
     def run_all(self):
@@ -217,7 +225,9 @@ class MatrixRun:
             self.notes.insert(0, '%s: %d of %d cells were not started%s' % (
                 stops.reason(), len(not_started), len(cells),
                 ' (%s)' % ', '.join(data['not_started']) if not_started else ''))
-        return matrix_page.write_page(data, self.page_dir)
+        written = matrix_page.write_page(data, self.folder)
+        self.folder.record()
+        return written
 
 
 def key_screenshot(result):

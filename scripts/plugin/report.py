@@ -1,15 +1,14 @@
 """The report of a run: report.md and report.html (screenshots inline) and report.json (the
 data the end-to-end tests read), and the short summary for the terminal."""
 import base64
-import html
 import json
 import os
-import shutil
 import subprocess
 
 from . import observed
 from . import report_files
 from . import timeline
+from .markup import Markup, element, join, md_code_block, md_picture, md_table, md_text, one_line
 
 # The device's log is written by the simulated device inside the program's process: what the PC
 # says it sent, not what a device outside saw.
@@ -33,14 +32,17 @@ def summary_lines(result):
     if run:
         lines.append('duration: %.1f s watched (the last program ended at %s)' % (
             run['duration'], observed.format_seconds(observed.product_end(run))))
+        # Texts of the PC on one line each: the line ends below are the summary's own.
         lines.append('message boxes: %d%s' % (len(run['boxes']), ''.join(
-            '\n  - "%s": %s -> %s' % (b['caption'], b['text'][:100], (b['answers'] or [{}])[-1].get('button'))
+            '\n  - "%s": %s -> %s' % (one_line(b['caption']), one_line(b['text'][:100]),
+                                      (b['answers'] or [{}])[-1].get('button'))
             for b in run['boxes'])))
         lines.append('device commands: %d (%s)' % (len(run['commands']), ', '.join(
-            '%s %s->%s' % (c['drive'], c['meaning'], c['result']) for c in run['commands'])))
+            one_line('%s %s->%s' % (c['drive'], c['meaning'], c['result'])) for c in run['commands'])))
         started = [p for p in run['processes']]
         lines.append('programs started: %d%s' % (len(started), ''.join(
-            '\n  - %s (%s): %s' % (p['name'], exit_text(p['code']), p['command']) for p in started)))
+            '\n  - %s (%s): %s' % (one_line(p['name']), exit_text(p['code']), one_line(p['command']))
+            for p in started)))
     for letter, state in sorted((result.get('device_state') or {}).items()):
         lines.append('device %s: %s' % (letter, state.get('mode', '?')))
     if result.get('registry'):
@@ -63,14 +65,6 @@ def terminal_lines(result, report_path):
                                     '', result.get('verdict', '')]
 
 
-def _md_table(header, rows):
-    def cell(value):
-        return str(value).replace('|', '\\|').replace('\n', ' ')
-    out = ['| ' + ' | '.join(header) + ' |', '|' + '---|' * len(header)]
-    out += ['| ' + ' | '.join(cell(v) for v in row) + ' |' for row in rows]
-    return out
-
-
 def windows_text(settings):
     """'10 (64-bit, the 32-bit programs under WOW64; reports Microsoft Windows 10.0.19043)'."""
     notes = []
@@ -86,8 +80,10 @@ def _sections(result, shots_rel):
     s = result['settings']
     run = result.get('run') or {}
     sections = []
-    setting_rows = [('image', s['image']), ('program (autorun.inf open=)',
-                                               (result.get('program') or {}).get('name', '-')),
+    program = result.get('program') or {}
+    setting_rows = [('image', s['image']),
+                    ('program (autorun.inf)', '%s (%s)' % (program['name'], program['entry']) if program.get('entry')
+                     else program.get('name', '-')),
                     ('Windows', windows_text(s)), ('PC state', s['state']),
                     ('limited user', 'yes' if s['limited_user'] else 'no'),
                     ('device reply', ' '.join([str(s['reply'][0])] + s['reply'][1]) if s['reply'] else 'the image\'s'),
@@ -205,17 +201,13 @@ def own_file_lines(own):
 
 def write_report(result, report_dir):
     """Writes report.md, report.html and report.json into report_dir (screenshots copied beside
-    them); returns the path of report.html."""
-    os.makedirs(report_dir, exist_ok=True)
-    report_files.remove_earlier(report_dir)
-    shots_dir = os.path.join(report_dir, 'screenshots')
+    them), replacing what the last report wrote there and nothing else (report_files); returns the
+    path of report.html."""
+    folder = report_files.open_cleared(report_dir)
     run = result.get('run') or {}
     copied = {}
     for shot in run.get('screenshots', []):
-        os.makedirs(shots_dir, exist_ok=True)
-        target = os.path.join(shots_dir, os.path.basename(shot['file']))
-        shutil.copy(shot['file'], target)
-        copied[shot['file']] = target
+        copied[shot['file']] = folder.copy('screenshots/' + os.path.basename(shot['file']), shot['file'])
     for box in run.get('boxes', []):
         if box.get('screenshot') in copied:
             box['screenshot'] = copied[box['screenshot']]
@@ -223,19 +215,13 @@ def write_report(result, report_dir):
         shot['file'] = copied.get(shot['file'], shot['file'])
 
     def rel(path):
-        return os.path.relpath(path, report_dir)
+        return os.path.relpath(path, folder.path)
 
-    with open(os.path.join(report_dir, 'report.json'), 'w', encoding='utf-8') as f:
-        json.dump(result, f, indent=1, ensure_ascii=False)
+    folder.write('report.json', json.dumps(result, indent=1, ensure_ascii=False))
     sections = _sections(result, rel)
-    with open(os.path.join(report_dir, 'report.md'), 'w', encoding='utf-8') as f:
-        f.write('\n'.join(markdown_lines(result, sections)))
-    path = os.path.join(report_dir, 'report.html')
-    with open(path, 'w', encoding='utf-8') as f:
-        f.write('\n'.join(html_lines(result, sections, report_dir)))
-    report_files.record(report_dir, [os.path.join(report_dir, name) for name in ('report.json', 'report.md',
-                                                                                'report.html')]
-                        + sorted(copied.values()))
+    folder.write('report.md', '\n'.join(markdown_lines(result, sections)))
+    path = folder.write('report.html', '\n'.join(html_lines(result, sections, folder.path)))
+    folder.record()
     return path
 
 
@@ -244,25 +230,36 @@ def title_of(result):
 
 
 def markdown_lines(result, sections):
-    """report.md: the verdict first, then the timeline as text, then the sections."""
-    md = ['# ' + result.get('verdict', ''), '', '*%s*' % title_of(result), '']
+    """report.md: the verdict first, then the timeline as text, then the sections. Every text of the
+    run is inert there (markup.md_text)."""
+    md = ['# ' + md_text(result.get('verdict', '')), '', '*%s*' % md_text(title_of(result)), '']
     picture = timeline.text_timeline(result)
     if picture:
-        md += ['## At a glance', '', '```text'] + picture + ['```', '']
+        md += ['## At a glance', ''] + md_code_block(picture) + ['']
     for title, kind, content in sections:
-        md += ['## ' + title, '']
+        md += ['## ' + md_text(title), '']
         if kind == 'table':
             header, rows = content
-            md += _md_table(header, rows) if rows else ['(none)']
+            md += md_table(header, rows) if rows else ['(none)']
         elif kind == 'list':
-            md += ['- ' + line.replace('\n', '\n  ') for line in content]
+            md += [list_item(line) for line in content]
         elif kind == 'shots':
             for t, reason, path in content:
-                md += ['**%.2f s**: %s' % (t, reason), '', '![%s](%s)' % (reason, path), '']
+                md += ['**%.2f s**: %s' % (t, md_text(reason)), '', md_picture(reason, path), '']
             if not content:
                 md.append('(none)')
         md.append('')
     return md
+
+
+def list_item(line):
+    """A Markdown list item of a list line; the line's own further lines ('  - ...') are its items."""
+    first, *more = line.split('\n')
+    out = ['- ' + md_text(first)]
+    for part in more:
+        nested = part.startswith('  - ')
+        out.append(('    - ' if nested else '  ') + md_text(part[4:] if nested else part))
+    return '\n'.join(out)
 
 
 def thumbnail_uri(path):
@@ -296,41 +293,41 @@ figure:target img{outline:3px solid #1a5fb4}
 
 
 def html_lines(result, sections, report_dir):
-    """report.html: the verdict as its first line, the timeline picture, then the sections."""
-    esc = html.escape
+    """report.html: the verdict as its first line, the timeline picture, then the sections. Every
+    text of the run goes in escaped (markup.element)."""
     run = result.get('run') or {}
     thumbnails = {n: thumbnail_uri(os.path.join(report_dir, shot['file']))
                   for n, shot in enumerate(run.get('screenshots', []), 1)}
-    page = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>%s</title><style>%s</style></head><body>' % (
-                esc(result.get('verdict', '') or title_of(result)), STYLE),
-            '<h1 class="verdict ended-%s">%s</h1>' % (esc(result['outcome']), esc(result.get('verdict', ''))),
-            '<p class="subtitle">%s</p>' % esc(title_of(result))]
+    head = element('head', Markup('<meta charset="utf-8">'),
+                   element('title', result.get('verdict', '') or title_of(result)), element('style', Markup(STYLE)))
+    page = ['<!DOCTYPE html><html>' + head + '<body>',
+            element('h1', result.get('verdict', ''), class_='verdict ended-%s' % result['outcome']),
+            element('p', title_of(result), class_='subtitle')]
     picture = timeline.timeline_svg(result, thumbnails)
     if picture:
-        page += ['<h2>At a glance</h2>', picture]
+        page += [element('h2', 'At a glance'), picture]
     number = 0
     for title, kind, content in sections:
-        page.append('<h2>%s</h2>' % esc(title))
+        page.append(element('h2', title))
         if kind == 'table':
             header, rows = content
             if not rows:
-                page.append('<p>(none)</p>')
+                page.append(element('p', '(none)'))
                 continue
-            page.append('<table><tr>%s</tr>' % ''.join('<th>%s</th>' % esc(h) for h in header))
-            for row in rows:
-                page.append('<tr>%s</tr>' % ''.join('<td>%s</td>' % esc(str(v)) for v in row))
-            page.append('</table>')
+            lines = [element('tr', *[element('th', h) for h in header])]
+            lines += [element('tr', *[element('td', str(v)) for v in row]) for row in rows]
+            page.append(element('table', join(lines + [''], '\n')))
         elif kind == 'list':
-            page.append('<ul>%s</ul>' % ''.join('<li><pre style="margin:0;white-space:pre-wrap">%s</pre></li>'
-                                                  % esc(line) for line in content))
+            page.append(element('ul', *[element('li', element('pre', line, style='margin:0;white-space:pre-wrap'))
+                                        for line in content]))
         elif kind == 'shots':
             for t, reason, path in content:
                 number += 1
                 with open(os.path.join(report_dir, path), 'rb') as f:
                     data = base64.b64encode(f.read()).decode('ascii')
-                page.append('<figure id="shot-%d"><img src="data:image/png;base64,%s" alt="%s"><figcaption>'
-                            '%.2f s: %s</figcaption></figure>' % (number, data, esc(reason), t, esc(reason)))
+                page.append(element('figure', element('img', src='data:image/png;base64,' + data, alt=reason),
+                                    element('figcaption', '%.2f s: %s' % (t, reason)), id='shot-%d' % number))
             if not content:
-                page.append('<p>(none)</p>')
+                page.append(element('p', '(none)'))
     page.append('</body></html>')
     return page

@@ -86,7 +86,8 @@ def collect_result(run, error):
     }
     image = run.images.get('R')
     if image:
-        result['program'] = {'name': image.program, 'arguments': image.arguments, 'machine': image.machine,
+        result['program'] = {'name': image.program, 'arguments': image.arguments, 'entry': image.entry,
+                             'machine': image.machine,
                              'profile': {key: run.config_value(section, key) for section, key in PROFILE_KEYS}}
     if run.registry_after is not None:
         diff = snapshot.registry_diff(run.registry_before, run.registry_after)

@@ -1,7 +1,7 @@
 """One plug-in run: a simulated PC, the device image on its CD-ROM drive, the program that
 autorun.inf names started from it, a robot that answers message boxes, and everything the run
 did. Seen from the outside: the robot's record, which reaches the run through the robot's own
-pipes (no program of the PC can add to it by writing a file), the registry and the files of drive
+sockets (no program of the PC can add to it by writing a file), the registry and the files of drive
 C: read from the stopped PC, the screenshots. The PC's own account, which any program of the PC
 could write: the device's log (the simulated device runs inside the program's process), the
 stand-ins' log and the program's trace."""
@@ -25,7 +25,7 @@ from .record import Launch, LaunchRecording
 from .wine import HostCannot, pe_machine, wow64_problem
 
 QUIET_SECONDS = 2.0
-PROVENANCE = ('seen from the outside: the robot\'s record (through its own pipe to the run), the registry and the '
+PROVENANCE = ('seen from the outside: the robot\'s record (through its own socket to the run), the registry and the '
               'files of drive C: (read from the stopped PC) and the screenshots; the PC\'s own account, which any '
               'program of the PC could write: the device\'s log (the simulated device runs inside the program), '
               'the stand-ins\' log and the program\'s trace')
@@ -216,7 +216,8 @@ class PlugInRun(LaunchRecording, Screenshots):
 
     def present(self, letter, device_state):
         folder = os.path.join(self.prefix.path, 'cdrom-' + letter.lower())
-        presented = image_mod.present_image(self.s.image, folder, self.sim_devpokes(), device_state, self.s.config)
+        presented = image_mod.present_image(self.s.image, folder, self.sim_devpokes(), device_state, self.s.config,
+                                            arch=self.s.arch)
         if self.s.no_language:
             tools = os.path.join(folder, 'tools')
             for name in os.listdir(tools) if os.path.isdir(tools) else []:

@@ -3,9 +3,11 @@ languages.html, where each language's dialogs stand side by side as the program 
 each picture labelled with its language, and every text that does not fit (too wide or too tall
 for the room its dialog gives it, or drawn with missing characters) is marked in red on its
 picture and in the tables, and listed at the top."""
-import html
 import json
 import os
+
+from . import report_files
+from .markup import Markup, attributes, element, join, md_cell, md_picture, md_text
 
 DIALOG_NAMES = {'main': 'main dialog', 'staging': 'staging dialog', 'guide': 'PC-suite guide'}
 
@@ -93,20 +95,13 @@ def verdict(data):
 
 
 def write_sheet(data, folder):
-    """Writes languages.json, languages.md and languages.html into folder (the pictures are there
-    already); returns the path of languages.html."""
-    with open(os.path.join(folder, 'languages.json'), 'w', encoding='utf-8') as f:
-        json.dump(data, f, indent=1, ensure_ascii=False)
-    with open(os.path.join(folder, 'languages.md'), 'w', encoding='utf-8') as f:
-        f.write('\n'.join(markdown_lines(data)) + '\n')
-    path = os.path.join(folder, 'languages.html')
-    with open(path, 'w', encoding='utf-8') as f:
-        f.write('\n'.join(html_lines(data)) + '\n')
-    return path
-
-
-def _cell(value):
-    return str(value).replace('|', '\\|').replace('\r', '').replace('\n', ' ')
+    """Writes languages.json, languages.md and languages.html into folder (a report folder, or a
+    path of one; the pictures are there already); returns the path of languages.html."""
+    if not isinstance(folder, report_files.ReportFolder):
+        folder = report_files.ReportFolder(folder)
+    folder.write('languages.json', json.dumps(data, indent=1, ensure_ascii=False))
+    folder.write('languages.md', '\n'.join(markdown_lines(data)) + '\n')
+    return folder.write('languages.html', '\n'.join(html_lines(data)) + '\n')
 
 
 def size_text(rect):
@@ -120,26 +115,28 @@ def font_text(text):
 
 
 def markdown_lines(data):
-    md = ['# Language sheet', '', '*%s* (%s)' % (verdict(data), data['image']), '']
+    md = ['# Language sheet', '', '*%s* (%s)' % (md_text(verdict(data)), md_text(data['image'])), '']
     md += ['## Texts that do not fit', '']
     if data['misfits']:
         md += ['| language | where | key | text | why |', '|---|---|---|---|---|']
-        md += ['| %s | %s | %s | %s | %s |' % tuple(_cell(v) for v in (
+        md += ['| %s | %s | %s | %s | %s |' % tuple(md_cell(v) for v in (
             m['title'], ', '.join(m['dialogs']), ', '.join(m['keys']), m['text'], m['why'])) for m in data['misfits']]
     else:
         md.append('(none)')
     if data['problems']:
-        md += ['', '## Problems', ''] + ['- ' + p for p in data['problems']]
+        md += ['', '## Problems', ''] + ['- ' + md_text(p) for p in data['problems']]
     for entry in data['languages']:
-        md += ['', '## %s (%s, measured in %s)' % (entry['title'], entry['file'], entry['locale']), '']
+        md += ['', '## %s' % md_text('%s (%s, measured in %s)' % (entry['title'], entry['file'], entry['locale'])), '']
         for dialog in entry['dialogs']:
             if dialog['picture']:
-                md += ['![%s: %s](%s)' % (entry['title'], dialog_title(dialog), dialog['picture'].replace(os.sep, '/'))]
+                md += [md_picture('%s: %s' % (entry['title'], dialog_title(dialog)),
+                                  dialog['picture'].replace(os.sep, '/'))]
         md += ['', '| key | text | where | font | room | needs | fits |', '|---|---|---|---|---|---|---|']
         for text, dialogs in text_rows(entry):
-            md.append('| %s |' % ' | '.join(_cell(v) for v in (
-                key_text(text), text['text'], ', '.join(dialogs), font_text(text), size_text(text['room']),
-                '%d × %d' % tuple(text['needed']), 'yes' if text['fits'] else '**no: %s**' % why(text))))
+            cells = [md_cell(v) for v in (key_text(text), text['text'], ', '.join(dialogs), font_text(text),
+                                          size_text(text['room']), '%d × %d' % tuple(text['needed']))]
+            cells.append('yes' if text['fits'] else '**no: %s**' % md_cell(why(text)))
+            md.append('| %s |' % ' | '.join(cells))
     return md
 
 
@@ -149,13 +146,12 @@ def anchor(entry):
 
 def dialog_links(stem, dialogs):
     """Links to the pictures of a language's dialogs."""
-    return ', '.join('<a href="#%s-%s">%s</a>' % (html.escape(stem), html.escape(d), html.escape(d)) for d in dialogs)
+    return join([element('a', d, href='#%s-%s' % (stem, d)) for d in dialogs], ', ')
 
 
 def picture_html(entry, dialog):
     """A dialog's picture at its own size, labelled with its language, with each text that does
     not fit framed in red: its room solid, the size it needs dashed."""
-    esc = html.escape
     width, height = dialog['size']
     label = '%s: %s' % (entry['title'], dialog_title(dialog))
     marks = []
@@ -163,76 +159,71 @@ def picture_html(entry, dialog):
         if text['fits']:
             continue
         left, top, right, bottom = text['room']
-        title = esc('%s does not fit: %s' % (key_text(text), why(text)), quote=True)
-        marks.append('<div class="room" style="left:%dpx;top:%dpx;width:%dpx;height:%dpx" title="%s"></div>' % (
-            left, top, right - left, bottom - top, title))
-        marks.append('<div class="needed" style="left:%dpx;top:%dpx;width:%dpx;height:%dpx" title="%s"></div>' % (
-            left, top, text['needed'][0], text['needed'][1], title))
-    picture = ('<img src="%s" width="%d" height="%d" alt="%s">' % (
-        esc(dialog['picture'].replace(os.sep, '/'), quote=True), width, height, esc(label, quote=True))
-        if dialog['picture'] else '<p class="problem">(no picture)</p>')
-    return ('<figure id="%s-%s"><div class="shot" style="width:%dpx;height:%dpx">%s%s</div>'
-            '<figcaption><b>%s</b> · %s</figcaption></figure>' % (
-                esc(entry['stem']), esc(dialog['name']), width + 2, height + 2, picture, ''.join(marks),
-                esc(entry['title']), esc(dialog_title(dialog))))
+        title = '%s does not fit: %s' % (key_text(text), why(text))
+        marks.append(element('div', class_='room', style='left:%dpx;top:%dpx;width:%dpx;height:%dpx' % (
+            left, top, right - left, bottom - top), title=title))
+        marks.append(element('div', class_='needed', style='left:%dpx;top:%dpx;width:%dpx;height:%dpx' % (
+            left, top, text['needed'][0], text['needed'][1]), title=title))
+    picture = (element('img', src=dialog['picture'].replace(os.sep, '/'), width=width, height=height, alt=label)
+               if dialog['picture'] else element('p', '(no picture)', class_='problem'))
+    return element('figure', element('div', picture, *marks, class_='shot', style='width:%dpx;height:%dpx' % (
+        width + 2, height + 2)), element('figcaption', element('b', entry['title']), ' · ' + dialog_title(dialog)),
+        id='%s-%s' % (entry['stem'], dialog['name']))
 
 
 def language_html(entry):
-    esc = html.escape
     faces = sorted({t['drawn_font'] for d in entry['dialogs'] for t in d['texts'] if t['drawn_font']})
     details = '%s · measured in %s%s%s' % (
         entry['file'], entry['locale'],
         ' (Windows language %s)' % entry['user_language'] if entry['user_language'] else '',
         ' · drawn with %s' % ', '.join(faces) if faces else '')
-    page = ['<section class="language" id="%s"><h2>%s <small>%s</small></h2>' % (
-        esc(anchor(entry)), esc(entry['title']), esc(details))]
-    page += ['<p class="problem">%s</p>' % esc(p) for p in entry['problems']]
-    page.append('<div class="dialogs">%s</div>' % ''.join(picture_html(entry, d) for d in entry['dialogs']))
+    page = [Markup('<section%s>' % attributes(class_='language', id=anchor(entry)))
+            + element('h2', entry['title'] + ' ', element('small', details))]
+    page += [element('p', p, class_='problem') for p in entry['problems']]
+    page.append(element('div', *[picture_html(entry, d) for d in entry['dialogs']], class_='dialogs'))
     rows = text_rows(entry)
     if rows:
-        page.append('<table class="texts"><tr><th>key</th><th>text</th><th>where</th><th>font</th><th>room</th>'
-                    '<th>needs</th><th>fits</th></tr>')
+        page.append(Markup('<table class="texts">') + element('tr', *[element('th', h) for h in (
+            'key', 'text', 'where', 'font', 'room', 'needs', 'fits')]))
         for text, dialogs in rows:
-            verdict_cell = 'yes' if text['fits'] else '<span class="why">no: %s</span>' % esc(why(text))
-            page.append('<tr class="%s"><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%d × %d</td>'
-                        '<td>%s</td></tr>' % (
-                            'fits' if text['fits'] else 'misfit', esc(key_text(text)), esc(text['text']),
-                            dialog_links(entry['stem'], dialogs),
-                            esc(font_text(text)), size_text(text['room']), text['needed'][0], text['needed'][1],
-                            verdict_cell))
+            verdict_cell = 'yes' if text['fits'] else element('span', 'no: ' + why(text), class_='why')
+            page.append(element('tr', element('td', key_text(text)), element('td', text['text']),
+                                element('td', dialog_links(entry['stem'], dialogs)), element('td', font_text(text)),
+                                element('td', size_text(text['room'])),
+                                element('td', '%d × %d' % (text['needed'][0], text['needed'][1])),
+                                element('td', verdict_cell), class_='fits' if text['fits'] else 'misfit'))
         page.append('</table>')
     page.append('</section>')
     return page
 
 
 def html_lines(data):
-    esc = html.escape
     bad = bool(data['misfits'] or data['problems'])
-    page = ['<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>Language sheet: %s</title>'
-            '<style>%s</style></head><body>' % (esc(verdict(data)), STYLE),
-            '<h1>Language sheet</h1>',
-            '<p class="subtitle">The dialogs of %s in each of its %d languages, as the program paints them, every text '
-            'measured against the room its dialog gives it (kit type %d; made in %.0f s).</p>' % (
-                esc(data['image']), len(data['languages']), data['kit_type'], data['seconds']),
-            '<p class="verdict%s">%s.</p>' % (' bad' if bad else '', esc(verdict(data))),
-            '<h2 id="misfits">Texts that do not fit</h2>']
+    head = element('head', Markup('<meta charset="utf-8">'), element('title', 'Language sheet: ' + verdict(data)),
+                   element('style', Markup(STYLE)))
+    page = ['<!DOCTYPE html><html lang="en">' + head + '<body>',
+            element('h1', 'Language sheet'),
+            element('p', 'The dialogs of %s in each of its %d languages, as the program paints them, every text '
+                         'measured against the room its dialog gives it (kit type %d; made in %.0f s).' % (
+                             data['image'], len(data['languages']), data['kit_type'], data['seconds']),
+                    class_='subtitle'),
+            element('p', verdict(data) + '.', class_='verdict bad' if bad else 'verdict'),
+            element('h2', 'Texts that do not fit', id='misfits')]
     if data['misfits']:
-        page.append('<table class="misfits"><tr><th>language</th><th>where</th><th>key</th><th>text</th>'
-                    '<th>why</th></tr>')
+        page.append(Markup('<table class="misfits">') + element('tr', *[element('th', h) for h in (
+            'language', 'where', 'key', 'text', 'why')]))
         for m in data['misfits']:
-            page.append('<tr class="misfit"><td><a href="#lang-%s">%s</a></td><td>%s</td><td>%s</td><td>%s</td>'
-                        '<td class="why">%s</td></tr>' % (
-                            esc(m['language']), esc(m['title']),
-                            dialog_links(m['language'], m['dialogs']),
-                            esc(', '.join(m['keys'])), esc(m['text']), esc(m['why'])))
+            page.append(element('tr', element('td', element('a', m['title'], href='#lang-' + m['language'])),
+                                element('td', dialog_links(m['language'], m['dialogs'])),
+                                element('td', ', '.join(m['keys'])), element('td', m['text']),
+                                element('td', m['why'], class_='why'), class_='misfit'))
         page.append('</table>')
     else:
-        page.append('<p>(none)</p>')
+        page.append(element('p', '(none)'))
     if data['problems']:
-        page.append('<h2>Problems</h2><ul>%s</ul>' % ''.join('<li class="problem">%s</li>' % esc(p)
-                                                             for p in data['problems']))
-    page.append('<nav>%s</nav>' % ' '.join(
-        '<a href="#%s">%s</a>' % (esc(anchor(e)), esc(e['title'])) for e in data['languages']))
+        page.append(element('h2', 'Problems') + element('ul', *[element('li', p, class_='problem')
+                                                                for p in data['problems']]))
+    page.append(element('nav', join([element('a', e['title'], href='#' + anchor(e)) for e in data['languages']], ' ')))
     for entry in data['languages']:
         page += language_html(entry)
     page.append('</body></html>')

@@ -2,9 +2,8 @@
 report.md): time across; the program's windows as bands; the screenshots as thumbnails at their
 moments; the message boxes as flags; the device commands as marks on a lane per drive; one lane
 per program started, a bar from its start to its end."""
-from xml.sax.saxutils import escape, quoteattr
-
 from . import observed
+from .markup import Markup, element, join, leaf
 
 WIDTH = 1100
 PLOT_LEFT = 200           # the lanes' names stand left of this
@@ -41,11 +40,6 @@ def cut(text, pixels):
     """text cut to about pixels wide, with an ellipsis when it was cut."""
     most = max(int(pixels / CHAR_WIDTH), 1)
     return text if len(text) <= most else text[:max(most - 1, 0)] + '\u2026'
-
-
-def attrs(**values):
-    return ''.join(' %s=%s' % (name.rstrip('_').replace('_', '-'), quoteattr(str(value)))
-                   for name, value in values.items())
 
 
 def tick_step(span):
@@ -214,23 +208,20 @@ class Picture:
         self.parts.append(text)
 
     def lane_name(self, name, height=LANE, tip=None):
-        tip_text = '<title>%s</title>' % escape(tip) if tip else ''
-        self.add('<text%s>%s%s</text>' % (attrs(x=PLOT_LEFT - 10, y=self.y + height / 2 + 4, text_anchor='end',
-                                                  class_='lane'), escape(cut(name, PLOT_LEFT - 20)), tip_text))
+        self.add(element('text', cut(name, PLOT_LEFT - 20), element('title', tip) if tip else '',
+                         x=PLOT_LEFT - 10, y=self.y + height / 2 + 4, text_anchor='end', class_='lane'))
 
     def section(self, title):
-        self.add('<text%s>%s</text>' % (attrs(x=8, y=self.y + 14, class_='section'), escape(title)))
+        self.add(element('text', title, x=8, y=self.y + 14, class_='section'))
         self.y += 20
 
     def band(self, t0, t1, colour, label, css, tip):
         x0, x1 = self.scale.x(t0), self.scale.x(t1)
         width = max(x1 - x0, 2)
-        self.add('<rect%s><title>%s</title></rect>' % (attrs(x='%.1f' % x0, y=self.y + 3, width='%.1f' % width,
-                                                             height=LANE - 6, rx=3, fill=colour, class_=css),
-                                                       escape(tip)))
+        self.add(element('rect', element('title', tip), x='%.1f' % x0, y=self.y + 3, width='%.1f' % width,
+                         height=LANE - 6, rx=3, fill=colour, class_=css))
         if fits(label, width - 8):
-            self.add('<text%s>%s</text>' % (attrs(x='%.1f' % (x0 + 4), y=self.y + LANE / 2 + 4, class_='in-band'),
-                                            escape(label)))
+            self.add(element('text', label, x='%.1f' % (x0 + 4), y=self.y + LANE / 2 + 4, class_='in-band'))
         return x0, width
 
     def windows(self):
@@ -263,16 +254,15 @@ class Picture:
         for number, x, row in placed:
             shot = shots[number - 1]
             moment, y = self.scale.x(shot['t']), top + row * (size[1] + 10)
-            self.add('<line%s/><circle%s/>' % (
-                attrs(x1='%.1f' % moment, y1=self.y + 2, x2='%.1f' % (x + size[0] / 2), y2=y, class_='leader'),
-                attrs(cx='%.1f' % moment, cy=self.y + 2, r=2.5, class_='moment')))
-            inner = '<rect%s/>' % attrs(x='%.1f' % x, y=y, width=size[0], height=size[1], class_='thumb-frame')
+            self.add(leaf('line', x1='%.1f' % moment, y1=self.y + 2, x2='%.1f' % (x + size[0] / 2), y2=y,
+                          class_='leader') + leaf('circle', cx='%.1f' % moment, cy=self.y + 2, r=2.5, class_='moment'))
+            inner = [leaf('rect', x='%.1f' % x, y=y, width=size[0], height=size[1], class_='thumb-frame')]
             data = (self.thumbnails or {}).get(number)
             if data:
-                inner += '<image%s/>' % attrs(x='%.1f' % (x + 1), y=y + 1, width=size[0] - 2, height=size[1] - 2,
-                                              href=data, preserveAspectRatio='xMidYMid meet')
-            inner += '<title>%.2f s: %s</title>' % (shot['t'], escape(shot['reason']))
-            self.add('<a%s>%s</a>' % (attrs(href='#shot-%d' % number, class_='thumb'), inner))
+                inner.append(leaf('image', x='%.1f' % (x + 1), y=y + 1, width=size[0] - 2, height=size[1] - 2,
+                                  href=data, preserveAspectRatio='xMidYMid meet'))
+            inner.append(element('title', '%.2f s: %s' % (shot['t'], shot['reason'])))
+            self.add(element('a', *inner, href='#shot-%d' % number, class_='thumb'))
         self.y = top + rows * (size[1] + 10)
 
     def boxes(self):
@@ -292,21 +282,19 @@ class Picture:
         the time it was open, the whole text as its tooltip, a link to its screenshot."""
         x, bottom = self.scale.x(box['t']), self.y + height
         flag_y = self.y + 4 + (row or 0) * 20
-        inner = '<line%s/>' % attrs(x1='%.1f' % x, y1=flag_y, x2='%.1f' % x, y2=bottom, class_='pole')
+        inner = [leaf('line', x1='%.1f' % x, y1=flag_y, x2='%.1f' % x, y2=bottom, class_='pole')]
         if box.get('closed') is not None:
-            inner += '<line%s/>' % attrs(x1='%.1f' % x, y1=bottom - 1, x2='%.1f' % self.scale.x(box['closed']),
-                                         y2=bottom - 1, class_='box-open')
+            inner.append(leaf('line', x1='%.1f' % x, y1=bottom - 1, x2='%.1f' % self.scale.x(box['closed']),
+                              y2=bottom - 1, class_='box-open'))
         if row is not None:
             label = box_label(box)
-            inner += '<rect%s/><text%s>%s</text>' % (
-                attrs(x='%.1f' % x, y=flag_y, width='%.1f' % (len(label) * CHAR_WIDTH + 10), height=16,
-                      class_='flag-' + box['kind']),
-                attrs(x='%.1f' % (x + 5), y=flag_y + 12, class_='flag-text'), escape(label))
-        inner += '<title>%.2f s: %s: %s (%s)</title>' % (box['t'], escape(box['caption']),
-                                                         escape(observed.box_text(box, 400)), observed.box_answer(box))
+            inner += [leaf('rect', x='%.1f' % x, y=flag_y, width='%.1f' % (len(label) * CHAR_WIDTH + 10), height=16,
+                           class_='flag-' + box['kind']),
+                      element('text', label, x='%.1f' % (x + 5), y=flag_y + 12, class_='flag-text')]
+        inner.append(element('title', '%.2f s: %s: %s (%s)' % (box['t'], box['caption'], observed.box_text(box, 400),
+                                                                 observed.box_answer(box))))
         shots = [n for n, s in enumerate(self.run.get('screenshots', []), 1) if s['file'] == box.get('screenshot')]
-        link = attrs(href='#shot-%d' % shots[0]) if shots else ''
-        self.add('<a%s%s>%s</a>' % (link, attrs(class_='box-flag'), inner))
+        self.add(element('a', *inner, href='#shot-%d' % shots[0] if shots else None, class_='box-flag'))
 
     def device(self):
         commands = self.run.get('commands', [])
@@ -322,15 +310,14 @@ class Picture:
                 labels.append((self.scale.x(command['t']) - len(label) * CHAR_WIDTH / 2, len(label) * CHAR_WIDTH,
                                (command, label)))
             mid = self.y + 8 + LANE / 2
-            self.add('<line%s/>' % attrs(x1=PLOT_LEFT, y1=mid, x2=PLOT_RIGHT, y2=mid, class_='device-line'))
+            self.add(leaf('line', x1=PLOT_LEFT, y1=mid, x2=PLOT_RIGHT, y2=mid, class_='device-line'))
             if not mine:
-                self.add('<text%s>no command received</text>' % attrs(x=PLOT_LEFT + 6, y=mid - 6, class_='mark-text'))
+                self.add(element('text', 'no command received', x=PLOT_LEFT + 6, y=mid - 6, class_='mark-text'))
             for (command, label), row in staggered(labels, 2):
                 self.mark(command, mid)
                 if row is not None:
-                    self.add('<text%s>%s</text>' % (attrs(x='%.1f' % self.scale.x(command['t']),
-                                                          y=mid - 10 if row == 0 else mid + 19, text_anchor='middle',
-                                                          class_='mark-text'), escape(label)))
+                    self.add(element('text', label, x='%.1f' % self.scale.x(command['t']),
+                                     y=mid - 10 if row == 0 else mid + 19, text_anchor='middle', class_='mark-text'))
             self.y += LANE + 16
 
     def mark(self, command, mid):
@@ -340,12 +327,12 @@ class Picture:
                                                         command['meaning'], command['process'], command['result'])
         colour = '#2f9e55' if ok else BAD
         if short == 'mode change':
-            shape = '<path%s/>' % attrs(d='M%.1f %.1f l7 7 l-7 7 l-7 -7 z' % (x, mid - 7), fill=colour)
+            shape = leaf('path', d='M%.1f %.1f l7 7 l-7 7 l-7 -7 z' % (x, mid - 7), fill=colour)
         elif short == 'query':
-            shape = '<circle%s/>' % attrs(cx='%.1f' % x, cy=mid, r=5, fill=colour)
+            shape = leaf('circle', cx='%.1f' % x, cy=mid, r=5, fill=colour)
         else:
-            shape = '<rect%s/>' % attrs(x='%.1f' % (x - 4), y=mid - 4, width=8, height=8, fill=colour)
-        self.add('<g%s>%s<title>%s</title></g>' % (attrs(class_='device-mark'), shape, escape(tip)))
+            shape = leaf('rect', x='%.1f' % (x - 4), y=mid - 4, width=8, height=8, fill=colour)
+        self.add(element('g', shape, element('title', tip), class_='device-mark'))
 
     def programs(self):
         processes = self.run.get('processes', [])
@@ -363,9 +350,8 @@ class Picture:
                                                 end, process['code']))
             x0, width = self.band(process['start'], end, colour, '', 'program-bar', tip)
             inside = fits(label, width - 10)
-            self.add('<text%s>%s</text>' % (attrs(x='%.1f' % (x0 + 5 if inside else x0 + width + 5),
-                                                  y=self.y + LANE / 2 + 4, class_='bar-in' if inside else 'bar-out'),
-                                            escape(label)))
+            self.add(element('text', label, x='%.1f' % (x0 + 5 if inside else x0 + width + 5), y=self.y + LANE / 2 + 4,
+                             class_='bar-in' if inside else 'bar-out'))
             self.y += LANE
 
     def end_line(self, top):
@@ -376,9 +362,8 @@ class Picture:
             t = observed.product_end(run)
             text, css = 'ended ' + observed.format_seconds(t), 'end-line'
         x = self.scale.x(t)
-        self.add('<line%s/>' % attrs(x1='%.1f' % x, y1=top, x2='%.1f' % x, y2=self.y, class_=css))
-        self.add('<text%s>%s</text>' % (attrs(x='%.1f' % x, y=self.y + 14, text_anchor='middle', class_=css + '-text'),
-                                        escape(text)))
+        self.add(leaf('line', x1='%.1f' % x, y1=top, x2='%.1f' % x, y2=self.y, class_=css))
+        self.add(element('text', text, x='%.1f' % x, y=self.y + 14, text_anchor='middle', class_=css + '-text'))
         self.y += 20
 
     def axis(self, bottom):
@@ -386,10 +371,9 @@ class Picture:
         span = self.scale.span
         for t in self.scale.ticks():
             x = self.scale.x(t)
-            out.append('<line%s/>' % attrs(x1='%.1f' % x, y1=24, x2='%.1f' % x, y2=bottom, class_='grid'))
-            out.append('<text%s>%s</text>' % (attrs(x='%.1f' % x, y=18, text_anchor='middle', class_='tick'),
-                                              escape(tick_label(t, span))))
-        out.append('<text%s>seconds since the plug-in</text>' % attrs(x=8, y=18, class_='axis-name'))
+            out.append(leaf('line', x1='%.1f' % x, y1=24, x2='%.1f' % x, y2=bottom, class_='grid'))
+            out.append(element('text', tick_label(t, span), x='%.1f' % x, y=18, text_anchor='middle', class_='tick'))
+        out.append(element('text', 'seconds since the plug-in', x=8, y=18, class_='axis-name'))
         return out
 
     def legend(self):
@@ -399,8 +383,8 @@ class Picture:
             return
         self.y += 6
         for colour, step in items:
-            self.add('<rect%s/><text%s>%s</text>' % (attrs(x=x, y=self.y, width=12, height=12, rx=2, fill=colour),
-                                                     attrs(x=x + 16, y=self.y + 10, class_='legend'), escape(step)))
+            self.add(leaf('rect', x=x, y=self.y, width=12, height=12, rx=2, fill=colour)
+                     + element('text', step, x=x + 16, y=self.y + 10, class_='legend'))
             x += 16 + len(step) * CHAR_WIDTH + 16
         self.y += 18
 
@@ -411,11 +395,11 @@ class Picture:
         self.end_line(top)
         self.legend()
         height = self.y + 6
-        head = ['<svg xmlns="http://www.w3.org/2000/svg"%s>' % attrs(
-                    viewBox='0 0 %d %d' % (WIDTH, height), width=WIDTH, height=height, class_='timeline',
-                    role='img'),
-                '<title>Timeline of the run</title>', '<style>%s</style>' % STYLE]
-        return '\n'.join(head + self.axis(height - 26) + self.parts + ['</svg>'])
+        content = [element('title', 'Timeline of the run'), element('style', Markup(STYLE))]
+        content += self.axis(height - 26) + self.parts
+        return element('svg', Markup('\n'), join(content, '\n'), Markup('\n'), xmlns='http://www.w3.org/2000/svg',
+                       viewBox='0 0 %d %d' % (WIDTH, height), width=WIDTH, height=height, class_='timeline',
+                       role='img')
 
 
 STYLE = ' '.join('''

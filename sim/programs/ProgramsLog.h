@@ -11,7 +11,7 @@ namespace sim {
 struct ProgramAction {
     std::wstring program; // the file name the stand-in was started under
     unsigned long pid = 0;
-    std::wstring action;  // start, waiting, installed, removed, failed, cancelled, timed-out, crashing, exit
+    std::wstring action;  // start, detached, waiting, installed, removed, failed, cancelled, timed-out, crashing, exit
     std::wstring detail;
     std::wstring command; // its whole command line
 };
@@ -24,6 +24,7 @@ constexpr wchar_t kActionRemoved[] = L"removed";
 constexpr wchar_t kActionFailed[] = L"failed";
 constexpr wchar_t kActionCancelled[] = L"cancelled";
 constexpr wchar_t kActionTimedOut[] = L"timed-out";
+constexpr wchar_t kActionDetached[] = L"detached"; // started its installer (a copy of itself) to do the work
 constexpr wchar_t kActionCrashing[] = L"crashing"; // the last line of a stand-in that crashes
 constexpr wchar_t kActionExit[] = L"exit";
 

@@ -1,5 +1,6 @@
 #include "StandInRun.h"
 
+#include "Detach.h"
 #include "EmbeddedFile.h"
 #include "ProgramsLog.h"
 #include "StandInFiles.h"
@@ -104,8 +105,29 @@ void StandInRun::HoldBeforeExit() const
         Log(kActionTimedOut, hold.waitForFile); // the work is done: the exit code stays that of a done setup
 }
 
+int StandInRun::HandOver(unsigned level) const
+{
+    unsigned long error = 0;
+    unsigned long installer = StartDetachedCopy(level, &error);
+    if (installer == 0) {
+        Log(kActionFailed, L"could not start its installer: error " + std::to_wstring(error));
+        return Finish(kExitFailed);
+    }
+    Log(kActionDetached, L"level " + std::to_wstring(level) + L" pid " + std::to_wstring(installer));
+    return Finish(kExitDone);
+}
+
 bool StandInRun::HoldForOutcome(const wchar_t* actWord, int* exitCode) const
 {
+    DetachStep detach = PlanDetach(m_script, m_commandLine);
+    if (!detach.problem.empty()) {
+        *exitCode = BadScript(detach.problem);
+        return false;
+    }
+    if (detach.handOver) {
+        *exitCode = HandOver(detach.nextLevel);
+        return false;
+    }
     std::wstring outcomeText = m_script.Text(L"outcome", actWord);
     Outcome outcome = Outcome::Act;
     if (!ParseOutcome(outcomeText, actWord, &outcome)) {

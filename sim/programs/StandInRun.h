@@ -40,7 +40,8 @@ public:
     bool HoldAsScripted(int* exitCode) const;
     // Reads the outcome (actWord being the stand-in's work) and the hold, holds, and returns true
     // when the stand-in is to do its work. Otherwise *exitCode is the code to finish with, and
-    // what happened (bad script, time-out, scripted failure or cancel) is logged.
+    // what happened (bad script, time-out, scripted failure or cancel, or the work handed over to
+    // a copy of itself as "detach" asks: Detach.h) is logged.
     bool HoldForOutcome(const wchar_t* actWord, int* exitCode) const;
     // After a setup's work: waits for the file that "exit_wait_for_file" names, if any.
     void HoldBeforeExit() const;
@@ -57,6 +58,9 @@ public:
               const std::wstring& installedDetail) const;
 
 private:
+    // Starts the next level of a detaching chain and finishes: 0 when it started, else 1603.
+    int HandOver(unsigned level) const;
+
     const StandInScript& m_script;
     std::wstring m_commandLine;
 };

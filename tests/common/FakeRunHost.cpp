@@ -11,15 +11,16 @@ void FakeRunHost::Trace(const std::wstring& text, bool startNew)
     traces.push_back(text);
 }
 
-plug::UniqueHandle FakeRunHost::StartProgram(const std::wstring& program, const std::wstring& parameters,
-                                             int showCommand)
+plug::StartedProgram FakeRunHost::StartProgram(const std::wstring& program, const std::wstring& parameters,
+                                               int showCommand)
 {
     starts.push_back({program, parameters, showCommand});
     if (onStart)
         onStart(starts.back());
     if (startForReal)
-        return plug::StartProgram(program, parameters, showCommand);
-    return plug::UniqueHandle(::CreateEventW(nullptr, TRUE, TRUE, nullptr)); // signalled: already ended
+        return plug::StartedProgram::Start(program, parameters, showCommand);
+    // Signalled: a program that has already ended, having started nothing.
+    return plug::StartedProgram(plug::UniqueHandle(::CreateEventW(nullptr, TRUE, TRUE, nullptr)));
 }
 
 void FakeRunHost::LaunchProgram(const std::wstring& program, const std::wstring& parameters)
@@ -32,10 +33,14 @@ void FakeRunHost::LaunchProgram(const std::wstring& program, const std::wstring&
         plug::LaunchProgram(program, parameters);
 }
 
-BOOL FakeRunHost::WaitForProgram(HANDLE process, DWORD timeoutMs)
+plug::ProgramWait FakeRunHost::WaitForProgram(plug::StartedProgram& program, DWORD timeoutMs,
+                                              DWORD descendantsTimeoutMs)
 {
     waits.push_back(timeoutMs);
-    return plug::WaitForProcessEnd(process, timeoutMs);
+    descendantWaits.push_back(descendantsTimeoutMs);
+    if (onWait)
+        onWait();
+    return plug::WaitForProgramWork(program, timeoutMs, descendantsTimeoutMs);
 }
 
 bool FakeRunHost::Traced(const std::wstring& part) const

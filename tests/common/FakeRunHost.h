@@ -22,9 +22,10 @@ public:
     HWND MessageOwner() override { return owner; }
     void RepaintAll() override { ++wholeRepaints; }
     void RepaintStatus() override { ++statusRepaints; }
-    plug::UniqueHandle StartProgram(const std::wstring& program, const std::wstring& parameters,
-                                    int showCommand) override;
-    BOOL WaitForProgram(HANDLE process, DWORD timeoutMs) override;
+    plug::StartedProgram StartProgram(const std::wstring& program, const std::wstring& parameters,
+                                      int showCommand) override;
+    plug::ProgramWait WaitForProgram(plug::StartedProgram& program, DWORD timeoutMs,
+                                     DWORD descendantsTimeoutMs) override;
     void LaunchProgram(const std::wstring& program, const std::wstring& parameters) override;
     void PostEnableCancelButtons(BOOL enable) override { buttonChanges.push_back(enable != FALSE); }
     void PostBringToFront() override { ++bringsToFront; }
@@ -36,7 +37,8 @@ public:
     HWND owner = nullptr;
     std::vector<std::wstring> traces;
     std::vector<Start> starts;
-    std::vector<DWORD> waits; // the time-outs asked for
+    std::vector<DWORD> waits; // the time-outs asked for (for the program itself)
+    std::vector<DWORD> descendantWaits; // and for the processes it started
     std::vector<Start> launches; // programs started without waiting (showCommand unused)
     std::vector<std::wstring> launchDirectories; // the process's current directory at each launch
     std::vector<bool> buttonChanges; // PostEnableCancelButtons calls: false = disabled
@@ -46,6 +48,7 @@ public:
     int statusRepaints = 0;
     bool startForReal = true; // false: record starts and launches; a started one has ended at once
     std::function<void(const Start&)> onStart; // called with each start before the program starts
+    std::function<void()> onWait;              // called at each wait before it waits
 };
 
 } // namespace plugtest

@@ -59,6 +59,20 @@ class AutorunTests(unittest.TestCase):
         self.assertIsNone(image.autorun_open('[autorun]\nicon=a.ico\n'))
         self.assertIsNone(image.autorun_open('open=Plugstart.exe\n'))
 
+    def test_a_64_bit_windows_reads_its_own_section_in_place_of_the_common_one(self):
+        both = '[AutoRun]\r\nopen=Plugstart.exe\r\n[AutoRun.Amd64]\r\nopen=x64\\Plugstart.exe /64\r\n'
+        self.assertEqual(image.autorun_start(both, 'win64'), ('x64\\Plugstart.exe', '/64', '[AutoRun.Amd64] open='))
+        self.assertEqual(image.autorun_start(both, 'win32'), ('Plugstart.exe', '', '[AutoRun] open='))
+        # The 64-bit section is read whole: an icon alone there starts nothing, [AutoRun] or not.
+        self.assertIsNone(image.autorun_start('[AutoRun]\nopen=Plugstart.exe\n[autorun.amd64]\nicon=a.ico\n', 'win64'))
+
+    def test_shellexecute_is_started_before_open(self):
+        text = '[AutoRun]\r\nopen=Old.exe\r\nshellexecute="New Setup.exe" -a\r\n'
+        for arch in ('win32', 'win64'):
+            self.assertEqual(image.autorun_start(text, arch), ('New Setup.exe', '-a', '[AutoRun] shellexecute='))
+        self.assertEqual(image.autorun_start('[AutoRun]\nshellexecute=\nopen=Plugstart.exe\n'),
+                         ('Plugstart.exe', '', '[AutoRun] open='))
+
 
 class IniTests(unittest.TestCase):
     def test_values_are_replaced_in_place_added_to_their_section_or_in_a_new_one(self):
@@ -208,6 +222,59 @@ class ImageRefusalTests(unittest.TestCase):
                 self.assertIn('leaves the image', str(raised.exception))
                 self.assertEqual(self.REAL_LIBRARY, read_file(os.path.join(outside, 'Devpoke.dll')))
                 self.assertEqual(b'[ITK]\r\nitk_type=1\r\n', read_file(os.path.join(outside, 'config.ini')))
+
+    def test_a_fifo_a_device_or_a_socket_in_an_image_folder_is_refused_before_anything_opens_it(self):
+        # In a process of its own: the run as it was waited for ever on the FIFO.
+        code = ('import sys; sys.path[:0] = %r\n'
+                'from plugin import image, pc_matrix\n'
+                'for refuse in (lambda: image.present_image(sys.argv[1], sys.argv[2], {}, {}, {}),\n'
+                '               lambda: pc_matrix.kit_type_of(image.image_folder(sys.argv[1]))):\n'
+                '    try:\n'
+                '        refuse()\n'
+                '    except image.ImageError as e:\n'
+                '        print(e)\n' % [os.path.dirname(os.path.dirname(image.__file__))])
+        folder = self.image()
+        os.remove(os.path.join(folder, 'config.ini'))
+        os.mkfifo(os.path.join(folder, 'config.ini'))
+        try:
+            done = subprocess.run([sys.executable, '-c', code, folder, self.target], capture_output=True, text=True,
+                                  timeout=30)
+        except subprocess.TimeoutExpired:
+            self.fail('a FIFO named config.ini held the run for 30 s')
+        self.assertEqual(done.stdout.count('config.ini (a FIFO (named pipe)): an image holds only files and folders'),
+                         2, done.stdout + done.stderr)
+        self.assertFalse(os.path.exists(self.target))
+
+    @unittest.skipUnless(shutil.which('xorriso'), 'xorriso writes the test CD')
+    def test_an_iso_is_presented_as_windows_reads_it_and_where_linux_reads_another_cd_the_notes_say_so(self):
+        from plugin import hostile_images
+        folder = self.image()
+        iso = os.path.join(self.temp, 'two-trees.iso')
+        hostile_images.write_differing_iso(folder, iso, '[autorun]\r\nopen=Plugstart.exe\r\n',
+                                           '[autorun]\r\nopen=Setup.exe\r\n')
+        presented = self.present(iso)
+        self.assertEqual((presented.program, presented.entry), ('Plugstart.exe', '[AutoRun] open='))
+        self.assertEqual(read_file(os.path.join(self.target, 'autorun.inf')), b'[autorun]\r\nopen=Plugstart.exe\r\n')
+        self.assertTrue(os.path.exists(os.path.join(self.target, hostile_images.RENAMED_FOR_WINDOWS[1])))
+        differ = [n for n in presented.notes if n.startswith('the CD\'s two trees differ')]
+        self.assertEqual(len(differ), 1, presented.notes)
+        for name in ('autorun.inf: other data in each tree', hostile_images.MARKUP_NAME[1]):
+            self.assertIn(name, differ[0])
+
+    def test_a_64_bit_pc_starts_what_the_64_bit_section_names(self):
+        folder = self.image()
+        write_program(os.path.join(folder, 'x64', 'Plugstart.exe'))
+        write_file(os.path.join(folder, 'autorun.inf'), b'[autorun]\r\nopen=Plugstart.exe\r\n'
+                                                        b'[AutoRun.Amd64]\r\nshellexecute=x64\\Plugstart.exe\r\n')
+        presented = image.present_image(folder, self.target, {'x86': self.sim}, {}, {}, arch='win64')
+        self.assertEqual((presented.program, presented.entry), ('x64\\Plugstart.exe', '[AutoRun.Amd64] shellexecute='))
+        self.assertIn('Windows starts the program that autorun.inf names in [AutoRun.Amd64] shellexecute=',
+                      presented.notes)
+        write_file(os.path.join(folder, 'autorun.inf'), b'[autorun]\r\nopen=Plugstart.exe\r\n'
+                                                        b'[AutoRun.Amd64]\r\nopen=..\\Plugstart.exe\r\n')
+        with self.assertRaises(image.ImageError) as raised:
+            image.present_image(folder, self.target, {'x86': self.sim}, {}, {}, arch='win64')
+        self.assertIn('leaves the image', str(raised.exception))
 
     def test_a_plain_image_is_presented_with_the_simulated_device(self):
         presented = self.present(self.image('"Plugstart.exe"'))

@@ -30,6 +30,15 @@ TEST(DevpokeRequest, QueryAndModeChangeFormsLaidOutByteForByte)
     EXPECT_EQ(ExpectedDevpokeRequest(0x01, 0x81, 1024), Built(0x01, 0x81, 1024));
 }
 
+// The data area holds 1,024 bytes: every length up to it is asked for, none beyond it.
+TEST(DevpokeRequest, DataLengthsFrom0To1024AreValidAndNoOthers)
+{
+    for (int valid : {0, 1, 3, 1023, 1024})
+        EXPECT_TRUE(IsValidDataLength(valid)) << valid;
+    for (int invalid : {-1, 1025, 2048, -2147483647 - 1, 2147483647})
+        EXPECT_FALSE(IsValidDataLength(invalid)) << invalid;
+}
+
 TEST(DevpokeRequest, OnlyTheLowBytesOfTheCommandBytesCount)
 {
     Cdb cdb = BuildCdb(0x1202, -224); // -224 is 0x...FF20

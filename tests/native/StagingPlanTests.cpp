@@ -65,11 +65,17 @@ TEST(StagingPlan, WithoutListedFilesOnlyTheLanguageFileAndNothingToStart)
     EXPECT_TRUE(plan.relaunchParameters.empty());
 }
 
-TEST(StagingPlan, TheProgramToStartIsTheLastTargetNamingItCaseSensitively)
+// Windows file names ignore case: the program is found however the list spells it.
+TEST(StagingPlan, TheProgramToStartIsTheLastListedNameHoldingItWhateverItsCase)
 {
-    EXPECT_TRUE(Plan(Listing({L"plugstart.exe"})).relaunchProgram.empty());
+    EXPECT_EQ(L"C:\\users\\u\\Templates\\E\\plugstart.exe", Plan(Listing({L"plugstart.exe"})).relaunchProgram);
+    EXPECT_EQ(L"-l E", Plan(Listing({L"PLUGSTART.EXE"})).relaunchParameters);
     EXPECT_EQ(L"C:\\users\\u\\Templates\\E\\tools\\Plugstart.exe",
               Plan(Listing({L"Plugstart.exe", L"tools\\Plugstart.exe", L"config.ini"})).relaunchProgram);
+    EXPECT_TRUE(Plan(Listing({L"Plugstart.ex", L"config.ini"})).relaunchProgram.empty());
+    // Only the listed name counts, not the folder the staging goes to.
+    StagingList list = Listing({L"config.ini"});
+    EXPECT_TRUE(MakeStagingPlan(MakeStagingFolders(L"E:\\", L"C:\\Plugstart.exe files"), list).relaunchProgram.empty());
 }
 
 TEST(StagingPlan, PcSuiteInstallerIsSkippedWithoutRegardToCase)

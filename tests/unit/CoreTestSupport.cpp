@@ -16,7 +16,8 @@ std::map<std::wstring, std::wstring> KeyLanguage()
     for (const wchar_t* key :
          {L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL", L"STR_STRING_NON_ADMIN_NOTI", L"STR_STRING_DRV_NOT_INSTALL_NOTIFY",
           L"STR_STRING_PCSUITE_NOT_INSTALL_CM", L"STR_STRING_CANNOT_START_ITK", L"STR_STRING_ERROR_DRV_SETUP_NAME_EMPTY",
-          L"STR_STRING_ERROR_ITK_FILENAME_EMPTY", L"STR_STRING_ERROR_CANNOT_FIND_CONFIG"})
+          L"STR_STRING_ERROR_ITK_FILENAME_EMPTY", L"STR_STRING_ERROR_CANNOT_FIND_CONFIG",
+          L"STR_STRING_APP_INIT_FAILED_000"})
         values[key] = key;
     for (int row = 0; row <= 6; ++row) {
         for (int column = 0; column <= 1; ++column) {

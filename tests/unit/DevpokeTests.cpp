@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -238,6 +239,27 @@ TEST_F(RealDevpoke, NonLettersAndOversizedLengthsAreRefusedWithoutOpening)
     EXPECT_EQ(-3, Send('E', 0x02, 0x20, answer.data(), 1025));
     EXPECT_EQ(-3, Send('E', 0x02, 0x20, answer.data(), -1));
     EXPECT_EQ(-3, Send('E', 0x02, 0x20, nullptr, 3));
+    EXPECT_TRUE(m_fake.openedPaths.empty());
+}
+
+// The request holds 1,024 bytes of answer: that length is asked for and taken whole, and one
+// byte more is refused before the drive is opened.
+TEST_F(RealDevpoke, TheLargestAnswerOf1024BytesIsTakenAndOneByteMoreIsRefused)
+{
+    UseFakeWindows();
+    m_fake.deviceAnswer.resize(1024);
+    for (size_t i = 0; i < m_fake.deviceAnswer.size(); ++i)
+        m_fake.deviceAnswer[i] = static_cast<uint8_t>(i * 7 + 1);
+    m_fake.returnedBytes = 80 + 1024;
+    std::vector<unsigned char> answer(1025, 0xEE);
+    EXPECT_EQ(1024, Send('E', 0x02, 0x20, answer.data(), 1024));
+    EXPECT_EQ(1104u, m_fake.outputLength);
+    EXPECT_EQ(ExpectedDevpokeRequest(0x02, 0x20, 1024), m_fake.request);
+    EXPECT_TRUE(std::equal(m_fake.deviceAnswer.begin(), m_fake.deviceAnswer.end(), answer.begin()));
+    EXPECT_EQ(0xEE, answer[1024]) << "written past the length asked for";
+
+    m_fake.openedPaths.clear();
+    EXPECT_EQ(-3, Send('E', 0x02, 0x20, answer.data(), 1025));
     EXPECT_TRUE(m_fake.openedPaths.empty());
 }
 

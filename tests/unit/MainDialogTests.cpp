@@ -91,6 +91,7 @@ public:
     }
     HWND Window() const { return m_hWnd; }
     using CPlugstartDlg::m_bModeChangeOnExit;
+    using CPlugstartDlg::StageFromCd;
     bool Traced(const std::wstring& part)
     {
         std::lock_guard<std::mutex> guard(m_traceLock);
@@ -403,6 +404,29 @@ TEST_F(MainDialogTest, FailedCheckStillSwitchesTheDeviceWhenTheDialogEnds)
     EXPECT_EQ(dialog.window, m_boxes.Boxes()[0].owner);
     EXPECT_EQ((std::vector<std::wstring>{L"R F1 02 20 00 00 00", L"R F1 01 01 00 00 00"}), DeviceCommands());
     EXPECT_TRUE(ModeChanged());
+}
+
+// A staging dialog whose window cannot be made (here: no dialog template where the program's
+// resources are looked for) ends the CD start at once with the staging's failure message, never
+// with a minute's wait for a flag that only the dialog's own thread could set.
+TEST_F(MainDialogTest, StagingDialogThatCannotBeMadeEndsTheCdStartAtOnceWithTheStagingFailure)
+{
+    TestMainDlg dialog; // a CD start: no "-l"
+    dialog.m_ResDefineCommand.bInstalledDrv = FALSE; // the driver is to be installed: staging is needed
+    CDialog::SetResourceModule(::GetModuleHandleW(L"kernel32"));
+    const DWORD started = ::GetTickCount();
+    BOOL proceed = dialog.StageFromCd();
+    const DWORD elapsed = ::GetTickCount() - started;
+    CDialog::SetResourceModule(nullptr);
+
+    EXPECT_FALSE(proceed) << "the CD instance must end, not do the job itself";
+    EXPECT_TRUE(m_sleeps.Sleeps().empty()) << m_sleeps.Sleeps().size() << " sleeps, " << m_sleeps.TotalMs() << " ms";
+    EXPECT_LT(elapsed, 5000u);
+    std::vector<RecordedBox> boxes = m_boxes.Boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"STR_STRING_APP_INIT_FAILED_000", boxes[0].text);
+    EXPECT_EQ(nullptr, boxes[0].owner) << "like the staging's own failures";
+    EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION | MB_OK), boxes[0].style);
 }
 
 // --- Messages from other instances ---

@@ -117,7 +117,8 @@ TEST_F(ModeChangeTest, OwnDriveIsSkippedInTheScanWhateverItsCase)
     EXPECT_EQ(std::vector<std::wstring>{Command(L'r', kFirstForm, 0)}, Commands());
 }
 
-TEST_F(ModeChangeTest, AccessDeniedOnAnotherDriveAsksTheServiceForTheOwnDrive)
+// The service switches the drive its request names: for the refused other device, that device's.
+TEST_F(ModeChangeTest, AccessDeniedOnAnotherDriveAsksTheServiceForThatDrive)
 {
     DenyUsersOn(L'S');
     PutProgramOn(L'S');
@@ -128,7 +129,7 @@ TEST_F(ModeChangeTest, AccessDeniedOnAnotherDriveAsksTheServiceForTheOwnDrive)
                                          Command(L'S', kSecondForm, 0)}),
               Commands());
     ASSERT_EQ(1u, service.Requests().size());
-    EXPECT_EQ(Utf16Message(u"AUTORUNSERVICE_MODECHANGE\\R", 260), service.Requests()[0]);
+    EXPECT_EQ(Utf16Message(u"AUTORUNSERVICE_MODECHANGE\\S", 260), service.Requests()[0]);
 }
 
 TEST_F(ModeChangeTest, OnlyAccessDeniedOnTheFirstFormGoesToTheService)

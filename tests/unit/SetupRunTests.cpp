@@ -81,10 +81,13 @@ TEST_F(SetupRunTest, DriverSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalle
     m_standIns.Script(L"driver_setup", L"version", L"2.1.0.4");
     m_host.starts.clear();
     m_host.waits.clear();
+    m_host.descendantWaits.clear();
     EXPECT_TRUE(m_core.InstallDriver());
     EXPECT_FALSE(IsProcessObjectKept(L"DriverSetup.exe")) << "a process handle of the setup is still open";
     EXPECT_EQ(std::vector<std::wstring>{L"DriverSetup.exe shown"}, Started());
     EXPECT_EQ(std::vector<DWORD>{INFINITE}, m_host.waits);
+    EXPECT_EQ(std::vector<DWORD>{kRemoverWaitMs}, m_host.descendantWaits) << "the same bound as a remover's";
+    EXPECT_FALSE(m_host.Traced(L"[WaitForProgram()]")) << "a setup that starts nothing has no more to wait for";
     // Waited for: it had ended when the installation was judged.
     EXPECT_EQ((std::vector<std::wstring>{L"start", L"failed as scripted", L"exit 1603", L"start",
                                          L"installed QCT 2.1.0.4", L"exit 0"}),
@@ -209,6 +212,41 @@ TEST_F(SetupRunTest, EmpWithoutARemoverNamedStartsOnlyTheSetup)
     EXPECT_GE(m_host.statusRepaints, repaints + 2) << "the installation is shown, then cleared";
 }
 
+// The driver's installation (and the refusal of Cancel) begins once a remover has started, or
+// with the setup when nothing is removed; until then a Cancel is still taken.
+TEST_F(SetupRunTest, InstallingFlagRisesAfterTheRemoverStartsAndBeforeItsWait)
+{
+    m_host.startForReal = false;
+    PutDummy(ProgramFolder() + L"DriverSetup.exe");
+    std::vector<std::wstring> seen; // the flag as each start and each wait found it
+    m_host.onStart = [&](const FakeRunHost::Start& start) {
+        std::wstring name = start.program.substr(start.program.rfind(L'\\') + 1);
+        seen.push_back(L"start " + name + (m_run.m_bInstallingDrv ? L" raised" : L" lowered"));
+    };
+    m_host.onWait = [&] { seen.push_back(m_run.m_bInstallingDrv ? L"wait raised" : L"wait lowered"); };
+    struct Case {
+        const wchar_t* family;
+        BOOL packageRegistered;
+        std::vector<std::wstring> expected;
+    };
+    const Case cases[] = {
+        {L"QCT", TRUE,
+         {L"start UninstallMSI.exe lowered", L"wait raised", L"start DriverSetup.exe raised", L"wait raised"}},
+        {L"EMP", FALSE,
+         {L"start EmpUninstall.exe lowered", L"wait raised", L"start DriverSetup.exe raised", L"wait raised"}},
+        {L"QCT", FALSE, {L"start DriverSetup.exe raised", L"wait raised"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::wstring(c.family) + (c.packageRegistered ? L" with the old package" : L""));
+        seen.clear();
+        Driver(c.family, L"", L"EmpUninstall.exe");
+        m_run.m_bDrvPackageRegistered = c.packageRegistered;
+        m_core.InstallDriver();
+        EXPECT_EQ(c.expected, seen);
+        EXPECT_FALSE(m_run.m_bInstallingDrv);
+    }
+}
+
 TEST_F(SetupRunTest, MissingOrUnnamedSetupStartsNothing)
 {
     m_host.startForReal = false;
@@ -328,4 +366,83 @@ TEST_F(SetupRunTest, RemoverThatNeverEndsIsGivenUpOnAndTheSetupRunsAfterIt)
         auto removerEnd = std::find(log.begin(), log.end(), std::wstring(c.remover) + L" exit");
         EXPECT_LT(setupEnd, removerEnd) << "the setup did not run while the remover was still there";
     }
+}
+
+// Many bootstrappers start the real installer and exit at once. The installation is judged only
+// once every process the setup started (and they started) has ended: a driver setup whose copy
+// installs a second later, a kit setup whose grandchild does, a remover whose copy removes.
+TEST_F(SetupRunTest, SetupsAreJudgedOnlyWhenTheProcessesTheyStartedHaveEnded)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    Place(L"SimKitSetup", L"InternetKitSetup.exe");
+    m_standIns.Script(L"driver_setup", L"detach", L"1");
+    m_standIns.Script(L"driver_setup", L"delay_ms", L"1500");
+    m_standIns.Script(L"driver_setup", L"version", L"2.1.0.4");
+    m_run.m_ResDefineCommand.nITKType = ITKTYPE_NorvoITK;
+    m_standIns.Script(L"kit_setup", L"kit_type", L"1");
+    m_standIns.Script(L"kit_setup", L"detach", L"2");
+    m_standIns.Script(L"kit_setup", L"delay_ms", L"1500");
+
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_TRUE(m_core.InstallITK());
+    EXPECT_TRUE(Boxes().empty());
+    for (const wchar_t* setup : {L"DriverSetup.exe", L"InternetKitSetup.exe"}) {
+        std::vector<std::wstring> actions = m_standIns.ActionsOf(setup);
+        ASSERT_FALSE(actions.empty()) << setup;
+        EXPECT_EQ(L"exit 0", actions.back()) << setup << ": the installer had ended when it was judged";
+    }
+    EXPECT_TRUE(m_host.Traced(L"DriverSetup.exe started 1 other process"));
+    EXPECT_TRUE(m_host.Traced(L"InternetKitSetup.exe started 2 other processes"));
+    EXPECT_FALSE(m_run.m_bInstallingDrv);
+    EXPECT_FALSE(m_run.m_bInstallingITK);
+
+    // The old package's remover hands its work over too: the new setup starts once it is done.
+    m_host.starts.clear();
+    Place(L"SimQctRemover", L"UninstallMSI.exe");
+    m_standIns.Script(L"qct_remover", L"detach", L"1");
+    m_standIns.Script(L"qct_remover", L"delay_ms", L"1000");
+    m_standIns.Script(L"driver_setup", L"detach", L"0");
+    m_standIns.Script(L"driver_setup", L"delay_ms", L"0");
+    m_run.m_bDrvPackageRegistered = TRUE;
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_EQ((std::vector<std::wstring>{L"UninstallMSI.exe hidden", L"DriverSetup.exe shown"}), Started());
+    std::vector<std::wstring> order;
+    for (const sim::ProgramAction& action : m_standIns.Actions()) {
+        if (action.action == L"removed" || action.action == L"installed")
+            order.push_back(action.program + L" " + action.action);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"DriverSetup.exe installed", L"InternetKitSetup.exe installed",
+                                         L"UninstallMSI.exe removed", L"DriverSetup.exe installed"}),
+              order);
+}
+
+// An installer that lives on after its bootstrapper: waited for, with the driver's status shown
+// (and Cancel refused), until the bound (ten minutes; here a fraction of a second); then the
+// driver is judged as it is.
+TEST_F(SetupRunTest, InstallerThatOutlivesTheBoundIsGivenUpOnAndTheSetupJudgedWithoutIt)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    TempDir folder;
+    std::wstring release = folder.File(L"release");
+    m_standIns.Script(L"driver_setup", L"detach", L"1");
+    m_standIns.Script(L"driver_setup", L"wait_for_file", release);
+    m_standIns.Script(L"driver_setup", L"wait_limit_ms", L"600000");
+    m_core.m_dwStartedProcessesWaitMs = 1500;
+    std::atomic<int> result{-1};
+    std::thread worker([&] { result = m_core.InstallDriver(); });
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"exit")); // the bootstrapper has ended
+    EXPECT_EQ(-1, result) << "judged while its installer was still running";
+    EXPECT_TRUE(m_run.m_bInstallingDrv);
+    for (int waited = 0; waited < 300 && result == -1; ++waited)
+        ::Sleep(100);
+    bool boundHeld = result != -1;
+    WriteBinaryFile(release, "go"); // lets the installer end either way
+    worker.join();
+    ASSERT_TRUE(boundHeld) << "the wait for the installer has no bound";
+    EXPECT_EQ(FALSE, result);
+    EXPECT_FALSE(m_run.m_bInstallingDrv);
+    EXPECT_TRUE(m_host.Traced(L"DriverSetup.exe started 1 other process : still running"));
+    EXPECT_EQ(std::vector<DWORD>{1500}, m_host.descendantWaits);
+    EXPECT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"installed"));
 }

@@ -6,6 +6,7 @@
 #include "common/MessageBoxRecorder.h"
 #include "common/ScopedRegistry.h"
 #include "common/TestFiles.h"
+#include "config/ConfigFile.h"
 #include "config/Language.h"
 #include "config/ModulePath.h"
 #include "framework/StringFormat.h"
@@ -44,33 +45,107 @@ std::wstring WithoutBackslash(std::wstring path)
     return path;
 }
 
-// Makes link a symbolic link to target (a folder or a file), as a user may on Windows: under Wine
-// a Unix symbolic link, which Wine shows with a reparse point. False when this host cannot.
-bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder)
+// Makes folder the process's current directory while it lives.
+class ScopedCurrentDirectory {
+public:
+    explicit ScopedCurrentDirectory(const std::wstring& folder)
+    {
+        wchar_t previous[MAX_PATH * 2] = {};
+        ::GetCurrentDirectoryW(MAX_PATH * 2, previous);
+        m_previous = previous;
+        ::SetCurrentDirectoryW(folder.c_str());
+    }
+    ~ScopedCurrentDirectory() { ::SetCurrentDirectoryW(m_previous.c_str()); }
+    ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
+    ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
+
+private:
+    std::wstring m_previous;
+};
+
+// How a link in the staging's way is made: as a Unix symbolic link from the host (under Wine,
+// which shows it as a reparse point), or with CreateSymbolicLinkW, as a user may on Windows.
+enum class LinkKind { Host, Windows };
+
+bool MakeHostLink(const std::wstring& link, const std::wstring& target)
 {
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32");
     using UnixName = char*(__cdecl*)(const wchar_t*);
     auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel, "wine_get_unix_file_name")));
-    if (!unixName) { // Windows (Vista and later, with the right to make links)
-        using MakeSymbolicLink = BOOLEAN(WINAPI*)(const wchar_t*, const wchar_t*, DWORD);
-        auto makeLink = reinterpret_cast<MakeSymbolicLink>(
-            reinterpret_cast<void*>(::GetProcAddress(kernel, "CreateSymbolicLinkW")));
-        if (makeLink)
-            makeLink(link.c_str(), target.c_str(), folder ? 1 : 0);
-    } else {
-        char* unixLink = unixName(link.c_str());
-        char* unixTarget = unixName(target.c_str());
-        if (unixLink && unixTarget) {
-            std::string arguments = std::string("-s \"") + unixTarget + "\" \"" + unixLink + "\"";
-            plugtest::ChildProcess::Start(L"Z:\\bin\\ln", std::wstring(arguments.begin(), arguments.end())).Wait(10000);
-        }
-        ::HeapFree(::GetProcessHeap(), 0, unixLink);
-        ::HeapFree(::GetProcessHeap(), 0, unixTarget);
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName)
+        return false; // not Wine: there is no host to make it
+    char* unixLink = unixName(link.c_str());
+    char* unixTarget = unixName(target.c_str());
+    if (unixLink && unixTarget) {
+        std::string arguments = std::string("-s \"") + unixTarget + "\" \"" + unixLink + "\"";
+        // Wine runs a Unix program without a Windows process to wait for: MakeLink waits for the link.
+        plugtest::ChildProcess::Start(L"Z:\\bin\\ln", std::wstring(arguments.begin(), arguments.end()));
     }
-    DWORD attributes = ::GetFileAttributesW(link.c_str());
+    ::HeapFree(::GetProcessHeap(), 0, unixLink);
+    ::HeapFree(::GetProcessHeap(), 0, unixTarget);
+    return true;
+}
+
+void MakeWindowsLink(const std::wstring& link, const std::wstring& target, bool folder)
+{
+    using MakeSymbolicLink = BOOLEAN(WINAPI*)(const wchar_t*, const wchar_t*, DWORD);
+    auto makeLink = reinterpret_cast<MakeSymbolicLink>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "CreateSymbolicLinkW")));
+    if (makeLink)
+        makeLink(link.c_str(), target.c_str(), folder ? 1 : 0);
+}
+
+bool IsShownAsLink(const std::wstring& path)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
+
+// Makes link a symbolic link to target (a folder or a file). Empty when it is there as a link;
+// else why this host could not make it.
+std::string MakeLink(const std::wstring& link, const std::wstring& target, bool folder, LinkKind kind = LinkKind::Host)
+{
+    if (kind == LinkKind::Windows)
+        MakeWindowsLink(link, target, folder);
+    else if (!MakeHostLink(link, target))
+        MakeWindowsLink(link, target, folder); // Windows itself (Vista and later, with the right to make links)
+    for (int wait = 0; kind == LinkKind::Host && wait < 100 && ::GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES;
+         ++wait)
+        ::Sleep(50); // made by another program
+    if (IsShownAsLink(link))
+        return std::string();
+    if (kind == LinkKind::Windows)
+        return "CreateSymbolicLinkW made no link on this host (Wine 8 reports success and makes nothing)";
+    return folder ? "this host cannot make a link to a folder" : "this host does not show a link to a file as one "
+                                                                  "(Wine shows it as the file)";
+}
+
+// A folder of the user's with files of their own, one of them under a name the staging lists.
+struct UsersFolder {
+    TempDir folder;
+    const std::vector<std::pair<std::wstring, std::string>> files = {
+        {L"stage_one.txt", "the user's own, under a listed name"},
+        {L"keep.dll", "not the staging's"},
+        {L"tools\\stage_two.txt", "the user's own, in a folder named tools"},
+        {L"letters\\letter.doc", "a letter"}};
+
+    UsersFolder()
+    {
+        plugtest::CreateFolders(folder.Path() + L"tools");
+        plugtest::CreateFolders(folder.Path() + L"letters");
+        for (const auto& file : files)
+            WriteBinaryFile(folder.File(file.first), file.second);
+    }
+    std::wstring Path() const { return WithoutBackslash(folder.Path()); }
+    void ExpectUntouched() const
+    {
+        for (const auto& file : files)
+            EXPECT_EQ(file.second, ReadBinaryFile(folder.File(file.first))) << file.first;
+        std::vector<std::wstring> expected = {L"keep.dll", L"letters\\", L"letters\\letter.doc", L"stage_one.txt",
+                                              L"tools\\", L"tools\\stage_two.txt"};
+        EXPECT_EQ(expected, TreeEntries(folder.Path())) << "something was added or removed";
+    }
+};
 
 const UINT kMarker = WM_APP + 11;
 
@@ -192,17 +267,61 @@ protected:
         TempDir elsewhere;
         WriteBinaryFile(elsewhere.File(L"keep.dll"), "not the staging's");
         plugtest::CreateFolders(Staged(L"tools"));
-        if (!MakeLink(Staged(link), folder ? WithoutBackslash(elsewhere.Path()) : elsewhere.File(L"keep.dll"), folder))
-            GTEST_SKIP() << "this host does not show such a link as one (Wine shows a link to a file as the file)";
+        std::string cannot =
+            MakeLink(Staged(link), folder ? WithoutBackslash(elsewhere.Path()) : elsewhere.File(L"keep.dll"), folder);
+        if (!cannot.empty())
+            GTEST_SKIP() << cannot;
         ListFiles({L"stage_one.txt", L"Plugstart.exe"});
         TestInitDlg dialog;
         EXPECT_EQ(1, Run(dialog));
         ::Sleep(500); // let a started copy (a stand-in) end before its folder goes
-        if (::GetFileAttributesW(Staged(link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
+        if (IsShownAsLink(Staged(link)))
             EXPECT_EQ(L"failed 002\n" + Staged(link), OnlyMessage()); // a link this host cannot remove
         else
             EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
         EXPECT_EQ("not the staging's", ReadBinaryFile(elsewhere.File(L"keep.dll")));
+    }
+
+    // The staging folder itself (or its tools folder) is a link to a folder of the user's: the
+    // staging never works through it. The link goes and a real folder takes its place, which
+    // the staging fills; or, where the host cannot remove the link, the staging stops with
+    // failure 002 naming it before anything is written.
+    void ExpectLinkedStagingFolderNeverFollowed(const std::wstring& linked, LinkKind kind)
+    {
+        UsersFolder users;
+        if (linked != Staged())
+            plugtest::CreateFolders(Staged());
+        std::string cannot = MakeLink(WithoutBackslash(linked), users.Path(), true, kind);
+        if (!cannot.empty())
+            GTEST_SKIP() << cannot;
+        ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
+        TestInitDlg dialog;
+        EXPECT_EQ(1, Run(dialog));
+        ::Sleep(500); // let a started copy (a stand-in) end before its folder goes
+        users.ExpectUntouched();
+        if (IsShownAsLink(WithoutBackslash(linked))) {
+            EXPECT_EQ(L"failed 002\n" + WithoutBackslash(linked), OnlyMessage()); // a link this host cannot remove
+            EXPECT_FALSE(dialog.m_bProceed);
+        } else {
+            EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+            EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
+            EXPECT_EQ("second file", ReadBinaryFile(Staged(L"tools\\stage_two.txt")));
+        }
+    }
+
+    // The lines the started copy (the stand-in) wrote beside itself once it ran: its path, its
+    // command line, its current directory. Empty when it did not run within 30 s.
+    std::vector<std::string> RelaunchRecord() const
+    {
+        std::vector<std::string> lines;
+        for (int wait = 0; wait < 300 && lines.size() < 3; ++wait) {
+            ::Sleep(100);
+            lines.clear();
+            std::string record = ReadBinaryFile(Staged(L"relaunched.txt"));
+            for (size_t start = 0, end; (end = record.find('\n', start)) != std::string::npos; start = end + 1)
+                lines.push_back(record.substr(start, end - start));
+        }
+        return lines;
     }
 
     static std::map<std::wstring, std::wstring> Texts()
@@ -266,19 +385,42 @@ TEST_F(Staging, CopiesTheListedFilesAndTheLanguageFileThenStartsTheCopyWithTheDr
     EXPECT_EQ("second file", ReadBinaryFile(Staged(L"tools\\stage_two.txt")));
     EXPECT_EQ("language file", ReadBinaryFile(Staged(plug::SelectLanguageFile())));
 
-    // The stand-in records its path and command line once it runs.
-    std::string record;
-    for (int wait = 0; wait < 300 && record.find('\n', record.find('\n') + 1) == std::string::npos; ++wait) {
-        ::Sleep(100);
-        record = ReadBinaryFile(Staged(L"relaunched.txt"));
-    }
-    std::string program = record.substr(0, record.find('\n'));
-    std::string commandLine = record.substr(record.find('\n') + 1);
-    EXPECT_EQ(plug::EqualsNoCase(std::wstring(program.begin(), program.end()), Staged(L"Plugstart.exe")), true)
-        << program;
-    std::string expectedEnd = std::string(" -l ") + static_cast<char>(DriveLetter()) + "\n";
-    ASSERT_GE(commandLine.size(), expectedEnd.size()) << commandLine;
-    EXPECT_EQ(expectedEnd, commandLine.substr(commandLine.size() - expectedEnd.size())) << commandLine;
+    std::vector<std::string> record = RelaunchRecord();
+    ASSERT_EQ(3u, record.size());
+    EXPECT_EQ(plug::EqualsNoCase(std::wstring(record[0].begin(), record[0].end()), Staged(L"Plugstart.exe")), true)
+        << record[0];
+    std::string expectedEnd = std::string(" -l ") + static_cast<char>(DriveLetter());
+    ASSERT_GE(record[1].size(), expectedEnd.size()) << record[1];
+    EXPECT_EQ(expectedEnd, record[1].substr(record[1].size() - expectedEnd.size())) << record[1];
+    ::Sleep(500); // let the stand-in end before its folder goes
+}
+
+// The copy must not start in the CD's folder: the CD goes away at the mode change, and the kit's
+// program, started later without a folder of its own, would be handed one that no longer exists.
+TEST_F(Staging, TheCopyIsStartedInTheStagingFolderNotOnTheCd)
+{
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    ScopedCurrentDirectory onTheCd(ProgramFolder()); // where auto-run starts the program
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    std::vector<std::string> record = RelaunchRecord();
+    ASSERT_EQ(3u, record.size());
+    EXPECT_EQ(plug::EqualsNoCase(std::wstring(record[2].begin(), record[2].end()), WithoutBackslash(Staged())), true)
+        << "the copy started in " << record[2];
+    ::Sleep(500); // let the stand-in end before its folder goes
+}
+
+// Windows file names ignore case: a list that spells the program otherwise still starts it.
+TEST_F(Staging, TheListedProgramIsStartedWhateverTheCaseOfItsName)
+{
+    ListFiles({L"stage_one.txt", L"PLUGSTART.exe"});
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+    std::vector<std::string> record = RelaunchRecord();
+    ASSERT_EQ(3u, record.size()) << "the copy was not started";
+    EXPECT_EQ(plug::EqualsNoCase(std::wstring(record[0].begin(), record[0].end()), Staged(L"Plugstart.exe")), true)
+        << record[0];
     ::Sleep(500); // let the stand-in end before its folder goes
 }
 
@@ -319,6 +461,70 @@ TEST_F(Staging, LinkToAFolderIsRemovedWithoutFollowingIt) { ExpectLinkRemovedWit
 TEST_F(Staging, LinkToAFileUnderAListedNameIsRemovedWithoutWritingThroughIt)
 {
     ExpectLinkRemovedWithoutFollowing(L"stage_one.txt", false);
+}
+
+// A staging folder that is a link to a folder of the user's (left by another program, or made
+// by a user tidying up): neither the cleanup nor the copies may reach into that folder.
+TEST_F(Staging, StagingFolderThatIsAHostLinkIsNeverFollowed)
+{
+    ExpectLinkedStagingFolderNeverFollowed(Staged(), LinkKind::Host);
+}
+
+TEST_F(Staging, StagingFolderThatIsAWindowsLinkIsNeverFollowed)
+{
+    ExpectLinkedStagingFolderNeverFollowed(Staged(), LinkKind::Windows);
+}
+
+TEST_F(Staging, ToolsFolderThatIsALinkIsNeverFollowed)
+{
+    ExpectLinkedStagingFolderNeverFollowed(Staged(L"tools\\"), LinkKind::Host);
+}
+
+// The Templates folder is itself a link (to the user's home folder, say): the staging folder in
+// it would be a folder of the user's. It is not the staging's to remove: the staging stops.
+TEST_F(Staging, BaseFolderThatIsALinkIsFailure002WithItsPath)
+{
+    TempDir home;
+    plugtest::CreateFolders(home.Path() + std::wstring(1, DriveLetter()));
+    WriteBinaryFile(home.File(std::wstring(1, DriveLetter()) + L"\\keep.dll"), "the user's own");
+    const std::wstring linkedTemplates = m_templates.File(L"linked");
+    std::string cannot = MakeLink(linkedTemplates, WithoutBackslash(home.Path()), true);
+    if (!cannot.empty())
+        GTEST_SKIP() << cannot;
+    ScopedShellFolder templates(L"Templates", linkedTemplates);
+    ListFiles({L"stage_one.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    ExpectFailedStaging(dialog, Run(dialog));
+    EXPECT_EQ(L"failed 002\n" + linkedTemplates, OnlyMessage());
+    EXPECT_EQ((std::vector<std::wstring>{std::wstring(1, DriveLetter()) + L"\\",
+                                         std::wstring(1, DriveLetter()) + L"\\keep.dll"}),
+              TreeEntries(home.Path()));
+    EXPECT_EQ("the user's own", ReadBinaryFile(home.File(std::wstring(1, DriveLetter()) + L"\\keep.dll")));
+}
+
+// A staged file whose name is a hard link to a file elsewhere (planted, or left by a tool): the
+// copy replaces the name, and the file elsewhere keeps its data.
+TEST_F(Staging, HardLinkedStagedFileIsReplacedAndTheFileElsewhereKeepsItsData)
+{
+    TempDir elsewhere;
+    WriteBinaryFile(elsewhere.File(L"settings.ini"), "the user's settings");
+    plugtest::CreateFolders(Staged(L"tools"));
+    ASSERT_TRUE(::CreateHardLinkW(Staged(L"stage_one.txt").c_str(), elsewhere.File(L"settings.ini").c_str(), nullptr));
+    ASSERT_TRUE(::CreateHardLinkW(Staged(L"tools\\stage_two.txt").c_str(), elsewhere.File(L"settings.ini").c_str(),
+                                  nullptr));
+    ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
+    TestInitDlg dialog;
+    EXPECT_EQ(1, Run(dialog));
+    ::Sleep(500); // let the started copy (a stand-in) end: it writes its record beside itself
+    EXPECT_EQ(0u, m_boxes.Count()) << (m_boxes.Count() ? m_boxes.Boxes()[0].text : L"");
+    EXPECT_EQ("the user's settings", ReadBinaryFile(elsewhere.File(L"settings.ini")));
+    EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
+    EXPECT_EQ("second file", ReadBinaryFile(Staged(L"tools\\stage_two.txt")));
+    std::vector<std::wstring> staged = TreeEntries(Staged());
+    std::vector<std::wstring> expected = {L"Plugstart.exe", L"relaunched.txt", L"stage_one.txt", L"tools\\",
+                                          L"tools\\stage_two.txt", plug::SelectLanguageFile()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, staged) << "a file the copies made beside the names was left";
 }
 
 TEST_F(Staging, LeftoverThatCannotBeRemovedIsFailure002WithItsPath)
@@ -444,12 +650,27 @@ TEST_F(Staging, ConfigurationThatListsNoProgramIsRefusedBeforeAnythingIsCopied)
     for (const std::vector<std::wstring>& listed : lists) {
         SCOPED_TRACE(listed.size());
         m_boxes.Clear();
+        plug::config_detail::ResetMissingConfigMessage(); // each case stands for a process of its own
         ListFiles(listed);
         TestInitDlg dialog;
         ExpectFailedStaging(dialog, Run(dialog));
         EXPECT_EQ(L"no usable configuration", OnlyMessage());
         EXPECT_FALSE(PathExists(Staged()));
     }
+}
+
+// One message per process: without any config.ini the system check has told the user already,
+// and the refusal of the staging (which then lists no program) adds no second box.
+TEST_F(Staging, WithoutAConfigurationFileTheUserIsToldOnce)
+{
+    ASSERT_FALSE(PathExists(m_config.Path()));
+    plug::config_detail::ResetMissingConfigMessage();
+    EXPECT_TRUE(plug::GetConfigValue(nullptr, L"ITK", L"itk_type").empty()); // the system check's first read
+    ASSERT_EQ(1u, m_boxes.Count());
+    TestInitDlg dialog;
+    ExpectFailedStaging(dialog, Run(dialog));
+    EXPECT_EQ(L"no usable configuration", OnlyMessage());
+    EXPECT_FALSE(PathExists(Staged()));
 }
 
 TEST_F(Staging, NamesReachingOutsideTheStagingFolderAreCopyFailuresAndWriteNothingThere)

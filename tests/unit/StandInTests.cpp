@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 using namespace plugtest;
 
 namespace {
@@ -291,6 +294,59 @@ TEST_F(StandInTest, HeldSetupGivesUpAtItsBoundWithoutInstalling)
     EXPECT_EQ(L"timed-out " + m_folder.File(L"never"), actions[2]);
 }
 
+// A setup that does not wait for its installer: the process started ends at once, having
+// installed nothing; its copy (and the copy's copy) does the work afterwards.
+TEST_F(StandInTest, DetachingSetupEndsAtOnceAndLeavesTheWorkToItsCopies)
+{
+    std::wstring before = Snapshot();
+    ScopedFile release(m_folder.File(L"release"));
+    m_standIns.Script(L"driver_setup", L"detach", L"2");
+    m_standIns.Script(L"driver_setup", L"wait_for_file", release.Path());
+    m_standIns.Script(L"driver_setup", L"outcome", L"install");
+    EXPECT_EQ(0, Run(Place(L"SimDriverSetup", L"DriverSetup.exe")));
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting"));
+    EXPECT_EQ(before, Snapshot()) << "nothing is installed when the setup itself has ended";
+    WriteBinaryFile(release.Path(), "go");
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"installed"));
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"exit"));
+    EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversCode, false)));
+
+    // Three processes, each logging its own course; the last is the installer.
+    std::map<unsigned long, std::vector<std::wstring>> byProcess;
+    std::map<unsigned long, std::wstring> commands;
+    for (const sim::ProgramAction& action : m_standIns.Actions()) {
+        byProcess[action.pid].push_back(action.action + L" " + action.detail);
+        commands[action.pid] = action.command;
+    }
+    ASSERT_EQ(3u, byProcess.size());
+    std::vector<std::vector<std::wstring>> courses;
+    for (const auto& [pid, course] : byProcess) {
+        std::vector<std::wstring> actions = course;
+        if (actions.size() > 1 && actions[1].compare(0, 9, L"detached ") == 0)
+            actions[1] = actions[1].substr(0, actions[1].find(L" pid "));
+        courses.push_back(actions);
+        if (commands[pid].find(L"/detached") == std::wstring::npos) {
+            EXPECT_EQ((std::vector<std::wstring>{L"start ", L"detached level 1", L"exit 0"}), actions);
+        }
+    }
+    std::sort(courses.begin(), courses.end());
+    EXPECT_EQ((std::vector<std::vector<std::wstring>>{
+                  {L"start ", L"detached level 1", L"exit 0"},
+                  {L"start ", L"detached level 2", L"exit 0"},
+                  {L"start ", L"waiting " + release.Path(), L"installed QCT 1.0.0.0", L"exit 0"}}),
+              courses);
+
+    // A remover does the same.
+    std::wstring remover = Place(L"SimQctRemover", L"UninstallMSI.exe");
+    m_standIns.Script(L"qct_remover", L"detach", L"1");
+    EXPECT_EQ(0, Run(remover));
+    ASSERT_TRUE(m_standIns.WaitForAction(L"UninstallMSI.exe", L"removed"));
+    std::vector<std::wstring> removal = m_standIns.ActionsOf(L"UninstallMSI.exe");
+    EXPECT_EQ(1, std::count(removal.begin(), removal.end(), L"removed QCT"));
+    EXPECT_EQ(2, std::count(removal.begin(), removal.end(), L"start"));
+    EXPECT_FALSE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversCode, false)));
+}
+
 TEST_F(StandInTest, KitSetupRegistersEachKitTypeAndPlacesARunnableProgram)
 {
     std::wstring setup = Place(L"SimKitSetup", L"InternetKitSetup.exe");
@@ -365,7 +421,7 @@ TEST_F(StandInTest, ScriptsThatCannotBeCarriedOutAreRefusedWithoutChanges)
     std::wstring kitSetup = Place(L"SimKitSetup", L"InternetKitSetup.exe");
     const std::pair<const wchar_t*, const wchar_t*> driverScripts[] = {
         {L"family", L"WWAN"}, {L"version", L"2.1.x"}, {L"version", L"70000.1"}, {L"edition", L"new"},
-        {L"outcome", L"maybe"}};
+        {L"outcome", L"maybe"}, {L"detach", L"4"}, {L"detach", L"one"}};
     for (const auto& [key, value] : driverScripts) {
         SCOPED_TRACE(key);
         m_standIns.ClearScript();
@@ -379,7 +435,7 @@ TEST_F(StandInTest, ScriptsThatCannotBeCarriedOutAreRefusedWithoutChanges)
     }
     EXPECT_EQ(before, Snapshot());
     std::vector<std::wstring> actions = m_standIns.ActionsOf(L"DriverSetup.exe");
-    ASSERT_EQ(15u, actions.size());
+    ASSERT_EQ(21u, actions.size());
     EXPECT_EQ(L"failed script: family \"WWAN\" is none of QCT, EMP, FOMA_K21C", actions[1]);
 }
 
