@@ -25,9 +25,10 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from plugin import browser, expectation, matrix, observed, parallel, report, wine  # noqa: E402
+from plugin import browser, expectation, hostile, matrix, observed, parallel, report, sandbox, stops, wine  # noqa: E402
 from plugin import hostile_images, languages, markup, matrix_page, pc_matrix  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
+from plugin.hostile_rows import HOSTILE_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
 from plugin.texts import ENGLISH  # noqa: E402
 
@@ -232,9 +233,10 @@ class Case:
     host's build, or None."""
 
     def __init__(self, name, settings, check, cell=None, extra_files=None, hooks=None, screenshots=False,
-                 image=None, needs=None, before_report=None):
+                 image=None, needs=None, before_report=None, attempt=None):
         self.needs = needs
         self.before_report = before_report  # a function of the report folder, called before the report is written
+        self.attempt = attempt  # a hostile program's attempt (plugin/hostile.py): its image and its checks
         self.name = name
         self.settings = settings
         self.check = check
@@ -339,7 +341,7 @@ def check_report(c, run_dir):
         data = 'unreadable: %s' % e
     c.check(data == json.loads(json.dumps(c.result)), 'report.json does not hold the run\'s result')
     for title, seen in (('Message boxes', c.run.get('boxes', [])),
-                        ('Commands the device received', c.run.get('commands', []))):
+                        (report.COMMANDS_TITLE, c.run.get('commands', []))):
         rows = markdown_table_rows(texts['report.md'], title)
         c.check(rows == len(seen), 'report.md: %s rows under "%s" for %d seen' % (rows, title, len(seen)))
     check_report_glance(c, texts)
@@ -510,7 +512,8 @@ def probe_program_view(c, arch):
     """The program's own version query and 64-bit test, run in the PC the case left (VersionProbe
     carries the program's manifest): 'class vista wow64', e.g. '8 1 1'."""
     probe = os.path.join(c.build_dir, 'tests', 'startup_tests', 'VersionProbe.exe')
-    prefix = wine.Prefix(os.path.join(c.run_dir, 'prefix'), arch)
+    prefix = wine.Prefix(os.path.join(c.run_dir, 'prefix'), arch,
+                         sandbox=sandbox.Sandbox([os.path.join(c.run_dir, 'prefix')], [os.path.dirname(probe)]))
     code, output = prefix.run([probe], timeout=120)
     prefix.kill()
     return output.strip().splitlines()[-1] if code == 0 and output.strip() else 'exit %s: %s' % (code, output)
@@ -776,6 +779,25 @@ def fault_cases(full):
     return cases
 
 
+# -- the hostile programs -------------------------------------------------------------------
+# Each row of plugin/hostile_rows.py: the hostile test program as the image's program, trying one
+# thing against the host or the run's record; asserted from the outside (the canaries, the host's
+# /tmp, the base prefix, the report, the browser).
+def check_contained(c, attempt):
+    c.check(c.result['outcome'] == 'finished', 'the run did not finish: %s %s' % (c.result['outcome'],
+                                                                                c.result.get('error') or ''))
+    c.failures += attempt.failures(c.result, c.run_dir)
+
+
+def hostile_cases(build_dir, work_dir):
+    cases = []
+    for row in HOSTILE_ROWS:
+        attempt = hostile.HostileAttempt(row, build_dir, work_dir, ROOT)
+        cases.append(Case('hostile image: program: ' + row.name, dict(windows='xp', sandbox=row.sandbox),
+                          lambda c, a=attempt: check_contained(c, a), attempt=attempt))
+    return cases
+
+
 # -- the hostile images ----------------------------------------------------------------------
 # Each row of hostile_images.IMAGE_ROWS is an image that tries one thing against the maker's tools:
 # markup in a text that reaches the report, a FIFO where a file should be, a report folder linked
@@ -924,7 +946,8 @@ def image_row_cases(build_dir, work_dir):
 # -- running them ---------------------------------------------------------------------------
 def run_case(case, build_dir, work_dir, arch):
     run_dir = os.path.join(work_dir, case.name.replace(' ', '_').replace(':', '').replace(',', '')
-                           .replace('(', '').replace(')', '').replace('\'', ''))
+                           .replace('(', '').replace(')', '').replace('\'', '')
+                           .replace('\\', '').replace('?', ''))
     shutil.rmtree(run_dir, ignore_errors=True)
     lines = []
     settings = Settings(image=case.image or os.path.join(build_dir, 'image'), build_dir=build_dir,
@@ -939,23 +962,31 @@ def run_case(case, build_dir, work_dir, arch):
     skip = case.needs(build_dir) if case.needs else None
     if skip:
         return ['SKIPPED: ' + skip], 0.0, run_dir
-    run = PlugInRun(settings)
-    result = run.execute()
-    if case.before_report:
-        case.before_report(os.path.join(run_dir, 'report'))
-    report.write_report(result, os.path.join(run_dir, 'report'))
-    if result.get('second_plugin'):
-        report.write_report(result['second_plugin'], os.path.join(run_dir, 'report', 'second-plugin'))
-    checks = Checks(result)
-    checks.build_dir, checks.run_dir, checks.seconds = build_dir, run_dir, time.monotonic() - started
-    if case.screenshots:
-        check_report(checks, run_dir)
     try:
-        case.check(checks)
-    except Exception:  # a check that breaks is a failure of the case, not of the suite
-        checks.failures.append('the check broke:\n' + traceback.format_exc())
+        if case.attempt:
+            settings.image = case.attempt.prepare(run_dir, arch)
+        run = PlugInRun(settings)
+        result = run.execute()
+        if case.before_report:
+            case.before_report(os.path.join(run_dir, 'report'))
+        report.write_report(result, os.path.join(run_dir, 'report'))
+        if result.get('second_plugin'):
+            report.write_report(result['second_plugin'], os.path.join(run_dir, 'report', 'second-plugin'))
+        checks = Checks(result)
+        checks.build_dir, checks.run_dir, checks.seconds = build_dir, run_dir, time.monotonic() - started
+        if case.screenshots:
+            check_report(checks, run_dir)
+        try:
+            case.check(checks)
+        except Exception:  # a check that breaks is a failure of the case, not of the suite
+            checks.failures.append('the check broke:\n' + traceback.format_exc())
+    finally:
+        if case.attempt:
+            case.attempt.cleanup()
     with open(os.path.join(run_dir, 'progress.txt'), 'w', encoding='utf-8') as f:
         f.write('\n'.join(lines))
+    if result['outcome'] == 'stopped':  # the suite was stopped: neither passed nor failed
+        return ['STOPPED: ' + result['stopped']], time.monotonic() - started, run_dir
     if result['outcome'] == 'skipped':  # the host forbids a step: said so, never passed
         return ['SKIPPED: ' + result['skipped']], time.monotonic() - started, run_dir
     return checks.failures, time.monotonic() - started, run_dir
@@ -983,6 +1014,7 @@ def main(argv):
     cases += [matrix_case(cell) for cell in cells]
     cases += fault_cases(options.full)
     cases += image_row_cases(build_dir, work_dir)
+    cases += hostile_cases(build_dir, work_dir)
     if options.only:
         cases = [case for case in cases if options.only in case.name]
     print('%d runs (%s matrix), %d at a time' % (len(cases), 'full' if options.full else 'pairwise', options.jobs))
@@ -1007,7 +1039,9 @@ def main(argv):
             print('      (run folder: %s)' % run_dir)
         sys.stdout.flush()
 
-    parallel.each_in_parallel(cases, options.jobs, run, report_case)
+    not_run = parallel.each_in_parallel(cases, options.jobs, run, report_case)
+    if stops.requested():
+        print('%s: %d runs not started' % (stops.reason(), len(not_run)))
     words = [verdict_word(failures) for _, failures in outcomes]
     print('end-to-end wall time: %.1f s' % (time.monotonic() - started))
     print('%d passed, %d failed, %d skipped' % (words.count('PASS'), words.count('FAIL'), words.count('SKIP')))
@@ -1021,14 +1055,21 @@ def main(argv):
         print('hostile images: %d run, %d contained, %d failed, %d skipped' % (
             len(image_words) - image_words.count('SKIP'), image_words.count('PASS'), image_words.count('FAIL'),
             image_words.count('SKIP')))
-    return 1 if 'FAIL' in words else 0
+    return 1 if 'FAIL' in words or stops.requested() else 0
 
 
 def verdict_word(failures):
     if not failures:
         return 'PASS'
+    if failures[0].startswith('STOPPED: '):
+        return 'STOP'
     return 'SKIP' if failures[0].startswith('SKIPPED: ') else 'FAIL'
 
 
 if __name__ == '__main__':
-    sys.exit(main(sys.argv[1:]))
+    stops.install()
+    try:
+        code = stops.exit_code(main(sys.argv[1:]))
+    finally:
+        stops.finish()
+    sys.exit(code)

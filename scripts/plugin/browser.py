@@ -26,6 +26,8 @@ import time
 import urllib.parse
 import urllib.request
 
+from . import stops
+
 FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
          '--disable-background-networking', '--disable-component-update', '--disable-sync',
          '--remote-debugging-pipe']
@@ -193,6 +195,7 @@ class DevTools:
                 ['/bin/bash', '-c', shell, chromium] + FLAGS + ['--user-data-dir=' + self.profile, 'about:blank'],
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                 pass_fds=(commands_read, answers_write), start_new_session=True)
+            stops.register(self.process)
         finally:
             os.close(commands_read)
             os.close(answers_write)
@@ -270,6 +273,7 @@ class DevTools:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
+        stops.unregister(self.process)
         for fd in (self.commands, self.answers):
             try:
                 os.close(fd)

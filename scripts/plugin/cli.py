@@ -5,6 +5,7 @@ import sys
 
 from . import options as options_mod
 from . import report
+from . import stops
 from .run import PlugInRun, Settings
 
 
@@ -34,6 +35,16 @@ def pc_arch(preset, bits):
 
 
 def main(argv):
+    """The command; a stop (SIGINT, SIGTERM, SIGHUP) ends it within seconds, with what was seen
+    written, and the exit code 128 + the signal's number."""
+    stops.install()
+    try:
+        return stops.exit_code(command(argv))
+    finally:
+        stops.finish()
+
+
+def command(argv):
     root = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
     preset = os.environ.get('PLUGSTART_PRESET', 'test64')
     options = options_mod.parse(argv)
@@ -65,7 +76,7 @@ def main(argv):
         limited_user=options.limited_user, reply=options.reply_value, answer_default=options.answer_default,
         answer_rules=options.answer_rules, timeout=timeout, display=display, xvfb_display=options.xvfb,
         screenshots=not options.no_screenshots, programs=programs, locale=options.locale, fault=options.fault,
-        no_language=options.no_language, verbose=not options.quiet)
+        no_language=options.no_language, verbose=not options.quiet, sandbox=not options.no_sandbox)
     report_dir = options.report_dir or own_report_dir
     print('plug-in run: %s into a simulated Windows %s PC' % (settings.image, settings.windows))
     result = PlugInRun(settings).execute()
@@ -104,6 +115,9 @@ def matrix_command(options, build_dir, scripts_dir, preset):
         elif cell['outcome'] == 'skipped':
             print('skipped %s: %s' % (cell['name'], cell['skipped']))
     print('page: %s (and matrix.md, matrix.json beside it)' % page)
+    if stops.requested():  # a stop ends the command now: the page is not opened in the browser
+        print(matrix_page.headline(data))
+        return 1
     shown = True
     try:
         seen = browser.check_page(page)

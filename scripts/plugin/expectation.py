@@ -122,6 +122,8 @@ def run_problems(result):
     """What went wrong whatever the PC: no end, no run, a copy of the program that crashed."""
     if result['outcome'] == 'timed-out':
         return ['no end within %s' % observed.format_seconds(result['settings']['timeout'])]
+    if result['outcome'] == 'stopped':
+        return [result.get('stopped') or 'stopped']
     if result['outcome'] == 'error':
         return ['the run broke: %s' % (result.get('error') or 'unknown error')]
     run = result.get('run') or {}
@@ -142,7 +144,7 @@ def differences(expect, result):
     if result['outcome'] == 'skipped':
         return []
     problems = run_problems(result)
-    if expect is None or result['outcome'] == 'error':
+    if expect is None or result['outcome'] in ('error', 'stopped'):
         return problems
     problems += job_problems(expect.done, job_done(result))
     if expect.boxes is not None:

@@ -12,6 +12,7 @@ import textwrap
 import time
 
 from . import image as image_mod
+from . import stops
 
 # Files in the simulated PC through which the run and the fault's helpers meet.
 RELEASE = 'C:\\plugstart_sim\\fault-release'  # a held setup goes on once it exists
@@ -195,6 +196,7 @@ class MountedTemplates(Fault):
         if code != 0:
             raise FaultSkipped('the host refused to mount a tmpfs on the Templates folder (%s)' % (output or code))
         self.mounted = host
+        stops.register_mount(host)
         self.notes.append('the Templates folder is a tmpfs mounted with %s' % options)
 
     def clear(self, run):
@@ -210,6 +212,7 @@ class MountedTemplates(Fault):
         done = subprocess.run(['umount', self.mounted], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         if done.returncode != 0:  # something still holds it: it goes once that lets go
             subprocess.run(['umount', '-l', self.mounted], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        stops.unregister_mount(self.mounted)
         self.mounted = None
 
 

@@ -20,6 +20,8 @@ from . import image as image_mod
 from . import parallel
 from . import pc
 from . import report_files
+from . import stops
+from .sandbox import Sandbox, SandboxUnavailable
 
 # The users of each language file: the name the sheet gives it and the Unix locale (which Wine
 # maps to the user's language) it is measured in, one that scripts/setup.sh makes.
@@ -113,7 +115,8 @@ def has_locale(locale, available):
 class Sheet:
     """One making of the sheet: its display, prefix and demo folder, and the languages' data."""
 
-    def __init__(self, build_dir, scripts_dir, work_dir, arch, display=None, log=print):
+    def __init__(self, build_dir, scripts_dir, work_dir, arch, display=None, log=print, sandboxed=True):
+        self.sandboxed = sandboxed
         self.build_dir = build_dir
         self.scripts_dir = scripts_dir
         self.work_dir = work_dir
@@ -130,9 +133,13 @@ class Sheet:
         from .run import PlugInRun, Settings  # its headless X display: Xvfb on a free one
         self.screen = PlugInRun(Settings(display=self.user_display))
         self.screen.start_display()
-        base = pc.base_prefix(os.path.join(self.build_dir, 'plugin-cache'), self.arch, self.scripts_dir, log=self.log)
+        base = pc.base_prefix(os.path.join(self.build_dir, 'plugin-cache'), self.arch, self.scripts_dir, log=self.log,
+                              sandboxed=self.sandboxed)
+        # The demo and the language files are copied into the PC: its sandbox binds the PC only.
+        box = Sandbox([os.path.join(self.work_dir, 'prefix')], (), self.screen.display,
+                      os.environ.get('XAUTHORITY') if self.user_display else None) if self.sandboxed else None
         self.prefix = pc.make_pc(base, os.path.join(self.work_dir, 'prefix'), self.arch, 'xp', self.screen.display,
-                                 managed_frames=bool(self.user_display))
+                                 managed_frames=bool(self.user_display), sandbox=box)
         demo = self.demo_folder()
         os.makedirs(os.path.join(demo, 'tools'))
         for name in ('LookDemo.exe', 'Devpoke.dll', 'NorvoPsLvDlChk.dll'):
@@ -147,8 +154,7 @@ class Sheet:
         for _, relative, path in files:
             shutil.copy(path, os.path.join(demo, relative.replace('\\', '/')))
         # One server for all the languages' demos, so that none waits for a new one.
-        subprocess.run([self.prefix.wineserver(), '-p'], env=self.prefix.env(), stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        self.prefix.start_native([self.prefix.wineserver(), '-p']).wait(60)
 
     def measure(self, stem, relative, kit, locale):
         """Runs the demo for one language file: (sheet.json's data or None, the folder of its
@@ -231,7 +237,7 @@ def safe_name(name):
 
 
 def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=None, display=None, log=print,
-               jobs=JOBS):
+               jobs=JOBS, sandboxed=True):
     """Measures every language file of image (only those whose stem is in only, when given) and
     writes the sheet into sheet_dir; returns its data (see sheet_page.sheet_data)."""
     from . import sheet_page
@@ -251,7 +257,7 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
     available = host_locales()
     # What an earlier sheet wrote goes; anything else in the folder stays.
     pages = report_files.open_cleared(sheet_dir)
-    sheet = Sheet(build_dir, scripts_dir, work_dir, arch, display=display, log=log)
+    sheet = Sheet(build_dir, scripts_dir, work_dir, arch, display=display, log=log, sandboxed=sandboxed)
     started = time.monotonic()
     entries = {}
     try:
@@ -273,10 +279,16 @@ def make_sheet(image, build_dir, scripts_dir, sheet_dir, work_dir, arch, only=No
             stem, entry = measured
             entries[stem] = entry
 
-        parallel.each_in_parallel(files, jobs, lambda f: one(f[0], f[1]), keep)
+        not_measured = parallel.each_in_parallel(files, jobs, lambda f: one(f[0], f[1]), keep)
     finally:
         sheet.finish()
-    data = sheet_page.sheet_data(image, kit, [entries[stem] for stem, _, _ in files], time.monotonic() - started)
+    data = sheet_page.sheet_data(image, kit, [entries[stem] for stem, _, _ in files if stem in entries],
+                                 time.monotonic() - started)
+    if stops.requested():
+        data['stopped'] = stops.reason()
+        data['problems'].insert(0, '%s: %d language%s not measured%s' % (
+            stops.reason(), len(not_measured), '' if len(not_measured) == 1 else 's',
+            ' (%s)' % ', '.join(stem for stem, _, _ in not_measured) if not_measured else ''))
     sheet_page.write_sheet(data, pages)
     pages.record()
     return data
@@ -298,7 +310,12 @@ def command(options, build_dir, scripts_dir, display, arch, log=print):
         return 1
     try:
         data = make_sheet(options.image or os.path.join(build_dir, 'image'), build_dir, scripts_dir, sheet_dir,
-                          work_dir, arch, only=only, display=display, log=log if not options.quiet else lambda _: None)
+                          work_dir, arch, only=only, display=display, log=log if not options.quiet else lambda _: None,
+                          sandboxed=not options.no_sandbox)
+    except SandboxUnavailable as e:
+        log('language sheet: this host cannot make the sandbox for the demo (%s); --no-sandbox makes the sheet '
+            'without it' % e)
+        return 1
     except (SheetError, RuntimeError, OSError) as e:
         log('language sheet: %s' % e)
         return 1
@@ -307,6 +324,8 @@ def command(options, build_dir, scripts_dir, display, arch, log=print):
     page = os.path.join(sheet_dir, 'languages.html')
     seen = True
     try:
+        if stops.requested():  # a stop ends the command now
+            raise browser.BrowserError(stops.reason())
         check = browser.check_page(page)
         log(check.summary())
         seen = check.ok

@@ -1,6 +1,8 @@
-"""The logs a run reads while it goes on: new lines of growing files, and the tab-separated
+"""The logs a run reads while it goes on: new lines of growing files (the simulated device's and
+the stand-ins' logs, the trace), the lines of a pipe (the robot's events), and the tab-separated
 name=value lines that the simulated device, the stand-ins and the robot write."""
 import os
+import threading
 
 
 def parse_fields(line):
@@ -53,3 +55,57 @@ class LogTail:
             lines.append(self.rest.rstrip(b'\r').decode('utf-8', 'replace'))
             self.rest = b''
         return lines
+
+
+class PipeLines:
+    """The lines of a pipe or socket that a program writes (the robot's standard output), read on a thread
+    of their own as they come; read() hands over the complete lines that came since the last call.
+    Every line is kept for the run's own copy (lines())."""
+
+    def __init__(self, fd):
+        self.fd = fd
+        self.lock = threading.Lock()
+        self.new = []
+        self.seen = []
+        self.ended = threading.Event()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _take(self, raw):
+        line = raw.rstrip(b'\r').decode('utf-8', 'replace')
+        with self.lock:
+            self.new.append(line)
+            self.seen.append(line)
+
+    def _read(self):
+        pending = b''
+        try:
+            while True:
+                chunk = os.read(self.fd, 1 << 16)
+                if not chunk:
+                    break
+                pending += chunk
+                *complete, pending = pending.split(b'\n')
+                for raw in complete:
+                    self._take(raw)
+        except OSError:
+            pass
+        finally:
+            if pending:
+                self._take(pending)
+            os.close(self.fd)
+            self.ended.set()
+
+    def read(self):
+        with self.lock:
+            lines, self.new = self.new, []
+        return lines
+
+    def read_rest(self, timeout=5.0):
+        """Every line still unread, once the writer has closed the pipe (at most timeout seconds)."""
+        self.ended.wait(timeout)
+        return self.read()
+
+    def lines(self):
+        with self.lock:
+            return list(self.seen)

@@ -32,8 +32,11 @@ def counts(data):
 def headline(data):
     """'12 cells: 11 as expected, 1 unexpected, 0 skipped'."""
     n = data['counts']
-    return '%d cells: %d as expected, %d unexpected, %d skipped' % (n['cells'], n['as_expected'], n['unexpected'],
+    text = '%d cells: %d as expected, %d unexpected, %d skipped' % (n['cells'], n['as_expected'], n['unexpected'],
                                                                      n['skipped'])
+    if data.get('stopped'):
+        text += '; %s, %d not started' % (data['stopped'], len(data.get('not_started', [])))
+    return text
 
 
 def mark_of(cell):

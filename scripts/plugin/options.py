@@ -128,6 +128,10 @@ def build_parser():
                              'project\'s stand-ins in their place (the page says so)')
     parser.add_argument('--jobs', type=int, default=2, help='with --matrix: runs at a time (default 2)')
     parser.add_argument('--seconds', type=float, help=argparse.SUPPRESS)  # older option: now the time-out
+    parser.add_argument('--no-sandbox', action='store_true',
+                        help='run the PC\'s programs on the host, without the sandbox that otherwise keeps them from '
+                             'every file and process of this host outside the run (for a host that cannot make it: '
+                             'only for images you trust; the report says so)')
     parser.add_argument('--report-dir', metavar='DIR', help='where the report goes')
     parser.add_argument('--quiet', action='store_true', help='no progress lines')
     return parser

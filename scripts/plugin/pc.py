@@ -6,11 +6,15 @@ import os
 import shutil
 import subprocess
 
+from . import stops
+from .sandbox import Sandbox
 from .wine import Prefix
 
 WINDOWS_VERSIONS = {'xp': 'winxp', '7': 'win7', '10': 'win10'}
 # Raised when what a base prefix holds changes, so that older cached bases are made anew.
-BASE_LAYOUT = '2'
+BASE_LAYOUT = '3'
+# The owner of the files every run's PC shares with the base prefix (see protect_shared_files).
+NOBODY = 65534
 
 
 def _base_stamp(scripts_dir):
@@ -23,14 +27,16 @@ def _base_stamp(scripts_dir):
     return digest.hexdigest()
 
 
-def base_prefix(cache_dir, arch, scripts_dir, log=print):
-    """The fresh prefix every run starts from (made once per architecture and kept)."""
+def base_prefix(cache_dir, arch, scripts_dir, log=print, sandboxed=True):
+    """The fresh prefix every run starts from (made once per architecture and kept; in a sandbox
+    of the cache folder, which a stop ends with everything it started)."""
     os.makedirs(cache_dir, exist_ok=True)
     base = os.path.join(cache_dir, 'base-' + arch)
     stamp_file = os.path.join(cache_dir, 'base-' + arch + '.stamp')
     stamp = _base_stamp(scripts_dir)
     with open(os.path.join(cache_dir, 'base-' + arch + '.lock'), 'w') as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
+        stops.check()
         if os.path.isdir(base) and os.path.exists(stamp_file):
             with open(stamp_file) as f:
                 if f.read().strip() == stamp:
@@ -38,11 +44,17 @@ def base_prefix(cache_dir, arch, scripts_dir, log=print):
         log('making the base prefix (%s), once: %s' % (arch, base))
         if os.path.exists(stamp_file):
             os.remove(stamp_file)
-        done = subprocess.run([os.path.join(scripts_dir, 'wine-prefix.sh'), base, arch, 'display'],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
-        if done.returncode != 0:
-            raise RuntimeError('could not make the Wine prefix ' + base)
-        Prefix(base, arch).kill()
+        command = [os.path.join(scripts_dir, 'wine-prefix.sh'), base, arch, 'display']
+        box = Sandbox([cache_dir], [scripts_dir]) if sandboxed else None
+        prefix = Prefix(base, arch, sandbox=box)
+        try:
+            code, output = prefix.run_native(command, timeout=600)
+        finally:
+            prefix.kill()
+        stops.check()
+        if code != 0:
+            raise RuntimeError('could not make the Wine prefix %s: %s' % (base, output.strip()[-500:]))
+        protect_shared_files(base)
         with open(stamp_file, 'w') as f:
             f.write(stamp)
     return base
@@ -52,6 +64,28 @@ def base_prefix(cache_dir, arch, scripts_dir, log=print):
 # through hard links instead of copied (a prefix holds some 700 MB of them).
 SHARED_EXTENSIONS = ('.dll', '.exe', '.drv', '.sys', '.ocx', '.cpl', '.acm', '.ax', '.tlb', '.nls', '.ttf',
                      '.fon', '.ds', '.msstyles', '.vxd', '.com', '.mui')
+
+
+def is_shared(root, name, windows):
+    return (root + os.sep).startswith(windows) and name.lower().endswith(SHARED_EXTENSIONS)
+
+
+def protect_shared_files(base):
+    """The files of the Windows folder that every run's PC shares with the base prefix (hard links)
+    are given to nobody and made read-only: a program of a PC, which runs without the host's
+    capabilities, can then neither write into them nor change their mode, and so cannot change
+    the base and every later run's PC through its own. (Deleting or replacing its own link stays
+    possible and touches no other PC.) A host user other than root cannot give files away: the
+    files stay theirs."""
+    if os.geteuid() != 0:
+        return
+    windows = os.path.join(base, 'drive_c', 'windows') + os.sep
+    for root, _, files in os.walk(os.path.join(base, 'drive_c', 'windows')):
+        for name in files:
+            path = os.path.join(root, name)
+            if is_shared(root, name, windows) and not os.path.islink(path):
+                os.chown(path, NOBODY, NOBODY)
+                os.chmod(path, 0o444)
 
 
 def copy_prefix(source, target):
@@ -73,7 +107,7 @@ def copy_prefix(source, target):
                 if name in dirs:
                     dirs.remove(name)
             elif name in files:
-                if (root + os.sep).startswith(windows) and name.lower().endswith(SHARED_EXTENSIONS):
+                if is_shared(root, name, windows):
                     os.link(path, copy)
                 else:
                     shutil.copy2(path, copy)
@@ -99,10 +133,11 @@ def pc_settings(windows, managed_frames):
     return text
 
 
-def make_pc(base, path, arch, windows, display, managed_frames=False):
-    """A new simulated PC at path: a copy of the base prefix set to the Windows version."""
+def make_pc(base, path, arch, windows, display, managed_frames=False, sandbox=None):
+    """A new simulated PC at path: a copy of the base prefix set to the Windows version (its
+    programs run in sandbox, when given)."""
     copy_prefix(base, path)
-    prefix = Prefix(path, arch, display)
+    prefix = Prefix(path, arch, display, sandbox)
     if not prefix.import_reg(pc_settings(windows, managed_frames)):
         raise RuntimeError('could not write the PC settings into %s: %s' % (path, prefix.last_output.strip()))
     return prefix

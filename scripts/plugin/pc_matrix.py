@@ -17,6 +17,7 @@ from . import parallel
 from . import observed
 from . import report
 from . import report_files
+from . import stops
 from .run import PlugInRun, Settings
 
 # The stand-ins of the test build for the maker's installers, by the profile key that names them.
@@ -145,7 +146,7 @@ class MatrixRun:
             windows=cell['windows'], state=cell['state'], limited_user=cell['limited'], reply=o.reply_value,
             answer_default=o.answer_default, answer_rules=o.answer_rules, timeout=o.timeout,
             screenshots=not o.no_screenshots, programs=programs, fault=cell['fault'], extra_files=extra_files,
-            locale=o.locale, verbose=False)
+            locale=o.locale, verbose=False, sandbox=not o.no_sandbox)
 
     def run_cell(self, cell, image, extra_files, kit_type):
         name = cell_name(cell)
@@ -213,11 +214,17 @@ class MatrixRun:
             left = len(cells) - len(self.rows)
             self.log(progress_line(len(self.rows), len(cells), row, estimate(seconds, left, jobs)))
 
-        parallel.each_in_parallel(cells, jobs, run, report_cell)
+        not_started = parallel.each_in_parallel(cells, jobs, run, report_cell)
         order = [cell_name(c) for c in cells]
         self.rows.sort(key=lambda row: order.index(row['name']))
         data = {'image': os.path.abspath(self.options.image or image), 'kit_type': kit_type, 'notes': self.notes,
                 'seconds': round(time.monotonic() - started, 1), 'cells': self.rows}
+        if stops.requested():
+            data['stopped'] = stops.reason()
+            data['not_started'] = [cell_name(c) for c in not_started]
+            self.notes.insert(0, '%s: %d of %d cells were not started%s' % (
+                stops.reason(), len(not_started), len(cells),
+                ' (%s)' % ', '.join(data['not_started']) if not_started else ''))
         written = matrix_page.write_page(data, self.folder)
         self.folder.record()
         return written

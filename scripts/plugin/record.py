@@ -1,6 +1,7 @@
 """The record of one start of the program: what the robot, the simulated device, the
 stand-ins and the program's trace report while it runs, turned into a timeline with times since
 the plug-in, message boxes, device commands, stand-in actions and processes."""
+import contextlib
 import time
 
 # Processes of Wine itself and of the run's own tools: not part of what the program started.
@@ -40,9 +41,21 @@ class Launch:
         self.launchers = []     # [{'drive', 'popen', 'code', 'end'}]
         self.outcome = None     # finished, timed-out
         self.robot_error = None
+        self.held = None        # the moment the lines being handled were seen, while they are
 
     def now(self):
+        if self.held is not None:
+            return self.held
         return time.monotonic() - self.t0 if self.t0 is not None else 0.0
+
+    @contextlib.contextmanager
+    def hold(self, moment):
+        """now() is moment meanwhile: lines read in one pass were all there at its start."""
+        self.held = moment
+        try:
+            yield
+        finally:
+            self.held = None
 
 
 class LaunchRecording:
@@ -102,7 +115,7 @@ class LaunchRecording:
                     shot = self.take_shot('%s %d' % (label, box['number']))
                     if shot:
                         box['screenshot'] = shot['file']
-                open(self.sim_folder('robot', 'ack-%d' % box['number']), 'w').close()
+                self.acknowledge_box(box['number'])
             else:
                 launch.window_spans.append({'hwnd': fields.get('hwnd'), 'title': fields.get('title', ''),
                                             'class': fields.get('class', ''), 'process': fields.get('process', ''),
@@ -148,6 +161,8 @@ class LaunchRecording:
         return [span for span in self.launch.window_spans if span['hwnd'] == hwnd and span['end'] is None]
 
     def on_command(self, fields):
+        if 'drive' not in fields or 'cdb' not in fields:  # no line of the device's log
+            return
         command = {'t': round(self.launch.now(), 2), 'drive': fields.get('drive', ''), 'cdb': fields.get('cdb', ''),
                    'length': fields.get('length', ''), 'process': fields.get('process', ''),
                    'result': fields.get('result', '')}
@@ -157,6 +172,8 @@ class LaunchRecording:
                                                           command['process'], command['result']))
 
     def on_program(self, fields):
+        if 'program' not in fields or 'action' not in fields:  # no line of the stand-ins' log
+            return
         action = {'t': round(self.launch.now(), 2), 'program': fields.get('program', ''), 'pid': fields.get('pid'),
                   'action': fields.get('action', ''), 'detail': fields.get('detail', ''),
                   'command': fields.get('command', '')}

@@ -10,8 +10,11 @@ from . import report_files
 from . import timeline
 from .markup import Markup, element, join, md_code_block, md_picture, md_table, md_text, one_line
 
+# The device's log is written by the simulated device inside the program's process: what the PC
+# says it sent, not what a device outside saw.
+COMMANDS_TITLE = 'Commands the device received (its log, written inside the PC: the PC\'s own account)'
 OUTCOME_TEXT = {'finished': 'finished', 'timed-out': 'stopped at the time-out', 'error': 'could not run',
-                'skipped': 'skipped'}
+                'skipped': 'skipped', 'stopped': 'stopped (by a signal)'}
 
 
 def exit_text(code):
@@ -21,6 +24,9 @@ def exit_text(code):
 def summary_lines(result):
     run = result.get('run') or {}
     lines = ['outcome: %s' % OUTCOME_TEXT.get(result['outcome'], result['outcome'])]
+    if 'sandbox' in result.get('settings', {}):
+        lines.append('sandbox: %s' % ('yes (bubblewrap)' if result['settings']['sandbox'] else
+                                      'NONE: the PC ran on the host (--no-sandbox)'))
     if result.get('error'):
         lines.append('error: %s' % result['error'])
     if run:
@@ -104,7 +110,7 @@ def _sections(result, shots_rel):
     sections.append(('Timeline (seconds since the plug-in)', 'table', (
         ['time (s)', 'source', 'what happened'],
         [('%.2f' % e['t'], e['source'], e['text']) for e in run['events'] if e['source'] != 'trace'])))
-    sections.append(('Steps of the program (its trace)', 'table',
+    sections.append(('Steps of the program (its trace: the PC\'s own account)', 'table',
                      (['time (s)', 'step'], [('%.2f' % t['t'], t['line']) for t in run['trace']
                                              if t['line'].startswith(('Start :', 'End :', '[', '===='))])))
     sections.append(('Message boxes', 'table', (
@@ -114,7 +120,7 @@ def _sections(result, shots_rel):
                                                                 ', ' + a['note'] if a['note'] else '')
                                                 for a in b['answers']) or 'not answered')
          for b in run['boxes']])))
-    sections.append(('Commands the device received', 'table', (
+    sections.append((COMMANDS_TITLE, 'table', (
         ['time (s)', 'drive', 'command', 'meaning', 'length', 'sent by', 'result'],
         [('%.2f' % c['t'], c['drive'], c['cdb'], c['meaning'], c['length'], c['process'], c['result'])
          for c in run['commands']])))
@@ -129,7 +135,7 @@ def _sections(result, shots_rel):
         ['started (s)', 'ended (s)', 'program', 'command line', 'exit code'],
         [('%.2f' % p['start'], '%.2f' % p['end'] if p['end'] is not None else 'still running at the end',
           p['name'], p['command'], p['code'] if p['code'] is not None else '-') for p in run['processes']])))
-    sections.append(('What the stand-ins did (programs.log)', 'table', (
+    sections.append(('What the stand-ins did (programs.log: the PC\'s own account)', 'table', (
         ['time (s)', 'program', 'action', 'detail'],
         [('%.2f' % a['t'], a['program'], a['action'], a['detail']) for a in run['programs']])))
     sections.append(('Exit codes', 'table', (

@@ -70,6 +70,7 @@ def collect_result(run, error):
             'programs_script': s.programs,
             'second_drive': s.second_drive,
             'locale': s.locale,
+            'sandbox': bool(getattr(s, 'sandbox', True)),
         },
         'error': error,
         'notes': list(run.notes),

@@ -1,9 +1,14 @@
 """One plug-in run: a simulated PC, the device image on its CD-ROM drive, the program that
 autorun.inf names started from it, a robot that answers message boxes, and everything the run
-did, collected from the outside (the device's log, the stand-ins' log, the robot's log, the
-trace, the registry and the files of drive C:)."""
+did. Seen from the outside: the robot's record, which reaches the run through the robot's own
+sockets (no program of the PC can add to it by writing a file), the registry and the files of drive
+C: read from the stopped PC, the screenshots. The PC's own account, which any program of the PC
+could write: the device's log (the simulated device runs inside the program's process), the
+stand-ins' log and the program's trace."""
+import contextlib
 import os
 import shutil
+import socket
 import subprocess
 import time
 
@@ -12,12 +17,18 @@ from . import image as image_mod
 from . import logs
 from . import pc
 from . import snapshot
+from . import stops
 from . import verdict
+from .sandbox import Sandbox, SandboxUnavailable, display_socket
 from .camera import SCREEN, Screenshots
 from .record import Launch, LaunchRecording
 from .wine import HostCannot, pe_machine, wow64_problem
 
 QUIET_SECONDS = 2.0
+PROVENANCE = ('seen from the outside: the robot\'s record (through its own socket to the run), the registry and the '
+              'files of drive C: (read from the stopped PC) and the screenshots; the PC\'s own account, which any '
+              'program of the PC could write: the device\'s log (the simulated device runs inside the program), '
+              'the stand-ins\' log and the program\'s trace')
 SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
 SERVICE_PROCESS = 'norvoautorunservice.exe'
 
@@ -56,6 +67,7 @@ class Settings:
         self.no_language = False
         self.hooks = []                # callables (run, event) for each robot event
         self.fault = None              # a fault's name (faults.py): the run ends with a second plug-in
+        self.sandbox = True            # the PC in a sandbox (sandbox.py); False: on the host, said so
         self.log = print
         self.verbose = True
         self.__dict__.update(values)
@@ -82,6 +94,9 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.files_before = self.files_after = None
         self.result = None
         self.reported_version = ''
+        self.robot = None          # the robot's process, its events (a PipeLines) and its input
+        self.robot_events = None
+        self.robot_input = None
         self._shot_queue = []
         self._last_event = 0.0
         self.fault = faults_mod.make(settings.fault) if settings.fault else None
@@ -128,12 +143,14 @@ class PlugInRun(LaunchRecording, Screenshots):
     def start_xvfb_on_free_display(self):
         """Xvfb picks a display that no other server holds and names it when it is ready, so two
         runs at once never meet on one display."""
+        stops.check()
         read_end, write_end = os.pipe()
         try:
             self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', str(write_end), '-screen', '0',
                                           '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                          pass_fds=(write_end,), start_new_session=True)
+            stops.register(self.xvfb)
         finally:
             os.close(write_end)
         with os.fdopen(read_end) as named:
@@ -146,9 +163,11 @@ class PlugInRun(LaunchRecording, Screenshots):
 
     def start_xvfb_on(self, display):
         self.display = display
+        stops.check()
         self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '%dx%dx24' % SCREEN, '-nolisten', 'tcp'],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      start_new_session=True)
+        stops.register(self.xvfb)
         # Ready when the display's lock file names this server (a stale socket of an earlier server
         # of the same number must not count).
         lock = '/tmp/.X%s-lock' % self.display.lstrip(':')
@@ -166,6 +185,34 @@ class PlugInRun(LaunchRecording, Screenshots):
         if self.xvfb.poll() is None:
             self.xvfb.kill()
         raise RuntimeError('Xvfb could not start on display %s (in use?)' % self.display)
+
+    def make_sandbox(self):
+        """The sandbox of the PC's programs, or None when the run was told to go without one (the
+        report says so). Its instance is made with the PC's first program; a host that cannot
+        make it stops the run there."""
+        if not self.s.sandbox:
+            self.notes.append('the PC ran WITHOUT a sandbox (--no-sandbox): the image\'s programs could read and '
+                              'write every file of this host that the user may')
+            return None
+        if self.display and not display_socket(self.display):
+            raise SandboxUnavailable('the display %s is reached over the network, and the sandbox has none: use a '
+                                     'local display' % self.display)
+        tools = [os.path.join(self.s.build_dir, 'sim'), os.path.join(self.s.build_dir, 'tests', 'e2e')]
+        self.notes.append('the PC ran in a sandbox (bubblewrap): its programs saw the run\'s folder, the Wine '
+                          'installation and the run\'s tools, a /tmp of their own and the X display; no network, '
+                          'nothing else of this host')
+        # Of the run's folder the PC sees its prefix (with the CD-ROM drives' folders) only: the
+        # logs, screenshots and report of the run stay out of its reach.
+        return Sandbox([os.path.join(self.s.run_dir, 'prefix')], tools, self.display,
+                       os.environ.get('XAUTHORITY') if self.s.display else None)
+
+    def note_sandbox_cost(self):
+        box = self.prefix.sandbox if self.prefix else None
+        if box and box.start_seconds:
+            self.notes.append('the sandbox was made %d time%s (once each time the PC was started), in %.0f ms '
+                              'all told (at most %.0f ms)' % (
+                                  len(box.start_seconds), '' if len(box.start_seconds) == 1 else 's',
+                                  1000 * sum(box.start_seconds), 1000 * max(box.start_seconds)))
 
     def present(self, letter, device_state):
         folder = os.path.join(self.prefix.path, 'cdrom-' + letter.lower())
@@ -189,12 +236,13 @@ class PlugInRun(LaunchRecording, Screenshots):
         if self.fault:
             self.fault.configure(s)
         os.makedirs(s.run_dir, exist_ok=True)
+        self.notes.append(PROVENANCE)
         self.start_display()
-        base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log)
+        base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log, sandboxed=s.sandbox)
         self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
                                                       s.state + (', limited user' if s.limited_user else '')))
         self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
-                                 managed_frames=bool(s.display))
+                                 managed_frames=bool(s.display), sandbox=self.make_sandbox())
         self.check_pc()
         if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
             raise RuntimeError('could not write the extra settings into the PC')
@@ -280,7 +328,6 @@ class PlugInRun(LaunchRecording, Screenshots):
             path = self.sim_folder(name)
             if os.path.exists(path):
                 os.remove(path)
-        shutil.rmtree(self.sim_folder('robot'), ignore_errors=True)
         trace = self.trace_path()
         if trace and os.path.exists(trace):
             os.remove(trace)
@@ -316,18 +363,55 @@ class PlugInRun(LaunchRecording, Screenshots):
         return popen
 
     def start_robot(self):
+        """Starts the robot with its events on a socket to the run and the run's answers on another
+        (its standard output and input). Sockets, not pipes: a pipe of a process can be opened
+        anew through /proc by any program of the same user, a socket cannot. The PC is woken
+        first, so that no program of the PC that outlives the robot holds them."""
         robot = os.path.join(self.s.build_dir, 'sim', 'PlugRobot.exe')
         if not os.path.isfile(robot):
             raise RuntimeError('the robot %s is not built' % robot)
         args = [robot, '--answer', self.s.answer_default, '--ack-wait-ms', '4000' if self.s.screenshots else '0']
         for text, answer in self.s.answer_rules:
             args += ['--rule', '%s=%s' % (text, answer)]
-        shutil.rmtree(self.sim_folder('robot'), ignore_errors=True)
-        os.makedirs(self.sim_folder('robot'), exist_ok=True)
-        output = open(os.path.join(self.s.run_dir, 'robot-output.txt'), 'ab')
-        popen = self.prefix.start(args, env=self.program_env(), output=output)
-        output.close()
-        return popen
+        self.prefix.wake()
+        events, robot_output = socket.socketpair()
+        answers, robot_input = socket.socketpair()
+        try:
+            robot_output.shutdown(socket.SHUT_RD)
+            robot_input.shutdown(socket.SHUT_WR)
+            with open(os.path.join(self.s.run_dir, 'robot-output.txt'), 'ab') as errors:
+                self.robot = self.prefix.start(args, env=self.program_env(), output=robot_output.fileno(),
+                                               stdin=robot_input.fileno(), errors=errors)
+        except BaseException:
+            events.close()
+            answers.close()
+            raise
+        finally:
+            robot_output.close()
+            robot_input.close()
+        self.robot_events = logs.PipeLines(events.detach())
+        self.robot_input = answers
+        return self.robot
+
+    def tell_robot(self, line):
+        """A line to the robot ("ack 3", "stop"); a robot that has gone is not told."""
+        try:
+            self.robot_input.sendall(line.encode('ascii') + b'\n')
+        except (OSError, AttributeError):
+            pass
+
+    def acknowledge_box(self, number):
+        self.tell_robot('ack %d' % number)
+
+    def stop_robot(self):
+        self.tell_robot('stop')
+        if self.robot_input:
+            self.robot_input.close()  # the end of its input: a robot that missed the line stops too
+            self.robot_input = None
+        try:
+            self.robot.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
 
     def service_registered(self):
         path = os.path.join(self.prefix.path, 'system.reg')
@@ -337,13 +421,18 @@ class PlugInRun(LaunchRecording, Screenshots):
         except OSError:
             return False
 
-    @staticmethod
-    def drain(tails, rest=False):
+    def drain(self, tails, rest=False):
         """Hands each new line of the (tail, handler) pairs to its handler; rest: the last
-        unfinished lines too."""
+        unfinished lines too. The lines of the PC's logs read in one pass carry the pass's start
+        as their time: they were all there then, and a pass slowed down by a busy host must not
+        put a later line of the device's log (read first) before an earlier one of the stand-ins'.
+        The robot's events keep their own moments (a box is photographed while it is handled)."""
+        seen = self.launch.now()
         for tail, handle in tails:
-            for line in tail.read_rest() if rest else tail.read():
-                handle(line)
+            lines = tail.read_rest() if rest else tail.read()
+            with contextlib.nullcontext() if tail is self.robot_events else self.launch.hold(seen):
+                for line in lines:
+                    handle(line)
 
     def wait_for_service(self, robot):
         """A PC starts its automatic services before anyone plugs a device in: when the command
@@ -352,6 +441,7 @@ class PlugInRun(LaunchRecording, Screenshots):
             return
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
+            stops.check()
             self.drain([robot])
             if any(p['name'].lower() == SERVICE_PROCESS and p['end'] is None for p in self.launch.processes.values()):
                 return
@@ -363,16 +453,17 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.s.screenshots = screenshots and saved_screenshots
         self.launch = Launch(label)
         self._shot_queue = []
-        robot_tail = logs.LogTail(self.sim_folder('robot', 'events.log'))
+        robot = self.start_robot()
+        robot_tail = self.robot_events
         trace_tail = logs.LogTail(None)
         tails = [(robot_tail, with_fields(self.on_robot)),
                  (logs.LogTail(self.sim_folder('commands.log')), with_fields(self.on_command)),
                  (logs.LogTail(self.sim_folder('programs.log')), with_fields(self.on_stand_in)),
                  (trace_tail, self.on_trace)]
-        robot = self.start_robot()
         deadline = time.monotonic() + 60
         started = False
         while time.monotonic() < deadline and not started:
+            stops.check()
             for line in robot_tail.read():
                 fields = logs.parse_fields(line)
                 if fields.get('event') == 'robot-start':
@@ -394,6 +485,7 @@ class PlugInRun(LaunchRecording, Screenshots):
             time.sleep(0.5)
             self.start_program('S')
         while True:
+            stops.check()
             if trace_tail.path is None:
                 trace_tail.set_path(self.trace_path())
             self.drain(tails)
@@ -410,11 +502,7 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.take_shot('at the time-out')
                 break
             time.sleep(0.05)
-        open(self.sim_folder('robot', 'stop'), 'w').close()
-        try:
-            robot.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            pass
+        self.stop_robot()
         self.drain(tails, rest=True)
         self.launchers_done()
         self.s.screenshots = saved_screenshots
@@ -444,10 +532,12 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.files_after = snapshot.read_files(self.prefix.drive_c())
         logs_dir = os.path.join(self.s.run_dir, 'logs')
         os.makedirs(logs_dir, exist_ok=True)
-        for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'),
-                       self.sim_folder('robot', 'events.log'), self.trace_path()):
+        for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'), self.trace_path()):
             if source and os.path.exists(source):
                 shutil.copy(source, logs_dir)
+        if self.robot_events:
+            with open(os.path.join(logs_dir, 'robot-events.log'), 'w', encoding='utf-8') as f:
+                f.write(''.join(line + '\n' for line in self.robot_events.lines()))
 
     def stop_display(self):
         if self.xvfb and self.xvfb.poll() is None:
@@ -456,6 +546,9 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.xvfb.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
+        if self.xvfb:
+            self.xvfb.wait()
+            stops.unregister(self.xvfb)
 
     def second_plugin(self):
         """The device is unplugged and plugged in again, without the fault: the PC as the first
@@ -477,6 +570,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         error = skipped = None
         first = second = None
         try:
+            stops.check()
             self.prepare()
             if self.fault:
                 self.fault.arm(self)
@@ -494,9 +588,18 @@ class PlugInRun(LaunchRecording, Screenshots):
         except (faults_mod.FaultSkipped, HostCannot) as e:
             skipped = str(e)
             self.log('skipped: %s' % skipped)
+        except SandboxUnavailable as e:
+            skipped = ('this host cannot make the sandbox around the PC (%s): the run starts no program of an image '
+                       'without it (--no-sandbox runs it on the host, with every file the user may reach)' % e)
+            self.log('skipped: %s' % skipped)
+        except stops.Stopped:
+            pass
         except (image_mod.ImageError, RuntimeError, OSError, subprocess.SubprocessError) as e:
             error = str(e)
             self.log('error: %s' % error)
+        except Exception:
+            if not stops.requested():  # else: a step broken by the stop's kill
+                raise
         finally:
             # Whatever happened, nothing of the run stays behind: its prefix's processes, what the
             # fault mounted or started, and its X server.
@@ -506,8 +609,9 @@ class PlugInRun(LaunchRecording, Screenshots):
             if self.fault:
                 self.fault.cleanup(self)
             self.stop_display()
+        self.note_sandbox_cost()
         if first is None:
-            first = self.collect(error)
+            first = self.collect(stops.reason() if stops.requested() else error)
         elif error:
             first['error'] = 'the second plug-in could not run: %s' % error
         if self.fault:
@@ -516,6 +620,11 @@ class PlugInRun(LaunchRecording, Screenshots):
         if skipped:
             first['outcome'], first['skipped'] = 'skipped', skipped
             first['verdict'] = verdict.sentence(first)
+        if stops.requested():
+            # What was seen until the stop; the PC was not stopped in order, so no snapshot.
+            first.update(outcome='stopped', stopped=stops.reason(), error=None)
+            first['verdict'] = verdict.sentence(first)
+            self.log(stops.reason())
         self.result = first
         return self.result
 

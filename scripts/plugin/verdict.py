@@ -156,12 +156,18 @@ def sentence(result):
         return 'Skipped: %s' % (result.get('skipped') or 'the host cannot make this PC')
     if result['outcome'] == 'error' and not run:
         return 'Could not run: %s' % (result.get('error') or 'unknown error')
+    if result['outcome'] == 'stopped' and not run:
+        return '%s before the device was plugged in' % capitalized(result.get('stopped') or 'stopped')
     done, not_done = done_and_stayed(result)
     boxes = [b for b in run.get('boxes', []) if b['kind'] == 'messagebox']
-    if result['outcome'] == 'timed-out':
+    if result['outcome'] in ('timed-out', 'stopped'):
         running = sorted({p['name'] for p in observed.still_running(run)})
-        head = 'No end within %s%s' % (observed.format_seconds(result['settings']['timeout']),
-                                         ' (%s still running)' % ', '.join(running) if running else '')
+        if result['outcome'] == 'timed-out':
+            head = 'No end within %s' % observed.format_seconds(result['settings']['timeout'])
+        else:
+            head = '%s after %s' % (capitalized(result.get('stopped') or 'stopped'),
+                                    observed.format_seconds(run.get('duration', 0.0)))
+        head += ' (%s still running)' % ', '.join(running) if running else ''
         return '; '.join([head] + ([join_and(done)] if done else []) + not_done + [boxes_clause(boxes)])
     ended = observed.format_seconds(observed.product_end(run))
     stop = stopping_box(result) if result['outcome'] == 'finished' else None

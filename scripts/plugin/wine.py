@@ -5,6 +5,8 @@ import shutil
 import struct
 import subprocess
 
+from . import stops
+
 
 def pe_machine(path):
     """'x64', 'x86' or '' for a file that is no Windows program."""
@@ -59,12 +61,14 @@ def wow64_problem(prefix):
 
 
 class Prefix:
-    """One Wine prefix: its folder, architecture ('win32'/'win64') and X display."""
+    """One Wine prefix: its folder, architecture ('win32'/'win64') and X display. With a sandbox
+    (sandbox.py), every program of the prefix runs inside it; without one, on the host."""
 
-    def __init__(self, path, arch, display=None):
+    def __init__(self, path, arch, display=None, sandbox=None):
         self.path = os.path.abspath(path)
         self.arch = arch
         self.display = display
+        self.sandbox = sandbox
 
     def env(self, extra=None):
         env = dict(os.environ)
@@ -88,20 +92,40 @@ class Prefix:
 
     def run(self, args, timeout=120, env=None, cwd=None):
         """Runs a Windows command to its end; returns (exit code, output)."""
+        return self.run_native([self.loader()] + list(args), timeout, env, cwd)
+
+    def run_native(self, argv, timeout=120, env=None, cwd=None):
+        """Runs a host program of the prefix (Wine's server, say) to its end: (exit code, output)."""
+        if self.sandbox:
+            return self.sandbox.run(argv, self.env(env), cwd, timeout)
         try:
-            done = subprocess.run([self.loader()] + list(args), env=self.env(env), cwd=cwd,
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                  stderr=subprocess.STDOUT, timeout=timeout)
+            done = subprocess.run(argv, env=self.env(env), cwd=cwd, stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
             return done.returncode, done.stdout.decode('utf-8', 'replace')
         except subprocess.TimeoutExpired:
             return -1, 'timed out after %d s' % timeout
 
-    def start(self, args, env=None, cwd=None, output=None):
-        """Starts a Windows command; returns the Popen."""
-        sink = output if output is not None else subprocess.DEVNULL
-        return subprocess.Popen([self.loader()] + list(args), env=self.env(env), cwd=cwd,
-                                stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.STDOUT,
+    def start(self, args, env=None, cwd=None, output=None, stdin=None, errors=None):
+        """Starts a Windows command; returns the Popen (or its sandboxed like). output, stdin and
+        errors (default: where output goes): files or descriptors (None: nothing)."""
+        return self.start_native([self.loader()] + list(args), env, cwd, output, stdin, errors)
+
+    def start_native(self, argv, env=None, cwd=None, output=None, stdin=None, errors=None):
+        """Starts a host program of the prefix (see start)."""
+        errors = output if errors is None else errors
+        if self.sandbox:
+            return self.sandbox.start(argv, self.env(env), cwd, stdin=stdin, stdout=output, stderr=errors)
+        return subprocess.Popen(argv, env=self.env(env), cwd=cwd,
+                                stdin=stdin if stdin is not None else subprocess.DEVNULL,
+                                stdout=output if output is not None else subprocess.DEVNULL,
+                                stderr=errors if errors is not None else subprocess.DEVNULL,
                                 start_new_session=True)
+
+    def wake(self):
+        """Starts the prefix's server and system programs with a program whose output goes nowhere:
+        they inherit the output of the first program of a session and outlive it, and must not
+        hold on to a pipe of the run (the robot's)."""
+        self.run(['cmd.exe', '/c', 'exit'], timeout=120)
 
     def import_reg(self, text, name='settings.reg'):
         """Imports registry settings (REGEDIT4 text) in one go."""
@@ -114,11 +138,22 @@ class Prefix:
         return code == 0
 
     def kill(self):
-        """Ends every process of this prefix (its own server and what runs under it)."""
+        """Ends every process of this prefix (its own server and what runs under it); a sandbox's
+        instance ends with them."""
+        if self.sandbox:
+            if self.sandbox.running() and not stops.requested():  # a stop has killed it already
+                self.run_native([self.wineserver(), '-k'], timeout=60)
+                self.run_native([self.wineserver(), '-w'], timeout=60)
+            self.sandbox.end()
+            return
         subprocess.run([self.wineserver(), '-k'], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
 
     def wait_server(self, timeout=60):
+        if self.sandbox:
+            if self.sandbox.running() and not stops.requested():
+                self.run_native([self.wineserver(), '-w'], timeout=timeout)
+            return
         try:
             subprocess.run([self.wineserver(), '-w'], env=self.env(), stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=timeout)

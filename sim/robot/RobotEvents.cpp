@@ -1,7 +1,9 @@
 #include "RobotEvents.h"
 
-#include "sim/SimFiles.h"
 #include "sim/SimLog.h"
+#include "framework/StringFormat.h"
+
+#include <cstdlib>
 
 namespace robot {
 
@@ -15,12 +17,48 @@ std::wstring FormatEvent(const std::wstring& kind, const EventFields& fields)
 
 void WriteEvent(const std::wstring& kind, const EventFields& fields)
 {
-    sim::AppendLogLine(EventLogPath(), FormatEvent(kind, fields));
+    std::string line = plug::ToUtf8(FormatEvent(kind, fields)) + "\r\n";
+    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    const char* next = line.data();
+    DWORD left = static_cast<DWORD>(line.size());
+    DWORD written = 0;
+    while (left > 0 && ::WriteFile(output, next, left, &written, nullptr) && written > 0) {
+        next += written;
+        left -= written;
+    }
 }
 
-std::wstring RobotFolder() { return std::wstring(sim::kStateFolder) + L"robot"; }
-std::wstring EventLogPath() { return RobotFolder() + L"\\events.log"; }
-std::wstring AckPath(unsigned long number) { return RobotFolder() + L"\\ack-" + std::to_wstring(number); }
-std::wstring StopPath() { return RobotFolder() + L"\\stop"; }
+RunControl::RunControl() { m_reader = AfxBeginThread(&RunControl::Read, this); }
+
+void RunControl::Take(const std::string& line)
+{
+    if (line == "stop") {
+        m_stop = true;
+    } else if (line.compare(0, 4, "ack ") == 0) {
+        unsigned long number = std::strtoul(line.c_str() + 4, nullptr, 10);
+        if (number > m_acknowledged.load())
+            m_acknowledged = number;
+    }
+}
+
+UINT RunControl::Read(LPVOID parameter)
+{
+    RunControl* control = static_cast<RunControl*>(parameter);
+    HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    std::string pending;
+    char buffer[256];
+    DWORD read = 0;
+    while (::ReadFile(input, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        pending.append(buffer, read);
+        for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+            std::string line = pending.substr(0, end);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            control->Take(line);
+        }
+    }
+    control->m_stop = true; // the run has gone, or holds no input for the robot: nothing to wait for
+    return 0;
+}
 
 } // namespace robot

@@ -1,8 +1,17 @@
-// The robot's log, C:\plugstart_sim\robot\events.log: one line per event, UTF-8, tab-separated
-// name=value fields, the first one event=<kind>. Tabs and line breaks inside a field become
-// blanks; a line ends with CR LF. The plug-in run reads it while the run goes on.
+// The robot's channel to the plug-in run: its standard output and input, pipes that the run
+// holds outside the PC. No file of the PC carries the robot's record, so no program of the PC
+// can add to it by writing a file.
+//
+// Events go out on standard output: one line per event, UTF-8, tab-separated name=value fields,
+// the first one event=<kind>; tabs and line breaks inside a field become blanks; a line ends with
+// CR LF. The run's answers come in on standard input, one line each: "ack N" (the run has taken
+// its picture of box number N) and "stop"; the end of the input stops the robot too.
 #pragma once
 
+#include "framework/Thread.h"
+
+#include <atomic>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,13 +23,29 @@ using EventFields = std::vector<std::pair<std::wstring, std::wstring>>;
 // One line without its line end.
 std::wstring FormatEvent(const std::wstring& kind, const EventFields& fields);
 
-// Appends one event to the log (creating its folder).
+// Writes one event to standard output.
 void WriteEvent(const std::wstring& kind, const EventFields& fields);
 
-// The robot's folder, its log, the acknowledgement file of message box number n and the stop file.
-std::wstring RobotFolder();
-std::wstring EventLogPath();
-std::wstring AckPath(unsigned long number);
-std::wstring StopPath();
+// The run's answers, read from standard input on a thread of their own.
+class RunControl {
+public:
+    RunControl();
+    RunControl(const RunControl&) = delete;
+    RunControl& operator=(const RunControl&) = delete;
+
+    bool StopRequested() const { return m_stop.load(); }
+    // Whether the run has acknowledged box number n (it acknowledges in order).
+    bool Acknowledged(unsigned long number) const { return m_acknowledged.load() >= number; }
+
+    // One line of the run ("ack 3", "stop"); for the reader and for tests.
+    void Take(const std::string& line);
+
+private:
+    static UINT Read(LPVOID control);
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<unsigned long> m_acknowledged{0};
+    std::unique_ptr<CWinThread> m_reader;
+};
 
 } // namespace robot

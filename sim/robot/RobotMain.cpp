@@ -1,6 +1,6 @@
 // PlugRobot.exe: runs in the prefix beside the program during a plug-in run. It reports the
-// windows and processes it sees to C:\plugstart_sim\robot\events.log and answers message boxes
-// and the PC-suite guide by its policy, until C:\plugstart_sim\robot\stop appears.
+// windows and processes it sees on its standard output and answers message boxes and the PC-suite
+// guide by its policy, until the run says stop on its standard input (RobotEvents.h).
 //   PlugRobot.exe [--answer ok|cancel] [--rule TEXT=ok|cancel]... [--ack-wait-ms N] [--poll-ms N]
 #include "AnswerPolicy.h"
 #include "ProcessWatch.h"
@@ -76,12 +76,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         WriteEvent(L"robot-error", {{L"detail", error}});
         return 2;
     }
-    ::DeleteFileW(StopPath().c_str());
+    RunControl control;
     ProcessWatch processes;
-    WindowWatch windows(options.policy, options.ackWaitMs);
+    WindowWatch windows(options.policy, options.ackWaitMs, control);
     processes.ReportRunning();
     WriteEvent(L"robot-start", {{L"pid", std::to_wstring(::GetCurrentProcessId())}});
-    while (::GetFileAttributesW(StopPath().c_str()) == INVALID_FILE_ATTRIBUTES) {
+    while (!control.StopRequested()) {
         processes.Poll();
         windows.Poll();
         ::Sleep(options.pollMs);

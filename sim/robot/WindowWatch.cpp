@@ -128,7 +128,10 @@ WindowKind KindOf(HWND window)
     return WindowKind::Window;
 }
 
-WindowWatch::WindowWatch(AnswerPolicy policy, DWORD ackWaitMs) : m_policy(std::move(policy)), m_ackWaitMs(ackWaitMs) {}
+WindowWatch::WindowWatch(AnswerPolicy policy, DWORD ackWaitMs, const RunControl& control)
+    : m_policy(std::move(policy)), m_ackWaitMs(ackWaitMs), m_control(control)
+{
+}
 
 void WindowWatch::Poll()
 {
@@ -195,9 +198,8 @@ void WindowWatch::Appeared(HWND window, Seen& seen)
 
 void WindowWatch::WaitForAck(unsigned long number) const
 {
-    std::wstring ack = AckPath(number);
-    for (DWORD waited = 0; waited < m_ackWaitMs; waited += 20) {
-        if (::GetFileAttributesW(ack.c_str()) != INVALID_FILE_ATTRIBUTES)
+    for (DWORD waited = 0; waited < m_ackWaitMs && !m_control.StopRequested(); waited += 20) {
+        if (m_control.Acknowledged(number))
             return;
         ::Sleep(20);
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AnswerPolicy.h"
+#include "RobotEvents.h"
 
 #include <windows.h>
 
@@ -21,8 +22,8 @@ WindowKind KindOf(HWND window);
 
 class WindowWatch {
 public:
-    // ackWaitMs: how long to wait for the acknowledgement of a box before answering it.
-    WindowWatch(AnswerPolicy policy, DWORD ackWaitMs);
+    // ackWaitMs: how long to wait for the run's acknowledgement of a box before answering it.
+    WindowWatch(AnswerPolicy policy, DWORD ackWaitMs, const RunControl& control);
     void Poll();
 
 private:
@@ -39,6 +40,7 @@ private:
 
     AnswerPolicy m_policy;
     DWORD m_ackWaitMs;
+    const RunControl& m_control;
     unsigned long m_boxes = 0;
     std::map<HWND, Seen> m_seen;
 };

@@ -7,6 +7,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import unittest.mock
 
@@ -407,6 +408,22 @@ class LogTailTests(unittest.TestCase):
             with open(path, 'wb') as f:
                 f.write(b'new\n')
             self.assertEqual(tail.read(), ['new'])
+
+    def test_a_stream_s_lines_come_as_they_are_written_and_the_last_one_at_its_end(self):
+        import socket
+        ours, theirs = socket.socketpair()
+        lines = logs.PipeLines(ours.detach())
+        theirs.sendall('event=robot-start\r\nevent=window\ttitle=\u00e9t\u00e9\r\nevent=par'.encode('utf-8'))
+        deadline = time.monotonic() + 5
+        seen = []
+        while len(seen) < 2 and time.monotonic() < deadline:
+            seen += lines.read()
+            time.sleep(0.01)
+        self.assertEqual(seen, ['event=robot-start', 'event=window\ttitle=\u00e9t\u00e9'])
+        theirs.sendall(b't')
+        theirs.close()
+        self.assertEqual(lines.read_rest(), ['event=part'])
+        self.assertEqual(lines.lines(), seen + ['event=part'])
 
     def test_fields_split_at_tabs_and_at_the_first_equals_sign(self):
         self.assertEqual(logs.parse_fields('event=window\ttitle=a=b\tbroken\r\n'),

@@ -3,12 +3,14 @@ changes apart from the run's own files, and the run folders of two runs at once.
 replays a recording (the lines the robot, the simulated device and the stand-ins wrote, at the
 moments the run read them) through the run's own recording code, then checks what the report
 makes of it."""
+import json
 import os
 import struct
 import subprocess
 import sys
 import tempfile
 import textwrap
+import time
 import types
 import unittest
 import zlib
@@ -169,7 +171,10 @@ class Replay(record.LaunchRecording):
         self.launch = FixedClockLaunch('the plug-in')
         self.launch.t0 = 0.0
         self.folder = folder
-        os.makedirs(os.path.join(folder, 'robot'), exist_ok=True)
+        self.acknowledged = []
+
+    def acknowledge_box(self, number):
+        self.acknowledged.append(number)
 
     def sim_folder(self, *parts):
         return os.path.join(self.folder, *parts)
@@ -251,6 +256,14 @@ class VerdictTests(unittest.TestCase):
         ]
         for name, result, expected in cases:
             self.assertEqual(result['verdict'], expected, name)
+
+    def test_a_stopped_run_says_by_what_after_how_long_and_what_still_ran(self):
+        result = replayed(TIMED_OUT, 'stopped', 4.2, modes={'R': 'cdrom'})
+        result['stopped'] = 'stopped by SIGTERM'
+        self.assertEqual(verdict.sentence(result), 'Stopped by SIGTERM after 4.2 s (DriverSetup.exe, Plugstart.exe '
+                                                   'still running); nothing installed; R: still a CD; no message box')
+        self.assertEqual(verdict.sentence({'outcome': 'stopped', 'stopped': 'stopped by SIGINT', 'run': None}),
+                         'Stopped by SIGINT before the device was plugged in')
 
     def test_a_run_that_could_not_start_says_why(self):
         self.assertEqual(verdict.sentence({'outcome': 'error', 'error': 'Xvfb could not start', 'run': None}),
@@ -436,6 +449,45 @@ HOLDER = textwrap.dedent('''
     print(run_dir, flush=True)
     sys.stdin.read()
 ''')
+
+
+class ClockTests(unittest.TestCase):
+    def test_lines_handled_in_one_pass_carry_the_moment_the_pass_began(self):
+        launch = record.Launch('the plug-in')
+        launch.t0 = time.monotonic() - 5.0
+        with launch.hold(1.5):
+            time.sleep(0.02)
+            self.assertEqual(launch.now(), 1.5)
+        self.assertGreaterEqual(launch.now(), 5.0)
+
+
+class ProvenanceTests(unittest.TestCase):
+    def test_a_robot_event_written_into_the_device_s_or_the_stand_ins_log_is_not_read_as_theirs(self):
+        forged = {'event': 'window', 'hwnd': 'dead', 'process': 'FORGED.exe', 'kind': 'messagebox',
+                  'title': 'FORGED', 'text': 'FORGED', 'number': '9'}
+        with tempfile.TemporaryDirectory() as folder:
+            run = Replay(folder)
+            run.play([(0.1, 'device', forged), (0.2, 'programs', forged), (0.3, 'device', dict(
+                drive='R', cdb='F1 01 01', length='0', process='Plugstart.exe', result='0'))])
+        self.assertEqual([c['cdb'] for c in run.launch.commands], ['F1 01 01'])
+        self.assertEqual(run.launch.programs, [])
+        self.assertNotIn('FORGED', json.dumps(run.launch.events))
+
+    def test_the_summary_says_whether_the_pc_ran_in_the_sandbox(self):
+        result = replayed(QUICK)
+        result['settings']['sandbox'] = True
+        self.assertIn('sandbox: yes (bubblewrap)', report.summary_lines(result))
+        result['settings']['sandbox'] = False
+        self.assertIn('sandbox: NONE: the PC ran on the host (--no-sandbox)', report.summary_lines(result))
+
+    def test_the_device_s_and_the_stand_ins_logs_are_titled_the_pc_s_own_account(self):
+        with tempfile.TemporaryDirectory() as folder:
+            _, page = written_report(folder)
+            with open(os.path.join(os.path.dirname(page), 'report.md'), encoding='utf-8') as f:
+                titles = [line[3:] for line in f.read().split('\n') if line.startswith('## ')]
+        for part in ('Commands the device received', 'What the stand-ins did', 'Steps of the program'):
+            title = [t for t in titles if t.startswith(part)]
+            self.assertTrue(title and title[0].endswith('the PC\'s own account)'), titles)
 
 
 class RunFolderTests(unittest.TestCase):

@@ -170,7 +170,7 @@ class MatrixFolderTests(Folders):
 class FakeSheet:
     """The language sheet's Wine side replaced: every language is measured as 'not measured'."""
 
-    def __init__(self, build_dir, scripts_dir, work_dir, arch, display=None, log=print):
+    def __init__(self, build_dir, scripts_dir, work_dir, arch, display=None, log=print, sandboxed=True):
         self.work_dir = work_dir
 
     def prepare(self, folder, files):
