@@ -114,6 +114,8 @@ class MatrixRun:
 
     def stand_ins_for(self, folder):
         missing = missing_installers(folder)
+        if self.options.installers != 'stand-ins':
+            return {}  # each cell's run puts real installers in their place
         if not missing:
             return {}
         names = ', '.join(name for name, _ in missing)
@@ -146,7 +148,7 @@ class MatrixRun:
             windows=cell['windows'], state=cell['state'], limited_user=cell['limited'], reply=o.reply_value,
             answer_default=o.answer_default, answer_rules=o.answer_rules, timeout=o.timeout,
             screenshots=not o.no_screenshots, programs=programs, fault=cell['fault'], extra_files=extra_files,
-            locale=o.locale, verbose=False, sandbox=not o.no_sandbox)
+            locale=o.locale, verbose=False, sandbox=not o.no_sandbox, installers=o.installers)
 
     def run_cell(self, cell, image, extra_files, kit_type):
         name = cell_name(cell)

@@ -1,0 +1,191 @@
+"""Real installers on the presented CD (scripts/run.sh --installers real|real-nowait): in the place of
+the stand-ins, under the names config.ini gives them, the programs a maker ships: a setup program
+per setup that carries a Windows Installer package (made with wixl from packages.py) and has
+msiexec install it, the removers that have msiexec remove the installed package (both made with
+makensis from sim/packages/). They run inside the PC like every other of its programs; wixl and
+makensis run here, on the host, when the run is prepared. Made once per what they are made of,
+and kept in the build's cache.
+
+A maker's own installer on the image (one that is no stand-in of this project) runs as it is."""
+import fcntl
+import hashlib
+import os
+import shutil
+import subprocess
+import tempfile
+
+from . import image as image_mod
+from . import package_sources
+from . import packages
+from .packages import PackageError
+
+KINDS = ('stand-ins', 'real', 'real-nowait')
+SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'sim', 'packages')
+# Raised when what a made installer holds changes without its sources changing.
+LAYOUT = '1'
+# How long a program of a package stays when started (the kit's program): long enough for the
+# robot, which looks at the processes every 50 ms, on a busy host.
+PROGRAM_HOLD_MS = 1500
+TOOL_SECONDS = 120
+
+
+def tool_versions():
+    versions = []
+    for command in (['wixl', '--version'], ['makensis', '-VERSION']):
+        try:
+            done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
+        except OSError:
+            raise PackageError('%s is needed to make real installers (Debian %s; scripts/setup.sh installs it)' % (
+                command[0], 'wixl' if command[0] == 'wixl' else 'nsis'))
+        versions.append(done.stdout.decode('utf-8', 'replace').strip())
+    return versions
+
+
+def source_texts():
+    """The texts every installer is made of: the package sources' makers and the NSIS scripts."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    paths = [os.path.join(here, name) for name in ('packages.py', 'package_sources.py', 'installers.py')]
+    paths += [os.path.join(SOURCES, name) for name in sorted(os.listdir(SOURCES)) if name.endswith('.nsi')]
+    texts = []
+    for path in paths:
+        with open(path, 'rb') as f:
+            texts.append(f.read())
+    return texts
+
+
+def run_tool(command, cwd):
+    try:
+        done = subprocess.run(command, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=TOOL_SECONDS)
+    except subprocess.TimeoutExpired:
+        raise PackageError('%s did not end within %d s' % (command[0], TOOL_SECONDS))
+    output = done.stdout.decode('utf-8', 'replace')
+    if done.returncode != 0:
+        raise PackageError('%s failed (exit code %d): %s' % (command[0], done.returncode, output.strip()[-600:]))
+    return output
+
+
+def makensis(script, work, defines):
+    """Runs makensis on one of sim/packages' scripts in work. Every define is made here (known
+    names, checked versions and codes), never taken from an image as it stands."""
+    command = ['makensis', '-V2', '-NOCD'] + ['-D%s=%s' % pair for pair in sorted(defines.items())]
+    run_tool(command + [os.path.join(os.path.abspath(SOURCES), script)], work)
+
+
+class Maker:
+    """Makes the real installers for a PC: machine 'x86' or 'x64' (the program's, which the
+    packages and their programs follow), wait: the setups wait for msiexec; cache: the folder that
+    keeps what was made."""
+
+    def __init__(self, machine, wait, cache):
+        self.machine, self.wait, self.cache = machine, wait, cache
+        self.target = 'amd64-unicode' if machine == 'x64' else 'x86-unicode'
+        self._inputs = None
+
+    def cache_key(self, installer):
+        if self._inputs is None:
+            self._inputs = [LAYOUT.encode()] + [v.encode() for v in tool_versions()] + source_texts()
+        digest = hashlib.sha256()
+        for part in self._inputs + [repr((installer.kind, installer.codes, installer.title, self.machine,
+                                          self.wait)).encode(),
+                                    (installer.package.key() if installer.package else '').encode()]:
+            digest.update(hashlib.sha256(part).digest())
+        return digest.hexdigest()[:32]
+
+    def made(self, installer):
+        """The host path of the installer, made now or earlier (two runs that need the same one at
+        once make it once)."""
+        os.makedirs(self.cache, exist_ok=True)
+        key = self.cache_key(installer)
+        folder = os.path.join(self.cache, key)
+        program = os.path.join(folder, 'program.exe')
+        with open(os.path.join(self.cache, key + '.lock'), 'w') as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            if not os.path.isfile(program):
+                work = tempfile.mkdtemp(prefix='making-', dir=self.cache)
+                try:
+                    self.make(installer, work)
+                    shutil.rmtree(folder, ignore_errors=True)
+                    os.replace(work, folder)
+                finally:
+                    shutil.rmtree(work, ignore_errors=True)
+        return program
+
+    def make(self, installer, work):
+        if installer.kind == 'remover':
+            defines = {'TARGET': self.target, 'OUTFILE': 'program.exe', 'TITLE': installer.title,
+                       'VERSION': '1.0.0.0'}
+            defines.update(('CODE%d' % (n + 1), code) for n, code in enumerate(installer.codes))
+            makensis('remover.nsi', work, defines)
+            return
+        package = installer.package
+        version = packages.four_numbers(package.version)
+        makensis('version_carrier.nsi', work, {'TARGET': self.target, 'OUTFILE': package_sources.CARRIER,
+                                               'TITLE': package.title, 'VERSION': version,
+                                               'HOLD_MS': str(PROGRAM_HOLD_MS)})
+        with open(os.path.join(work, 'package.wxs'), 'w', encoding='utf-8') as f:
+            f.write(package_sources.wix_source(package, self.machine == 'x64'))
+        run_tool(['wixl', '-a', 'x64' if self.machine == 'x64' else 'x86', '-o', 'package.msi', 'package.wxs'], work)
+        makensis('bootstrapper.nsi', work, {'TARGET': self.target, 'OUTFILE': 'program.exe', 'PACKAGE': 'package.msi',
+                                            'PACKAGE_NAME': 'Norvo %s %s.msi' % (package.role, package.code),
+                                            'TITLE': package.title, 'VERSION': version,
+                                            'WAIT': '1' if self.wait else '0'})
+
+
+def describe(installer):
+    if installer.kind == 'remover':
+        return '%s (removes %s)' % (installer.name, ', '.join(installer.codes))
+    package = installer.package
+    what = 'the %s driver' % package.what if package.role == 'driver' else 'the kit of type %s' % package.what[-1]
+    return '%s (%s %s, %s)' % (installer.name, what, package.version, package.code)
+
+
+class RealInstallers:
+    """The real installers of one run: kind 'real' or 'real-nowait'; arch: the PC's ('win32' or
+    'win64'); cache: the build's folder for them."""
+
+    def __init__(self, kind, arch, cache):
+        self.kind, self.arch, self.cache = kind, arch, cache
+
+    def place(self, program_folder, machine, older=()):
+        """Puts the installers config.ini names beside the program (program_folder, a presented
+        image's copy), in the place of the stand-ins or where none is; a maker's own stays. older:
+        the roles whose package is the outdated one. Returns the notes on what was done."""
+        config_file = image_mod.find_case_insensitive(program_folder, 'config.ini')
+        if config_file is None:
+            raise PackageError('the image has no config.ini to make real installers from')
+        config = image_mod.read_ini(image_mod.read_text(config_file))
+        sees_64bit = self.arch == 'win64' and machine == 'x86'
+        maker = Maker(machine, self.kind == 'real', os.path.join(self.cache, 'installers'))
+        placed, kept = [], []
+        for installer in packages.installers_of(config, sees_64bit, older):
+            parts = installer.name.split('\\')
+            folder = os.path.join(program_folder, *parts[:-1])
+            existing = image_mod.find_case_insensitive(folder, parts[-1])
+            if existing and not image_mod.is_simulated_device(existing):
+                kept.append(installer.name)
+                continue
+            if existing:
+                os.remove(existing)
+            os.makedirs(folder, exist_ok=True)
+            shutil.copyfile(maker.made(installer), existing or os.path.join(folder, parts[-1]))
+            placed.append(describe(installer))
+        notes = []
+        if placed:
+            notes.append('real installers on the CD%s: Windows Installer packages made from config.ini with wixl, '
+                         'setups %s and removers made with makensis, run by the PC\'s msiexec: %s' % (
+                             ' (the outdated %s of an earlier run)' % ' and '.join(older) if older else '',
+                             'that wait for msiexec' if self.kind == 'real' else
+                             'that start msiexec and end at once', '; '.join(placed)))
+        if kept:
+            notes.append('the maker\'s own installers on the image ran as they are: %s' % ', '.join(kept))
+        return notes
+
+
+def for_kind(kind, arch, cache_dir):
+    """The real installers of a run, or None for the stand-ins."""
+    if kind in (None, 'stand-ins'):
+        return None
+    if kind not in KINDS:
+        raise PackageError('no installers "%s" (%s)' % (kind, ', '.join(KINDS)))
+    return RealInstallers(kind, arch, cache_dir)
