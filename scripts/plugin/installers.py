@@ -146,6 +146,7 @@ class RealInstallers:
 
     def __init__(self, kind, arch, cache):
         self.kind, self.arch, self.cache = kind, arch, cache
+        self.placed = set()  # the host paths of the installers placed by the run
 
     def place(self, program_folder, machine, older=()):
         """Puts the installers config.ini names beside the program (program_folder, a presented
@@ -162,13 +163,15 @@ class RealInstallers:
             parts = installer.name.split('\\')
             folder = os.path.join(program_folder, *parts[:-1])
             existing = image_mod.find_case_insensitive(folder, parts[-1])
-            if existing and not image_mod.is_simulated_device(existing):
+            if existing and existing not in self.placed and not image_mod.is_simulated_device(existing):
                 kept.append(installer.name)
                 continue
             if existing:
                 os.remove(existing)
             os.makedirs(folder, exist_ok=True)
-            shutil.copyfile(maker.made(installer), existing or os.path.join(folder, parts[-1]))
+            target = existing or os.path.join(folder, parts[-1])
+            shutil.copyfile(maker.made(installer), target)
+            self.placed.add(target)
             placed.append(describe(installer))
         notes = []
         if placed:

@@ -98,11 +98,11 @@ def package_clauses(result):
     changes = sorted(observed.package_changes(result), key=lambda c: (c['role'] != 'driver', c['code']))
 
     def product(change):
+        version = ' '.join(filter(None, [change['version'], change['before'] and 'in place of ' + change['before']]))
         if change['role'] == 'kit':
-            return 'the kit (%s)' % change['version'] if change['version'] else 'the kit'
-        return 'the driver (%s)' % ' '.join(filter(None, [change['what'], change['version']]))
-    installed = ['%s%s' % (product(c), ' in place of %s' % c['before'] if c['before'] else '')
-                 for c in changes if c['change'] != 'removed']
+            return 'the kit (%s)' % version if version else 'the kit'
+        return 'the driver (%s)' % ' '.join(filter(None, [change['what'], version]))
+    installed = [product(c) for c in changes if c['change'] != 'removed']
     removed = [product(c) for c in changes if c['change'] == 'removed']
     started = []
     for process in observed.kit_processes(result):
