@@ -2,9 +2,10 @@
 the stand-ins, under the names config.ini gives them, the programs a maker ships: a setup program
 per setup that carries a Windows Installer package (made with wixl from packages.py) and has
 msiexec install it, the removers that have msiexec remove the installed package (both made with
-makensis from sim/packages/). They run inside the PC like every other of its programs; wixl and
-makensis run here, on the host, when the run is prepared. Made once per what they are made of,
-and kept in the build's cache.
+makensis from sim/packages/). They run inside the PC like every other of its programs. wixl and
+makensis run when the run is prepared, in a sandbox of their own (the run's bubblewrap one: they
+see the folder they make the installer in, the scripts and the system, nothing else), unless the
+run goes without a sandbox. Made once per what they are made of, and kept in the build's cache.
 
 A maker's own installer on the image (one that is no stand-in of this project) runs as it is."""
 import fcntl
@@ -17,6 +18,7 @@ import tempfile
 from . import image as image_mod
 from . import package_sources
 from . import packages
+from . import sandbox as sandbox_mod
 from .packages import PackageError
 
 KINDS = ('stand-ins', 'real', 'real-nowait')
@@ -53,32 +55,52 @@ def source_texts():
     return texts
 
 
-def run_tool(command, cwd):
+def run_on_host(command, cwd):
+    """(exit code, output) of a tool run here; (None, why) at the time-out."""
     try:
         done = subprocess.run(command, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT, timeout=TOOL_SECONDS)
     except subprocess.TimeoutExpired:
-        raise PackageError('%s did not end within %d s' % (command[0], TOOL_SECONDS))
-    output = done.stdout.decode('utf-8', 'replace')
-    if done.returncode != 0:
-        raise PackageError('%s failed (exit code %d): %s' % (command[0], done.returncode, output.strip()[-600:]))
+        return None, 'did not end within %d s' % TOOL_SECONDS
+    return done.returncode, done.stdout.decode('utf-8', 'replace')
+
+
+def run_in_sandbox(command, cwd):
+    """(exit code, output) of a tool run in a sandbox that sees cwd (writable) and the scripts."""
+    cwd = os.path.abspath(cwd)
+    box = sandbox_mod.Sandbox([cwd], readable=[os.path.abspath(SOURCES)])
+    try:
+        code, output = box.run(command, {'LANG': 'C.UTF-8'}, cwd=cwd, timeout=TOOL_SECONDS)
+    except (sandbox_mod.SandboxUnavailable, OSError) as e:
+        raise PackageError('%s could not run in the sandbox: %s' % (command[0], e))
+    finally:
+        box.end()
+    return (None, output) if code == -1 else (code, output)
+
+
+def run_tool(command, cwd, sandboxed):
+    code, output = (run_in_sandbox if sandboxed else run_on_host)(command, cwd)
+    if code is None:
+        raise PackageError('%s %s' % (command[0], output))
+    if code != 0:
+        raise PackageError('%s failed (exit code %d): %s' % (command[0], code, output.strip()[-600:]))
     return output
 
 
-def makensis(script, work, defines):
+def makensis(script, work, defines, sandboxed):
     """Runs makensis on one of sim/packages' scripts in work. Every define is made here (known
     names, checked versions and codes), never taken from an image as it stands."""
     command = ['makensis', '-V2', '-NOCD'] + ['-D%s=%s' % pair for pair in sorted(defines.items())]
-    run_tool(command + [os.path.join(os.path.abspath(SOURCES), script)], work)
+    run_tool(command + [os.path.join(os.path.abspath(SOURCES), script)], work, sandboxed)
 
 
 class Maker:
     """Makes the real installers for a PC: machine 'x86' or 'x64' (the program's, which the
     packages and their programs follow), wait: the setups wait for msiexec; cache: the folder that
-    keeps what was made."""
+    keeps what was made; sandboxed: the tools run in a sandbox."""
 
-    def __init__(self, machine, wait, cache):
-        self.machine, self.wait, self.cache = machine, wait, cache
+    def __init__(self, machine, wait, cache, sandboxed=True):
+        self.machine, self.wait, self.cache, self.sandboxed = machine, wait, cache, sandboxed
         self.target = 'amd64-unicode' if machine == 'x64' else 'x86-unicode'
         self._inputs = None
 
@@ -116,20 +138,21 @@ class Maker:
             defines = {'TARGET': self.target, 'OUTFILE': 'program.exe', 'TITLE': installer.title,
                        'VERSION': '1.0.0.0'}
             defines.update(('CODE%d' % (n + 1), code) for n, code in enumerate(installer.codes))
-            makensis('remover.nsi', work, defines)
+            makensis('remover.nsi', work, defines, self.sandboxed)
             return
         package = installer.package
         version = packages.four_numbers(package.version)
         makensis('version_carrier.nsi', work, {'TARGET': self.target, 'OUTFILE': package_sources.CARRIER,
                                                'TITLE': package.title, 'VERSION': version,
-                                               'HOLD_MS': str(PROGRAM_HOLD_MS)})
+                                               'HOLD_MS': str(PROGRAM_HOLD_MS)}, self.sandboxed)
         with open(os.path.join(work, 'package.wxs'), 'w', encoding='utf-8') as f:
             f.write(package_sources.wix_source(package, self.machine == 'x64'))
-        run_tool(['wixl', '-a', 'x64' if self.machine == 'x64' else 'x86', '-o', 'package.msi', 'package.wxs'], work)
+        run_tool(['wixl', '-a', 'x64' if self.machine == 'x64' else 'x86', '-o', 'package.msi', 'package.wxs'], work,
+                 self.sandboxed)
         makensis('bootstrapper.nsi', work, {'TARGET': self.target, 'OUTFILE': 'program.exe', 'PACKAGE': 'package.msi',
                                             'PACKAGE_NAME': 'Norvo %s %s.msi' % (package.role, package.code),
                                             'TITLE': package.title, 'VERSION': version,
-                                            'WAIT': '1' if self.wait else '0'})
+                                            'WAIT': '1' if self.wait else '0'}, self.sandboxed)
 
 
 def describe(installer):
@@ -142,11 +165,12 @@ def describe(installer):
 
 class RealInstallers:
     """The real installers of one run: kind 'real' or 'real-nowait'; arch: the PC's ('win32' or
-    'win64'); cache: the build's folder for them."""
+    'win64'); cache: the build's folder for them; sandboxed: their tools run in a sandbox."""
 
-    def __init__(self, kind, arch, cache):
-        self.kind, self.arch, self.cache = kind, arch, cache
+    def __init__(self, kind, arch, cache, sandboxed=True):
+        self.kind, self.arch, self.cache, self.sandboxed = kind, arch, cache, sandboxed
         self.placed = set()  # the host paths of the installers placed by the run
+        self.kept = set()  # the host paths of the maker's own installers, noted once
 
     def place(self, program_folder, machine, older=()):
         """Puts the installers config.ini names beside the program (program_folder, a presented
@@ -157,14 +181,15 @@ class RealInstallers:
             raise PackageError('the image has no config.ini to make real installers from')
         config = image_mod.read_ini(image_mod.read_text(config_file))
         sees_64bit = self.arch == 'win64' and machine == 'x86'
-        maker = Maker(machine, self.kind == 'real', os.path.join(self.cache, 'installers'))
+        maker = Maker(machine, self.kind == 'real', os.path.join(self.cache, 'installers'), self.sandboxed)
         placed, kept = [], []
         for installer in packages.installers_of(config, sees_64bit, older):
             parts = installer.name.split('\\')
             folder = os.path.join(program_folder, *parts[:-1])
             existing = image_mod.find_case_insensitive(folder, parts[-1])
             if existing and existing not in self.placed and not image_mod.is_simulated_device(existing):
-                kept.append(installer.name)
+                kept += [] if existing in self.kept else [installer.name]
+                self.kept.add(existing)
                 continue
             if existing:
                 os.remove(existing)
@@ -185,10 +210,10 @@ class RealInstallers:
         return notes
 
 
-def for_kind(kind, arch, cache_dir):
+def for_kind(kind, arch, cache_dir, sandboxed=True):
     """The real installers of a run, or None for the stand-ins."""
     if kind in (None, 'stand-ins'):
         return None
     if kind not in KINDS:
         raise PackageError('no installers "%s" (%s)' % (kind, ', '.join(KINDS)))
-    return RealInstallers(kind, arch, cache_dir)
+    return RealInstallers(kind, arch, cache_dir, sandboxed)

@@ -102,7 +102,8 @@ class PlugInRun(LaunchRecording, Screenshots):
         self._shot_queue = []
         self._last_event = 0.0
         self.fault = faults_mod.make(settings.fault) if settings.fault else None
-        self.real_installers = installers_mod.for_kind(settings.installers, settings.arch, settings.cache_dir)
+        self.real_installers = installers_mod.for_kind(settings.installers, settings.arch, settings.cache_dir,
+                                                          settings.sandbox)
         self.base_programs = dict(settings.programs or {})  # the stand-ins' script without the fault
         if self.fault:
             self.s.hooks = list(self.s.hooks) + [lambda run, fields: run.fault.on_robot(run, fields)]
@@ -329,8 +330,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         earlier run installed)."""
         for image in self.images.values():
             notes = self.real_installers.place(os.path.dirname(image.program_path()), image.machine, older)
-        if older:
-            self.notes += notes
+            self.notes += notes if older else []
 
     def config_value(self, section, key):
         image = self.images['R']
