@@ -1088,6 +1088,9 @@ def check_image_row(c, row, image, outside):
         c.check(c.result['outcome'] == 'error' and row.refused in (c.result.get('error') or ''),
                 'the image was not refused as it should be: %s %s' % (c.result['outcome'], c.result.get('error')))
         c.check(c.seconds < ROW_REFUSED_WITHIN, 'refused only after %.0f s' % c.seconds)
+        c.check(not c.run.get('processes'), 'programs ran in the PC: %s' % c.run.get('processes'))
+        if 'fifo' not in row.change:
+            return
         try:
             done = subprocess.run([sys.executable, os.path.join(ROOT, 'scripts', 'check-image.py'), image],
                                   capture_output=True, text=True, timeout=ROW_REFUSED_WITHIN)
