@@ -735,9 +735,15 @@ def kit_starts(c):
     return [p for p in c.processes('InternetKit.exe') if p['command'].rstrip().endswith('-aik')]
 
 
-def check_real_common(c):
+def check_real_common(c, verdict):
     """What every row with real installers shows: the run ended by itself, no stand-in ran, the
-    device switched, no box, and the kit's program started once from where its package put it."""
+    device switched, no box, the kit's program started once from where its package put it, the
+    driver's and the kit's uninstall entries of this image's versions, and the verdict (a pattern
+    up to its last clause, the boxes)."""
+    c.verdict(verdict + '; no message box')
+    entries = uninstall_entries(c)
+    check_entry(c, entries, *REAL_DRIVER)
+    check_entry(c, entries, *REAL_KIT)
     c.finished()
     c.switched('R')
     c.no_boxes()
@@ -750,12 +756,8 @@ def check_real_common(c):
 
 
 def check_real_clean(c, waits=True):
-    check_real_common(c)
-    c.verdict(r'Installed the driver \(QCT 2\.1\.0\.4\) and the kit \(3\.0\.2\.1\), switched R: to modem mode '
-              r'and started the kit \(InternetKit\.exe -aik\), in %s; no message box' % SECONDS)
-    entries = uninstall_entries(c)
-    check_entry(c, entries, *REAL_DRIVER)
-    check_entry(c, entries, *REAL_KIT)
+    check_real_common(c, r'Installed the driver \(QCT 2\.1\.0\.4\) and the kit \(3\.0\.2\.1\), switched R: to '
+                         r'modem mode and started the kit \(InternetKit\.exe -aik\), in ' + SECONDS)
     kit_setup = (c.processes('InternetKitSetup.exe') or [{}])[0].get('start')
     mode_change = (c.commands(meaning='mode change') or [{}])[0].get('t')
     check_real_setup(c, 'DriverSetup.exe', waits, kit_setup)
@@ -767,12 +769,8 @@ def check_real_clean(c, waits=True):
 
 def check_real_second_plugin(c):
     """A PC the same image's real installers have set up: nothing is installed again."""
-    check_real_common(c)
-    c.verdict(r'Switched R: to modem mode and started the kit \(InternetKit\.exe -aik\), in %s; nothing installed; '
-              r'no message box' % SECONDS)
-    entries = uninstall_entries(c)
-    check_entry(c, entries, *REAL_DRIVER)
-    check_entry(c, entries, *REAL_KIT)
+    check_real_common(c, r'Switched R: to modem mode and started the kit \(InternetKit\.exe -aik\), in %s; nothing '
+                         r'installed' % SECONDS)
     ran = [p['name'] for p in c.run.get('processes', []) if p['name'].lower() in
            ('driversetup.exe', 'internetkitsetup.exe', 'uninstallmsi.exe', 'msiexec.exe')]
     c.check(not ran, 'run again: %s' % ran)
@@ -782,10 +780,8 @@ def check_real_second_plugin(c):
 def check_real_remover_first(c):
     """An outdated driver package: the remover has msiexec remove it, then the driver setup
     installs the new one."""
-    check_real_common(c)
-    c.verdict(r'Installed the driver \(QCT 2\.1\.0\.4 in place of 0\.1\.0\.0\), switched R: to modem mode and '
-              r'started the kit \(InternetKit\.exe -aik\), in %s; no message box' % SECONDS)
-    check_entry(c, uninstall_entries(c), *REAL_DRIVER)
+    check_real_common(c, r'Installed the driver \(QCT 2\.1\.0\.4 in place of 0\.1\.0\.0\), switched R: to modem mode '
+                         r'and started the kit \(InternetKit\.exe -aik\), in ' + SECONDS)
     removers = c.processes('UninstallMSI.exe')
     setups = c.processes('DriverSetup.exe')
     if not c.check(len(removers) == 1 and len(setups) == 1, 'remover and driver setup runs: %s %s' % (
