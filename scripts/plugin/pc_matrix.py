@@ -115,7 +115,9 @@ class MatrixRun:
     def stand_ins_for(self, folder):
         missing = missing_installers(folder)
         if self.options.installers != 'stand-ins':
-            return {}  # each cell's run puts real installers in their place
+            self.notes.append('real installers (--installers %s) in the place of the stand-ins in every cell: Windows '
+                              'Installer packages made from config.ini, run by the PC\'s msiexec' % self.options.installers)
+            return {}  # each cell's run puts them in place
         if not missing:
             return {}
         names = ', '.join(name for name, _ in missing)
@@ -268,6 +270,11 @@ def installed_text(result):
         removed = stand_in['actions'].get('removed')
         if removed and 'nothing was installed' not in removed:
             parts.append('removed ' + removed)
+    changes = observed.package_changes(result) if observed.uses_real_installers(result) else []
+    for change in sorted(changes, key=lambda c: c['role'] != 'driver'):
+        what = 'driver ' + change['what'] if change['role'] == 'driver' else 'kit'
+        version = ' '.join(filter(None, [change['version'], change['before'] and '(in place of %s)' % change['before']]))
+        parts.append('removed ' + what if change['change'] == 'removed' else ' '.join([what, version]))
     if observed.service_change(result) == 'installed':
         parts.append('the command service')
     return ', '.join(parts) or 'nothing'

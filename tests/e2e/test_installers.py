@@ -8,7 +8,7 @@ import unittest
 import unittest.mock
 from xml.etree import ElementTree
 
-from plugin import faults, image, installers, observed, options, package_sources, packages, verdict
+from plugin import faults, image, installers, observed, options, package_sources, packages, pc_matrix, verdict
 
 CONFIG = {'driver': {'driver_name': 'DriverSetup.exe', 'driver_version': '2.1.0.4', 'driver_type': 'QCT'},
           'itk': {'itk_setup': 'InternetKitSetup.exe', 'itk_type': '1', 'itk_version': '3.0.2.1',
@@ -181,6 +181,8 @@ class RecordedPackagesTests(unittest.TestCase):
         self.assertEqual(installed, 'installed the driver (QCT 2.1.0.4 in place of 0.1.0.0) and the kit (3.0.2.1)')
         self.assertEqual(removed, 'removed the driver (QCT)')
         self.assertEqual((kit, failures), (None, []))
+        self.assertEqual(pc_matrix.installed_text(self.result(registry)),
+                         'driver QCT 2.1.0.4 (in place of 0.1.0.0), removed driver QCT, kit 3.0.2.1')
 
     def test_failed_setups_and_the_kits_start_come_from_the_robots_record(self):
         processes = [{'name': 'DriverSetup.exe', 'command': '"R:\\DriverSetup.exe"', 'code': '1638', 'start': 1,
