@@ -168,10 +168,19 @@ def kit_package(kit_type, version, run_file):
 
 class Installer:
     """One program of the image that the run makes: name (as config.ini names it, beside the
-    program), kind ('setup' with its package, or 'remover' with the product codes it removes)."""
+    program), kind ('setup' with its package, or 'remover' with the product codes it removes).
+    A setup's package is made of config.ini's values only when it is asked for (a maker's own
+    setup on the image needs none): package_of, a function that makes it or raises PackageError."""
 
-    def __init__(self, name, kind, package=None, codes=(), title=''):
-        self.name, self.kind, self.package, self.codes, self.title = name, kind, package, tuple(codes), title
+    def __init__(self, name, kind, package_of=None, codes=(), title=''):
+        self.name, self.kind, self.codes, self.title = name, kind, tuple(codes), title
+        self._package_of, self._package = package_of, None
+
+    @property
+    def package(self):
+        if self._package is None and self._package_of:
+            self._package = self._package_of()
+        return self._package
 
 
 def kit_type_of(config):
@@ -192,11 +201,11 @@ def installers_of(config, program_sees_64bit, older=()):
     if driver.get('driver_name', '').strip():
         version = OUTDATED_VERSION if 'driver' in older else driver.get('driver_version', '')
         found.append(Installer(image_path(driver['driver_name'].strip(), 'driver_name'), 'setup',
-                               driver_package(family, version, program_sees_64bit)))
+                               lambda v=version: driver_package(family, v, program_sees_64bit)))
     if kit.get('itk_setup', '').strip():
         version = OUTDATED_VERSION if 'kit' in older else kit.get('itk_version', '')
         found.append(Installer(image_path(kit['itk_setup'].strip(), 'itk_setup'), 'setup',
-                               kit_package(kit_type_of(config), version, kit.get('itk_run_file', ''))))
+                               lambda v=version: kit_package(kit_type_of(config), v, kit.get('itk_run_file', ''))))
     if family == 'QCT':
         found.append(Installer('UninstallMSI.exe', 'remover', codes=QCT_CODES, title='Norvo USB Modem Drivers'))
     remover = driver.get('emp_uninstall_linkfile', '').strip()

@@ -15,6 +15,12 @@ CONFIG = {'driver': {'driver_name': 'DriverSetup.exe', 'driver_version': '2.1.0.
                   'itk_run_file': 'InternetKit.exe'}}
 
 
+def packages_of(config, older=()):
+    """The installers config.ini names, each setup's package made."""
+    found = packages.installers_of(config, False, older)
+    return found, [i.package for i in found]
+
+
 def config_with(section, key, value):
     config = {name: dict(values) for name, values in CONFIG.items()}
     config[section][key] = value
@@ -41,7 +47,7 @@ class ConfigValueTests(unittest.TestCase):
         for (section, key), values in self.HOSTILE.items():
             for value in values:
                 with self.assertRaises(packages.PackageError, msg='%s=%r' % (key, value)) as raised:
-                    packages.installers_of(config_with(section, key, value), False)
+                    packages_of(config_with(section, key, value))
                 self.assertIn(key.split('_')[0], str(raised.exception), '%s=%r' % (key, value))
 
     def test_the_usual_values_are_taken(self):
@@ -49,7 +55,7 @@ class ConfigValueTests(unittest.TestCase):
                                     ('driver', 'driver_name', 'drivers\\Setup (1).exe'),
                                     ('itk', 'itk_run_file', 'Norvo_PCSuiteIII.exe'), ('itk', 'itk_run_file', ''),
                                     ('driver', 'driver_type', ' emp ')):
-            found = packages.installers_of(config_with(section, key, value), False)
+            found, _ = packages_of(config_with(section, key, value))
             self.assertEqual([i.kind for i in found][:2], ['setup', 'setup'], '%s=%r' % (key, value))
 
     def test_one_file_for_two_installers_is_refused(self):
@@ -142,6 +148,19 @@ class PlacingTests(unittest.TestCase):
         notes = real.place(self.folder, 'x86')
         self.assertEqual(self.text('DriverSetup.exe'), b'made: DriverSetup.exe 2.1.0.4\n')
         self.assertFalse([n for n in notes if 'ran as they are' in n], notes)
+
+    def test_a_makers_own_setup_needs_no_package_of_its_values(self):
+        with open(os.path.join(self.folder, 'config.ini'), 'w') as f:
+            f.write('[DRIVER]\ndriver_name=DriverSetup.exe\ndriver_version=2.1.0.4 (build 7)\n'
+                    '[ITK]\nitk_setup=tools\\InternetKitSetup.exe\nitk_type=1\nitk_version=3.0.2.1\n')
+        with open(os.path.join(self.folder, 'DriverSetup.exe'), 'wb') as f:
+            f.write(b'MZ the maker\'s own')
+        installers.RealInstallers('real', 'win32', self.folder).place(self.folder, 'x86')
+        self.assertEqual(self.text('DriverSetup.exe'), b'MZ the maker\'s own')
+        self.assertEqual(self.text('tools', 'InternetKitSetup.exe'), b'made: tools\\InternetKitSetup.exe 3.0.2.1\n')
+        os.remove(os.path.join(self.folder, 'DriverSetup.exe'))
+        with self.assertRaises(packages.PackageError):
+            installers.RealInstallers('real', 'win32', self.folder).place(self.folder, 'x86')
 
     def test_an_image_without_config_ini_is_refused(self):
         os.remove(os.path.join(self.folder, 'config.ini'))
