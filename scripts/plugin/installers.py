@@ -200,9 +200,10 @@ class RealInstallers:
             placed.append(describe(installer))
         notes = []
         if placed:
-            notes.append('real installers on the CD%s: Windows Installer packages made from config.ini with wixl, '
+            notes.append('real installers on the CD%s: %s-bit Windows Installer packages made from config.ini with wixl, '
                          'setups %s and removers made with makensis, run by the PC\'s msiexec: %s' % (
                              ' (the outdated %s of an earlier run)' % ' and '.join(older) if older else '',
+                             '64' if machine == 'x64' else '32',
                              'that wait for msiexec' if self.kind == 'real' else
                              'that start msiexec and end at once', '; '.join(placed)))
         if kept:
