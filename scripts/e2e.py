@@ -839,6 +839,16 @@ class WrongRemover:
         pass
 
 
+def package_tools(build_dir):
+    missing = [tool for tool in ('wixl', 'makensis') if not shutil.which(tool)]
+    return ('%s not installed (Debian wixl, nsis; scripts/setup.sh installs them)' % ', '.join(missing)
+            if missing else None)
+
+
+def wow64_package_tools(build_dir):
+    return wow64_build(build_dir) or package_tools(build_dir)
+
+
 def real_installer_cases(build_dir):
     cases = [Case('real installers: clean PC, Windows xp', dict(windows='xp', installers='real'), check_real_clean),
              Case('real installers: setups that do not wait for msiexec, Windows 7',
@@ -849,10 +859,12 @@ def real_installer_cases(build_dir):
                   dict(windows='7', state='outdated-driver', installers='real'), check_real_remover_first),
              Case('real installers: outdated driver and a remover that misses it (1638), Windows xp',
                   dict(windows='xp', state='outdated-driver', installers='real'), check_real_refused_upgrade,
-                  attempt=WrongRemover(build_dir)),
-             Case('real installers: 64-bit Windows 7, 32-bit packages under WOW64',
-                  dict(windows='7', arch='win64', installers='real'), check_real_clean, needs=wow64_build)]
-    return cases
+                  attempt=WrongRemover(build_dir))]
+    for case in cases:
+        case.needs = package_tools
+    return cases + [Case('real installers: 64-bit Windows 7, 32-bit packages under WOW64',
+                         dict(windows='7', arch='win64', installers='real'), check_real_clean,
+                         needs=wow64_package_tools)]
 
 
 # -- the fault suite ------------------------------------------------------------------------

@@ -182,7 +182,7 @@ class RealInstallers:
         config = image_mod.read_ini(image_mod.read_text(config_file))
         sees_64bit = self.arch == 'win64' and machine == 'x86'
         maker = Maker(machine, self.kind == 'real', os.path.join(self.cache, 'installers'), self.sandboxed)
-        placed, kept = [], []
+        to_place, kept = [], []
         for installer in packages.installers_of(config, sees_64bit, older):
             parts = installer.name.split('\\')
             folder = os.path.join(program_folder, *parts[:-1])
@@ -191,10 +191,13 @@ class RealInstallers:
                 kept += [] if existing in self.kept else [installer.name]
                 self.kept.add(existing)
                 continue
-            if existing:
-                os.remove(existing)
+            installer.package  # its values checked before anything is made
+            to_place.append((installer, folder, existing or os.path.join(folder, parts[-1])))
+        placed = []
+        for installer, folder, target in to_place:
+            if os.path.exists(target):
+                os.remove(target)
             os.makedirs(folder, exist_ok=True)
-            target = existing or os.path.join(folder, parts[-1])
             shutil.copyfile(maker.made(installer), target)
             self.placed.add(target)
             placed.append(describe(installer))

@@ -162,6 +162,14 @@ class PlacingTests(unittest.TestCase):
         with self.assertRaises(packages.PackageError):
             installers.RealInstallers('real', 'win32', self.folder).place(self.folder, 'x86')
 
+    def test_nothing_is_placed_when_a_later_value_is_refused(self):
+        with open(os.path.join(self.folder, 'config.ini'), 'w') as f:
+            f.write('[DRIVER]\ndriver_name=DriverSetup.exe\ndriver_version=2.1.0.4\n'
+                    '[ITK]\nitk_setup=InternetKitSetup.exe\nitk_type=1\nitk_version=$(env.HOME)\n')
+        with self.assertRaises(packages.PackageError):
+            installers.RealInstallers('real', 'win32', self.folder).place(self.folder, 'x86')
+        self.assertEqual(os.listdir(self.folder), ['config.ini'])
+
     def test_an_image_without_config_ini_is_refused(self):
         os.remove(os.path.join(self.folder, 'config.ini'))
         with self.assertRaises(packages.PackageError):
