@@ -26,6 +26,7 @@ from xml.etree import ElementTree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from plugin import browser, expectation, hostile, matrix, observed, parallel, report, sandbox, stops, wine  # noqa: E402
+from plugin import installers, packages, snapshot  # noqa: E402
 from plugin import hostile_images, languages, markup, matrix_page, pc_matrix  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.hostile_rows import HOSTILE_ROWS  # noqa: E402
@@ -667,6 +668,205 @@ def scenario_cases(build_dir, work_dir):
     return cases
 
 
+# -- real installers ------------------------------------------------------------------------
+# Real installers in the stand-ins' place (scripts/run.sh --installers real|real-nowait): Windows
+# Installer packages made from config.ini, their setups and the removers, run by the PC's msiexec.
+# Nothing of them logs what it did: each row reads the uninstall entries Windows Installer wrote
+# (the PC's registry files at the end), the robot's record of the processes and boxes, and the
+# device's log.
+REAL_DRIVER = (packages.QCT_DRIVERS_CODE, '2.1.0.4')
+REAL_KIT = (packages.NORVO_KIT_CODE, '3.0.2.1')
+# The robot sees a process's end at its next look at the processes (every 50 ms, later on a busy
+# host): what the device logged may come a little before the end the robot gives.
+ROBOT_LATE = 0.25
+
+
+def uninstall_entries(c):
+    """{product code: its uninstall entry's values} of the maker's products in the PC at the end,
+    in the view the programs write (the 32-bit one under WOW64)."""
+    view = 'Wow6432Node\\' if c.result['settings'].get('wow64') else ''
+    entries = {}
+    for key, values in snapshot.read_registry(os.path.join(c.run_dir, 'prefix')).items():
+        for code in packages.PRODUCTS:
+            if key.lower() == ('machine\\Software\\%sMicrosoft\\Windows\\CurrentVersion\\Uninstall\\%s'
+                               % (view, code)).lower():
+                entries[code] = values
+    return entries
+
+
+def check_entry(c, entries, code, version):
+    """The product's uninstall entry as Windows Installer writes it, with its version."""
+    values = entries.get(code) or {}
+    c.check(values.get('DisplayVersion') == '"%s"' % version and values.get('WindowsInstaller') == 'dword:00000001'
+            and code in values.get('UninstallString', ''),
+            'the uninstall entry of %s is not that of Windows Installer with %s: %s' % (code, version, values))
+
+
+def msiexec_children(c, parent):
+    return [p for p in c.processes('msiexec.exe') if p.get('parent') == parent['pid']]
+
+
+def check_real_setup(c, name, waits, then):
+    """A setup that carries its package: it ran once, had msiexec install the package, both ended
+    with 0, and it ended after msiexec (waits) or before it. then: when the program took its next
+    step, which comes only after msiexec has ended."""
+    setups = c.processes(name)
+    if not c.check(len(setups) == 1, '%s started %d times' % (name, len(setups))):
+        return
+    setup = setups[0]
+    installs = [p for p in msiexec_children(c, setup) if ' /i ' in p['command']]
+    if not c.check(len(installs) == 1, '%s had msiexec run %s' % (name, [p['command'] for p in installs])):
+        return
+    install = installs[0]
+    c.check(setup['code'] == '0' and install['code'] == '0', '%s ended with %s, its msiexec with %s' % (
+        name, setup['code'], install['code']))
+    ends = (setup['end'], install['end'])
+    if None in ends:
+        c.check(False, '%s or its msiexec did not end: %s' % (name, ends))
+        return
+    c.check(ends[0] >= ends[1] if waits else ends[0] < ends[1],
+            '%s ended at %s s, its msiexec at %s s: the setup %s' % (name, ends[0], ends[1],
+                                                                  'did not wait' if waits else 'waited'))
+    c.check(then is not None and then >= ends[1] - ROBOT_LATE, 'the program went on at %s s, before the msiexec of %s ended '
+                                                  '(%s s)' % (then, name, ends[1]))
+
+
+def kit_starts(c):
+    return [p for p in c.processes('InternetKit.exe') if p['command'].rstrip().endswith('-aik')]
+
+
+def check_real_common(c, verdict):
+    """What every row with real installers shows: the run ended by itself, no stand-in ran, the
+    device switched, no box, the kit's program started once from where its package put it, the
+    driver's and the kit's uninstall entries of this image's versions, and the verdict (a pattern
+    up to its last clause, the boxes)."""
+    c.verdict(verdict + '; no message box')
+    entries = uninstall_entries(c)
+    check_entry(c, entries, *REAL_DRIVER)
+    check_entry(c, entries, *REAL_KIT)
+    c.finished()
+    c.switched('R')
+    c.no_boxes()
+    c.check(not c.actions(), 'a stand-in ran: %s' % c.actions()[:3])
+    c.check(c.result['settings'].get('installers', '').startswith('real'), 'the run had no real installers')
+    starts = kit_starts(c)
+    folder = 'Program Files (x86)' if c.result['settings'].get('wow64') else 'Program Files'
+    c.check(len(starts) == 1 and ('C:\\%s\\NorvoInternetKit\\' % folder) in starts[0]['command'],
+            'the kit started as %s' % [p['command'] for p in c.processes('InternetKit.exe')])
+
+
+def check_real_clean(c, waits=True):
+    check_real_common(c, r'Installed the driver \(QCT 2\.1\.0\.4\) and the kit \(3\.0\.2\.1\), switched R: to '
+                         r'modem mode and started the kit \(InternetKit\.exe -aik\), in ' + SECONDS)
+    kit_setup = (c.processes('InternetKitSetup.exe') or [{}])[0].get('start')
+    mode_change = (c.commands(meaning='mode change') or [{}])[0].get('t')
+    check_real_setup(c, 'DriverSetup.exe', waits, kit_setup)
+    check_real_setup(c, 'InternetKitSetup.exe', waits, mode_change)
+    c.check(not c.processes('UninstallMSI.exe'), 'the remover ran on a clean PC')
+    kit = kit_starts(c)
+    c.check(kit and mode_change is not None and kit[0]['start'] >= mode_change, 'the kit started before R: switched')
+
+
+def check_real_second_plugin(c):
+    """A PC the same image's real installers have set up: nothing is installed again."""
+    check_real_common(c, r'Switched R: to modem mode and started the kit \(InternetKit\.exe -aik\), in %s; nothing '
+                         r'installed' % SECONDS)
+    ran = [p['name'] for p in c.run.get('processes', []) if p['name'].lower() in
+           ('driversetup.exe', 'internetkitsetup.exe', 'uninstallmsi.exe', 'msiexec.exe')]
+    c.check(not ran, 'run again: %s' % ran)
+    c.check(not observed.package_changes(c.result), 'the products changed: %s' % observed.package_changes(c.result))
+
+
+def check_real_remover_first(c):
+    """An outdated driver package: the remover has msiexec remove it, then the driver setup
+    installs the new one."""
+    check_real_common(c, r'Installed the driver \(QCT 2\.1\.0\.4 in place of 0\.1\.0\.0\), switched R: to modem mode '
+                         r'and started the kit \(InternetKit\.exe -aik\), in ' + SECONDS)
+    removers = c.processes('UninstallMSI.exe')
+    setups = c.processes('DriverSetup.exe')
+    if not c.check(len(removers) == 1 and len(setups) == 1, 'remover and driver setup runs: %s %s' % (
+            removers, setups)):
+        return
+    removals = [p for p in msiexec_children(c, removers[0]) if REAL_DRIVER[0] in p['command']]
+    c.check(removers[0]['code'] == '0' and removals and ' /x ' in removals[0]['command'] and removals[0]['code'] == '0',
+            'the remover did not have msiexec remove the driver: %s %s' % (removers[0], removals))
+    c.check(removers[0]['end'] is not None and removers[0]['end'] <= setups[0]['start'],
+            'the driver setup started before the remover ended')
+    check_real_setup(c, 'DriverSetup.exe', True, (c.commands(meaning='mode change') or [{}])[0].get('t'))
+    c.check(not c.processes('InternetKitSetup.exe'), 'the kit setup ran for an installed kit')
+
+
+def check_real_refused_upgrade(c):
+    """An outdated driver package and a remover of the maker's that removes another edition: the
+    new package is refused by Windows Installer with 1638 (another version of the product is
+    installed), and the old one stays."""
+    c.finished()
+    c.check(any(n.startswith('the maker\'s own installers on the image ran as they are: UninstallMSI.exe')
+                for n in c.result['notes']), 'the maker\'s remover was not kept: %s' % c.result['notes'])
+    removers = c.processes('UninstallMSI.exe')
+    c.check(len(removers) == 1 and removers[0]['code'] == '0', 'the remover ran as %s' % removers)
+    setups = c.processes('DriverSetup.exe')
+    if not c.check(len(setups) == 1, 'driver setup runs: %s' % setups):
+        return
+    installs = msiexec_children(c, setups[0])
+    c.check(setups[0]['code'] == '1638' and [p['code'] for p in installs] == ['1638'],
+            'the driver setup ended with %s, its msiexec with %s, not 1638' % (
+                setups[0]['code'], [p['code'] for p in installs]))
+    check_entry(c, uninstall_entries(c), REAL_DRIVER[0], packages.OUTDATED_VERSION)
+    c.verdict(r'Switched R: to modem mode and started the kit \(InternetKit\.exe -aik\), in %s; nothing installed; '
+              r'DriverSetup\.exe failed \(exit code 1638\); no message box' % SECONDS)
+
+
+class WrongRemover:
+    """The image with a remover of the maker's own in UninstallMSI.exe's place, made with the
+    project's remover script: it removes only the driver's second edition, which is not there."""
+
+    def __init__(self, build_dir):
+        self.build_dir = build_dir
+
+    def prepare(self, run_dir, arch):
+        image = run_dir + '-image'
+        shutil.rmtree(image, ignore_errors=True)
+        shutil.copytree(os.path.join(self.build_dir, 'image'), image)
+        machine = wine.pe_machine(os.path.join(self.build_dir, 'bin', 'Plugstart.exe'))
+        maker = installers.Maker(machine, True, os.path.join(self.build_dir, 'plugin-cache', 'installers'))
+        remover = packages.Installer('UninstallMSI.exe', 'remover', codes=(packages.QCT_DRIVERS_SECOND_CODE,),
+                                     title='Norvo USB Modem Drivers')
+        shutil.copyfile(maker.made(remover), os.path.join(image, 'UninstallMSI.exe'))
+        return image
+
+    def cleanup(self):
+        pass
+
+
+def package_tools(build_dir):
+    missing = [tool for tool in ('wixl', 'makensis') if not shutil.which(tool)]
+    return ('%s not installed (Debian wixl, nsis; scripts/setup.sh installs them)' % ', '.join(missing)
+            if missing else None)
+
+
+def wow64_package_tools(build_dir):
+    return wow64_build(build_dir) or package_tools(build_dir)
+
+
+def real_installer_cases(build_dir):
+    cases = [Case('real installers: clean PC, Windows xp', dict(windows='xp', installers='real'), check_real_clean),
+             Case('real installers: setups that do not wait for msiexec, Windows 7',
+                  dict(windows='7', installers='real-nowait'), lambda c: check_real_clean(c, waits=False)),
+             Case('real installers: second plug-in, Windows 10', dict(windows='10', state='installed',
+                                                                      installers='real'), check_real_second_plugin),
+             Case('real installers: outdated driver, the remover first, Windows 7',
+                  dict(windows='7', state='outdated-driver', installers='real'), check_real_remover_first),
+             Case('real installers: outdated driver and a remover that misses it (1638), Windows xp',
+                  dict(windows='xp', state='outdated-driver', installers='real'), check_real_refused_upgrade,
+                  attempt=WrongRemover(build_dir))]
+    for case in cases:
+        case.needs = package_tools
+    return cases + [Case('real installers: 64-bit Windows 7, 32-bit packages under WOW64',
+                         dict(windows='7', arch='win64', installers='real'), check_real_clean,
+                         needs=wow64_package_tools)]
+
+
 # -- the fault suite ------------------------------------------------------------------------
 # Each fault of the plug-in run (scripts/plugin/faults.py) meets the program on a clean PC; the
 # row says what the user then sees (the message boxes, in order) and what of the job was done
@@ -896,6 +1096,9 @@ def check_image_row(c, row, image, outside):
         c.check(c.result['outcome'] == 'error' and row.refused in (c.result.get('error') or ''),
                 'the image was not refused as it should be: %s %s' % (c.result['outcome'], c.result.get('error')))
         c.check(c.seconds < ROW_REFUSED_WITHIN, 'refused only after %.0f s' % c.seconds)
+        c.check(not c.run.get('processes'), 'programs ran in the PC: %s' % c.run.get('processes'))
+        if 'fifo' not in row.change:
+            return
         try:
             done = subprocess.run([sys.executable, os.path.join(ROOT, 'scripts', 'check-image.py'), image],
                                   capture_output=True, text=True, timeout=ROW_REFUSED_WITHIN)
@@ -1015,6 +1218,7 @@ def main(argv):
     cases += fault_cases(options.full)
     cases += image_row_cases(build_dir, work_dir)
     cases += hostile_cases(build_dir, work_dir)
+    cases += real_installer_cases(build_dir)
     if options.only:
         cases = [case for case in cases if options.only in case.name]
     print('%d runs (%s matrix), %d at a time' % (len(cases), 'full' if options.full else 'pairwise', options.jobs))

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build python3 clang libclang-rt-14-dev googletest
           g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
           wine wine64 wine32:i386 xvfb imagemagick x11-utils locales xorriso
-          fonts-dejavu-core fonts-wqy-microhei chromium cmark-gfm)
+          fonts-dejavu-core fonts-wqy-microhei chromium cmark-gfm wixl nsis)
 
 # The users' languages of the language files: Wine takes the user's language from the Unix
 # locale, so the tests and the demo start programs with LANG set to these.

@@ -76,7 +76,8 @@ def command(argv):
         limited_user=options.limited_user, reply=options.reply_value, answer_default=options.answer_default,
         answer_rules=options.answer_rules, timeout=timeout, display=display, xvfb_display=options.xvfb,
         screenshots=not options.no_screenshots, programs=programs, locale=options.locale, fault=options.fault,
-        no_language=options.no_language, verbose=not options.quiet, sandbox=not options.no_sandbox)
+        no_language=options.no_language, verbose=not options.quiet, sandbox=not options.no_sandbox,
+        installers=options.installers)
     report_dir = options.report_dir or own_report_dir
     print('plug-in run: %s into a simulated Windows %s PC' % (settings.image, settings.windows))
     result = PlugInRun(settings).execute()

@@ -83,11 +83,16 @@ def expected_outcome(cell, kit_type=1):
 
 
 def job_done(result):
-    """The parts of the job a run did: each setup that logged its install, the device R: switched
+    """The parts of the job a run did: each setup that logged its install (with real installers:
+    each product whose uninstall entry Windows Installer wrote, the kit's program the robot saw
+    start), the device R: switched
     (a mode change that succeeded and the device in modem mode at the end), the kit's program
     started."""
     stand_ins = observed.stand_ins_with_roles(result)
     done = set()
+    if observed.uses_real_installers(result):
+        done |= {c['role'] for c in observed.package_changes(result) if c['change'] != 'removed'}
+        done |= {'launched'} if observed.kit_processes(result) else set()
     for stand_in in stand_ins:
         if 'installed' in stand_in['actions']:
             done.add('kit' if stand_in['role'] == 'kit setup' else 'driver')

@@ -108,6 +108,10 @@ MARKUP = '<img src=x onerror=alert(1)></title><svg onload=alert(2)>]]> [x](javas
 MARKUP_PROGRAM = '<svg onload=alert(5)>[x](javascript:alert(6)).exe'
 # A name Windows lets a file have (no < > : " / \ | ? *), which is markup in Markdown.
 MARKUP_FILE = "[x](javascript&#58;alert(4)) 'q' & ``b``.txt"
+# A kit program's name made to reach the real installers' sources: a variable of the package
+# tool's preprocessor (the host's environment), the package source's markup that would add a host
+# file to the package, an installer script's command.
+PACKAGE_SOURCE_TEXT = '$(env.HOME)"/><File Source="/etc/passwd"/><!-- !system "id" ${X}.exe'
 
 
 class ImageRow:
@@ -115,7 +119,8 @@ class ImageRow:
     of the English language file; config: {section: {key: value}}; file: a name on the image that
     config.ini lists; fifo: a name made a FIFO; differing_trees: an ISO whose two trees differ;
     linked_report: the report folder's report.md and screenshots link outside; autorun: the text
-    of autorun.inf; arch: the PC's Windows, win64 for a 64-bit one), the text the report must show
+    of autorun.inf; arch: the PC's Windows, win64 for a 64-bit one; installers: the run's kind of
+    installers), the text the report must show
     (inert), or the words of its refusal."""
 
     def __init__(self, name, windows, shows=None, refused=None, **change):
@@ -129,6 +134,9 @@ IMAGE_ROWS = [
     ImageRow('markup in a file name on the image', 'xp', shows=MARKUP_FILE, file=MARKUP_FILE),
     ImageRow('a FIFO as config.ini', 'xp', refused='config.ini (a FIFO (named pipe)): an image holds only files and '
                                                    'folders', fifo='config.ini'),
+    ImageRow('package source text in a config value, with real installers', 'xp',
+             refused='itk_run_file "%s" is no plain file name' % PACKAGE_SOURCE_TEXT,
+             config={'ITK': {'itk_run_file': PACKAGE_SOURCE_TEXT}}, installers='real'),
     ImageRow('a report folder whose report.md and screenshots link outside', 'xp', linked_report=True),
     ImageRow('a CD whose Joliet and Rock Ridge trees differ', '7', shows=MARKUP_NAME[1], differing_trees=True),
     # Only a 64-bit Windows that reads [AutoRun.Amd64] in place of [AutoRun], and shellexecute=
@@ -156,8 +164,9 @@ def make_row_image(row, image, folder):
     shutil.copytree(image, folder)
     settings = {'windows': row.windows}
     change = row.change
-    if 'arch' in change:
-        settings['arch'] = change['arch']
+    for name in ('arch', 'installers'):
+        if name in change:
+            settings[name] = change[name]
     if 'autorun' in change:
         with open('%s/autorun.inf' % folder, 'w', newline='') as f:
             f.write(change['autorun'])

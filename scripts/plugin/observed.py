@@ -1,6 +1,13 @@
 """Facts read out of a run's record from the outside: which stand-in is an installer and for
 what, which program is the kit, when the product's programs ended, how a device ended. The
-verdict and the timeline picture both rest on these; none of them reads the program's trace."""
+verdict and the timeline picture both rest on these; none of them reads the program's trace.
+
+With real installers (scripts/run.sh --installers real) nothing logs what it did: what was installed
+is read from the uninstall entries Windows Installer wrote (the PC's registry files), the kit's
+start and the setups' exit codes from the robot's record of the processes."""
+import re
+
+from .packages import PRODUCTS, PC_SUITE_PROGRAM
 
 # The remover that the program starts for an installed QCT package, under this fixed name.
 QCT_REMOVER = 'uninstallmsi.exe'
@@ -143,3 +150,64 @@ def box_text(box, limit=140):
 def box_answer(box):
     answers = box.get('answers') or []
     return 'answered %s' % answers[-1]['button'] if answers else 'not answered'
+
+
+# -- real installers -----------------------------------------------------------------------
+UNINSTALL_ENTRY = re.compile(r'machine\\software\\(wow6432node\\)?microsoft\\windows\\currentversion\\uninstall'
+                             r'\\(\{[0-9a-f-]{36}\})', re.IGNORECASE)
+
+
+def uses_real_installers(result):
+    return (result.get('settings') or {}).get('installers', 'stand-ins') != 'stand-ins'
+
+
+def uninstall_entry(key):
+    """(product code in capitals, whether in the 32-bit view) of an uninstall entry's key, or None."""
+    match = UNINSTALL_ENTRY.fullmatch(key)
+    return (match.group(2).upper(), bool(match.group(1))) if match else None
+
+
+def package_changes(result):
+    """What Windows Installer recorded, read from the uninstall entries of the maker's products that
+    the run added, changed or removed: [{'role' ('driver' or 'kit'), 'what' ('QCT', 'kit 1', ...),
+    'code', 'wow6432node', 'version', 'before', 'change' ('installed', 'replaced' or 'removed')}]."""
+    registry = result.get('registry') or {}
+    changes = []
+
+    def add(key, change, version, before=None):
+        entry = uninstall_entry(key)
+        if entry and entry[0] in PRODUCTS:
+            role, what = PRODUCTS[entry[0]]
+            changes.append({'role': role, 'what': what, 'code': entry[0], 'wow6432node': entry[1],
+                            'version': version, 'before': before, 'change': change})
+    for added in registry.get('added', []):
+        add(added['key'], 'installed', registry_value_text(added['values'].get('DisplayVersion')))
+    for changed in registry.get('changed', []):
+        if changed['name'] == 'DisplayVersion':
+            add(changed['key'], 'replaced', registry_value_text(changed['new']), registry_value_text(changed['old']))
+    for key in registry.get('removed', []):
+        add(key, 'removed', None)
+    return changes
+
+
+def kit_program_names(result):
+    """The lower-case file names the kit's program may have: the profile's itk_run_file, and the
+    PC suite's program."""
+    profile = (result.get('program') or {}).get('profile') or {}
+    names = {PC_SUITE_PROGRAM.lower()}
+    if profile.get('itk_run_file'):
+        names.add(file_name(profile['itk_run_file']).lower())
+    return names
+
+
+def kit_processes(result):
+    """The starts of the kit's program that the robot saw."""
+    names = kit_program_names(result)
+    return [p for p in (result.get('run') or {}).get('processes', []) if p['name'].lower() in names]
+
+
+def setup_processes(result):
+    """The robot's record of each start of a driver or kit setup or remover, with its role."""
+    names = profile_names(result)
+    return [dict(p, role=names[p['name'].lower()]) for p in (result.get('run') or {}).get('processes', [])
+            if p['name'].lower() in names]

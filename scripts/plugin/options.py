@@ -126,6 +126,11 @@ def build_parser():
     parser.add_argument('--stand-ins', action='store_true',
                         help='with --matrix: an image that lacks installers its config.ini names is run with the '
                              'project\'s stand-ins in their place (the page says so)')
+    parser.add_argument('--installers', choices=('stand-ins', 'real', 'real-nowait'), default='stand-ins',
+                        help='the installers on the CD: the project\'s stand-ins (default); real: Windows '
+                             'Installer packages made from the image\'s config.ini (wixl) with setups and removers '
+                             '(makensis) that msiexec runs inside the PC, in the stand-ins\' place (a maker\'s own '
+                             'installers stay); real-nowait: the same with setups that start msiexec and end at once')
     parser.add_argument('--jobs', type=int, default=2, help='with --matrix: runs at a time (default 2)')
     parser.add_argument('--seconds', type=float, help=argparse.SUPPRESS)  # older option: now the time-out
     parser.add_argument('--no-sandbox', action='store_true',
@@ -189,6 +194,12 @@ def parse(argv):
             raise OptionError('--timeout must be above 0')
         if options.hold < 0 or options.hold > 600000:
             raise OptionError('--hold must lie between 0 and 600000')
+        if options.installers != 'stand-ins' and options.stand_ins:
+            raise OptionError('--stand-ins and --installers %s: one kind of installer in the place of the missing ones'
+                              % options.installers)
+        if options.installers != 'stand-ins' and (options.fault or options.faults):
+            raise OptionError('--installers %s: the faults are made through the stand-ins (--fault, --faults need '
+                              'them)' % options.installers)
         if options.xvfb is not None and not re.fullmatch(r':\d+', options.xvfb):
             raise OptionError('--xvfb takes a display like :90')
     except OptionError as e:

@@ -114,6 +114,10 @@ class MatrixRun:
 
     def stand_ins_for(self, folder):
         missing = missing_installers(folder)
+        if self.options.installers != 'stand-ins':
+            self.notes.append('real installers (--installers %s) in the place of the stand-ins in every cell: Windows '
+                              'Installer packages made from config.ini, run by the PC\'s msiexec' % self.options.installers)
+            return {}  # each cell's run puts them in place
         if not missing:
             return {}
         names = ', '.join(name for name, _ in missing)
@@ -146,7 +150,7 @@ class MatrixRun:
             windows=cell['windows'], state=cell['state'], limited_user=cell['limited'], reply=o.reply_value,
             answer_default=o.answer_default, answer_rules=o.answer_rules, timeout=o.timeout,
             screenshots=not o.no_screenshots, programs=programs, fault=cell['fault'], extra_files=extra_files,
-            locale=o.locale, verbose=False, sandbox=not o.no_sandbox)
+            locale=o.locale, verbose=False, sandbox=not o.no_sandbox, installers=o.installers)
 
     def run_cell(self, cell, image, extra_files, kit_type):
         name = cell_name(cell)
@@ -266,6 +270,11 @@ def installed_text(result):
         removed = stand_in['actions'].get('removed')
         if removed and 'nothing was installed' not in removed:
             parts.append('removed ' + removed)
+    changes = observed.package_changes(result) if observed.uses_real_installers(result) else []
+    for change in sorted(changes, key=lambda c: c['role'] != 'driver'):
+        what = 'driver ' + change['what'] if change['role'] == 'driver' else 'kit'
+        version = ' '.join(filter(None, [change['version'], change['before'] and '(in place of %s)' % change['before']]))
+        parts.append('removed ' + what if change['change'] == 'removed' else ' '.join([what, version]))
     if observed.service_change(result) == 'installed':
         parts.append('the command service')
     return ', '.join(parts) or 'nothing'

@@ -84,6 +84,8 @@ def collect_result(run, error):
         'staging': None,
         'device_state': {},
     }
+    if getattr(s, 'installers', 'stand-ins') != 'stand-ins':
+        result['settings']['installers'] = s.installers
     image = run.images.get('R')
     if image:
         result['program'] = {'name': image.program, 'arguments': image.arguments, 'entry': image.entry,

@@ -14,6 +14,7 @@ import time
 
 from . import faults as faults_mod
 from . import image as image_mod
+from . import installers as installers_mod
 from . import logs
 from . import pc
 from . import snapshot
@@ -68,6 +69,7 @@ class Settings:
         self.hooks = []                # callables (run, event) for each robot event
         self.fault = None              # a fault's name (faults.py): the run ends with a second plug-in
         self.sandbox = True            # the PC in a sandbox (sandbox.py); False: on the host, said so
+        self.installers = 'stand-ins'  # or real, real-nowait: real installers in their place (installers.py)
         self.log = print
         self.verbose = True
         self.__dict__.update(values)
@@ -100,6 +102,8 @@ class PlugInRun(LaunchRecording, Screenshots):
         self._shot_queue = []
         self._last_event = 0.0
         self.fault = faults_mod.make(settings.fault) if settings.fault else None
+        self.real_installers = installers_mod.for_kind(settings.installers, settings.arch, settings.cache_dir,
+                                                          settings.sandbox)
         self.base_programs = dict(settings.programs or {})  # the stand-ins' script without the fault
         if self.fault:
             self.s.hooks = list(self.s.hooks) + [lambda run, fields: run.fault.on_robot(run, fields)]
@@ -228,6 +232,9 @@ class PlugInRun(LaunchRecording, Screenshots):
             shutil.copyfile(source, os.path.join(os.path.dirname(presented.program_path()), name))
         if self.s.extra_files:
             presented.notes.append('added to the CD: ' + ', '.join(sorted(self.s.extra_files)))
+        if self.real_installers:
+            presented.notes += self.real_installers.place(os.path.dirname(presented.program_path()),
+                                                          presented.machine)
         self.images[letter] = presented
         return presented
 
@@ -298,8 +305,13 @@ class PlugInRun(LaunchRecording, Screenshots):
         elif state == 'outdated-kit':
             script = {'kit_setup': {'version': '0.1.0.0'}}
         self.write_programs_script(script)
+        older = (state.split('-')[1],) if self.real_installers and state.startswith('outdated') else ()
+        if older:
+            self.place_real_installers(older)
         self.log('preparing the PC (%s): an earlier administrator\'s run with this device' % state)
         launch = self.watch_launch('earlier administrator\'s run', screenshots=False)
+        if older:
+            self.place_real_installers()
         self.prep_launches.append(launch)
         if launch.outcome != 'finished':
             raise RuntimeError('the earlier administrator\'s run did not end within %d s' % s.timeout)
@@ -312,6 +324,13 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.notes.append('the PC suite was installed by its own setup (%s), as its user would have' % setup)
         self.unplug()
         self.notes.append('PC prepared by an earlier administrator\'s run of the same image (%s)' % state)
+
+    def place_real_installers(self, older=()):
+        """The real installers on every CD-ROM drive anew (older: the roles whose outdated package an
+        earlier run installed)."""
+        for image in self.images.values():
+            notes = self.real_installers.place(os.path.dirname(image.program_path()), image.machine, older)
+            self.notes += notes if older else []
 
     def config_value(self, section, key):
         image = self.images['R']
@@ -594,7 +613,8 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.log('skipped: %s' % skipped)
         except stops.Stopped:
             pass
-        except (image_mod.ImageError, RuntimeError, OSError, subprocess.SubprocessError) as e:
+        except (image_mod.ImageError, installers_mod.PackageError, RuntimeError, OSError,
+                subprocess.SubprocessError) as e:
             error = str(e)
             self.log('error: %s' % error)
         except Exception:

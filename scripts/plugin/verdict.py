@@ -92,6 +92,31 @@ def kit_clause(stand_ins):
     return 'started the kit (%s)' % ', '.join(started) if started else None
 
 
+def package_clauses(result):
+    """With real installers: (what was installed, what removed, the kit started, the setups that
+    failed), from the uninstall entries and the robot's record of the processes."""
+    changes = sorted(observed.package_changes(result), key=lambda c: (c['role'] != 'driver', c['code']))
+
+    def product(change):
+        version = ' '.join(filter(None, [change['version'], change['before'] and 'in place of ' + change['before']]))
+        if change['role'] == 'kit':
+            return 'the kit (%s)' % version if version else 'the kit'
+        return 'the driver (%s)' % ' '.join(filter(None, [change['what'], version]))
+    installed = [product(c) for c in changes if c['change'] != 'removed']
+    removed = [product(c) for c in changes if c['change'] == 'removed']
+    started = []
+    for process in observed.kit_processes(result):
+        program, arguments = observed.split_command(process['command'])
+        text = ' '.join(filter(None, [observed.file_name(program) or process['name'], arguments]))
+        if text not in started:
+            started.append(text)
+    failures = ['%s failed (exit code %s)' % (p['name'], p['code']) for p in observed.setup_processes(result)
+                if p.get('code') not in ('0', None)]
+    return ('installed ' + join_and(installed) if installed else None,
+            'removed ' + join_and(removed) if removed else None,
+            'started the kit (%s)' % ', '.join(started) if started else None, failures)
+
+
 def guide_clause(run):
     guides = [b for b in run.get('boxes', []) if b['kind'] == 'guide']
     if not guides:
@@ -112,12 +137,16 @@ def done_and_stayed(result):
     service = observed.service_change(result)
     if service:
         done.append('%s the command service' % ('set up' if service == 'installed' else 'removed'))
-    installs = installs_clause(stand_ins)
-    done += [c for c in (removals_clause(stand_ins), installs) if c]
+    if observed.uses_real_installers(result):
+        installs, removals, kit, failures = package_clauses(result)
+    else:
+        installs, removals = installs_clause(stand_ins), removals_clause(stand_ins)
+        kit, failures = kit_clause(stand_ins), setup_failures(stand_ins)
+    done += [c for c in (removals, installs) if c]
     switched, stayed = device_clauses(result)
     done += switched
-    done += [c for c in (kit_clause(stand_ins), guide_clause(run)) if c]
-    not_done = ([] if installs else ['nothing installed']) + setup_failures(stand_ins) + stayed
+    done += [c for c in (kit, guide_clause(run)) if c]
+    not_done = ([] if installs else ['nothing installed']) + failures + stayed
     return done, not_done
 
 
@@ -127,6 +156,9 @@ def effect_times(result):
     times = [a['t'] for a in run.get('programs', []) if a['action'] in ('installed', 'removed')]
     times += [c['t'] for c in run.get('commands', []) if c['meaning'].startswith('mode change') and c['result'] == '0']
     times += [s['start'] for s in observed.stand_ins_with_roles(result) if s['role'] == 'kit program']
+    if observed.uses_real_installers(result):
+        times += [p['start'] for p in observed.kit_processes(result)]
+        times += [p['end'] for p in observed.setup_processes(result) if p.get('end') is not None and p['code'] == '0']
     return times
 
 
