@@ -6,6 +6,7 @@ import os
 import shutil
 import subprocess
 
+from . import phases
 from . import stops
 from .sandbox import Sandbox
 from .wine import Prefix
@@ -133,11 +134,14 @@ def pc_settings(windows, managed_frames):
     return text
 
 
-def make_pc(base, path, arch, windows, display, managed_frames=False, sandbox=None):
+def make_pc(base, path, arch, windows, display, managed_frames=False, sandbox=None, clock=None):
     """A new simulated PC at path: a copy of the base prefix set to the Windows version (its
-    programs run in sandbox, when given)."""
-    copy_prefix(base, path)
+    programs run in sandbox, when given; clock: a phases.PhaseClock that times the steps)."""
+    clock = clock or phases.PhaseClock()
+    with clock.phase('prefix'):
+        copy_prefix(base, path)
     prefix = Prefix(path, arch, display, sandbox)
-    if not prefix.import_reg(pc_settings(windows, managed_frames)):
-        raise RuntimeError('could not write the PC settings into %s: %s' % (path, prefix.last_output.strip()))
+    with clock.phase('settings'):
+        if not prefix.import_reg(pc_settings(windows, managed_frames)):
+            raise RuntimeError('could not write the PC settings into %s: %s' % (path, prefix.last_output.strip()))
     return prefix

@@ -15,6 +15,7 @@ import time
 from . import faults as faults_mod
 from . import image as image_mod
 from . import logs
+from . import phases
 from . import pc
 from . import snapshot
 from . import stops
@@ -68,6 +69,7 @@ class Settings:
         self.hooks = []                # callables (run, event) for each robot event
         self.fault = None              # a fault's name (faults.py): the run ends with a second plug-in
         self.sandbox = True            # the PC in a sandbox (sandbox.py); False: on the host, said so
+        self.clock = None              # a phases.PhaseClock started by the command, or None for a new one
         self.log = print
         self.verbose = True
         self.__dict__.update(values)
@@ -99,6 +101,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.robot_input = None
         self._shot_queue = []
         self._last_event = 0.0
+        self.clock = settings.clock or phases.PhaseClock()
         self.fault = faults_mod.make(settings.fault) if settings.fault else None
         self.base_programs = dict(settings.programs or {})  # the stand-ins' script without the fault
         if self.fault:
@@ -237,33 +240,41 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.fault.configure(s)
         os.makedirs(s.run_dir, exist_ok=True)
         self.notes.append(PROVENANCE)
-        self.start_display()
-        base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log, sandboxed=s.sandbox)
+        with self.clock.phase('display'):
+            self.start_display()
+        with self.clock.phase('base prefix'):
+            base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log, sandboxed=s.sandbox)
         self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
                                                       s.state + (', limited user' if s.limited_user else '')))
         self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
-                                 managed_frames=bool(s.display), sandbox=self.make_sandbox())
-        self.check_pc()
-        if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
-            raise RuntimeError('could not write the extra settings into the PC')
+                                 managed_frames=bool(s.display), sandbox=self.make_sandbox(), clock=self.clock)
+        with self.clock.phase('pc check'):
+            self.check_pc()
+        with self.clock.phase('settings'):
+            if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
+                raise RuntimeError('could not write the extra settings into the PC')
         admin_state = s.device_state(for_admin_run=True)
-        for letter in ['R', 'S'] if s.second_drive else ['R']:
-            self.present(letter, admin_state)
+        with self.clock.phase('image'):
+            for letter in ['R', 'S'] if s.second_drive else ['R']:
+                self.present(letter, admin_state)
         self.notes.extend(self.images['R'].notes)
         if s.state != 'clean' or self.limited_user_needs_service():
-            self.prepare_state()
+            with self.clock.phase('earlier run'):
+                self.prepare_state()
         # The user's device may differ from the administrator's (it refuses direct access).
         user_state = s.device_state()
         if user_state != admin_state:
             for image in self.images.values():
                 image_mod.write_device_state(image.folder, user_state)
         self.write_programs_script(s.programs)
-        self.prefix.kill()
-        self.prefix.wait_server()
+        with self.clock.phase('stop'):
+            self.prefix.kill()
+            self.prefix.wait_server()
         if self.fault:
             self.fault.prepare(self)
-        self.registry_before = snapshot.read_registry(self.prefix.path)
-        self.files_before = snapshot.read_files(self.prefix.drive_c())
+        with self.clock.phase('snapshot before'):
+            self.registry_before = snapshot.read_registry(self.prefix.path)
+            self.files_before = snapshot.read_files(self.prefix.drive_c())
 
     def limited_user_needs_service(self):
         """A limited user on XP is served by the command service, which only an earlier
@@ -373,7 +384,8 @@ class PlugInRun(LaunchRecording, Screenshots):
         args = [robot, '--answer', self.s.answer_default, '--ack-wait-ms', '4000' if self.s.screenshots else '0']
         for text, answer in self.s.answer_rules:
             args += ['--rule', '%s=%s' % (text, answer)]
-        self.prefix.wake()
+        with self.clock.phase('wine start'):
+            self.prefix.wake()
         events, robot_output = socket.socketpair()
         answers, robot_input = socket.socketpair()
         try:
@@ -454,6 +466,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.launch = Launch(label)
         self._shot_queue = []
         robot = self.start_robot()
+        robot_begun = time.time()
         robot_tail = self.robot_events
         trace_tail = logs.LogTail(None)
         tails = [(robot_tail, with_fields(self.on_robot)),
@@ -477,13 +490,21 @@ class PlugInRun(LaunchRecording, Screenshots):
             time.sleep(0.05)
         if not started:
             raise RuntimeError('the robot did not start within 60 s')
+        self.clock.add('robot', robot_begun, time.time())
         self.launch.t0 = time.monotonic()
+        plugin = label == 'the plug-in'
+        plugged_in = time.time()
+        if plugin:
+            self.clock.mark('plug-in', plugged_in)
         self.wait_for_service(tails[0])
         self.log('%s: starting the program from the CD-ROM drive' % label)
         self.start_program('R')
+        if plugin:
+            self.clock.mark('program started')
         if self.s.second_drive:
             time.sleep(0.5)
             self.start_program('S')
+        watched = time.time()
         while True:
             stops.check()
             if trace_tail.path is None:
@@ -502,9 +523,17 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.take_shot('at the time-out')
                 break
             time.sleep(0.05)
-        self.stop_robot()
-        self.drain(tails, rest=True)
-        self.launchers_done()
+        self.clock.add('job and end' if plugin else 'job and end (%s)' % label, watched, time.time())
+        if plugin:
+            self.clock.mark('end seen')
+            ends = [p['end'] for p in self.launch.processes.values()
+                    if p['end'] is not None and self.interesting(p['name'])]
+            if ends:
+                self.clock.mark('last program ended', plugged_in + max(ends))
+        with self.clock.phase('stop robot'):
+            self.stop_robot()
+            self.drain(tails, rest=True)
+            self.launchers_done()
         self.s.screenshots = saved_screenshots
         return self.launch
 
@@ -526,10 +555,12 @@ class PlugInRun(LaunchRecording, Screenshots):
         return None, None
 
     def finish(self):
-        self.prefix.kill()
-        self.prefix.wait_server()
-        self.registry_after = snapshot.read_registry(self.prefix.path)
-        self.files_after = snapshot.read_files(self.prefix.drive_c())
+        with self.clock.phase('stop'):
+            self.prefix.kill()
+            self.prefix.wait_server()
+        with self.clock.phase('snapshot after'):
+            self.registry_after = snapshot.read_registry(self.prefix.path)
+            self.files_after = snapshot.read_files(self.prefix.drive_c())
         logs_dir = os.path.join(self.s.run_dir, 'logs')
         os.makedirs(logs_dir, exist_ok=True)
         for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'), self.trace_path()):
@@ -610,8 +641,10 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.fault.cleanup(self)
             self.stop_display()
         self.note_sandbox_cost()
+        self.time_sandbox()
         if first is None:
-            first = self.collect(stops.reason() if stops.requested() else error)
+            with self.clock.phase('result'):
+                first = self.collect(stops.reason() if stops.requested() else error)
         elif error:
             first['error'] = 'the second plug-in could not run: %s' % error
         if self.fault:
@@ -627,6 +660,13 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.log(stops.reason())
         self.result = first
         return self.result
+
+    def time_sandbox(self):
+        """The sandbox's starts as phases of their own (they lie within the phases that started a
+        program of the PC)."""
+        box = self.prefix.sandbox if self.prefix else None
+        for seconds in box.start_seconds if box else []:
+            self.clock.add('sandbox (within others)', self.clock.started, self.clock.started + seconds)
 
     def collect(self, error):
         from .result import collect_result
