@@ -17,13 +17,15 @@ from . import image as image_mod
 from . import logs
 from . import phases
 from . import pc
+from . import prepared
 from . import snapshot
 from . import stops
 from . import verdict
 from .sandbox import Sandbox, SandboxUnavailable, display_socket
 from .camera import SCREEN, Screenshots
+from .end_watch import EndWatch
 from .record import Launch, LaunchRecording
-from .wine import HostCannot, pe_machine, wow64_problem
+from .wine import HostCannot, pe_machine
 
 QUIET_SECONDS = 2.0
 PROVENANCE = ('seen from the outside: the robot\'s record (through its own socket to the run), the registry and the '
@@ -32,6 +34,8 @@ PROVENANCE = ('seen from the outside: the robot\'s record (through its own socke
               'the stand-ins\' log and the program\'s trace')
 SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
 SERVICE_PROCESS = 'norvoautorunservice.exe'
+# The run's own folder on drive C: (the simulated device's state and logs, the stand-ins' script).
+SIM_FOLDER = 'plugstart_sim'
 
 
 def with_fields(handle):
@@ -101,6 +105,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.robot_input = None
         self._shot_queue = []
         self._last_event = 0.0
+        self.end_watch = None
         self.clock = settings.clock or phases.PhaseClock()
         self.fault = faults_mod.make(settings.fault) if settings.fault else None
         self.base_programs = dict(settings.programs or {})  # the stand-ins' script without the fault
@@ -121,14 +126,10 @@ class PlugInRun(LaunchRecording, Screenshots):
     def runs_under_wow64(self):
         return self.s.arch == 'win64' and 'x86' in self.sim_devpokes()
 
-    def check_pc(self):
-        """The PC is what the run asked for: a 64-bit one runs the build's 32-bit programs (else
-        the run is skipped with the reason); what it reports itself to be goes into the notes."""
-        if self.runs_under_wow64():
-            problem = wow64_problem(self.prefix)
-            if problem:
-                raise HostCannot('a 64-bit Windows running 32-bit programs: ' + problem)
-        self.reported_version = self.prefix.reported_version()
+    def note_pc(self, ready):
+        """What the PC reports itself to be goes into the notes (the prepared PC asked it, and,
+        for a 64-bit one running the build's 32-bit programs, checked that it can)."""
+        self.reported_version = ready.reported_version
         self.notes.append('the PC reports itself as %s (%s)' % (
             self.reported_version or 'nothing ("ver" printed no version)',
             '64-bit Windows, the 32-bit programs under WOW64' if self.runs_under_wow64()
@@ -242,14 +243,16 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.notes.append(PROVENANCE)
         with self.clock.phase('display'):
             self.start_display()
-        with self.clock.phase('base prefix'):
-            base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log, sandboxed=s.sandbox)
+        with self.clock.phase('prepared PC'):
+            ready = prepared.ready_pc(s.cache_dir, s.scripts_dir, s.arch, s.windows, self.display,
+                                      managed_frames=bool(s.display), check_wow64=self.runs_under_wow64(),
+                                      sandboxed=s.sandbox, xauthority=os.environ.get('XAUTHORITY') if s.display else None,
+                                      log=self.log)
         self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
                                                       s.state + (', limited user' if s.limited_user else '')))
-        self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
-                                 managed_frames=bool(s.display), sandbox=self.make_sandbox(), clock=self.clock)
-        with self.clock.phase('pc check'):
-            self.check_pc()
+        self.prefix = pc.make_pc(ready, os.path.join(s.run_dir, 'prefix'), s.arch, self.display,
+                                 sandbox=self.make_sandbox(), clock=self.clock)
+        self.note_pc(ready)
         with self.clock.phase('settings'):
             if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
                 raise RuntimeError('could not write the extra settings into the PC')
@@ -267,14 +270,21 @@ class PlugInRun(LaunchRecording, Screenshots):
             for image in self.images.values():
                 image_mod.write_device_state(image.folder, user_state)
         self.write_programs_script(s.programs)
+        as_prepared = not s.registry and s.state == 'clean' and not self.limited_user_needs_service() and not self.fault
         with self.clock.phase('stop'):
             self.prefix.kill()
             self.prefix.wait_server()
         if self.fault:
             self.fault.prepare(self)
         with self.clock.phase('snapshot before'):
-            self.registry_before = snapshot.read_registry(self.prefix.path)
-            self.files_before = snapshot.read_files(self.prefix.drive_c())
+            if as_prepared:
+                # Nothing has run in the copy yet: its registry and files are the prepared PC's, but
+                # for the run's own folder.
+                self.registry_before = ready.registry
+                self.files_before = ready.files_of_copy(self.prefix.drive_c(), written=[SIM_FOLDER])
+            else:
+                self.registry_before = snapshot.read_registry(self.prefix.path)
+                self.files_before = snapshot.read_files(self.prefix.drive_c())
 
     def limited_user_needs_service(self):
         """A limited user on XP is served by the command service, which only an earlier
@@ -283,7 +293,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         return self.s.limited_user and self.s.windows == 'xp'
 
     def sim_folder(self, *parts):
-        return self.prefix.drive_c('plugstart_sim', *parts)
+        return self.prefix.drive_c(SIM_FOLDER, *parts)
 
     def write_programs_script(self, script):
         path = self.sim_folder('programs.ini')
@@ -465,6 +475,9 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.s.screenshots = screenshots and saved_screenshots
         self.launch = Launch(label)
         self._shot_queue = []
+        # A fault's helpers may act on their own after the program's end: its runs keep the fixed wait.
+        self.end_watch = EndWatch(lambda number: self.tell_robot('sync %d' % number), QUIET_SECONDS,
+                                  use_sync=not self.fault)
         robot = self.start_robot()
         robot_begun = time.time()
         robot_tail = self.robot_events
@@ -513,8 +526,8 @@ class PlugInRun(LaunchRecording, Screenshots):
             if self.fault:
                 self.fault.tick(self)
             self.due_shots()
-            quiet = time.monotonic() - self._last_event >= QUIET_SECONDS
-            if self.launchers_done() and not self.program_running() and not self.running_setups() and quiet:
+            settled = self.launchers_done() and not self.program_running() and not self.running_setups()
+            if self.end_watch.ended(time.monotonic(), settled, self._last_event):
                 self.launch.outcome = 'finished'
                 break
             if self.launch.now() > self.s.timeout:
