@@ -11,7 +11,9 @@ phases.py) and the figures it is judged by, as medians over the rounds:
     python3 -m plugin.bench --root CHECKOUT --preset test [--rounds 5] [--pcs xp-32,7-64,...]
                             [--matrix] [--run-args '...']
 
---matrix also times the default PC matrix (scripts/run.sh --matrix --jobs 2) once."""
+Each PC is run once first, not counted: that run makes the cached prefixes when none is current
+(a new Wine, changed scripts or settings), as a user's first run does. --matrix also times the
+default PC matrix (scripts/run.sh --matrix --jobs 2) once."""
 import argparse
 import json
 import os
@@ -25,7 +27,8 @@ from . import phases
 
 ALL_PCS = ('xp-32', '7-32', '10-32', '7-64', '10-64')
 # The phases in the order a run goes through them (others, if any, follow in the order seen).
-ORDER = ('display', 'base prefix', 'prefix', 'settings', 'pc check', 'image', 'earlier run', 'snapshot before',
+BEFORE_CLOCK = 'before the run\'s clock: shell, build check, Python'
+ORDER = (BEFORE_CLOCK, 'display', 'prepared PC', 'prefix', 'settings', 'image', 'earlier run', 'snapshot before',
          'wine start', 'robot', 'job and end', 'stop robot', 'stop', 'snapshot after', 'result', 'report',
          'sandbox (within others)')
 READY_GOAL = 1.5
@@ -56,7 +59,7 @@ def figures(clock_data, result, command_started, command_ended):
         data['end wait'] = moments['end seen'] - ended
     for phase in clock_data['phases']:
         data['phases'][phase['name']] = data['phases'].get(phase['name'], 0.0) + phase['seconds']
-    data['phases']['(before the run\'s clock: shell, build check, Python)'] = offset
+    data['phases'][BEFORE_CLOCK] = offset
     return data
 
 
@@ -148,6 +151,15 @@ def main(argv):
     work = tempfile.mkdtemp(prefix='plugin-bench-', dir=os.path.join(options.root, 'build', options.preset))
     runs = {pc: [] for pc in pcs}
     failed = []
+    for pc in pcs:
+        # The first run of a PC makes its cached prefixes when none is current: timed, not counted.
+        try:
+            warm = run_once(options.root, pc, work, options.run_args.split())
+            print('  warm-up, %-6s %-9s wall %6.2f s (the caches made or found: not counted)' % (
+                pc, warm['outcome'], warm['wall']))
+        except RuntimeError as e:
+            print('  warm-up, %s: %s' % (pc, e))
+        sys.stdout.flush()
     for round_number in range(options.rounds):
         order = pcs[round_number % len(pcs):] + pcs[:round_number % len(pcs)]
         for pc in order:
