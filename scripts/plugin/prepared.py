@@ -5,7 +5,8 @@ Windows folder's libraries and programs as hard links) and starts Wine once, for
 
 A prepared PC is used only when its stamp matches the digest of everything it came from: the
 base prefix's own stamp (Wine's version and the script that makes it), the settings, the code
-that prepares and reads it, and this host's Wine. Anything else, a missing stamp, a folder
+that prepares and reads it, and what of the environment Wine writes into the registry when it
+starts (the language and the time zone: a PC prepared for each). Anything else, a missing stamp, a folder
 left half made, registry files changed since (a program run in it by hand), and it is made
 anew, under a lock, so that runs side by side wait for one making instead of each making
 their own or using one half made."""
@@ -26,17 +27,27 @@ PREPARED_LAYOUT = '1'
 # The code whose changes make every prepared PC stale: how it is made, run and read.
 CODE_FILES = ('pc.py', 'prepared.py', 'wine.py', 'snapshot.py', 'sandbox.py', 'sandbox_agent.py')
 REGISTRY_FILES = ('system.reg', 'user.reg', 'userdef.reg')
+# What of the host's environment Wine writes into the registry when it starts (the user's
+# language and formats, the time zone): a prepared PC is made for each, as a run would have found
+# its PC after its own start of Wine.
+ENVIRONMENT = ('LC_ALL', 'LC_MESSAGES', 'LC_CTYPE', 'LANG', 'LANGUAGE', 'TZ')
 
 
-def name_of(arch, windows, managed_frames, check_wow64):
-    return 'prepared-%s-%s%s%s' % (arch, windows, '-frames' if managed_frames else '',
-                                  '-wow64' if check_wow64 else '')
+def environment_key(env=None):
+    env = os.environ if env is None else env
+    return '\0'.join('%s=%s' % (name, env.get(name, '')) for name in ENVIRONMENT)
 
 
-def sources_digest(base_stamp, settings_text, code_dir, check_wow64):
+def name_of(arch, windows, managed_frames, check_wow64, environment=''):
+    return 'prepared-%s-%s%s%s-%s' % (arch, windows, '-frames' if managed_frames else '',
+                                     '-wow64' if check_wow64 else '',
+                                     hashlib.sha256(environment.encode('utf-8')).hexdigest()[:8])
+
+
+def sources_digest(base_stamp, settings_text, code_dir, check_wow64, environment=''):
     """The digest of what a prepared PC comes from (see the module's text)."""
-    digest = hashlib.sha256(('%s\0%s\0%s\0%s\0' % (PREPARED_LAYOUT, base_stamp, settings_text,
-                                                   check_wow64)).encode('utf-8'))
+    digest = hashlib.sha256(('%s\0%s\0%s\0%s\0%s\0' % (PREPARED_LAYOUT, base_stamp, settings_text,
+                                                        check_wow64, environment)).encode('utf-8'))
     for name in CODE_FILES:
         path = os.path.join(code_dir, name)
         digest.update(name.encode('utf-8') + b'\0')
@@ -118,12 +129,14 @@ def prepared_pc(cache_dir, base, base_stamp, arch, windows, display, managed_fra
     sandbox_maker(folder) gives the sandbox its making runs in (None: on the host); check_wow64:
     the PC must run 32-bit programs under WOW64 (a host that cannot raises HostCannot, and
     nothing is kept)."""
-    name = name_of(arch, windows, managed_frames, check_wow64)
+    environment = environment_key()
+    name = name_of(arch, windows, managed_frames, check_wow64, environment)
     folder = os.path.join(cache_dir, name)
     info_file = folder + '.json'
     stamp_file = folder + '.stamp'
     settings_text = pc.pc_settings(windows, managed_frames)
-    digest = sources_digest(base_stamp, settings_text, os.path.dirname(os.path.abspath(__file__)), check_wow64)
+    digest = sources_digest(base_stamp, settings_text, os.path.dirname(os.path.abspath(__file__)), check_wow64,
+                            environment)
     with open(folder + '.lock', 'w') as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         stops.check()

@@ -88,6 +88,13 @@ class PreparedCacheTests(unittest.TestCase):
         ready(self.cache, self.base, windows='7')
         ready(self.cache, self.base, stamp='wine-9.0')
         self.assertEqual(self.made, ['xp', 'xp', '7', '7'])
+        # Wine writes the user's language and time zone into the registry: another environment,
+        # another prepared PC, and the first one is still found afterwards.
+        with unittest.mock.patch.dict(os.environ, {'LANG': 'ja_JP.UTF-8', 'TZ': 'Asia/Tokyo'}):
+            japanese = ready(self.cache, self.base, stamp='wine-9.0')
+        self.assertNotEqual(japanese.path, first.path)
+        ready(self.cache, self.base, stamp='wine-9.0')
+        self.assertEqual(self.made, ['xp', 'xp', '7', '7', 'xp'])
 
     def test_the_digest_follows_the_code_that_makes_it_and_the_settings(self):
         with tempfile.TemporaryDirectory() as code:
@@ -124,7 +131,7 @@ class PreparedCacheTests(unittest.TestCase):
         with unittest.mock.patch.object(prepared, '_make', broken):
             with self.assertRaises(RuntimeError):
                 ready(self.cache, self.base, stamp='new')
-        name = prepared.name_of('win32', 'xp', False, False)
+        name = prepared.name_of('win32', 'xp', False, False, prepared.environment_key())
         # The old one is gone and no stamp claims the half-made one.
         self.assertFalse(os.path.exists(os.path.join(self.cache, name + '.stamp')))
         self.assertFalse(os.path.exists(os.path.join(self.cache, name)))
