@@ -4,6 +4,7 @@ import os
 import sys
 
 from . import options as options_mod
+from . import pc
 from . import phases
 from . import report
 from . import stops
@@ -40,7 +41,10 @@ def main(argv):
     written, and the exit code 128 + the signal's number."""
     stops.install()
     try:
-        return stops.exit_code(command(argv))
+        code = command(argv)
+        if not stops.requested():
+            pc.removals_done()  # an earlier run's prefix, moved aside: gone before the command ends
+        return stops.exit_code(code)
     finally:
         stops.finish()
 

@@ -3,7 +3,9 @@ CD-ROM drive and the setups have ended; what it cannot know by itself is whether
 started is still on its way to the robot's record. So it asks the robot: "sync N", which the
 robot answers after it has looked at every process and window once more, with the number of new
 processes it has seen but could not name yet. The start has ended when such an answer comes
-with none starting and nothing new was recorded since the question. A robot that never answers
+with none starting and nothing new was recorded since the question, and no other program of
+the PC's own runs (the kit the program started a moment before its end, still writing its log;
+a service, which never ends). While one runs, the end is the fixed wait's. A robot that never answers
 (one built before it could) leaves the fixed wait: the end once nothing was recorded for
 quiet_seconds."""
 
@@ -27,15 +29,17 @@ class EndWatch:
         if number > self.answered:
             self.answered, self.starting = number, starting
 
-    def ended(self, now, settled, last_event):
+    def ended(self, now, settled, last_event, others_running=False):
         """Whether the start has ended: now and last_event (the last thing recorded) on one
-        clock; settled: the program, its starts and the setups have ended."""
+        clock; settled: the program, its starts and the setups have ended; others_running:
+        another program (not Wine's, not the run's) still runs."""
         if not settled:
             self.asked_at = None  # whatever answer comes was asked too early
             return False
         if now - last_event >= self.quiet_seconds:
             return True
-        if not self.use_sync:
+        if not self.use_sync or others_running:
+            self.asked_at = None
             return False
         if self.asked_at is not None and self.answered >= self.asked:
             if self.starting == 0 and last_event < self.asked_at:

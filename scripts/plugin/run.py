@@ -527,7 +527,8 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.fault.tick(self)
             self.due_shots()
             settled = self.launchers_done() and not self.program_running() and not self.running_setups()
-            if self.end_watch.ended(time.monotonic(), settled, self._last_event):
+            others = any(p['end'] is None and self.interesting(p['name']) for p in self.launch.processes.values())
+            if self.end_watch.ended(time.monotonic(), settled, self._last_event, others):
                 self.launch.outcome = 'finished'
                 break
             if self.launch.now() > self.s.timeout:

@@ -60,6 +60,21 @@ class EndWatchTests(unittest.TestCase):
         robot.answer(2)
         self.assertTrue(robot.watch.ended(10.7, True, 10.4))
 
+    def test_no_end_by_sync_while_another_program_of_the_pc_runs(self):
+        # The kit, started by the program just before its end, has not logged its start yet.
+        robot = Robot()
+        self.assertFalse(robot.watch.ended(10.0, True, 9.9, others_running=True))
+        robot.answer(1)
+        self.assertFalse(robot.watch.ended(10.1, True, 9.9, others_running=True))
+        # The kit ends (a new event): asked after that, answered, ended.
+        self.assertFalse(robot.watch.ended(10.3, True, 10.2, others_running=False))
+        robot.answer(robot.asked[-1])
+        self.assertTrue(robot.watch.ended(10.4, True, 10.2, others_running=False))
+        # A program that never ends (a service): the fixed wait ends the start.
+        robot = Robot()
+        self.assertFalse(robot.watch.ended(11.9, True, 10.0, others_running=True))
+        self.assertTrue(robot.watch.ended(12.0, True, 10.0, others_running=True))
+
     def test_a_robot_that_never_answers_and_a_run_without_syncs_end_after_the_quiet_time(self):
         for robot in (Robot(), Robot(use_sync=False)):
             self.assertFalse(robot.watch.ended(11.9, True, 10.0))
