@@ -342,8 +342,9 @@ class PlugInRun(LaunchRecording, Screenshots):
         return image_mod.read_ini(image_mod.read_text(config)).get(section.lower(), {}).get(key.lower(), '')
 
     def unplug(self):
-        """The device goes and comes back: its changed state, the logs and the trace go."""
-        self.prefix.kill()
+        """The device goes and comes back: its changed state, the logs and the trace go. The PC
+        is started again after it: stopped the slower way that waits for its programs."""
+        self.prefix.kill(quick=False)
         self.prefix.wait_server()
         for name in ('R.ini', 'S.ini', 'commands.log', 'programs.log', 'programs.ini'):
             path = self.sim_folder(name)

@@ -148,11 +148,13 @@ class Prefix:
         self.last_output = out
         return code == 0
 
-    def kill(self):
+    def kill(self, quick=True):
         """Ends every process of this prefix (its own server and what runs under it); a sandbox's
-        instance ends with them."""
+        instance ends with them. quick: by ending the server (end_server); else, as before the
+        PC is started again in a run (an unplug), by "wineserver -k"."""
         if self.sandbox:
-            if self.sandbox.running() and not stops.requested() and not self.end_server():  # a stop has killed it already
+            # (After a stop there is nothing left to end: the stop killed the instance.)
+            if self.sandbox.running() and not stops.requested() and not (quick and self.end_server()):
                 self.run_native([self.wineserver(), '-k'], timeout=60)
                 self.run_native([self.wineserver(), '-w'], timeout=60)
             self.sandbox.end()
