@@ -15,7 +15,31 @@
 #   scripts/bench.sh [OTHER_PLUGSTART.exe ...]
 # Other programs given (other builds of Plugstart.exe, each under a name of its own) go onto the
 # CD too and are measured like the release program, in the same rounds.
+#   scripts/bench.sh --plugin [--rounds N] [--pcs xp-32,7-32,10-32,7-64,10-64] [--matrix]
+# times the plug-in run instead (scripts/plugin/bench.py): runs of scripts/run.sh --hold 0
+# --no-screenshots on each Windows version and architecture in turn, where each run's time goes
+# (phase by phase), how soon the program starts from R:, and the run's wall time against the
+# program's own job, as medians of the rounds; --matrix also times the default PC matrix.
 set -euo pipefail
+if [ "${1:-}" = --plugin ]; then
+  shift
+  cd "$(dirname "$0")/.."
+  scripts/setup.sh
+  preset=$(scripts/windows-preset.sh)
+  cmake --preset "$preset" >/dev/null
+  nice cmake --build "build/$preset" --target device_image PlugRobot LookDemo DevpokeSim DownloadCheckSim \
+    SimDriverSetup SimKitSetup SimQctRemover SimEmpRemover >/dev/null
+  echo "== the machine"
+  echo "  $(nproc) cores: $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //')"
+  echo "  load before: $(uptime | sed 's/.*load average: //') (1, 5, 15 minutes)"
+  echo "  $(wine --version 2>/dev/null || wine64 --version 2>/dev/null || echo 'no Wine')"
+  echo "  the commit: $(git rev-parse --short HEAD 2>/dev/null || echo '?')$(git diff --quiet 2>/dev/null || echo ' with changes')"
+  echo "== plug-in runs"
+  status=0
+  PYTHONPATH="$PWD/scripts" python3 -m plugin.bench --root "$PWD" --preset "$preset" "$@" || status=$?
+  echo "== load after: $(uptime | sed 's/.*load average: //')"
+  exit "$status"
+fi
 others_given=()
 for other in "$@"; do others_given+=("$(realpath "$other")"); done
 set -- "${others_given[@]}"

@@ -16,9 +16,13 @@ locales=(en_US ja_JP zh_CN zh_TW zh_HK ko_KR bg_BG cs_CZ da_DK de_DE el_GR es_ES
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
+# One question to dpkg for all of them (an architecture-qualified name such as wine32:i386 is
+# matched by its qualified name).
+installed=$'\n'$(dpkg-query -W -f='${Status}\t${Package}\t${binary:Package}\n' "${packages[@]}" 2>/dev/null |
+  awk -F'\t' '$1 == "install ok installed" { print $2; print $3 }')$'\n'
 missing=()
 for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  [[ $installed == *$'\n'"$package"$'\n'* ]] || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
@@ -34,7 +38,7 @@ available=$(locale -a)
 for name in "${locales[@]}"; do
   base=${name%@*}
   modifier=${name#"$base"}
-  grep -qx "$base.utf8$modifier" <<<"$available" && continue
+  [[ $'\n'$available$'\n' == *$'\n'"$base.utf8$modifier"$'\n'* ]] && continue
   echo "generating locale $base.UTF-8$modifier"
   $sudo localedef -i "$name" -f UTF-8 "$base.UTF-8$modifier"
 done

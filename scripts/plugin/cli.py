@@ -4,6 +4,8 @@ import os
 import sys
 
 from . import options as options_mod
+from . import pc
+from . import phases
 from . import report
 from . import stops
 from .run import PlugInRun, Settings
@@ -39,12 +41,16 @@ def main(argv):
     written, and the exit code 128 + the signal's number."""
     stops.install()
     try:
-        return stops.exit_code(command(argv))
+        code = command(argv)
+        if not stops.requested():
+            pc.removals_done()  # an earlier run's prefix, moved aside: gone before the command ends
+        return stops.exit_code(code)
     finally:
         stops.finish()
 
 
 def command(argv):
+    clock = phases.PhaseClock()
     root = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
     preset = os.environ.get('PLUGSTART_PRESET', 'test64')
     options = options_mod.parse(argv)
@@ -77,12 +83,14 @@ def command(argv):
         answer_rules=options.answer_rules, timeout=timeout, display=display, xvfb_display=options.xvfb,
         screenshots=not options.no_screenshots, programs=programs, locale=options.locale, fault=options.fault,
         no_language=options.no_language, verbose=not options.quiet, sandbox=not options.no_sandbox,
-        installers=options.installers)
+        installers=options.installers, clock=clock)
     report_dir = options.report_dir or own_report_dir
     print('plug-in run: %s into a simulated Windows %s PC' % (settings.image, settings.windows))
     result = PlugInRun(settings).execute()
-    path = report.write_report(result, report_dir)
+    with clock.phase('report'):
+        path = report.write_report(result, report_dir)
     lock.close()
+    phases.write(clock)
     print('---')
     for line in report.terminal_lines(result, path):
         print(line)

@@ -19,6 +19,7 @@ from . import bitmap
 from . import image as image_mod
 from . import parallel
 from . import pc
+from . import prepared
 from . import report_files
 from . import stops
 from .sandbox import Sandbox, SandboxUnavailable
@@ -133,13 +134,15 @@ class Sheet:
         from .run import PlugInRun, Settings  # its headless X display: Xvfb on a free one
         self.screen = PlugInRun(Settings(display=self.user_display))
         self.screen.start_display()
-        base = pc.base_prefix(os.path.join(self.build_dir, 'plugin-cache'), self.arch, self.scripts_dir, log=self.log,
-                              sandboxed=self.sandboxed)
+        xauthority = os.environ.get('XAUTHORITY') if self.user_display else None
+        ready = prepared.ready_pc(os.path.join(self.build_dir, 'plugin-cache'), self.scripts_dir, self.arch, 'xp',
+                                  self.screen.display, managed_frames=bool(self.user_display),
+                                  sandboxed=self.sandboxed, xauthority=xauthority, log=self.log)
         # The demo and the language files are copied into the PC: its sandbox binds the PC only.
         box = Sandbox([os.path.join(self.work_dir, 'prefix')], (), self.screen.display,
-                      os.environ.get('XAUTHORITY') if self.user_display else None) if self.sandboxed else None
-        self.prefix = pc.make_pc(base, os.path.join(self.work_dir, 'prefix'), self.arch, 'xp', self.screen.display,
-                                 managed_frames=bool(self.user_display), sandbox=box)
+                      xauthority) if self.sandboxed else None
+        self.prefix = pc.make_pc(ready, os.path.join(self.work_dir, 'prefix'), self.arch, self.screen.display,
+                                 sandbox=box)
         demo = self.demo_folder()
         os.makedirs(os.path.join(demo, 'tools'))
         for name in ('LookDemo.exe', 'Devpoke.dll', 'NorvoPsLvDlChk.dll'):

@@ -5,7 +5,9 @@ import hashlib
 import os
 import shutil
 import subprocess
+import threading
 
+from . import phases
 from . import stops
 from .sandbox import Sandbox
 from .wine import Prefix
@@ -25,6 +27,15 @@ def _base_stamp(scripts_dir):
                              stderr=subprocess.DEVNULL).stdout
     digest.update(version)
     return digest.hexdigest()
+
+
+def base_stamp_of(cache_dir, arch):
+    """The stamp of the base prefix of arch that base_prefix last made ('' when none)."""
+    try:
+        with open(os.path.join(cache_dir, 'base-' + arch + '.stamp'), encoding='utf-8') as f:
+            return f.read().strip()
+    except OSError:
+        return ''
 
 
 def base_prefix(cache_dir, arch, scripts_dir, log=print, sandboxed=True):
@@ -88,10 +99,38 @@ def protect_shared_files(base):
                 os.chmod(path, 0o444)
 
 
+# Folders moved aside by clear_away and being removed: {path: thread}.
+_REMOVALS = {}
+ASIDE_MARK = '.old-'
+
+
+def clear_away(path):
+    """Moves path aside at once and removes it on a thread of its own (an earlier run's prefix
+    need not be gone before the next run starts; removals_done waits for it). Leftovers of a run
+    that ended before its removal did are removed too."""
+    folder, name = os.path.split(path)
+    leftovers = [os.path.join(folder, n) for n in os.listdir(folder) if n.startswith(name + ASIDE_MARK)] \
+        if os.path.isdir(folder) else []
+    if os.path.lexists(path):
+        aside = '%s%s%d-%d' % (path, ASIDE_MARK, os.getpid(), len(_REMOVALS))
+        os.rename(path, aside)
+        leftovers.append(aside)
+    for old in leftovers:
+        if old not in _REMOVALS:
+            thread = threading.Thread(target=shutil.rmtree, args=(old, True), daemon=True)
+            thread.start()
+            _REMOVALS[old] = thread
+
+
+def removals_done():
+    for path, thread in list(_REMOVALS.items()):
+        thread.join()
+        del _REMOVALS[path]
+
+
 def copy_prefix(source, target):
     """Copies a stopped prefix; its CD-ROM drives R: and S: point into the copy."""
-    if os.path.exists(target):
-        shutil.rmtree(target)
+    clear_away(target)
     os.makedirs(os.path.dirname(target), exist_ok=True)
     windows = os.path.join(source, 'drive_c', 'windows') + os.sep
     for root, dirs, files in os.walk(source):
@@ -133,11 +172,10 @@ def pc_settings(windows, managed_frames):
     return text
 
 
-def make_pc(base, path, arch, windows, display, managed_frames=False, sandbox=None):
-    """A new simulated PC at path: a copy of the base prefix set to the Windows version (its
-    programs run in sandbox, when given)."""
-    copy_prefix(base, path)
-    prefix = Prefix(path, arch, display, sandbox)
-    if not prefix.import_reg(pc_settings(windows, managed_frames)):
-        raise RuntimeError('could not write the PC settings into %s: %s' % (path, prefix.last_output.strip()))
-    return prefix
+def make_pc(prepared, path, arch, display, sandbox=None, clock=None):
+    """A new simulated PC at path: a copy of a prepared PC (prepared.py), its programs run in
+    sandbox, when given; clock: a phases.PhaseClock that times the copy."""
+    clock = clock or phases.PhaseClock()
+    with clock.phase('prefix'):
+        copy_prefix(prepared.path, path)
+    return Prefix(path, arch, display, sandbox)

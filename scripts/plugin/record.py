@@ -151,6 +151,10 @@ class LaunchRecording:
                     self.event('robot', 'pressed %s on box %d (%s%s)' % (
                         answer['button'], box['number'], answer['reason'],
                         ', ' + answer['note'] if answer['note'] else ''))
+        elif kind == 'robot-sync':
+            if getattr(self, 'end_watch', None):
+                self.end_watch.on_answer(fields)
+            return  # the run's own question answered: nothing of the PC
         elif kind == 'robot-error':
             launch.robot_error = fields.get('detail')
             self.event('robot', 'robot error: %s' % launch.robot_error)

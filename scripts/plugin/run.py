@@ -16,14 +16,17 @@ from . import faults as faults_mod
 from . import image as image_mod
 from . import installers as installers_mod
 from . import logs
+from . import phases
 from . import pc
+from . import prepared
 from . import snapshot
 from . import stops
 from . import verdict
 from .sandbox import Sandbox, SandboxUnavailable, display_socket
 from .camera import SCREEN, Screenshots
+from .end_watch import EndWatch
 from .record import Launch, LaunchRecording
-from .wine import HostCannot, pe_machine, wow64_problem
+from .wine import HostCannot, pe_machine
 
 QUIET_SECONDS = 2.0
 PROVENANCE = ('seen from the outside: the robot\'s record (through its own socket to the run), the registry and the '
@@ -32,6 +35,8 @@ PROVENANCE = ('seen from the outside: the robot\'s record (through its own socke
               'the stand-ins\' log and the program\'s trace')
 SERVICE_KEY_TEXT = 'Services\\\\Norvo SCSI Commander]'
 SERVICE_PROCESS = 'norvoautorunservice.exe'
+# The run's own folder on drive C: (the simulated device's state and logs, the stand-ins' script).
+SIM_FOLDER = 'plugstart_sim'
 
 
 def with_fields(handle):
@@ -70,6 +75,7 @@ class Settings:
         self.fault = None              # a fault's name (faults.py): the run ends with a second plug-in
         self.sandbox = True            # the PC in a sandbox (sandbox.py); False: on the host, said so
         self.installers = 'stand-ins'  # or real, real-nowait: real installers in their place (installers.py)
+        self.clock = None              # a phases.PhaseClock started by the command, or None for a new one
         self.log = print
         self.verbose = True
         self.__dict__.update(values)
@@ -101,6 +107,8 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.robot_input = None
         self._shot_queue = []
         self._last_event = 0.0
+        self.end_watch = None
+        self.clock = settings.clock or phases.PhaseClock()
         self.fault = faults_mod.make(settings.fault) if settings.fault else None
         self.real_installers = installers_mod.for_kind(settings.installers, settings.arch, settings.cache_dir,
                                                           settings.sandbox)
@@ -122,14 +130,10 @@ class PlugInRun(LaunchRecording, Screenshots):
     def runs_under_wow64(self):
         return self.s.arch == 'win64' and 'x86' in self.sim_devpokes()
 
-    def check_pc(self):
-        """The PC is what the run asked for: a 64-bit one runs the build's 32-bit programs (else
-        the run is skipped with the reason); what it reports itself to be goes into the notes."""
-        if self.runs_under_wow64():
-            problem = wow64_problem(self.prefix)
-            if problem:
-                raise HostCannot('a 64-bit Windows running 32-bit programs: ' + problem)
-        self.reported_version = self.prefix.reported_version()
+    def note_pc(self, ready):
+        """What the PC reports itself to be goes into the notes (the prepared PC asked it, and,
+        for a 64-bit one running the build's 32-bit programs, checked that it can)."""
+        self.reported_version = ready.reported_version
         self.notes.append('the PC reports itself as %s (%s)' % (
             self.reported_version or 'nothing ("ver" printed no version)',
             '64-bit Windows, the 32-bit programs under WOW64' if self.runs_under_wow64()
@@ -244,33 +248,50 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.fault.configure(s)
         os.makedirs(s.run_dir, exist_ok=True)
         self.notes.append(PROVENANCE)
-        self.start_display()
-        base = pc.base_prefix(s.cache_dir, s.arch, s.scripts_dir, log=self.log, sandboxed=s.sandbox)
+        with self.clock.phase('display'):
+            self.start_display()
+        with self.clock.phase('prepared PC'):
+            ready = prepared.ready_pc(s.cache_dir, s.scripts_dir, s.arch, s.windows, self.display,
+                                      managed_frames=bool(s.display), check_wow64=self.runs_under_wow64(),
+                                      sandboxed=s.sandbox, xauthority=os.environ.get('XAUTHORITY') if s.display else None,
+                                      log=self.log)
         self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
                                                       s.state + (', limited user' if s.limited_user else '')))
-        self.prefix = pc.make_pc(base, os.path.join(s.run_dir, 'prefix'), s.arch, s.windows, self.display,
-                                 managed_frames=bool(s.display), sandbox=self.make_sandbox())
-        self.check_pc()
-        if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
-            raise RuntimeError('could not write the extra settings into the PC')
+        self.prefix = pc.make_pc(ready, os.path.join(s.run_dir, 'prefix'), s.arch, self.display,
+                                 sandbox=self.make_sandbox(), clock=self.clock)
+        self.note_pc(ready)
+        with self.clock.phase('settings'):
+            if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
+                raise RuntimeError('could not write the extra settings into the PC')
         admin_state = s.device_state(for_admin_run=True)
-        for letter in ['R', 'S'] if s.second_drive else ['R']:
-            self.present(letter, admin_state)
+        with self.clock.phase('image'):
+            for letter in ['R', 'S'] if s.second_drive else ['R']:
+                self.present(letter, admin_state)
         self.notes.extend(self.images['R'].notes)
         if s.state != 'clean' or self.limited_user_needs_service():
-            self.prepare_state()
+            with self.clock.phase('earlier run'):
+                self.prepare_state()
         # The user's device may differ from the administrator's (it refuses direct access).
         user_state = s.device_state()
         if user_state != admin_state:
             for image in self.images.values():
                 image_mod.write_device_state(image.folder, user_state)
         self.write_programs_script(s.programs)
-        self.prefix.kill()
-        self.prefix.wait_server()
+        as_prepared = not s.registry and s.state == 'clean' and not self.limited_user_needs_service() and not self.fault
+        with self.clock.phase('stop'):
+            self.prefix.kill()
+            self.prefix.wait_server()
         if self.fault:
             self.fault.prepare(self)
-        self.registry_before = snapshot.read_registry(self.prefix.path)
-        self.files_before = snapshot.read_files(self.prefix.drive_c())
+        with self.clock.phase('snapshot before'):
+            if as_prepared:
+                # Nothing has run in the copy yet: its registry and files are the prepared PC's, but
+                # for the run's own folder.
+                self.registry_before = ready.registry
+                self.files_before = ready.files_of_copy(self.prefix.drive_c(), written=[SIM_FOLDER])
+            else:
+                self.registry_before = snapshot.read_registry(self.prefix.path)
+                self.files_before = snapshot.read_files(self.prefix.drive_c())
 
     def limited_user_needs_service(self):
         """A limited user on XP is served by the command service, which only an earlier
@@ -279,7 +300,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         return self.s.limited_user and self.s.windows == 'xp'
 
     def sim_folder(self, *parts):
-        return self.prefix.drive_c('plugstart_sim', *parts)
+        return self.prefix.drive_c(SIM_FOLDER, *parts)
 
     def write_programs_script(self, script):
         path = self.sim_folder('programs.ini')
@@ -340,8 +361,9 @@ class PlugInRun(LaunchRecording, Screenshots):
         return image_mod.read_ini(image_mod.read_text(config)).get(section.lower(), {}).get(key.lower(), '')
 
     def unplug(self):
-        """The device goes and comes back: its changed state, the logs and the trace go."""
-        self.prefix.kill()
+        """The device goes and comes back: its changed state, the logs and the trace go. The PC
+        is started again after it: stopped the slower way that waits for its programs."""
+        self.prefix.kill(quick=False)
         self.prefix.wait_server()
         for name in ('R.ini', 'S.ini', 'commands.log', 'programs.log', 'programs.ini'):
             path = self.sim_folder(name)
@@ -392,7 +414,8 @@ class PlugInRun(LaunchRecording, Screenshots):
         args = [robot, '--answer', self.s.answer_default, '--ack-wait-ms', '4000' if self.s.screenshots else '0']
         for text, answer in self.s.answer_rules:
             args += ['--rule', '%s=%s' % (text, answer)]
-        self.prefix.wake()
+        with self.clock.phase('wine start'):
+            self.prefix.wake()
         events, robot_output = socket.socketpair()
         answers, robot_input = socket.socketpair()
         try:
@@ -472,7 +495,11 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.s.screenshots = screenshots and saved_screenshots
         self.launch = Launch(label)
         self._shot_queue = []
+        # A fault's helpers may act on their own after the program's end: its runs keep the fixed wait.
+        self.end_watch = EndWatch(lambda number: self.tell_robot('sync %d' % number), QUIET_SECONDS,
+                                  use_sync=not self.fault)
         robot = self.start_robot()
+        robot_begun = time.time()
         robot_tail = self.robot_events
         trace_tail = logs.LogTail(None)
         tails = [(robot_tail, with_fields(self.on_robot)),
@@ -496,13 +523,21 @@ class PlugInRun(LaunchRecording, Screenshots):
             time.sleep(0.05)
         if not started:
             raise RuntimeError('the robot did not start within 60 s')
+        self.clock.add('robot', robot_begun, time.time())
         self.launch.t0 = time.monotonic()
+        plugin = label == 'the plug-in'
+        plugged_in = time.time()
+        if plugin:
+            self.clock.mark('plug-in', plugged_in)
         self.wait_for_service(tails[0])
         self.log('%s: starting the program from the CD-ROM drive' % label)
         self.start_program('R')
+        if plugin:
+            self.clock.mark('program started')
         if self.s.second_drive:
             time.sleep(0.5)
             self.start_program('S')
+        watched = time.time()
         while True:
             stops.check()
             if trace_tail.path is None:
@@ -511,8 +546,9 @@ class PlugInRun(LaunchRecording, Screenshots):
             if self.fault:
                 self.fault.tick(self)
             self.due_shots()
-            quiet = time.monotonic() - self._last_event >= QUIET_SECONDS
-            if self.launchers_done() and not self.program_running() and not self.running_setups() and quiet:
+            settled = self.launchers_done() and not self.program_running() and not self.running_setups()
+            others = any(p['end'] is None and self.interesting(p['name']) for p in self.launch.processes.values())
+            if self.end_watch.ended(time.monotonic(), settled, self._last_event, others):
                 self.launch.outcome = 'finished'
                 break
             if self.launch.now() > self.s.timeout:
@@ -521,9 +557,17 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.take_shot('at the time-out')
                 break
             time.sleep(0.05)
-        self.stop_robot()
-        self.drain(tails, rest=True)
-        self.launchers_done()
+        self.clock.add('job and end' if plugin else 'job and end (%s)' % label, watched, time.time())
+        if plugin:
+            self.clock.mark('end seen')
+            ends = [p['end'] for p in self.launch.processes.values()
+                    if p['end'] is not None and self.interesting(p['name'])]
+            if ends:
+                self.clock.mark('last program ended', plugged_in + max(ends))
+        with self.clock.phase('stop robot'):
+            self.stop_robot()
+            self.drain(tails, rest=True)
+            self.launchers_done()
         self.s.screenshots = saved_screenshots
         return self.launch
 
@@ -545,10 +589,12 @@ class PlugInRun(LaunchRecording, Screenshots):
         return None, None
 
     def finish(self):
-        self.prefix.kill()
-        self.prefix.wait_server()
-        self.registry_after = snapshot.read_registry(self.prefix.path)
-        self.files_after = snapshot.read_files(self.prefix.drive_c())
+        with self.clock.phase('stop'):
+            self.prefix.kill()
+            self.prefix.wait_server()
+        with self.clock.phase('snapshot after'):
+            self.registry_after = snapshot.read_registry(self.prefix.path)
+            self.files_after = snapshot.read_files(self.prefix.drive_c())
         logs_dir = os.path.join(self.s.run_dir, 'logs')
         os.makedirs(logs_dir, exist_ok=True)
         for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'), self.trace_path()):
@@ -630,8 +676,10 @@ class PlugInRun(LaunchRecording, Screenshots):
                 self.fault.cleanup(self)
             self.stop_display()
         self.note_sandbox_cost()
+        self.time_sandbox()
         if first is None:
-            first = self.collect(stops.reason() if stops.requested() else error)
+            with self.clock.phase('result'):
+                first = self.collect(stops.reason() if stops.requested() else error)
         elif error:
             first['error'] = 'the second plug-in could not run: %s' % error
         if self.fault:
@@ -647,6 +695,13 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.log(stops.reason())
         self.result = first
         return self.result
+
+    def time_sandbox(self):
+        """The sandbox's starts as phases of their own (they lie within the phases that started a
+        program of the PC)."""
+        box = self.prefix.sandbox if self.prefix else None
+        for seconds in box.start_seconds if box else []:
+            self.clock.add('sandbox (within others)', self.clock.started, self.clock.started + seconds)
 
     def collect(self, error):
         from .result import collect_result

@@ -287,6 +287,31 @@ class Sandbox:
         with self.lock:
             self._end_instance(timeout)
 
+    def processes_named(self, name_start):
+        """The host's numbers of the running instance's processes whose program's file name starts
+        with name_start (all of them share the instance's process namespace)."""
+        instance = self.instance
+        if instance is None or not instance.running() or not instance.first_pid:
+            return []
+        try:
+            namespace = os.readlink('/proc/%d/ns/pid' % instance.first_pid)
+        except OSError:
+            return []
+        found = []
+        for entry in os.listdir('/proc'):
+            if not entry.isdigit():
+                continue
+            try:
+                if os.readlink('/proc/%s/ns/pid' % entry) != namespace:
+                    continue
+                with open('/proc/%s/cmdline' % entry, 'rb') as f:
+                    program = f.read().split(b'\0')[0].decode('utf-8', 'replace')
+            except OSError:
+                continue
+            if os.path.basename(program).startswith(name_start):
+                found.append(int(entry))
+        return found
+
     def kill(self):
         """At a stop: everything of the instance goes at once (called from a signal handler too)."""
         instance = self.instance

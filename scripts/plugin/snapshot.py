@@ -59,6 +59,11 @@ def parse_wine_registry(text, root):
         if line.startswith('@='):
             keys[current]['@'] = line[2:]
         elif line.startswith('"'):
+            end = line.find('"', 1)
+            if end > 0 and '\\' not in line[1:end]:  # a name without escapes: read at once
+                if line[end + 1:end + 2] == '=':
+                    keys[current][line[1:end]] = line[end + 2:]
+                continue
             i, name = 1, []
             while i < len(line):
                 if line[i] == '\\' and i + 1 < len(line):

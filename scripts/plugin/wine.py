@@ -2,8 +2,10 @@
 server, registry files to import."""
 import os
 import shutil
+import signal
 import struct
 import subprocess
+import time
 
 from . import stops
 
@@ -36,6 +38,15 @@ def host_runs_32bit():
         return subprocess.run([loader, '--version'], stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL, timeout=30).returncode == 0
     except (OSError, subprocess.TimeoutExpired):
+        return False
+
+
+def _alive(pid):
+    """Whether a process runs (a zombie, ended and not yet collected by its parent, does not)."""
+    try:
+        with open('/proc/%d/stat' % pid) as f:
+            return f.read().rsplit(')', 1)[1].split()[0] != 'Z'
+    except (OSError, IndexError):
         return False
 
 
@@ -137,17 +148,36 @@ class Prefix:
         self.last_output = out
         return code == 0
 
-    def kill(self):
+    def kill(self, quick=True):
         """Ends every process of this prefix (its own server and what runs under it); a sandbox's
-        instance ends with them."""
+        instance ends with them. quick: by ending the server (end_server); else, as before the
+        PC is started again in a run (an unplug), by "wineserver -k"."""
         if self.sandbox:
-            if self.sandbox.running() and not stops.requested():  # a stop has killed it already
+            # (After a stop there is nothing left to end: the stop killed the instance.)
+            if self.sandbox.running() and not stops.requested() and not (quick and self.end_server()):
                 self.run_native([self.wineserver(), '-k'], timeout=60)
                 self.run_native([self.wineserver(), '-w'], timeout=60)
             self.sandbox.end()
             return
         subprocess.run([self.wineserver(), '-k'], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
+
+    def end_server(self, timeout=10):
+        """Ends the sandbox's Wine server as a terminal's Ctrl-C would: it writes the registry
+        files and exits at once (where "wineserver -k" takes most of a second), and its programs,
+        cut off from it, end with the sandbox. True when no server is left running."""
+        servers = self.sandbox.processes_named('wineserver')
+        for pid in servers:
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except OSError:
+                pass
+        deadline = time.monotonic() + timeout
+        while any(_alive(pid) for pid in servers):
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.01)
+        return True
 
     def wait_server(self, timeout=60):
         if self.sandbox:

@@ -23,6 +23,8 @@ public:
     void ReportRunning();
     // Reports the processes that started or ended since the last call.
     void Poll();
+    // New processes seen but not reported yet (still starting).
+    size_t Starting() const { return m_starting.size(); }
 
 private:
     struct Watched {

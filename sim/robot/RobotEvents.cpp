@@ -38,6 +38,10 @@ void RunControl::Take(const std::string& line)
         unsigned long number = std::strtoul(line.c_str() + 4, nullptr, 10);
         if (number > m_acknowledged.load())
             m_acknowledged = number;
+    } else if (line.compare(0, 5, "sync ") == 0) {
+        unsigned long number = std::strtoul(line.c_str() + 5, nullptr, 10);
+        if (number > m_syncAsked.load())
+            m_syncAsked = number;
     }
 }
 

@@ -5,7 +5,10 @@
 // Events go out on standard output: one line per event, UTF-8, tab-separated name=value fields,
 // the first one event=<kind>; tabs and line breaks inside a field become blanks; a line ends with
 // CR LF. The run's answers come in on standard input, one line each: "ack N" (the run has taken
-// its picture of box number N) and "stop"; the end of the input stops the robot too.
+// its picture of box number N), "sync N" (the run asks for event=robot-sync number=N once the robot
+// has looked at every process and window after the request came, with starting=K: the new
+// processes it has seen but not reported yet, as they tell no name or command line so far) and
+// "stop"; the end of the input stops the robot too.
 #pragma once
 
 #include "framework/Thread.h"
@@ -36,6 +39,8 @@ public:
     bool StopRequested() const { return m_stop.load(); }
     // Whether the run has acknowledged box number n (it acknowledges in order).
     bool Acknowledged(unsigned long number) const { return m_acknowledged.load() >= number; }
+    // The number of the run's latest "sync" request (0: none yet).
+    unsigned long SyncAsked() const { return m_syncAsked.load(); }
 
     // One line of the run ("ack 3", "stop"); for the reader and for tests.
     void Take(const std::string& line);
@@ -45,6 +50,7 @@ private:
 
     std::atomic<bool> m_stop{false};
     std::atomic<unsigned long> m_acknowledged{0};
+    std::atomic<unsigned long> m_syncAsked{0};
     std::unique_ptr<CWinThread> m_reader;
 };
 

@@ -81,9 +81,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     WindowWatch windows(options.policy, options.ackWaitMs, control);
     processes.ReportRunning();
     WriteEvent(L"robot-start", {{L"pid", std::to_wstring(::GetCurrentProcessId())}});
+    unsigned long synced = 0;
     while (!control.StopRequested()) {
+        // A sync asked before this pass is answered after it: the run then knows that everything
+        // that ran by its request has been reported.
+        unsigned long asked = control.SyncAsked();
         processes.Poll();
         windows.Poll();
+        if (asked > synced) {
+            synced = asked;
+            WriteEvent(L"robot-sync", {{L"number", std::to_wstring(synced)},
+                                       {L"starting", std::to_wstring(processes.Starting())}});
+        }
         ::Sleep(options.pollMs);
     }
     processes.Poll();
