@@ -39,6 +39,10 @@ public:
     {
         ::SetEvent(m_release.Get());
         m_sleeps.OnSleep(nullptr);
+        // A cancel's wait whose first sleep does not outlast the worker goes on sleeping, and
+        // after its 62nd sleep ends the worker by force wherever it is: in the middle of a
+        // trace or an allocation, whose lock then stays taken for the rest of the process.
+        EXPECT_LE(m_dialogSleeps, 1) << "the cancel's first sleep ended before the worker";
     }
     PollSleeps(const PollSleeps&) = delete;
     PollSleeps& operator=(const PollSleeps&) = delete;
@@ -52,7 +56,10 @@ private:
     void Pause(DWORD milliseconds)
     {
         if (::GetCurrentThreadId() == m_dialogThread) {
-            ++m_dialogSleeps;
+            if (++m_dialogSleeps == 62) {
+                fprintf(stderr, "DIAG: the cancel's wait ends the worker by force now\n");
+                fflush(stderr);
+            }
             ::SetEvent(m_release.Get());
             for (int waited = 0; waited < 2000 && m_workerEnded && !m_workerEnded(); ++waited)
                 ::Sleep(5);
