@@ -48,6 +48,8 @@ protected:
                        {L"emp_uninstall_linkfile", empRemover}}}});
         m_run.m_ResDefineCommand.nDriverType = type == L"EMP" ? DRIVERTYPE_EMP : DRIVERTYPE_QCT;
     }
+    // A driver setup whose installer outlives it until the test writes release.
+    void DetachedDriverSetupHeldUntil(const std::wstring& release);
     // True when a handle of this process refers to a process that program ran as.
     bool IsProcessObjectKept(const std::wstring& program) const
     {
@@ -416,17 +418,22 @@ TEST_F(SetupRunTest, SetupsAreJudgedOnlyWhenTheProcessesTheyStartedHaveEnded)
               order);
 }
 
-// An installer that lives on after its bootstrapper: waited for, with the driver's status shown
-// (and Cancel refused), until the bound (ten minutes; here a fraction of a second); then the
-// driver is judged as it is. The installer is held until the test lets it go.
-TEST_F(SetupRunTest, InstallerThatOutlivesItsBootstrapperIsWaitedForWithTheStatusShown)
+// An installer that lives on after its bootstrapper (held until the test writes release): waited
+// for, with the driver's status shown (and Cancel refused), until it ends or the bound (ten
+// minutes) has passed; then the driver is judged as it is.
+void SetupRunTest::DetachedDriverSetupHeldUntil(const std::wstring& release)
 {
     Place(L"SimDriverSetup", L"DriverSetup.exe");
-    TempDir folder;
-    std::wstring release = folder.File(L"release");
     m_standIns.Script(L"driver_setup", L"detach", L"1");
     m_standIns.Script(L"driver_setup", L"wait_for_file", release);
     m_standIns.Script(L"driver_setup", L"wait_limit_ms", L"600000");
+}
+
+TEST_F(SetupRunTest, InstallerThatOutlivesItsBootstrapperIsWaitedForWithTheStatusShown)
+{
+    TempDir folder;
+    std::wstring release = folder.File(L"release");
+    DetachedDriverSetupHeldUntil(release);
     std::atomic<int> result{-1};
     std::thread worker([&] { result = m_core.InstallDriver(); });
     bool bootstrapperEnded = m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting") &&
@@ -444,13 +451,10 @@ TEST_F(SetupRunTest, InstallerThatOutlivesItsBootstrapperIsWaitedForWithTheStatu
 
 TEST_F(SetupRunTest, InstallerThatOutlivesTheBoundIsGivenUpOnAndTheSetupJudgedWithoutIt)
 {
-    Place(L"SimDriverSetup", L"DriverSetup.exe");
     TempDir folder;
     std::wstring release = folder.File(L"release");
-    m_standIns.Script(L"driver_setup", L"detach", L"1");
-    m_standIns.Script(L"driver_setup", L"wait_for_file", release);
-    m_standIns.Script(L"driver_setup", L"wait_limit_ms", L"600000");
-    m_core.m_dwStartedProcessesWaitMs = 300;
+    DetachedDriverSetupHeldUntil(release);
+    m_core.m_dwStartedProcessesWaitMs = 300; // the bound, here a fraction of a second
     std::atomic<bool> done{false};
     std::atomic<int> result{-1};
     std::thread worker([&] {
