@@ -112,7 +112,7 @@ class PlugInRun(LaunchRecording, Screenshots):
                 raise HostCannot('a 64-bit Windows running 32-bit programs: ' + problem)
         self.reported_version = self.prefix.reported_version()
         self.notes.append('the PC reports itself as %s (%s)' % (
-            self.reported_version or 'nothing ("ver" printed no version)',
+            self.reported_version or 'nothing ("ver" printed no version; %s)' % self.prefix.last_output[-300:],
             '64-bit Windows, the 32-bit programs under WOW64' if self.runs_under_wow64()
             else '64-bit Windows' if self.s.arch == 'win64' else '32-bit Windows'))
 
