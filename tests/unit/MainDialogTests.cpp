@@ -567,6 +567,89 @@ TEST_F(MainDialogTest, HungOtherInstanceIsGivenUpOnAndThisOneRunsAlone)
     EXPECT_TRUE(ModeChanged());
 }
 
+namespace {
+
+// A window of a thread that stays away from its messages: it takes the messages sent to it only
+// when TakeSentMessages is called, and records whether a profile came among them.
+class BusyRequester {
+public:
+    BusyRequester()
+        : m_window(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr))
+    {
+        ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ::SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    }
+    ~BusyRequester() { ::DestroyWindow(m_window); }
+    BusyRequester(const BusyRequester&) = delete;
+    BusyRequester& operator=(const BusyRequester&) = delete;
+
+    HWND Window() const { return m_window; }
+    bool HasSentMessages() const { return (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; }
+    void TakeSentMessages()
+    {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    bool ProfileReceived() const { return m_profileReceived; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<BusyRequester*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (message == WM_COPYDATA && self && data && data->lpData && data->cbData == plug::kPhoneDataBytes)
+            self->m_profileReceived = true;
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND m_window;
+    bool m_profileReceived = false;
+};
+
+} // namespace
+
+// Windows counts a window as hung when its thread has not looked at its messages for five
+// seconds and is not waiting for them: a second instance whose start took that long, caught
+// between sending its request and waiting for the answer. The profile still reaches it once it
+// looks at its messages again.
+TEST_F(MainDialogTest, ProfileReachesARequesterThatLooksAtItsMessagesOnlyLater)
+{
+    DriverPackageOnly();
+    OperatorKitInstalled();
+    PollSleeps sleeps(m_sleeps);
+    TestMainDlg dialog;
+    dialog.StartFromPc(L"R");
+    std::thread requester;
+    std::atomic<bool> profileReceived{false};
+    dialog.onTick = [&](TestMainDlg& self) {
+        if (requester.joinable() || !sleeps.IsWorkerParked())
+            return;
+        HWND window = self.Window();
+        requester = std::thread([&, window] {
+            BusyRequester busy;
+            ::Sleep(5500); // away from its messages for longer than Windows' five seconds
+            std::atomic<bool> requestAnswered{false};
+            std::thread sender([&] {
+                COPYDATASTRUCT request = {0, 0, nullptr};
+                DWORD_PTR result = 0;
+                ::SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(busy.Window()),
+                                      reinterpret_cast<LPARAM>(&request), SMTO_NORMAL, 60000, &result);
+                requestAnswered = true;
+            });
+            // The dialog answers while this thread still does not wait for its messages.
+            while (!requestAnswered && !busy.HasSentMessages())
+                ::Sleep(10);
+            busy.TakeSentMessages();
+            sender.join();
+            profileReceived = busy.ProfileReceived();
+            PostCancel(window);
+        });
+    };
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    requester.join();
+    EXPECT_TRUE(profileReceived) << "the answer to the profile request was dropped";
+}
+
 // A second instance runs in a child process: the real dialog for drive R with its worker held in
 // a lingering driver setup. Arguments: the answer file. It writes the texts of its message boxes.
 PLUGTEST_CHILD_MODE(running_main_dialog)
