@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 namespace plug {
 
 namespace {
@@ -47,13 +49,37 @@ UniqueHandle OpenToWatch(DWORD id)
     return process;
 }
 
-// In 100-nanosecond steps; 0 when Windows does not tell.
+ProcessFamily::ProcessTimesFunction g_processTimes = nullptr; // nullptr: GetProcessTimes
+
+ULONGLONG InSteps(const FILETIME& time)
+{
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// A day in 100-nanosecond steps: a clock set back by less keeps the times recorded before.
+constexpr ULONGLONG kOneDay = 24ULL * 60 * 60 * 10000000;
+
+// In 100-nanosecond steps; 0 when Windows does not tell, or has not recorded it yet (a time far
+// after the present: Wine's while the process is starting).
 ULONGLONG CreationTime(HANDLE process)
 {
     FILETIME created = {}, exited = {}, kernel = {}, user = {};
-    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user))
+    auto processTimes = g_processTimes ? g_processTimes : &::GetProcessTimes;
+    if (!processTimes(process, &created, &exited, &kernel, &user))
         return 0;
-    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    FILETIME now = {};
+    ::GetSystemTimeAsFileTime(&now);
+    return InSteps(created) > InSteps(now) + kOneDay ? 0 : InSteps(created);
+}
+
+// Another handle to the same process, with the same rights, for the family to keep.
+UniqueHandle DuplicateOf(HANDLE process)
+{
+    HANDLE duplicate = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), process, ::GetCurrentProcess(), &duplicate, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS))
+        return UniqueHandle();
+    return UniqueHandle(duplicate);
 }
 
 UniqueHandle MakeCountingJob()
@@ -89,18 +115,30 @@ std::vector<ProcessEntry> ListProcesses()
     return entries;
 }
 
+bool Contains(const std::vector<DWORD>& ids, DWORD id)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
 } // namespace
 
 ProcessFamily::ProcessFamily() : m_job(MakeCountingJob()) {}
 
+ProcessFamily::ProcessTimesFunction ProcessFamily::SetProcessTimesFunction(ProcessTimesFunction function)
+{
+    ProcessTimesFunction previous = g_processTimes;
+    g_processTimes = function;
+    return previous;
+}
+
 void ProcessFamily::Follow(HANDLE process)
 {
-    m_programId = process ? ProcessIdOf(process) : 0;
-    if (m_programId == 0) {
+    const DWORD programId = process ? ProcessIdOf(process) : 0;
+    if (programId == 0) {
         m_job.Reset();
         return;
     }
-    m_programCreated = CreationTime(process);
+    m_program = {programId, 0, CreationTime(process), false, DuplicateOf(process)};
     if (m_job && !::AssignProcessToJobObject(m_job.Get(), process))
         m_job.Reset();
     m_byParent = !m_job;
@@ -123,10 +161,21 @@ void ProcessFamily::LookAgain()
 
 std::vector<HANDLE> ProcessFamily::RunningDescendants()
 {
+    // Which members run is read before the look: one that had ended by then had its own
+    // processes running (and listed) already. One that ends while the list is gone over may have
+    // started another after the list was taken, so it is returned with those the look found, of
+    // which the same holds: its end makes the caller look once more.
+    // (By id: the look may let go of a member.)
+    std::vector<DWORD> knownBefore, ranBefore;
+    for (const Member& member : m_members) {
+        knownBefore.push_back(member.id);
+        if (::WaitForSingleObject(member.process.Get(), 0) == WAIT_TIMEOUT)
+            ranBefore.push_back(member.id);
+    }
     LookAgain();
     std::vector<HANDLE> running;
     for (const Member& member : m_members) {
-        if (::WaitForSingleObject(member.process.Get(), 0) == WAIT_TIMEOUT)
+        if (Contains(ranBefore, member.id) || !Contains(knownBefore, member.id))
             running.push_back(member.process.Get());
     }
     return running;
@@ -168,18 +217,19 @@ void ProcessFamily::LookInJob()
     const auto* ids = reinterpret_cast<const JOBOBJECT_BASIC_PROCESS_ID_LIST*>(list.data());
     for (DWORD index = 0; index < ids->NumberOfProcessIdsInList; ++index) {
         DWORD id = static_cast<DWORD>(ids->ProcessIdList[index]);
-        if (id == m_programId || IsKnown(id))
+        if (id == m_program.id || IsKnown(id))
             continue;
         UniqueHandle process = OpenToWatch(id);
         // The id may have gone to another process between the list and the open.
         if (!process || !IsInJob(process.Get()))
             continue;
-        m_members.push_back({id, CreationTime(process.Get()), true, std::move(process)});
+        m_members.push_back({id, 0, CreationTime(process.Get()), true, std::move(process)});
     }
 }
 
 void ProcessFamily::LookByParent()
 {
+    SettleCreationTimes();
     const std::vector<ProcessEntry> entries = ListProcesses();
     const DWORD ownId = ::GetCurrentProcessId();
     // A child may come before its parent in the list: go over it until nothing new is found.
@@ -187,18 +237,36 @@ void ProcessFamily::LookByParent()
         found = false;
         for (const ProcessEntry& entry : entries) {
             ULONGLONG parentCreated = 0;
-            if (entry.id == ownId || entry.id == m_programId || IsKnown(entry.id) ||
+            if (entry.id == ownId || entry.id == m_program.id || IsKnown(entry.id) ||
                 !FamilyCreationTime(entry.parentId, &parentCreated))
                 continue;
             UniqueHandle process = OpenToWatch(entry.id);
             if (!process)
                 continue;
             ULONGLONG created = CreationTime(process.Get());
-            if (created < parentCreated)
+            if (created != 0 && created < parentCreated)
                 continue; // older than the parent whose id it names: a child of an earlier owner of that id
-            m_members.push_back({entry.id, created, IsInJob(process.Get()), std::move(process)});
+            m_members.push_back({entry.id, entry.parentId, created, IsInJob(process.Get()), std::move(process)});
             found = true;
         }
+    }
+}
+
+void ProcessFamily::SettleCreationTimes()
+{
+    if (m_program.created == 0 && m_program.process)
+        m_program.created = CreationTime(m_program.process.Get());
+    for (auto member = m_members.begin(); member != m_members.end();) {
+        if (member->created == 0) {
+            member->created = CreationTime(member->process.Get());
+            ULONGLONG parentCreated = 0;
+            if (member->created != 0 && !member->inJob && FamilyCreationTime(member->parentId, &parentCreated) &&
+                member->created < parentCreated) {
+                member = m_members.erase(member); // a child of an earlier owner of its parent's id
+                continue;
+            }
+        }
+        ++member;
     }
 }
 
@@ -213,14 +281,14 @@ bool ProcessFamily::IsKnown(DWORD id) const
 
 bool ProcessFamily::FamilyCreationTime(DWORD id, ULONGLONG* created) const
 {
-    if (id == m_programId) {
-        *created = m_programCreated;
-        return true;
+    if (id == m_program.id) {
+        *created = m_program.created;
+        return *created != 0;
     }
     for (const Member& member : m_members) {
         if (member.id == id) {
             *created = member.created;
-            return true;
+            return *created != 0;
         }
     }
     return false;

@@ -12,8 +12,14 @@
 // the start finds what the program started before it joined the job.
 //
 // Every process found is kept open until the family goes: Windows does not give its id to
-// another process meanwhile, and a process found by its parent's id is taken only when it was
+// another process meanwhile, and a process found by its parent's id is kept only when it was
 // created after that parent, so that an id used again before the start misleads nothing.
+//
+// Wine lists a process that is starting, and lets it be opened, a moment before it records when
+// the process was created; until then it reports a creation time far in the future. Such a time
+// counts as not known yet: it is read again at the next look, a process whose own is not known
+// is taken and judged once it is, and none is taken as the child of a process whose time is not
+// known (one that has not started yet has started nothing).
 #pragma once
 
 #include "Handle.h"
@@ -42,32 +48,41 @@ public:
     // again every kLookAgainMs.
     bool NeedsLookingAgain() const { return m_byParent; }
 
-    // Looks for the family's processes and returns those that still run, the program itself
-    // left out. The handles stay owned by the family.
+    // Looks for the family's processes and returns those that may still run, the program itself
+    // left out: those that ran before the look, and those it found (which may have ended since).
+    // Empty only when nothing of the family runs. The handles stay owned by the family.
     std::vector<HANDLE> RunningDescendants();
     // Looks for new descendants only (between the waits of one that needs looking again).
     void LookAgain();
     // How many processes the program started (and they started), as far as they were seen.
     unsigned DescendantsSeen() const;
 
+    // How the family reads a process's times (GetProcessTimes); tests stand in for a Windows
+    // that has not recorded a start yet. nullptr restores GetProcessTimes. Returns the previous.
+    using ProcessTimesFunction = BOOL(WINAPI*)(HANDLE, FILETIME*, FILETIME*, FILETIME*, FILETIME*);
+    static ProcessTimesFunction SetProcessTimesFunction(ProcessTimesFunction function);
+
 private:
     struct Member {
         DWORD id;
-        ULONGLONG created;
+        DWORD parentId;    // as the process list named it (0 for the program and the job's members)
+        ULONGLONG created; // 0 while not known yet
         bool inJob;
         UniqueHandle process;
     };
     void LookInJob();
     void LookByParent();
+    // Reads the creation times not known yet once more, and lets go of a member found by its
+    // parent's id that turns out older than that parent.
+    void SettleCreationTimes();
     bool IsKnown(DWORD id) const;
     // The creation time of the family's process id (the program or a member); false when the
-    // id is not the family's.
+    // id is not the family's or its time is not known yet.
     bool FamilyCreationTime(DWORD id, ULONGLONG* created) const;
     bool IsInJob(HANDLE process) const;
 
     UniqueHandle m_job;
-    DWORD m_programId = 0;
-    ULONGLONG m_programCreated = 0;
+    Member m_program = {0, 0, 0, false, UniqueHandle()};
     bool m_byParent = false;
     std::vector<Member> m_members;
 };

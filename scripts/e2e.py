@@ -525,7 +525,8 @@ def check_windows_10(c):
     6.2 as on a real one: the Vista class, so the Vista-and-later ways."""
     check_clean_start(c)
     reported = c.result['settings'].get('reported_version', '')
-    c.check(reported.startswith('Microsoft Windows 10.0'), 'the PC reports itself as "%s"' % reported)
+    c.check(reported.startswith('Microsoft Windows 10.0'), 'the PC reports itself as "%s" (%s)' % (
+        reported, [note for note in c.result['notes'] if note.startswith('the PC reports itself')]))
     seen = probe_program_view(c, c.result['settings']['arch'])
     c.check(seen == '8 1 0', 'the program\'s version class, Vista test and 64-bit test in this PC: %s, '
                              'not 8 1 0' % seen)

@@ -19,12 +19,13 @@ namespace {
 // not hang this one.
 const UINT kCopyDataTimeoutMs = 30000;
 
-LRESULT SendCopyData(HWND to, HWND from, ULONG_PTR id, DWORD size, const void* data)
+// flags: SMTO_ABORTIFHUNG gives up at once on an instance that Windows counts as hung.
+LRESULT SendCopyData(HWND to, HWND from, ULONG_PTR id, DWORD size, const void* data, UINT flags = SMTO_ABORTIFHUNG)
 {
     COPYDATASTRUCT message = {id, size, const_cast<void*>(data)};
     DWORD_PTR result = 0;
     ::SendMessageTimeoutW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&message),
-                          SMTO_ABORTIFHUNG, kCopyDataTimeoutMs, &result);
+                          flags, kCopyDataTimeoutMs, &result);
     return static_cast<LRESULT>(result);
 }
 
@@ -254,7 +255,10 @@ void CPlugstartDlg::SendProfileTo(HWND requester)
         return;
     std::vector<uint8_t> payload = plug::EncodePhoneData(m_ResDefineCommand);
     Trace(ProfileTrace(L"SEND this phone data-----------\n", m_ResDefineCommand));
-    SendCopyData(requester, nullptr, 0, static_cast<DWORD>(payload.size()), payload.data());
+    // The requester waits for this answer, but Windows counts it as hung when its start kept it
+    // from its messages for five seconds and it has not begun to wait yet: the answer is not given
+    // up on for that (the time-out still bounds it).
+    SendCopyData(requester, nullptr, 0, static_cast<DWORD>(payload.size()), payload.data(), SMTO_NORMAL);
 }
 
 BOOL CPlugstartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

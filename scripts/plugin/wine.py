@@ -194,6 +194,7 @@ class Prefix:
         """What the PC says it is, as "ver" prints it (e.g. "Microsoft Windows 10.0.19043"), or ''."""
         code, output = self.run(['cmd.exe', '/c', 'ver'], timeout=120)
         lines = [line.strip() for line in output.splitlines() if 'windows' in line.lower()]
+        self.last_output = 'exit %s: %s' % (code, output.strip())
         return lines[-1] if code == 0 and lines else ''
 
     def drive_c(self, *parts):

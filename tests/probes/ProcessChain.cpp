@@ -1,17 +1,25 @@
 // A windowless program for the tests of the wait for a program's whole work: a link of a chain
 // of processes, as a setup that starts its installer and exits is. Started as
-//   ProcessChain.exe leaf START_FILE MS END_FILE     marks START_FILE ("-": none), lives MS,
-//                                                    marks END_FILE, exits 7
-//   ProcessChain.exe starter MS EXIT_CODE NEXT...    starts ProcessChain.exe NEXT..., lives MS
-//                                                    more, exits EXIT_CODE (1 when NEXT did not start)
+//   ProcessChain.exe leaf START_FILE UNTIL END_FILE     marks START_FILE ("-": none), lives
+//                                                       UNTIL, marks END_FILE, exits 7
+//   ProcessChain.exe starter UNTIL EXIT_CODE NEXT...    starts ProcessChain.exe NEXT..., lives
+//                                                       UNTIL, exits EXIT_CODE (1 when NEXT did
+//                                                       not start)
+//   ProcessChain.exe after FILE LINK...                 waits until FILE is there, then acts as
+//                                                       the link LINK... describes
+// UNTIL is a number of milliseconds, or a file: then the link lives until the test writes it (at
+// most a minute, so that a failed test leaves nothing running for long).
 // A program without a console, as setups are: no console host joins its family.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cwchar>
+#include <cwctype>
 #include <string>
 
 namespace {
+
+constexpr DWORD kLongestWaitForFileMs = 60000;
 
 void Mark(const wchar_t* file)
 {
@@ -22,12 +30,30 @@ void Mark(const wchar_t* file)
         ::CloseHandle(handle);
 }
 
-int Starter(int count, wchar_t** arguments)
+void WaitForFile(const wchar_t* file)
+{
+    for (DWORD waited = 0; waited < kLongestWaitForFileMs; waited += 10) {
+        if (::GetFileAttributesW(file) != INVALID_FILE_ATTRIBUTES)
+            return;
+        ::Sleep(10);
+    }
+}
+
+void LiveUntil(const wchar_t* until)
+{
+    if (*until != L'\0' && std::iswdigit(*until))
+        ::Sleep(std::wcstoul(until, nullptr, 10));
+    else
+        WaitForFile(until);
+}
+
+// arguments[first] is "starter".
+int Starter(int first, int count, wchar_t** arguments)
 {
     wchar_t self[MAX_PATH * 2] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
     std::wstring commandLine = L"\"" + std::wstring(self) + L"\"";
-    for (int index = 4; index < count; ++index)
+    for (int index = first + 3; index < count; ++index)
         commandLine += L" \"" + std::wstring(arguments[index]) + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -36,8 +62,26 @@ int Starter(int count, wchar_t** arguments)
         return 1;
     ::CloseHandle(started.hThread);
     ::CloseHandle(started.hProcess);
-    ::Sleep(std::wcstoul(arguments[2], nullptr, 10));
-    return std::wcstol(arguments[3], nullptr, 10);
+    LiveUntil(arguments[first + 1]);
+    return std::wcstol(arguments[first + 2], nullptr, 10);
+}
+
+int Link(int first, int count, wchar_t** arguments)
+{
+    const int described = count - first;
+    if (described == 4 && std::wcscmp(arguments[first], L"leaf") == 0) {
+        Mark(arguments[first + 1]);
+        LiveUntil(arguments[first + 2]);
+        Mark(arguments[first + 3]);
+        return 7;
+    }
+    if (described > 3 && std::wcscmp(arguments[first], L"starter") == 0)
+        return Starter(first, count, arguments);
+    if (described > 2 && std::wcscmp(arguments[first], L"after") == 0) {
+        WaitForFile(arguments[first + 1]);
+        return Link(first + 2, count, arguments);
+    }
+    return 2;
 }
 
 } // namespace
@@ -48,13 +92,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     if (!arguments || count < 2)
         return 2;
-    if (std::wcscmp(arguments[1], L"leaf") == 0 && count == 5) {
-        Mark(arguments[2]);
-        ::Sleep(std::wcstoul(arguments[3], nullptr, 10));
-        Mark(arguments[4]);
-        return 7;
-    }
-    if (std::wcscmp(arguments[1], L"starter") == 0 && count > 4)
-        return Starter(count, arguments);
-    return 2;
+    return Link(1, count, arguments);
 }

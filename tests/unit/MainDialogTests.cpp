@@ -25,10 +25,12 @@ const UINT kKeysMessage = WM_APP + 40;   // post the keys to the focused control
 const UINT kMarkerMessage = WM_APP + 41; // everything posted before it has been handled
 const wchar_t kRunningNotice[] = L"Norvo Installer is running.\nExit the program and connect the mobile phone again.";
 
-// The sleeps of the program while a test runs its dialog. The dialog's own thread sleeps only in
-// the cancel wait: each of its sleeps lets a parked worker go and lasts until the worker has
-// ended (at most 10 s), as a wait of one round would on any machine. The worker's first poll
-// round parks it until then; every other sleep returns at once (the test's InstantSleep counts them).
+// The sleeps of the program while a test runs its dialog. The worker's first poll round parks it
+// until the dialog's own thread sleeps, which it does only in the cancel wait: each of the
+// dialog's sleeps lets the parked worker go and lasts until the worker's thread has ended (at
+// most a minute), taking the messages sent to the dialog's thread meanwhile as the cancel wait
+// does, so that one round is enough on any machine. Every other sleep returns at once (the
+// test's InstantSleep counts them).
 class PollSleeps {
 public:
     explicit PollSleeps(InstantSleep& sleeps) : m_sleeps(sleeps)
@@ -39,12 +41,15 @@ public:
     {
         ::SetEvent(m_release.Get());
         m_sleeps.OnSleep(nullptr);
+        // A cancel wait that runs out of rounds ends the worker by force wherever it is (in the
+        // middle of a trace or an allocation, whose lock then stays taken for the rest of the
+        // test program): every cancel here must see the worker end within its first round.
+        EXPECT_LE(m_dialogSleeps, 1) << "the cancel's first round ended before the worker";
     }
     PollSleeps(const PollSleeps&) = delete;
     PollSleeps& operator=(const PollSleeps&) = delete;
 
     bool IsWorkerParked() const { return ::WaitForSingleObject(m_parked.Get(), 0) == WAIT_OBJECT_0; }
-    void WorkerEndedWhen(std::function<bool()> ended) { m_workerEnded = std::move(ended); }
     int PollRounds() const { return m_pollRounds; }
     int DialogSleeps() const { return m_dialogSleeps; }
 
@@ -54,11 +59,22 @@ private:
         if (::GetCurrentThreadId() == m_dialogThread) {
             ++m_dialogSleeps;
             ::SetEvent(m_release.Get());
-            for (int waited = 0; waited < 2000 && m_workerEnded && !m_workerEnded(); ++waited)
-                ::Sleep(5);
+            if (IsWorkerParked())
+                WaitHandlingSentMessages(m_worker.Get(), 60000);
         } else if (milliseconds == 1000 && ++m_pollRounds == 1) {
+            m_worker = plug::UniqueHandle(::OpenThread(SYNCHRONIZE, FALSE, ::GetCurrentThreadId()));
             ::SetEvent(m_parked.Get());
             ::WaitForSingleObject(m_release.Get(), 60000);
+        }
+    }
+    static void WaitHandlingSentMessages(HANDLE object, DWORD timeoutMs)
+    {
+        const DWORD started = ::GetTickCount();
+        for (DWORD elapsed = 0; elapsed < timeoutMs; elapsed = ::GetTickCount() - started) {
+            if (::MsgWaitForMultipleObjects(1, &object, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1)
+                return;
+            MSG message;
+            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE); // handles the sent ones
         }
     }
 
@@ -66,9 +82,9 @@ private:
     DWORD m_dialogThread = ::GetCurrentThreadId();
     plug::UniqueHandle m_parked{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     plug::UniqueHandle m_release{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    plug::UniqueHandle m_worker; // the parked worker's thread, set before it parks
     std::atomic<int> m_pollRounds{0};
     std::atomic<int> m_dialogSleeps{0};
-    std::function<bool()> m_workerEnded;
 };
 
 // The main dialog with a test timer (every 20 ms while it runs), what it showed and traced.
@@ -274,7 +290,6 @@ TEST_F(MainDialogTest, CancelDuringTheLaunchPollEndsTheDialogWithinARound)
     PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
-    sleeps.WorkerEndedWhen([&dialog] { return !dialog.IsWorkerRunning(); });
     bool cancelled = false;
     dialog.onTick = [&](TestMainDlg& self) {
         if (!cancelled && sleeps.IsWorkerParked()) {
@@ -550,6 +565,89 @@ TEST_F(MainDialogTest, HungOtherInstanceIsGivenUpOnAndThisOneRunsAlone)
     EXPECT_EQ(1, result) << "the synchronous run of an instance alone";
     EXPECT_EQ(L"", dialog.m_OtherResDefineCommand.strDrive);
     EXPECT_TRUE(ModeChanged());
+}
+
+namespace {
+
+// A window of a thread that stays away from its messages: it takes the messages sent to it only
+// when TakeSentMessages is called, and records whether a profile came among them.
+class BusyRequester {
+public:
+    BusyRequester()
+        : m_window(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr))
+    {
+        ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ::SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    }
+    ~BusyRequester() { ::DestroyWindow(m_window); }
+    BusyRequester(const BusyRequester&) = delete;
+    BusyRequester& operator=(const BusyRequester&) = delete;
+
+    HWND Window() const { return m_window; }
+    bool HasSentMessages() const { return (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; }
+    void TakeSentMessages()
+    {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    bool ProfileReceived() const { return m_profileReceived; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<BusyRequester*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (message == WM_COPYDATA && self && data && data->lpData && data->cbData == plug::kPhoneDataBytes)
+            self->m_profileReceived = true;
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND m_window;
+    bool m_profileReceived = false;
+};
+
+} // namespace
+
+// Windows counts a window as hung when its thread has not looked at its messages for five
+// seconds and is not waiting for them: a second instance whose start took that long, caught
+// between sending its request and waiting for the answer. The profile still reaches it once it
+// looks at its messages again.
+TEST_F(MainDialogTest, ProfileReachesARequesterThatLooksAtItsMessagesOnlyLater)
+{
+    DriverPackageOnly();
+    OperatorKitInstalled();
+    PollSleeps sleeps(m_sleeps);
+    TestMainDlg dialog;
+    dialog.StartFromPc(L"R");
+    std::thread requester;
+    std::atomic<bool> profileReceived{false};
+    dialog.onTick = [&](TestMainDlg& self) {
+        if (requester.joinable() || !sleeps.IsWorkerParked())
+            return;
+        HWND window = self.Window();
+        requester = std::thread([&, window] {
+            BusyRequester busy;
+            ::Sleep(5500); // away from its messages for longer than Windows' five seconds
+            std::atomic<bool> requestAnswered{false};
+            std::thread sender([&] {
+                COPYDATASTRUCT request = {0, 0, nullptr};
+                DWORD_PTR result = 0;
+                ::SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(busy.Window()),
+                                      reinterpret_cast<LPARAM>(&request), SMTO_NORMAL, 60000, &result);
+                requestAnswered = true;
+            });
+            // The dialog answers while this thread still does not wait for its messages.
+            while (!requestAnswered && !busy.HasSentMessages())
+                ::Sleep(10);
+            busy.TakeSentMessages();
+            sender.join();
+            profileReceived = busy.ProfileReceived();
+            PostCancel(window);
+        });
+    };
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    requester.join();
+    EXPECT_TRUE(profileReceived) << "the answer to the profile request was dropped";
 }
 
 // A second instance runs in a child process: the real dialog for drive R with its worker held in
