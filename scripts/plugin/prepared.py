@@ -76,6 +76,7 @@ class PreparedPC:
     def __init__(self, path, info):
         self.path = path
         self.reported_version = info['reported_version']
+        self.version_output = info.get('version_output', '')  # how "ver" ended, when it printed no version
         self.registry = info['registry']
         self.files = {name: tuple(value) for name, value in info['files'].items()}
 
@@ -112,6 +113,9 @@ def _load(folder, info_file):
         return None
     if not os.path.isdir(folder) or info.get('registry_stamps') != registry_stamps(folder):
         return None
+    if not info.get('reported_version'):
+        return None  # "ver" printed nothing when it was made (a busy host): asked anew, not kept
+
     return PreparedPC(folder, info)
 
 
@@ -173,6 +177,7 @@ def _make(base, path, arch, windows, display, settings_text, check_wow64, sandbo
             if problem:
                 raise HostCannot('a 64-bit Windows running 32-bit programs: ' + problem)
         reported = prefix.reported_version()
+        version_output = '' if reported else prefix.last_output
     except BaseException:
         prefix.kill()
         _remove(path)
@@ -180,7 +185,7 @@ def _make(base, path, arch, windows, display, settings_text, check_wow64, sandbo
     prefix.kill()
     prefix.wait_server()
     stops.check()
-    return {'reported_version': reported, 'registry': snapshot.read_registry(path),
+    return {'reported_version': reported, 'version_output': version_output, 'registry': snapshot.read_registry(path),
             'files': snapshot.read_files(prefix.drive_c())}
 
 

@@ -135,7 +135,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         for a 64-bit one running the build's 32-bit programs, checked that it can)."""
         self.reported_version = ready.reported_version
         self.notes.append('the PC reports itself as %s (%s)' % (
-            self.reported_version or 'nothing ("ver" printed no version; %s)' % self.prefix.last_output[-300:],
+            self.reported_version or 'nothing ("ver" printed no version; %s)' % ready.version_output[-300:],
             '64-bit Windows, the 32-bit programs under WOW64' if self.runs_under_wow64()
             else '64-bit Windows' if self.s.arch == 'win64' else '32-bit Windows'))
 

@@ -123,6 +123,17 @@ class PreparedCacheTests(unittest.TestCase):
         self.assertEqual(len(self.made), 3)
         self.assertNotIn('Touched', read(os.path.join(again.path, 'system.reg')))
 
+    def test_a_pc_that_printed_no_version_is_used_once_and_never_kept(self):
+        # "ver" printing nothing (a busy host) is a passing failure: the run that met it says so,
+        # and the next run asks a new PC instead of reading the empty answer from the cache.
+        with unittest.mock.patch.object(prepared, '_make', lambda *args: dict(
+                fake_make(*args), reported_version='', version_output='exit 1: (nothing)')):
+            first = ready(self.cache, self.base)
+        self.assertEqual((first.reported_version, first.version_output), ('', 'exit 1: (nothing)'))
+        again = ready(self.cache, self.base)
+        self.assertEqual(len(self.made), 1)
+        self.assertEqual(again.reported_version, 'Microsoft Windows xp')
+
     def test_a_making_that_breaks_off_leaves_nothing_that_counts(self):
         def broken(base, path, *rest):
             pc.copy_prefix(base, path)
