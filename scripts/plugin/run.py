@@ -29,6 +29,7 @@ from .record import Launch, LaunchRecording
 from .wine import HostCannot, pe_machine
 
 QUIET_SECONDS = 2.0
+SECOND_DEVICE_LATEST_S = 30.0  # the second device is plugged in by then, whatever the first shows
 PROVENANCE = ('seen from the outside: the robot\'s record (through its own socket to the run), the registry and the '
               'files of drive C: (read from the stopped PC) and the screenshots; the PC\'s own account, which any '
               'program of the PC could write: the device\'s log (the simulated device runs inside the program), '
@@ -390,6 +391,10 @@ class PlugInRun(LaunchRecording, Screenshots):
             env.update({'LANG': self.s.locale, 'LC_ALL': self.s.locale})
         return env
 
+    def main_window_shown(self):
+        """A window of the program with a title is up (the main dialog; the staging dialog has none)."""
+        return any(span['title'] and self.interesting(span['process']) for span in self.launch.window_spans)
+
     def start_program(self, letter='R'):
         """Starts what the image's autorun.inf names, from the CD-ROM drive, as Windows does."""
         image = self.images[letter]
@@ -534,19 +539,23 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.start_program('R')
         if plugin:
             self.clock.mark('program started')
-        if self.s.second_drive:
-            time.sleep(0.5)
-            self.start_program('S')
+        # The second device is plugged in once the first instance's window shows (30 s at most):
+        # an instance started before that window is visible cannot find it, and runs as if alone.
+        second_pending = self.s.second_drive
         watched = time.time()
         while True:
             stops.check()
             if trace_tail.path is None:
                 trace_tail.set_path(self.trace_path())
             self.drain(tails)
+            if second_pending and (self.main_window_shown() or time.time() - watched > SECOND_DEVICE_LATEST_S):
+                self.start_program('S')
+                second_pending = False
             if self.fault:
                 self.fault.tick(self)
             self.due_shots()
-            settled = self.launchers_done() and not self.program_running() and not self.running_setups()
+            settled = (self.launchers_done() and not self.program_running() and not self.running_setups()
+                       and not second_pending)
             others = any(p['end'] is None and self.interesting(p['name']) for p in self.launch.processes.values())
             if self.end_watch.ended(time.monotonic(), settled, self._last_event, others):
                 self.launch.outcome = 'finished'
