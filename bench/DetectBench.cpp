@@ -8,7 +8,7 @@
 #include "common/FakeInstallation.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 #include "common/FakeRunHost.h"
 #include "detect/Detector.h"
 

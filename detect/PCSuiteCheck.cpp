@@ -5,7 +5,7 @@
 #include "detect/InstallPaths.h"
 #include "framework/StringFormat.h"
 #include "registry/RegAccess.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 
 using namespace plug::detect;
 

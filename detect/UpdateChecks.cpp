@@ -5,9 +5,9 @@
 #include "config/ConfigFile.h"
 #include "config/ModulePath.h"
 #include "config/RelativeName.h"
-#include "detect/FileVersion.h"
+#include "version/FileVersion.h"
 #include "detect/InstallPaths.h"
-#include "detect/VersionText.h"
+#include "version/VersionText.h"
 #include "framework/StringFormat.h"
 #include "registry/RegAccess.h"
 

@@ -9,8 +9,8 @@
 #include "config/ModulePath.h"
 #include "config/RelativeName.h"
 #include "config/SystemFolders.h"
-#include "detect/FileVersion.h"
-#include "detect/VersionText.h"
+#include "version/FileVersion.h"
+#include "version/VersionText.h"
 #include "framework/StringFormat.h"
 
 using namespace plug;

@@ -5,13 +5,13 @@
 #include "config/Language.h"
 #include "config/Messages.h"
 #include "core/PhoneData.h"
-#include "detect/FileVersion.h"
-#include "detect/VersionText.h"
+#include "version/FileVersion.h"
+#include "version/VersionText.h"
 #include "framework/SleepSeam.h"
 #include "framework/StringFormat.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 
 namespace {
 

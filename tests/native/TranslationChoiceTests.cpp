@@ -1,4 +1,4 @@
-#include "detect/TranslationChoice.h"
+#include "version/TranslationChoice.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "DetectTestSupport.h"
 
 #include "common/ChildProcess.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 
 using namespace plugtest;
 

@@ -11,7 +11,7 @@
 #include "common/SimDevice.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
-#include "detect/FileVersion.h"
+#include "version/FileVersion.h"
 #include "framework/StringFormat.h"
 #include "service/PipeProtocol.h"
 #include "service/ServiceVersionText.h"

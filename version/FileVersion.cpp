@@ -1,7 +1,7 @@
 #include "FileVersion.h"
 
-#include "detect/TranslationChoice.h"
-#include "detect/VersionText.h"
+#include "version/TranslationChoice.h"
+#include "version/VersionText.h"
 #include "framework/StringFormat.h"
 
 #include <cstring>
