@@ -196,13 +196,20 @@ BOOL CDetector::IsEmpPackageInstalled()
 
 BOOL CDetector::IsK21cPackageInstalled()
 {
+    std::wstring folder = K21cPackageFolder(L"[IsSuccessInstallingDriver()] TYPE_CM_DCM : Registry value is empty.\r\n");
+    if (folder.empty())
+        return FALSE;
+    return EveryPairPresent(folder, {{L"K21c64bus.sys", L"K21cbus.sys"}, {L"K21c64mdm.sys", L"K21cmdm.sys"}});
+}
+
+std::wstring CDetector::K21cPackageFolder(const wchar_t* emptyTrace)
+{
     std::wstring location;
     if (!ReadK21cInstallLocation(location))
-        return FALSE;
+        return std::wstring();
     if (location.empty()) {
-        Trace(L"[IsSuccessInstallingDriver()] TYPE_CM_DCM : Registry value is empty.\r\n");
-        return FALSE;
+        Trace(emptyTrace);
+        return std::wstring();
     }
-    std::wstring prefix = WithTrailingBackslash(location);
-    return EveryPairPresent(prefix, {{L"K21c64bus.sys", L"K21cbus.sys"}, {L"K21c64mdm.sys", L"K21cmdm.sys"}});
+    return WithTrailingBackslash(location);
 }

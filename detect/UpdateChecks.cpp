@@ -4,7 +4,6 @@
 
 #include "config/ConfigFile.h"
 #include "config/ModulePath.h"
-#include "config/RelativeName.h"
 #include "version/FileVersion.h"
 #include "detect/InstallPaths.h"
 #include "version/VersionText.h"
@@ -83,15 +82,10 @@ BOOL CDetector::IsRequireUpEmpDriver(const std::wstring& strShippedVersion)
 
 BOOL CDetector::IsRequireUpK21cDriver(const std::wstring& strShippedVersion)
 {
-    std::wstring location;
-    if (!ReadK21cInstallLocation(location))
+    std::wstring folder = K21cPackageFolder(L"[IsRequireUpDrv()] DRIVERTYPE_FOMA_K21C : Registry value is empty.\r\n");
+    if (folder.empty())
         return TRUE;
-    if (location.empty()) {
-        Trace(L"[IsRequireUpDrv()] DRIVERTYPE_FOMA_K21C : Registry value is empty.\r\n");
-        return TRUE;
-    }
-    std::wstring file = plug::FormatString(L"%ls%ls", WithTrailingBackslash(location).c_str(), L"K21cmdm.sys");
-    return IsShippedNewerThanFile(file, strShippedVersion);
+    return IsShippedNewerThanFile(folder + L"K21cmdm.sys", strShippedVersion);
 }
 
 BOOL CDetector::IsRequireUpITK(int nITKType)
@@ -143,21 +137,19 @@ BOOL CDetector::IsRequireUpNorvoKit(const std::wstring& strShippedVersion)
 
 BOOL CDetector::IsRequireUpConnectionManager(const std::wstring& strShippedVersion)
 {
-    CRegAccess registry;
-    std::wstring installPath;
-    if (!registry.GetUserString(kConnectionManagerKey, kConnectionManagerPathValue, installPath))
-        return TRUE;
-    if (installPath.empty()) {
+    std::wstring program;
+    switch (ReadConnectionManagerProgram(m_run.m_ResDefineCommand.strITKFilename, program)) {
+    case ManagerProgramRead::Found:
+        return IsShippedNewerThanFile(program, strShippedVersion);
+    case ManagerProgramRead::EmptyFolder:
         Trace(L"[IsRequireUpITK()] TYPE_CM_DCM : Registry value is empty.\r\n");
         return TRUE;
-    }
-    const std::wstring& program = m_run.m_ResDefineCommand.strITKFilename;
-    if (!plug::IsContainedRelativeName(program)) {
+    case ManagerProgramRead::NameLeavesFolder:
         Trace(L"[IsRequireUpITK()] TYPE_CM_DCM : program name leaves its folder.\r\n");
         return TRUE; // treated as a missing program
+    default: // unreadable
+        return TRUE;
     }
-    return IsShippedNewerThanFile(WithTrailingBackslash(installPath) + program,
-                           strShippedVersion);
 }
 
 BOOL CDetector::IsNewVersionTraced(const wchar_t* strCheck, const wchar_t* strEndTrace,

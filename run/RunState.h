@@ -1,11 +1,10 @@
 // The record of one run of the program, with no window in it: the start facts, the device
-// profile, what the system check decided, the results of the command service and the flags that
-// the auto-run worker and the main dialog share. The steps of the run (core/, detect/, service/)
+// profile, what the system check decided, the flags that the auto-run worker and the main dialog
+// share, and the program the launch starts. The steps of the run (core/, detect/, service/)
 // read and write it; the main dialog holds it and paints from it.
 #pragma once
 
 #include "run/ResDefineCommand.h"
-#include "run/PhoneSetReply.h"
 
 #include <windows.h>
 
@@ -39,11 +38,6 @@ struct RunState {
     // read by the driver installation).
     BOOL m_bDrvPackageRegistered = FALSE;
 
-    // --- Results of the command service's pipe ---
-    PhoneSetReply m_PhoneSetReply = {-1000, {0, 0, 0}, 0}; // last reply to the phone-setting query
-    int m_nResultGetPhoneSet = 0;                           // its result field
-    int m_nResultModeChange = 0;                            // the service's mode-change result
-
     // --- Shared between the auto-run worker and the dialog ---
     SharedFlag m_bAutoRunStarted{FALSE}; // the status texts are shown from then on
     SharedFlag m_bInstallingSVC{FALSE};  // the command service is deployed: cancel is refused meanwhile
@@ -53,11 +47,14 @@ struct RunState {
     SharedFlag m_bThreadEnd{FALSE};      // stop request for the worker
     SharedFlag m_bModeChanged{FALSE};    // the mode change has been sent to the own drive
 
-    // Full path of the connection program that the launch starts.
+    // Full path of the connection program that the launch starts: written by the launch when it
+    // finds the program, kept as it was when it does not (the PC suite is started all the same).
     std::wstring m_strITKRunPath;
 };
 
-// The device's drive letter, to which every vendor command goes: the letter of a PC start
-// ("-l E"), else the first letter of the program's own folder (at a CD start the program runs
-// from the device's CD); 0 when there is none.
+// The device's drive: the letter of a PC start ("-l E"), else the program's own folder (at a CD
+// start the program runs from the device's CD). Only its first character counts; another instance
+// receives it whole in the profile.
+std::wstring DeviceDrive(const RunState& run);
+// Its letter, to which every vendor command goes; 0 when there is none.
 wchar_t DeviceDriveLetter(const RunState& run);

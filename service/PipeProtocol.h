@@ -4,7 +4,7 @@
 #pragma once
 
 #include "ServiceIdentity.h"
-#include "run/PhoneSetReply.h"
+#include "PhoneSetReply.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -14,6 +14,7 @@
 #include "skin/SkinButton.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 // The payload type of the same-device notice between two instances.
@@ -45,7 +46,6 @@ public:
     BOOL AutoRun() { return m_core.AutoRun(); }
     BOOL InstallDriver() { return m_core.InstallDriver(); }
     BOOL InstallITK() { return m_core.InstallITK(); }
-    BOOL CheckITKProgram(int nITKType) { return m_core.CheckITKProgram(nITKType); }
     BOOL RunITK(std::wstring strFile) { return m_core.RunITK(strFile); }
     int SCSI_ModeChange() { return m_core.SCSI_ModeChange(); }
 
@@ -53,6 +53,7 @@ public:
     BOOL IsInstalledDriver(int nDrvType) { return m_core.Detect().IsInstalledDriver(nDrvType); }
     BOOL IsSuccessInstallingDriver(int nDrvType) { return m_core.Detect().IsSuccessInstallingDriver(nDrvType); }
     BOOL IsInstalledITK(int nITKType) { return m_core.Detect().IsInstalledITK(nITKType); }
+    std::optional<std::wstring> CheckITKProgram(int nITKType) { return m_core.Detect().CheckITKProgram(nITKType); }
     BOOL IsRunPCSuiteApp() { return m_core.Detect().IsRunPCSuiteApp(); }
     BOOL IsRequireUpDrv(int nDrvType) { return m_core.Detect().IsRequireUpDrv(nDrvType); }
     BOOL IsRequireUpITK(int nITKType) { return m_core.Detect().IsRequireUpITK(nITKType); }
@@ -63,7 +64,7 @@ public:
     void SaveModemNamesForITK() { m_core.Detect().SaveModemNamesForITK(); }
 
     // --- The command service ---
-    BOOL ServiceControl(DWORD dwControl) { return m_core.Service().ServiceControl(dwControl); }
+    std::optional<ServiceAnswer> ServiceControl(DWORD dwControl) { return m_core.Service().ServiceControl(dwControl); }
     BOOL IsRequireUpdateSVC() { return m_core.Service().IsRequireUpdateSVC(); }
     BOOL InitService() { return m_core.Service().InitService(); }
     CServiceInstall& m_SVC;

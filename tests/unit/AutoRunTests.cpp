@@ -187,6 +187,26 @@ TEST_F(AutoRunTest, PcSuiteWhoseProgramIsMissingLaunchesNothing)
     EXPECT_TRUE(Boxes().empty());
 }
 
+// The launch keeps the program it starts in the record; when the PC suite's program is not
+// found it starts the one found before, whatever it was.
+TEST_F(AutoRunTest, LaunchWritesTheProgramItFoundIntoTheRecordAndKeepsItWhenThePcSuitesIsMissing)
+{
+    Kit(TYPE_PCSYNC);
+    DriverInstalled();
+    std::wstring program = PcSuiteInstalled();
+    EXPECT_TRUE(m_core.AutoRun());
+    EXPECT_EQ(program, m_run.m_strITKRunPath);
+
+    m_install.registry.SetString(HKEY_CURRENT_USER, kPcSuiteKey, L"InstallPath",
+                                 ProgramFilesFolder() + L"Norvo Electronics\\Norvo PC Suite III\\Gone.exe");
+    m_sim.SetState(L'R', sim::DeviceState()); // a CD again
+    EXPECT_TRUE(m_core.AutoRun());
+    EXPECT_EQ(program, m_run.m_strITKRunPath);
+    ASSERT_EQ(2u, m_host.launches.size());
+    EXPECT_EQ(program, m_host.launches[1].program);
+    EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(AutoRunTest, InternetKitIsLaunchedWithItsArgumentAndItsHandOffValues)
 {
     Kit(ITKTYPE_NorvoITK);

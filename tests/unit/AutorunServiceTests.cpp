@@ -141,11 +141,13 @@ PLUGTEST_CHILD_MODE(ask_service)
     run.m_strDriveLetter = L"R";
     FakeRunHost host;
     CPlugstartRun core(run, host);
-    BOOL phone = core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
-    BOOL mode = core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
-    std::printf("vista=%d phone=%d result=%d data=%02X%02X%02X mode=%d result=%d", run.m_bVistaOS, phone,
-                run.m_nResultGetPhoneSet, run.m_PhoneSetReply.byData[0], run.m_PhoneSetReply.byData[1],
-                run.m_PhoneSetReply.byData[2], mode, run.m_nResultModeChange);
+    std::optional<ServiceAnswer> phone = core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    std::optional<ServiceAnswer> mode = core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
+    const ServiceAnswer none;
+    const ServiceAnswer& phoneAnswer = phone ? *phone : none;
+    std::printf("vista=%d phone=%d result=%d data=%02X%02X%02X mode=%d result=%d", run.m_bVistaOS,
+                phone.has_value(), phoneAnswer.nResult, phoneAnswer.byData[0], phoneAnswer.byData[1],
+                phoneAnswer.byData[2], mode.has_value(), mode ? mode->nResult : none.nResult);
     std::fflush(stdout);
     return 0;
 }

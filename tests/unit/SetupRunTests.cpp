@@ -247,6 +247,44 @@ TEST_F(SetupRunTest, InstallingFlagRisesAfterTheRemoverStartsAndBeforeItsWait)
     }
 }
 
+// RunAndWait answers what became of the program: one that did not start is told from one that
+// ran to its end and from one still running when its bound was up.
+TEST_F(SetupRunTest, RunAndWaitTellsAProgramThatDidNotStartFromOneThatRan)
+{
+    using Run = CPlugstartRun::ProgramRun;
+    SharedFlag status{FALSE};
+    EXPECT_EQ(Run::NotStarted, m_core.RunAndWait(ProgramFolder() + L"NoSuchRemover.exe", SW_HIDE, status, 60000));
+    EXPECT_TRUE(status) << "raised once the start was tried";
+
+    Place(L"SimQctRemover", L"UninstallMSI.exe");
+    TempDir folder;
+    const std::wstring release = folder.File(L"release");
+    m_standIns.Script(L"qct_remover", L"wait_for_file", release);
+    m_standIns.Script(L"qct_remover", L"wait_limit_ms", L"600000");
+    status = FALSE;
+    EXPECT_EQ(Run::StillRunning, m_core.RunAndWait(ProgramFolder() + L"UninstallMSI.exe", SW_HIDE, status, 200));
+    EXPECT_TRUE(status);
+    WriteBinaryFile(release, "go");
+    ASSERT_TRUE(m_standIns.WaitForAction(L"UninstallMSI.exe", L"exit"));
+
+    m_standIns.ClearScript();
+    EXPECT_EQ(Run::Ended, m_core.RunAndWait(ProgramFolder() + L"UninstallMSI.exe", SW_HIDE, status, 60000));
+}
+
+// A remover that is not there does not start: that is traced, and the setup runs after it.
+TEST_F(SetupRunTest, RemoverThatDoesNotStartIsPassedOverAndTheSetupRuns)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    Driver(L"QCT", L"");
+    m_run.m_bDrvPackageRegistered = TRUE; // its remover, UninstallMSI.exe, is not in the folder
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_EQ((std::vector<std::wstring>{L"UninstallMSI.exe hidden", L"DriverSetup.exe shown"}), Started());
+    EXPECT_TRUE(m_host.Traced(L"remover did not start : " + ProgramFolder() + L"UninstallMSI.exe"));
+    EXPECT_FALSE(m_host.Traced(L"did not end in time"));
+    EXPECT_EQ(L"exit 0", m_standIns.ActionsOf(L"DriverSetup.exe").back());
+    EXPECT_FALSE(m_run.m_bInstallingDrv);
+}
+
 TEST_F(SetupRunTest, MissingOrUnnamedSetupStartsNothing)
 {
     m_host.startForReal = false;
@@ -308,8 +346,7 @@ TEST_F(SetupRunTest, KitSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalled)
 
     // The kit's program is found where the kit put it.
     m_run.m_ResDefineCommand.strITKFilename = L"NorvoKit.exe";
-    EXPECT_TRUE(m_core.CheckITKProgram(ITKTYPE_NorvoITK));
-    EXPECT_EQ(ProgramFilesFolder() + L"NorvoInternetKit\\NorvoKit.exe", m_run.m_strITKRunPath);
+    EXPECT_EQ(ProgramFilesFolder() + L"NorvoInternetKit\\NorvoKit.exe", m_core.Detect().CheckITKProgram(ITKTYPE_NorvoITK));
 }
 
 // A remover runs hidden while Cancel is refused: one stuck on a prompt nobody sees is given up
