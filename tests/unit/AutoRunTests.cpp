@@ -70,6 +70,19 @@ protected:
         return program;
     }
     void PcSuiteRuns() { m_install.registry.SetString(HKEY_CURRENT_USER, kPcSuiteKey, L"Running", L"1"); }
+    // The Internet Kit's device with both setups to run: the driver's is in the program's folder
+    // (not a program: its start is recorded and it ends at once), the kit's is named.
+    void BothSetupsToRun()
+    {
+        Kit(ITKTYPE_NorvoITK);
+        ResDefineCommand& profile = m_run.m_ResDefineCommand;
+        profile.bInstallDrv = TRUE;
+        profile.bInstallITK = TRUE;
+        profile.strDrvSetupFilename = L"DriverSetup.exe";
+        profile.strITKSetupFinename = L"InternetKitSetup.exe";
+        m_placed.emplace_back(new ScopedFile(ProgramFolder() + L"DriverSetup.exe"));
+        WriteBinaryFile(m_placed.back()->Path(), "MZ");
+    }
     void DeviceFails(int result)
     {
         sim::DeviceState failing;
@@ -97,13 +110,7 @@ protected:
 TEST_F(AutoRunTest, DriverOnlyModeInstallsTheDriverSwitchesTheDeviceAndStops)
 {
     m_run.m_bFullInstall = FALSE;
-    Kit(ITKTYPE_NorvoITK);
-    m_run.m_ResDefineCommand.bInstallDrv = TRUE;
-    m_run.m_ResDefineCommand.bInstallITK = TRUE;
-    m_run.m_ResDefineCommand.strDrvSetupFilename = L"DriverSetup.exe";
-    m_run.m_ResDefineCommand.strITKSetupFinename = L"InternetKitSetup.exe";
-    ScopedFile setup(ProgramFolder() + L"DriverSetup.exe");
-    WriteBinaryFile(setup.Path(), "MZ");
+    BothSetupsToRun();
     m_host.onStart = [this](const FakeRunHost::Start&) { DriverInstalled(); }; // the setup installs it
     PcSuiteRuns(); // would stop a full run at the verification
 
@@ -289,13 +296,7 @@ TEST_F(AutoRunTest, StopRequestedBeforeTheRunStartsNothing)
 // A cancel while a setup runs only sets the flag: the worker stops at the next check after it.
 TEST_F(AutoRunTest, StopRequestedDuringASetupStopsAtTheNextCheck)
 {
-    Kit(ITKTYPE_NorvoITK);
-    m_run.m_ResDefineCommand.bInstallDrv = TRUE;
-    m_run.m_ResDefineCommand.bInstallITK = TRUE;
-    m_run.m_ResDefineCommand.strDrvSetupFilename = L"DriverSetup.exe";
-    m_run.m_ResDefineCommand.strITKSetupFinename = L"InternetKitSetup.exe";
-    ScopedFile setup(ProgramFolder() + L"DriverSetup.exe");
-    WriteBinaryFile(setup.Path(), "MZ");
+    BothSetupsToRun();
     m_host.onStart = [this](const FakeRunHost::Start&) {
         DriverInstalled();
         m_run.m_bThreadEnd = TRUE;
