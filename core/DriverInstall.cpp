@@ -71,22 +71,17 @@ void CPlugstartRun::RemoveOldDriver(const std::wstring& moduleDirectory)
 // as if it had run.
 void CPlugstartRun::RunRemover(const std::wstring& remover)
 {
-    switch (RunAndWait(remover, SW_HIDE, m_run.m_bInstallingDrv, m_dwRemoverWaitMs)) {
-    case ProgramRun::NotStarted:
-        Trace(plug::FormatString(L"[InstallDriver()] remover did not start : %ls\r\n", remover.c_str()));
-        break;
-    case ProgramRun::StillRunning:
-        Trace(plug::FormatString(L"[InstallDriver()] remover did not end in time : %ls\r\n", remover.c_str()));
-        break;
-    case ProgramRun::Ended:
-        break;
-    }
+    const ProgramRun run = RunAndWait(remover, SW_HIDE, m_run.m_bInstallingDrv, m_dwRemoverWaitMs);
+    if (run != ProgramRun::Ended)
+        Trace(plug::FormatString(L"[InstallDriver()] remover %ls : %ls\r\n",
+                                 run == ProgramRun::NotStarted ? L"did not start" : L"did not end in time",
+                                 remover.c_str()));
 }
 
 void CPlugstartRun::RunSetup(const std::wstring& setup, SharedFlag& status)
 {
-    if (!setup.empty() && RunAndWait(setup, SW_SHOWNORMAL, status, INFINITE) == ProgramRun::NotStarted)
-        Trace(plug::FormatString(L"[RunSetup()] setup did not start : %ls\r\n", setup.c_str()));
+    if (!setup.empty())
+        RunAndWait(setup, SW_SHOWNORMAL, status, INFINITE); // a setup that did not start installed nothing
     ShowStatus(status, FALSE);
     m_host.PostBringToFront(); // the setup had the front
 }

@@ -66,9 +66,9 @@ private:
     // strProgram exists. Each traces a "no".
     BOOL IsUserKitKeyThere(const wchar_t* strKitLabel, const wchar_t* strKey);
     BOOL IsUserKitProgramThere(const wchar_t* strKitLabel, const std::wstring& strProgram);
-    // Where the installed kit of nITKType keeps the program the launch starts; none, after its
-    // trace, when that cannot be said (KitProgram.cpp).
-    std::optional<std::wstring> KitProgramPath(int nITKType, const std::wstring& programFiles);
+    // Where the installed kit of nITKType keeps the program the launch starts, into program; false,
+    // after its trace, when that cannot be said (KitProgram.cpp).
+    bool KitProgramPath(int nITKType, const std::wstring& programFiles, std::wstring& program);
     // The folder of the K21C package's driver files, with a trailing backslash; empty when the
     // package is not registered, its location cannot be read, or it is empty (after emptyTrace).
     std::wstring K21cPackageFolder(const wchar_t* emptyTrace);

@@ -40,19 +40,17 @@ bool IsUsableProgramName(const std::wstring& name)
 std::optional<std::wstring> CDetector::CheckITKProgram(int nITKType)
 {
     std::wstring programFiles;
-    if (!plug::GetProgramFilesFolder(programFiles))
+    std::wstring program;
+    if (!plug::GetProgramFilesFolder(programFiles) || !KitProgramPath(nITKType, programFiles, program))
         return std::nullopt;
-    std::optional<std::wstring> program = KitProgramPath(nITKType, programFiles);
-    if (!program)
-        return std::nullopt;
-    if (plug::IsExistFile(*program) != TRUE) {
-        Trace(plug::FormatString(L"[CheckITKProgram()] File not found : %ls\r\n", program->c_str()));
+    if (plug::IsExistFile(program) != TRUE) {
+        Trace(plug::FormatString(L"[CheckITKProgram()] File not found : %ls\r\n", program.c_str()));
         return std::nullopt;
     }
     return program;
 }
 
-std::optional<std::wstring> CDetector::KitProgramPath(int nITKType, const std::wstring& programFiles)
+bool CDetector::KitProgramPath(int nITKType, const std::wstring& programFiles, std::wstring& program)
 {
     const std::wstring& name = m_run.m_ResDefineCommand.strITKFilename;
     for (const RegisteredKit& kit : kRegisteredKits) {
@@ -60,30 +58,28 @@ std::optional<std::wstring> CDetector::KitProgramPath(int nITKType, const std::w
             continue;
         if (!IsProductRegistered(kit.productCode)) {
             Trace(kit.notRegisteredTrace);
-            return std::nullopt;
+            return false;
         }
         if (!IsUsableProgramName(name)) {
             Trace(kit.unusableNameTrace);
-            return std::nullopt;
+            return false;
         }
-        return kit.folder(programFiles) + name;
+        program = kit.folder(programFiles) + name;
+        return true;
     }
-    std::wstring program;
     switch (nITKType) {
     case TYPE_PCSYNC:
         program = ReadInstallPath(kPcSuiteKey);
-        if (program.empty()) {
-            Trace(L"[CheckITKProgram()] TYPE_PCSYNC : Registry value is empty.\r\n");
-            return std::nullopt;
-        }
-        return program;
+        if (!program.empty())
+            return true;
+        Trace(L"[CheckITKProgram()] TYPE_PCSYNC : Registry value is empty.\r\n");
+        return false;
     case TYPE_CM_DCM:
-        if (ReadConnectionManagerProgram(name, program) != ManagerProgramRead::Found) {
-            Trace(L"[CheckITKProgram()] TYPE_CM_DCM : Registry value is empty.\r\n");
-            return std::nullopt;
-        }
-        return program;
+        if (ReadConnectionManagerProgram(name, program) == ManagerProgramRead::Found)
+            return true;
+        Trace(L"[CheckITKProgram()] TYPE_CM_DCM : Registry value is empty.\r\n");
+        return false;
     default:
-        return program; // an unknown kit type has no program: the empty path is never found
+        return true; // an unknown kit type has no program: the empty path is never found
     }
 }

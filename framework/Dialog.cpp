@@ -170,7 +170,21 @@ BOOL CDialog::OnInitDialog()
 void CDialog::OnOK() { EndDialog(IDOK); }
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-BOOL CDialog::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CDialog::PreTranslateMessage(MSG* message)
+{
+    const bool keyDown = message->message == WM_KEYDOWN || (message->message == WM_SYSKEYDOWN && (m_keptKeys & kKeepWithAlt));
+    if (!keyDown)
+        return FALSE;
+    switch (message->wParam) {
+    case VK_RETURN:
+    case VK_ESCAPE:
+        return (m_keptKeys & kKeepEnterAndEscape) != 0;
+    case VK_SPACE:
+        return (m_keptKeys & kKeepSpace) != 0;
+    default:
+        return FALSE;
+    }
+}
 
 void CDialog::DDX_Control(int id, CWnd& control)
 {
@@ -199,6 +213,10 @@ BOOL CDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
         return FALSE;
     case WM_DESTROY:
         OnDestroy();
+        return FALSE;
+    case WM_LBUTTONDOWN:
+        if (m_bDragByBody)
+            ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
         return FALSE;
     case WM_DRAWITEM:
     case WM_CTLCOLORBTN:

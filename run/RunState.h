@@ -14,18 +14,22 @@
 // A flag written by one thread and polled by another.
 using SharedFlag = std::atomic<BOOL>;
 
-struct RunState {
-    RunState() = default;
-    RunState(const RunState&) = delete;
-    RunState& operator=(const RunState&) = delete;
-
-    // --- Start facts, copied from the application object before the main dialog runs ---
+// What the application object found at its start-up, which the run takes before the main
+// dialog runs.
+struct StartFacts {
     std::wstring m_strArgument;    // the whole command line at a PC start, empty at a CD start
     std::wstring m_strDriveLetter; // the device's drive letter at a PC start ("-l E"), else empty
     BOOL m_bVistaOS = FALSE;       // Vista-class Windows: the command service is never used
     BOOL m_bStartNewTrace = TRUE;  // the CD-start banner begins a new trace
     int m_nWow64 = 0;              // IsWow64() at start; any nonzero value counts as 64-bit Windows
-    std::wstring m_strLangFile;    // relative name of the language file chosen at start
+};
+
+struct RunState : StartFacts {
+    RunState() = default;
+    RunState(const RunState&) = delete;
+    RunState& operator=(const RunState&) = delete;
+
+    std::wstring m_strLangFile; // relative name of the language file chosen at start
 
     // --- Device profile: this device's, and the one received from another instance ---
     ResDefineCommand m_ResDefineCommand;

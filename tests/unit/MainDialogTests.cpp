@@ -85,11 +85,18 @@ public:
 
     void StartFromPc(const std::wstring& letter)
     {
-        m_strArgument = L"-l " + letter;
-        m_strDriveLetter = letter;
-        m_bVistaOS = TRUE; // no command service in these runs
+        StartFacts facts;
+        facts.m_strArgument = L"-l " + letter;
+        facts.m_strDriveLetter = letter;
+        facts.m_bVistaOS = TRUE; // no command service in these runs
+        SetStart(facts, nullptr);
     }
     HWND Window() const { return m_hWnd; }
+    // The record of the dialog's run, and two of its fields by their own names.
+    RunState& Record() { return m_run; }
+    SharedFlag& m_bLaunchingITK = m_run.m_bLaunchingITK;
+    const ResDefineCommand& m_OtherResDefineCommand = m_run.m_OtherResDefineCommand;
+    using CPlugstartDlg::m_hOtherAutoRun;
     using CPlugstartDlg::m_bModeChangeOnExit;
     using CPlugstartDlg::StageFromCd;
     bool Traced(const std::wstring& part)
@@ -206,6 +213,30 @@ protected:
         m_standIns.Script(L"driver_setup", L"wait_for_file", m_release.Path());
     }
     void ReleaseSetup() { WriteBinaryFile(m_release.Path(), "go"); }
+    // Runs dialog for R: (the driver package and the kit there) until its worker is held in the
+    // launch poll; then, from another thread, as another instance would, send sends its messages
+    // to the dialog's window, and the dialog is cancelled. The dialog's end code.
+    INT_PTR RunWithMessagesFromAnotherInstance(TestMainDlg& dialog, const std::function<void(HWND)>& send)
+    {
+        DriverPackageOnly();
+        OperatorKitInstalled();
+        PollSleeps sleeps(m_sleeps);
+        dialog.StartFromPc(L"R");
+        std::thread sender;
+        dialog.onTick = [&](TestMainDlg& self) {
+            if (sender.joinable() || !sleeps.IsWorkerParked())
+                return;
+            HWND window = self.Window();
+            sender = std::thread([&send, window] {
+                send(window);
+                PostCancel(window);
+            });
+        };
+        INT_PTR result = dialog.DoModal();
+        if (sender.joinable())
+            sender.join();
+        return result;
+    }
 
     ScopedStandIns m_standIns;
     TempDir m_folder;
@@ -241,8 +272,8 @@ TEST_F(MainDialogTest, EverythingInstalledRunsSynchronouslyWithoutAWindow)
     EXPECT_EQ(1, g_windowsMade) << "the dialog's buttons are made only for a window that shows";
     EXPECT_FALSE(dialog.everShown);
     EXPECT_TRUE(ModeChanged());
-    EXPECT_EQ(FALSE, dialog.m_ResDefineCommand.bInstallDrv);
-    EXPECT_EQ(FALSE, dialog.m_ResDefineCommand.bInstallITK);
+    EXPECT_EQ(FALSE, dialog.Record().m_ResDefineCommand.bInstallDrv);
+    EXPECT_EQ(FALSE, dialog.Record().m_ResDefineCommand.bInstallITK);
     EXPECT_TRUE(m_standIns.WaitForAction(L"Vtp.exe", L"exit"));
     EXPECT_TRUE(Boxes().empty());
 }
@@ -308,13 +339,13 @@ TEST_F(MainDialogTest, CancelWhileADriverSetupRunsIsRefusedAndTheWorkerStopsAfte
     dialog.StartFromPc(L"R");
     int stage = 0;
     dialog.onTick = [&](TestMainDlg& self) {
-        if (stage == 0 && self.m_bInstallingDrv && m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting", 0)) {
+        if (stage == 0 && self.Record().m_bInstallingDrv && m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting", 0)) {
             stage = 1;
             PostCancel(self.Window());
         } else if (stage == 1) {
             stage = 2; // the cancel has been handled: still open
-            EXPECT_TRUE(self.m_bThreadEnd);
-            EXPECT_TRUE(self.m_bInstallingDrv);
+            EXPECT_TRUE(self.Record().m_bThreadEnd);
+            EXPECT_TRUE(self.Record().m_bInstallingDrv);
             EXPECT_TRUE(self.IsWorkerRunning());
             ReleaseSetup();
         }
@@ -347,16 +378,16 @@ TEST_F(MainDialogTest, CancelWhileTheCommandServiceIsDeployedIsRefusedAndTheWork
     });
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
-    dialog.m_bVistaOS = FALSE; // before Vista the operator's kit needs the command service
+    dialog.Record().m_bVistaOS = FALSE; // before Vista the operator's kit needs the command service
     int stage = 0;
     dialog.onTick = [&](TestMainDlg& self) {
         if (stage == 0 && ::WaitForSingleObject(parked.Get(), 0) == WAIT_OBJECT_0) {
             stage = 1;
-            EXPECT_TRUE(self.m_bInstallingSVC);
+            EXPECT_TRUE(self.Record().m_bInstallingSVC);
             PostCancel(self.Window());
         } else if (stage == 1) {
             stage = 2; // the cancel has been handled: still open
-            EXPECT_TRUE(self.m_bThreadEnd);
+            EXPECT_TRUE(self.Record().m_bThreadEnd);
             EXPECT_TRUE(self.IsWorkerRunning());
             ::SetEvent(release.Get());
         }
@@ -412,7 +443,7 @@ TEST_F(MainDialogTest, FailedCheckStillSwitchesTheDeviceWhenTheDialogEnds)
 TEST_F(MainDialogTest, StagingDialogThatCannotBeMadeEndsTheCdStartAtOnceWithTheStagingFailure)
 {
     TestMainDlg dialog; // a CD start: no "-l"
-    dialog.m_ResDefineCommand.bInstalledDrv = FALSE; // the driver is to be installed: staging is needed
+    dialog.Record().m_ResDefineCommand.bInstalledDrv = FALSE; // the driver is to be installed: staging is needed
     CDialog::SetResourceModule(::GetModuleHandleW(L"kernel32"));
     const DWORD started = ::GetTickCount();
     BOOL proceed = dialog.StageFromCd();
@@ -446,40 +477,27 @@ LRESULT SendCopyData(HWND window, ULONG_PTR id, DWORD size, const void* data)
 
 TEST_F(MainDialogTest, HostileProfileRepliesAreIgnoredAndOnlyAValidOneIsTaken)
 {
-    DriverPackageOnly();
-    OperatorKitInstalled();
-    PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
-    dialog.StartFromPc(L"R");
-    std::thread sender;
     std::vector<std::wstring> seen; // strDrive of the other profile after each message
-    dialog.onTick = [&](TestMainDlg& self) {
-        if (sender.joinable() || !sleeps.IsWorkerParked())
-            return;
-        HWND window = self.Window();
-        sender = std::thread([&, window] {
-            std::vector<uint8_t> big(1 << 20, 0x41);
-            for (DWORD size : {0u, 1u, 2099u, 2101u, 1u << 20}) {
-                SendCopyData(window, 0, size, big.data()); // a payload of the wrong size
-                seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
-                SendCopyData(window, 7, size, nullptr); // no payload at all: not a reply
-                seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
-            }
-            ResDefineCommand valid;
-            valid.strDrive = L"S:\\";
-            valid.nITKType = TYPE_CM_DCM;
-            std::vector<uint8_t> payload = plug::EncodePhoneData(valid);
-            SendCopyData(window, 0, static_cast<DWORD>(payload.size()), payload.data());
-            seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
-            for (size_t i = 20; i < payload.size(); ++i)
-                payload[i] = 0x5A; // texts without a zero anywhere
-            SendCopyData(window, 0, static_cast<DWORD>(payload.size()), payload.data());
-            seen.push_back(std::to_wstring(dialog.m_OtherResDefineCommand.strDrive.size()));
-            PostCancel(window);
-        });
-    };
-    EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    sender.join();
+    EXPECT_EQ(IDCANCEL, RunWithMessagesFromAnotherInstance(dialog, [&](HWND window) {
+                  std::vector<uint8_t> big(1 << 20, 0x41);
+                  for (DWORD size : {0u, 1u, 2099u, 2101u, 1u << 20}) {
+                      SendCopyData(window, 0, size, big.data()); // a payload of the wrong size
+                      seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
+                      SendCopyData(window, 7, size, nullptr); // no payload at all: not a reply
+                      seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
+                  }
+                  ResDefineCommand valid;
+                  valid.strDrive = L"S:\\";
+                  valid.nITKType = TYPE_CM_DCM;
+                  std::vector<uint8_t> payload = plug::EncodePhoneData(valid);
+                  SendCopyData(window, 0, static_cast<DWORD>(payload.size()), payload.data());
+                  seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
+                  for (size_t i = 20; i < payload.size(); ++i)
+                      payload[i] = 0x5A; // texts without a zero anywhere
+                  SendCopyData(window, 0, static_cast<DWORD>(payload.size()), payload.data());
+                  seen.push_back(std::to_wstring(dialog.m_OtherResDefineCommand.strDrive.size()));
+              }));
     std::vector<std::wstring> expected(10, L"");
     expected.push_back(L"S:\\");
     expected.push_back(L"259");
@@ -489,32 +507,19 @@ TEST_F(MainDialogTest, HostileProfileRepliesAreIgnoredAndOnlyAValidOneIsTaken)
 
 TEST_F(MainDialogTest, SameDeviceNoticeShowsTheRunningMessageOnlyWhenAskedTo)
 {
-    DriverPackageOnly();
-    OperatorKitInstalled();
-    PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
-    dialog.StartFromPc(L"R");
-    std::thread sender;
     size_t boxesAfterSilentNotice = 99;
-    dialog.onTick = [&](TestMainDlg& self) {
-        if (sender.joinable() || !sleeps.IsWorkerParked())
-            return;
-        HWND window = self.Window();
-        sender = std::thread([&, window] {
-            auto waitForTicks = [&](int ticks) {
-                for (int i = 0; i < 1000 && dialog.noticeTicks < ticks; ++i)
-                    ::Sleep(10);
-            };
-            SendCopyData(window, COPYDATA_ID_SAME_DEVICE, 0, nullptr);
-            waitForTicks(1);
-            boxesAfterSilentNotice = m_boxes.Count();
-            SendCopyData(window, COPYDATA_ID_SAME_DEVICE, 1, nullptr);
-            waitForTicks(2);
-            PostCancel(window);
-        });
-    };
-    EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    sender.join();
+    EXPECT_EQ(IDCANCEL, RunWithMessagesFromAnotherInstance(dialog, [&](HWND window) {
+                  auto waitForTicks = [&](int ticks) {
+                      for (int i = 0; i < 1000 && dialog.noticeTicks < ticks; ++i)
+                          ::Sleep(10);
+                  };
+                  SendCopyData(window, COPYDATA_ID_SAME_DEVICE, 0, nullptr);
+                  waitForTicks(1);
+                  boxesAfterSilentNotice = m_boxes.Count();
+                  SendCopyData(window, COPYDATA_ID_SAME_DEVICE, 1, nullptr);
+                  waitForTicks(2);
+              }));
     EXPECT_EQ(2, dialog.noticeTicks);
     EXPECT_EQ(0u, boxesAfterSilentNotice);
     std::vector<RecordedBox> boxes = m_boxes.Boxes();
@@ -669,7 +674,7 @@ PLUGTEST_CHILD_MODE(held_main_dialog)
         INT_PTR result = dialog.DoModal();
         bool workerEnded = !dialog.IsWorkerRunning();
         answer = L"result=" + std::to_wstring(result) + L" worker=" + (workerEnded ? L"ended" : L"running") +
-                 L" stop=" + std::to_wstring(static_cast<int>(dialog.m_bThreadEnd));
+                 L" stop=" + std::to_wstring(static_cast<int>(dialog.Record().m_bThreadEnd));
     }
     WriteChildAnswer(arguments[0], answer);
     return 0;

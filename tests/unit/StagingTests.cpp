@@ -154,6 +154,11 @@ class TestInitDlg : public CInitDlg {
 public:
     TestInitDlg() : CInitDlg(nullptr) {}
 
+    using CInitDlg::m_bCancel;
+    using CInitDlg::m_bFinished;
+    using CInitDlg::m_bProceed;
+    using CInitDlg::m_btnCancel;
+
     std::function<void(TestInitDlg&, int call)> beforeFile; // call counts from 1
     bool everShown = false;
     bool windowMade = false;
@@ -231,7 +236,12 @@ protected:
     // Runs the dialog as the main dialog does at a CD start that must install the driver.
     INT_PTR Run(TestInitDlg& dialog, int kitType = ITKTYPE_NorvoITK, const std::wstring& kitSetup = L"")
     {
-        dialog.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
+        CInitDlg::InstallState driverToInstall; // the kit installed and current
+        driverToInstall.bInstalledDrv = FALSE;
+        driverToInstall.bRequireUpDrv = TRUE;
+        driverToInstall.bInstalledITK = TRUE;
+        driverToInstall.bRequireUpITK = FALSE;
+        dialog.SetInstallState(driverToInstall);
         dialog.SetProfile(DRIVERTYPE_QCT, kitType, kitSetup);
         return dialog.DoModal();
     }
@@ -355,7 +365,12 @@ TEST_F(Staging, NothingToInstallEndsAtOnceWithoutShowingAndTheCallerProceeds)
 {
     ListFiles({L"stage_one.txt", L"Plugstart.exe"});
     TestInitDlg dialog;
-    dialog.SetInstallState(TRUE, FALSE, TRUE, FALSE, FALSE);
+    CInitDlg::InstallState allInstalled;
+    allInstalled.bInstalledDrv = TRUE;
+    allInstalled.bRequireUpDrv = FALSE;
+    allInstalled.bInstalledITK = TRUE;
+    allInstalled.bRequireUpITK = FALSE;
+    dialog.SetInstallState(allInstalled);
     dialog.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
     EXPECT_EQ(1, dialog.DoModal());
     EXPECT_TRUE(dialog.m_bProceed);
