@@ -78,8 +78,8 @@ std::wstring CCDWebInstallerDlg::AskForDownloadAddress(const std::wstring& versi
         return std::wstring();
     }
     std::wstring downloadPath = plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_def_downurl");
-    plug::DownloadCheckVerdict verdict =
-        plug::InterpretDownloadCheck(answer.succeeded, answer.resultText, answer.candidates, downloadPath);
+    plug::DownloadCheckVerdict verdict = plug::InterpretDownloadCheck(answer.succeeded, answer.resultText,
+                                                                      answer.candidates, downloadPath);
     if (verdict.messageKey)
         ShowInformation(verdict.messageKey);
     return verdict.address;
@@ -182,8 +182,9 @@ void CCDWebInstallerDlg::Paint(HDC dc) const
     {
         plug::SelectObjectScope font(dc, m_pHeadingFont.Get());
         ::SetTextColor(dc, kHeadingColour);
-        plug::DrawTextInBox(dc, plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_TOP"), RECT{kHeading.left, kHeading.top, client.right, kHeading.bottom},
-                 DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        plug::DrawTextInBox(dc, plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_TOP"),
+                            RECT{kHeading.left, kHeading.top, client.right, kHeading.bottom},
+                            DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
     ::SetTextColor(dc, RGB(0, 0, 0));
     PaintGuideText(dc);
@@ -194,9 +195,10 @@ void CCDWebInstallerDlg::PaintGuideText(HDC dc) const
     if (!m_bCDInclude) {
         plug::SelectObjectScope font(dc, m_pBodyFont.Get());
         plug::DrawTextInBox(dc,
-                 plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_3"
-                                                              : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_4"),
-                 plug::ToRect(kBody), DT_WORDBREAK);
+                            plug::GetLanguageString(m_bDownloadAvailable
+                                                        ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_3"
+                                                        : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_4"),
+                            plug::ToRect(kBody), DT_WORDBREAK);
         return;
     }
     // The lead line: in the heading font when it fits the body's width on one line, else in the
@@ -220,7 +222,7 @@ void CCDWebInstallerDlg::PaintGuideText(HDC dc) const
     contents.top = kBody.top + kInstructionGap + (wrapped ? 2 * extent.cy : extent.cy);
     plug::SelectObjectScope font(dc, m_pBodyFont.Get());
     plug::DrawTextInBox(dc,
-             plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_1"
-                                                          : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_2"),
-             contents, DT_WORDBREAK);
+                        plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_1"
+                                                                     : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_2"),
+                        contents, DT_WORDBREAK);
 }

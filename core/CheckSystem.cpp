@@ -75,7 +75,8 @@ void CPlugstartRun::ReadProfileFromConfiguration(int* configuredKitType)
 {
     HWND owner = m_host.MessageOwner();
     ResDefineCommand& profile = m_run.m_ResDefineCommand;
-    m_run.m_bFullInstall = plug::EqualsNoCase(plug::GetConfigValue(owner, L"INSTALL", L"install_type"), L"0") ? FALSE : TRUE;
+    m_run.m_bFullInstall = plug::EqualsNoCase(plug::GetConfigValue(owner, L"INSTALL", L"install_type"), L"0") ? FALSE
+                                                                                                              : TRUE;
     profile.nDriverType = DriverTypeFromText(plug::GetConfigValue(owner, L"DRIVER", L"driver_type"));
     profile.nITKType = KitTypeFromText(plug::GetConfigValue(owner, L"ITK", L"itk_type"));
     *configuredKitType = profile.nITKType; // the device's answer may change the kit type
@@ -141,8 +142,8 @@ std::optional<int> CPlugstartRun::QueryPhoneSettingThroughService(int configured
         return std::nullopt;
     }
     std::memcpy(reply, answer->byData, sizeof(reply));
-    std::wstring failure =
-        plug::ScsiFailureKey(answer->nResult, plug::CommandSender::Service, plug::VendorCommand::PhoneSettingQuery);
+    std::wstring failure = plug::ScsiFailureKey(answer->nResult, plug::CommandSender::Service,
+                                                plug::VendorCommand::PhoneSettingQuery);
     if (!failure.empty()) {
         Warn(failure);
         return std::nullopt;

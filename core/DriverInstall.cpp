@@ -36,7 +36,8 @@ BOOL CPlugstartRun::InstallDriver()
     RunSetup(toRun, m_run.m_bInstallingDrv);
 
     if (!m_detect.IsSuccessInstallingDriver(profile.nDriverType)) {
-        Trace(L"[InstallDriver() IsSuccessInstallingDriver(m_ResDefineCommand.nDriverType) == FALSE] return code : FALSE\r\n");
+        Trace(L"[InstallDriver() IsSuccessInstallingDriver(m_ResDefineCommand.nDriverType) == FALSE] return code : "
+              L"FALSE\r\n");
         return FALSE;
     }
     Trace(L"End : [CPlugstartDlg::InstallDriver()]\r\n");

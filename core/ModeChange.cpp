@@ -26,7 +26,8 @@ int CPlugstartRun::SCSI_ModeChange()
         LeaveTheCdFolder();
     }
     m_run.m_bModeChanged = TRUE; // from now on the window's end sends no switch of its own
-    const devpoke::ModeChangeResults own = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter, devpoke::SecondFormAnswer::OneByte);
+    const devpoke::ModeChangeResults own = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter,
+                                                                   devpoke::SecondFormAnswer::OneByte);
     ModeChangeOtherDevices(ownLetter);
     // The second form stands in for a refused first one: the own drive's result is what the
     // device said last.
@@ -52,7 +53,8 @@ void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
         const wchar_t letter = root[0];
         if (!plug::IsExistFile(root + L"Plugstart.exe"))
             continue;
-        const devpoke::ModeChangeResults other = devpoke::SendModeChange(&plug::CallDevpoke, letter, devpoke::SecondFormAnswer::None);
+        const devpoke::ModeChangeResults other = devpoke::SendModeChange(&plug::CallDevpoke, letter,
+                                                                         devpoke::SecondFormAnswer::None);
         // Here the first form's result decides on the service route; the second form's is not
         // kept. The service is asked to switch this device, on its own drive.
         ModeChangeThroughServiceIfRefused(other.First(), letter,

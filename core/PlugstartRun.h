@@ -25,7 +25,10 @@ constexpr DWORD kStartedProcessesWaitMs = kRemoverWaitMs;
 
 class CPlugstartRun {
 public:
-    CPlugstartRun(RunState& run, IRunHost& host) : m_run(run), m_host(host), m_detect(run, host), m_service(run, host, m_SVC) {}
+    CPlugstartRun(RunState& run, IRunHost& host)
+        : m_run(run), m_host(host), m_detect(run, host), m_service(run, host, m_SVC)
+    {
+    }
     CPlugstartRun(const CPlugstartRun&) = delete;
     CPlugstartRun& operator=(const CPlugstartRun&) = delete;
 

@@ -76,7 +76,8 @@ bool UninstallKeyExists(const wchar_t* productCode, UninstallView view)
 
 bool IsProductRegistered(const wchar_t* productCode)
 {
-    return UninstallKeyExists(productCode, UninstallView::Native) || UninstallKeyExists(productCode, UninstallView::Wow);
+    return UninstallKeyExists(productCode, UninstallView::Native) ||
+           UninstallKeyExists(productCode, UninstallView::Wow);
 }
 
 bool ReadK21cInstallLocation(std::wstring& location)

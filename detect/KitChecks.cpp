@@ -41,7 +41,7 @@ BOOL CDetector::IsInstalledITK(int nITKType)
 }
 
 BOOL CDetector::IsKitRegistered(const wchar_t* productCode, const wchar_t* strNativeMissingTrace,
-                                    const wchar_t* strWowMissingTrace)
+                                const wchar_t* strWowMissingTrace)
 {
     if (UninstallKeyExists(productCode, UninstallView::Native))
         return TRUE;

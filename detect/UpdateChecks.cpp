@@ -51,8 +51,8 @@ BOOL CDetector::IsRequireUpQctDriver(const std::wstring& strShippedVersion)
                                        installedVersion) ||
              registry.GetMachineString(UninstallSubKey(kQctDriversCode, UninstallView::Wow), L"DisplayVersion",
                                        installedVersion) ||
-             registry.GetMachineString(UninstallSubKey(kQctDriversSecondCode, UninstallView::Native),
-                                       L"DisplayVersion", installedVersion)) &&
+             registry.GetMachineString(UninstallSubKey(kQctDriversSecondCode, UninstallView::Native), L"DisplayVersion",
+                                       installedVersion)) &&
             !installedVersion.empty())
             return IsNewVersionTraced(L"IsRequireUpDrv", L"End : [CPlugstartDlg::IsRequireUpDrv(int nDrvType)]\r\n",
                                       installedVersion, strShippedVersion);
@@ -62,9 +62,9 @@ BOOL CDetector::IsRequireUpQctDriver(const std::wstring& strShippedVersion)
     std::wstring programFiles;
     if (!plug::GetProgramFilesFolder(programFiles))
         return TRUE;
-    std::wstring folder =
-        plug::FormatString(L"%ls\\Norvo Electronics\\%ls", programFiles.c_str(),
-                           m_run.m_bDrvPackageRegistered ? kQctDriversEditionFolder : kQctDriverEditionFolder);
+    std::wstring folder = plug::FormatString(L"%ls\\Norvo Electronics\\%ls", programFiles.c_str(),
+                                             m_run.m_bDrvPackageRegistered ? kQctDriversEditionFolder
+                                                                           : kQctDriverEditionFolder);
     const DriverFilePair& bus = kQctDriverFiles[0];
     std::wstring busFile = plug::FormatString(L"%ls\\%ls", folder.c_str(), bus.first);
     if (plug::IsExistFile(busFile) != TRUE)
@@ -77,7 +77,8 @@ BOOL CDetector::IsRequireUpEmpDriver(const std::wstring& strShippedVersion)
     std::wstring folder;
     if (!GetEmpPackageFolder(Is64BitWindows(m_run.m_nWow64), folder))
         return TRUE;
-    return IsShippedNewerThanFile(plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvomdbus.sys"), strShippedVersion);
+    return IsShippedNewerThanFile(plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvomdbus.sys"),
+                                  strShippedVersion);
 }
 
 BOOL CDetector::IsRequireUpK21cDriver(const std::wstring& strShippedVersion)
@@ -147,13 +148,13 @@ BOOL CDetector::IsRequireUpConnectionManager(const std::wstring& strShippedVersi
     case ManagerProgramRead::NameLeavesFolder:
         Trace(L"[IsRequireUpITK()] TYPE_CM_DCM : program name leaves its folder.\r\n");
         return TRUE; // treated as a missing program
-    default: // unreadable
+    default:         // unreadable
         return TRUE;
     }
 }
 
 BOOL CDetector::IsNewVersionTraced(const wchar_t* strCheck, const wchar_t* strEndTrace,
-                                       const std::wstring& strInstalledVersion, const std::wstring& strShippedVersion)
+                                   const std::wstring& strInstalledVersion, const std::wstring& strShippedVersion)
 {
     Trace(plug::FormatString(L"%ls : old=%ls, new=%ls", strCheck, strInstalledVersion.c_str(),
                              strShippedVersion.c_str()));

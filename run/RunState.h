@@ -36,8 +36,8 @@ struct RunState : StartFacts {
     ResDefineCommand m_OtherResDefineCommand;
 
     // --- Decisions of the system check ---
-    BOOL m_bFullInstall = TRUE;  // FALSE in driver-only mode (install_type "0")
-    BOOL m_bDeploySVC = FALSE;   // the worker deploys the command service first
+    BOOL m_bFullInstall = TRUE; // FALSE in driver-only mode (install_type "0")
+    BOOL m_bDeploySVC = FALSE;  // the worker deploys the command service first
     // A "Drivers" edition package of the QCT driver is registered (set by the update check,
     // read by the driver installation).
     BOOL m_bDrvPackageRegistered = FALSE;
@@ -48,8 +48,8 @@ struct RunState : StartFacts {
     SharedFlag m_bInstallingDrv{FALSE};  // a driver setup runs: cancel is refused meanwhile
     SharedFlag m_bInstallingITK{FALSE};  // a kit setup runs: cancel is refused meanwhile
     SharedFlag m_bLaunchingITK{FALSE};
-    SharedFlag m_bThreadEnd{FALSE};      // stop request for the worker
-    SharedFlag m_bModeChanged{FALSE};    // the mode change has been sent to the own drive
+    SharedFlag m_bThreadEnd{FALSE};   // stop request for the worker
+    SharedFlag m_bModeChanged{FALSE}; // the mode change has been sent to the own drive
 
     // Full path of the connection program that the launch starts: written by the launch when it
     // finds the program, kept as it was when it does not (the PC suite is started all the same).

@@ -23,8 +23,7 @@ struct ServiceAnswer {
 
 class CServiceBridge {
 public:
-    CServiceBridge(RunState& run, IRunHost& host, CServiceInstall& service)
-        : m_run(run), m_host(host), m_SVC(service)
+    CServiceBridge(RunState& run, IRunHost& host, CServiceInstall& service) : m_run(run), m_host(host), m_SVC(service)
     {
     }
 

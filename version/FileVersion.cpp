@@ -14,9 +14,8 @@ namespace plug {
 namespace {
 
 const wchar_t* const kStringNames[CVersionResource::StringCount] = {
-    L"CompanyName",    L"FileDescription", L"FileVersion", L"InternalName",
-    L"LegalCopyright", L"OriginalFileName", L"ProductName", L"ProductVersion",
-    L"Comments",       L"LegalTrademarks", L"PrivateBuild", L"SpecialBuild",
+    L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName",    L"LegalCopyright", L"OriginalFileName",
+    L"ProductName", L"ProductVersion",  L"Comments",    L"LegalTrademarks", L"PrivateBuild",   L"SpecialBuild",
 };
 
 // A file's version resource, loaded into a buffer of its own.

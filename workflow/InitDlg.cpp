@@ -194,7 +194,8 @@ void CInitDlg::RunStaging()
     bool foldersNew = false;
     plug::StagingOutcome outcome = plug::PrepareStagingFolders(folders, &foldersNew);
     if (outcome.result == plug::StagingResult::Done)
-        outcome = plug::StageListedFiles(folders, plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
+        outcome = plug::StageListedFiles(
+            folders, plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
     switch (outcome.result) {
     case plug::StagingResult::Done:
         return StartStagedCopy(folders, plan);
@@ -211,7 +212,10 @@ void CInitDlg::RunStaging()
     }
 }
 
-void CInitDlg::DropTopmost() { ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
+void CInitDlg::DropTopmost()
+{
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 void CInitDlg::ReportFailure(const std::wstring& key, const std::wstring& source)
 {

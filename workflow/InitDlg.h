@@ -54,8 +54,8 @@ protected:
     // Paints background, busy animation and texts into dc.
     void Paint(HDC dc) const;
 
-    BOOL m_bFinished = FALSE; // the dialog has ended
-    BOOL m_bProceed = FALSE;  // nothing was staged: the caller goes on from the CD
+    BOOL m_bFinished = FALSE;           // the dialog has ended
+    BOOL m_bProceed = FALSE;            // nothing was staged: the caller goes on from the CD
     std::atomic<BOOL> m_bCancel{FALSE}; // set by Cancel; the worker stops before its next file
     int m_nFrame = 0;                   // the busy animation's frame, 0 to 7
     CSkinButton m_btnCancel;

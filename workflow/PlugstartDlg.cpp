@@ -38,9 +38,9 @@ std::wstring ProfileTrace(const wchar_t* heading, const ResDefineCommand& profil
                               L"%d\nResDefCmd.strDrvSetupFilename = %ls\nResDefCmd.strITKSetupFinename = "
                               L"%ls\nResDefCmd.strITKFilename = %ls\n"
                               L"---------------------------------------------------\n",
-                              heading, static_cast<long>(profile.dwSCSIWaitTime), profile.nDriverType,
-                              profile.nITKType, profile.strDrvSetupFilename.c_str(),
-                              profile.strITKSetupFinename.c_str(), profile.strITKFilename.c_str());
+                              heading, static_cast<long>(profile.dwSCSIWaitTime), profile.nDriverType, profile.nITKType,
+                              profile.strDrvSetupFilename.c_str(), profile.strITKSetupFinename.c_str(),
+                              profile.strITKFilename.c_str());
 }
 
 } // namespace
@@ -48,8 +48,8 @@ std::wstring ProfileTrace(const wchar_t* heading, const ResDefineCommand& profil
 CPlugstartDlg::CPlugstartDlg(CWnd* parent)
     : CDialog(IDD_PLUGSTART_DIALOG, parent), m_core(m_run, *this), m_SVC(m_core.ServiceInstaller())
 {
-    m_hIcon = static_cast<HICON>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
-                                              LR_DEFAULTSIZE | LR_SHARED));
+    m_hIcon = static_cast<HICON>(
+        ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     // Most starts end in OnInitDialog unseen (nothing to install, staging, another instance):
     // the buttons are made only when the window is going to show.
     DeferControls();
@@ -312,6 +312,7 @@ BOOL CPlugstartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 void CPlugstartDlg::SetActiveWnd(BOOL bShow)
 {
     if (bShow == 1)
-        plug::ShowTitledMessage(m_hWnd, L"Norvo Installer is running.\nExit the program and connect the mobile phone again.",
+        plug::ShowTitledMessage(m_hWnd,
+                                L"Norvo Installer is running.\nExit the program and connect the mobile phone again.",
                                 MB_ICONEXCLAMATION | MB_OK);
 }

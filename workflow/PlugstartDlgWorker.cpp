@@ -77,8 +77,8 @@ void CPlugstartDlg::OnCancel()
     m_run.m_bThreadEnd = TRUE;
     if (IsWorkerRunning()) {
         CWinThread& worker = *m_pAutoRunThread;
-        plug::WaitForWorkerOrTerminate(worker, [&worker] { return worker.IsRunning() != FALSE; }, kCancelWaitSeconds,
-                                       1000);
+        plug::WaitForWorkerOrTerminate(
+            worker, [&worker] { return worker.IsRunning() != FALSE; }, kCancelWaitSeconds, 1000);
     }
     CDialog::OnCancel();
 }

@@ -93,9 +93,11 @@ TEST(LanguageTable, CroatianOnlyByItsFullIdentifier)
 {
     EXPECT_EQ(L"tools\\lang_AutoRun_croatian.opt", std::wstring(plug::LanguageFileForLangId(0x041A)));
     EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x081A))); // Serbian (Latin)
-    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x0C1A))); // Serbian (Cyrillic)
+    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt",
+              std::wstring(plug::LanguageFileForLangId(0x0C1A))); // Serbian (Cyrillic)
     EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x141A))); // Bosnian
-    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x101A))); // Croatian (Bosnia)
+    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt",
+              std::wstring(plug::LanguageFileForLangId(0x101A))); // Croatian (Bosnia)
 }
 
 TEST(LanguageTable, EverythingElseIsEnglish)

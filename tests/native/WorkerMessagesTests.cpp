@@ -60,7 +60,8 @@ TEST(KitFailureText, OtherLanguagesAndKitsGetTheGeneralTextWithTheProduct)
 
 TEST(ScsiFailureKey, OnlyTheThreeFailuresHaveAKey)
 {
-    EXPECT_EQ(L"STR_STRING_ERROR_SCSI_0_0", ScsiFailureKey(-1, CommandSender::Program, VendorCommand::PhoneSettingQuery));
+    EXPECT_EQ(L"STR_STRING_ERROR_SCSI_0_0",
+              ScsiFailureKey(-1, CommandSender::Program, VendorCommand::PhoneSettingQuery));
     EXPECT_EQ(L"STR_STRING_ERROR_SCSI_6_1", ScsiFailureKey(-3, CommandSender::Service, VendorCommand::ModeChange));
     for (int result : {0, 3, -4, -20, -1000, INT_MIN, INT_MAX}) {
         EXPECT_EQ(L"", ScsiFailureKey(result, CommandSender::Program, VendorCommand::PhoneSettingQuery)) << result;

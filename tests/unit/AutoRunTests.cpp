@@ -378,9 +378,10 @@ TEST_F(AutoRunTest, VerificationReportsAMissingDriverAndARunningSuite)
         Kit(kit);
         EXPECT_FALSE(m_core.AutoRun());
     }
-    EXPECT_EQ((std::vector<std::wstring>{L"STR_STRING_DRV_NOT_INSTALL_NOTIFY", L"STR_STRING_CANNOT_START_ITK [no owner]",
-                                         L"STR_STRING_CANNOT_START_ITK [no owner]"}),
-              Boxes());
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"STR_STRING_DRV_NOT_INSTALL_NOTIFY", L"STR_STRING_CANNOT_START_ITK [no owner]",
+                                   L"STR_STRING_CANNOT_START_ITK [no owner]"}),
+        Boxes());
     EXPECT_FALSE(ModeChanged());
 }
 
@@ -485,6 +486,7 @@ TEST_F(AutoRunTest, AtACdStartNothingAfterTheModeChangeNeedsTheCd)
         std::vector<std::wstring> boxes;
     };
     const int refused = FAIL_TO_OPEN_DRIVE_ACCESS_DENIED;
+    // clang-format off
     const Case cases[] = {
         {"no kit program", ITKTYPE_VTP, FALSE, 0, false,
          {L"STR_STRING_NOT_FOUND_PCSUITE (Vodafone Mobile Connect via the phone)"}},
@@ -497,6 +499,7 @@ TEST_F(AutoRunTest, AtACdStartNothingAfterTheModeChangeNeedsTheCd)
         {"refused, and no command service runs", ITKTYPE_VTP, FALSE, refused, true, {L"STR_STRING_ERROR_SCSI_3_1"}},
         {"the kit starts", ITKTYPE_VTP, FALSE, 0, true, {}},
     };
+    // clang-format on
     wchar_t previous[MAX_PATH * 2] = {};
     ::GetCurrentDirectoryW(MAX_PATH * 2, previous);
     StartFromCd();

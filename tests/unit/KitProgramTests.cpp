@@ -85,8 +85,8 @@ TEST_F(KitProgramTest, ProgramNamesThatLeaveTheKitsFolderAreNotFound)
     std::wstring manager = ProgramFilesFolder() + L"K-21C Connection Manager";
     m_install.files.MakeFolder(manager);
     m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", manager);
-    const std::wstring names[] = {L"..\\Escaped.exe", L"..\\..\\Escaped.exe", escaped, L"\\Escaped.exe",
-                                  L"C:Escaped.exe", L"sub\\..\\..\\Escaped.exe"};
+    const std::wstring names[] = {L"..\\Escaped.exe", L"..\\..\\Escaped.exe", escaped,
+                                  L"\\Escaped.exe",   L"C:Escaped.exe",       L"sub\\..\\..\\Escaped.exe"};
     for (int kit : {ITKTYPE_VTP, ITKTYPE_NorvoITK, TYPE_CM_DCM}) {
         for (const std::wstring& name : names) {
             m_run.m_strITKRunPath = L"previous";

@@ -78,7 +78,7 @@ public:
     std::function<void(TestMainDlg&)> onMarker;
     std::atomic<bool> everShown{false};
     std::atomic<bool> markerSeen{false};
-    HWND window = nullptr; // the dialog's window while it ran
+    HWND window = nullptr;           // the dialog's window while it ran
     std::atomic<int> noticeTicks{0}; // ticks of the already-running notice's timer handled
     std::atomic<int> notices{0};     // same-device notices received
     std::atomic<DWORD> lastNoticeSize{0};
@@ -128,8 +128,7 @@ protected:
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
         if ((message == WM_SHOWWINDOW && wParam) ||
-            (message == WM_WINDOWPOSCHANGED &&
-             (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)))
+            (message == WM_WINDOWPOSCHANGED && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)))
             everShown = true;
         if (message == WM_TIMER && wParam == kTestTimer) {
             if (::IsWindowVisible(m_hWnd))
@@ -192,10 +191,10 @@ protected:
 
     static ConfigValues Configuration(const std::wstring& kitType = L"0")
     {
-        return {{L"DRIVER",
-                 {{L"driver_name", L"DriverSetup.exe"}, {L"driver_version", L"1.0.0.0"},
-                  {L"driver_autouninstall", L"1"}}},
-                {L"ITK", {{L"itk_type", kitType}, {L"itk_version", L"2.0.0.0"}, {L"itk_run_file", L"Vtp.exe"}}}};
+        return {
+            {L"DRIVER",
+             {{L"driver_name", L"DriverSetup.exe"}, {L"driver_version", L"1.0.0.0"}, {L"driver_autouninstall", L"1"}}},
+            {L"ITK", {{L"itk_type", kitType}, {L"itk_version", L"2.0.0.0"}, {L"itk_run_file", L"Vtp.exe"}}}};
     }
     // The operator's kit, installed and current; its program is the stand-in kit program.
     void OperatorKitInstalled()
@@ -339,7 +338,8 @@ TEST_F(MainDialogTest, CancelWhileADriverSetupRunsIsRefusedAndTheWorkerStopsAfte
     dialog.StartFromPc(L"R");
     int stage = 0;
     dialog.onTick = [&](TestMainDlg& self) {
-        if (stage == 0 && self.Record().m_bInstallingDrv && m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting", 0)) {
+        if (stage == 0 && self.Record().m_bInstallingDrv &&
+            m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting", 0)) {
             stage = 1;
             PostCancel(self.Window());
         } else if (stage == 1) {
@@ -442,7 +442,7 @@ TEST_F(MainDialogTest, FailedCheckStillSwitchesTheDeviceWhenTheDialogEnds)
 // with a minute's wait for a flag that only the dialog's own thread could set.
 TEST_F(MainDialogTest, StagingDialogThatCannotBeMadeEndsTheCdStartAtOnceWithTheStagingFailure)
 {
-    TestMainDlg dialog; // a CD start: no "-l"
+    TestMainDlg dialog;                                       // a CD start: no "-l"
     dialog.Record().m_ResDefineCommand.bInstalledDrv = FALSE; // the driver is to be installed: staging is needed
     CDialog::SetResourceModule(::GetModuleHandleW(L"kernel32"));
     const DWORD started = ::GetTickCount();
@@ -766,17 +766,17 @@ TEST_F(HeldMainDialogTest, QuitMessageLetsTheWorkerEndBeforeTheClosingWindowSwit
     EXPECT_EQ((std::vector<std::wstring>{L"R F1 02 20 00 00 00", L"R F1 01 01 00 00 00"}), DeviceCommands());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MainDialogTest, ForeignMessageTest,
-    ::testing::Values(
-        ForeignMessage{"OK command", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), L"result=0 worker=ended stop=0"},
-        ForeignMessage{"WM_CLOSE", WM_CLOSE, 0, L"result=0 worker=ended stop=1"},
-        ForeignMessage{"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE, L"result=0 worker=ended stop=1"}),
-    [](const ::testing::TestParamInfo<ForeignMessage>& info) {
-        std::string name = info.param.name;
-        for (char& c : name) {
-            if (!isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        }
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(MainDialogTest, ForeignMessageTest,
+                         ::testing::Values(ForeignMessage{"OK command", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                                          L"result=0 worker=ended stop=0"},
+                                           ForeignMessage{"WM_CLOSE", WM_CLOSE, 0, L"result=0 worker=ended stop=1"},
+                                           ForeignMessage{"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE,
+                                                          L"result=0 worker=ended stop=1"}),
+                         [](const ::testing::TestParamInfo<ForeignMessage>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name) {
+                                 if (!isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             }
+                             return name;
+                         });

@@ -94,8 +94,7 @@ TEST(ProgramWork, FollowsByParentIdWhereTheProgramCannotJoinAJob)
     const std::wstring end = folder.File(L"grandchild.end");
     ChildProcess started = StartDirectly(Starter(300, 3, Starter(600, 5, Leaf(L"-", 1500, end))));
     ASSERT_TRUE(started.IsStarted());
-    plug::UniqueHandle limited(
-        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, started.ProcessId()));
+    plug::UniqueHandle limited(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, started.ProcessId()));
     ASSERT_TRUE(limited);
     plug::StartedProgram program(std::move(limited));
     EXPECT_FALSE(program.Family().InJob());
@@ -121,8 +120,8 @@ TEST(ProgramWork, FindsWhatTheProgramStartedBeforeItJoinedTheJob)
         ::Sleep(20);
     ASSERT_TRUE(PathExists(childStarted));
     HANDLE duplicate = nullptr;
-    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), started.Handle(), ::GetCurrentProcess(), &duplicate, 0,
-                                  FALSE, DUPLICATE_SAME_ACCESS));
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), started.Handle(), ::GetCurrentProcess(), &duplicate, 0, FALSE,
+                                  DUPLICATE_SAME_ACCESS));
     plug::StartedProgram program{plug::UniqueHandle(duplicate)};
     EXPECT_TRUE(program.Family().InJob());
     EXPECT_TRUE(program.Family().NeedsLookingAgain()) << "a descendant outside the job is looked for by its parent";

@@ -192,8 +192,8 @@ using CreateFileFunction = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATT
 CreateFileFunction g_createFile = nullptr;
 std::vector<DWORD> g_pipeOpenFlags; // the flags of each pipe opened meanwhile
 
-HANDLE WINAPI RecordPipeOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                             DWORD disposition, DWORD flags, HANDLE model)
+HANDLE WINAPI RecordPipeOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                             DWORD flags, HANDLE model)
 {
     if (name && std::wstring(name).compare(0, 9, L"\\\\.\\pipe\\") == 0)
         g_pipeOpenFlags.push_back(flags);
@@ -224,8 +224,7 @@ public:
     PipeOpenRecorder()
     {
         g_pipeOpenFlags.clear();
-        void* original =
-            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreateFileW"));
+        void* original = reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreateFileW"));
         m_slot = ImportSlotOf(original);
         if (m_slot) {
             g_createFile = reinterpret_cast<CreateFileFunction>(original);

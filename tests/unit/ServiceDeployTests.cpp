@@ -257,9 +257,9 @@ TEST_F(DeployOnWindows7, InitServiceOnlyRunsTheRemovalTool)
     plug::UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     std::wstring shipped = ProgramFolder() + L"tools\\NorvoAutorunService.exe";
     plug::UniqueSCHandle created(::CreateServiceW(manager.Get(), plug::kCommandServiceName, plug::kCommandServiceName,
-                                                  SERVICE_QUERY_STATUS, SERVICE_WIN32_OWN_PROCESS,
-                                                  SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, shipped.c_str(),
-                                                  nullptr, nullptr, nullptr, nullptr, nullptr));
+                                                  SERVICE_QUERY_STATUS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                                  SERVICE_ERROR_IGNORE, shipped.c_str(), nullptr, nullptr, nullptr,
+                                                  nullptr, nullptr));
     ASSERT_TRUE(created.IsValid());
     created.Reset();
     EXPECT_TRUE(m_core.ServiceInstaller().Open_Service(GENERIC_READ));
