@@ -47,6 +47,9 @@ struct RunState : StartFacts {
     SharedFlag m_bInstallingSVC{FALSE};  // the command service is deployed: cancel is refused meanwhile
     SharedFlag m_bInstallingDrv{FALSE};  // a driver setup runs: cancel is refused meanwhile
     SharedFlag m_bInstallingITK{FALSE};  // a kit setup runs: cancel is refused meanwhile
+    // The kit's program is being launched. Two writers: the kit step raises it for every kit but
+    // the PC suite, for which the launch poll sets it to whether the suite is installed; the
+    // poll lowers it on a stop request.
     SharedFlag m_bLaunchingITK{FALSE};
     SharedFlag m_bThreadEnd{FALSE};   // stop request for the worker
     SharedFlag m_bModeChanged{FALSE}; // the mode change has been sent to the own drive
