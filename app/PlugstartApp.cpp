@@ -102,7 +102,6 @@ void CPlugstartApp::RunMainDialog()
     TraceMoment(L"main dialog object");
     CPlugstartDlg dialog;
     TraceMoment(L"autoplay check");
-    dialog.m_hOtherAutoRun = m_hOtherInstance;
     m_pMainWnd = &dialog;
     if (ShouldCheckAutoplay())
         SetCDROMAutoRun(); // its answer changes nothing here
@@ -110,11 +109,8 @@ void CPlugstartApp::RunMainDialog()
     // changes them: the autoplay check above begins the trace itself and clears
     // m_bStartNewTrace, so that the dialog's CD-start banner continues that trace instead of
     // beginning a new one (which would empty the log of the check).
-    dialog.m_strArgument = m_strArgument;
-    dialog.m_strDriveLetter = m_strDriveLetter;
-    dialog.m_bVistaOS = m_bVistaOS;
-    dialog.m_bStartNewTrace = m_bStartNewTrace;
-    dialog.m_nWow64 = IsWow64();
+    m_nWow64 = IsWow64();
+    dialog.SetStart(*this, m_hOtherInstance);
     TraceMoment(L"main dialog window");
     dialog.DoModal();
     TraceMoment(L"main dialog closed");

@@ -4,17 +4,16 @@
 
 #include "framework/Handle.h"
 #include "framework/WinApp.h"
+#include "run/RunState.h"
 
 #include <string>
 
-class CPlugstartApp : public CWinApp {
+// What its start-up finds (the command line's argument and drive letter, the Windows class, whether
+// the next trace begins a new log) are its StartFacts, which the main dialog takes when it runs.
+class CPlugstartApp : public CWinApp, public StartFacts {
 public:
     CPlugstartApp() = default;
 
-    std::wstring m_strDriveLetter; // the device's drive letter at a PC start, else empty
-    std::wstring m_strArgument;    // the whole command line at a PC start, else empty
-    BOOL m_bVistaOS = FALSE;
-    volatile BOOL m_bStartNewTrace = TRUE; // the next CD-start trace begins a new log
     plug::UniqueHandle m_hInstanceMutex;
 
     BOOL InitInstance() override;

@@ -14,7 +14,7 @@ namespace plug {
 constexpr DWORD AUTOPLAY_TOOL_WAIT_MS = 10 * 60 * 1000;
 
 struct AutoplayRepairTool {
-    std::wstring path;                       // the program directory + "tools\NorvoSetCDROMAutoRun.exe"
+    std::wstring path; // the program directory + "tools\NorvoSetCDROMAutoRun.exe"
     DWORD waitMs = AUTOPLAY_TOOL_WAIT_MS;
 };
 

@@ -83,8 +83,8 @@ bool ProgramFolder(wchar_t* folder)
 bool ReadConfiguration(const wchar_t* folder, wchar_t* kitProgram)
 {
     static const wchar_t* const kKeys[][2] = {
-        {L"ITK", L"itk_type"},        {L"DRIVER", L"cdrom_autoset"}, {L"INSTALL", L"install_type"},
-        {L"DRIVER", L"driver_type"},  {L"DRIVER", L"driver_name"},   {L"ITK", L"itk_setup"},
+        {L"ITK", L"itk_type"},          {L"DRIVER", L"cdrom_autoset"}, {L"INSTALL", L"install_type"},
+        {L"DRIVER", L"driver_type"},    {L"DRIVER", L"driver_name"},   {L"ITK", L"itk_setup"},
         {L"DRIVER", L"driver_version"}, {L"ITK", L"itk_version"},
     };
     wchar_t config[kPathLength];
@@ -163,7 +163,8 @@ FloorFailure RunFloor()
     else if (Devpoke(folder[0], devpoke::kModeCommand, devpoke::kModeFirstForm, noAnswer, 0) < 0)
         failure = kModeChangeFailed;
     else if (!Join(kitFile, kitFolder, kitProgram) ||
-             reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", kitFile, L"-aik", nullptr, SW_SHOWNORMAL)) <= 32)
+             reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", kitFile, L"-aik", nullptr, SW_SHOWNORMAL)) <=
+                 32)
         failure = kLaunchFailed;
     return failure;
 }

@@ -8,7 +8,7 @@
 #include "common/FakeInstallation.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 #include "common/FakeRunHost.h"
 #include "detect/Detector.h"
 
@@ -95,7 +95,8 @@ int main(int argc, char** argv)
     std::printf("Detection timings under Wine, median of %d runs (64-bit flag %d, %d processes running)\n", kRuns,
                 run.m_nWow64, ProcessCount());
     std::printf("  start and end of a trivial process          %8.3f ms\n", processMs);
-    std::printf("  TechFindProcess, one call (no match)        %8.3f ms   ratio %.3f\n", lookupMs, lookupMs / processMs);
+    std::printf("  TechFindProcess, one call (no match)        %8.3f ms   ratio %.3f\n", lookupMs,
+                lookupMs / processMs);
     std::printf("  system check's four detection calls         %8.3f ms   ratio %.3f\n", detectionMs,
                 detectionMs / processMs);
     std::printf("  answers: bRequireUpDrv=%d bRequireUpITK=%d bInstalledDrv=%d bInstalledITK=%d\n", answers[0],

@@ -144,8 +144,8 @@ std::vector<Moment> ReadTimedTrace(const std::string& log)
 struct Contender {
     std::wstring file;
     std::string name;
-    bool startsKit;      // it switches the device and starts the kit's program
-    bool timedTrace;     // the program's support log with time stamps is on
+    bool startsKit;  // it switches the device and starts the kit's program
+    bool timedTrace; // the program's support log with time stamps is on
     std::vector<double> times;
     std::vector<std::vector<Moment>> runs; // timed trace: process start, stamped texts, process end
 };
@@ -246,7 +246,8 @@ void PrintStartFigures(const std::vector<Contender>& contenders)
     const double trivialMs = Median(contenders[0].times);
     const double floorMs = Median(contenders[1].times);
     std::printf("CD starts from R: (medians of %d interleaved rounds, start to end of the process; the middle\n"
-                "half of the runs between the quartiles)\n", kRounds);
+                "half of the runs between the quartiles)\n",
+                kRounds);
     for (const Contender& contender : contenders) {
         if (contender.timedTrace)
             continue;
@@ -255,7 +256,8 @@ void PrintStartFigures(const std::vector<Contender>& contenders)
                     Quantile(contender.times, 0.25), Quantile(contender.times, 0.75), ms / trivialMs, ms / floorMs);
     }
     std::printf("Each against the floor program started in the same round (the median of the %d rounds'\n"
-                "ratios; the middle half of them between the quartiles):\n", kRounds);
+                "ratios; the middle half of them between the quartiles):\n",
+                kRounds);
     for (size_t i = 2; i < contenders.size(); ++i) {
         if (contenders[i].timedTrace)
             continue;
@@ -299,7 +301,8 @@ int main(int argc, char** argv)
     };
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
-        contenders.push_back({std::wstring(name.begin(), name.end()), name + ", nothing to install", true, false, {}, {}});
+        contenders.push_back(
+            {std::wstring(name.begin(), name.end()), name + ", nothing to install", true, false, {}, {}});
     }
     if (!InstallEverything() || !MeasureInterleaved(contenders))
         return 1;

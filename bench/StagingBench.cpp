@@ -61,7 +61,9 @@ bool StageOnce(const plug::StagingFolders& folders, const plug::StagingList& lis
     if (plug::PrepareStagingFolders(folders, &foldersNew).result != plug::StagingResult::Done)
         return false;
     plug::StagingPlan plan = plug::MakeStagingPlan(folders, list);
-    return plug::StageListedFiles(folders, plan, [] { return false; }, foldersNew).result == plug::StagingResult::Done;
+    return plug::StageListedFiles(
+               folders, plan, [] { return false; }, foldersNew)
+               .result == plug::StagingResult::Done;
 }
 
 // CopyFileW over the files, each copy opened afterwards when openEach.
@@ -122,7 +124,8 @@ int main()
     const struct {
         Contender contender;
         const char* name;
-    } compared[] = {{kOpeningLoop, "the loop opening each copy after it"}, {kStaging, "staging copy of the same files"}};
+    } compared[] = {{kOpeningLoop, "the loop opening each copy after it"},
+                    {kStaging, "staging copy of the same files"}};
     for (const auto& row : compared) {
         const std::vector<double>& own = times[row.contender];
         std::vector<double> ratios = PairedRatios(own, loop);

@@ -14,8 +14,8 @@ set(PLUGSTART_PORTABLE_SOURCES
   config/RelativeName.cpp
   config/TextReplace.cpp
   detect/ModemNames.cpp
-  detect/TranslationChoice.cpp
-  detect/VersionText.cpp
+  version/TranslationChoice.cpp
+  version/VersionText.cpp
   registry/ValuePath.cpp
   core/PhoneData.cpp
   core/PhoneReply.cpp

@@ -1,9 +1,9 @@
 # The Windows build: the deliverables and, with PLUGSTART_BUILD_TESTS, the tests under Wine.
 enable_language(RC)
 
-# Flags of our own targets (not of GoogleTest's).
+# Flags of our own targets (not of GoogleTest's). A warning stops the build.
 add_library(plug_build_flags INTERFACE)
-target_compile_options(plug_build_flags INTERFACE -Wall -Wextra)
+target_compile_options(plug_build_flags INTERFACE -Wall -Wextra -Werror)
 target_compile_definitions(plug_build_flags INTERFACE
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
 target_include_directories(plug_build_flags INTERFACE ${PROJECT_SOURCE_DIR})
@@ -87,6 +87,8 @@ add_subdirectory(skin)
 add_subdirectory(autoplay)
 add_subdirectory(registry)
 add_subdirectory(run)
+add_subdirectory(process)
+add_subdirectory(version)
 add_subdirectory(service)
 add_subdirectory(detect)
 add_subdirectory(core)

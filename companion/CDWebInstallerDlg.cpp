@@ -2,6 +2,7 @@
 
 #include "DownloadCheck.h"
 #include "DownloadCheckLibrary.h"
+#include "GuideLayout.h"
 #include "config/ConfigFile.h"
 #include "config/Language.h"
 #include "config/Messages.h"
@@ -11,14 +12,12 @@
 #include "res/resource.h"
 #include "skin/DialogPaint.h"
 
+using namespace plug::guide_layout;
+
 namespace {
 
-const int kCaptionHeight = 30;
 const COLORREF kCaptionShadow = RGB(84, 84, 84);
 const COLORREF kHeadingColour = RGB(78, 129, 204);
-const RECT kBodyBox = {130, 93, 430, 220};
-const int kBodyWidth = 300;
-const int kButtonTop = 239;
 
 const UINT kInformation = MB_ICONINFORMATION | MB_OK;
 
@@ -26,7 +25,11 @@ void ShowInformation(const wchar_t* key) { plug::ShowLanguageMessage(nullptr, ke
 
 } // namespace
 
-CCDWebInstallerDlg::CCDWebInstallerDlg() : CDialog(IDD_CDWEBINSTALLER_DIALOG, nullptr) {}
+CCDWebInstallerDlg::CCDWebInstallerDlg() : CDialog(IDD_CDWEBINSTALLER_DIALOG, nullptr)
+{
+    KeepKeys(kKeepEnterAndEscape);
+    DragByBody();
+}
 
 void CCDWebInstallerDlg::DoDataExchange()
 {
@@ -43,7 +46,7 @@ BOOL CCDWebInstallerDlg::OnInitDialog()
         EndDialog(1);
         return TRUE;
     }
-    RunDownloadCheck(plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_test_ver"), CheckMode::Silent);
+    m_bDownloadAvailable = IsDownloadAvailable(plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_test_ver"));
     m_bCDInclude = plug::EqualsNoCase(plug::GetConfigValue(m_hWnd, L"WEB", L"cd_include"), L"1");
     LayOutControls();
     m_background = plug::LoadBitmapResource(IDB_GUIDE_BACKGROUND);
@@ -61,20 +64,22 @@ bool CCDWebInstallerDlg::IsSuiteCdPresent()
     return false;
 }
 
-std::wstring CCDWebInstallerDlg::RunDownloadCheck(const std::wstring& versionText, CheckMode mode)
+bool CCDWebInstallerDlg::IsDownloadAvailable(const std::wstring& versionText)
 {
     plug::DownloadCheckAnswer answer = plug::CallDownloadCheck(versionText);
-    if (mode == CheckMode::Silent) {
-        m_bDownloadAvailable = answer.loaded && answer.succeeded;
-        return std::wstring();
-    }
+    return answer.loaded && answer.succeeded;
+}
+
+std::wstring CCDWebInstallerDlg::AskForDownloadAddress(const std::wstring& versionText)
+{
+    plug::DownloadCheckAnswer answer = plug::CallDownloadCheck(versionText);
     if (!answer.loaded) {
         ShowInformation(L"STR_STRING_ERROR_CANNOT_DOWN_PCSUITE_0");
         return std::wstring();
     }
     std::wstring downloadPath = plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_def_downurl");
-    plug::DownloadCheckVerdict verdict =
-        plug::InterpretDownloadCheck(answer.succeeded, answer.resultText, answer.candidates, downloadPath);
+    plug::DownloadCheckVerdict verdict = plug::InterpretDownloadCheck(answer.succeeded, answer.resultText,
+                                                                      answer.candidates, downloadPath);
     if (verdict.messageKey)
         ShowInformation(verdict.messageKey);
     return verdict.address;
@@ -88,27 +93,22 @@ void CCDWebInstallerDlg::LayOutControls()
     m_pBodyBoldFont = plug::CreateDialogFont(18, FW_BOLD);
 
     m_btnClose.LoadSkin(IDB_GUIDE_BUTTON_STRIP, 0, 4);
-    m_btnClose.MoveTo(426, 8);
+    m_btnClose.MoveTo(kCloseButton.x, kCloseButton.y);
     m_btnClose.ShowWindow(SW_SHOW);
 
     plug::SetUpDialogButton(m_btnOK, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_OK"));
     if (m_bDownloadAvailable) {
-        m_btnOK.MoveTo(230, kButtonTop);
+        m_btnOK.MoveTo(kOkBesideDownload.x, kOkBesideDownload.y);
         plug::SetUpDialogButton(m_btnDownload, IDB_BUTTON_STRIP,
                                 plug::GetLanguageString(L"STR_STRING_INSTALL_GUIDE_DOWNLOAD"));
-        m_btnDownload.MoveTo(130, kButtonTop);
+        m_btnDownload.MoveTo(kDownloadButton.x, kDownloadButton.y);
         m_btnDownload.ShowWindow(SW_SHOW);
     } else {
-        m_btnOK.MoveTo(335, kButtonTop);
+        m_btnOK.MoveTo(kOkAlone.x, kOkAlone.y);
         m_btnDownload.ShowWindow(SW_HIDE);
     }
     m_btnOK.ShowWindow(SW_SHOW);
     m_btnInstallCD.ShowWindow(SW_HIDE);
-}
-
-BOOL CCDWebInstallerDlg::PreTranslateMessage(MSG* message)
-{
-    return message->message == WM_KEYDOWN && (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE);
 }
 
 BOOL CCDWebInstallerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -129,9 +129,6 @@ BOOL CCDWebInstallerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, L
     case WM_CLOSE:
         result = 0;
         return TRUE;
-    case WM_LBUTTONDOWN: // a press anywhere on the body drags the window
-        ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-        return FALSE;
     case WM_ERASEBKGND:
         if (!m_bReady)
             return FALSE;
@@ -155,8 +152,7 @@ BOOL CCDWebInstallerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, L
 void CCDWebInstallerDlg::OnDownload()
 {
     m_strDownloadURL.clear();
-    std::wstring address =
-        RunDownloadCheck(plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_test_ver"), CheckMode::Interactive);
+    std::wstring address = AskForDownloadAddress(plug::GetConfigValue(m_hWnd, L"WEB", L"norvopcsuite_test_ver"));
     // Only a web address goes to the shell: anything else could start a program or open a file.
     if (plug::IsWebAddress(address))
         m_strDownloadURL = address;
@@ -177,15 +173,18 @@ void CCDWebInstallerDlg::Paint(HDC dc) const
         plug::SelectObjectScope font(dc, m_pCaptionFont.Get());
         std::wstring title = plug::GetLanguageString(L"STR_STRING_INSTALL_GUIDE_TITLE");
         ::SetTextColor(dc, kCaptionShadow);
-        plug::DrawTextInBox(dc, title, RECT{10, 0, client.right, kCaptionHeight}, DT_SINGLELINE | DT_VCENTER);
+        RECT caption = {kCaptionTitle.x, kCaptionTitle.y, client.right, kCaptionHeight};
+        plug::DrawTextInBox(dc, title, caption, DT_SINGLELINE | DT_VCENTER);
         ::SetTextColor(dc, RGB(255, 255, 255));
-        plug::DrawTextInBox(dc, title, RECT{9, -1, client.right - 1, kCaptionHeight - 1}, DT_SINGLELINE | DT_VCENTER);
+        ::OffsetRect(&caption, -1, -1);
+        plug::DrawTextInBox(dc, title, caption, DT_SINGLELINE | DT_VCENTER);
     }
     {
         plug::SelectObjectScope font(dc, m_pHeadingFont.Get());
         ::SetTextColor(dc, kHeadingColour);
-        plug::DrawTextInBox(dc, plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_TOP"), RECT{0, 28, client.right, 68},
-                 DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        plug::DrawTextInBox(dc, plug::GetLanguageString(L"STR_STEING_INSTALL_GUIDE_TXT_TOP"),
+                            RECT{kHeading.left, kHeading.top, client.right, kHeading.bottom},
+                            DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
     ::SetTextColor(dc, RGB(0, 0, 0));
     PaintGuideText(dc);
@@ -196,9 +195,10 @@ void CCDWebInstallerDlg::PaintGuideText(HDC dc) const
     if (!m_bCDInclude) {
         plug::SelectObjectScope font(dc, m_pBodyFont.Get());
         plug::DrawTextInBox(dc,
-                 plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_3"
-                                                              : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_4"),
-                 kBodyBox, DT_WORDBREAK);
+                            plug::GetLanguageString(m_bDownloadAvailable
+                                                        ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_3"
+                                                        : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_4"),
+                            plug::ToRect(kBody), DT_WORDBREAK);
         return;
     }
     // The lead line: in the heading font when it fits the body's width on one line, else in the
@@ -207,22 +207,22 @@ void CCDWebInstallerDlg::PaintGuideText(HDC dc) const
     HFONT topFont = m_pHeadingFont.Get();
     SIZE extent = plug::TextExtentIn(dc, topFont, top);
     bool wrapped = false;
-    if (extent.cx > kBodyWidth) {
+    if (extent.cx > kBody.Width()) {
         topFont = m_pBodyBoldFont.Get();
         extent = plug::TextExtentIn(dc, topFont, top);
-        wrapped = extent.cx > kBodyWidth;
+        wrapped = extent.cx > kBody.Width();
     }
+    RECT contents = plug::ToRect(kBody);
     {
         plug::SelectObjectScope font(dc, topFont);
-        plug::DrawTextInBox(dc, top, kBodyBox, wrapped ? DT_WORDBREAK : DT_SINGLELINE);
+        plug::DrawTextInBox(dc, top, contents, wrapped ? DT_WORDBREAK : DT_SINGLELINE);
     }
 
     // The instruction below it, in the body font.
-    RECT contents = kBodyBox;
-    contents.top = 96 + (wrapped ? 2 * extent.cy : extent.cy);
+    contents.top = kBody.top + kInstructionGap + (wrapped ? 2 * extent.cy : extent.cy);
     plug::SelectObjectScope font(dc, m_pBodyFont.Get());
     plug::DrawTextInBox(dc,
-             plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_1"
-                                                          : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_2"),
-             contents, DT_WORDBREAK);
+                        plug::GetLanguageString(m_bDownloadAvailable ? L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_1"
+                                                                     : L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_2"),
+                        contents, DT_WORDBREAK);
 }

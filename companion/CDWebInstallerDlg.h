@@ -31,7 +31,6 @@ protected:
     // Only OK, the close button and a successful download end the dialog.
     void OnOK() override {}
     void OnCancel() override {}
-    BOOL PreTranslateMessage(MSG* message) override;
     void DoDataExchange() override;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -39,12 +38,13 @@ protected:
     void Paint(HDC dc) const;
 
 private:
-    enum class CheckMode { Silent, Interactive };
-
     static bool IsSuiteCdPresent();
-    // Silent: sets m_bDownloadAvailable. Interactive: tells the user what went wrong and returns
-    // the download address (empty when there is none).
-    std::wstring RunDownloadCheck(const std::wstring& versionText, CheckMode mode);
+    // The check at start, which tells the user nothing: whether the download-check library
+    // finds the server for the configured version.
+    static bool IsDownloadAvailable(const std::wstring& versionText);
+    // The check of the Download button: the download address, or empty after telling the user
+    // what went wrong.
+    std::wstring AskForDownloadAddress(const std::wstring& versionText);
     void LayOutControls();
     void OnDownload();
     void PaintGuideText(HDC dc) const;

@@ -39,8 +39,8 @@ DownloadCheckAnswer CallDownloadCheck(const std::wstring& versionText)
     UniqueModule library(::LoadLibraryW(L"NorvoPsLvDlChk.dll"));
     if (!library)
         return answer;
-    auto check =
-        reinterpret_cast<CheckPSLVDLProc>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), "CheckPSLVDL")));
+    auto check = reinterpret_cast<CheckPSLVDLProc>(
+        reinterpret_cast<void*>(::GetProcAddress(library.Get(), "CheckPSLVDL")));
     if (!check)
         return answer;
     answer.loaded = true;

@@ -29,10 +29,7 @@ std::wstring ReadLanguageString(const std::wstring& key)
 
 } // namespace
 
-std::wstring SelectLanguageFile()
-{
-    return LanguageFileForLangId(::GetUserDefaultLangID());
-}
+std::wstring SelectLanguageFile() { return LanguageFileForLangId(::GetUserDefaultLangID()); }
 
 void SetLanguageFile(const std::wstring& fullPath)
 {

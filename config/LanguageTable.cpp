@@ -11,15 +11,15 @@ struct LanguageRow {
 
 // Languages with one file whatever the sublanguage.
 const LanguageRow kSingleFileLanguages[] = {
-    {2, L"tools\\lang_AutoRun_bulgarian.opt"}, {5, L"tools\\lang_AutoRun_czech.opt"},
-    {6, L"tools\\lang_AutoRun_danish.opt"},    {7, L"tools\\lang_AutoRun_german.opt"},
-    {8, L"tools\\lang_AutoRun_greek.opt"},     {11, L"tools\\lang_AutoRun_finnish.opt"},
-    {12, L"tools\\lang_AutoRun_french.opt"},   {14, L"tools\\lang_AutoRun_hungarian.opt"},
-    {16, L"tools\\lang_AutoRun_italian.opt"},  {17, L"tools\\lang_AutoRun_japan.opt"},
-    {18, L"tools\\lang_AutoRun_kor.opt"},      {19, L"tools\\lang_AutoRun_dutch.opt"},
+    {2, L"tools\\lang_AutoRun_bulgarian.opt"},  {5, L"tools\\lang_AutoRun_czech.opt"},
+    {6, L"tools\\lang_AutoRun_danish.opt"},     {7, L"tools\\lang_AutoRun_german.opt"},
+    {8, L"tools\\lang_AutoRun_greek.opt"},      {11, L"tools\\lang_AutoRun_finnish.opt"},
+    {12, L"tools\\lang_AutoRun_french.opt"},    {14, L"tools\\lang_AutoRun_hungarian.opt"},
+    {16, L"tools\\lang_AutoRun_italian.opt"},   {17, L"tools\\lang_AutoRun_japan.opt"},
+    {18, L"tools\\lang_AutoRun_kor.opt"},       {19, L"tools\\lang_AutoRun_dutch.opt"},
     {20, L"tools\\lang_AutoRun_norwegian.opt"}, {21, L"tools\\lang_AutoRun_polish.opt"},
-    {25, L"tools\\lang_AutoRun_russian.opt"},  {27, L"tools\\lang_AutoRun_slovakia.opt"},
-    {29, L"tools\\lang_AutoRun_swedish.opt"},  {31, L"tools\\lang_AutoRun_turkish.opt"},
+    {25, L"tools\\lang_AutoRun_russian.opt"},   {27, L"tools\\lang_AutoRun_slovakia.opt"},
+    {29, L"tools\\lang_AutoRun_swedish.opt"},   {31, L"tools\\lang_AutoRun_turkish.opt"},
     {36, L"tools\\lang_AutoRun_slovene.opt"},
 };
 

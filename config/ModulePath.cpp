@@ -27,8 +27,8 @@ BOOL IsExistFile(const std::wstring& path)
     // Every sharing is granted: another program that has the file open (a virus scanner reading
     // a copied file, an indexer) must not make it look missing.
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+    UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.IsValid();
 }
 

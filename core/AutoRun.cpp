@@ -11,6 +11,7 @@
 #include "framework/Trace.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 const int kLaunchPollRounds = 181; // about three minutes for the device to come back as a modem
@@ -78,11 +79,9 @@ BOOL CPlugstartRun::DeployServiceStep(int kitType)
 {
     if (!MayUseCommandService(kitType) || !m_run.m_bDeploySVC)
         return TRUE;
-    m_run.m_bInstallingSVC = TRUE;
-    m_host.RepaintStatus();
+    ShowStatus(m_run.m_bInstallingSVC, TRUE);
     BOOL deployed = m_service.InitService();
-    m_run.m_bInstallingSVC = FALSE;
-    m_host.RepaintStatus();
+    ShowStatus(m_run.m_bInstallingSVC, FALSE);
     return deployed; // a failed deployment stops the sequence without a message of its own
 }
 
@@ -114,8 +113,9 @@ BOOL CPlugstartRun::KitStep(int kitType)
         }
         m_host.PostEnableCancelButtons(TRUE);
     }
-    m_run.m_bLaunchingITK = TRUE;
-    m_host.RepaintStatus();
+    // From here the status shows the kit's launch (the PC suite's, which this step passes over,
+    // follows whether the suite is installed: see WaitForModem).
+    ShowStatus(m_run.m_bLaunchingITK, TRUE);
     return TRUE;
 }
 
@@ -136,7 +136,7 @@ BOOL CPlugstartRun::VerificationStep(int driverType, int kitType)
 BOOL CPlugstartRun::ModeChangeStep(int kitType)
 {
     int result = SCSI_ModeChange();
-    std::wstring failure = plug::ScsiFailureKey(result, false, true);
+    std::wstring failure = plug::ScsiFailureKey(result, plug::CommandSender::Program, plug::VendorCommand::ModeChange);
     if (!failure.empty()) {
         Warn(failure);
         return FALSE;
@@ -148,11 +148,12 @@ BOOL CPlugstartRun::ModeChangeStep(int kitType)
         Warn(L"STR_STRING_NON_ADMIN_NOTI");
         return FALSE;
     }
-    if (!m_service.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE)) {
+    std::optional<ServiceAnswer> answer = m_service.ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
+    if (!answer) {
         Warn(L"STR_STRING_ERROR_SCSI_3_1");
         return FALSE;
     }
-    failure = plug::ScsiFailureKey(m_run.m_nResultModeChange, true, true);
+    failure = plug::ScsiFailureKey(answer->nResult, plug::CommandSender::Service, plug::VendorCommand::ModeChange);
     if (!failure.empty()) {
         Warn(failure);
         return FALSE;
@@ -163,10 +164,12 @@ BOOL CPlugstartRun::ModeChangeStep(int kitType)
 BOOL CPlugstartRun::LaunchStep(int driverType, int kitType)
 {
     Trace(L"Start : VTP Program\r\n");
-    if (!CheckITKProgram(kitType) && kitType != TYPE_PCSYNC) {
+    if (std::optional<std::wstring> program = m_detect.CheckITKProgram(kitType)) {
+        m_run.m_strITKRunPath = *program;
+    } else if (kitType != TYPE_PCSYNC) {
         WarnText(plug::WithProductName(plug::GetLanguageString(L"STR_STRING_NOT_FOUND_PCSUITE"), kitType));
         return FALSE;
-    }
+    } // a PC suite whose program is not found: what was found before is started (nothing in a normal run)
     // The time the device asked for after the mode change; the PC suite waits 3 s at least.
     DWORD wait = m_run.m_ResDefineCommand.dwSCSIWaitTime;
     plug::PlugSleep(kitType == TYPE_PCSYNC ? std::max(wait, kPcSuiteMinimumWaitMs) : wait);
@@ -183,6 +186,8 @@ bool CPlugstartRun::WaitForModem(int driverType, int kitType)
 {
     bool announced = false;
     for (int round = 1;; ++round) {
+        // The PC suite's launch status is the other writer of the flag (the kit step raises it for
+        // the other kits): it holds while the suite is installed, and shows the first time it does.
         if (kitType == TYPE_PCSYNC)
             m_run.m_bLaunchingITK = m_detect.IsInstalledITK(TYPE_PCSYNC);
         if (m_run.m_bLaunchingITK && !announced) {
@@ -198,8 +203,7 @@ bool CPlugstartRun::WaitForModem(int driverType, int kitType)
         if (round == kLaunchPollRounds)
             return true;
         if (StopRequested(4)) {
-            m_run.m_bLaunchingITK = FALSE;
-            m_host.RepaintStatus();
+            ShowStatus(m_run.m_bLaunchingITK, FALSE);
             return false;
         }
     }

@@ -48,9 +48,7 @@ BOOL CPlugstartRun::CheckSystem()
         Warn(L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL");
         return FALSE;
     }
-    // The drive as another instance receives it in the profile: the letter of a PC start, else
-    // the program's own folder on the device's CD. Only its first character is ever read.
-    profile.strDrive = m_run.m_strDriveLetter.empty() ? plug::GetModuleDirectory() : m_run.m_strDriveLetter;
+    profile.strDrive = DeviceDrive(m_run);
 
     bool refusedUser = false; // the EMP route sends no query: it counts as not refused
     if (profile.nDriverType == DRIVERTYPE_EMP)
@@ -77,7 +75,8 @@ void CPlugstartRun::ReadProfileFromConfiguration(int* configuredKitType)
 {
     HWND owner = m_host.MessageOwner();
     ResDefineCommand& profile = m_run.m_ResDefineCommand;
-    m_run.m_bFullInstall = plug::EqualsNoCase(plug::GetConfigValue(owner, L"INSTALL", L"install_type"), L"0") ? FALSE : TRUE;
+    m_run.m_bFullInstall = plug::EqualsNoCase(plug::GetConfigValue(owner, L"INSTALL", L"install_type"), L"0") ? FALSE
+                                                                                                              : TRUE;
     profile.nDriverType = DriverTypeFromText(plug::GetConfigValue(owner, L"DRIVER", L"driver_type"));
     profile.nITKType = KitTypeFromText(plug::GetConfigValue(owner, L"ITK", L"itk_type"));
     *configuredKitType = profile.nITKType; // the device's answer may change the kit type
@@ -137,18 +136,19 @@ std::optional<int> CPlugstartRun::QueryPhoneSettingThroughService(int configured
         Warn(L"STR_STRING_ERROR_SCSI_3_0");
         return std::nullopt;
     }
-    if (!m_service.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO)) {
+    std::optional<ServiceAnswer> answer = m_service.ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    if (!answer) {
         Warn(L"STR_STRING_ERROR_SCSI_3_1");
         return std::nullopt;
     }
-    std::memcpy(reply, m_run.m_PhoneSetReply.byData, sizeof(reply));
-    const int served = m_run.m_nResultGetPhoneSet;
-    std::wstring failure = plug::ScsiFailureKey(served, true, false);
+    std::memcpy(reply, answer->byData, sizeof(reply));
+    std::wstring failure = plug::ScsiFailureKey(answer->nResult, plug::CommandSender::Service,
+                                                plug::VendorCommand::PhoneSettingQuery);
     if (!failure.empty()) {
         Warn(failure);
         return std::nullopt;
     }
-    return served; // any other value is an answer, -20 from the service included
+    return answer->nResult; // any other value is an answer, -20 from the service included
 }
 
 void CPlugstartRun::ReadInstallationState()

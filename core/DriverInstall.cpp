@@ -1,5 +1,6 @@
 // The driver step: remove an older driver where the profile asks for it, run the device's driver
-// setup, wait for it, and judge by what is installed afterwards.
+// setup, wait for it, and judge by what is installed afterwards. And how the run starts a setup
+// or a remover and waits for it, for the driver and the kit alike.
 #include "PlugstartRun.h"
 
 #include "config/ConfigFile.h"
@@ -20,25 +21,23 @@ BOOL CPlugstartRun::InstallDriver()
     if (plug::GetConfigValue(m_host.MessageOwner(), L"DRIVER", L"driver_autouninstall") == L"1")
         m_run.m_bDrvPackageRegistered = FALSE; // the setup removes the old package itself
 
-    // The driver's installation begins once a remover has started (RemoveOldDriver raises the
-    // flag then), or here when nothing is removed: from then until the setup has ended the status
-    // shows it, and a cancel only asks the worker to stop after it.
+    // The driver's installation begins once a remover has started (it raises the flag then), or
+    // here when nothing is removed: from then until the setup has ended the status shows it, and
+    // a cancel only asks the worker to stop after it.
     RemoveOldDriver(moduleDirectory);
-    m_run.m_bInstallingDrv = TRUE;
-    m_host.RepaintStatus();
-    // A setup name that leaves the program's folder is treated as a missing setup: nothing starts.
+    ShowStatus(m_run.m_bInstallingDrv, TRUE);
+    std::wstring toRun; // none: a missing setup, or a name that leaves the program's folder
     if (!plug::IsContainedRelativeName(profile.strDrvSetupFilename)) {
         Trace(plug::FormatString(L"[InstallDriver()] setup name leaves the program folder : %ls\r\n", setup.c_str()));
     } else if (plug::IsExistFile(setup) == TRUE) {
         Trace(plug::FormatString(L"Install Driver Full Path Name = %ls\n", setup.c_str()));
-        RunAndWait(setup, SW_SHOWNORMAL, nullptr);
+        toRun = setup;
     }
-    m_run.m_bInstallingDrv = FALSE;
-    m_host.RepaintStatus();
+    RunSetup(toRun, m_run.m_bInstallingDrv);
 
-    m_host.PostBringToFront();
     if (!m_detect.IsSuccessInstallingDriver(profile.nDriverType)) {
-        Trace(L"[InstallDriver() IsSuccessInstallingDriver(m_ResDefineCommand.nDriverType) == FALSE] return code : FALSE\r\n");
+        Trace(L"[InstallDriver() IsSuccessInstallingDriver(m_ResDefineCommand.nDriverType) == FALSE] return code : "
+              L"FALSE\r\n");
         return FALSE;
     }
     Trace(L"End : [CPlugstartDlg::InstallDriver()]\r\n");
@@ -67,28 +66,46 @@ void CPlugstartRun::RemoveOldDriver(const std::wstring& moduleDirectory)
     RunRemover(remover);
 }
 
-// The installation flag rises once the remover has started, before the wait for it. A remover
-// that has not ended in time is left running; the installation goes on as if it had.
+// The driver's installation begins with the remover: its flag rises once the remover has
+// started, before the wait for it, and stays raised for the setup. A remover that has not ended
+// in time is left running, and one that did not start is passed over: the installation goes on
+// as if it had run.
 void CPlugstartRun::RunRemover(const std::wstring& remover)
 {
-    if (!RunAndWait(remover, SW_HIDE, &m_run.m_bInstallingDrv, m_dwRemoverWaitMs))
-        Trace(plug::FormatString(L"[InstallDriver()] remover did not end in time : %ls\r\n", remover.c_str()));
+    const ProgramRun run = RunAndWait(remover, SW_HIDE, m_run.m_bInstallingDrv, m_dwRemoverWaitMs);
+    if (run != ProgramRun::Ended)
+        Trace(plug::FormatString(L"[InstallDriver()] remover %ls : %ls\r\n",
+                                 run == ProgramRun::NotStarted ? L"did not start" : L"did not end in time",
+                                 remover.c_str()));
 }
 
-BOOL CPlugstartRun::RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs)
+void CPlugstartRun::RunSetup(const std::wstring& setup, SharedFlag& status)
+{
+    if (!setup.empty())
+        RunAndWait(setup, SW_SHOWNORMAL, status, INFINITE); // a setup that did not start installed nothing
+    ShowStatus(status, FALSE);
+    m_host.PostBringToFront(); // the setup had the front
+}
+
+CPlugstartRun::ProgramRun CPlugstartRun::RunAndWait(const std::wstring& program, int showCommand, SharedFlag& status,
+                                                    DWORD waitMs)
 {
     plug::StartedProgram started = m_host.StartProgram(program, L"", showCommand);
-    if (raise) {
-        *raise = TRUE;
-        m_host.RepaintStatus();
-    }
+    if (!status)
+        ShowStatus(status, TRUE);
     if (!started)
-        return TRUE;
+        return ProgramRun::NotStarted;
     // Its work has ended when every process it started has ended too: many setups start the
     // real installer and exit at once.
     plug::ProgramWait waited = m_host.WaitForProgram(started, waitMs, m_dwStartedProcessesWaitMs);
     TraceStartedProcesses(program, waited);
-    return waited.programEnded && waited.descendantsEnded;
+    return waited.programEnded && waited.descendantsEnded ? ProgramRun::Ended : ProgramRun::StillRunning;
+}
+
+void CPlugstartRun::ShowStatus(SharedFlag& status, BOOL raised)
+{
+    status = raised;
+    m_host.RepaintStatus();
 }
 
 void CPlugstartRun::TraceStartedProcesses(const std::wstring& program, const plug::ProgramWait& waited)

@@ -12,31 +12,36 @@
 
 int CPlugstartRun::SCSI_ModeChange()
 {
+    // Without the device library on the CD nothing is sent, and the user is told.
     if (IsDeviceLibraryMissing()) {
         Warn(L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL");
         return FAIL_TO_OPEN_DRIVE;
     }
-    wchar_t ownLetter = DeviceDriveLetter(m_run);
-
-    PrepareForTheCdToGo();
-    m_run.m_bModeChanged = TRUE;
-    const devpoke::ModeChangeResults own = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter, 1);
+    const wchar_t ownLetter = DeviceDriveLetter(m_run);
+    // At a CD start the program runs from the device's CD, which goes away with the switch (the
+    // program's own pages come from the page file, see plug_run_from_swap): what the run still
+    // needs of it is taken first.
+    if (m_run.m_strArgument.empty()) {
+        KeepMessagesOfTheCd();
+        LeaveTheCdFolder();
+    }
+    m_run.m_bModeChanged = TRUE; // from now on the window's end sends no switch of its own
+    const devpoke::ModeChangeResults own = devpoke::SendModeChange(&plug::CallDevpoke, ownLetter,
+                                                                   devpoke::SecondFormAnswer::OneByte);
     ModeChangeOtherDevices(ownLetter);
     // The second form stands in for a refused first one: the own drive's result is what the
     // device said last.
     return own.Last();
 }
 
-// At a CD start the program runs from the device's CD, which goes away with the switch (the
-// program's own pages come from the page file, see plug_run_from_swap). What the run needs after
-// it is taken now: the texts of its messages. And the process stops standing in a folder of the
-// CD, which the programs it starts afterwards would inherit as their current directory.
-void CPlugstartRun::PrepareForTheCdToGo()
+void CPlugstartRun::KeepMessagesOfTheCd()
 {
-    if (!m_run.m_strArgument.empty())
-        return; // a PC start runs from the copy on the PC
     const int kitType = m_run.m_ResDefineCommand.nITKType;
     plug::KeepLanguageStrings(plug::KeysAfterTheModeChange(kitType, MayUseCommandService(kitType)));
+}
+
+void CPlugstartRun::LeaveTheCdFolder()
+{
     std::wstring system;
     if (plug::GetSystemFolder(system))
         ::SetCurrentDirectoryW(system.c_str());
@@ -48,7 +53,8 @@ void CPlugstartRun::ModeChangeOtherDevices(wchar_t ownLetter)
         const wchar_t letter = root[0];
         if (!plug::IsExistFile(root + L"Plugstart.exe"))
             continue;
-        const devpoke::ModeChangeResults other = devpoke::SendModeChange(&plug::CallDevpoke, letter, 0);
+        const devpoke::ModeChangeResults other = devpoke::SendModeChange(&plug::CallDevpoke, letter,
+                                                                         devpoke::SecondFormAnswer::None);
         // Here the first form's result decides on the service route; the second form's is not
         // kept. The service is asked to switch this device, on its own drive.
         ModeChangeThroughServiceIfRefused(other.First(), letter,

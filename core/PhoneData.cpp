@@ -72,8 +72,8 @@ std::vector<uint8_t> EncodePhoneData(const ResDefineCommand& profile)
     PutUint32(&data[kWaitOffset], profile.dwSCSIWaitTime);
     PutUint32(&data[kDriverTypeOffset], static_cast<uint32_t>(profile.nDriverType));
     PutUint32(&data[kKitTypeOffset], static_cast<uint32_t>(profile.nITKType));
-    const std::wstring* texts[4] = {&profile.strDrvSetupFilename, &profile.strITKSetupFinename,
-                                    &profile.strITKFilename, &profile.strDrive};
+    const std::wstring* texts[4] = {&profile.strDrvSetupFilename, &profile.strITKSetupFinename, &profile.strITKFilename,
+                                    &profile.strDrive};
     for (int i = 0; i < 4; ++i)
         PutText(&data[kTextOffsets[i]], *texts[i]);
     return data;
@@ -101,9 +101,9 @@ bool IsSameDeviceProfile(const ResDefineCommand& mine, const ResDefineCommand& o
     std::wstring otherLetter = other.strDrive.substr(0, 1);
     if (EqualsIgnoringCase(myLetter, otherLetter))
         return true;
-    return std::memcmp(mine.byPhoneFlag, other.byPhoneFlag, 8) == 0 &&
-           mine.dwSCSIWaitTime == other.dwSCSIWaitTime && mine.nDriverType == other.nDriverType &&
-           mine.nITKType == other.nITKType && EqualsIgnoringCase(mine.strDrvSetupFilename, other.strDrvSetupFilename) &&
+    return std::memcmp(mine.byPhoneFlag, other.byPhoneFlag, 8) == 0 && mine.dwSCSIWaitTime == other.dwSCSIWaitTime &&
+           mine.nDriverType == other.nDriverType && mine.nITKType == other.nITKType &&
+           EqualsIgnoringCase(mine.strDrvSetupFilename, other.strDrvSetupFilename) &&
            EqualsIgnoringCase(mine.strITKSetupFinename, other.strITKSetupFinename) &&
            EqualsIgnoringCase(mine.strITKFilename, other.strITKFilename);
 }

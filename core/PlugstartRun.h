@@ -25,7 +25,10 @@ constexpr DWORD kStartedProcessesWaitMs = kRemoverWaitMs;
 
 class CPlugstartRun {
 public:
-    CPlugstartRun(RunState& run, IRunHost& host) : m_run(run), m_host(host), m_detect(run, host), m_service(run, host, m_SVC) {}
+    CPlugstartRun(RunState& run, IRunHost& host)
+        : m_run(run), m_host(host), m_detect(run, host), m_service(run, host, m_SVC)
+    {
+    }
     CPlugstartRun(const CPlugstartRun&) = delete;
     CPlugstartRun& operator=(const CPlugstartRun&) = delete;
 
@@ -46,10 +49,25 @@ public:
     // Runs the driver setup (after removing an older driver where the profile asks for it) and
     // waits for it; TRUE when the driver is installed afterwards (DriverInstall.cpp).
     BOOL InstallDriver();
-    // Runs the kit setup and waits for it; TRUE when the kit is installed afterwards.
+    // A driver or kit setup run to its end (nothing starts when setup is empty: a missing or
+    // unusable setup): RunAndWait, shown, without a bound, which raises status; then status is
+    // lowered and the window brought back to the front, which the setup had. Whether the setup
+    // installed anything is the caller's to judge.
+    void RunSetup(const std::wstring& setup, SharedFlag& status);
+
+    // What became of a program that RunAndWait started.
+    enum class ProgramRun {
+        NotStarted,   // it did not start (missing, or not a program)
+        Ended,        // it ended within its bound, and every process it started within theirs
+        StillRunning, // it, or a process it started, was still running at the end of the wait
+    };
+    // Starts program (hidden or shown), raises status once the start has been tried, unless it is
+    // raised already (the status line shows the installation from then on, and a cancel only asks
+    // the worker to stop after it), and waits until the program has ended, at most waitMs, and
+    // then until every process it started has ended, at most m_dwStartedProcessesWaitMs more.
+    ProgramRun RunAndWait(const std::wstring& program, int showCommand, SharedFlag& status, DWORD waitMs);
+    // Runs the kit setup and waits for it; TRUE when the kit is installed afterwards (KitInstall.cpp).
     BOOL InstallITK();
-    // Finds the kit's program; TRUE with its path in m_strITKRunPath when it exists (KitInstall.cpp).
-    BOOL CheckITKProgram(int nITKType);
     // Starts the kit's program ("-aik" for the Internet Kit) without waiting. Always TRUE.
     BOOL RunITK(std::wstring strFile);
 
@@ -110,16 +128,18 @@ private:
     void RemoveOldDriver(const std::wstring& moduleDirectory);
     // Runs a remover hidden and waits for it, at most m_dwRemoverWaitMs.
     void RunRemover(const std::wstring& remover);
-    // Starts program (hidden or shown) and waits until it has ended, at most waitMs, and then
-    // until every process it started has ended, at most m_dwStartedProcessesWaitMs more; the
-    // status flag is raised between the start and the wait, when raise is given. FALSE when the
-    // program or a process it started was still running at the end of the wait.
-    BOOL RunAndWait(const std::wstring& program, int showCommand, SharedFlag* raise, DWORD waitMs = INFINITE);
     // What the wait saw of the processes the program started, when it started any.
     void TraceStartedProcesses(const std::wstring& program, const plug::ProgramWait& waited);
+    // A status flag of the window (what the status line shows, and whether a cancel is refused)
+    // raised or lowered, and the status line repainted. Every status change of the run goes here.
+    void ShowStatus(SharedFlag& status, BOOL raised);
 
-    // At a CD start, reads what the run needs after the mode change, before the CD goes with it.
-    void PrepareForTheCdToGo();
+    // At a CD start, before the CD goes with the switch: the texts of the messages the run may
+    // show after it are read from the language file on the CD and kept; the process's current
+    // directory moves from the CD to the system folder, so that the programs it starts afterwards
+    // are not handed a folder that no longer exists.
+    void KeepMessagesOfTheCd();
+    void LeaveTheCdFolder();
     // Sends the mode change to every CD-ROM drive but the own one that has "Plugstart.exe" at its root.
     void ModeChangeOtherDevices(wchar_t ownLetter);
     // After a mode change that the device on the drive of letter refused, asks the command

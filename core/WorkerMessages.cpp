@@ -46,7 +46,7 @@ std::wstring KitNotInstalledText(int kitType, bool japaneseLanguage, const std::
     return WithProductName(notInstall, kitType);
 }
 
-std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange)
+std::wstring ScsiFailureKey(int result, CommandSender sender, VendorCommand command)
 {
     int row = 0;
     switch (result) {
@@ -62,25 +62,26 @@ std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange)
     default:
         return std::wstring();
     }
-    if (reportedByService)
+    if (sender == CommandSender::Service)
         row += 4; // the service's rows follow row 3, "the service cannot be used"
-    return L"STR_STRING_ERROR_SCSI_" + DecimalText(row) + (modeChange ? L"_1" : L"_0");
+    return L"STR_STRING_ERROR_SCSI_" + DecimalText(row) + (command == VendorCommand::ModeChange ? L"_1" : L"_0");
 }
 
 std::wstring PhoneQueryFailureKey(int result)
 {
-    std::wstring key = ScsiFailureKey(result, false, false);
-    return key.empty() ? ScsiFailureKey(FAIL_TO_SEND_SCSI_CMD, false, false) : key;
+    const VendorCommand query = VendorCommand::PhoneSettingQuery;
+    std::wstring key = ScsiFailureKey(result, CommandSender::Program, query);
+    return key.empty() ? ScsiFailureKey(FAIL_TO_SEND_SCSI_CMD, CommandSender::Program, query) : key;
 }
 
 std::vector<std::wstring> KeysAfterTheModeChange(int kitType, bool mayUseCommandService)
 {
     std::vector<std::wstring> keys = {L"STR_STRING_TITLE"};
-    for (bool reportedByService : {false, true}) {
-        if (reportedByService && !mayUseCommandService)
+    for (CommandSender sender : {CommandSender::Program, CommandSender::Service}) {
+        if (sender == CommandSender::Service && !mayUseCommandService)
             break;
         for (int result : {FAIL_TO_FIND_DRIVE, FAIL_TO_OPEN_DRIVE, FAIL_TO_SEND_SCSI_CMD})
-            keys.push_back(ScsiFailureKey(result, reportedByService, true));
+            keys.push_back(ScsiFailureKey(result, sender, VendorCommand::ModeChange));
     }
     keys.push_back(mayUseCommandService ? L"STR_STRING_ERROR_SCSI_3_1" : L"STR_STRING_NON_ADMIN_NOTI");
     if (kitType == ITKTYPE_VTP || kitType == ITKTYPE_NorvoITK)

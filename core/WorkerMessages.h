@@ -25,10 +25,15 @@ bool IsBlankText(const std::wstring& text);
 std::wstring KitNotInstalledText(int kitType, bool japaneseLanguage, const std::wstring& notInstall,
                                  const std::wstring& notInstallCm);
 
-// The language key for a failed vendor command: result -1, -2 or -3, sent directly
+// Who sent a vendor command to the device: the program itself, or the command service for it.
+enum class CommandSender { Program, Service };
+// The device's two vendor commands.
+enum class VendorCommand { PhoneSettingQuery, ModeChange };
+
+// The language key for a failed vendor command: result -1, -2 or -3, sent by the program
 // ("STR_STRING_ERROR_SCSI_0_m" to "_2_m") or reported by the command service ("_4_m" to "_6_m");
 // m is 0 for the phone-setting query and 1 for the mode change. Empty for any other result.
-std::wstring ScsiFailureKey(int result, bool reportedByService, bool modeChange);
+std::wstring ScsiFailureKey(int result, CommandSender sender, VendorCommand command);
 
 // The language key for a phone-setting query sent directly that failed with a negative result
 // other than access denied (which takes the command service's route): the key of -1, -2 or -3,

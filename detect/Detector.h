@@ -6,6 +6,7 @@
 #include "run/RunHost.h"
 #include "run/RunState.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
                              std::vector<std::wstring> names);
     // Whether the kit of a type is installed; TRUE in driver-only mode.
     BOOL IsInstalledITK(int nITKType);
+    // The installed kit's program, which the launch starts: its full path when it exists, else
+    // none (KitProgram.cpp).
+    std::optional<std::wstring> CheckITKProgram(int nITKType);
     // Whether a PC suite application of the maker runs.
     BOOL IsRunPCSuiteApp();
 
@@ -54,11 +58,20 @@ private:
     BOOL IsKitRegistered(const wchar_t* productCode, const wchar_t* strNativeMissingTrace,
                          const wchar_t* strWowMissingTrace);
     BOOL IsNorvoKitFilePresent();
-    // The kit whose install path strValueName of the user's key strKey (under "SOFTWARE\") holds:
-    // the key exists, the path is not empty and names an existing file, or a folder holding
-    // *pFileInFolder when that is given.
-    BOOL IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* strKey, const wchar_t* strValueName,
-                         const std::wstring* pFileInFolder);
+    // The kits that their user key places: the PC suite (its program named by the key), the
+    // connection manager (its folder named by the key, the program by the configuration).
+    BOOL IsPcSuiteInstalled();
+    BOOL IsConnectionManagerInstalled();
+    // The user key strKey (under "SOFTWARE\") of the kit labelled strKitLabel exists; its program
+    // strProgram exists. Each traces a "no".
+    BOOL IsUserKitKeyThere(const wchar_t* strKitLabel, const wchar_t* strKey);
+    BOOL IsUserKitProgramThere(const wchar_t* strKitLabel, const std::wstring& strProgram);
+    // Where the installed kit of nITKType keeps the program the launch starts, into program; false,
+    // after its trace, when that cannot be said (KitProgram.cpp).
+    bool KitProgramPath(int nITKType, const std::wstring& programFiles, std::wstring& program);
+    // The folder of the K21C package's driver files, with a trailing backslash; empty when the
+    // package is not registered, its location cannot be read, or it is empty (after emptyTrace).
+    std::wstring K21cPackageFolder(const wchar_t* emptyTrace);
     BOOL IsRequireUpQctDriver(const std::wstring& strShippedVersion);
     BOOL IsRequireUpEmpDriver(const std::wstring& strShippedVersion);
     BOOL IsRequireUpK21cDriver(const std::wstring& strShippedVersion);

@@ -48,7 +48,7 @@ bool EveryFilePresent(const std::wstring& prefix, std::initializer_list<const wc
 } // namespace
 
 BOOL CDetector::FindClassDriverDesc(int nRoot, std::wstring strClassKey, std::wstring strValueName,
-                                        std::vector<std::wstring> names)
+                                    std::vector<std::wstring> names)
 {
     CRegAccess registry;
     if (!registry.KeyExists(nRoot, strClassKey))
@@ -149,7 +149,7 @@ BOOL CDetector::InstalledDriverFallback(int nDrvType)
 {
     BOOL installed = IsInstalledDriver(nDrvType);
     Trace(installed ? L"[IsSuccessInstallingDriver() IsInstalledDriver(nDrvType)] return code : TRUE\r\n"
-                             : L"[IsSuccessInstallingDriver() IsInstalledDriver(nDrvType)] return code : FALSE\r\n");
+                    : L"[IsSuccessInstallingDriver() IsInstalledDriver(nDrvType)] return code : FALSE\r\n");
     return installed;
 }
 
@@ -196,13 +196,21 @@ BOOL CDetector::IsEmpPackageInstalled()
 
 BOOL CDetector::IsK21cPackageInstalled()
 {
+    std::wstring folder = K21cPackageFolder(
+        L"[IsSuccessInstallingDriver()] TYPE_CM_DCM : Registry value is empty.\r\n");
+    if (folder.empty())
+        return FALSE;
+    return EveryPairPresent(folder, {{L"K21c64bus.sys", L"K21cbus.sys"}, {L"K21c64mdm.sys", L"K21cmdm.sys"}});
+}
+
+std::wstring CDetector::K21cPackageFolder(const wchar_t* emptyTrace)
+{
     std::wstring location;
     if (!ReadK21cInstallLocation(location))
-        return FALSE;
+        return std::wstring();
     if (location.empty()) {
-        Trace(L"[IsSuccessInstallingDriver()] TYPE_CM_DCM : Registry value is empty.\r\n");
-        return FALSE;
+        Trace(emptyTrace);
+        return std::wstring();
     }
-    std::wstring prefix = WithTrailingBackslash(location);
-    return EveryPairPresent(prefix, {{L"K21c64bus.sys", L"K21cbus.sys"}, {L"K21c64mdm.sys", L"K21cmdm.sys"}});
+    return WithTrailingBackslash(location);
 }

@@ -1,17 +1,37 @@
 #include "InstallPaths.h"
 
 #include "config/ModulePath.h"
+#include "config/RelativeName.h"
 #include "config/SystemFolders.h"
 #include "registry/RegAccess.h"
-
 
 namespace plug {
 namespace detect {
 
 const wchar_t kPcSuiteKey[] = L"Norvo Electronics Inc\\Norvo PC Suite III";
-const wchar_t kPcSuiteInstallPathValue[] = L"InstallPath";
 const wchar_t kConnectionManagerKey[] = L"K-21C-ConnectionManager";
-const wchar_t kConnectionManagerPathValue[] = L"CM_Install_path";
+
+std::wstring ReadInstallPath(const wchar_t* userKey)
+{
+    CRegAccess registry;
+    std::wstring path;
+    registry.GetUserString(userKey, L"InstallPath", path);
+    return path;
+}
+
+ManagerProgramRead ReadConnectionManagerProgram(const std::wstring& programName, std::wstring& program)
+{
+    CRegAccess registry;
+    std::wstring folder;
+    if (!registry.GetUserString(kConnectionManagerKey, L"CM_Install_path", folder))
+        return ManagerProgramRead::Unreadable;
+    if (folder.empty())
+        return ManagerProgramRead::EmptyFolder;
+    if (!IsContainedRelativeName(programName))
+        return ManagerProgramRead::NameLeavesFolder;
+    program = WithTrailingBackslash(folder) + programName;
+    return ManagerProgramRead::Found;
+}
 
 const DriverFilePair kQctDriverFiles[3] = {
     {L"norvousbbus.sys", L"norvox64bus.sys"},
@@ -56,7 +76,8 @@ bool UninstallKeyExists(const wchar_t* productCode, UninstallView view)
 
 bool IsProductRegistered(const wchar_t* productCode)
 {
-    return UninstallKeyExists(productCode, UninstallView::Native) || UninstallKeyExists(productCode, UninstallView::Wow);
+    return UninstallKeyExists(productCode, UninstallView::Native) ||
+           UninstallKeyExists(productCode, UninstallView::Wow);
 }
 
 bool ReadK21cInstallLocation(std::wstring& location)

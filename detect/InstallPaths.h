@@ -13,12 +13,20 @@
 namespace plug {
 namespace detect {
 
-// The user keys (under "SOFTWARE\") of the PC suite and of the DCM connection manager, with the
-// values that name where they are installed.
+// The user keys (under "SOFTWARE\") of the PC suite and of the DCM connection manager, which name
+// where they are installed.
 extern const wchar_t kPcSuiteKey[];           // "Norvo Electronics Inc\Norvo PC Suite III"
-extern const wchar_t kPcSuiteInstallPathValue[];
 extern const wchar_t kConnectionManagerKey[]; // "K-21C-ConnectionManager"
-extern const wchar_t kConnectionManagerPathValue[];
+
+// The "InstallPath" that a suite keeps in its user key (under "SOFTWARE\"): the PC suite's
+// program, or an earlier suite's folder. Empty when it is missing or empty.
+std::wstring ReadInstallPath(const wchar_t* userKey);
+
+// What the connection manager's user key says of its program: where it is, its folder
+// ("CM_Install_path") with one backslash and then programName (the configured itk_run_file), or
+// why that cannot be said, in the order it is checked.
+enum class ManagerProgramRead { Found, Unreadable, EmptyFolder, NameLeavesFolder };
+ManagerProgramRead ReadConnectionManagerProgram(const std::wstring& programName, std::wstring& program);
 
 // The QCT driver files: each entry is satisfied by either name (32-bit name first).
 struct DriverFilePair {
@@ -50,8 +58,8 @@ bool UninstallKeyExists(const wchar_t* productCode, UninstallView view);
 // TRUE when the uninstall key of productCode exists in either view.
 bool IsProductRegistered(const wchar_t* productCode);
 
-// The "InstallLocation" of the K21C connection manager's native uninstall key; false when the
-// package is registered in neither place or the value cannot be read.
+// The "InstallLocation" of the K21C connection manager's native uninstall key, the folder of its
+// driver files; false when the package is registered in neither place or the value cannot be read.
 bool ReadK21cInstallLocation(std::wstring& location);
 
 // Any nonzero IsWow64() answer, its failure value -1 included, counts as 64-bit Windows.

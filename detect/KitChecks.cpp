@@ -2,7 +2,6 @@
 #include "detect/Detector.h"
 
 #include "config/ModulePath.h"
-#include "config/RelativeName.h"
 #include "detect/InstallPaths.h"
 #include "framework/StringFormat.h"
 #include "registry/RegAccess.h"
@@ -28,11 +27,10 @@ BOOL CDetector::IsInstalledITK(int nITKType)
         installed = IsKitRegistered(kNorvoKitCode, kInstalledTrace32, kInstalledTrace64) && IsNorvoKitFilePresent();
         break;
     case TYPE_PCSYNC:
-        installed = IsKitAtUserPath(L"TYPE_PCSYNC", kPcSuiteKey, kPcSuiteInstallPathValue, nullptr);
+        installed = IsPcSuiteInstalled();
         break;
     case TYPE_CM_DCM:
-        installed = IsKitAtUserPath(L"TYPE_CM_DCM", kConnectionManagerKey, kConnectionManagerPathValue,
-                                    &m_run.m_ResDefineCommand.strITKFilename);
+        installed = IsConnectionManagerInstalled();
         break;
     default:
         break;
@@ -43,7 +41,7 @@ BOOL CDetector::IsInstalledITK(int nITKType)
 }
 
 BOOL CDetector::IsKitRegistered(const wchar_t* productCode, const wchar_t* strNativeMissingTrace,
-                                    const wchar_t* strWowMissingTrace)
+                                const wchar_t* strWowMissingTrace)
 {
     if (UninstallKeyExists(productCode, UninstallView::Native))
         return TRUE;
@@ -68,30 +66,53 @@ BOOL CDetector::IsNorvoKitFilePresent()
     return TRUE;
 }
 
-BOOL CDetector::IsKitAtUserPath(const wchar_t* strKitLabel, const wchar_t* strKey, const wchar_t* strValueName,
-                                    const std::wstring* pFileInFolder)
+BOOL CDetector::IsPcSuiteInstalled()
+{
+    const wchar_t* label = L"TYPE_PCSYNC";
+    if (!IsUserKitKeyThere(label, kPcSuiteKey))
+        return FALSE;
+    std::wstring program = ReadInstallPath(kPcSuiteKey);
+    if (program.empty()) {
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry value is empty.\r\n", label));
+        return FALSE;
+    }
+    return IsUserKitProgramThere(label, program);
+}
+
+BOOL CDetector::IsConnectionManagerInstalled()
+{
+    const wchar_t* label = L"TYPE_CM_DCM";
+    if (!IsUserKitKeyThere(label, kConnectionManagerKey))
+        return FALSE;
+    const std::wstring& name = m_run.m_ResDefineCommand.strITKFilename;
+    std::wstring program;
+    switch (ReadConnectionManagerProgram(name, program)) {
+    case ManagerProgramRead::Found:
+        return IsUserKitProgramThere(label, program);
+    case ManagerProgramRead::NameLeavesFolder:
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : program name leaves its folder : %ls\r\n", label,
+                                 name.c_str()));
+        return FALSE;
+    default: // no folder
+        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry value is empty.\r\n", label));
+        return FALSE;
+    }
+}
+
+BOOL CDetector::IsUserKitKeyThere(const wchar_t* strKitLabel, const wchar_t* strKey)
 {
     CRegAccess registry;
-    if (!registry.KeyExists(REGROOT_CURRENT_USER, std::wstring(L"SOFTWARE\\") + strKey)) {
-        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry is not found.\r\n", strKitLabel));
-        return FALSE;
-    }
-    std::wstring installPath;
-    registry.GetUserString(strKey, strValueName, installPath);
-    if (installPath.empty()) {
-        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry value is empty.\r\n", strKitLabel));
-        return FALSE;
-    }
-    if (pFileInFolder && !plug::IsContainedRelativeName(*pFileInFolder)) {
-        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : program name leaves its folder : %ls\r\n", strKitLabel,
-                                 pFileInFolder->c_str()));
-        return FALSE;
-    }
-    std::wstring file = pFileInFolder ? WithTrailingBackslash(installPath) + *pFileInFolder : installPath;
-    if (plug::IsExistFile(file) != TRUE) {
-        Trace(plug::FormatString(L"[IsInstalledITK()] %ls : File not found.\r\n Find file name = %ls", strKitLabel,
-                                 file.c_str()));
-        return FALSE;
-    }
-    return TRUE;
+    if (registry.KeyExists(REGROOT_CURRENT_USER, std::wstring(L"SOFTWARE\\") + strKey))
+        return TRUE;
+    Trace(plug::FormatString(L"[IsInstalledITK()] %ls : Registry is not found.\r\n", strKitLabel));
+    return FALSE;
+}
+
+BOOL CDetector::IsUserKitProgramThere(const wchar_t* strKitLabel, const std::wstring& strProgram)
+{
+    if (plug::IsExistFile(strProgram) == TRUE)
+        return TRUE;
+    Trace(plug::FormatString(L"[IsInstalledITK()] %ls : File not found.\r\n Find file name = %ls", strKitLabel,
+                             strProgram.c_str()));
+    return FALSE;
 }

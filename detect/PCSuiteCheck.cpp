@@ -5,7 +5,7 @@
 #include "detect/InstallPaths.h"
 #include "framework/StringFormat.h"
 #include "registry/RegAccess.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 
 using namespace plug::detect;
 
@@ -13,13 +13,11 @@ namespace {
 const wchar_t kSyncwellKey[] = L"Norvo Electronics Inc\\3G Syncwell 2.0";
 const wchar_t kSuiteTwoKey[] = L"Norvo PC Suite2";
 
-// value of key (under the user's "SOFTWARE\") or, when that is empty, fallbackFormat with the
-// Program Files folder; false when the folder is needed and cannot be had.
+// The "InstallPath" of key (under the user's "SOFTWARE\") or, when that is empty, fallbackFormat
+// with the Program Files folder; false when the folder is needed and cannot be had.
 bool UserPathOrDefault(const wchar_t* key, const wchar_t* fallbackFormat, std::wstring& path)
 {
-    CRegAccess registry;
-    path.clear();
-    registry.GetUserString(key, kPcSuiteInstallPathValue, path);
+    path = ReadInstallPath(key);
     if (!path.empty())
         return true;
     std::wstring programFiles;

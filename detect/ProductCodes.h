@@ -14,8 +14,8 @@ extern const wchar_t kK21cManagerCode[];      // K21C connection manager (carrie
 extern const wchar_t kVtpKitCode[];           // ITKTYPE_VTP kit
 extern const wchar_t kNorvoKitCode[];         // ITKTYPE_NorvoITK kit
 
-extern const wchar_t kNorvoKitFolderName[];   // "NorvoInternetKit", under Program Files
-extern const wchar_t kNorvoKitProgram[];      // "NorvoInternetKit.exe" in that folder, whose version counts
+extern const wchar_t kNorvoKitFolderName[]; // "NorvoInternetKit", under Program Files
+extern const wchar_t kNorvoKitProgram[];    // "NorvoInternetKit.exe" in that folder, whose version counts
 
 } // namespace detect
 } // namespace plug

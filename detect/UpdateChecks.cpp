@@ -4,10 +4,9 @@
 
 #include "config/ConfigFile.h"
 #include "config/ModulePath.h"
-#include "config/RelativeName.h"
-#include "detect/FileVersion.h"
+#include "version/FileVersion.h"
 #include "detect/InstallPaths.h"
-#include "detect/VersionText.h"
+#include "version/VersionText.h"
 #include "framework/StringFormat.h"
 #include "registry/RegAccess.h"
 
@@ -52,8 +51,8 @@ BOOL CDetector::IsRequireUpQctDriver(const std::wstring& strShippedVersion)
                                        installedVersion) ||
              registry.GetMachineString(UninstallSubKey(kQctDriversCode, UninstallView::Wow), L"DisplayVersion",
                                        installedVersion) ||
-             registry.GetMachineString(UninstallSubKey(kQctDriversSecondCode, UninstallView::Native),
-                                       L"DisplayVersion", installedVersion)) &&
+             registry.GetMachineString(UninstallSubKey(kQctDriversSecondCode, UninstallView::Native), L"DisplayVersion",
+                                       installedVersion)) &&
             !installedVersion.empty())
             return IsNewVersionTraced(L"IsRequireUpDrv", L"End : [CPlugstartDlg::IsRequireUpDrv(int nDrvType)]\r\n",
                                       installedVersion, strShippedVersion);
@@ -63,9 +62,9 @@ BOOL CDetector::IsRequireUpQctDriver(const std::wstring& strShippedVersion)
     std::wstring programFiles;
     if (!plug::GetProgramFilesFolder(programFiles))
         return TRUE;
-    std::wstring folder =
-        plug::FormatString(L"%ls\\Norvo Electronics\\%ls", programFiles.c_str(),
-                           m_run.m_bDrvPackageRegistered ? kQctDriversEditionFolder : kQctDriverEditionFolder);
+    std::wstring folder = plug::FormatString(L"%ls\\Norvo Electronics\\%ls", programFiles.c_str(),
+                                             m_run.m_bDrvPackageRegistered ? kQctDriversEditionFolder
+                                                                           : kQctDriverEditionFolder);
     const DriverFilePair& bus = kQctDriverFiles[0];
     std::wstring busFile = plug::FormatString(L"%ls\\%ls", folder.c_str(), bus.first);
     if (plug::IsExistFile(busFile) != TRUE)
@@ -78,20 +77,16 @@ BOOL CDetector::IsRequireUpEmpDriver(const std::wstring& strShippedVersion)
     std::wstring folder;
     if (!GetEmpPackageFolder(Is64BitWindows(m_run.m_nWow64), folder))
         return TRUE;
-    return IsShippedNewerThanFile(plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvomdbus.sys"), strShippedVersion);
+    return IsShippedNewerThanFile(plug::FormatString(L"%ls\\%ls", folder.c_str(), L"norvomdbus.sys"),
+                                  strShippedVersion);
 }
 
 BOOL CDetector::IsRequireUpK21cDriver(const std::wstring& strShippedVersion)
 {
-    std::wstring location;
-    if (!ReadK21cInstallLocation(location))
+    std::wstring folder = K21cPackageFolder(L"[IsRequireUpDrv()] DRIVERTYPE_FOMA_K21C : Registry value is empty.\r\n");
+    if (folder.empty())
         return TRUE;
-    if (location.empty()) {
-        Trace(L"[IsRequireUpDrv()] DRIVERTYPE_FOMA_K21C : Registry value is empty.\r\n");
-        return TRUE;
-    }
-    std::wstring file = plug::FormatString(L"%ls%ls", WithTrailingBackslash(location).c_str(), L"K21cmdm.sys");
-    return IsShippedNewerThanFile(file, strShippedVersion);
+    return IsShippedNewerThanFile(folder + L"K21cmdm.sys", strShippedVersion);
 }
 
 BOOL CDetector::IsRequireUpITK(int nITKType)
@@ -143,25 +138,23 @@ BOOL CDetector::IsRequireUpNorvoKit(const std::wstring& strShippedVersion)
 
 BOOL CDetector::IsRequireUpConnectionManager(const std::wstring& strShippedVersion)
 {
-    CRegAccess registry;
-    std::wstring installPath;
-    if (!registry.GetUserString(kConnectionManagerKey, kConnectionManagerPathValue, installPath))
-        return TRUE;
-    if (installPath.empty()) {
+    std::wstring program;
+    switch (ReadConnectionManagerProgram(m_run.m_ResDefineCommand.strITKFilename, program)) {
+    case ManagerProgramRead::Found:
+        return IsShippedNewerThanFile(program, strShippedVersion);
+    case ManagerProgramRead::EmptyFolder:
         Trace(L"[IsRequireUpITK()] TYPE_CM_DCM : Registry value is empty.\r\n");
         return TRUE;
-    }
-    const std::wstring& program = m_run.m_ResDefineCommand.strITKFilename;
-    if (!plug::IsContainedRelativeName(program)) {
+    case ManagerProgramRead::NameLeavesFolder:
         Trace(L"[IsRequireUpITK()] TYPE_CM_DCM : program name leaves its folder.\r\n");
         return TRUE; // treated as a missing program
+    default:         // unreadable
+        return TRUE;
     }
-    return IsShippedNewerThanFile(WithTrailingBackslash(installPath) + program,
-                           strShippedVersion);
 }
 
 BOOL CDetector::IsNewVersionTraced(const wchar_t* strCheck, const wchar_t* strEndTrace,
-                                       const std::wstring& strInstalledVersion, const std::wstring& strShippedVersion)
+                                   const std::wstring& strInstalledVersion, const std::wstring& strShippedVersion)
 {
     Trace(plug::FormatString(L"%ls : old=%ls, new=%ls", strCheck, strInstalledVersion.c_str(),
                              strShippedVersion.c_str()));

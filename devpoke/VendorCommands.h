@@ -29,18 +29,21 @@ private:
     int m_last;
 };
 
+// The answer the second form of the switch asks for: one byte when it goes to the device's own
+// drive, none when it goes to another device's.
+enum class SecondFormAnswer { None = 0, OneByte = 1 };
+
 // The switch to modem mode through send (Devpoke's signature): the first form, and after a
-// negative result the second form with secondFormLength bytes of answer (at most 1).
+// negative result the second form with the answer secondFormAnswer says.
 template <typename Send>
-ModeChangeResults SendModeChange(Send send, int letter, int secondFormLength)
+ModeChangeResults SendModeChange(Send send, int letter, SecondFormAnswer secondFormAnswer)
 {
     unsigned char answer[1] = {0};
-    if (secondFormLength > static_cast<int>(sizeof(answer)))
-        secondFormLength = static_cast<int>(sizeof(answer)); // never more than the buffer holds
     const int first = send(letter, kModeCommand, kModeFirstForm, answer, 0);
     if (first >= 0)
         return ModeChangeResults(first);
-    return ModeChangeResults(first, send(letter, kModeCommand, kModeSecondForm, answer, secondFormLength));
+    const int answerLength = static_cast<int>(secondFormAnswer); // at most the one byte of answer
+    return ModeChangeResults(first, send(letter, kModeCommand, kModeSecondForm, answer, answerLength));
 }
 
 } // namespace devpoke

@@ -35,10 +35,7 @@ CDialog::~CDialog()
 
 void CDialog::SetResourceModule(HINSTANCE module) { g_resourceModule = module; }
 
-HINSTANCE CDialog::ResourceModule()
-{
-    return g_resourceModule ? g_resourceModule : ::GetModuleHandleW(nullptr);
-}
+HINSTANCE CDialog::ResourceModule() { return g_resourceModule ? g_resourceModule : ::GetModuleHandleW(nullptr); }
 
 INT_PTR CDialog::DoModal()
 {
@@ -114,12 +111,11 @@ BOOL CDialog::CreateControls()
     ::MapDialogRect(m_hWnd, &baseUnits);
     const LRESULT font = ::SendMessageW(m_hWnd, WM_GETFONT, 0, 0);
     for (const plug::DialogControl& control : controls) {
-        HWND made = ::CreateWindowExW(control.exStyle | WS_EX_NOPARENTNOTIFY, control.className, control.title,
-                                      control.style | WS_CHILD, ::MulDiv(control.x, baseUnits.right, 4),
-                                      ::MulDiv(control.y, baseUnits.bottom, 8), ::MulDiv(control.cx, baseUnits.right, 4),
-                                      ::MulDiv(control.cy, baseUnits.bottom, 8), m_hWnd,
-                                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), ResourceModule(),
-                                      nullptr);
+        HWND made = ::CreateWindowExW(
+            control.exStyle | WS_EX_NOPARENTNOTIFY, control.className, control.title, control.style | WS_CHILD,
+            ::MulDiv(control.x, baseUnits.right, 4), ::MulDiv(control.y, baseUnits.bottom, 8),
+            ::MulDiv(control.cx, baseUnits.right, 4), ::MulDiv(control.cy, baseUnits.bottom, 8), m_hWnd,
+            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), ResourceModule(), nullptr);
         if (!made)
             return FALSE;
         if (control.helpId != 0)
@@ -170,7 +166,22 @@ BOOL CDialog::OnInitDialog()
 void CDialog::OnOK() { EndDialog(IDOK); }
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-BOOL CDialog::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CDialog::PreTranslateMessage(MSG* message)
+{
+    const bool keyDown = message->message == WM_KEYDOWN ||
+                         (message->message == WM_SYSKEYDOWN && (m_keptKeys & kKeepWithAlt));
+    if (!keyDown)
+        return FALSE;
+    switch (message->wParam) {
+    case VK_RETURN:
+    case VK_ESCAPE:
+        return (m_keptKeys & kKeepEnterAndEscape) != 0;
+    case VK_SPACE:
+        return (m_keptKeys & kKeepSpace) != 0;
+    default:
+        return FALSE;
+    }
+}
 
 void CDialog::DDX_Control(int id, CWnd& control)
 {
@@ -199,6 +210,10 @@ BOOL CDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
         return FALSE;
     case WM_DESTROY:
         OnDestroy();
+        return FALSE;
+    case WM_LBUTTONDOWN:
+        if (m_bDragByBody)
+            ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
         return FALSE;
     case WM_DRAWITEM:
     case WM_CTLCOLORBTN:

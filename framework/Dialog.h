@@ -29,7 +29,7 @@ protected:
     virtual void OnCancel();
     virtual void OnDestroy() {}
     // Called for every message of the dialog and its controls before the dialog manager;
-    // return TRUE to swallow the message.
+    // return TRUE to swallow the message. By default it swallows the keys KeepKeys names.
     virtual BOOL PreTranslateMessage(MSG* message);
     // Binds the dialog's control objects to their controls (called by OnInitDialog).
     virtual void DoDataExchange() {}
@@ -54,6 +54,14 @@ protected:
 
     // Keeps the dialog hidden after initialisation even if its template says visible.
     void StayHidden() { m_bStayHidden = TRUE; }
+
+    // Options of the skinned dialogs, set in the constructor. The keys that must neither close
+    // the dialog nor press its buttons, taken before the dialog manager sees them (the default
+    // PreTranslateMessage): Enter and Escape, Space too, and each of them also with Alt held.
+    enum KeptKeys : unsigned { kKeepEnterAndEscape = 1, kKeepSpace = 2, kKeepWithAlt = 4 };
+    void KeepKeys(unsigned keys) { m_keptKeys = keys; }
+    // A press anywhere on the body drags the window, as its caption would (they have none).
+    void DragByBody() { m_bDragByBody = TRUE; }
     BOOL IsModalLoopRunning() const { return m_bContinueModal; }
 
 private:
@@ -67,5 +75,7 @@ private:
     int m_nModalResult = -1;
     BOOL m_bStayHidden = FALSE;
     BOOL m_bDeferControls = FALSE;
+    unsigned m_keptKeys = 0;
+    BOOL m_bDragByBody = FALSE;
     std::vector<BYTE> m_controlsTemplate; // the whole template while its controls are deferred
 };

@@ -40,7 +40,8 @@ public:
     // Records start on a DWORD boundary of the template.
     bool AlignToDword() { return Seek((m_at + 3) & ~static_cast<size_t>(3)); }
 
-    template <typename T> bool Read(T& value)
+    template <typename T>
+    bool Read(T& value)
     {
         if (m_at > m_data.size() || m_data.size() - m_at < sizeof(T))
             return false;
@@ -109,8 +110,8 @@ bool SkipDialogHeader(TemplateReader& reader, DWORD style)
 bool ReadControl(TemplateReader& reader, DialogControl& control)
 {
     if (!reader.AlignToDword() || !reader.Read(control.helpId) || !reader.Read(control.exStyle) ||
-        !reader.Read(control.style) || !reader.Read(control.x) || !reader.Read(control.y) ||
-        !reader.Read(control.cx) || !reader.Read(control.cy) || !reader.Read(control.id))
+        !reader.Read(control.style) || !reader.Read(control.x) || !reader.Read(control.y) || !reader.Read(control.cx) ||
+        !reader.Read(control.cy) || !reader.Read(control.id))
         return false;
     WORD classOrdinal = 0;
     WORD titleOrdinal = 0;

@@ -97,8 +97,8 @@ struct LocalMemoryTraits {
     static void Close(HLOCAL h) { ::LocalFree(h); }
 };
 
-using UniqueHandle = UniqueAny<HANDLE, HandleTraits>;          // events, processes, threads, mutexes
-using UniqueFile = UniqueAny<HANDLE, FileHandleTraits>;        // CreateFile results, pipes
+using UniqueHandle = UniqueAny<HANDLE, HandleTraits>;   // events, processes, threads, mutexes
+using UniqueFile = UniqueAny<HANDLE, FileHandleTraits>; // CreateFile results, pipes
 using UniqueHKey = UniqueAny<HKEY, HKeyTraits>;
 using UniqueSCHandle = UniqueAny<SC_HANDLE, SCHandleTraits>;
 using UniqueModule = UniqueAny<HMODULE, ModuleTraits>;

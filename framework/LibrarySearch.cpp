@@ -7,7 +7,7 @@ namespace plug {
 namespace {
 
 // Not declared for the Windows versions this program is built for.
-constexpr DWORD kSafeSearchMode = 0x00000001; // BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE
+constexpr DWORD kSafeSearchMode = 0x00000001;      // BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE
 constexpr DWORD kSearchModePermanent = 0x00008000; // BASE_SEARCH_PATH_PERMANENT
 
 template <typename Function>

@@ -189,8 +189,9 @@ unsigned ProcessFamily::DescendantsSeen() const
             ++seen;
     }
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    if (m_job && ::QueryInformationJobObject(m_job.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                             sizeof(accounting), nullptr) &&
+    if (m_job &&
+        ::QueryInformationJobObject(m_job.Get(), JobObjectBasicAccountingInformation, &accounting, sizeof(accounting),
+                                    nullptr) &&
         accounting.TotalProcesses > 0) {
         seen += accounting.TotalProcesses - 1; // the program itself is one of them
     }

@@ -77,9 +77,6 @@ BOOL LaunchProgram(const std::wstring& program, const std::wstring& parameters)
     return TRUE;
 }
 
-BOOL WaitForProcessEnd(HANDLE process, DWORD timeoutMs)
-{
-    return MessagePumpWait().Wait(&process, 1, timeoutMs) == 0;
-}
+BOOL WaitForProcessEnd(HANDLE process, DWORD timeoutMs) { return MessagePumpWait().Wait(&process, 1, timeoutMs) == 0; }
 
 } // namespace plug

@@ -32,11 +32,13 @@ std::string WideToMultiByte(UINT codePage, const std::wstring& text)
 {
     if (text.empty())
         return std::string();
-    int length = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int length = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       nullptr);
     if (length <= 0)
         return std::string();
     std::string result(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &result[0], length, nullptr, nullptr);
+    ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &result[0], length, nullptr,
+                          nullptr);
     return result;
 }
 

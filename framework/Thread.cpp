@@ -66,7 +66,7 @@ namespace plug {
 BOOL WaitForWorkerOrTerminate(CWinThread& thread, const std::function<bool()>& stillRunning, int maxSleeps,
                               DWORD sleepMs)
 {
-    for (int slept = 0; stillRunning(); ) {
+    for (int slept = 0; stillRunning();) {
         if (slept == maxSleeps) {
             thread.TerminateWithExitCode();
             return FALSE;

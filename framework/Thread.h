@@ -43,9 +43,8 @@ private:
 };
 
 // Starts proc(parameter) on a new thread; nullptr when the thread cannot be created.
-std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID parameter,
-                                           int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
-                                           DWORD createFlags = 0);
+std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID parameter, int priority = THREAD_PRIORITY_NORMAL,
+                                           UINT stackSize = 0, DWORD createFlags = 0);
 
 namespace plug {
 

@@ -30,11 +30,26 @@ TraceMode ReadTraceSwitch()
     return TraceMode::On;
 }
 
-TraceMode CurrentTraceMode()
-{
-    static const TraceMode mode = ReadTraceSwitch();
-    return mode;
-}
+// The switch and the lock are made while the program starts, before any of its threads runs:
+// no function-local static with a guard of the C++ library (and its thread support) is needed.
+// The lock first, so that it exists once the switch is read.
+
+// Serialises writers: the main thread and the workers trace at the same time. Never deleted:
+// a thread may still trace while the process ends.
+class TraceLock {
+public:
+    TraceLock() { ::InitializeCriticalSection(&m_section); }
+    void Enter() { ::EnterCriticalSection(&m_section); }
+    void Leave() { ::LeaveCriticalSection(&m_section); }
+
+private:
+    CRITICAL_SECTION m_section;
+};
+TraceLock g_lock;
+
+const TraceMode g_mode = ReadTraceSwitch();
+
+TraceMode CurrentTraceMode() { return g_mode; }
 
 // "[12345.678 ms] ": now on the performance counter, in milliseconds.
 std::wstring TimeStamp()
@@ -56,15 +71,6 @@ std::wstring TraceFilePath()
     if (length == 0 || length > MAX_PATH)
         return std::wstring();
     return std::wstring(folder) + L"Plugstart_trace.log";
-}
-
-// Serialises writers: the main thread and the workers trace at the same time.
-CRITICAL_SECTION* TraceLock()
-{
-    static CRITICAL_SECTION lock;
-    static const bool initialised = (::InitializeCriticalSection(&lock), true);
-    (void)initialised;
-    return &lock;
 }
 
 // The text as a timed trace writes it: on a line of its own behind its stamp (a text before it
@@ -92,7 +98,7 @@ void Trace(const std::wstring& text, bool startNew)
     if (path.empty())
         return;
     const bool emptyFirst = startNew && mode != TraceMode::Timed; // a timed trace keeps the moments before
-    ::EnterCriticalSection(TraceLock());
+    g_lock.Enter();
     std::string utf8 = ToUtf8(mode == TraceMode::Timed ? StampedText(stamp, text, emptyFirst) : text);
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   emptyFirst ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -101,7 +107,7 @@ void Trace(const std::wstring& text, bool startNew)
         DWORD written = 0;
         ::WriteFile(file.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     }
-    ::LeaveCriticalSection(TraceLock());
+    g_lock.Leave();
 }
 
 void TraceMoment(const wchar_t* what)

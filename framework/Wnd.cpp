@@ -58,10 +58,7 @@ HWND CWnd::UnsubclassWindow()
     return window;
 }
 
-BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
-{
-    return FALSE;
-}
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {

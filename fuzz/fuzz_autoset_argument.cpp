@@ -6,7 +6,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::wstring text = Utf16Text(data, size);
-    text.resize(text.find(L'\0') == std::wstring::npos ? text.size() : text.find(L'\0')); // a command line ends at its zero
+    text.resize(text.find(L'\0') == std::wstring::npos ? text.size()
+                                                       : text.find(L'\0')); // a command line ends at its zero
 
     unsigned bits = plug::ParseAutosetCommandLine(text.c_str());
     if (bits == 0)

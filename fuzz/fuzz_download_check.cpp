@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     std::wstring downloadPath = Widen(std::string(reinterpret_cast<const char*>(data), size));
 
-    plug::DownloadCheckVerdict verdict =
-        plug::InterpretDownloadCheck(succeeded, Widen(resultText), candidates, downloadPath);
+    plug::DownloadCheckVerdict verdict = plug::InterpretDownloadCheck(succeeded, Widen(resultText), candidates,
+                                                                      downloadPath);
     if (!verdict.address.empty()) {
         if (!succeeded || verdict.messageKey)
             __builtin_trap();

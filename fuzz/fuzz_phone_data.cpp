@@ -94,8 +94,8 @@ void CheckRoundTripOfAProfile(Input& input)
     if (data.size() != plug::kPhoneDataBytes || !plug::DecodePhoneData(data.data(), data.size(), &received))
         __builtin_trap();
     ResDefineCommand expected = sent;
-    for (std::wstring* text : {&expected.strDrvSetupFilename, &expected.strITKSetupFinename, &expected.strITKFilename,
-                               &expected.strDrive})
+    for (std::wstring* text :
+         {&expected.strDrvSetupFilename, &expected.strITKSetupFinename, &expected.strITKFilename, &expected.strDrive})
         *text = AsReceived(*text);
     if (!SameProfile(received, expected))
         __builtin_trap();

@@ -1,6 +1,6 @@
 // Version texts come from config.ini, the registry and version resources: compare any two texts.
 // The comparison must be a strict order: never both a < b and b < a, never a < a.
-#include "detect/VersionText.h"
+#include "version/VersionText.h"
 #include "fuzz/FuzzText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

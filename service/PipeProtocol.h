@@ -4,7 +4,7 @@
 #pragma once
 
 #include "ServiceIdentity.h"
-#include "run/PhoneSetReply.h"
+#include "PhoneSetReply.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,8 +15,8 @@ constexpr size_t kServiceMessageBytes = 260; // request, and the longest mode-ch
 constexpr size_t kPhoneSetReplyBytes = sizeof(PhoneSetReply);
 
 struct ServiceRequest {
-    uint32_t control = 0;       // one of the two control codes
-    uint16_t driveLetter = 0;   // A to Z or a to z
+    uint32_t control = 0;     // one of the two control codes
+    uint16_t driveLetter = 0; // A to Z or a to z
 };
 
 // The request message for control and driveLetter. False (message all zeros) for an unknown code.

@@ -1,25 +1,38 @@
 // The program's side of the command service, used before Vista only: asking the service over its
 // pipe (ServiceControl), and deploying it into the system folder (IsRequireUpdateSVC,
-// InitService). The results go into the run's record.
+// InitService).
 #pragma once
 
+#include "PhoneSetReply.h"
 #include "ServiceInstall.h"
 #include "run/RunHost.h"
 #include "run/RunState.h"
 
+#include <cstdint>
+#include <optional>
+
+// What the command service answered to one request.
+struct ServiceAnswer {
+    // The vendor command's result as the service reports it: the result field of the reply to the
+    // phone-setting query, or the value of the mode change's reply text.
+    int nResult = 0;
+    // The phone-setting query's three answer bytes in device order (zeros where none arrived, and
+    // for the mode change).
+    uint8_t byData[3] = {0, 0, 0};
+};
+
 class CServiceBridge {
 public:
-    CServiceBridge(RunState& run, IRunHost& host, CServiceInstall& service)
-        : m_run(run), m_host(host), m_SVC(service)
+    CServiceBridge(RunState& run, IRunHost& host, CServiceInstall& service) : m_run(run), m_host(host), m_SVC(service)
     {
     }
 
-    // Asks the command service (USER_SERVICE_CONTROL_*) about the device's own drive. FALSE on
-    // Vista and later, when the pipe does not open, when the request cannot be written, or when
-    // no reply arrives; TRUE once a reply has been read into the record.
-    BOOL ServiceControl(DWORD dwControl);
+    // Asks the command service (USER_SERVICE_CONTROL_*) about the device's own drive: its answer,
+    // or none on Vista and later, when the pipe does not open, when the request cannot be written,
+    // or when no reply arrives.
+    std::optional<ServiceAnswer> ServiceControl(DWORD dwControl);
     // The same about the device on the drive of driveLetter (another device's, say).
-    BOOL ServiceControl(DWORD dwControl, wchar_t driveLetter);
+    std::optional<ServiceAnswer> ServiceControl(DWORD dwControl, wchar_t driveLetter);
 
     // TRUE when the system folder's service executable is missing or older than the one in "tools".
     BOOL IsRequireUpdateSVC();

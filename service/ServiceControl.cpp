@@ -1,21 +1,26 @@
 // ServiceControl: asks the command service, over its pipe, for the phone settings or for the
-// switch to modem mode, and keeps the answer in the run's record.
+// switch to modem mode, and answers what the service said.
 #include "ServiceBridge.h"
 
 #include "ServicePipeClient.h"
 
-BOOL CServiceBridge::ServiceControl(DWORD dwControl) { return ServiceControl(dwControl, DeviceDriveLetter(m_run)); }
+#include <cstring>
 
-BOOL CServiceBridge::ServiceControl(DWORD dwControl, wchar_t driveLetter)
+std::optional<ServiceAnswer> CServiceBridge::ServiceControl(DWORD dwControl)
+{
+    return ServiceControl(dwControl, DeviceDriveLetter(m_run));
+}
+
+std::optional<ServiceAnswer> CServiceBridge::ServiceControl(DWORD dwControl, wchar_t driveLetter)
 {
     Trace(L"Start : [CPlugstartDlg::ServiceControl(DWORD dwControl)]");
     if (m_run.m_bVistaOS)
-        return FALSE; // the service is not used on Vista and later
+        return std::nullopt; // the service is not used on Vista and later
 
     const bool phoneSetting = (dwControl == USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
     uint8_t request[plug::kServiceMessageBytes];
     if (!plug::BuildServiceRequest(dwControl, static_cast<uint16_t>(driveLetter), request))
-        return FALSE; // not a request the service knows
+        return std::nullopt; // not a request the service knows
 
     plug::ServiceReply reply;
     size_t capacity = phoneSetting ? plug::kPhoneSetReplyBytes : plug::kServiceMessageBytes;
@@ -24,32 +29,35 @@ BOOL CServiceBridge::ServiceControl(DWORD dwControl, wchar_t driveLetter)
     switch (plug::ExchangeWithService(request, capacity, replyWaitMs, &reply)) {
     case plug::ServiceExchange::NotConnected:
         Trace(L"[CPlugstartDlg::ServiceControl(DWORD dwControl) : CreateFile] return code : NULL");
-        return FALSE;
+        return std::nullopt;
     case plug::ServiceExchange::WriteFailed:
         Trace(phoneSetting ? L"[CPlugstartDlg::ServiceControl(DWORD dwControl) : WriteFile : "
                              L"USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO] return code : FALSE\r\n"
                            : L"[CPlugstartDlg::ServiceControl(DWORD dwControl) : WriteFile : "
                              L"USER_SERVICE_CONTROL_SEND_PHONE_MODE] return code : FALSE\r\n");
-        return FALSE;
+        return std::nullopt;
     case plug::ServiceExchange::Completed:
         break;
     }
 
     // A request that got no usable answer (the service closed the connection, or stayed silent
-    // past the reply bound) is a failed call: its result fields were never written.
+    // past the reply bound) is a failed call: there is no result to answer.
+    ServiceAnswer answer;
     if (phoneSetting) {
-        if (!plug::ApplyPhoneSetReply(reply.bytes, reply.count, &m_run.m_PhoneSetReply)) {
+        PhoneSetReply fields = {0, {0, 0, 0}, 0}; // the data bytes that do not arrive stay zeros
+        if (!plug::ApplyPhoneSetReply(reply.bytes, reply.count, &fields)) {
             Trace(L"[CPlugstartDlg::ServiceControl(DWORD dwControl) : ReadFile] no reply\r\n");
-            return FALSE;
+            return std::nullopt;
         }
-        m_run.m_nResultGetPhoneSet = m_run.m_PhoneSetReply.nResult;
+        answer.nResult = fields.nResult;
+        std::memcpy(answer.byData, fields.byData, sizeof(answer.byData));
     } else {
         if (reply.count == 0) {
             Trace(L"[CPlugstartDlg::ServiceControl(DWORD dwControl) : ReadFile] no reply\r\n");
-            return FALSE;
+            return std::nullopt;
         }
-        m_run.m_nResultModeChange = plug::ParseModeChangeReply(reply.bytes, reply.count);
+        answer.nResult = plug::ParseModeChangeReply(reply.bytes, reply.count);
     }
     Trace(L"End : [CPlugstartDlg::ServiceControl(DWORD dwControl)]");
-    return TRUE;
+    return answer;
 }

@@ -9,8 +9,8 @@
 #include "config/ModulePath.h"
 #include "config/RelativeName.h"
 #include "config/SystemFolders.h"
-#include "detect/FileVersion.h"
-#include "detect/VersionText.h"
+#include "version/FileVersion.h"
+#include "version/VersionText.h"
 #include "framework/StringFormat.h"
 
 using namespace plug;
@@ -52,7 +52,8 @@ BOOL CServiceBridge::InitService()
         std::wstring name = GetConfigValue(nullptr, L"SERVICE", FormatString(L"file%02d", index));
         // What is copied here runs as a LocalSystem service: only files of the program's folder.
         if (!IsContainedRelativeName(name)) {
-            Trace(FormatString(L"[CPlugstartDlg::InitService()] file name leaves the program folder : %ls", name.c_str()));
+            Trace(FormatString(L"[CPlugstartDlg::InitService()] file name leaves the program folder : %ls",
+                               name.c_str()));
             return FALSE;
         }
         std::wstring source = GetModuleDirectory() + name;
@@ -64,7 +65,8 @@ BOOL CServiceBridge::InitService()
                                source.c_str(), target.c_str()));
         }
         if (!IsExistFile(target)) {
-            Trace(FormatString(L"[CPlugstartDlg::InitService()] CopyFile Result : No Exist File : %ls", target.c_str()));
+            Trace(
+                FormatString(L"[CPlugstartDlg::InitService()] CopyFile Result : No Exist File : %ls", target.c_str()));
             return FALSE; // files already copied stay
         }
         ClearReadOnly(target);

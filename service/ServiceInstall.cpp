@@ -16,10 +16,7 @@ using plug::Trace;
 
 namespace {
 
-void ShowServiceMessage(const wchar_t* key)
-{
-    plug::ShowLanguageMessage(nullptr, key, MB_ICONEXCLAMATION | MB_OK);
-}
+void ShowServiceMessage(const wchar_t* key) { plug::ShowLanguageMessage(nullptr, key, MB_ICONEXCLAMATION | MB_OK); }
 
 bool IsServiceRunning(SC_HANDLE service)
 {

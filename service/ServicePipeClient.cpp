@@ -52,8 +52,8 @@ size_t ReadReply(HANDLE pipe, uint8_t* buffer, size_t capacity)
 
 } // namespace
 
-ServiceExchange ExchangeWithService(const uint8_t (&request)[kServiceMessageBytes], size_t capacity,
-                                    DWORD replyWaitMs, ServiceReply* reply)
+ServiceExchange ExchangeWithService(const uint8_t (&request)[kServiceMessageBytes], size_t capacity, DWORD replyWaitMs,
+                                    ServiceReply* reply)
 {
     reply->count = 0;
     if (capacity > sizeof(reply->bytes))

@@ -40,7 +40,7 @@ struct ServiceReply {
 // Sends request to the command service and reads at most capacity (up to 260) bytes of reply,
 // waiting replyWaitMs at most for it. Every wait goes through PlugSleep. The connection is
 // closed before it returns.
-ServiceExchange ExchangeWithService(const uint8_t (&request)[kServiceMessageBytes], size_t capacity,
-                                    DWORD replyWaitMs, ServiceReply* reply);
+ServiceExchange ExchangeWithService(const uint8_t (&request)[kServiceMessageBytes], size_t capacity, DWORD replyWaitMs,
+                                    ServiceReply* reply);
 
 } // namespace plug

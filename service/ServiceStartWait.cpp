@@ -33,9 +33,8 @@ ServiceStartOutcome WaitForServiceStartWith(const std::function<bool(SERVICE_STA
 
 ServiceStartOutcome WaitForServiceStart(SC_HANDLE service)
 {
-    return WaitForServiceStartWith([service](SERVICE_STATUS& status) {
-        return ::QueryServiceStatus(service, &status) != FALSE;
-    });
+    return WaitForServiceStartWith(
+        [service](SERVICE_STATUS& status) { return ::QueryServiceStatus(service, &status) != FALSE; });
 }
 
 } // namespace plug

@@ -50,8 +50,8 @@ std::string Json(const std::vector<std::wstring>& texts)
 std::vector<std::wstring> LanguageKeys(const std::wstring& file)
 {
     std::vector<wchar_t> buffer(65536);
-    DWORD length = ::GetPrivateProfileStringW(L"STRING", nullptr, L"", buffer.data(),
-                                              static_cast<DWORD>(buffer.size()), file.c_str());
+    DWORD length = ::GetPrivateProfileStringW(L"STRING", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()),
+                                              file.c_str());
     std::vector<std::wstring> keys;
     for (const wchar_t* key = buffer.data(); key < buffer.data() + length && *key; key += wcslen(key) + 1)
         keys.push_back(key);
@@ -106,10 +106,11 @@ std::string LanguageSheet::TextJson(const DrawnText& drawn) const
     snprintf(numbers, sizeof(numbers),
              "\"control\": %d, \"format\": %u, \"font_height\": %d, \"font_weight\": %d, \"needed\": [%ld, %ld]",
              drawn.control, drawn.format, drawn.fontHeight, drawn.fontWeight, drawn.needed.cx, drawn.needed.cy);
-    return "{\"keys\": " + Json(KeysOf(drawn.text)) + ", \"text\": " + Json(drawn.text) + ", \"box\": " +
-           Json(drawn.box) + ", \"room\": " + Json(drawn.room) + ", " + numbers + ", \"font\": " + Json(drawn.face) +
-           ", \"drawn_font\": " + Json(drawn.drawnFace) + ", \"too_wide\": " + Json(drawn.TooWide()) +
-           ", \"too_tall\": " + Json(drawn.TooTall()) + ", \"missing_glyphs\": " + Json(drawn.missingGlyphs) + "}";
+    return "{\"keys\": " + Json(KeysOf(drawn.text)) + ", \"text\": " + Json(drawn.text) +
+           ", \"box\": " + Json(drawn.box) + ", \"room\": " + Json(drawn.room) + ", " + numbers +
+           ", \"font\": " + Json(drawn.face) + ", \"drawn_font\": " + Json(drawn.drawnFace) +
+           ", \"too_wide\": " + Json(drawn.TooWide()) + ", \"too_tall\": " + Json(drawn.TooTall()) +
+           ", \"missing_glyphs\": " + Json(drawn.missingGlyphs) + "}";
 }
 
 bool LanguageSheet::Write() const
@@ -123,9 +124,10 @@ bool LanguageSheet::Write() const
         const Taken& taken = m_taken[i];
         char size[64];
         snprintf(size, sizeof(size), "\"size\": [%ld, %ld]", taken.size.cx, taken.size.cy);
-        json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + Json(taken.name) + ", \"dialog\": " +
-                Json(taken.dialog) + ", \"state\": " + Json(taken.state) + ", \"picture\": " +
-                Json(taken.captured ? taken.picture : std::wstring()) + ", " + size + ",\n   \"texts\": [";
+        json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + Json(taken.name) +
+                ", \"dialog\": " + Json(taken.dialog) + ", \"state\": " + Json(taken.state) +
+                ", \"picture\": " + Json(taken.captured ? taken.picture : std::wstring()) + ", " + size +
+                ",\n   \"texts\": [";
         for (size_t t = 0; t < taken.texts.size(); ++t)
             json += std::string(t ? ",\n    " : "\n    ") + TextJson(taken.texts[t]);
         json += "]}";

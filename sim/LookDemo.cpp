@@ -261,7 +261,10 @@ int ShowStatus(const std::wstring& state, int kitType, const std::wstring& langu
 int ShowStaging()
 {
     StagingDemo demo;
-    demo.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
+    CInitDlg::InstallState driverToInstall; // the kit installed and current
+    driverToInstall.bInstalledITK = TRUE;
+    driverToInstall.bRequireUpITK = FALSE;
+    demo.SetInstallState(driverToInstall);
     demo.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
     demo.DoModal();
     return demo.m_captured ? 0 : 3;

@@ -74,8 +74,8 @@ void SaveDeviceState(wchar_t letter, const DeviceState& state)
     };
     write(kKeyMode, state.modemMode ? kModeModem : kModeCdrom);
     write(kKeyReplyResult, std::to_wstring(state.replyResult));
-    write(kKeyReplyBytes, plug::FormatString(L"%02X %02X %02X", state.replyBytes[0], state.replyBytes[1],
-                                             state.replyBytes[2]));
+    write(kKeyReplyBytes,
+          plug::FormatString(L"%02X %02X %02X", state.replyBytes[0], state.replyBytes[1], state.replyBytes[2]));
     write(kKeyFail, std::to_wstring(state.fail));
     write(kKeyFailOn, state.failOn);
     write(kKeyDenyDirect, state.denyDirect ? L"1" : L"0");

@@ -13,15 +13,15 @@ namespace sim {
 
 struct DrawnText {
     std::wstring text;
-    int control = 0;     // the control id of the child window drawn into (a button); 0: the dialog
-    RECT box = {};       // the box the dialog gave the text, in the dialog's client coordinates
-    RECT room = {};      // that box cut to the window drawn into, in the same coordinates
-    UINT format = 0;     // the DrawText format
-    std::wstring face;   // the font face the dialog asked for
+    int control = 0;        // the control id of the child window drawn into (a button); 0: the dialog
+    RECT box = {};          // the box the dialog gave the text, in the dialog's client coordinates
+    RECT room = {};         // that box cut to the window drawn into, in the same coordinates
+    UINT format = 0;        // the DrawText format
+    std::wstring face;      // the font face the dialog asked for
     std::wstring drawnFace; // the face the system drew with (the locale may give another)
-    int fontHeight = 0;  // as asked for (pixels; negative: character height)
+    int fontHeight = 0;     // as asked for (pixels; negative: character height)
     int fontWeight = 0;
-    SIZE needed = {};    // what the text takes: one line, or wrapped at the box's width
+    SIZE needed = {};           // what the text takes: one line, or wrapped at the box's width
     bool missingGlyphs = false; // the font drawn with has no picture for some character
 
     bool TooWide() const { return needed.cx > room.right - room.left; }

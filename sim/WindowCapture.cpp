@@ -47,8 +47,8 @@ bool CaptureClientArea(HWND window, const std::wstring& path)
     header.biBitCount = 24;
     header.biCompression = BI_RGB;
     void* bits = nullptr;
-    plug::UniqueBitmap picture(::CreateDIBSection(screen.Get(), reinterpret_cast<BITMAPINFO*>(&header),
-                                                  DIB_RGB_COLORS, &bits, nullptr, 0));
+    plug::UniqueBitmap picture(
+        ::CreateDIBSection(screen.Get(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!picture || !bits)
         return false;
     {

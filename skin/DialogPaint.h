@@ -2,6 +2,7 @@
 // owned by RAII, and drawing a bitmap or a text into any DC.
 #pragma once
 
+#include "DialogLayout.h"
 #include "framework/Handle.h"
 
 #include <string>
@@ -10,6 +11,9 @@ namespace plug {
 
 // Bitmap id of the resource module (24 bits per pixel, kept exact); empty when it is missing.
 UniqueBitmap LoadBitmapResource(UINT id);
+// A box of a layout table as Windows takes it.
+inline RECT ToRect(const LayoutBox& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
+
 // Width and height of bitmap; 0 x 0 for none.
 SIZE BitmapSize(HBITMAP bitmap);
 

@@ -52,10 +52,7 @@ BOOL CSkinButton::FitToStrip(int frameCount)
     return TRUE;
 }
 
-void CSkinButton::SetTransparentStyle()
-{
-    ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, GetExStyle() | WS_EX_TRANSPARENT);
-}
+void CSkinButton::SetTransparentStyle() { ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, GetExStyle() | WS_EX_TRANSPARENT); }
 
 void CSkinButton::SetTextFont(int width, int height, int weight, const std::wstring& faceName)
 {
@@ -138,8 +135,8 @@ void CSkinButton::DrawCaption(HDC dc, int colourIndex) const
     ::GetWindowRect(m_hWnd, &window);
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&window), 2);
     int width = plug::TextExtent(dc, m_strCaption).cx;
-    plug::SkinRect placed =
-        plug::PlaceSkinCaption({window.left, window.top, window.right, window.bottom}, width, colourIndex);
+    plug::SkinRect placed = plug::PlaceSkinCaption({window.left, window.top, window.right, window.bottom}, width,
+                                                   colourIndex);
     plug::DrawTextInBox(dc, m_strCaption, RECT{placed.left, placed.top, placed.right, placed.bottom},
                         DT_SINGLELINE | DT_VCENTER);
 }

@@ -45,7 +45,8 @@ ServiceRemovalResult RemoveCommandService(DWORD stopBudgetMs)
     UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager)
         return SERVICE_REMOVAL_NO_MANAGER;
-    UniqueSCHandle service(::OpenServiceW(manager.Get(), kCommandServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    UniqueSCHandle service(
+        ::OpenServiceW(manager.Get(), kCommandServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
     if (!service)
         return ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? SERVICE_REMOVED : SERVICE_REMOVAL_FAILED;
     StopService(service.Get(), stopBudgetMs);

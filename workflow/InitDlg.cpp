@@ -1,5 +1,6 @@
 #include "InitDlg.h"
 
+#include "MainDialogLayout.h"
 #include "MainDialogLook.h"
 #include "StagingCopy.h"
 #include "StatusText.h"
@@ -16,7 +17,6 @@ namespace {
 
 const UINT_PTR kAnimationTimer = 100;
 const UINT kAnimationPeriodMs = 150;
-const POINT kCancelPosition = {123, 193};
 
 // Starts the copy on the PC, when the list named the program. This process leaves the CD first
 // (the copy would stand in the CD's folder too): the CD goes away at the copy's mode change, and
@@ -31,7 +31,7 @@ void StartStagedCopy(const plug::StagingFolders& folders, const plug::StagingPla
 
 } // namespace
 
-CInitDlg::CInitDlg(CWnd* parent) : CDialog(IDD_INIT_DIALOG, parent) {}
+CInitDlg::CInitDlg(CWnd* parent) : CDialog(IDD_INIT_DIALOG, parent) { KeepKeys(kKeepEnterAndEscape); }
 
 CInitDlg::~CInitDlg()
 {
@@ -41,15 +41,7 @@ CInitDlg::~CInitDlg()
     }
 }
 
-void CInitDlg::SetInstallState(BOOL bInstalledDrv, BOOL bRequireUpDrv, BOOL bInstalledITK, BOOL bRequireUpITK,
-                               BOOL bDeploySVC)
-{
-    m_bInstalledDrv = bInstalledDrv;
-    m_bRequireUpDrv = bRequireUpDrv;
-    m_bInstalledITK = bInstalledITK;
-    m_bRequireUpITK = bRequireUpITK;
-    m_bDeploySVC = bDeploySVC;
-}
+void CInitDlg::SetInstallState(const InstallState& state) { m_install = state; }
 
 void CInitDlg::SetProfile(int nDriverType, int nITKType, const std::wstring& strITKSetupFinename)
 {
@@ -62,9 +54,9 @@ void CInitDlg::DoDataExchange() { DDX_Control(IDC_INIT_CANCEL, m_btnCancel); }
 
 bool CInitDlg::DecideNothingToStage()
 {
-    m_bNeedDrv = m_bInstalledDrv != 1 || m_bRequireUpDrv == 1;
-    m_bNeedITK = m_bInstalledITK != 1 || m_bRequireUpITK == 1;
-    m_bNeedSVC = m_bDeploySVC;
+    m_bNeedDrv = m_install.bInstalledDrv != 1 || m_install.bRequireUpDrv == 1;
+    m_bNeedITK = m_install.bInstalledITK != 1 || m_install.bRequireUpITK == 1;
+    m_bNeedSVC = m_install.bDeploySVC;
     return !m_bNeedDrv && !m_bNeedITK && !m_bNeedSVC;
 }
 
@@ -88,15 +80,15 @@ BOOL CInitDlg::OnInitDialog()
     plug::SizeToBitmapAndCentre(m_hWnd, m_background.Get());
 
     ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    m_pTitleFont = plug::CreateDialogFont(18, FW_BOLD);
-    m_pTextFont = plug::CreateDialogFont(12, FW_NORMAL);
+    m_titleFont = plug::CreateDialogFont(18, FW_BOLD);
+    m_textFont = plug::CreateDialogFont(12, FW_NORMAL);
     m_strTitle = plug::GetLanguageString(L"STR_STRING_INITDLG_STRING");
     m_strUnplug = plug::GetLanguageString(L"STR_STRING_DONOT_UNPLUG_USB");
 
     m_btnCancel.ShowWindow(SW_SHOW);
     plug::SetUpDialogButton(m_btnCancel, IDB_BUTTON_STRIP, plug::GetLanguageString(L"STR_STRING_BTN_CANCEL"));
     m_btnCancel.SetTransparentStyle();
-    m_btnCancel.MoveTo(kCancelPosition.x, kCancelPosition.y);
+    m_btnCancel.MoveTo(plug::staging_layout::kCancelButton.x, plug::staging_layout::kCancelButton.y);
 
     m_animation.Load();
     SIZE animation = plug::BitmapSize(plug::LoadBitmapResource(IDB_ANIM_SIZE).Get());
@@ -113,11 +105,6 @@ void CInitDlg::StartStaging()
 {
     // Without a worker the dialog ends at the next tick with nothing staged.
     m_pStagingThread = AfxBeginThread(&CInitDlg::StagingThread, this, THREAD_PRIORITY_NORMAL);
-}
-
-BOOL CInitDlg::PreTranslateMessage(MSG* message)
-{
-    return message->message == WM_KEYDOWN && (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE);
 }
 
 BOOL CInitDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -154,7 +141,7 @@ BOOL CInitDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
 void CInitDlg::OnAnimationTimer()
 {
     m_nFrame = plug::NextAnimationFrame(m_nFrame);
-    const POINT origin = plug::kBusyAnimationOrigin;
+    const plug::LayoutPoint origin = plug::staging_layout::kAnimation;
     RECT area = {origin.x, origin.y, origin.x + m_nAnimWidth, origin.y + m_nAnimHeight};
     ::InvalidateRect(m_hWnd, &area, TRUE);
     if (IsStagingRunning())
@@ -168,17 +155,18 @@ void CInitDlg::OnAnimationTimer()
 void CInitDlg::Paint(HDC dc) const
 {
     plug::DrawBitmap(dc, m_background.Get(), 0, 0);
-    m_animation.Draw(dc, plug::kBusyAnimationOrigin.x, plug::kBusyAnimationOrigin.y, m_nFrame, m_nAnimWidth,
-                     m_nAnimHeight);
+    const plug::LayoutPoint origin = plug::staging_layout::kAnimation;
+    m_animation.Draw(dc, origin.x, origin.y, m_nFrame, m_nAnimWidth, m_nAnimHeight);
     ::SetBkMode(dc, TRANSPARENT);
     RECT client = {};
     ::GetClientRect(m_hWnd, &client);
     {
-        plug::SelectObjectScope font(dc, m_pTitleFont.Get());
+        plug::SelectObjectScope font(dc, m_titleFont.Get());
         ::SetTextColor(dc, plug::kLightTextColour);
-        plug::DrawTextInBox(dc, m_strTitle, RECT{85, 85, client.right, client.bottom}, DT_SINGLELINE);
+        const plug::LayoutPoint title = plug::staging_layout::kTitle;
+        plug::DrawTextInBox(dc, m_strTitle, RECT{title.x, title.y, client.right, client.bottom}, DT_SINGLELINE);
     }
-    plug::DrawUnplugNotice(dc, m_pTextFont.Get(), m_strUnplug);
+    plug::DrawUnplugNotice(dc, m_textFont.Get(), m_strUnplug);
 }
 
 UINT CInitDlg::StagingThread(LPVOID parameter)
@@ -206,7 +194,8 @@ void CInitDlg::RunStaging()
     bool foldersNew = false;
     plug::StagingOutcome outcome = plug::PrepareStagingFolders(folders, &foldersNew);
     if (outcome.result == plug::StagingResult::Done)
-        outcome = plug::StageListedFiles(folders, plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
+        outcome = plug::StageListedFiles(
+            folders, plan, [this] { return IsCancelRequested() != FALSE; }, foldersNew);
     switch (outcome.result) {
     case plug::StagingResult::Done:
         return StartStagedCopy(folders, plan);
@@ -223,7 +212,10 @@ void CInitDlg::RunStaging()
     }
 }
 
-void CInitDlg::DropTopmost() { ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
+void CInitDlg::DropTopmost()
+{
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 void CInitDlg::ReportFailure(const std::wstring& key, const std::wstring& source)
 {

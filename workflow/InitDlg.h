@@ -20,48 +20,32 @@ public:
     explicit CInitDlg(CWnd* parent);
     ~CInitDlg() override;
 
-    // The system check's results: driver installed, driver update required, kit installed, kit
-    // update required, service deployment required.
-    void SetInstallState(BOOL bInstalledDrv, BOOL bRequireUpDrv, BOOL bInstalledITK, BOOL bRequireUpITK,
-                         BOOL bDeploySVC);
+    // What the system check found: the staging is needed when the driver or the kit is missing
+    // or to be updated, or the command service is to be deployed.
+    struct InstallState {
+        BOOL bInstalledDrv = FALSE;
+        BOOL bRequireUpDrv = TRUE;
+        BOOL bInstalledITK = FALSE;
+        BOOL bRequireUpITK = TRUE;
+        BOOL bDeploySVC = FALSE;
+    };
+    void SetInstallState(const InstallState& state);
     // The device profile's driver type, kit type and kit installer file name.
     void SetProfile(int nDriverType, int nITKType, const std::wstring& strITKSetupFinename);
 
-    // Runs the dialog; with nothing to stage it ends at once (m_bProceed and m_bFinished set,
-    // code 1) without making a window that would never be seen.
+    // Runs the dialog; with nothing to stage it ends at once (finished, proceeding, code 1)
+    // without making a window that would never be seen.
     INT_PTR DoModal() override;
 
-    BOOL m_bAnimate = FALSE; // the staging runs: the dialog paints its background
-    BOOL m_bNeedDrv = FALSE;
-    BOOL m_bNeedITK = FALSE;
-    BOOL m_bNeedSVC = FALSE;
-    // The staging worker, owned by the dialog: the staging has finished when its thread has
-    // ended (and when it could not be started, the pointer staying empty).
-    std::unique_ptr<CWinThread> m_pStagingThread;
-    BOOL m_bFinished = FALSE; // the dialog has ended
-    plug::UniqueFont m_pTitleFont;
-    plug::UniqueFont m_pTextFont;
-    BOOL m_bProceed = FALSE; // nothing was staged: the caller goes on from the CD
-    int m_nFrame = 0;
-    int m_nAnimWidth = 0;
-    int m_nAnimHeight = 0;
-    std::atomic<BOOL> m_bCancel{FALSE}; // set by Cancel; the worker stops before its next file
-    BOOL m_bInstalledDrv = FALSE;
-    BOOL m_bRequireUpDrv = TRUE;
-    BOOL m_bInstalledITK = FALSE;
-    BOOL m_bRequireUpITK = TRUE;
-    int m_nDriverType = 0;
-    int m_nITKType = 2;
-    std::wstring m_strITKSetupFinename;
-    BOOL m_bDeploySVC = FALSE;
-    CSkinButton m_btnCancel;
+    // After the run: the dialog has ended; nothing was staged, so the caller goes on from the CD.
+    BOOL Finished() const { return m_bFinished; }
+    BOOL Proceed() const { return m_bProceed; }
 
 protected:
     BOOL OnInitDialog() override;
     // The dialog ends only when the staging has: neither Enter nor Escape nor closing ends it.
     void OnOK() override {}
     void OnCancel() override {}
-    BOOL PreTranslateMessage(MSG* message) override;
     void DoDataExchange() override;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -69,6 +53,12 @@ protected:
     virtual BOOL IsCancelRequested() { return m_bCancel; }
     // Paints background, busy animation and texts into dc.
     void Paint(HDC dc) const;
+
+    BOOL m_bFinished = FALSE;           // the dialog has ended
+    BOOL m_bProceed = FALSE;            // nothing was staged: the caller goes on from the CD
+    std::atomic<BOOL> m_bCancel{FALSE}; // set by Cancel; the worker stops before its next file
+    int m_nFrame = 0;                   // the busy animation's frame, 0 to 7
+    CSkinButton m_btnCancel;
 
 private:
     // Sets m_bNeedDrv, m_bNeedITK and m_bNeedSVC from the inputs; true when none is set.
@@ -83,6 +73,22 @@ private:
     void DropTopmost();
     void ReportFailure(const std::wstring& key, const std::wstring& source = std::wstring());
 
+    InstallState m_install; // the system check's results
+    int m_nDriverType = 0;
+    int m_nITKType = 2;
+    std::wstring m_strITKSetupFinename;
+
+    BOOL m_bNeedDrv = FALSE;
+    BOOL m_bNeedITK = FALSE;
+    BOOL m_bNeedSVC = FALSE;
+    BOOL m_bAnimate = FALSE; // the staging runs: the dialog paints its background
+    // The staging worker, owned by the dialog: the staging has finished when its thread has
+    // ended (and when it could not be started, the pointer staying empty).
+    std::unique_ptr<CWinThread> m_pStagingThread;
+    plug::UniqueFont m_titleFont;
+    plug::UniqueFont m_textFont;
+    int m_nAnimWidth = 0;
+    int m_nAnimHeight = 0;
     plug::UniqueBitmap m_background;
     plug::BusyAnimation m_animation;
     std::wstring m_strTitle;

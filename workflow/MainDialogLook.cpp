@@ -11,9 +11,6 @@ namespace plug {
 
 namespace {
 
-const RECT kStatusBox = {85, 80, 324, 113};
-const RECT kStatusLine = {85, 80, 324, 103};
-const RECT kUnplugBox = {50, 147, 300, 188};
 const COLORREF kUnplugColour = RGB(150, 0, 0);
 
 int TextWidthIn(HDC dc, HFONT font, const std::wstring& text) { return TextExtentIn(dc, font, text).cx; }
@@ -32,7 +29,7 @@ void SetUpMainCancelButton(CSkinButton& button)
 {
     button.ShowWindow(SW_SHOW);
     SetUpDialogButton(button, IDB_BUTTON_STRIP, GetLanguageString(L"STR_STRING_BTN_CANCEL"));
-    button.MoveTo(123, 193);
+    button.MoveTo(main_layout::kCancelButton.x, main_layout::kCancelButton.y);
 }
 
 std::wstring StatusTextFor(const StatusState& state)
@@ -55,8 +52,9 @@ BOOL MainDialogLook::Create()
 
 RECT MainDialogLook::NextAnimationArea(int* frame) const
 {
-    SIZE size = AnimationSize();
-    RECT area = {kBusyAnimationOrigin.x, kBusyAnimationOrigin.y, kBusyAnimationOrigin.x + size.cx, kBusyAnimationOrigin.y + size.cy};
+    const SIZE size = AnimationSize();
+    const LayoutPoint origin = main_layout::kAnimation;
+    RECT area = {origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
     if (*frame == -1) {
         area.top -= 10;
         area.bottom += 10;
@@ -70,13 +68,13 @@ void MainDialogLook::Paint(HDC dc, const StatusState& state, int frame, RECT* st
 {
     DrawBitmap(dc, m_background.Get(), 0, 0);
     ::SetBkMode(dc, TRANSPARENT);
-    *statusRect = kStatusBox;
+    *statusRect = ToRect(main_layout::kStatusBox);
     PaintStatus(dc, StatusTextFor(state));
 
     DrawUnplugNotice(dc, m_smallFont.Get(), GetLanguageString(L"STR_STRING_DONOT_UNPLUG_USB"));
 
-    SIZE size = AnimationSize();
-    m_animation.Draw(dc, kBusyAnimationOrigin.x, kBusyAnimationOrigin.y, frame, size.cx, size.cy);
+    const SIZE size = AnimationSize();
+    m_animation.Draw(dc, main_layout::kAnimation.x, main_layout::kAnimation.y, frame, size.cx, size.cy);
 }
 
 void MainDialogLook::PaintStatus(HDC dc, const std::wstring& text) const
@@ -88,16 +86,16 @@ void MainDialogLook::PaintStatus(HDC dc, const std::wstring& text) const
     SelectObjectScope font(dc, layout.smallFont ? m_smallFont.Get() : m_statusFont.Get());
     ::SetTextColor(dc, kLightTextColour);
     if (layout.twoLines)
-        DrawTextInBox(dc, text, kStatusBox, DT_WORDBREAK | DT_VCENTER);
+        DrawTextInBox(dc, text, ToRect(main_layout::kStatusBox), DT_WORDBREAK | DT_VCENTER);
     else
-        DrawTextInBox(dc, text, kStatusLine, DT_SINGLELINE | DT_VCENTER);
+        DrawTextInBox(dc, text, ToRect(main_layout::kStatusLine), DT_SINGLELINE | DT_VCENTER);
 }
 
 void DrawUnplugNotice(HDC dc, HFONT font, const std::wstring& text)
 {
     SelectObjectScope select(dc, font);
     ::SetTextColor(dc, kUnplugColour);
-    DrawTextInBox(dc, text, kUnplugBox, DT_WORDBREAK | DT_VCENTER);
+    DrawTextInBox(dc, text, ToRect(main_layout::kUnplugNotice), DT_WORDBREAK | DT_VCENTER);
 }
 
 } // namespace plug

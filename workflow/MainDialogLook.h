@@ -5,6 +5,7 @@
 #pragma once
 
 #include "BusyAnimation.h"
+#include "MainDialogLayout.h"
 #include "StatusText.h"
 #include "framework/Handle.h"
 
@@ -14,9 +15,8 @@ class CSkinButton;
 
 namespace plug {
 
-// What the staging dialog draws alike over the same background: the busy animation's place, the
-// colour of its title (the main dialog's status), and the notice not to unplug the device.
-constexpr POINT kBusyAnimationOrigin = {45, 74};
+// What the staging dialog draws alike over the same background: the colour of its title (the
+// main dialog's status), and the notice not to unplug the device.
 constexpr COLORREF kLightTextColour = RGB(225, 225, 225);
 // The notice in font, dark red, wrapped in its box below the status.
 void DrawUnplugNotice(HDC dc, HFONT font, const std::wstring& text);

@@ -5,13 +5,13 @@
 #include "config/Language.h"
 #include "config/Messages.h"
 #include "core/PhoneData.h"
-#include "detect/FileVersion.h"
-#include "detect/VersionText.h"
+#include "version/FileVersion.h"
+#include "version/VersionText.h"
 #include "framework/SleepSeam.h"
 #include "framework/StringFormat.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 
 namespace {
 
@@ -39,21 +39,24 @@ std::wstring ProfileTrace(const wchar_t* heading, const ResDefineCommand& profil
                               L"%d\nResDefCmd.strDrvSetupFilename = %ls\nResDefCmd.strITKSetupFinename = "
                               L"%ls\nResDefCmd.strITKFilename = %ls\n"
                               L"---------------------------------------------------\n",
-                              heading, static_cast<long>(profile.dwSCSIWaitTime), profile.nDriverType,
-                              profile.nITKType, profile.strDrvSetupFilename.c_str(),
-                              profile.strITKSetupFinename.c_str(), profile.strITKFilename.c_str());
+                              heading, static_cast<long>(profile.dwSCSIWaitTime), profile.nDriverType, profile.nITKType,
+                              profile.strDrvSetupFilename.c_str(), profile.strITKSetupFinename.c_str(),
+                              profile.strITKFilename.c_str());
 }
 
 } // namespace
 
 CPlugstartDlg::CPlugstartDlg(CWnd* parent)
-    : CDialog(IDD_PLUGSTART_DIALOG, parent), m_core(*this, *this), m_SVC(m_core.ServiceInstaller())
+    : CDialog(IDD_PLUGSTART_DIALOG, parent), m_core(m_run, *this), m_SVC(m_core.ServiceInstaller())
 {
-    m_hIcon = static_cast<HICON>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
-                                              LR_DEFAULTSIZE | LR_SHARED));
+    m_hIcon = static_cast<HICON>(
+        ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     // Most starts end in OnInitDialog unseen (nothing to install, staging, another instance):
     // the buttons are made only when the window is going to show.
     DeferControls();
+    // Enter, Escape and Space (with Alt or without) never close the dialog nor press its buttons.
+    KeepKeys(kKeepEnterAndEscape | kKeepSpace | kKeepWithAlt);
+    DragByBody();
 }
 
 CPlugstartDlg::~CPlugstartDlg()
@@ -62,13 +65,19 @@ CPlugstartDlg::~CPlugstartDlg()
     StopWorkerAndWait();
 }
 
+void CPlugstartDlg::SetStart(const StartFacts& facts, HWND otherInstance)
+{
+    static_cast<StartFacts&>(m_run) = facts;
+    m_hOtherAutoRun = otherInstance;
+}
+
 void CPlugstartDlg::StopWorkerAndWait()
 {
     // The worker has ended, unless the modal loop was left some other way than the dialog's own
     // (a quit message that another program posted): then it is asked to stop and waited for.
     if (!IsWorkerRunning())
         return;
-    m_bThreadEnd = TRUE;
+    m_run.m_bThreadEnd = TRUE;
     Trace(L"[CPlugstartDlg] waiting for the worker to stop\r\n");
     m_pAutoRunThread->JoinHandlingSentMessages();
 }
@@ -96,7 +105,7 @@ BOOL CPlugstartDlg::OnInitDialog()
     CDialog::OnInitDialog();
     TraceStartBanner();
     plug::TraceMoment(L"main dialog created");
-    m_strLangFile = plug::SelectLanguageFile();
+    m_run.m_strLangFile = plug::SelectLanguageFile();
     // The small icon first: a big icon given to a window without a small one has Windows make a
     // small copy of it (about 2 ms under Wine), only to be replaced by the small icon at once.
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -110,12 +119,12 @@ BOOL CPlugstartDlg::OnInitDialog()
         EndDialog(0);
         return FALSE;
     }
-    if (m_ResDefineCommand.nITKType != TYPE_CM_DCM && m_strArgument.empty() && !StageFromCd()) {
+    if (m_run.m_ResDefineCommand.nITKType != TYPE_CM_DCM && m_run.m_strArgument.empty() && !StageFromCd()) {
         m_bModeChangeOnExit = FALSE; // the PC copy, or nobody, switches the device
         EndDialog(0);
         return FALSE;
     }
-    const ResDefineCommand& profile = m_ResDefineCommand;
+    const ResDefineCommand& profile = m_run.m_ResDefineCommand;
     if (profile.bRequireUpDrv == 0 && profile.bRequireUpITK == 0 && profile.bInstalledDrv == 1 &&
         profile.bInstalledITK == 1) {
         RunSynchronously(); // nothing to install: the window never shows
@@ -137,7 +146,7 @@ BOOL CPlugstartDlg::OnInitDialog()
     m_bPainted = TRUE;
     m_nAniFrame = -1;
     ::SetTimer(m_hWnd, 5000, 100, nullptr);
-    if (m_ResDefineCommand.nITKType == TYPE_CM_DCM) {
+    if (m_run.m_ResDefineCommand.nITKType == TYPE_CM_DCM) {
         // The connection manager's device is set up without a visible window.
         ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
         StayHidden();
@@ -148,9 +157,9 @@ BOOL CPlugstartDlg::OnInitDialog()
 
 void CPlugstartDlg::TraceStartBanner()
 {
-    if (!m_strArgument.empty())
+    if (!m_run.m_strArgument.empty())
         Trace(L"================[CPlugstartDlg::OnInitDialog() PC START]==============\r\n");
-    else if (m_bStartNewTrace)
+    else if (m_run.m_bStartNewTrace)
         Trace(L"================[CPlugstartDlg::OnInitDialog() CD START]========================\r\n", true);
 }
 
@@ -162,10 +171,10 @@ BOOL CPlugstartDlg::HandOverToOtherInstance()
         return FALSE;
 
     DWORD notice = 0;
-    const int kitType = m_ResDefineCommand.nITKType;
+    const int kitType = m_run.m_ResDefineCommand.nITKType;
     if (kitType == TYPE_CM_DCM) {
         notice = 0; // this instance still switches its device when it ends
-    } else if (kitType == m_OtherResDefineCommand.nITKType) {
+    } else if (kitType == m_run.m_OtherResDefineCommand.nITKType) {
         m_bModeChangeOnExit = kitType == TYPE_PCSYNC ? TRUE : FALSE;
     } else {
         notice = 1;
@@ -178,15 +187,15 @@ BOOL CPlugstartDlg::HandOverToOtherInstance()
 
 BOOL CPlugstartDlg::IsSameResDefineCommand()
 {
-    if (plug::IsSameDeviceProfile(m_ResDefineCommand, m_OtherResDefineCommand))
+    if (plug::IsSameDeviceProfile(m_run.m_ResDefineCommand, m_run.m_OtherResDefineCommand))
         return TRUE;
-    Trace(ProfileTrace(L"", m_OtherResDefineCommand));
+    Trace(ProfileTrace(L"", m_run.m_OtherResDefineCommand));
     return FALSE;
 }
 
 void CPlugstartDlg::ChooseSteps()
 {
-    ResDefineCommand& profile = m_ResDefineCommand;
+    ResDefineCommand& profile = m_run.m_ResDefineCommand;
     if (profile.bInstalledDrv == 1 && profile.bRequireUpDrv == 0)
         profile.bInstallDrv = FALSE;
     if (profile.bInstalledITK == 1 && profile.bRequireUpITK == 0)
@@ -195,8 +204,8 @@ void CPlugstartDlg::ChooseSteps()
 
 void CPlugstartDlg::RunSynchronously()
 {
-    m_ResDefineCommand.bInstallDrv = FALSE;
-    m_ResDefineCommand.bInstallITK = FALSE;
+    m_run.m_ResDefineCommand.bInstallDrv = FALSE;
+    m_run.m_ResDefineCommand.bInstallITK = FALSE;
     try {
         AutoRun();
     } catch (...) {
@@ -206,11 +215,16 @@ void CPlugstartDlg::RunSynchronously()
 
 BOOL CPlugstartDlg::StageFromCd()
 {
-    const ResDefineCommand& profile = m_ResDefineCommand;
+    const ResDefineCommand& profile = m_run.m_ResDefineCommand;
     plug::TraceMoment(L"staging dialog");
     CInitDlg staging(nullptr);
-    staging.SetInstallState(profile.bInstalledDrv, profile.bRequireUpDrv, profile.bInstalledITK, profile.bRequireUpITK,
-                            m_bDeploySVC);
+    CInitDlg::InstallState state;
+    state.bInstalledDrv = profile.bInstalledDrv;
+    state.bRequireUpDrv = profile.bRequireUpDrv;
+    state.bInstalledITK = profile.bInstalledITK;
+    state.bRequireUpITK = profile.bRequireUpITK;
+    state.bDeploySVC = m_run.m_bDeploySVC;
+    staging.SetInstallState(state);
     staging.SetProfile(profile.nDriverType, profile.nITKType, profile.strITKSetupFinename);
     if (staging.DoModal() == -1) {
         // Its window could not be made: no worker started, and nothing will end it. The user is
@@ -220,14 +234,14 @@ BOOL CPlugstartDlg::StageFromCd()
         return FALSE;
     }
     // The staging dialog ends when its worker has; it is given about a minute more to say so.
-    for (int polls = 0; !staging.m_bFinished; ++polls) {
+    for (int polls = 0; !staging.Finished(); ++polls) {
         if (polls == 6000) {
             Trace(L"[nCnt > 6000] break; \r\n");
             break;
         }
         plug::PlugSleep(10);
     }
-    return staging.m_bProceed;
+    return staging.Proceed();
 }
 
 BOOL CPlugstartDlg::OnCopyData(HWND window, const COPYDATASTRUCT* data)
@@ -239,8 +253,8 @@ BOOL CPlugstartDlg::OnCopyData(HWND window, const COPYDATASTRUCT* data)
         ::SetTimer(m_hWnd, 6000, 100, nullptr);
     } else if (!data->lpData) {
         SendProfileTo(window);
-    } else if (plug::DecodePhoneData(data->lpData, data->cbData, &m_OtherResDefineCommand)) {
-        Trace(ProfileTrace(L"RECEIVE Other phone data-----------\n", m_OtherResDefineCommand));
+    } else if (plug::DecodePhoneData(data->lpData, data->cbData, &m_run.m_OtherResDefineCommand)) {
+        Trace(ProfileTrace(L"RECEIVE Other phone data-----------\n", m_run.m_OtherResDefineCommand));
     } else {
         // Not a profile: a reply of another size is never read.
         Trace(plug::FormatString(L"[CPlugstartDlg::OnCopyData()] ignored a payload of %lu bytes\r\n",
@@ -253,8 +267,8 @@ void CPlugstartDlg::SendProfileTo(HWND requester)
 {
     if (!::IsWindow(requester))
         return;
-    std::vector<uint8_t> payload = plug::EncodePhoneData(m_ResDefineCommand);
-    Trace(ProfileTrace(L"SEND this phone data-----------\n", m_ResDefineCommand));
+    std::vector<uint8_t> payload = plug::EncodePhoneData(m_run.m_ResDefineCommand);
+    Trace(ProfileTrace(L"SEND this phone data-----------\n", m_run.m_ResDefineCommand));
     // The requester waits for this answer, but Windows counts it as hung when its start kept it
     // from its messages for five seconds and it has not begun to wait yet: the answer is not given
     // up on for that (the time-out still bounds it).
@@ -269,9 +283,6 @@ BOOL CPlugstartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(m_hIcon);
         return TRUE;
-    case WM_LBUTTONDOWN:
-        OnLButtonDown(lParam);
-        return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_MAIN_EXIT && HIWORD(wParam) == BN_CLICKED) {
             OnExit();
@@ -302,25 +313,10 @@ BOOL CPlugstartDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     return CDialog::OnMessage(message, wParam, lParam, result);
 }
 
-// Enter, Escape and Space never close the dialog nor press its buttons.
-BOOL CPlugstartDlg::PreTranslateMessage(MSG* message)
-{
-    if (message->message == WM_KEYDOWN || message->message == WM_SYSKEYDOWN) {
-        if (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE || message->wParam == VK_SPACE)
-            return TRUE;
-    }
-    return CDialog::PreTranslateMessage(message);
-}
-
-// A press anywhere in the client area drags the window by its (absent) caption.
-void CPlugstartDlg::OnLButtonDown(LPARAM point)
-{
-    ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, point);
-}
-
 void CPlugstartDlg::SetActiveWnd(BOOL bShow)
 {
     if (bShow == 1)
-        plug::ShowTitledMessage(m_hWnd, L"Norvo Installer is running.\nExit the program and connect the mobile phone again.",
+        plug::ShowTitledMessage(m_hWnd,
+                                L"Norvo Installer is running.\nExit the program and connect the mobile phone again.",
                                 MB_ICONEXCLAMATION | MB_OK);
 }

@@ -1,8 +1,9 @@
-// CPlugstartDlg: the program's main window. It holds the record of the run, is the host of the
-// run's steps (trace, message-box owner, repaints, program starts) and keeps the names of those
+// CPlugstartDlg: the program's main window. It holds the record of the run and the run's steps,
+// is their host (trace, message-box owner, repaints, program starts) and keeps the names of those
 // steps as one-line forwards. Its life: the system check, the exchange with an instance that
 // already runs, the staging at a CD start, the worker that does the job, cancel and exit, and
-// the final mode change when the window goes.
+// the final mode change when the window goes. What others touch is the start they hand it
+// (SetStart), its modal run and whether its worker still runs.
 #pragma once
 
 #include "MainDialogLook.h"
@@ -11,31 +12,39 @@
 #include "framework/Thread.h"
 #include "run/RunHost.h"
 #include "run/RunState.h"
+#include "skin/DialogPaint.h"
 #include "skin/SkinButton.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 // The payload type of the same-device notice between two instances.
 constexpr ULONG_PTR COPYDATA_ID_SAME_DEVICE = 0x465;
 
-class CPlugstartDlg : public CDialog, public RunState, private IRunHost {
-protected:
-    CPlugstartRun m_core; // the run's steps over this dialog's record, with the dialog as host
-
+class CPlugstartDlg : public CDialog, private IRunHost {
 public:
     explicit CPlugstartDlg(CWnd* parent = nullptr);
     ~CPlugstartDlg() override;
 
-    HWND m_hOtherAutoRun = nullptr; // window of an instance that already runs (set before DoModal)
+    // What the application object found at its start-up, and the window of an instance that
+    // already runs (or nullptr); taken before the dialog runs.
+    void SetStart(const StartFacts& facts, HWND otherInstance);
+    // Whether the auto-run worker still runs.
+    BOOL IsWorkerRunning() const { return m_pAutoRunThread && m_pAutoRunThread->IsRunning(); }
+
+protected:
+    RunState m_run;       // the record of this run
+    CPlugstartRun m_core; // the run's steps over the record, with the dialog as host
+
+    HWND m_hOtherAutoRun = nullptr;   // window of an instance that already runs (set before DoModal)
     BOOL m_bModeChangeOnExit = TRUE;  // OnDestroy switches the device if no mode change was sent
     BOOL m_bShowRunningNotice = TRUE; // the already-running notice is shown (timer 6000)
     BOOL m_bPainted = FALSE;          // the status painting is on (after InitControl)
-    RECT m_rcStatus = {85, 80, 324, 113};
+    RECT m_rcStatus = plug::ToRect(plug::main_layout::kStatusBox); // the status box, repainted by the worker
     // The auto-run worker, owned by the dialog: empty until AutoRunMainWork starts it (and when
     // it could not be started). The worker has finished when its thread has ended.
     std::unique_ptr<CWinThread> m_pAutoRunThread;
-    BOOL IsWorkerRunning() const { return m_pAutoRunThread && m_pAutoRunThread->IsRunning(); }
     // Asks a worker that still runs to stop, and waits until it has ended.
     void StopWorkerAndWait();
     HICON m_hIcon = nullptr;
@@ -45,7 +54,6 @@ public:
     BOOL AutoRun() { return m_core.AutoRun(); }
     BOOL InstallDriver() { return m_core.InstallDriver(); }
     BOOL InstallITK() { return m_core.InstallITK(); }
-    BOOL CheckITKProgram(int nITKType) { return m_core.CheckITKProgram(nITKType); }
     BOOL RunITK(std::wstring strFile) { return m_core.RunITK(strFile); }
     int SCSI_ModeChange() { return m_core.SCSI_ModeChange(); }
 
@@ -53,6 +61,7 @@ public:
     BOOL IsInstalledDriver(int nDrvType) { return m_core.Detect().IsInstalledDriver(nDrvType); }
     BOOL IsSuccessInstallingDriver(int nDrvType) { return m_core.Detect().IsSuccessInstallingDriver(nDrvType); }
     BOOL IsInstalledITK(int nITKType) { return m_core.Detect().IsInstalledITK(nITKType); }
+    std::optional<std::wstring> CheckITKProgram(int nITKType) { return m_core.Detect().CheckITKProgram(nITKType); }
     BOOL IsRunPCSuiteApp() { return m_core.Detect().IsRunPCSuiteApp(); }
     BOOL IsRequireUpDrv(int nDrvType) { return m_core.Detect().IsRequireUpDrv(nDrvType); }
     BOOL IsRequireUpITK(int nITKType) { return m_core.Detect().IsRequireUpITK(nITKType); }
@@ -63,7 +72,7 @@ public:
     void SaveModemNamesForITK() { m_core.Detect().SaveModemNamesForITK(); }
 
     // --- The command service ---
-    BOOL ServiceControl(DWORD dwControl) { return m_core.Service().ServiceControl(dwControl); }
+    std::optional<ServiceAnswer> ServiceControl(DWORD dwControl) { return m_core.Service().ServiceControl(dwControl); }
     BOOL IsRequireUpdateSVC() { return m_core.Service().IsRequireUpdateSVC(); }
     BOOL InitService() { return m_core.Service().InitService(); }
     CServiceInstall& m_SVC;
@@ -75,13 +84,11 @@ public:
     void SetActiveWnd(BOOL bShow);
     void OnExit();
 
-protected:
     BOOL OnInitDialog() override;
     // The dialog has no OK action: an OK command (another process may post one) is ignored.
     void OnOK() override;
     void OnCancel() override;
     void OnDestroy() override;
-    BOOL PreTranslateMessage(MSG* message) override;
     void DoDataExchange() override;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -89,7 +96,6 @@ protected:
     // default handling answer the sender.
     BOOL OnCopyData(HWND window, const COPYDATASTRUCT* data);
     void OnTimer(UINT_PTR id);
-    void OnLButtonDown(LPARAM point);
     BOOL OnPaint();
     BOOL OnEraseBkgnd(HDC dc);
 

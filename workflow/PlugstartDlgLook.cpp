@@ -14,7 +14,7 @@ BOOL CPlugstartDlg::InitControl()
 
     m_btnExit.ShowWindow(SW_HIDE);
     m_btnExit.LoadSkin(IDB_CLOSE_STRIP, 0, 4);
-    m_btnExit.MoveTo(378, 7);
+    m_btnExit.MoveTo(plug::main_layout::kCloseButton.x, plug::main_layout::kCloseButton.y);
 
     m_btn1003.ShowWindow(SW_HIDE);
     m_btn1004.ShowWindow(SW_HIDE);
@@ -48,13 +48,13 @@ BOOL CPlugstartDlg::OnEraseBkgnd(HDC dc)
     if (!m_bPainted)
         return FALSE;
     plug::StatusState state;
-    state.autoRunStarted = m_bAutoRunStarted != FALSE;
-    state.installingSVC = m_bInstallingSVC != FALSE;
-    state.installingDrv = m_bInstallingDrv != FALSE;
-    state.installingITK = m_bInstallingITK != FALSE;
-    state.launchingITK = m_bLaunchingITK != FALSE;
-    state.kitType = m_ResDefineCommand.nITKType;
-    state.japaneseLanguage = plug::IsJapaneseLanguageFile(m_strLangFile);
+    state.autoRunStarted = m_run.m_bAutoRunStarted != FALSE;
+    state.installingSVC = m_run.m_bInstallingSVC != FALSE;
+    state.installingDrv = m_run.m_bInstallingDrv != FALSE;
+    state.installingITK = m_run.m_bInstallingITK != FALSE;
+    state.launchingITK = m_run.m_bLaunchingITK != FALSE;
+    state.kitType = m_run.m_ResDefineCommand.nITKType;
+    state.japaneseLanguage = plug::IsJapaneseLanguageFile(m_run.m_strLangFile);
     m_look.Paint(dc, state, m_nAniFrame, &m_rcStatus);
     return TRUE;
 }

@@ -18,7 +18,7 @@ const int kCancelWaitSeconds = 62;
 void CPlugstartDlg::AutoRunMainWork()
 {
     ::EnableWindow(GetDlgItem(IDC_MAIN_OK), FALSE);
-    m_bThreadEnd = FALSE;
+    m_run.m_bThreadEnd = FALSE;
     ::SetTimer(m_hWnd, kWorkerTimer, 100, nullptr);
     m_pAutoRunThread = AfxBeginThread(&CPlugstartDlg::AutoRunThread, this, THREAD_PRIORITY_NORMAL);
     if (!m_pAutoRunThread) // timer 1000 finds no worker running and ends the dialog
@@ -61,24 +61,24 @@ void CPlugstartDlg::OnTimer(UINT_PTR id)
 
 void CPlugstartDlg::OnCancel()
 {
-    if (m_bInstallingDrv || m_bInstallingITK) {
+    if (m_run.m_bInstallingDrv || m_run.m_bInstallingITK) {
         // A setup program runs: it is never interrupted; the worker stops after it.
-        m_bThreadEnd = TRUE;
+        m_run.m_bThreadEnd = TRUE;
         Trace(L"return [if(m_bInstallingDrv == TRUE || m_bInstallingITK == TRUE)]\r\n");
         return;
     }
-    if (m_bInstallingSVC) {
+    if (m_run.m_bInstallingSVC) {
         // Ending the deployment by force could leave a half-registered service: the worker
         // stops after it instead.
-        m_bThreadEnd = TRUE;
+        m_run.m_bThreadEnd = TRUE;
         Trace(L"return [if(m_bInstallingSVC == TRUE)]\r\n");
         return;
     }
-    m_bThreadEnd = TRUE;
+    m_run.m_bThreadEnd = TRUE;
     if (IsWorkerRunning()) {
         CWinThread& worker = *m_pAutoRunThread;
-        plug::WaitForWorkerOrTerminate(worker, [&worker] { return worker.IsRunning() != FALSE; }, kCancelWaitSeconds,
-                                       1000);
+        plug::WaitForWorkerOrTerminate(
+            worker, [&worker] { return worker.IsRunning() != FALSE; }, kCancelWaitSeconds, 1000);
     }
     CDialog::OnCancel();
 }
@@ -96,7 +96,7 @@ void CPlugstartDlg::OnDestroy()
     CDialog::OnDestroy();
     // The device library's calls must not overlap: a worker that still runs ends first.
     StopWorkerAndWait();
-    if (!m_bModeChangeOnExit || m_bModeChanged)
+    if (!m_bModeChangeOnExit || m_run.m_bModeChanged)
         return;
     // Every way out switches the device unless the worker did, or another instance will.
     m_core.ModeChangeOnExit();

@@ -220,8 +220,7 @@ StagingOutcome RemoveUnlistedFiles(const StagingFolders& folders, const StagingP
     return outcome;
 }
 
-StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested,
-                                bool foldersNew)
+StagingOutcome CopyStagingFiles(const StagingPlan& plan, const std::function<bool()>& cancelRequested, bool foldersNew)
 {
     StagingOutcome outcome;
     for (const StagingFile& file : plan.files) {

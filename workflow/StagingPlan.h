@@ -11,7 +11,7 @@ namespace plug {
 // Where the files go: a folder named by the CD's drive letter in the base folder (the user's
 // Templates or application-data folder), with its "tools" subfolder.
 struct StagingFolders {
-    wchar_t driveLetter = 0;          // first character of the CD's program folder
+    wchar_t driveLetter = 0;           // first character of the CD's program folder
     std::wstring baseFolder;           // the user's folder that holds the staging folder
     std::wstring destinationDirectory; // base\X\ (empty when the program folder is unknown)
     std::wstring toolsDirectory;       // base\X\tools\ .
@@ -42,7 +42,7 @@ struct StagingList {
     std::vector<std::wstring> listedFiles; // FILES file00, file01, ... relative to it
     std::wstring languageFile;             // relative name of the language file
     int kitType = 0;
-    std::wstring kitSetupName;             // the kit installer's file name from the profile
+    std::wstring kitSetupName; // the kit installer's file name from the profile
 };
 
 // A value of the configuration file by section and key; empty when it has none.

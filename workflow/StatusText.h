@@ -2,6 +2,8 @@
 // it is laid out, and the busy animation's frames. Portable: no Windows headers.
 #pragma once
 
+#include "MainDialogLayout.h"
+
 #include <functional>
 #include <string>
 
@@ -26,7 +28,7 @@ std::wstring ChooseStatusText(const StatusState& state, const LanguageLookup& lo
 
 // Width of the status box; a text wider than this in the bold status font falls back to the
 // small font, and one still wider wraps onto a second line.
-constexpr int kStatusTextWidth = 239;
+constexpr int kStatusTextWidth = main_layout::kStatusBox.Width();
 
 struct StatusLayout {
     bool smallFont = false;

@@ -46,13 +46,11 @@ DetachStep PlanDetach(const StandInScript& script, const std::wstring& commandLi
 
 unsigned long StartDetachedCopy(unsigned level, unsigned long* error)
 {
-    std::wstring commandLine =
-        L"\"" + plug::GetModulePath() + L"\" " + kDetachedSwitch + L" " + std::to_wstring(level);
+    std::wstring commandLine = L"\"" + plug::GetModulePath() + L"\" " + kDetachedSwitch + L" " + std::to_wstring(level);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started)) {
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
         *error = ::GetLastError();
         return 0;
     }

@@ -24,7 +24,7 @@ unsigned DetachLevelOf(const std::wstring& commandLine);
 struct DetachStep {
     bool handOver = false; // start the next level and exit
     unsigned nextLevel = 0;
-    std::wstring problem;  // a "detach" that cannot be carried out
+    std::wstring problem; // a "detach" that cannot be carried out
 };
 DetachStep PlanDetach(const StandInScript& script, const std::wstring& commandLine);
 

@@ -32,8 +32,8 @@ bool RegisterDevice(const DriverPackage& package, const std::wstring& versionTex
         }
     }
     for (const ClassEntry& entry : package.classEntries) {
-        std::wstring key =
-            entry.classKey + L"\\" + ClassEntryName(FirstFreeClassNumber(HKEY_LOCAL_MACHINE, entry.classKey));
+        std::wstring key = entry.classKey + L"\\" +
+                           ClassEntryName(FirstFreeClassNumber(HKEY_LOCAL_MACHINE, entry.classKey));
         if (!changes->SetString(HKEY_LOCAL_MACHINE, key, L"DriverDesc", entry.names.front()) ||
             !changes->SetString(HKEY_LOCAL_MACHINE, key, L"DriverVersion", versionText) ||
             !changes->SetString(HKEY_LOCAL_MACHINE, key, L"ProviderName", kMakerName)) {
@@ -74,9 +74,9 @@ bool InstallDriverPackage(const DriverInstallScript& script, const std::string& 
     return RegisterDevice(package, FileVersionText(version), changes, failure) &&
            WriteFiles(drivers, package.systemFiles, model, version, changes, failure) &&
            WriteFiles(packageFolder, package.packageFiles, model, version, changes, failure) &&
-           WriteUninstallEntry({package.productCode, script.wow6432Node, DisplayName(script.family), packageFolder,
-                                script.version},
-                               changes, failure);
+           WriteUninstallEntry(
+               {package.productCode, script.wow6432Node, DisplayName(script.family), packageFolder, script.version},
+               changes, failure);
 }
 
 } // namespace sim

@@ -12,8 +12,8 @@ namespace sim {
 struct DriverInstallScript {
     DriverFamily family = DriverFamily::Qct;
     QctEdition edition = QctEdition::Drivers;
-    VersionScript version;     // of every driver file and of the class entries; the entry's display version
-    bool wow6432Node = false;  // the uninstall entry under SOFTWARE\Wow6432Node
+    VersionScript version;    // of every driver file and of the class entries; the entry's display version
+    bool wow6432Node = false; // the uninstall entry under SOFTWARE\Wow6432Node
 };
 
 // Registers the device (enumeration keys, class entries appended after the existing ones), writes

@@ -42,8 +42,8 @@ std::vector<std::wstring> QctX64Files() { return {L"norvox64bus.sys", L"norvox64
 
 std::vector<std::wstring> EmpFiles()
 {
-    return {L"norvomdbus.sys",  L"norvomdcm.sys",   L"norvomdcmnt.sys", L"norvomdmdfl.sys",
-            L"norvomdmdm.sys",  L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"};
+    return {L"norvomdbus.sys", L"norvomdcm.sys",   L"norvomdcmnt.sys", L"norvomdmdfl.sys",
+            L"norvomdmdm.sys", L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"};
 }
 
 const std::vector<std::wstring> kQctEnumKeys = {L"Vid_2C7D&Pid_7A10", L"VID_2C7D&PID_7A10_DIAGInterface",

@@ -26,7 +26,7 @@ struct ClassEntry {
 };
 
 struct DriverPackage {
-    std::vector<std::wstring> enumKeys;     // under HKLM\SYSTEM\CurrentControlSet\Enum\USB
+    std::vector<std::wstring> enumKeys; // under HKLM\SYSTEM\CurrentControlSet\Enum\USB
     std::vector<ClassEntry> classEntries;
     std::vector<std::wstring> systemFiles;  // names in the system drivers folder
     std::wstring packageFolder;             // below Program Files

@@ -17,7 +17,7 @@ struct HoldScript {
     DWORD waitLimitMs = 0;
 };
 
-constexpr DWORD kLongestHoldMs = 600000;   // no hold, however scripted, lasts longer
+constexpr DWORD kLongestHoldMs = 600000; // no hold, however scripted, lasts longer
 constexpr DWORD kDefaultWaitLimitMs = 60000;
 
 HoldScript ReadHoldScript(const StandInScript& script);

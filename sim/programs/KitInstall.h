@@ -19,9 +19,9 @@ const wchar_t* DefaultKitProgram(KitType type);
 
 struct KitInstallScript {
     KitType type = KitType::NorvoInternetKit;
-    VersionScript version;              // of every program placed; the entry's display version (types 0 and 1)
-    bool wow6432Node = false;           // the uninstall entry under SOFTWARE\Wow6432Node
-    std::wstring programName;           // itk_run_file: a name inside the kit's folder
+    VersionScript version;    // of every program placed; the entry's display version (types 0 and 1)
+    bool wow6432Node = false; // the uninstall entry under SOFTWARE\Wow6432Node
+    std::wstring programName; // itk_run_file: a name inside the kit's folder
 };
 
 // Type 0: the uninstall entry {7E4B90C2-...} and "Program Files\Vodafone\Via The Phone\<program>".

@@ -11,7 +11,7 @@ namespace sim {
 struct ProgramAction {
     std::wstring program; // the file name the stand-in was started under
     unsigned long pid = 0;
-    std::wstring action;  // start, detached, waiting, installed, removed, failed, cancelled, timed-out, crashing, exit
+    std::wstring action; // start, detached, waiting, installed, removed, failed, cancelled, timed-out, crashing, exit
     std::wstring detail;
     std::wstring command; // its whole command line
 };

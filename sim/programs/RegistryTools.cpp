@@ -20,8 +20,8 @@ bool KeyIsBare(HKEY root, const std::wstring& path)
         return false;
     DWORD subkeys = 0;
     DWORD values = 0;
-    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                           nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                           nullptr, nullptr) != ERROR_SUCCESS)
         return false;
     return subkeys == 0 && values == 0;
 }

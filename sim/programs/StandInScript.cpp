@@ -52,8 +52,8 @@ std::wstring StandInScript::Text(const wchar_t* key, const std::wstring& fallbac
     return fallback;
 }
 
-std::wstring StandInScript::TextOrProfile(const wchar_t* key, const wchar_t* profileSection,
-                                          const wchar_t* profileKey, const std::wstring& fallback) const
+std::wstring StandInScript::TextOrProfile(const wchar_t* key, const wchar_t* profileSection, const wchar_t* profileKey,
+                                          const std::wstring& fallback) const
 {
     std::wstring value = Text(key);
     if (value.empty())

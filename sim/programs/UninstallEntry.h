@@ -19,8 +19,8 @@ struct UninstallEntry {
     std::wstring productCode; // "{...}"
     bool wow6432Node = false; // the entry under SOFTWARE\Wow6432Node
     std::wstring displayName;
-    std::wstring folder;      // "InstallLocation", written with a trailing backslash
-    VersionScript version;    // "DisplayVersion", unless it is to be left out
+    std::wstring folder;   // "InstallLocation", written with a trailing backslash
+    VersionScript version; // "DisplayVersion", unless it is to be left out
 };
 
 // Writes "DisplayName", "Publisher", "InstallLocation" and "DisplayVersion" in this order through

@@ -110,7 +110,7 @@ bool StampFileVersion(std::string* bytes, const FileVersion& version)
     std::uint32_t high = (static_cast<std::uint32_t>(version[0]) << 16) | version[1];
     std::uint32_t low = (static_cast<std::uint32_t>(version[2]) << 16) | version[3];
     size_t fixed = start + kFixedBlockOffset;
-    WriteU32(bytes, fixed + 8, high);  // file version
+    WriteU32(bytes, fixed + 8, high); // file version
     WriteU32(bytes, fixed + 12, low);
     WriteU32(bytes, fixed + 16, high); // product version
     WriteU32(bytes, fixed + 20, low);
@@ -118,7 +118,8 @@ bool StampFileVersion(std::string* bytes, const FileVersion& version)
     const std::string placeholder = Utf16Bytes(kVersionPlaceholder);
     std::string text = Utf16Bytes(FileVersionText(version));
     text.resize(placeholder.size(), '\0');
-    for (size_t at = bytes->find(placeholder, start); at != std::string::npos && at + placeholder.size() <= start + length;
+    for (size_t at = bytes->find(placeholder, start);
+         at != std::string::npos && at + placeholder.size() <= start + length;
          at = bytes->find(placeholder, at + placeholder.size()))
         bytes->replace(at, placeholder.size(), text);
     return true;

@@ -142,9 +142,10 @@ void ProcessWatch::Ended(DWORD pid, Watched& watched)
 {
     DWORD code = 0;
     bool known = watched.process && ::GetExitCodeProcess(watched.process.Get(), &code);
-    WriteEvent(L"process-exit", {{L"pid", std::to_wstring(pid)},
-                                 {L"process", watched.name},
-                                 {L"code", known ? std::to_wstring(static_cast<long>(code)) : std::wstring(L"unknown")}});
+    WriteEvent(L"process-exit",
+               {{L"pid", std::to_wstring(pid)},
+                {L"process", watched.name},
+                {L"code", known ? std::to_wstring(static_cast<long>(code)) : std::wstring(L"unknown")}});
 }
 
 } // namespace robot

@@ -153,8 +153,8 @@ void WindowWatch::Poll()
         }
         Seen& seen = found->second;
         bool answerable = seen.kind != WindowKind::Window;
-        if (answerable && (!seen.answered || (::GetTickCount() - seen.answeredAt > kRepressAfterMs &&
-                                              seen.presses < kMaxPresses)))
+        if (answerable &&
+            (!seen.answered || (::GetTickCount() - seen.answeredAt > kRepressAfterMs && seen.presses < kMaxPresses)))
             Answer(window, seen);
     }
     for (auto it = m_seen.begin(); it != m_seen.end();) {

@@ -78,8 +78,7 @@ int ChildProcess::Wait(DWORD timeoutMs)
     return static_cast<int>(code);
 }
 
-int RunAndCapture(const std::wstring& program, const std::wstring& arguments, std::string* output,
-                  DWORD timeoutMs)
+int RunAndCapture(const std::wstring& program, const std::wstring& arguments, std::string* output, DWORD timeoutMs)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr;

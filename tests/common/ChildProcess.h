@@ -16,9 +16,9 @@ struct ChildModeRegistration {
     ChildModeRegistration(const wchar_t* name, ChildMode mode);
 };
 
-#define PLUGTEST_CHILD_MODE(name)                                                                            \
-    static int ChildMode_##name(const std::vector<std::wstring>& arguments);                                 \
-    static ::plugtest::ChildModeRegistration g_childMode_##name(L## #name, &ChildMode_##name);               \
+#define PLUGTEST_CHILD_MODE(name)                                                                                      \
+    static int ChildMode_##name(const std::vector<std::wstring>& arguments);                                           \
+    static ::plugtest::ChildModeRegistration g_childMode_##name(L## #name, &ChildMode_##name);                         \
     static int ChildMode_##name(const std::vector<std::wstring>& arguments)
 
 // Runs the registered mode named by the command line; returns false when it names none.

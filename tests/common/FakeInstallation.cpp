@@ -19,8 +19,8 @@ const wchar_t* const kEnumKeys[5] = {L"Vid_2C7D&Pid_7A10", L"VID_2C7D&PID_7A10_D
                                      L"VID_2C7D&PID_7A10_MODEMInterface", L"Vid_2C7D&Pid_7A21",
                                      L"Vid_2C7D&Pid_7A21&Mi_01"};
 const wchar_t* const kQctFiles[3] = {L"norvousbbus.sys", L"norvousbdiag.sys", L"norvousbmodem.sys"};
-const wchar_t* const kEmpFiles[8] = {L"norvomdbus.sys",  L"norvomdcm.sys",   L"norvomdcmnt.sys", L"norvomdmdfl.sys",
-                                     L"norvomdmdm.sys",  L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"};
+const wchar_t* const kEmpFiles[8] = {L"norvomdbus.sys", L"norvomdcm.sys",   L"norvomdcmnt.sys", L"norvomdmdfl.sys",
+                                     L"norvomdmdm.sys", L"norvomdmgmt.sys", L"norvomdobex.sys", L"norvomdwhnt.sys"};
 
 const wchar_t kPcSuiteKey[] = L"SOFTWARE\\Norvo Electronics Inc\\Norvo PC Suite III";
 const wchar_t kConnectionManagerKey[] = L"SOFTWARE\\K-21C-ConnectionManager";
@@ -216,8 +216,8 @@ void ClaimWhatInstallersMayMake(ScopedRegistry& registry, ScopedFiles& files)
         files.Claim(SystemDriversFolder() + name);
     for (const wchar_t* name : kEmpFiles)
         files.Claim(SystemDriversFolder() + name);
-    for (const wchar_t* folder : {L"Norvo Electronics", L"NorvoInternetKit", L"Vodafone\\Via The Phone",
-                                  L"K-21C Connection Manager"})
+    for (const wchar_t* folder :
+         {L"Norvo Electronics", L"NorvoInternetKit", L"Vodafone\\Via The Phone", L"K-21C Connection Manager"})
         files.Claim(ProgramFilesFolder() + folder + L"\\any");
 }
 

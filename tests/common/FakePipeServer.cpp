@@ -53,8 +53,7 @@ std::string PhoneReply(int32_t result, uint8_t b0, uint8_t b1, uint8_t b2)
 }
 
 FakePipeServer::FakePipeServer(Behaviour behaviour, std::string reply)
-    : m_behaviour(behaviour),
-      m_reply(std::move(reply)),
+    : m_behaviour(behaviour), m_reply(std::move(reply)),
       m_pipe(::CreateNamedPipeW(plug::kServicePipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr)),
       m_stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
@@ -102,8 +101,7 @@ void FakePipeServer::ServeConnection()
     HANDLE pipe = m_pipe.Get();
     char request[1024];
     DWORD got = 0;
-    if (autorun_service::ReadPipe(pipe, request, sizeof(request), m_stop.Get(), kRequestWaitMs, &got) !=
-        IoResult::Done)
+    if (autorun_service::ReadPipe(pipe, request, sizeof(request), m_stop.Get(), kRequestWaitMs, &got) != IoResult::Done)
         return;
     int level = ImpersonationLevel(pipe);
     {

@@ -37,16 +37,16 @@ public:
     HWND owner = nullptr;
     std::vector<std::wstring> traces;
     std::vector<Start> starts;
-    std::vector<DWORD> waits; // the time-outs asked for (for the program itself)
-    std::vector<DWORD> descendantWaits; // and for the processes it started
-    std::vector<Start> launches; // programs started without waiting (showCommand unused)
+    std::vector<DWORD> waits;                    // the time-outs asked for (for the program itself)
+    std::vector<DWORD> descendantWaits;          // and for the processes it started
+    std::vector<Start> launches;                 // programs started without waiting (showCommand unused)
     std::vector<std::wstring> launchDirectories; // the process's current directory at each launch
-    std::vector<bool> buttonChanges; // PostEnableCancelButtons calls: false = disabled
+    std::vector<bool> buttonChanges;             // PostEnableCancelButtons calls: false = disabled
     int bringsToFront = 0;
     int companionRuns = 0;
     int wholeRepaints = 0;
     int statusRepaints = 0;
-    bool startForReal = true; // false: record starts and launches; a started one has ended at once
+    bool startForReal = true;                  // false: record starts and launches; a started one has ended at once
     std::function<void(const Start&)> onStart; // called with each start before the program starts
     std::function<void()> onWait;              // called at each wait before it waits
 };

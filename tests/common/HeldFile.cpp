@@ -36,10 +36,9 @@ std::wstring UniqueEventName()
 } // namespace
 
 HeldFile::HeldFile(const std::wstring& path, DWORD access, DWORD share)
-    : m_readyName(UniqueEventName()),
-      m_ready(::CreateEventW(nullptr, TRUE, FALSE, m_readyName.c_str())),
+    : m_readyName(UniqueEventName()), m_ready(::CreateEventW(nullptr, TRUE, FALSE, m_readyName.c_str())),
       m_holder(ChildProcess::StartMode(L"hold_file", L"\"" + path + L"\" " + std::to_wstring(access) + L" " +
-                                                          std::to_wstring(share) + L" " + m_readyName))
+                                                         std::to_wstring(share) + L" " + m_readyName))
 {
     if (!m_ready || !m_holder.IsStarted())
         return;

@@ -23,7 +23,7 @@ public:
     bool IsHeld() const { return m_held; }
 
 private:
-    std::wstring m_readyName;  // an event the holder sets once the file is open
+    std::wstring m_readyName; // an event the holder sets once the file is open
     plug::UniqueHandle m_ready;
     ChildProcess m_holder;
     bool m_held = false;

@@ -31,17 +31,20 @@ std::vector<Message> HostileMessages(HWND self)
     messages.push_back({"2101 bytes: one more than a profile", 0, std::vector<unsigned char>(2101, 0x43), 2101, 0});
     messages.push_back({"a profile-sized payload of 0xFF: no text ends, types -1", 0,
                         std::vector<unsigned char>(2100, 0xFF), 2100, 0});
-    messages.push_back({"a profile-sized payload with a foreign dwData", 0x12345678,
-                        std::vector<unsigned char>(2100, 0x00), 2100, 0});
+    messages.push_back(
+        {"a profile-sized payload with a foreign dwData", 0x12345678, std::vector<unsigned char>(2100, 0x00), 2100, 0});
     messages.push_back({"1 MB of text", 0, std::vector<unsigned char>(1 << 20, 0x44), 1 << 20, 0});
     messages.push_back({"a profile request naming no window", 0, {}, 0, 0});
-    messages.push_back({"a profile request naming a window that does not exist", 0, {}, 0,
-                        static_cast<WPARAM>(0x7FFF0001)});
+    messages.push_back(
+        {"a profile request naming a window that does not exist", 0, {}, 0, static_cast<WPARAM>(0x7FFF0001)});
     messages.push_back({"a profile request naming this sender", 0, {}, 0, reinterpret_cast<WPARAM>(self)});
     messages.push_back({"a same-device notice of size 7", kSameDeviceNotice, {}, 0, 0});
     for (int i = 0; i < 200; ++i)
         messages.push_back({"flood: a request naming no window", 0, {}, 0, 0});
-    messages.push_back({"a same-device notice that asks for the running message", kSameDeviceNotice, {}, 1,
+    messages.push_back({"a same-device notice that asks for the running message",
+                        kSameDeviceNotice,
+                        {},
+                        1,
                         reinterpret_cast<WPARAM>(self)});
     return messages;
 }

@@ -26,7 +26,8 @@ AutoplayReadings Healthy()
 std::string Verdicts(const AutoplayReadings& readings, const AutoplaySystem& system)
 {
     AutoplayVerdicts v = JudgeAutoplaySettings(readings, system);
-    bool all[] = {v.bRegVerify1, v.bRegVerify2, v.bRegVerify3, v.bRegVerify4, v.bRegVerify5, v.bRegVerify6, v.bRegVerify7};
+    bool all[] = {v.bRegVerify1, v.bRegVerify2, v.bRegVerify3, v.bRegVerify4,
+                  v.bRegVerify5, v.bRegVerify6, v.bRegVerify7};
     std::string text;
     for (int i = 0; i < 7; ++i)
         text += all[i] ? static_cast<char>('1' + i) : '-';

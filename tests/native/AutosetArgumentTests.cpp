@@ -20,11 +20,13 @@ TEST(AutosetArgument, BlanksAroundTheOneArgumentAreSeparators)
 
 TEST(AutosetArgument, AnythingElseIsRefused)
 {
+    // clang-format off
     for (const wchar_t* line :
          {L"", L"   ", L"autoset", L"autoset-", L"autoset-0", L"autoset-2", L"autoset-32", L"autoset-258", L"autoset-274",
           L"autoset-4096", L"autoset-4294967553", L"autoset-99999999999999999999999", L"autoset--1", L"autoset-+1",
           L"autoset-0x101", L"autoset-017", L"autoset-1x", L"xautoset-1", L"-autoset-1", L"AUTOSET-1",
           L"\"autoset-1\"", L"autoset-1 autoset-16", L"autoset-1 extra", L"autoset- 1", L"autoset-1\n",
           L"autoset-\x0661"}) // an Arabic-Indic digit one
+        // clang-format on
         EXPECT_EQ(0u, ParseAutosetCommandLine(line)) << line;
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 
 namespace {
@@ -9,28 +12,55 @@ std::wstring FileFor(unsigned primary, unsigned sub)
 {
     return plug::LanguageFileForLangId(static_cast<unsigned short>((sub << 10) | primary));
 }
+
+// "german" of "tools\lang_AutoRun_german.opt" (every character of the table is ASCII).
+std::string NameOfFile(const wchar_t* file)
+{
+    const std::wstring path = file;
+    const std::wstring prefix = L"tools\\lang_AutoRun_";
+    const std::wstring suffix = L".opt";
+    if (path.compare(0, prefix.size(), prefix) != 0 || path.size() < prefix.size() + suffix.size() ||
+        path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return "(not a language file: " + std::string(path.begin(), path.end()) + ")";
+    const std::wstring name = path.substr(prefix.size(), path.size() - prefix.size() - suffix.size());
+    return std::string(name.begin(), name.end());
+}
 } // namespace
 
+// The language files are checked against their sources in device/lang (one "<name>.txt" for each
+// "tools\lang_AutoRun_<name>.opt" of the image), not against a copy of the table.
+TEST(LanguageTable, SelectsExactlyTheLanguageFilesTheImageCarries)
+{
+    std::set<std::string> sources;
+    for (const auto& entry : std::filesystem::directory_iterator(PLUGSTART_LANGUAGE_SOURCES)) {
+        if (entry.path().extension() == ".txt")
+            sources.insert(entry.path().stem().string());
+    }
+    ASSERT_FALSE(sources.empty()) << PLUGSTART_LANGUAGE_SOURCES;
+    std::set<std::string> selected;
+    for (unsigned id = 0; id <= 0xFFFF; ++id)
+        selected.insert(NameOfFile(plug::LanguageFileForLangId(static_cast<unsigned short>(id))));
+    EXPECT_EQ(sources, selected);
+}
+
+// A file serves one language (English every language without a file), and apart from the
+// languages whose file depends on the country (below), whatever the sublanguage.
 TEST(LanguageTable, OneFilePerLanguageWhateverTheSublanguage)
 {
-    const struct {
-        unsigned primary;
-        const wchar_t* file;
-    } rows[] = {
-        {2, L"tools\\lang_AutoRun_bulgarian.opt"}, {5, L"tools\\lang_AutoRun_czech.opt"},
-        {6, L"tools\\lang_AutoRun_danish.opt"},    {7, L"tools\\lang_AutoRun_german.opt"},
-        {8, L"tools\\lang_AutoRun_greek.opt"},     {11, L"tools\\lang_AutoRun_finnish.opt"},
-        {12, L"tools\\lang_AutoRun_french.opt"},   {14, L"tools\\lang_AutoRun_hungarian.opt"},
-        {16, L"tools\\lang_AutoRun_italian.opt"},  {17, L"tools\\lang_AutoRun_japan.opt"},
-        {18, L"tools\\lang_AutoRun_kor.opt"},      {19, L"tools\\lang_AutoRun_dutch.opt"},
-        {20, L"tools\\lang_AutoRun_norwegian.opt"}, {21, L"tools\\lang_AutoRun_polish.opt"},
-        {25, L"tools\\lang_AutoRun_russian.opt"},  {27, L"tools\\lang_AutoRun_slovakia.opt"},
-        {29, L"tools\\lang_AutoRun_swedish.opt"},  {31, L"tools\\lang_AutoRun_turkish.opt"},
-        {36, L"tools\\lang_AutoRun_slovene.opt"},
-    };
-    for (const auto& row : rows) {
-        for (unsigned sub : {0u, 1u, 2u, 3u, 63u})
-            EXPECT_EQ(row.file, FileFor(row.primary, sub)) << row.primary << "/" << sub;
+    const std::set<unsigned> byCountry = {4, 10, 22, 26}; // Chinese, Spanish, Portuguese, Serbo-Croatian
+    std::map<std::string, std::set<unsigned>> languagesOfFile;
+    for (unsigned primary = 0; primary <= 0x3FF; ++primary) {
+        const std::wstring file = FileFor(primary, 1);
+        languagesOfFile[NameOfFile(file.c_str())].insert(primary);
+        if (byCountry.count(primary))
+            continue;
+        for (unsigned sub = 0; sub < 64; ++sub)
+            ASSERT_EQ(file, FileFor(primary, sub)) << primary << "/" << sub;
+    }
+    for (const auto& file : languagesOfFile) {
+        if (file.first != "eng") {
+            EXPECT_EQ(1u, file.second.size()) << file.first << " serves more than one language";
+        }
     }
 }
 
@@ -63,9 +93,11 @@ TEST(LanguageTable, CroatianOnlyByItsFullIdentifier)
 {
     EXPECT_EQ(L"tools\\lang_AutoRun_croatian.opt", std::wstring(plug::LanguageFileForLangId(0x041A)));
     EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x081A))); // Serbian (Latin)
-    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x0C1A))); // Serbian (Cyrillic)
+    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt",
+              std::wstring(plug::LanguageFileForLangId(0x0C1A))); // Serbian (Cyrillic)
     EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x141A))); // Bosnian
-    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt", std::wstring(plug::LanguageFileForLangId(0x101A))); // Croatian (Bosnia)
+    EXPECT_EQ(L"tools\\lang_AutoRun_serbian.opt",
+              std::wstring(plug::LanguageFileForLangId(0x101A))); // Croatian (Bosnia)
 }
 
 TEST(LanguageTable, EverythingElseIsEnglish)

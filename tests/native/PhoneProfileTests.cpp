@@ -136,7 +136,8 @@ TEST(PhoneData, LayoutIsLittleEndianWithFourTextsOf260Units)
     EXPECT_EQ((std::vector<uint8_t>{0, 1, 0, 1, 1, 0, 1, 0}), std::vector<uint8_t>(data.begin(), data.begin() + 8));
     EXPECT_EQ((std::vector<uint8_t>{4, 3, 2, 1}), std::vector<uint8_t>(data.begin() + 8, data.begin() + 12));
     EXPECT_EQ((std::vector<uint8_t>{2, 0, 0, 0}), std::vector<uint8_t>(data.begin() + 12, data.begin() + 16));
-    EXPECT_EQ((std::vector<uint8_t>{0xF9, 0xFF, 0xFF, 0xFF}), std::vector<uint8_t>(data.begin() + 16, data.begin() + 20));
+    EXPECT_EQ((std::vector<uint8_t>{0xF9, 0xFF, 0xFF, 0xFF}),
+              std::vector<uint8_t>(data.begin() + 16, data.begin() + 20));
     EXPECT_EQ(u"DriverSetup.exe", TextAt(data, 20));
     EXPECT_EQ(u"kit\\InternetKitSetup.exe", TextAt(data, 540));
     EXPECT_EQ(u"Kit.exe", TextAt(data, 1060));
@@ -211,12 +212,12 @@ TEST(PhoneData, TextsWithoutAZeroAreReadUpTo259Units)
     std::vector<uint8_t> data(2100, 0);
     for (size_t i = 20; i < data.size(); i += 2) {
         data[i] = static_cast<uint8_t>('A' + (i - 20) / 520); // a different letter in each field
-        data[i + 1] = 0x30;                                    // a unit above 0xFF
+        data[i + 1] = 0x30;                                   // a unit above 0xFF
     }
     ResDefineCommand profile;
     ASSERT_TRUE(DecodePhoneData(data.data(), data.size(), &profile));
-    const std::wstring* texts[] = {&profile.strDrvSetupFilename, &profile.strITKSetupFinename,
-                                   &profile.strITKFilename, &profile.strDrive};
+    const std::wstring* texts[] = {&profile.strDrvSetupFilename, &profile.strITKSetupFinename, &profile.strITKFilename,
+                                   &profile.strDrive};
     for (const std::wstring* text : texts) {
         ASSERT_EQ(259u, text->size());
         EXPECT_EQ(std::wstring(259, (*text)[0]), *text);

@@ -69,11 +69,13 @@ TEST(ServiceRequest, ServiceRefusesMalformedRequests)
     EXPECT_FALSE(Parses(longOne, &request));
     EXPECT_FALSE(ParseServiceRequest(nullptr, kServiceMessageBytes, &request));
 
+    // clang-format off
     const char16_t* malformed[] = {
         u"AUTORUNSERVICE_MODECHANGE/R",     u"AUTORUNSERVICE_MODECHANGER",      u"AUTORUNSERVICE_MODECHANG\\R",
         u"autorunservice_modechange\\R",    u"AUTORUNSERVICE_MODECHANGE\\1",    u"AUTORUNSERVICE_MODECHANGE\\:",
         u"AUTORUNSERVICE_MODECHANGE\\",     u"AUTORUNSERVICE_MODECHANGE\\RS",   u"AUTORUNSERVICE_GETPHONESET\\\u00C4",
         u"",                                u"\\R"};
+    // clang-format on
     for (size_t i = 0; i < sizeof(malformed) / sizeof(malformed[0]); ++i)
         EXPECT_FALSE(Parses(Utf16(malformed[i], kServiceMessageBytes), &request)) << "request " << i;
 }

@@ -59,10 +59,10 @@ TEST(SkinCaption, CentredWhenItFitsElseFromTheLeftEdge)
 {
     SkinRect button{0, 0, 94, 24};
     EXPECT_EQ(27, PlaceSkinCaption(button, 40, kSkinFrameNormal).left);
-    EXPECT_EQ(0, PlaceSkinCaption(button, 94, kSkinFrameNormal).left);  // exactly as wide
-    EXPECT_EQ(0, PlaceSkinCaption(button, 95, kSkinFrameNormal).left);  // too wide: left edge
+    EXPECT_EQ(0, PlaceSkinCaption(button, 94, kSkinFrameNormal).left); // exactly as wide
+    EXPECT_EQ(0, PlaceSkinCaption(button, 95, kSkinFrameNormal).left); // too wide: left edge
     EXPECT_EQ(0, PlaceSkinCaption(button, 300, kSkinFrameNormal).left);
-    EXPECT_EQ(46, PlaceSkinCaption(button, 1, kSkinFrameNormal).left);  // (94 - 1) / 2 rounds down
+    EXPECT_EQ(46, PlaceSkinCaption(button, 1, kSkinFrameNormal).left);   // (94 - 1) / 2 rounds down
     EXPECT_EQ(94, PlaceSkinCaption(button, 40, kSkinFrameNormal).right); // right and bottom stay
     EXPECT_EQ(24, PlaceSkinCaption(button, 40, kSkinFrameNormal).bottom);
 }

@@ -99,9 +99,9 @@ TEST(StagingPlan, PcSuiteInstallerIsSkippedWithoutRegardToCase)
 
 TEST(StagingPlan, NamesThatReachOutsideTheStagingFolderAreRefusedAndEndThePlan)
 {
-    for (const wchar_t* hostile : {L"..\\evil.exe", L"tools\\..\\..\\evil.exe", L"C:\\Windows\\evil.exe",
-                                   L"\\evil.exe", L"/evil.exe", L"tools/../../evil.exe", L"E:evil.exe",
-                                   L"config.ini:stream", L"tools\\. .\\..\\x", L"...\\x", L""}) {
+    for (const wchar_t* hostile :
+         {L"..\\evil.exe", L"tools\\..\\..\\evil.exe", L"C:\\Windows\\evil.exe", L"\\evil.exe", L"/evil.exe",
+          L"tools/../../evil.exe", L"E:evil.exe", L"config.ini:stream", L"tools\\. .\\..\\x", L"...\\x", L""}) {
         SCOPED_TRACE(hostile);
         StagingPlan plan = Plan(Listing({L"config.ini", hostile, L"Plugstart.exe"}));
         ASSERT_EQ(2u, plan.files.size());

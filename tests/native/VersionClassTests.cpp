@@ -9,7 +9,7 @@ TEST(VersionClass, EveryRowOfTheMapping)
     EXPECT_EQ(0, VersionClassFor(4, 0, ""));
     EXPECT_EQ(1, VersionClassFor(4, 10, ""));
     EXPECT_EQ(2, VersionClassFor(4, 10, " A "));
-    EXPECT_EQ(1, VersionClassFor(4, 10, "A"));  // the second character decides
+    EXPECT_EQ(1, VersionClassFor(4, 10, "A")); // the second character decides
     EXPECT_EQ(1, VersionClassFor(4, 10, nullptr));
     EXPECT_EQ(3, VersionClassFor(4, 90, ""));
     EXPECT_EQ(4, VersionClassFor(4, 3, ""));

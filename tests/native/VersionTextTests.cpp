@@ -1,4 +1,4 @@
-#include "detect/VersionText.h"
+#include "version/VersionText.h"
 
 #include <gtest/gtest.h>
 

@@ -60,11 +60,12 @@ TEST(KitFailureText, OtherLanguagesAndKitsGetTheGeneralTextWithTheProduct)
 
 TEST(ScsiFailureKey, OnlyTheThreeFailuresHaveAKey)
 {
-    EXPECT_EQ(L"STR_STRING_ERROR_SCSI_0_0", ScsiFailureKey(-1, false, false));
-    EXPECT_EQ(L"STR_STRING_ERROR_SCSI_6_1", ScsiFailureKey(-3, true, true));
+    EXPECT_EQ(L"STR_STRING_ERROR_SCSI_0_0",
+              ScsiFailureKey(-1, CommandSender::Program, VendorCommand::PhoneSettingQuery));
+    EXPECT_EQ(L"STR_STRING_ERROR_SCSI_6_1", ScsiFailureKey(-3, CommandSender::Service, VendorCommand::ModeChange));
     for (int result : {0, 3, -4, -20, -1000, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(L"", ScsiFailureKey(result, false, false)) << result;
-        EXPECT_EQ(L"", ScsiFailureKey(result, true, true)) << result;
+        EXPECT_EQ(L"", ScsiFailureKey(result, CommandSender::Program, VendorCommand::PhoneSettingQuery)) << result;
+        EXPECT_EQ(L"", ScsiFailureKey(result, CommandSender::Service, VendorCommand::ModeChange)) << result;
     }
 }
 

@@ -28,6 +28,7 @@ volatile std::size_t g_huge = static_cast<std::size_t>(-1) / 2; // read at run t
 
 int main()
 {
+    // clang-format off
     ExpectCaught([] { std::wstring text(L"abc"); (void)text.at(7); });            // out of range
     ExpectCaught([] { std::string text("abc"); (void)text.substr(9); });           // out of range
     ExpectCaught([] { std::wstring text; text.reserve(text.max_size() + g_huge); }); // length
@@ -38,5 +39,6 @@ int main()
     ExpectCaught([] { std::function<void()> empty; empty(); });                    // bad function call
     ExpectCaught([] { delete[] new int[g_huge]; });                                // array too long
     ExpectCaught([] { std::__throw_system_error(1); }); // what a std::mutex the system refuses reports
+    // clang-format on
     return g_missed;
 }

@@ -25,7 +25,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     std::wstring record = path;
     record = record.substr(0, record.rfind(L'\\') + 1) + L"relaunched.txt";
     std::string text = Utf8(path) + "\n" + Utf8(::GetCommandLineW()) + "\n" + Utf8(directory) + "\n";
-    HANDLE file = ::CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     DWORD written = 0;

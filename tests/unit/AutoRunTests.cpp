@@ -70,6 +70,19 @@ protected:
         return program;
     }
     void PcSuiteRuns() { m_install.registry.SetString(HKEY_CURRENT_USER, kPcSuiteKey, L"Running", L"1"); }
+    // The Internet Kit's device with both setups to run: the driver's is in the program's folder
+    // (not a program: its start is recorded and it ends at once), the kit's is named.
+    void BothSetupsToRun()
+    {
+        Kit(ITKTYPE_NorvoITK);
+        ResDefineCommand& profile = m_run.m_ResDefineCommand;
+        profile.bInstallDrv = TRUE;
+        profile.bInstallITK = TRUE;
+        profile.strDrvSetupFilename = L"DriverSetup.exe";
+        profile.strITKSetupFinename = L"InternetKitSetup.exe";
+        m_placed.emplace_back(new ScopedFile(ProgramFolder() + L"DriverSetup.exe"));
+        WriteBinaryFile(m_placed.back()->Path(), "MZ");
+    }
     void DeviceFails(int result)
     {
         sim::DeviceState failing;
@@ -97,13 +110,7 @@ protected:
 TEST_F(AutoRunTest, DriverOnlyModeInstallsTheDriverSwitchesTheDeviceAndStops)
 {
     m_run.m_bFullInstall = FALSE;
-    Kit(ITKTYPE_NorvoITK);
-    m_run.m_ResDefineCommand.bInstallDrv = TRUE;
-    m_run.m_ResDefineCommand.bInstallITK = TRUE;
-    m_run.m_ResDefineCommand.strDrvSetupFilename = L"DriverSetup.exe";
-    m_run.m_ResDefineCommand.strITKSetupFinename = L"InternetKitSetup.exe";
-    ScopedFile setup(ProgramFolder() + L"DriverSetup.exe");
-    WriteBinaryFile(setup.Path(), "MZ");
+    BothSetupsToRun();
     m_host.onStart = [this](const FakeRunHost::Start&) { DriverInstalled(); }; // the setup installs it
     PcSuiteRuns(); // would stop a full run at the verification
 
@@ -184,6 +191,26 @@ TEST_F(AutoRunTest, PcSuiteWhoseProgramIsMissingLaunchesNothing)
                                  ProgramFilesFolder() + L"Norvo Electronics\\Norvo PC Suite III\\Gone.exe");
     EXPECT_TRUE(m_core.AutoRun());
     EXPECT_TRUE(m_host.launches.empty());
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// The launch keeps the program it starts in the record; when the PC suite's program is not
+// found it starts the one found before, whatever it was.
+TEST_F(AutoRunTest, LaunchWritesTheProgramItFoundIntoTheRecordAndKeepsItWhenThePcSuitesIsMissing)
+{
+    Kit(TYPE_PCSYNC);
+    DriverInstalled();
+    std::wstring program = PcSuiteInstalled();
+    EXPECT_TRUE(m_core.AutoRun());
+    EXPECT_EQ(program, m_run.m_strITKRunPath);
+
+    m_install.registry.SetString(HKEY_CURRENT_USER, kPcSuiteKey, L"InstallPath",
+                                 ProgramFilesFolder() + L"Norvo Electronics\\Norvo PC Suite III\\Gone.exe");
+    m_sim.SetState(L'R', sim::DeviceState()); // a CD again
+    EXPECT_TRUE(m_core.AutoRun());
+    EXPECT_EQ(program, m_run.m_strITKRunPath);
+    ASSERT_EQ(2u, m_host.launches.size());
+    EXPECT_EQ(program, m_host.launches[1].program);
     EXPECT_TRUE(Boxes().empty());
 }
 
@@ -269,13 +296,7 @@ TEST_F(AutoRunTest, StopRequestedBeforeTheRunStartsNothing)
 // A cancel while a setup runs only sets the flag: the worker stops at the next check after it.
 TEST_F(AutoRunTest, StopRequestedDuringASetupStopsAtTheNextCheck)
 {
-    Kit(ITKTYPE_NorvoITK);
-    m_run.m_ResDefineCommand.bInstallDrv = TRUE;
-    m_run.m_ResDefineCommand.bInstallITK = TRUE;
-    m_run.m_ResDefineCommand.strDrvSetupFilename = L"DriverSetup.exe";
-    m_run.m_ResDefineCommand.strITKSetupFinename = L"InternetKitSetup.exe";
-    ScopedFile setup(ProgramFolder() + L"DriverSetup.exe");
-    WriteBinaryFile(setup.Path(), "MZ");
+    BothSetupsToRun();
     m_host.onStart = [this](const FakeRunHost::Start&) {
         DriverInstalled();
         m_run.m_bThreadEnd = TRUE;
@@ -357,9 +378,10 @@ TEST_F(AutoRunTest, VerificationReportsAMissingDriverAndARunningSuite)
         Kit(kit);
         EXPECT_FALSE(m_core.AutoRun());
     }
-    EXPECT_EQ((std::vector<std::wstring>{L"STR_STRING_DRV_NOT_INSTALL_NOTIFY", L"STR_STRING_CANNOT_START_ITK [no owner]",
-                                         L"STR_STRING_CANNOT_START_ITK [no owner]"}),
-              Boxes());
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"STR_STRING_DRV_NOT_INSTALL_NOTIFY", L"STR_STRING_CANNOT_START_ITK [no owner]",
+                                   L"STR_STRING_CANNOT_START_ITK [no owner]"}),
+        Boxes());
     EXPECT_FALSE(ModeChanged());
 }
 
@@ -464,6 +486,7 @@ TEST_F(AutoRunTest, AtACdStartNothingAfterTheModeChangeNeedsTheCd)
         std::vector<std::wstring> boxes;
     };
     const int refused = FAIL_TO_OPEN_DRIVE_ACCESS_DENIED;
+    // clang-format off
     const Case cases[] = {
         {"no kit program", ITKTYPE_VTP, FALSE, 0, false,
          {L"STR_STRING_NOT_FOUND_PCSUITE (Vodafone Mobile Connect via the phone)"}},
@@ -476,6 +499,7 @@ TEST_F(AutoRunTest, AtACdStartNothingAfterTheModeChangeNeedsTheCd)
         {"refused, and no command service runs", ITKTYPE_VTP, FALSE, refused, true, {L"STR_STRING_ERROR_SCSI_3_1"}},
         {"the kit starts", ITKTYPE_VTP, FALSE, 0, true, {}},
     };
+    // clang-format on
     wchar_t previous[MAX_PATH * 2] = {};
     ::GetCurrentDirectoryW(MAX_PATH * 2, previous);
     StartFromCd();

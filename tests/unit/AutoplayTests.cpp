@@ -356,8 +356,8 @@ protected:
 TEST_F(AutoplayToolWaitTest, TheToolIsWaitedForUntilItEndsWhateverInputArrives)
 {
     // A focused window of this thread gets a key press and, holding the capture, a mouse move.
-    HWND window = ::CreateWindowExW(0, L"STATIC", L"input", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
-                                    nullptr, nullptr, nullptr, nullptr);
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"input", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, window);
     ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingInputProc));
     ::SetForegroundWindow(window);

@@ -35,8 +35,8 @@ plug::UniqueFile Connect(DWORD withinMs, DWORD* tookMs)
 {
     DWORD start = ::GetTickCount();
     for (;;) {
-        plug::UniqueFile pipe(::CreateFileW(plug::kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
+        plug::UniqueFile pipe(
+            ::CreateFileW(plug::kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         *tookMs = ::GetTickCount() - start;
         if (pipe || *tookMs > withinMs)
             return pipe;
@@ -84,9 +84,9 @@ protected:
         RemoveService();
         std::wstring executable = plug::GetModuleDirectory() + L"NorvoAutorunService.exe";
         s_service.Attach(::CreateServiceW(s_manager.Get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
-                                          SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS,
-                                          SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, executable.c_str(), nullptr,
-                                          nullptr, nullptr, nullptr, nullptr));
+                                          SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, SERVICE_DEMAND_START,
+                                          SERVICE_ERROR_IGNORE, executable.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                          nullptr));
         ASSERT_TRUE(s_service.IsValid()) << ::GetLastError();
         ASSERT_TRUE(::StartServiceW(s_service.Get(), 0, nullptr)) << ::GetLastError();
         ASSERT_TRUE(WaitForState(s_service.Get(), SERVICE_RUNNING, 15000));
@@ -141,11 +141,13 @@ PLUGTEST_CHILD_MODE(ask_service)
     run.m_strDriveLetter = L"R";
     FakeRunHost host;
     CPlugstartRun core(run, host);
-    BOOL phone = core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
-    BOOL mode = core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
-    std::printf("vista=%d phone=%d result=%d data=%02X%02X%02X mode=%d result=%d", run.m_bVistaOS, phone,
-                run.m_nResultGetPhoneSet, run.m_PhoneSetReply.byData[0], run.m_PhoneSetReply.byData[1],
-                run.m_PhoneSetReply.byData[2], mode, run.m_nResultModeChange);
+    std::optional<ServiceAnswer> phone = core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    std::optional<ServiceAnswer> mode = core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
+    const ServiceAnswer none;
+    const ServiceAnswer& phoneAnswer = phone ? *phone : none;
+    std::printf("vista=%d phone=%d result=%d data=%02X%02X%02X mode=%d result=%d", run.m_bVistaOS, phone.has_value(),
+                phoneAnswer.nResult, phoneAnswer.byData[0], phoneAnswer.byData[1], phoneAnswer.byData[2],
+                mode.has_value(), mode ? mode->nResult : none.nResult);
     std::fflush(stdout);
     return 0;
 }
@@ -227,11 +229,11 @@ TEST_F(AutorunServiceTest, MalformedRequestsAreClosedWithoutReplyAndServingGoesO
 {
     const std::string good = Request(u"AUTORUNSERVICE_GETPHONESET\\R");
     const std::string hostile[] = {
-        good.substr(0, 100),                         // short
-        good + std::string(40, '\0'),                // oversized
-        Request(u"AUTORUNSERVICE_GETPHONESET/R"),    // no backslash
-        Request(u"AUTORUNSERVICE_FORMAT\\R"),        // unknown keyword
-        Request(u"AUTORUNSERVICE_MODECHANGE\\1"),    // not a drive letter
+        good.substr(0, 100),                      // short
+        good + std::string(40, '\0'),             // oversized
+        Request(u"AUTORUNSERVICE_GETPHONESET/R"), // no backslash
+        Request(u"AUTORUNSERVICE_FORMAT\\R"),     // unknown keyword
+        Request(u"AUTORUNSERVICE_MODECHANGE\\1"), // not a drive letter
     };
     for (size_t i = 0; i < sizeof(hostile) / sizeof(hostile[0]); ++i) {
         Exchange exchange = Send(hostile[i]);

@@ -53,8 +53,11 @@ std::string HugeProfile(size_t size)
     return text;
 }
 
-const char* const kConfigKeys[][2] = {{"DRIVER", "driver_type"}, {"ITK", "itk_type"}, {"FILES", "filecount"},
-                                      {"FILES", "file00"},       {"SERVICE", "svcdel_fname"}};
+const char* const kConfigKeys[][2] = {{"DRIVER", "driver_type"},
+                                      {"ITK", "itk_type"},
+                                      {"FILES", "filecount"},
+                                      {"FILES", "file00"},
+                                      {"SERVICE", "svcdel_fname"}};
 
 class BadInputTest : public ::testing::Test {
 protected:
@@ -132,7 +135,8 @@ TEST_F(BadInputTest, DamagedLanguageFiles)
 {
     std::wstring path = m_dir.File(L"lang.opt");
     for (unsigned seed = 1; seed <= 8; ++seed) {
-        WriteBinaryFile(path, RandomBytes(8192 * seed, seed + 100) + LongValueSection("STRING", "STR_STRING_TITLE", 't', 3000));
+        WriteBinaryFile(path, RandomBytes(8192 * seed, seed + 100) +
+                                  LongValueSection("STRING", "STR_STRING_TITLE", 't', 3000));
         ReadLanguageKeys(path, true);
     }
     WriteBinaryFile(path, HugeProfile(10 * 1024 * 1024));

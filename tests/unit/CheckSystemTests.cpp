@@ -180,7 +180,8 @@ TEST_F(CheckSystemTest, CdStartNeedsTheDeviceLibraryBesideTheProgram)
     EXPECT_FALSE(result);
     EXPECT_TRUE(pcStart);
     EXPECT_EQ(std::vector<std::wstring>{L"STR_STRING_ERROR_CANNOT_FIND_SCSIDLL"}, Boxes());
-    EXPECT_EQ(std::vector<std::wstring>{L"R " + std::wstring(kPhoneQuery)}, DeviceCommands()) << "only the PC start asked";
+    EXPECT_EQ(std::vector<std::wstring>{L"R " + std::wstring(kPhoneQuery)}, DeviceCommands())
+        << "only the PC start asked";
 }
 
 TEST_F(CheckSystemTest, CdStartAsksTheDeviceOfItsOwnFolderAndHandsTheFolderOnAsTheDrive)

@@ -372,7 +372,7 @@ TEST(LibrarySearch, TheCurrentDirectoryIsLeftOutAndTheRestOfTheSearchKept)
         int loaded;
     };
     const Case cases[] = {
-        {L"cwd", L"plain", 1},  // this host does search the current directory by default
+        {L"cwd", L"plain", 1}, // this host does search the current directory by default
         {L"cwd", L"harden", 0},
         {L"path", L"harden", 1},
     };

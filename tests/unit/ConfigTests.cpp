@@ -35,7 +35,7 @@ TEST_F(ConfigTest, ReadsValuesFromConfigBesideTheProgram)
     WriteProgramConfig(L"[DRIVER]\ndriver_type=EMP\ndriver_name=Setup Driver.exe\n");
     EXPECT_EQ(L"EMP", GetConfigValue(nullptr, L"DRIVER", L"driver_type"));
     EXPECT_EQ(L"Setup Driver.exe", GetConfigValue(nullptr, L"driver", L"DRIVER_NAME")); // names ignore case
-    EXPECT_EQ(L"", GetConfigValue(nullptr, L"DRIVER", L"driver_version"));             // missing key
+    EXPECT_EQ(L"", GetConfigValue(nullptr, L"DRIVER", L"driver_version"));              // missing key
     EXPECT_EQ(L"", GetConfigValue(nullptr, L"ITK", L"itk_type"));                       // missing section
     EXPECT_EQ(0u, m_boxes.Count());
 }

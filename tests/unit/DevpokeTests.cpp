@@ -55,16 +55,16 @@ void* Kernel32Function(const char* name)
 struct FakeWindows {
     std::vector<std::string> openedPaths;
     DWORD openAccess = 0, openShare = 0, openDisposition = 0, openFlags = 0;
-    DWORD openError = 0;                 // nonzero: the open fails with this error
-    HANDLE deviceHandle = nullptr;       // handed out by the open
+    DWORD openError = 0;           // nonzero: the open fails with this error
+    HANDLE deviceHandle = nullptr; // handed out by the open
     DWORD controlCode = 0;
-    std::vector<uint8_t> request;        // the input buffer as Devpoke passed it
+    std::vector<uint8_t> request; // the input buffer as Devpoke passed it
     DWORD inputLength = 0, outputLength = 0;
-    bool sameBuffer = false;             // input and output are one buffer
+    bool sameBuffer = false; // input and output are one buffer
     bool requestSucceeds = true;
-    std::vector<uint8_t> deviceAnswer;   // written to the data area
+    std::vector<uint8_t> deviceAnswer; // written to the data area
     DWORD returnedBytes = 0;
-    std::atomic<int> threadsInside{0};   // for the concurrency test
+    std::atomic<int> threadsInside{0}; // for the concurrency test
     bool waitForSecondThread = false;
 };
 FakeWindows* g_fake = nullptr;
@@ -85,8 +85,8 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY
     return g_fake->deviceHandle;
 }
 
-BOOL WINAPI FakeDeviceIoControl(HANDLE, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
-                                DWORD outputLength, LPDWORD returned, LPOVERLAPPED)
+BOOL WINAPI FakeDeviceIoControl(HANDLE, DWORD code, LPVOID input, DWORD inputLength, LPVOID output, DWORD outputLength,
+                                LPDWORD returned, LPOVERLAPPED)
 {
     if (g_fake->waitForSecondThread) {
         ++g_fake->threadsInside;

@@ -1,7 +1,7 @@
 // File versions from real version resources: a fixed block, string tables only, none.
 #include "DetectTestSupport.h"
 
-#include "detect/FileVersion.h"
+#include "version/FileVersion.h"
 
 using namespace plugtest;
 

@@ -30,9 +30,9 @@ class ScriptedDialog : public CDialog {
 public:
     ScriptedDialog() : CDialog(IDD_PLUGSTART_DIALOG) {}
 
-    int endInInit = -1;               // >= 0: EndDialog(endInInit) inside OnInitDialog
-    std::vector<MSG> script;          // posted to the dialog, one per timer tick
-    bool swallowKeys = false;         // PreTranslateMessage swallows key-downs
+    int endInInit = -1;       // >= 0: EndDialog(endInInit) inside OnInitDialog
+    std::vector<MSG> script;  // posted to the dialog, one per timer tick
+    bool swallowKeys = false; // PreTranslateMessage swallows key-downs
     bool everShown = false;
     bool destroyed = false;
     int ticksAfterScript = 0;
@@ -47,10 +47,7 @@ protected:
             ::SetTimer(m_hWnd, kScriptTimer, 20, nullptr);
         return TRUE;
     }
-    BOOL PreTranslateMessage(MSG* message) override
-    {
-        return swallowKeys && message->message == WM_KEYDOWN;
-    }
+    BOOL PreTranslateMessage(MSG* message) override { return swallowKeys && message->message == WM_KEYDOWN; }
     void OnDestroy() override { destroyed = true; }
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
@@ -195,8 +192,7 @@ struct ControlLook {
     bool operator==(const ControlLook& other) const
     {
         return className == other.className && text == other.text && id == other.id && style == other.style &&
-               exStyle == other.exStyle && ::EqualRect(&place, &other.place) &&
-               SameFont(font, other.font);
+               exStyle == other.exStyle && ::EqualRect(&place, &other.place) && SameFont(font, other.font);
     }
 };
 
@@ -273,7 +269,8 @@ TEST(ModalDialog, DeferredControlsAreMadeAsTheDialogManagerMakesThem)
     const struct {
         UINT templateId;
         int boundId;
-    } templates[] = {{IDD_PLUGSTART_DIALOG, IDC_MAIN_EXIT}, {IDD_INIT_DIALOG, IDC_INIT_CANCEL},
+    } templates[] = {{IDD_PLUGSTART_DIALOG, IDC_MAIN_EXIT},
+                     {IDD_INIT_DIALOG, IDC_INIT_CANCEL},
                      {IDD_CDWEBINSTALLER_DIALOG, IDC_GUIDE_DOWNLOAD}};
     for (const auto& dialogTemplate : templates) {
         SCOPED_TRACE(dialogTemplate.templateId);
@@ -335,7 +332,8 @@ TEST(WorkerThread, CancelWaitEndsWhenTheWorkerFinishesOrTerminatesAfterTheLastSl
     std::unique_ptr<CWinThread> finishing = AfxBeginThread(waitForever, never.Get());
     ASSERT_NE(nullptr, finishing);
     int polls = 0;
-    EXPECT_TRUE(plug::WaitForWorkerOrTerminate(*finishing, [&polls] { return ++polls <= 3; }, 62, 1000));
+    EXPECT_TRUE(plug::WaitForWorkerOrTerminate(
+        *finishing, [&polls] { return ++polls <= 3; }, 62, 1000));
     EXPECT_EQ((std::vector<DWORD>{1000, 1000, 1000}), sleeps.Sleeps());
     DWORD code = 0;
     EXPECT_TRUE(finishing->GetExitCode(&code));
@@ -343,7 +341,8 @@ TEST(WorkerThread, CancelWaitEndsWhenTheWorkerFinishesOrTerminatesAfterTheLastSl
 
     // A stuck worker: 62 sleeps, then it is terminated and gone.
     sleeps.Clear();
-    EXPECT_FALSE(plug::WaitForWorkerOrTerminate(*finishing, [] { return true; }, 62, 1000));
+    EXPECT_FALSE(plug::WaitForWorkerOrTerminate(
+        *finishing, [] { return true; }, 62, 1000));
     EXPECT_EQ(62u, sleeps.Sleeps().size());
     EXPECT_TRUE(finishing->Join(0));
 }
@@ -489,9 +488,10 @@ TEST(TraceSink, ReleaseBuildWritesOnlyWhenTheSupportVariableIsSet)
         Written written;
     };
     const std::string earlier = "earlier run\r\n";
-    for (Case c : {Case{nullptr, Written::No}, Case{L"", Written::No}, Case{L"0", Written::No},
-                   Case{L"1", Written::Plain}, Case{L"yes", Written::Plain}, Case{L"time", Written::Timed},
-                   Case{L"TIME", Written::Timed}, Case{L"timed", Written::Plain}, Case{L"time-and-more", Written::Plain}}) {
+    for (Case c :
+         {Case{nullptr, Written::No}, Case{L"", Written::No}, Case{L"0", Written::No}, Case{L"1", Written::Plain},
+          Case{L"yes", Written::Plain}, Case{L"time", Written::Timed}, Case{L"TIME", Written::Timed},
+          Case{L"timed", Written::Plain}, Case{L"time-and-more", Written::Plain}}) {
         WriteBinaryFile(log, earlier);
         ScopedEnvironmentVariable variable(L"PLUGSTART_TRACE", c.value);
         ChildProcess probe = ChildProcess::Start(ThisFolder() + L"TraceProbe.exe", L"");

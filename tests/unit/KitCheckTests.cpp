@@ -2,7 +2,7 @@
 #include "DetectTestSupport.h"
 
 #include "common/ChildProcess.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 
 using namespace plugtest;
 
@@ -126,8 +126,8 @@ TEST_F(KitCheckTest, SuiteRunningFlagCountsAsStringOneOrDwordOne)
         DWORD number;
         bool running;
     };
-    const Flag flags[] = {{true, L"1", 0, true},   {false, nullptr, 1, true},  {true, L"0", 0, false},
-                          {true, L"yes", 0, false}, {true, L"1 ", 0, false},   {false, nullptr, 2, false},
+    const Flag flags[] = {{true, L"1", 0, true},     {false, nullptr, 1, true}, {true, L"0", 0, false},
+                          {true, L"yes", 0, false},  {true, L"1 ", 0, false},   {false, nullptr, 2, false},
                           {false, nullptr, 0, false}};
     for (const Flag& flag : flags) {
         if (flag.asText)
@@ -149,10 +149,9 @@ TEST_F(KitCheckTest, EarlierSuitesAreFoundByTheirFolders)
 {
     TempDir folder;
     m_install.registry.SetString(HKEY_CURRENT_USER, kPcSuiteKey, L"Running", L"0");
-    m_install.registry.SetString(HKEY_CURRENT_USER, L"SOFTWARE\\Norvo Electronics Inc\\3G Syncwell 2.0",
-                                 L"InstallPath", folder.File(L"Syncwell"));
-    m_install.registry.SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Norvo PC Suite2", L"BasePath",
-                                 folder.File(L"Suite2"));
+    m_install.registry.SetString(HKEY_CURRENT_USER, L"SOFTWARE\\Norvo Electronics Inc\\3G Syncwell 2.0", L"InstallPath",
+                                 folder.File(L"Syncwell"));
+    m_install.registry.SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Norvo PC Suite2", L"BasePath", folder.File(L"Suite2"));
     {
         RunningCopy syncwell(folder.File(L"Syncwell\\Bin\\Sync.exe"));
         EXPECT_TRUE(m_detect.IsRunPCSuiteApp());

@@ -1,4 +1,5 @@
-// CheckITKProgram's lookups of the installed kit's program and RunITK's start of it.
+// CheckITKProgram's lookups of the installed kit's program (the path it answers; the run's
+// record is the launch's to write) and RunITK's start of it.
 #include "CoreTestSupport.h"
 
 #include "common/StandIns.h"
@@ -9,10 +10,10 @@ namespace {
 
 class KitProgramTest : public CoreTest {
 protected:
-    BOOL Check(int kitType, const std::wstring& runFile)
+    std::optional<std::wstring> Check(int kitType, const std::wstring& runFile)
     {
         m_run.m_ResDefineCommand.strITKFilename = runFile;
-        return m_core.CheckITKProgram(kitType);
+        return m_core.Detect().CheckITKProgram(kitType);
     }
     std::wstring Put(const std::wstring& pathInProgramFiles)
     {
@@ -34,8 +35,8 @@ TEST_F(KitProgramTest, InternetKitNeedsItsRegistrationAndAnExeNameInLowerCase)
     EXPECT_FALSE(Check(ITKTYPE_NorvoITK, L""));
     EXPECT_FALSE(Check(ITKTYPE_NorvoITK, L"Other.exe"));
     EXPECT_EQ(L"previous", m_run.m_strITKRunPath);
-    EXPECT_TRUE(Check(ITKTYPE_NorvoITK, L"Kit.exe"));
-    EXPECT_EQ(program, m_run.m_strITKRunPath);
+    EXPECT_EQ(program, Check(ITKTYPE_NorvoITK, L"Kit.exe"));
+    EXPECT_EQ(L"previous", m_run.m_strITKRunPath) << "the lookup leaves the record alone";
 }
 
 TEST_F(KitProgramTest, OperatorsKitIsLookedForInItsFolder)
@@ -44,8 +45,7 @@ TEST_F(KitProgramTest, OperatorsKitIsLookedForInItsFolder)
     EXPECT_FALSE(Check(ITKTYPE_VTP, L"Vtp.exe"));
     m_install.RegisterProduct(kVtpKitCode, true);
     EXPECT_FALSE(Check(ITKTYPE_VTP, L"Vtp.EXE"));
-    EXPECT_TRUE(Check(ITKTYPE_VTP, L"Vtp.exe"));
-    EXPECT_EQ(program, m_run.m_strITKRunPath);
+    EXPECT_EQ(program, Check(ITKTYPE_VTP, L"Vtp.exe"));
 }
 
 TEST_F(KitProgramTest, PcSuiteProgramIsTheInstallPathAsItStands)
@@ -58,8 +58,7 @@ TEST_F(KitProgramTest, PcSuiteProgramIsTheInstallPathAsItStands)
     EXPECT_EQ(L"previous", m_run.m_strITKRunPath);
     std::wstring program = Put(L"Norvo Electronics\\Norvo PC Suite III\\Suite.exe");
     m_install.registry.SetString(HKEY_CURRENT_USER, kPcSuiteKey, L"InstallPath", program);
-    EXPECT_TRUE(Check(TYPE_PCSYNC, L"ignored.exe"));
-    EXPECT_EQ(program, m_run.m_strITKRunPath);
+    EXPECT_EQ(program, Check(TYPE_PCSYNC, L"ignored.exe"));
 }
 
 TEST_F(KitProgramTest, ConnectionManagerPathGetsOneBackslashBeforeTheProgram)
@@ -69,9 +68,7 @@ TEST_F(KitProgramTest, ConnectionManagerPathGetsOneBackslashBeforeTheProgram)
     EXPECT_FALSE(Check(TYPE_CM_DCM, L"CM.exe"));
     for (const std::wstring& installPath : {folder, folder + L"\\"}) {
         m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", installPath);
-        m_run.m_strITKRunPath.clear();
-        EXPECT_TRUE(Check(TYPE_CM_DCM, L"CM.exe")) << installPath;
-        EXPECT_EQ(program, m_run.m_strITKRunPath);
+        EXPECT_EQ(program, Check(TYPE_CM_DCM, L"CM.exe")) << installPath;
     }
     m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", L"");
     EXPECT_FALSE(Check(TYPE_CM_DCM, L"CM.exe"));
@@ -88,8 +85,8 @@ TEST_F(KitProgramTest, ProgramNamesThatLeaveTheKitsFolderAreNotFound)
     std::wstring manager = ProgramFilesFolder() + L"K-21C Connection Manager";
     m_install.files.MakeFolder(manager);
     m_install.registry.SetString(HKEY_CURRENT_USER, kConnectionManagerKey, L"CM_Install_path", manager);
-    const std::wstring names[] = {L"..\\Escaped.exe", L"..\\..\\Escaped.exe", escaped, L"\\Escaped.exe",
-                                  L"C:Escaped.exe", L"sub\\..\\..\\Escaped.exe"};
+    const std::wstring names[] = {L"..\\Escaped.exe", L"..\\..\\Escaped.exe", escaped,
+                                  L"\\Escaped.exe",   L"C:Escaped.exe",       L"sub\\..\\..\\Escaped.exe"};
     for (int kit : {ITKTYPE_VTP, ITKTYPE_NorvoITK, TYPE_CM_DCM}) {
         for (const std::wstring& name : names) {
             m_run.m_strITKRunPath = L"previous";

@@ -3,9 +3,11 @@
 // dialogs draw them, measured with the dialogs' fonts in a process running in that user's locale.
 #include "common/ChildProcess.h"
 #include "common/TestFiles.h"
+#include "companion/GuideLayout.h"
 #include "config/Language.h"
 #include "config/LanguageTable.h"
 #include "framework/Handle.h"
+#include "workflow/MainDialogLayout.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -24,8 +26,9 @@ const std::wstring kImage = PLUGSTART_IMAGE_DIR; // the device image, holding to
 const std::wstring kEnglish = kImage + L"\\tools\\lang_AutoRun_eng.opt";
 const std::wstring kJapanese = L"tools\\lang_AutoRun_japan.opt";
 const wchar_t kSuite[] = L"Norvo PC Suite";
-const wchar_t* const kNames[] = {kSuite, L"Norvo Internet Kit", L"Norvo Connection Manager", L"Norvo Mobile",
-                                 L"Norvo Installer", L"Devpoke.dll", L"config.ini"};
+const wchar_t* const kNames[] = {kSuite,          L"Norvo Internet Kit", L"Norvo Connection Manager",
+                                 L"Norvo Mobile", L"Norvo Installer",    L"Devpoke.dll",
+                                 L"config.ini"};
 
 std::vector<std::wstring> Keys(const std::wstring& file)
 {
@@ -145,6 +148,9 @@ TEST(LanguageFiles, AFaultyFileIsNamedWithItsFault)
     EXPECT_EQ(L"missing, or no UTF-16LE byte-order mark", FileFaults(dir.File(L"ansi.opt"), false));
 }
 
+namespace main_layout = plug::main_layout;
+namespace guide_layout = plug::guide_layout;
+
 // Measures texts with the fonts of the dialogs: "MS Sans Serif", width 0, DEFAULT_CHARSET,
 // VARIABLE_PITCH, so that the font the user's locale maps it to is the one measured.
 class DialogFonts {
@@ -153,13 +159,18 @@ public:
     // on one line, else the small font word-wrapped on at most two lines.
     bool FitsStatusBox(const std::wstring& text) const
     {
-        return Line(m_bold12, text).cx <= 239 || Line(m_small, text).cx <= 239 ||
-               Wrapped(m_small, text, 239, std::min<LONG>(33, 2 * Line(m_small, L"X").cy));
+        const LONG width = main_layout::kStatusBox.Width();
+        return Line(m_bold12, text).cx <= width || Line(m_small, text).cx <= width ||
+               Wrapped(m_small, text, width,
+                       std::min<LONG>(main_layout::kStatusBox.Height(), 2 * Line(m_small, L"X").cy));
     }
     // A skinned button's caption, inside the button's 94 pixels less its 8-pixel focus margins.
     bool FitsButton(const std::wstring& text) const { return Line(m_small, text).cx <= 94 - 2 * 8; }
     // The unplug warning: the small font, word-wrapped in 250 x 41.
-    bool FitsWarning(const std::wstring& text) const { return Wrapped(m_small, text, 250, 41); }
+    bool FitsWarning(const std::wstring& text) const
+    {
+        return Wrapped(m_small, text, main_layout::kUnplugNotice.Width(), main_layout::kUnplugNotice.Height());
+    }
     // The staging dialog's title: 18 pixels bold on one line in 255 pixels.
     bool FitsStagingTitle(const std::wstring& text) const { return Line(m_bold18, text).cx <= 255; }
     // The guide's caption strip (from 10 to 450) and its heading (450 wide).
@@ -169,17 +180,19 @@ public:
     // word-wrapped on two. Answers where the instruction below it starts, or 0 when it does not fit.
     LONG GuideInstructionTop(const std::wstring& lead) const
     {
-        if (Line(m_bold20, lead).cx <= 300)
-            return 96 + Line(m_bold20, lead).cy;
+        const LONG width = guide_layout::kBody.Width();
+        const LONG top = guide_layout::kBody.top + guide_layout::kInstructionGap;
+        if (Line(m_bold20, lead).cx <= width)
+            return top + Line(m_bold20, lead).cy;
         const SIZE bold = Line(m_bold18, lead);
-        if (bold.cx <= 300)
-            return 96 + bold.cy;
-        return Wrapped(m_bold18, lead, 300, 2 * bold.cy) ? 96 + 2 * bold.cy : 0;
+        if (bold.cx <= width)
+            return top + bold.cy;
+        return Wrapped(m_bold18, lead, width, 2 * bold.cy) ? top + 2 * bold.cy : 0;
     }
     // The guide's instruction: 18 pixels word-wrapped, 300 wide, from top down to 220.
     bool FitsGuideInstruction(const std::wstring& text, LONG top) const
     {
-        return Wrapped(m_body18, text, 300, 220 - top);
+        return Wrapped(m_body18, text, guide_layout::kBody.Width(), guide_layout::kBody.bottom - top);
     }
     // Whether the font that the locale gives the dialogs draws every character of the text, so
     // that what is measured is what users see, not missing-glyph boxes.
@@ -280,7 +293,7 @@ std::wstring Misfits(const std::wstring& file)
         if (key == instruction + L"1" || key == instruction + L"2")
             check(belowLead != 0 && fonts.FitsGuideInstruction(text, belowLead), key, L"guide instruction", text);
         if (key == instruction + L"3" || key == instruction + L"4")
-            check(fonts.FitsGuideInstruction(text, 93), key, L"guide instruction", text);
+            check(fonts.FitsGuideInstruction(text, guide_layout::kBody.top), key, L"guide instruction", text);
     }
     plug::SetLanguageFile(L"");
     return misfits.str();
@@ -304,16 +317,16 @@ struct UserLanguage {
 };
 
 const UserLanguage kUsers[] = {
-    {L"en_US.UTF-8", L"eng"},         {L"ja_JP.UTF-8", L"japan"},       {L"zh_CN.UTF-8", L"chi_sim"},
-    {L"zh_TW.UTF-8", L"chi_tai"},     {L"zh_HK.UTF-8", L"chi_hk"},      {L"ko_KR.UTF-8", L"kor"},
-    {L"bg_BG.UTF-8", L"bulgarian"},   {L"cs_CZ.UTF-8", L"czech"},       {L"da_DK.UTF-8", L"danish"},
-    {L"de_DE.UTF-8", L"german"},      {L"el_GR.UTF-8", L"greek"},       {L"es_ES.UTF-8", L"spanish"},
-    {L"es_MX.UTF-8", L"spanish_mx"},  {L"es_AR.UTF-8", L"spanish_la"},  {L"fi_FI.UTF-8", L"finnish"},
-    {L"fr_FR.UTF-8", L"french"},      {L"hu_HU.UTF-8", L"hungarian"},   {L"it_IT.UTF-8", L"italian"},
-    {L"nl_NL.UTF-8", L"dutch"},       {L"nb_NO.UTF-8", L"norwegian"},   {L"pl_PL.UTF-8", L"polish"},
-    {L"pt_BR.UTF-8", L"portuguese_br"}, {L"pt_PT.UTF-8", L"portuguese"}, {L"ru_RU.UTF-8", L"russian"},
-    {L"hr_HR.UTF-8", L"croatian"},    {L"sr_RS.UTF-8@latin", L"serbian"}, {L"sk_SK.UTF-8", L"slovakia"},
-    {L"sv_SE.UTF-8", L"swedish"},     {L"tr_TR.UTF-8", L"turkish"},     {L"sl_SI.UTF-8", L"slovene"},
+    {L"en_US.UTF-8", L"eng"},           {L"ja_JP.UTF-8", L"japan"},         {L"zh_CN.UTF-8", L"chi_sim"},
+    {L"zh_TW.UTF-8", L"chi_tai"},       {L"zh_HK.UTF-8", L"chi_hk"},        {L"ko_KR.UTF-8", L"kor"},
+    {L"bg_BG.UTF-8", L"bulgarian"},     {L"cs_CZ.UTF-8", L"czech"},         {L"da_DK.UTF-8", L"danish"},
+    {L"de_DE.UTF-8", L"german"},        {L"el_GR.UTF-8", L"greek"},         {L"es_ES.UTF-8", L"spanish"},
+    {L"es_MX.UTF-8", L"spanish_mx"},    {L"es_AR.UTF-8", L"spanish_la"},    {L"fi_FI.UTF-8", L"finnish"},
+    {L"fr_FR.UTF-8", L"french"},        {L"hu_HU.UTF-8", L"hungarian"},     {L"it_IT.UTF-8", L"italian"},
+    {L"nl_NL.UTF-8", L"dutch"},         {L"nb_NO.UTF-8", L"norwegian"},     {L"pl_PL.UTF-8", L"polish"},
+    {L"pt_BR.UTF-8", L"portuguese_br"}, {L"pt_PT.UTF-8", L"portuguese"},    {L"ru_RU.UTF-8", L"russian"},
+    {L"hr_HR.UTF-8", L"croatian"},      {L"sr_RS.UTF-8@latin", L"serbian"}, {L"sk_SK.UTF-8", L"slovakia"},
+    {L"sv_SE.UTF-8", L"swedish"},       {L"tr_TR.UTF-8", L"turkish"},       {L"sl_SI.UTF-8", L"slovene"},
 };
 
 // One child per user language, run once for the tests below: its answer's lines.

@@ -41,7 +41,8 @@ TEST(LanguageStrings, LongValueIsCutTo2047Characters)
     std::wstring longValue;
     for (int i = 0; i < 3000; ++i)
         longValue += static_cast<wchar_t>(L'A' + i % 26);
-    ScopedLanguageFile file(std::map<std::wstring, std::wstring>{{L"LONG", longValue}, {L"LONG_ESCAPED", longValue.substr(0, 2040) + L"[_sp]tail"}});
+    ScopedLanguageFile file(std::map<std::wstring, std::wstring>{
+        {L"LONG", longValue}, {L"LONG_ESCAPED", longValue.substr(0, 2040) + L"[_sp]tail"}});
     EXPECT_EQ(longValue.substr(0, 2047), GetLanguageString(L"LONG"));
     // The cut comes before the escapes are expanded.
     EXPECT_EQ(longValue.substr(0, 2040) + L" ta", GetLanguageString(L"LONG_ESCAPED"));
@@ -49,7 +50,8 @@ TEST(LanguageStrings, LongValueIsCutTo2047Characters)
 
 TEST(LanguageStrings, NonLatinTextSurvivesTheUnicodeFile)
 {
-    ScopedLanguageFile file(std::map<std::wstring, std::wstring>{{L"STR_STRING_TITLE", L"\u30CE\u30EB\u30F4\u30A9 \u0418\u043D\u0441\u0442"}});
+    ScopedLanguageFile file(std::map<std::wstring, std::wstring>{
+        {L"STR_STRING_TITLE", L"\u30CE\u30EB\u30F4\u30A9 \u0418\u043D\u0441\u0442"}});
     EXPECT_EQ(L"\u30CE\u30EB\u30F4\u30A9 \u0418\u043D\u0441\u0442", GetLanguageString(L"STR_STRING_TITLE"));
 }
 
@@ -63,6 +65,7 @@ TEST(LanguageStrings, SelectedFileFollowsTheUsersDefaultLanguage)
 TEST(LanguageStrings, ShippedEnglishFileHasEveryKey)
 {
     // The device image's English file, as built, must answer all 63 keys with some text.
+    // clang-format off
     const wchar_t* keys[] = {
         L"STR_STRING_TITLE", L"STR_STRING_APP_INIT_FAILED_000", L"STR_STRING_APP_INIT_FAILED_001",
         L"STR_STRING_APP_INIT_FAILED_002", L"STR_STRING_APP_INIT_FAILED_003", L"STR_STRING_APP_INIT_FAILED_004",
@@ -90,6 +93,7 @@ TEST(LanguageStrings, ShippedEnglishFileHasEveryKey)
         L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_TOP", L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_1",
         L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_2", L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_3",
         L"STR_STEING_INSTALL_GUIDE_TXT_MAIN_CONTENTS_4"};
+    // clang-format on
     ASSERT_EQ(63u, sizeof(keys) / sizeof(keys[0]));
     plug::SetLanguageFile(PLUGSTART_ENGLISH_LANGUAGE_FILE);
     for (const wchar_t* key : keys)

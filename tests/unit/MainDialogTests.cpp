@@ -94,18 +94,25 @@ public:
     std::function<void(TestMainDlg&)> onMarker;
     std::atomic<bool> everShown{false};
     std::atomic<bool> markerSeen{false};
-    HWND window = nullptr; // the dialog's window while it ran
+    HWND window = nullptr;           // the dialog's window while it ran
     std::atomic<int> noticeTicks{0}; // ticks of the already-running notice's timer handled
     std::atomic<int> notices{0};     // same-device notices received
     std::atomic<DWORD> lastNoticeSize{0};
 
     void StartFromPc(const std::wstring& letter)
     {
-        m_strArgument = L"-l " + letter;
-        m_strDriveLetter = letter;
-        m_bVistaOS = TRUE; // no command service in these runs
+        StartFacts facts;
+        facts.m_strArgument = L"-l " + letter;
+        facts.m_strDriveLetter = letter;
+        facts.m_bVistaOS = TRUE; // no command service in these runs
+        SetStart(facts, nullptr);
     }
     HWND Window() const { return m_hWnd; }
+    // The record of the dialog's run, and two of its fields by their own names.
+    RunState& Record() { return m_run; }
+    SharedFlag& m_bLaunchingITK = m_run.m_bLaunchingITK;
+    const ResDefineCommand& m_OtherResDefineCommand = m_run.m_OtherResDefineCommand;
+    using CPlugstartDlg::m_hOtherAutoRun;
     using CPlugstartDlg::m_bModeChangeOnExit;
     using CPlugstartDlg::StageFromCd;
     bool Traced(const std::wstring& part)
@@ -137,8 +144,7 @@ protected:
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
         if ((message == WM_SHOWWINDOW && wParam) ||
-            (message == WM_WINDOWPOSCHANGED &&
-             (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)))
+            (message == WM_WINDOWPOSCHANGED && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)))
             everShown = true;
         if (message == WM_TIMER && wParam == kTestTimer) {
             if (::IsWindowVisible(m_hWnd))
@@ -201,10 +207,10 @@ protected:
 
     static ConfigValues Configuration(const std::wstring& kitType = L"0")
     {
-        return {{L"DRIVER",
-                 {{L"driver_name", L"DriverSetup.exe"}, {L"driver_version", L"1.0.0.0"},
-                  {L"driver_autouninstall", L"1"}}},
-                {L"ITK", {{L"itk_type", kitType}, {L"itk_version", L"2.0.0.0"}, {L"itk_run_file", L"Vtp.exe"}}}};
+        return {
+            {L"DRIVER",
+             {{L"driver_name", L"DriverSetup.exe"}, {L"driver_version", L"1.0.0.0"}, {L"driver_autouninstall", L"1"}}},
+            {L"ITK", {{L"itk_type", kitType}, {L"itk_version", L"2.0.0.0"}, {L"itk_run_file", L"Vtp.exe"}}}};
     }
     // The operator's kit, installed and current; its program is the stand-in kit program.
     void OperatorKitInstalled()
@@ -222,6 +228,30 @@ protected:
         m_standIns.Script(L"driver_setup", L"wait_for_file", m_release.Path());
     }
     void ReleaseSetup() { WriteBinaryFile(m_release.Path(), "go"); }
+    // Runs dialog for R: (the driver package and the kit there) until its worker is held in the
+    // launch poll; then, from another thread, as another instance would, send sends its messages
+    // to the dialog's window, and the dialog is cancelled. The dialog's end code.
+    INT_PTR RunWithMessagesFromAnotherInstance(TestMainDlg& dialog, const std::function<void(HWND)>& send)
+    {
+        DriverPackageOnly();
+        OperatorKitInstalled();
+        PollSleeps sleeps(m_sleeps);
+        dialog.StartFromPc(L"R");
+        std::thread sender;
+        dialog.onTick = [&](TestMainDlg& self) {
+            if (sender.joinable() || !sleeps.IsWorkerParked())
+                return;
+            HWND window = self.Window();
+            sender = std::thread([&send, window] {
+                send(window);
+                PostCancel(window);
+            });
+        };
+        INT_PTR result = dialog.DoModal();
+        if (sender.joinable())
+            sender.join();
+        return result;
+    }
 
     ScopedStandIns m_standIns;
     TempDir m_folder;
@@ -257,8 +287,8 @@ TEST_F(MainDialogTest, EverythingInstalledRunsSynchronouslyWithoutAWindow)
     EXPECT_EQ(1, g_windowsMade) << "the dialog's buttons are made only for a window that shows";
     EXPECT_FALSE(dialog.everShown);
     EXPECT_TRUE(ModeChanged());
-    EXPECT_EQ(FALSE, dialog.m_ResDefineCommand.bInstallDrv);
-    EXPECT_EQ(FALSE, dialog.m_ResDefineCommand.bInstallITK);
+    EXPECT_EQ(FALSE, dialog.Record().m_ResDefineCommand.bInstallDrv);
+    EXPECT_EQ(FALSE, dialog.Record().m_ResDefineCommand.bInstallITK);
     EXPECT_TRUE(m_standIns.WaitForAction(L"Vtp.exe", L"exit"));
     EXPECT_TRUE(Boxes().empty());
 }
@@ -323,13 +353,14 @@ TEST_F(MainDialogTest, CancelWhileADriverSetupRunsIsRefusedAndTheWorkerStopsAfte
     dialog.StartFromPc(L"R");
     int stage = 0;
     dialog.onTick = [&](TestMainDlg& self) {
-        if (stage == 0 && self.m_bInstallingDrv && m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting", 0)) {
+        if (stage == 0 && self.Record().m_bInstallingDrv &&
+            m_standIns.WaitForAction(L"DriverSetup.exe", L"waiting", 0)) {
             stage = 1;
             PostCancel(self.Window());
         } else if (stage == 1) {
             stage = 2; // the cancel has been handled: still open
-            EXPECT_TRUE(self.m_bThreadEnd);
-            EXPECT_TRUE(self.m_bInstallingDrv);
+            EXPECT_TRUE(self.Record().m_bThreadEnd);
+            EXPECT_TRUE(self.Record().m_bInstallingDrv);
             EXPECT_TRUE(self.IsWorkerRunning());
             ReleaseSetup();
         }
@@ -362,16 +393,16 @@ TEST_F(MainDialogTest, CancelWhileTheCommandServiceIsDeployedIsRefusedAndTheWork
     });
     TestMainDlg dialog;
     dialog.StartFromPc(L"R");
-    dialog.m_bVistaOS = FALSE; // before Vista the operator's kit needs the command service
+    dialog.Record().m_bVistaOS = FALSE; // before Vista the operator's kit needs the command service
     int stage = 0;
     dialog.onTick = [&](TestMainDlg& self) {
         if (stage == 0 && ::WaitForSingleObject(parked.Get(), 0) == WAIT_OBJECT_0) {
             stage = 1;
-            EXPECT_TRUE(self.m_bInstallingSVC);
+            EXPECT_TRUE(self.Record().m_bInstallingSVC);
             PostCancel(self.Window());
         } else if (stage == 1) {
             stage = 2; // the cancel has been handled: still open
-            EXPECT_TRUE(self.m_bThreadEnd);
+            EXPECT_TRUE(self.Record().m_bThreadEnd);
             EXPECT_TRUE(self.IsWorkerRunning());
             ::SetEvent(release.Get());
         }
@@ -426,8 +457,8 @@ TEST_F(MainDialogTest, FailedCheckStillSwitchesTheDeviceWhenTheDialogEnds)
 // with a minute's wait for a flag that only the dialog's own thread could set.
 TEST_F(MainDialogTest, StagingDialogThatCannotBeMadeEndsTheCdStartAtOnceWithTheStagingFailure)
 {
-    TestMainDlg dialog; // a CD start: no "-l"
-    dialog.m_ResDefineCommand.bInstalledDrv = FALSE; // the driver is to be installed: staging is needed
+    TestMainDlg dialog;                                       // a CD start: no "-l"
+    dialog.Record().m_ResDefineCommand.bInstalledDrv = FALSE; // the driver is to be installed: staging is needed
     CDialog::SetResourceModule(::GetModuleHandleW(L"kernel32"));
     const DWORD started = ::GetTickCount();
     BOOL proceed = dialog.StageFromCd();
@@ -461,40 +492,27 @@ LRESULT SendCopyData(HWND window, ULONG_PTR id, DWORD size, const void* data)
 
 TEST_F(MainDialogTest, HostileProfileRepliesAreIgnoredAndOnlyAValidOneIsTaken)
 {
-    DriverPackageOnly();
-    OperatorKitInstalled();
-    PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
-    dialog.StartFromPc(L"R");
-    std::thread sender;
     std::vector<std::wstring> seen; // strDrive of the other profile after each message
-    dialog.onTick = [&](TestMainDlg& self) {
-        if (sender.joinable() || !sleeps.IsWorkerParked())
-            return;
-        HWND window = self.Window();
-        sender = std::thread([&, window] {
-            std::vector<uint8_t> big(1 << 20, 0x41);
-            for (DWORD size : {0u, 1u, 2099u, 2101u, 1u << 20}) {
-                SendCopyData(window, 0, size, big.data()); // a payload of the wrong size
-                seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
-                SendCopyData(window, 7, size, nullptr); // no payload at all: not a reply
-                seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
-            }
-            ResDefineCommand valid;
-            valid.strDrive = L"S:\\";
-            valid.nITKType = TYPE_CM_DCM;
-            std::vector<uint8_t> payload = plug::EncodePhoneData(valid);
-            SendCopyData(window, 0, static_cast<DWORD>(payload.size()), payload.data());
-            seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
-            for (size_t i = 20; i < payload.size(); ++i)
-                payload[i] = 0x5A; // texts without a zero anywhere
-            SendCopyData(window, 0, static_cast<DWORD>(payload.size()), payload.data());
-            seen.push_back(std::to_wstring(dialog.m_OtherResDefineCommand.strDrive.size()));
-            PostCancel(window);
-        });
-    };
-    EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    sender.join();
+    EXPECT_EQ(IDCANCEL, RunWithMessagesFromAnotherInstance(dialog, [&](HWND window) {
+                  std::vector<uint8_t> big(1 << 20, 0x41);
+                  for (DWORD size : {0u, 1u, 2099u, 2101u, 1u << 20}) {
+                      SendCopyData(window, 0, size, big.data()); // a payload of the wrong size
+                      seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
+                      SendCopyData(window, 7, size, nullptr); // no payload at all: not a reply
+                      seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
+                  }
+                  ResDefineCommand valid;
+                  valid.strDrive = L"S:\\";
+                  valid.nITKType = TYPE_CM_DCM;
+                  std::vector<uint8_t> payload = plug::EncodePhoneData(valid);
+                  SendCopyData(window, 0, static_cast<DWORD>(payload.size()), payload.data());
+                  seen.push_back(dialog.m_OtherResDefineCommand.strDrive);
+                  for (size_t i = 20; i < payload.size(); ++i)
+                      payload[i] = 0x5A; // texts without a zero anywhere
+                  SendCopyData(window, 0, static_cast<DWORD>(payload.size()), payload.data());
+                  seen.push_back(std::to_wstring(dialog.m_OtherResDefineCommand.strDrive.size()));
+              }));
     std::vector<std::wstring> expected(10, L"");
     expected.push_back(L"S:\\");
     expected.push_back(L"259");
@@ -504,32 +522,19 @@ TEST_F(MainDialogTest, HostileProfileRepliesAreIgnoredAndOnlyAValidOneIsTaken)
 
 TEST_F(MainDialogTest, SameDeviceNoticeShowsTheRunningMessageOnlyWhenAskedTo)
 {
-    DriverPackageOnly();
-    OperatorKitInstalled();
-    PollSleeps sleeps(m_sleeps);
     TestMainDlg dialog;
-    dialog.StartFromPc(L"R");
-    std::thread sender;
     size_t boxesAfterSilentNotice = 99;
-    dialog.onTick = [&](TestMainDlg& self) {
-        if (sender.joinable() || !sleeps.IsWorkerParked())
-            return;
-        HWND window = self.Window();
-        sender = std::thread([&, window] {
-            auto waitForTicks = [&](int ticks) {
-                for (int i = 0; i < 1000 && dialog.noticeTicks < ticks; ++i)
-                    ::Sleep(10);
-            };
-            SendCopyData(window, COPYDATA_ID_SAME_DEVICE, 0, nullptr);
-            waitForTicks(1);
-            boxesAfterSilentNotice = m_boxes.Count();
-            SendCopyData(window, COPYDATA_ID_SAME_DEVICE, 1, nullptr);
-            waitForTicks(2);
-            PostCancel(window);
-        });
-    };
-    EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    sender.join();
+    EXPECT_EQ(IDCANCEL, RunWithMessagesFromAnotherInstance(dialog, [&](HWND window) {
+                  auto waitForTicks = [&](int ticks) {
+                      for (int i = 0; i < 1000 && dialog.noticeTicks < ticks; ++i)
+                          ::Sleep(10);
+                  };
+                  SendCopyData(window, COPYDATA_ID_SAME_DEVICE, 0, nullptr);
+                  waitForTicks(1);
+                  boxesAfterSilentNotice = m_boxes.Count();
+                  SendCopyData(window, COPYDATA_ID_SAME_DEVICE, 1, nullptr);
+                  waitForTicks(2);
+              }));
     EXPECT_EQ(2, dialog.noticeTicks);
     EXPECT_EQ(0u, boxesAfterSilentNotice);
     std::vector<RecordedBox> boxes = m_boxes.Boxes();
@@ -767,7 +772,7 @@ PLUGTEST_CHILD_MODE(held_main_dialog)
         INT_PTR result = dialog.DoModal();
         bool workerEnded = !dialog.IsWorkerRunning();
         answer = L"result=" + std::to_wstring(result) + L" worker=" + (workerEnded ? L"ended" : L"running") +
-                 L" stop=" + std::to_wstring(static_cast<int>(dialog.m_bThreadEnd));
+                 L" stop=" + std::to_wstring(static_cast<int>(dialog.Record().m_bThreadEnd));
     }
     WriteChildAnswer(arguments[0], answer);
     return 0;
@@ -859,17 +864,17 @@ TEST_F(HeldMainDialogTest, QuitMessageLetsTheWorkerEndBeforeTheClosingWindowSwit
     EXPECT_EQ((std::vector<std::wstring>{L"R F1 02 20 00 00 00", L"R F1 01 01 00 00 00"}), DeviceCommands());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MainDialogTest, ForeignMessageTest,
-    ::testing::Values(
-        ForeignMessage{"OK command", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), L"result=0 worker=ended stop=0"},
-        ForeignMessage{"WM_CLOSE", WM_CLOSE, 0, L"result=0 worker=ended stop=1"},
-        ForeignMessage{"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE, L"result=0 worker=ended stop=1"}),
-    [](const ::testing::TestParamInfo<ForeignMessage>& info) {
-        std::string name = info.param.name;
-        for (char& c : name) {
-            if (!isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        }
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(MainDialogTest, ForeignMessageTest,
+                         ::testing::Values(ForeignMessage{"OK command", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                                          L"result=0 worker=ended stop=0"},
+                                           ForeignMessage{"WM_CLOSE", WM_CLOSE, 0, L"result=0 worker=ended stop=1"},
+                                           ForeignMessage{"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE,
+                                                          L"result=0 worker=ended stop=1"}),
+                         [](const ::testing::TestParamInfo<ForeignMessage>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name) {
+                                 if (!isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             }
+                             return name;
+                         });

@@ -57,7 +57,8 @@ protected:
     {
         std::vector<std::wstring> seen;
         for (const SimCommand& command : m_sim.Commands())
-            seen.push_back(std::wstring(1, command.drive) + L" " + command.cdb + L" " + std::to_wstring(command.length));
+            seen.push_back(std::wstring(1, command.drive) + L" " + command.cdb + L" " +
+                           std::to_wstring(command.length));
         return seen;
     }
 

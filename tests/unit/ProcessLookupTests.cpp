@@ -4,7 +4,7 @@
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
 #include "framework/StringFormat.h"
-#include "service/ProcessLookup.h"
+#include "process/ProcessLookup.h"
 
 #include <gtest/gtest.h>
 

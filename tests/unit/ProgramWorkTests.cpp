@@ -276,8 +276,8 @@ TEST(ProgramWork, FindsWhatTheProgramStartedBeforeItJoinedTheJob)
     ASSERT_TRUE(started.IsStarted());
     ASSERT_TRUE(WaitUntilMarked(childStarted));
     HANDLE duplicate = nullptr;
-    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), started.Handle(), ::GetCurrentProcess(), &duplicate, 0,
-                                  FALSE, DUPLICATE_SAME_ACCESS));
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), started.Handle(), ::GetCurrentProcess(), &duplicate, 0, FALSE,
+                                  DUPLICATE_SAME_ACCESS));
     plug::StartedProgram program{plug::UniqueHandle(duplicate)};
     EXPECT_TRUE(program.Family().InJob());
     EXPECT_TRUE(program.Family().NeedsLookingAgain()) << "a descendant outside the job is looked for by its parent";

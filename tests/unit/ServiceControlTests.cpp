@@ -1,5 +1,5 @@
-// ServiceControl against a stand-in service on the pipe: the request it writes,
-// how it reads both replies, its 101 connection attempts and its bounded wait for a reply.
+// ServiceControl against a stand-in service on the pipe: the request it writes, the answer it
+// reads from both replies, its 101 connection attempts and its bounded wait for a reply.
 #include "common/FakePipeServer.h"
 #include "common/InstantSleep.h"
 #include "devpoke/DevpokeRequest.h"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <ios>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,18 +49,17 @@ protected:
 
 } // namespace
 
-TEST_F(ServiceControlTest, PhoneSettingReplyFillsTheReplyAndTheResult)
+TEST_F(ServiceControlTest, PhoneSettingReplyIsAnsweredWithItsResultAndBytes)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Reply, PhoneReply(3, 0x4C, 0x07, 0xD0));
     ASSERT_TRUE(service.IsListening());
-    EXPECT_EQ(-1000, m_run.m_PhoneSetReply.nResult); // as the dialog starts
 
-    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_EQ(3, m_run.m_nResultGetPhoneSet);
-    EXPECT_EQ(3, m_run.m_PhoneSetReply.nResult);
-    EXPECT_EQ(0x4C, m_run.m_PhoneSetReply.byData[0]);
-    EXPECT_EQ(0x07, m_run.m_PhoneSetReply.byData[1]);
-    EXPECT_EQ(0xD0, m_run.m_PhoneSetReply.byData[2]);
+    std::optional<ServiceAnswer> answer = m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(3, answer->nResult);
+    EXPECT_EQ(0x4C, answer->byData[0]);
+    EXPECT_EQ(0x07, answer->byData[1]);
+    EXPECT_EQ(0xD0, answer->byData[2]);
     // Started with "-l F": the request names F, whatever drive the program runs from.
     ASSERT_EQ(1u, service.Requests().size());
     EXPECT_EQ(Utf16Message(u"AUTORUNSERVICE_GETPHONESET\\F", 260), service.Requests()[0]);
@@ -70,8 +70,9 @@ TEST_F(ServiceControlTest, ModeChangeRequestAtACdStartNamesTheProgramsDrive)
     m_run.m_strArgument.clear();
     m_run.m_strDriveLetter.clear();
     FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(u"-2", 6));
-    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
-    EXPECT_EQ(-2, m_run.m_nResultModeChange);
+    std::optional<ServiceAnswer> answer = m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(-2, answer->nResult);
     std::u16string expected = u"AUTORUNSERVICE_MODECHANGE\\";
     expected += static_cast<char16_t>(plug::GetModuleDirectory()[0]);
     ASSERT_EQ(1u, service.Requests().size());
@@ -85,34 +86,39 @@ TEST_F(ServiceControlTest, ModeChangeRequestAtACdStartNamesTheProgramsDrive)
 TEST_F(ServiceControlTest, UnterminatedFullLengthModeChangeReplyIsReadWithinItsBytes)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Reply, Utf16Message(std::u16string(129, u' ') + u"4", 260));
-    m_run.m_nResultModeChange = 99;
-    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
-    EXPECT_EQ(4, m_run.m_nResultModeChange);
+    std::optional<ServiceAnswer> answer = m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(4, answer->nResult);
+    EXPECT_EQ(0, answer->byData[0] | answer->byData[1] | answer->byData[2]) << "the mode change has no answer bytes";
 }
 
-// A request that got no answer is a failed call: the callers must not read results that were
-// never written as a success.
-TEST_F(ServiceControlTest, ServiceClosingWithoutReplyFailsAndLeavesTheResultsAlone)
+// A request that got no answer is a failed call: the callers get no result to read.
+TEST_F(ServiceControlTest, ServiceClosingWithoutReplyFailsWithoutAnAnswer)
 {
     FakePipeServer service(FakePipeServer::Behaviour::CloseWithoutReply);
-    m_run.m_nResultGetPhoneSet = 42;
-    m_run.m_nResultModeChange = 43;
     EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
     EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
-    EXPECT_EQ(42, m_run.m_nResultGetPhoneSet);
-    EXPECT_EQ(43, m_run.m_nResultModeChange);
-    EXPECT_EQ(-1000, m_run.m_PhoneSetReply.nResult);
     EXPECT_EQ(2u, service.Requests().size());
 }
 
-// Fewer bytes than the result field would mix old and new bytes into a result: no reply.
+// Fewer bytes than the result field would make a result of part of one: no reply.
 TEST_F(ServiceControlTest, PhoneSettingReplyShorterThanItsResultIsNoReply)
 {
     FakePipeServer service(FakePipeServer::Behaviour::Reply, std::string("\x03\x00", 2));
-    m_run.m_nResultGetPhoneSet = 42;
     EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_EQ(42, m_run.m_nResultGetPhoneSet);
-    EXPECT_EQ(-1000, m_run.m_PhoneSetReply.nResult);
+}
+
+// A reply with its result but not all of its answer bytes: the bytes that did not arrive are
+// answered as zeros, never as whatever the memory held.
+TEST_F(ServiceControlTest, PhoneSettingReplyWithoutAllItsBytesAnswersZerosForTheMissingOnes)
+{
+    FakePipeServer service(FakePipeServer::Behaviour::Reply, PhoneReply(3, 0x4C, 0x07, 0xD0).substr(0, 5));
+    std::optional<ServiceAnswer> answer = m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(3, answer->nResult);
+    EXPECT_EQ(0x4C, answer->byData[0]);
+    EXPECT_EQ(0, answer->byData[1]);
+    EXPECT_EQ(0, answer->byData[2]);
 }
 
 // The service answers only when the device has: each vendor command may take the device's own
@@ -137,13 +143,9 @@ TEST_F(ServiceControlTest, ServiceThatAnswersWithinTheDevicesOwnTimeOutIsWaitedF
             if (sleeps.TotalMs() >= c.answeredAfterMs)
                 service.Release(); // the slow device is done: the reply is in the pipe now
         });
-        m_run.m_nResultGetPhoneSet = 42;
-        m_run.m_nResultModeChange = 43;
-        EXPECT_TRUE(m_core.Service().ServiceControl(c.control)) << "given up after " << sleeps.TotalMs() << " ms";
-        if (c.control == USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO)
-            EXPECT_EQ(3, m_run.m_nResultGetPhoneSet);
-        else
-            EXPECT_EQ(0, m_run.m_nResultModeChange);
+        std::optional<ServiceAnswer> answer = m_core.Service().ServiceControl(c.control);
+        ASSERT_TRUE(answer) << "given up after " << sleeps.TotalMs() << " ms";
+        EXPECT_EQ(c.control == USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO ? 3 : 0, answer->nResult);
     }
 }
 
@@ -151,9 +153,7 @@ TEST_F(ServiceControlTest, SilentServiceIsGivenUpOnAfterTheDevicesTimeOutsAsAFai
 {
     FakePipeServer service(FakePipeServer::Behaviour::Silent);
     CountSleepsInstead();
-    m_run.m_nResultModeChange = 43;
     EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_SEND_PHONE_MODE));
-    EXPECT_EQ(43, m_run.m_nResultModeChange);
     DWORD waited = 0;
     for (DWORD sleep : g_sleeps)
         waited += sleep;
@@ -165,10 +165,8 @@ TEST_F(ServiceControlTest, SilentServiceIsGivenUpOnAfterTheDevicesTimeOutsAsAFai
 TEST_F(ServiceControlTest, MissingPipeIsTriedExactly101Times)
 {
     CountSleepsInstead();
-    m_run.m_nResultGetPhoneSet = 42;
     EXPECT_FALSE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
     EXPECT_EQ(std::vector<DWORD>(101, 100), g_sleeps);
-    EXPECT_EQ(42, m_run.m_nResultGetPhoneSet);
 }
 
 TEST_F(ServiceControlTest, VistaAndLaterNeverTouchThePipe)
@@ -194,8 +192,8 @@ using CreateFileFunction = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATT
 CreateFileFunction g_createFile = nullptr;
 std::vector<DWORD> g_pipeOpenFlags; // the flags of each pipe opened meanwhile
 
-HANDLE WINAPI RecordPipeOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                             DWORD disposition, DWORD flags, HANDLE model)
+HANDLE WINAPI RecordPipeOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                             DWORD flags, HANDLE model)
 {
     if (name && std::wstring(name).compare(0, 9, L"\\\\.\\pipe\\") == 0)
         g_pipeOpenFlags.push_back(flags);
@@ -226,8 +224,7 @@ public:
     PipeOpenRecorder()
     {
         g_pipeOpenFlags.clear();
-        void* original =
-            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreateFileW"));
+        void* original = reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreateFileW"));
         m_slot = ImportSlotOf(original);
         if (m_slot) {
             g_createFile = reinterpret_cast<CreateFileFunction>(original);

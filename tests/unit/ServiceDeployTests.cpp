@@ -11,7 +11,7 @@
 #include "common/SimDevice.h"
 #include "common/TestFiles.h"
 #include "config/ModulePath.h"
-#include "detect/FileVersion.h"
+#include "version/FileVersion.h"
 #include "framework/StringFormat.h"
 #include "service/PipeProtocol.h"
 #include "service/ServiceVersionText.h"
@@ -143,10 +143,11 @@ TEST_F(DeployOnWindowsXp, InitServiceCopiesTheFilesAndTheServiceAnswersOnThePipe
     EXPECT_TRUE(m_core.ServiceInstaller().IsRunService());
     EXPECT_FALSE(m_core.Service().IsRequireUpdateSVC()); // the same version is there now
 
-    ASSERT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_EQ(3, m_run.m_nResultGetPhoneSet);
+    std::optional<ServiceAnswer> answer = m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(3, answer->nResult);
     const BYTE expected[3] = {0x4C, 0x07, 0xD0};
-    EXPECT_EQ(0, std::memcmp(expected, m_run.m_PhoneSetReply.byData, 3));
+    EXPECT_EQ(0, std::memcmp(expected, answer->byData, 3));
     ASSERT_EQ(1u, m_sim.Commands().size());
     EXPECT_EQ(L"NorvoAutorunService.exe", m_sim.Commands()[0].process);
 }
@@ -163,8 +164,9 @@ TEST_F(DeployOnWindowsXp, NewerShippedServiceReplacesTheRunningOne)
     EXPECT_EQ(PLUGSTART_SERVICE_VERSION_NEXT, plug::GetFileVersionText(InstalledService()));
     EXPECT_TRUE(m_core.ServiceInstaller().IsRunService());
     EXPECT_FALSE(m_core.Service().IsRequireUpdateSVC());
-    EXPECT_TRUE(m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO));
-    EXPECT_EQ(3, m_run.m_nResultGetPhoneSet);
+    std::optional<ServiceAnswer> answer = m_core.Service().ServiceControl(USER_SERVICE_CONTROL_GET_PHONE_SETTING_INFO);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(3, answer->nResult);
     EXPECT_EQ(0u, m_boxes.Count());
 
     ShipService(L"shipped"); // an older shipped service is not deployed over a newer one
@@ -255,9 +257,9 @@ TEST_F(DeployOnWindows7, InitServiceOnlyRunsTheRemovalTool)
     plug::UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     std::wstring shipped = ProgramFolder() + L"tools\\NorvoAutorunService.exe";
     plug::UniqueSCHandle created(::CreateServiceW(manager.Get(), plug::kCommandServiceName, plug::kCommandServiceName,
-                                                  SERVICE_QUERY_STATUS, SERVICE_WIN32_OWN_PROCESS,
-                                                  SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, shipped.c_str(),
-                                                  nullptr, nullptr, nullptr, nullptr, nullptr));
+                                                  SERVICE_QUERY_STATUS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                                  SERVICE_ERROR_IGNORE, shipped.c_str(), nullptr, nullptr, nullptr,
+                                                  nullptr, nullptr));
     ASSERT_TRUE(created.IsValid());
     created.Reset();
     EXPECT_TRUE(m_core.ServiceInstaller().Open_Service(GENERIC_READ));

@@ -34,8 +34,8 @@ struct RegisteredService {
 bool QueryRegisteredService(RegisteredService* out)
 {
     plug::UniqueSCHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    plug::UniqueSCHandle service(manager ? ::OpenServiceW(manager.Get(), plug::kCommandServiceName, SERVICE_QUERY_CONFIG)
-                                         : nullptr);
+    plug::UniqueSCHandle service(
+        manager ? ::OpenServiceW(manager.Get(), plug::kCommandServiceName, SERVICE_QUERY_CONFIG) : nullptr);
     if (!service)
         return false;
     std::vector<BYTE> buffer(8192);
@@ -247,17 +247,16 @@ TEST(ServiceStartWait, EndsWhenRunningStoppedOrUnanswered)
 {
     InstantSleep sleeps;
     int polls = 0;
-    EXPECT_EQ(plug::ServiceStartOutcome::Running,
-              plug::WaitForServiceStartWith(
-                  StatusSequence({State(SERVICE_START_PENDING, 200), State(SERVICE_START_PENDING, 200),
-                                  State(SERVICE_RUNNING)},
-                                 &polls)));
+    EXPECT_EQ(
+        plug::ServiceStartOutcome::Running,
+        plug::WaitForServiceStartWith(StatusSequence(
+            {State(SERVICE_START_PENDING, 200), State(SERVICE_START_PENDING, 200), State(SERVICE_RUNNING)}, &polls)));
     EXPECT_EQ(3, polls);
     EXPECT_EQ((std::vector<DWORD>{200, 200}), sleeps.Sleeps()); // the service's wait hint
 
     polls = 0;
-    EXPECT_EQ(plug::ServiceStartOutcome::Stopped,
-              plug::WaitForServiceStartWith(StatusSequence({State(SERVICE_START_PENDING), State(SERVICE_STOPPED)}, &polls)));
+    EXPECT_EQ(plug::ServiceStartOutcome::Stopped, plug::WaitForServiceStartWith(StatusSequence(
+                                                      {State(SERVICE_START_PENDING), State(SERVICE_STOPPED)}, &polls)));
     polls = 0;
     EXPECT_EQ(plug::ServiceStartOutcome::QueryFailed,
               plug::WaitForServiceStartWith(StatusSequence({State(SERVICE_START_PENDING), State(0)}, &polls)));

@@ -35,16 +35,17 @@ protected:
             std::wstring name = start.program;
             if (name.compare(0, ProgramFolder().size(), ProgramFolder()) == 0)
                 name = name.substr(ProgramFolder().size());
-            started.push_back(name + (start.showCommand == SW_HIDE ? L" hidden" : start.showCommand == SW_SHOWNORMAL
-                                                                                     ? L" shown"
-                                                                                     : L" other"));
+            started.push_back(name + (start.showCommand == SW_HIDE         ? L" hidden"
+                                      : start.showCommand == SW_SHOWNORMAL ? L" shown"
+                                                                           : L" other"));
         }
         return started;
     }
     void Driver(const std::wstring& type, const std::wstring& autoUninstall, const std::wstring& empRemover = L"")
     {
         WriteConfig({{L"DRIVER",
-                      {{L"driver_type", type}, {L"driver_autouninstall", autoUninstall},
+                      {{L"driver_type", type},
+                       {L"driver_autouninstall", autoUninstall},
                        {L"emp_uninstall_linkfile", empRemover}}}});
         m_run.m_ResDefineCommand.nDriverType = type == L"EMP" ? DRIVERTYPE_EMP : DRIVERTYPE_QCT;
     }
@@ -152,11 +153,11 @@ TEST_F(SetupRunTest, OldQctPackageIsRemovedFirstUnlessTheSetupIsToldToDoItItself
     std::vector<std::wstring> order;
     for (const sim::ProgramAction& action : m_standIns.Actions())
         order.push_back(action.program + L" " + action.action);
-    EXPECT_EQ((std::vector<std::wstring>{L"DriverSetup.exe start", L"DriverSetup.exe installed", L"DriverSetup.exe exit",
-                                         L"UninstallMSI.exe start", L"UninstallMSI.exe removed",
-                                         L"UninstallMSI.exe exit", L"DriverSetup.exe start",
-                                         L"DriverSetup.exe installed", L"DriverSetup.exe exit"}),
-              order);
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"DriverSetup.exe start", L"DriverSetup.exe installed", L"DriverSetup.exe exit",
+                                   L"UninstallMSI.exe start", L"UninstallMSI.exe removed", L"UninstallMSI.exe exit",
+                                   L"DriverSetup.exe start", L"DriverSetup.exe installed", L"DriverSetup.exe exit"}),
+        order);
     EXPECT_EQ(L"installed QCT 2.0.0.0", m_standIns.ActionsOf(L"DriverSetup.exe").at(4));
     EXPECT_FALSE(IsProcessObjectKept(L"UninstallMSI.exe"));
     EXPECT_FALSE(IsProcessObjectKept(L"DriverSetup.exe"));
@@ -231,6 +232,7 @@ TEST_F(SetupRunTest, InstallingFlagRisesAfterTheRemoverStartsAndBeforeItsWait)
         BOOL packageRegistered;
         std::vector<std::wstring> expected;
     };
+    // clang-format off
     const Case cases[] = {
         {L"QCT", TRUE,
          {L"start UninstallMSI.exe lowered", L"wait raised", L"start DriverSetup.exe raised", L"wait raised"}},
@@ -238,6 +240,7 @@ TEST_F(SetupRunTest, InstallingFlagRisesAfterTheRemoverStartsAndBeforeItsWait)
          {L"start EmpUninstall.exe lowered", L"wait raised", L"start DriverSetup.exe raised", L"wait raised"}},
         {L"QCT", FALSE, {L"start DriverSetup.exe raised", L"wait raised"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(std::wstring(c.family) + (c.packageRegistered ? L" with the old package" : L""));
         seen.clear();
@@ -247,6 +250,44 @@ TEST_F(SetupRunTest, InstallingFlagRisesAfterTheRemoverStartsAndBeforeItsWait)
         EXPECT_EQ(c.expected, seen);
         EXPECT_FALSE(m_run.m_bInstallingDrv);
     }
+}
+
+// RunAndWait answers what became of the program: one that did not start is told from one that
+// ran to its end and from one still running when its bound was up.
+TEST_F(SetupRunTest, RunAndWaitTellsAProgramThatDidNotStartFromOneThatRan)
+{
+    using Run = CPlugstartRun::ProgramRun;
+    SharedFlag status{FALSE};
+    EXPECT_EQ(Run::NotStarted, m_core.RunAndWait(ProgramFolder() + L"NoSuchRemover.exe", SW_HIDE, status, 60000));
+    EXPECT_TRUE(status) << "raised once the start was tried";
+
+    Place(L"SimQctRemover", L"UninstallMSI.exe");
+    TempDir folder;
+    const std::wstring release = folder.File(L"release");
+    m_standIns.Script(L"qct_remover", L"wait_for_file", release);
+    m_standIns.Script(L"qct_remover", L"wait_limit_ms", L"600000");
+    status = FALSE;
+    EXPECT_EQ(Run::StillRunning, m_core.RunAndWait(ProgramFolder() + L"UninstallMSI.exe", SW_HIDE, status, 200));
+    EXPECT_TRUE(status);
+    WriteBinaryFile(release, "go");
+    ASSERT_TRUE(m_standIns.WaitForAction(L"UninstallMSI.exe", L"exit"));
+
+    m_standIns.ClearScript();
+    EXPECT_EQ(Run::Ended, m_core.RunAndWait(ProgramFolder() + L"UninstallMSI.exe", SW_HIDE, status, 60000));
+}
+
+// A remover that is not there does not start: that is traced, and the setup runs after it.
+TEST_F(SetupRunTest, RemoverThatDoesNotStartIsPassedOverAndTheSetupRuns)
+{
+    Place(L"SimDriverSetup", L"DriverSetup.exe");
+    Driver(L"QCT", L"");
+    m_run.m_bDrvPackageRegistered = TRUE; // its remover, UninstallMSI.exe, is not in the folder
+    EXPECT_TRUE(m_core.InstallDriver());
+    EXPECT_EQ((std::vector<std::wstring>{L"UninstallMSI.exe hidden", L"DriverSetup.exe shown"}), Started());
+    EXPECT_TRUE(m_host.Traced(L"remover did not start : " + ProgramFolder() + L"UninstallMSI.exe"));
+    EXPECT_FALSE(m_host.Traced(L"did not end in time"));
+    EXPECT_EQ(L"exit 0", m_standIns.ActionsOf(L"DriverSetup.exe").back());
+    EXPECT_FALSE(m_run.m_bInstallingDrv);
 }
 
 TEST_F(SetupRunTest, MissingOrUnnamedSetupStartsNothing)
@@ -263,8 +304,9 @@ TEST_F(SetupRunTest, MissingOrUnnamedSetupStartsNothing)
     EXPECT_FALSE(m_core.InstallDriver());
     EXPECT_FALSE(m_core.InstallITK());
     EXPECT_TRUE(m_host.starts.empty());
-    EXPECT_EQ((std::vector<std::wstring>{L"STR_STRING_ERROR_DRV_SETUP_NAME_EMPTY", L"STR_STRING_ERROR_ITK_FILENAME_EMPTY"}),
-              Boxes());
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"STR_STRING_ERROR_DRV_SETUP_NAME_EMPTY", L"STR_STRING_ERROR_ITK_FILENAME_EMPTY"}),
+        Boxes());
 }
 
 TEST_F(SetupRunTest, ConfiguredNamesOutsideTheProgramFolderAreNeverStarted)
@@ -273,9 +315,13 @@ TEST_F(SetupRunTest, ConfiguredNamesOutsideTheProgramFolderAreNeverStarted)
     std::wstring parent = ProgramFolder().substr(0, ProgramFolder().rfind(L'\\', ProgramFolder().size() - 2) + 1);
     PutDummy(ProgramFolder() + L"DriverSetup.exe");
     PutDummy(parent + L"DriverSetup.exe");
-    const std::wstring hostile[] = {ProgramFolder() + L"DriverSetup.exe", L"..\\DriverSetup.exe",
-                                    L"\\DriverSetup.exe", L"/DriverSetup.exe", L"Z:DriverSetup.exe",
-                                    L"sub\\..\\..\\DriverSetup.exe", L".. \\DriverSetup.exe",
+    const std::wstring hostile[] = {ProgramFolder() + L"DriverSetup.exe",
+                                    L"..\\DriverSetup.exe",
+                                    L"\\DriverSetup.exe",
+                                    L"/DriverSetup.exe",
+                                    L"Z:DriverSetup.exe",
+                                    L"sub\\..\\..\\DriverSetup.exe",
+                                    L".. \\DriverSetup.exe",
                                     L"DriverSetup.exe:stream"};
     Driver(L"EMP", L"");
     for (const std::wstring& name : hostile) {
@@ -310,8 +356,8 @@ TEST_F(SetupRunTest, KitSetupRunsShownIsWaitedForAndItsResultIsWhatIsInstalled)
 
     // The kit's program is found where the kit put it.
     m_run.m_ResDefineCommand.strITKFilename = L"NorvoKit.exe";
-    EXPECT_TRUE(m_core.CheckITKProgram(ITKTYPE_NorvoITK));
-    EXPECT_EQ(ProgramFilesFolder() + L"NorvoInternetKit\\NorvoKit.exe", m_run.m_strITKRunPath);
+    EXPECT_EQ(ProgramFilesFolder() + L"NorvoInternetKit\\NorvoKit.exe",
+              m_core.Detect().CheckITKProgram(ITKTYPE_NorvoITK));
 }
 
 // A remover runs hidden while Cancel is refused: one stuck on a prompt nobody sees is given up

@@ -26,8 +26,7 @@ const POINT kButtonAt = {20, 30};
 // body runs once the dialog is on screen.
 class SkinHost : public CDialog {
 public:
-    explicit SkinHost(std::function<void(SkinHost&)> body)
-        : CDialog(IDD_CDWEBINSTALLER_DIALOG), m_body(std::move(body))
+    explicit SkinHost(std::function<void(SkinHost&)> body) : CDialog(IDD_CDWEBINSTALLER_DIALOG), m_body(std::move(body))
     {
     }
 
@@ -159,7 +158,9 @@ TEST(SkinButtonFit, ButtonTakesTheSizeOfOneFrameInPlace)
         struct Strip {
             WORD id;
             LONG width, height;
-        } strips[] = {{kStrip202x4, 50, 4}, {IDB_BUTTON_STRIP, 94, 24}, {IDB_CLOSE_STRIP, 13, 13},
+        } strips[] = {{kStrip202x4, 50, 4},
+                      {IDB_BUTTON_STRIP, 94, 24},
+                      {IDB_CLOSE_STRIP, 13, 13},
                       {IDB_GUIDE_BUTTON_STRIP, 15, 14}};
         for (const Strip& strip : strips) {
             EXPECT_TRUE(host.button.LoadSkin(strip.id, 0, 4)) << strip.id;
@@ -271,8 +272,8 @@ TEST(SkinButtonObjects, FontsAndBrushesAreReplacedAndReleasedWithTheButton)
 
         // The dialog reflects the control-colour message to the button, which answers a brush.
         auto askBrush = [&host] {
-            return reinterpret_cast<HBRUSH>(::SendMessageW(host.m_hWnd, WM_CTLCOLORBTN, 0,
-                                                           reinterpret_cast<LPARAM>(host.button.m_hWnd)));
+            return reinterpret_cast<HBRUSH>(
+                ::SendMessageW(host.m_hWnd, WM_CTLCOLORBTN, 0, reinterpret_cast<LPARAM>(host.button.m_hWnd)));
         };
         HBRUSH firstBrush = askBrush();
         lastBrush = askBrush();

@@ -109,15 +109,16 @@ std::string MakeLink(const std::wstring& link, const std::wstring& target, bool 
         MakeWindowsLink(link, target, folder);
     else if (!MakeHostLink(link, target))
         MakeWindowsLink(link, target, folder); // Windows itself (Vista and later, with the right to make links)
-    for (int wait = 0; kind == LinkKind::Host && wait < 100 && ::GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES;
-         ++wait)
+    for (int wait = 0;
+         kind == LinkKind::Host && wait < 100 && ::GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; ++wait)
         ::Sleep(50); // made by another program
     if (IsShownAsLink(link))
         return std::string();
     if (kind == LinkKind::Windows)
         return "CreateSymbolicLinkW made no link on this host (Wine 8 reports success and makes nothing)";
-    return folder ? "this host cannot make a link to a folder" : "this host does not show a link to a file as one "
-                                                                  "(Wine shows it as the file)";
+    return folder ? "this host cannot make a link to a folder"
+                  : "this host does not show a link to a file as one "
+                    "(Wine shows it as the file)";
 }
 
 // A folder of the user's with files of their own, one of them under a name the staging lists.
@@ -141,8 +142,8 @@ struct UsersFolder {
     {
         for (const auto& file : files)
             EXPECT_EQ(file.second, ReadBinaryFile(folder.File(file.first))) << file.first;
-        std::vector<std::wstring> expected = {L"keep.dll", L"letters\\", L"letters\\letter.doc", L"stage_one.txt",
-                                              L"tools\\", L"tools\\stage_two.txt"};
+        std::vector<std::wstring> expected = {L"keep.dll",      L"letters\\", L"letters\\letter.doc",
+                                              L"stage_one.txt", L"tools\\",   L"tools\\stage_two.txt"};
         EXPECT_EQ(expected, TreeEntries(folder.Path())) << "something was added or removed";
     }
 };
@@ -153,6 +154,11 @@ const UINT kMarker = WM_APP + 11;
 class TestInitDlg : public CInitDlg {
 public:
     TestInitDlg() : CInitDlg(nullptr) {}
+
+    using CInitDlg::m_bCancel;
+    using CInitDlg::m_bFinished;
+    using CInitDlg::m_bProceed;
+    using CInitDlg::m_btnCancel;
 
     std::function<void(TestInitDlg&, int call)> beforeFile; // call counts from 1
     bool everShown = false;
@@ -231,7 +237,12 @@ protected:
     // Runs the dialog as the main dialog does at a CD start that must install the driver.
     INT_PTR Run(TestInitDlg& dialog, int kitType = ITKTYPE_NorvoITK, const std::wstring& kitSetup = L"")
     {
-        dialog.SetInstallState(FALSE, TRUE, TRUE, FALSE, FALSE);
+        CInitDlg::InstallState driverToInstall; // the kit installed and current
+        driverToInstall.bInstalledDrv = FALSE;
+        driverToInstall.bRequireUpDrv = TRUE;
+        driverToInstall.bInstalledITK = TRUE;
+        driverToInstall.bRequireUpITK = FALSE;
+        dialog.SetInstallState(driverToInstall);
         dialog.SetProfile(DRIVERTYPE_QCT, kitType, kitSetup);
         return dialog.DoModal();
     }
@@ -267,8 +278,8 @@ protected:
         TempDir elsewhere;
         WriteBinaryFile(elsewhere.File(L"keep.dll"), "not the staging's");
         plugtest::CreateFolders(Staged(L"tools"));
-        std::string cannot =
-            MakeLink(Staged(link), folder ? WithoutBackslash(elsewhere.Path()) : elsewhere.File(L"keep.dll"), folder);
+        std::string cannot = MakeLink(
+            Staged(link), folder ? WithoutBackslash(elsewhere.Path()) : elsewhere.File(L"keep.dll"), folder);
         if (!cannot.empty())
             GTEST_SKIP() << cannot;
         ListFiles({L"stage_one.txt", L"Plugstart.exe"});
@@ -355,7 +366,12 @@ TEST_F(Staging, NothingToInstallEndsAtOnceWithoutShowingAndTheCallerProceeds)
 {
     ListFiles({L"stage_one.txt", L"Plugstart.exe"});
     TestInitDlg dialog;
-    dialog.SetInstallState(TRUE, FALSE, TRUE, FALSE, FALSE);
+    CInitDlg::InstallState allInstalled;
+    allInstalled.bInstalledDrv = TRUE;
+    allInstalled.bRequireUpDrv = FALSE;
+    allInstalled.bInstalledITK = TRUE;
+    allInstalled.bRequireUpITK = FALSE;
+    dialog.SetInstallState(allInstalled);
     dialog.SetProfile(DRIVERTYPE_QCT, ITKTYPE_NorvoITK, L"");
     EXPECT_EQ(1, dialog.DoModal());
     EXPECT_TRUE(dialog.m_bProceed);
@@ -431,13 +447,13 @@ TEST_F(Staging, LeftoversInTheStagingFolderAreRemovedBeforeTheCopy)
     plugtest::CreateFolders(Staged(L"tools"));
     plugtest::CreateFolders(Staged(L"sub\\deeper"));
     plugtest::CreateFolders(Staged(L"locked folder"));
-    const wchar_t* planted[] = {L"version.dll", L"stage_one.txt.bak", L"tools\\setupapi.dll",
-                                L"sub\\deeper\\msi.dll", L"locked folder\\readonly.dll"};
+    const wchar_t* planted[] = {L"version.dll", L"stage_one.txt.bak", L"tools\\setupapi.dll", L"sub\\deeper\\msi.dll",
+                                L"locked folder\\readonly.dll"};
     for (const wchar_t* name : planted)
         WriteBinaryFile(Staged(name), "planted");
     WriteBinaryFile(Staged(L"stage_one.txt"), "left over");
-    for (const wchar_t* name : {L"version.dll", L"sub\\deeper\\msi.dll", L"locked folder\\readonly.dll",
-                                L"stage_one.txt"})
+    for (const wchar_t* name :
+         {L"version.dll", L"sub\\deeper\\msi.dll", L"locked folder\\readonly.dll", L"stage_one.txt"})
         ::SetFileAttributesW(Staged(name).c_str(), FILE_ATTRIBUTE_READONLY);
     ::SetFileAttributesW(Staged(L"locked folder").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
     ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
@@ -510,8 +526,8 @@ TEST_F(Staging, HardLinkedStagedFileIsReplacedAndTheFileElsewhereKeepsItsData)
     WriteBinaryFile(elsewhere.File(L"settings.ini"), "the user's settings");
     plugtest::CreateFolders(Staged(L"tools"));
     ASSERT_TRUE(::CreateHardLinkW(Staged(L"stage_one.txt").c_str(), elsewhere.File(L"settings.ini").c_str(), nullptr));
-    ASSERT_TRUE(::CreateHardLinkW(Staged(L"tools\\stage_two.txt").c_str(), elsewhere.File(L"settings.ini").c_str(),
-                                  nullptr));
+    ASSERT_TRUE(
+        ::CreateHardLinkW(Staged(L"tools\\stage_two.txt").c_str(), elsewhere.File(L"settings.ini").c_str(), nullptr));
     ListFiles({L"stage_one.txt", L"tools\\stage_two.txt", L"Plugstart.exe"});
     TestInitDlg dialog;
     EXPECT_EQ(1, Run(dialog));
@@ -521,8 +537,8 @@ TEST_F(Staging, HardLinkedStagedFileIsReplacedAndTheFileElsewhereKeepsItsData)
     EXPECT_EQ("first file", ReadBinaryFile(Staged(L"stage_one.txt")));
     EXPECT_EQ("second file", ReadBinaryFile(Staged(L"tools\\stage_two.txt")));
     std::vector<std::wstring> staged = TreeEntries(Staged());
-    std::vector<std::wstring> expected = {L"Plugstart.exe", L"relaunched.txt", L"stage_one.txt", L"tools\\",
-                                          L"tools\\stage_two.txt", plug::SelectLanguageFile()};
+    std::vector<std::wstring> expected = {L"Plugstart.exe", L"relaunched.txt",       L"stage_one.txt",
+                                          L"tools\\",       L"tools\\stage_two.txt", plug::SelectLanguageFile()};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, staged) << "a file the copies made beside the names was left";
 }
@@ -580,7 +596,7 @@ TEST_F(Staging, EnterEscapeAndClosingDoNotEndTheDialog)
         self.PostAndWait(WM_KEYDOWN, VK_ESCAPE);
         self.PostAndWait(WM_KEYDOWN, VK_RETURN);
         self.PostAndWait(WM_CLOSE, 0);
-        self.PostAndWait(WM_SYSCOMMAND, SC_CLOSE); // Alt+F4
+        self.PostAndWait(WM_SYSCOMMAND, SC_CLOSE);                  // Alt+F4
         self.PostAndWait(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)); // as another program may post it
     };
     EXPECT_EQ(1, Run(dialog)); // ended by its timer after the staging, not with IDOK or IDCANCEL

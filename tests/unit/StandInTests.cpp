@@ -102,7 +102,8 @@ TEST_F(StandInTest, QctSetupAppendsAfterExistingClassEntriesAndItsRemoverRestore
         EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, kEnumUsb + std::wstring(kEnumKeys[key]))) << kEnumKeys[key];
     EXPECT_EQ(L"NorvoE Mobile Composite USB Device",
               ReadRegistryString(kHklm, ClassEntry(kUsbClassKey, usbNumber), L"DriverDesc"));
-    EXPECT_EQ(L"NorvoE Mobile USB Modem", ReadRegistryString(kHklm, ClassEntry(kModemClassKey, modemNumber), L"DriverDesc"));
+    EXPECT_EQ(L"NorvoE Mobile USB Modem",
+              ReadRegistryString(kHklm, ClassEntry(kModemClassKey, modemNumber), L"DriverDesc"));
     EXPECT_EQ(L"NorvoE Mobile USB Serial Port",
               ReadRegistryString(kHklm, ClassEntry(kPortsClassKey, portsNumber), L"DriverDesc"));
     std::wstring package = ProgramFilesFolder() + L"Norvo Electronics\\Norvo USB Modem Drivers\\";
@@ -119,7 +120,8 @@ TEST_F(StandInTest, QctSetupAppendsAfterExistingClassEntriesAndItsRemoverRestore
 
     ASSERT_EQ(0, Run(Place(L"SimQctRemover", L"UninstallMSI.exe")));
     EXPECT_EQ(before, Snapshot());
-    EXPECT_EQ((std::vector<std::wstring>{L"start", L"removed QCT", L"exit 0"}), m_standIns.ActionsOf(L"UninstallMSI.exe"));
+    EXPECT_EQ((std::vector<std::wstring>{L"start", L"removed QCT", L"exit 0"}),
+              m_standIns.ActionsOf(L"UninstallMSI.exe"));
     EXPECT_FALSE(PathExists(sim::kInstalledRecord)) << "nothing is left to record";
 }
 
@@ -393,8 +395,9 @@ TEST_F(StandInTest, KitProgramStaysRunningUntilReleased)
 
 TEST_F(StandInTest, ValuesComeFromTheProgramSectionThenTheRoleThenTheDeviceProfile)
 {
-    WriteBinaryFile(m_folder.File(L"config.ini"), "[DRIVER]\r\ndriver_type=EMP\r\ndriver_version=3.0.0.7\r\n"
-                                                  "[ITK]\r\nitk_type=3\r\nitk_version=2.2.2.2\r\nitk_run_file=CM.exe\r\n");
+    WriteBinaryFile(m_folder.File(L"config.ini"),
+                    "[DRIVER]\r\ndriver_type=EMP\r\ndriver_version=3.0.0.7\r\n"
+                    "[ITK]\r\nitk_type=3\r\nitk_version=2.2.2.2\r\nitk_run_file=CM.exe\r\n");
     std::wstring driverSetup = Place(L"SimDriverSetup", L"DriverSetup.exe");
     std::wstring kitSetup = Place(L"SimKitSetup", L"CMSetup.exe");
     std::wstring remover = Place(L"SimEmpRemover", L"EmpUninstall.exe");
@@ -407,10 +410,10 @@ TEST_F(StandInTest, ValuesComeFromTheProgramSectionThenTheRoleThenTheDeviceProfi
     ASSERT_EQ(0, Run(driverSetup));
     m_standIns.Script(L"DriverSetup.exe", L"version", L"1.0.0.2");
     ASSERT_EQ(0, Run(driverSetup));
-    EXPECT_EQ((std::vector<std::wstring>{L"start", L"installed EMP 3.0.0.7", L"exit 0", L"start",
-                                         L"installed EMP 1.0.0.1", L"exit 0", L"start", L"installed EMP 1.0.0.2",
-                                         L"exit 0"}),
-              m_standIns.ActionsOf(L"DriverSetup.exe"));
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"start", L"installed EMP 3.0.0.7", L"exit 0", L"start", L"installed EMP 1.0.0.1",
+                                   L"exit 0", L"start", L"installed EMP 1.0.0.2", L"exit 0"}),
+        m_standIns.ActionsOf(L"DriverSetup.exe"));
     EXPECT_EQ(0, Run(remover));
 }
 
@@ -420,8 +423,8 @@ TEST_F(StandInTest, ScriptsThatCannotBeCarriedOutAreRefusedWithoutChanges)
     std::wstring driverSetup = Place(L"SimDriverSetup", L"DriverSetup.exe");
     std::wstring kitSetup = Place(L"SimKitSetup", L"InternetKitSetup.exe");
     const std::pair<const wchar_t*, const wchar_t*> driverScripts[] = {
-        {L"family", L"WWAN"}, {L"version", L"2.1.x"}, {L"version", L"70000.1"}, {L"edition", L"new"},
-        {L"outcome", L"maybe"}, {L"detach", L"4"}, {L"detach", L"one"}};
+        {L"family", L"WWAN"},   {L"version", L"2.1.x"}, {L"version", L"70000.1"}, {L"edition", L"new"},
+        {L"outcome", L"maybe"}, {L"detach", L"4"},      {L"detach", L"one"}};
     for (const auto& [key, value] : driverScripts) {
         SCOPED_TRACE(key);
         m_standIns.ClearScript();
@@ -450,8 +453,8 @@ TEST(StandInParts, FileVersionsAreOneToFourNumbersUpTo65535)
     EXPECT_EQ(L"7.0.0.0", sim::FileVersionText(version));
     ASSERT_TRUE(sim::ParseFileVersion(L"65535.0.1.65535", &version));
     EXPECT_EQ(L"65535.0.1.65535", sim::FileVersionText(version));
-    for (const wchar_t* bad : {L"", L".", L"1.", L".1", L"1..2", L"1.2.3.4.5", L"65536", L"000001", L"1.-2", L" 1",
-                               L"1.2 beta"})
+    for (const wchar_t* bad :
+         {L"", L".", L"1.", L".1", L"1..2", L"1.2.3.4.5", L"65536", L"000001", L"1.-2", L" 1", L"1.2 beta"})
         EXPECT_FALSE(sim::ParseFileVersion(bad, &version)) << bad;
 }
 

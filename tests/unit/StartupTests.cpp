@@ -108,8 +108,8 @@ PLUGTEST_CHILD_MODE(first_instance)
     bool visible = arguments.size() > 1 && arguments[1] == L"visible";
     HANDLE mutex = ::CreateMutexW(nullptr, TRUE, L"Norvo Plugstart Program");
     HWND window = ::CreateWindowExW(0, L"STATIC", arguments.empty() ? L"" : arguments[0].c_str(),
-                                    WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 0, 0, 200, 100, nullptr,
-                                    nullptr, nullptr, nullptr);
+                                    WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 0, 0, 200, 100, nullptr, nullptr,
+                                    nullptr, nullptr);
     HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, kReadyEvent);
     HANDLE done = ::OpenEventW(SYNCHRONIZE, FALSE, kDoneEvent);
     ::SetEvent(ready);
@@ -123,8 +123,8 @@ namespace {
 // Starts the first instance and waits until its window exists.
 ChildProcess StartFirstInstance(const std::wstring& title, bool visible, HANDLE ready)
 {
-    ChildProcess first =
-        ChildProcess::StartMode(L"first_instance", L"\"" + title + L"\" " + (visible ? L"visible" : L"hidden"));
+    ChildProcess first = ChildProcess::StartMode(L"first_instance",
+                                                 L"\"" + title + L"\" " + (visible ? L"visible" : L"hidden"));
     ::WaitForSingleObject(ready, 30000);
     return first;
 }

@@ -71,8 +71,8 @@ plug::StatusState Started()
     return state;
 }
 
-const RECT kStatusBox = {85, 80, 324, 113};
-const RECT kNoticeBox = {50, 147, 300, 188};
+const RECT kStatusBox = plug::ToRect(plug::main_layout::kStatusBox);
+const RECT kNoticeBox = plug::ToRect(plug::main_layout::kUnplugNotice);
 const RECT kAnimation = {45, 74, 71, 100};
 
 } // namespace

@@ -15,8 +15,8 @@ protected:
     // The versions on the CD, as config.ini names them.
     void Ship(const std::wstring& driverVersion, const std::wstring& kitVersion = L"")
     {
-        WriteUtf16File(m_config.Path(), L"[DRIVER]\ndriver_version=" + driverVersion + L"\n[ITK]\nitk_version=" +
-                                            kitVersion + L"\n");
+        WriteUtf16File(m_config.Path(),
+                       L"[DRIVER]\ndriver_version=" + driverVersion + L"\n[ITK]\nitk_version=" + kitVersion + L"\n");
     }
     std::string RequireUpDrv(int type)
     {
@@ -166,6 +166,7 @@ TEST_F(UpdateCheckTest, ConnectionManagerVersionComesFromItsProgram)
     m_install.files.Put(folder.File(L"K21cCM.exe"), m_version1234);
     EXPECT_FALSE(RequireUpITK(TYPE_CM_DCM));
     // A program name that leaves the install folder counts as a missing program.
-    m_run.m_ResDefineCommand.strITKFilename = L"..\\" + folder.Path().substr(folder.Path().rfind(L'\\', folder.Path().size() - 2) + 1) + L"K21cCM.exe";
+    m_run.m_ResDefineCommand.strITKFilename =
+        L"..\\" + folder.Path().substr(folder.Path().rfind(L'\\', folder.Path().size() - 2) + 1) + L"K21cCM.exe";
     EXPECT_TRUE(RequireUpITK(TYPE_CM_DCM));
 }

@@ -74,8 +74,10 @@ Reply ModeChange(const Device& device, int letter)
     auto send = [&device](int driveLetter, int first, int second, unsigned char* answer, int length) {
         return device.Send(driveLetter, first, second, answer, length);
     };
+    const devpoke::ModeChangeResults results = devpoke::SendModeChange(send, letter,
+                                                                       devpoke::SecondFormAnswer::OneByte);
     Reply reply;
-    reply.size = plug::EncodeModeChangeReply(devpoke::SendModeChange(send, letter, 1).Last(), reply.bytes);
+    reply.size = plug::EncodeModeChangeReply(results.Last(), reply.bytes);
     return reply;
 }
 

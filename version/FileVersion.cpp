@@ -1,7 +1,7 @@
 #include "FileVersion.h"
 
-#include "detect/TranslationChoice.h"
-#include "detect/VersionText.h"
+#include "version/TranslationChoice.h"
+#include "version/VersionText.h"
 #include "framework/StringFormat.h"
 
 #include <cstring>
@@ -14,9 +14,8 @@ namespace plug {
 namespace {
 
 const wchar_t* const kStringNames[CVersionResource::StringCount] = {
-    L"CompanyName",    L"FileDescription", L"FileVersion", L"InternalName",
-    L"LegalCopyright", L"OriginalFileName", L"ProductName", L"ProductVersion",
-    L"Comments",       L"LegalTrademarks", L"PrivateBuild", L"SpecialBuild",
+    L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName",    L"LegalCopyright", L"OriginalFileName",
+    L"ProductName", L"ProductVersion",  L"Comments",    L"LegalTrademarks", L"PrivateBuild",   L"SpecialBuild",
 };
 
 // A file's version resource, loaded into a buffer of its own.

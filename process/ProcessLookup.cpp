@@ -127,7 +127,9 @@ BOOL TechFindProcess(LPCWSTR sProcessName)
     DWORD processIds[kProcessIdBytes / sizeof(DWORD)] = {};
     DWORD returnedBytes = 0;
     BOOL enumerated = api.enumProcesses(processIds, kProcessIdBytes, &returnedBytes);
-    DWORD processCount = enumerated ? (returnedBytes < kProcessIdBytes ? returnedBytes : kProcessIdBytes) / sizeof(DWORD) : 0;
+    DWORD processCount = enumerated
+                             ? (returnedBytes < kProcessIdBytes ? returnedBytes : kProcessIdBytes) / sizeof(DWORD)
+                             : 0;
     DebugLine(FormatString(L"\t\t\t\t\t\t res = %d \n", enumerated));
     DebugLine(FormatString(L"\t\t\t\t\t\t pnum = %d \n", static_cast<int>(processCount)));
 
