@@ -115,10 +115,7 @@ std::vector<ProcessEntry> ListProcesses()
     return entries;
 }
 
-bool Contains(const std::vector<DWORD>& ids, DWORD id)
-{
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
+bool Contains(const std::vector<DWORD>& ids, DWORD id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
 } // namespace
 

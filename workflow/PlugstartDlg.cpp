@@ -24,8 +24,8 @@ LRESULT SendCopyData(HWND to, HWND from, ULONG_PTR id, DWORD size, const void* d
 {
     COPYDATASTRUCT message = {id, size, const_cast<void*>(data)};
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&message),
-                          flags, kCopyDataTimeoutMs, &result);
+    ::SendMessageTimeoutW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&message), flags,
+                          kCopyDataTimeoutMs, &result);
     return static_cast<LRESULT>(result);
 }
 

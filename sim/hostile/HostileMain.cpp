@@ -25,8 +25,8 @@ std::wstring DefaultScript()
 
 bool ReadAll(const std::wstring& path, std::string* bytes)
 {
-    plug::UniqueFile file(
-        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     char buffer[4096];
@@ -41,8 +41,8 @@ void Account(const std::wstring& line)
     ::CreateDirectoryW(hostile::kAccountFolder, nullptr);
     std::string text = plug::ToUtf8(line) + "\r\n";
     plug::UniqueFile file(::CreateFileW((std::wstring(hostile::kAccountFolder) + L"\\account.txt").c_str(),
-                                        FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
     DWORD written = 0;
     if (file)
         ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);

@@ -23,8 +23,8 @@ std::wstring Failed(const std::wstring& what)
 bool AppendBytes(const std::wstring& path, const std::string& bytes)
 {
     const DWORD everyone = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    plug::UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, everyone, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    plug::UniqueFile file(
+        ::CreateFileW(path.c_str(), FILE_APPEND_DATA, everyone, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     return file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
@@ -81,8 +81,8 @@ std::wstring WindowStep(const std::wstring& title)
     windowClass.lpszClassName = L"PlugHostileWindow";
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     ::RegisterClassW(&windowClass);
-    HWND window = ::CreateWindowW(windowClass.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
-                                  100, 420, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = ::CreateWindowW(windowClass.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
+                                  420, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (!window)
         return Failed(L"window");
     DWORD start = ::GetTickCount();
@@ -133,10 +133,11 @@ std::wstring ForgeStreamsStep(const std::wstring& program, const std::wstring& t
             plug::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             DWORD written = 0;
-            bool wrote = file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                             nullptr);
-            outcome += L" " + pid + L"/" + stream + (wrote ? std::wstring(L" written")
-                                                           : L" refused (error " + std::to_wstring(::GetLastError()) + L")");
+            bool wrote = file &&
+                         ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+            outcome += L" " + pid + L"/" + stream +
+                       (wrote ? std::wstring(L" written")
+                              : L" refused (error " + std::to_wstring(::GetLastError()) + L")");
         }
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);

@@ -90,8 +90,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         windows.Poll();
         if (asked > synced) {
             synced = asked;
-            WriteEvent(L"robot-sync", {{L"number", std::to_wstring(synced)},
-                                       {L"starting", std::to_wstring(processes.Starting())}});
+            WriteEvent(L"robot-sync",
+                       {{L"number", std::to_wstring(synced)}, {L"starting", std::to_wstring(processes.Starting())}});
         }
         ::Sleep(options.pollMs);
     }

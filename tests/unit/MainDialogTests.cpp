@@ -71,7 +71,8 @@ private:
     {
         const DWORD started = ::GetTickCount();
         for (DWORD elapsed = 0; elapsed < timeoutMs; elapsed = ::GetTickCount() - started) {
-            if (::MsgWaitForMultipleObjects(1, &object, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1)
+            if (::MsgWaitForMultipleObjects(1, &object, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE) !=
+                WAIT_OBJECT_0 + 1)
                 return;
             MSG message;
             ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE); // handles the sent ones

@@ -206,8 +206,8 @@ TEST(ProgramWork, WaitsForAChildAndAGrandchildThatOutliveTheProgram)
     // Once followed, the program ends at once (3), its child too (5) after starting the
     // grandchild, which ends (7) only when the wait lets it, after the program's end.
     const std::wstring go = folder.File(L"go");
-    plug::StartedProgram program =
-        StartThroughShell(After(go, Starter(L"0", 3, Starter(L"0", 5, Leaf(L"-", release, end)))));
+    plug::StartedProgram program = StartThroughShell(
+        After(go, Starter(L"0", 3, Starter(L"0", 5, Leaf(L"-", release, end)))));
     ASSERT_TRUE(program);
     EXPECT_TRUE(program.Family().InJob()) << "this Windows lets a started program join a job";
     Release(go);
@@ -235,8 +235,8 @@ TEST(ProgramWork, FollowsByParentIdWhereTheProgramCannotJoinAJob)
     const std::wstring release = folder.File(L"grandchild.release");
     const std::wstring start = folder.File(L"grandchild.start");
     const std::wstring end = folder.File(L"grandchild.end");
-    ChildProcess started =
-        StartDirectly(After(go, Starter(start, 3, Starter(childRelease, 5, Leaf(start, release, end)))));
+    ChildProcess started = StartDirectly(
+        After(go, Starter(start, 3, Starter(childRelease, 5, Leaf(start, release, end)))));
     ASSERT_TRUE(started.IsStarted());
     plug::UniqueHandle limited(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, started.ProcessId()));
     ASSERT_TRUE(limited);
@@ -339,8 +339,8 @@ class HeldChain {
 public:
     HeldChain()
         : m_release(m_folder.File(L"release")), m_grandchildStarted(m_folder.File(L"grandchild.start")),
-          m_program(StartDirectly(Starter(m_release, 3, Starter(m_release, 5, Leaf(m_grandchildStarted, m_release,
-                                                                                   L"-")))))
+          m_program(
+              StartDirectly(Starter(m_release, 3, Starter(m_release, 5, Leaf(m_grandchildStarted, m_release, L"-")))))
     {
     }
     ~HeldChain() { ReleaseAll(); }
@@ -423,8 +423,8 @@ TEST(ProgramWork, WaitsForWhatADescendantStartedWhileTheFamilyWasLookedAt)
     const std::wstring childGo = folder.File(L"child.go");
     const std::wstring release = folder.File(L"grandchild.release");
     const std::wstring end = folder.File(L"grandchild.end");
-    plug::StartedProgram program =
-        StartThroughShell(After(go, Starter(L"0", 3, After(childGo, Starter(L"0", 5, Leaf(L"-", release, end))))));
+    plug::StartedProgram program = StartThroughShell(
+        After(go, Starter(L"0", 3, After(childGo, Starter(L"0", 5, Leaf(L"-", release, end))))));
     ASSERT_TRUE(program);
     ASSERT_TRUE(program.Family().InJob());
     const DWORD programId = ::GetProcessId(program.Process());
