@@ -809,8 +809,10 @@ def check_real_refused_upgrade(c):
     setups = c.processes('DriverSetup.exe')
     if not c.check(len(setups) == 1, 'driver setup runs: %s' % setups):
         return
+    # The refusing msiexec lives about 0.1 s: a robot whose look at the processes comes late on a
+    # busy host may not see it at all. The setup hands its code on; when msiexec was seen, its own.
     installs = msiexec_children(c, setups[0])
-    c.check(setups[0]['code'] == '1638' and [p['code'] for p in installs] == ['1638'],
+    c.check(setups[0]['code'] == '1638' and [p['code'] for p in installs] in (['1638'], []),
             'the driver setup ended with %s, its msiexec with %s, not 1638' % (
                 setups[0]['code'], [p['code'] for p in installs]))
     check_entry(c, uninstall_entries(c), REAL_DRIVER[0], packages.OUTDATED_VERSION)
