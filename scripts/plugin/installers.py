@@ -8,13 +8,13 @@ see the folder they make the installer in, the scripts and the system, nothing e
 run goes without a sandbox. Made once per what they are made of, and kept in the build's cache.
 
 A maker's own installer on the image (one that is no stand-in of this project) runs as it is."""
-import fcntl
 import hashlib
 import os
 import shutil
 import subprocess
 import tempfile
 
+from . import cache
 from . import image as image_mod
 from . import package_sources
 from . import packages
@@ -121,8 +121,7 @@ class Maker:
         key = self.cache_key(installer)
         folder = os.path.join(self.cache, key)
         program = os.path.join(folder, 'program.exe')
-        with open(os.path.join(self.cache, key + '.lock'), 'w') as lock:
-            fcntl.flock(lock, fcntl.LOCK_EX)
+        with cache.locked(os.path.join(self.cache, key + '.lock')):
             if not os.path.isfile(program):
                 work = tempfile.mkdtemp(prefix='making-', dir=self.cache)
                 try:

@@ -1,12 +1,12 @@
 """The simulated PC: a Wine prefix made to look like a real Windows of a given version, copied
 from a prepared base prefix so that a run does not wait for a new prefix to be made."""
-import fcntl
 import hashlib
 import os
 import shutil
 import subprocess
 import threading
 
+from . import cache
 from . import phases
 from . import stops
 from .sandbox import Sandbox
@@ -45,13 +45,10 @@ def base_prefix(cache_dir, arch, scripts_dir, log=print, sandboxed=True):
     base = os.path.join(cache_dir, 'base-' + arch)
     stamp_file = os.path.join(cache_dir, 'base-' + arch + '.stamp')
     stamp = _base_stamp(scripts_dir)
-    with open(os.path.join(cache_dir, 'base-' + arch + '.lock'), 'w') as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
+    with cache.locked(os.path.join(cache_dir, 'base-' + arch + '.lock')):
         stops.check()
-        if os.path.isdir(base) and os.path.exists(stamp_file):
-            with open(stamp_file) as f:
-                if f.read().strip() == stamp:
-                    return base
+        if os.path.isdir(base) and cache.read_stamp(stamp_file) == stamp:
+            return base
         log('making the base prefix (%s), once: %s' % (arch, base))
         if os.path.exists(stamp_file):
             os.remove(stamp_file)
@@ -66,8 +63,7 @@ def base_prefix(cache_dir, arch, scripts_dir, log=print, sandboxed=True):
         if code != 0:
             raise RuntimeError('could not make the Wine prefix %s: %s' % (base, output.strip()[-500:]))
         protect_shared_files(base)
-        with open(stamp_file, 'w') as f:
-            f.write(stamp)
+        cache.write_stamp(stamp_file, stamp)
     return base
 
 

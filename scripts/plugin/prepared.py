@@ -10,12 +10,12 @@ starts (the language and the time zone: a PC prepared for each). Anything else, 
 left half made, registry files changed since (a program run in it by hand), and it is made
 anew, under a lock, so that runs side by side wait for one making instead of each making
 their own or using one half made."""
-import fcntl
 import hashlib
 import json
 import os
 import shutil
 
+from . import cache
 from . import pc
 from . import snapshot
 from . import stops
@@ -97,14 +97,6 @@ class PreparedPC:
         return files
 
 
-def _read_stamp(path):
-    try:
-        with open(path, encoding='utf-8') as f:
-            return f.read().strip()
-    except OSError:
-        return None
-
-
 def _load(folder, info_file):
     try:
         with open(info_file, encoding='utf-8') as f:
@@ -141,10 +133,9 @@ def prepared_pc(cache_dir, base, base_stamp, arch, windows, display, managed_fra
     settings_text = pc.pc_settings(windows, managed_frames)
     digest = sources_digest(base_stamp, settings_text, os.path.dirname(os.path.abspath(__file__)), check_wow64,
                             environment)
-    with open(folder + '.lock', 'w') as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
+    with cache.locked(folder + '.lock'):
         stops.check()
-        if _read_stamp(stamp_file) == digest:
+        if cache.read_stamp(stamp_file) == digest:
             ready = _load(folder, info_file)
             if ready:
                 return ready
@@ -158,9 +149,7 @@ def prepared_pc(cache_dir, base, base_stamp, arch, windows, display, managed_fra
         with open(info_file + '.partial', 'w', encoding='utf-8') as f:
             json.dump(info, f)
         os.replace(info_file + '.partial', info_file)
-        with open(stamp_file + '.partial', 'w', encoding='utf-8') as f:
-            f.write(digest)
-        os.replace(stamp_file + '.partial', stamp_file)
+        cache.write_stamp(stamp_file, digest)
         return PreparedPC(folder, info)
 
 

@@ -1,0 +1,30 @@
+"""What runs keep for later runs in the build's cache (the base prefixes, the prepared PCs, the
+real installers): each thing is made under its own lock, so that runs side by side make it once,
+and counts only when its stamp, written last and whole, names what it was made from."""
+import contextlib
+import fcntl
+import os
+
+
+@contextlib.contextmanager
+def locked(lock_path):
+    """The lock at lock_path held for the block (a second run waits here)."""
+    with open(lock_path, 'w') as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        yield
+
+
+def read_stamp(path):
+    """The stamp at path, or None when there is none."""
+    try:
+        with open(path, encoding='utf-8') as f:
+            return f.read().strip()
+    except OSError:
+        return None
+
+
+def write_stamp(path, stamp):
+    """Writes the stamp whole or not at all: a making that breaks off leaves no stamp that counts."""
+    with open(path + '.partial', 'w', encoding='utf-8') as f:
+        f.write(stamp)
+    os.replace(path + '.partial', path)
