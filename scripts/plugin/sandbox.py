@@ -29,6 +29,7 @@ import threading
 import time
 
 from . import stops
+from .program_output import read_until_ended
 
 BWRAP = '/usr/bin/bwrap'
 AGENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'sandbox_agent.py')
@@ -364,7 +365,6 @@ class Sandbox:
         """Runs argv to its end: (exit code, its output and errors as text); (-1, why) at the
         time-out, the program killed."""
         read_end, write_end = os.pipe()
-        chunks = []
         try:
             process = self.start(argv, env, cwd, stdout=write_end, stderr=write_end)
         except BaseException:
@@ -372,19 +372,10 @@ class Sandbox:
             raise
         finally:
             os.close(write_end)
-        collector = threading.Thread(target=_collect, args=(read_end, chunks), daemon=True)
-        collector.start()
-        try:
-            code = process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            code = None
-        # Programs it started may hold its output open: what came by the time it ended is its output.
-        collector.join(1.0 if code is not None else 0.2)
-        output = b''.join(chunks).decode('utf-8', 'replace')
+        code, output = read_until_ended(read_end, process, timeout)
         if code is None:
             return -1, 'timed out after %d s' % timeout
-        return code, output
+        return code, output.decode('utf-8', 'replace')
 
 
 def first_process(info_fd):
@@ -396,19 +387,6 @@ def first_process(info_fd):
         return int(json.loads(text.decode('utf-8'))['child-pid'])
     except (ValueError, KeyError, TypeError):
         return None
-
-
-def _collect(fd, chunks):
-    try:
-        while True:
-            chunk = os.read(fd, 1 << 16)
-            if not chunk:
-                break
-            chunks.append(chunk)
-    except OSError:
-        pass
-    finally:
-        os.close(fd)
 
 
 def probe(folder):

@@ -8,6 +8,7 @@ import subprocess
 import time
 
 from . import stops
+from .program_output import read_until_ended
 
 
 def pe_machine(path):
@@ -109,12 +110,20 @@ class Prefix:
         """Runs a host program of the prefix (Wine's server, say) to its end: (exit code, output)."""
         if self.sandbox:
             return self.sandbox.run(argv, self.env(env), cwd, timeout)
+        read_end, write_end = os.pipe()
         try:
-            done = subprocess.run(argv, env=self.env(env), cwd=cwd, stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-            return done.returncode, done.stdout.decode('utf-8', 'replace')
-        except subprocess.TimeoutExpired:
+            process = subprocess.Popen(argv, env=self.env(env), cwd=cwd, stdin=subprocess.DEVNULL,
+                                       stdout=write_end, stderr=write_end)
+        except BaseException:
+            os.close(read_end)
+            raise
+        finally:
+            os.close(write_end)
+        code, output = read_until_ended(read_end, process, timeout)
+        if code is None:
+            process.wait()
             return -1, 'timed out after %d s' % timeout
+        return code, output.decode('utf-8', 'replace')
 
     def start(self, args, env=None, cwd=None, output=None, stdin=None, errors=None):
         """Starts a Windows command; returns the Popen (or its sandboxed like). output, stdin and
@@ -132,11 +141,16 @@ class Prefix:
                                 stderr=errors if errors is not None else subprocess.DEVNULL,
                                 start_new_session=True)
 
-    def wake(self):
+    def wake(self, timeout=120):
         """Starts the prefix's server and system programs with a program whose output goes nowhere:
         they inherit the output of the first program of a session and outlive it, and must not
-        hold on to a pipe of the run (the robot's)."""
-        self.run(['cmd.exe', '/c', 'exit'], timeout=120)
+        hold on to a pipe of the run (the robot's, or one the run reads to its end)."""
+        first = self.start(['cmd.exe', '/c', 'exit'])
+        try:
+            first.wait(timeout)
+        except subprocess.TimeoutExpired:
+            first.kill()
+            first.wait()
 
     def import_reg(self, text, name='settings.reg'):
         """Imports registry settings (REGEDIT4 text) in one go."""

@@ -1,0 +1,46 @@
+"""The output of a program run to its end, read from the pipe it writes to. Wine's system programs
+(its server, services and desktop) inherit the output of the program that started them and
+outlive it, so the pipe's end of file may come long after the program ended, or never: its
+output is what it wrote by the time it ended, and the reading stops when the pipe holds no more."""
+import os
+import select
+import time
+
+POLL_SECONDS = 0.02
+
+
+def read_until_ended(fd, process, timeout):
+    """Reads fd while process (with poll() and kill()) runs, then what the pipe still holds.
+    Returns (exit code, output bytes); (None, output so far) at the time-out, the program killed.
+    Closes fd."""
+    chunks = []
+    deadline = time.monotonic() + timeout
+    try:
+        while True:
+            ended = process.poll() is not None
+            if select.select([fd], [], [], 0 if ended else POLL_SECONDS)[0]:
+                chunk = os.read(fd, 1 << 16)
+                if chunk:
+                    chunks.append(chunk)
+                    continue
+                if ended:
+                    break
+                # The end of file before the program's end: nothing more can come; wait for the end.
+                return _wait(process, deadline), b''.join(chunks)
+            if ended:
+                break
+            if time.monotonic() > deadline:
+                process.kill()
+                return None, b''.join(chunks)
+        return process.poll(), b''.join(chunks)
+    finally:
+        os.close(fd)
+
+
+def _wait(process, deadline):
+    while process.poll() is None:
+        if time.monotonic() > deadline:
+            process.kill()
+            return None
+        time.sleep(POLL_SECONDS)
+    return process.poll()
