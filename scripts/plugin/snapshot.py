@@ -1,6 +1,7 @@
 """What a run added to the PC: the registry (read from the stopped prefix's registry files) and
 the files of drive C:, before and after, and the difference."""
 import os
+import re
 
 # Keys that Wine itself changes whenever a prefix runs, whatever runs in it.
 NOISY_KEYS = (
@@ -25,15 +26,8 @@ NOISY_FOLDERS = ('windows/temp', 'windows/logs', 'users/public')
 
 
 def _unescape_key(text):
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == '\\' and i + 1 < len(text) and text[i + 1] == '\\':
-            out.append('\\')
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return ''.join(out)
+    """A key's path as written in a registry file (each backslash doubled) as it is."""
+    return text.replace('\\\\', '\\')
 
 
 def parse_wine_registry(text, root):
@@ -90,9 +84,12 @@ def read_registry(prefix_path):
     return keys
 
 
+# A key that is one of NOISY_KEYS or lies under one.
+_NOISY = re.compile('(?:%s)(?:\\\\|$)' % '|'.join(re.escape(key) for key in NOISY_KEYS))
+
+
 def _noisy(key):
-    lower = key.lower()
-    return any(lower == n or lower.startswith(n + '\\') for n in NOISY_KEYS)
+    return _NOISY.match(key.lower()) is not None
 
 
 def registry_diff(before, after):
@@ -106,6 +103,8 @@ def registry_diff(before, after):
             added.append((key, after[key]))
             continue
         old, new = before[key], after[key]
+        if old == new:
+            continue
         for name in sorted(set(old) | set(new)):
             if old.get(name) != new.get(name):
                 changed.append((key, name, old.get(name), new.get(name)))
