@@ -94,9 +94,9 @@ class InSandbox(OutputCases, unittest.TestCase):
 class TimeOut(unittest.TestCase):
     def test_a_program_that_does_not_end_is_killed_at_the_time_out_without_a_sandbox(self):
         prefix = ScriptPrefix('/var/tmp', '/bin/sleep')
-        code, output = prefix.run(['4747.5'], timeout=1)
+        code, output = prefix.run(['5151.5'], timeout=1)
         self.assertEqual((code, output), (-1, 'timed out after 1 s'))
-        self.assertFalse(still_running('4747.5'))
+        self.assertFalse(still_running('5151.5'))
 
 
 if __name__ == '__main__':

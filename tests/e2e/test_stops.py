@@ -101,12 +101,18 @@ COMMAND = textwrap.dedent('''
     stops.install()
     folder = sys.argv[1]
 
+    def say(text):
+        # One write of the whole line: print() writes its words and the line's end apart, and the
+        # lines of two threads could mix into one.
+        sys.stdout.write(text + '\\n')
+        sys.stdout.flush()
+
     def work(mark):
         box = sandbox.Sandbox([folder])
         try:
             box.run(['/bin/sh', '-c', '(/bin/sleep %%s1 </dev/null >/dev/null 2>&1 &); exit 0' %% mark], {})
             process = box.start(['/bin/sleep', mark], {})
-            print('started', mark, flush=True)
+            say('started ' + mark)
             process.wait()
             stops.check()
             return mark
@@ -114,8 +120,8 @@ COMMAND = textwrap.dedent('''
             box.end()
 
     not_started = parallel.each_in_parallel(['4747.5', '4848.5', '4949.5'], 2, work,
-                                            lambda mark, result: print('done', mark, flush=True))
-    print('not started:', ' '.join(not_started), flush=True)
+                                            lambda mark, result: say('done ' + mark))
+    say('not started: ' + ' '.join(not_started))
     sys.exit(stops.exit_code(0))
 ''')
 
