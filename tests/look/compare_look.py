@@ -61,6 +61,9 @@ def read_bmp(path):
 def compare(drawn_path, stored_path):
     """(largest channel difference, pixels that differ, colours of the drawn picture), or a text
     that tells why the two cannot be compared."""
+    for path in (drawn_path, stored_path):
+        if not os.path.isfile(path):
+            return 'the demo ended without writing %s' % os.path.basename(path)
     drawn = read_bmp(drawn_path)
     stored = read_bmp(stored_path)
     if drawn[:2] != stored[:2]:
@@ -93,15 +96,16 @@ def start_xvfb():
     return xvfb, ':' + number
 
 
-def prepare(build_dir, work):
-    """A prefix with the two demos, the device library, the English texts, a profile and the
-    download check's answer; returns (prefix, program folder)."""
+def prepare(build_dir, work, display):
+    """A prefix on display with the two demos, the device library, the English texts, a profile
+    and the download check's answer; returns (prefix, program folder). Every program of the
+    prefix runs on that display: its first one starts Wine's desktop there."""
     demo = os.path.join(build_dir, 'sim', 'LookDemo.exe')
     arch = 'win64' if pe_machine(demo) == 'x64' else 'win32'
     prefix_path = os.path.join(work, 'prefix')
     script = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'scripts', 'wine-prefix.sh')
     subprocess.run([script, prefix_path, arch, 'display'], check=True, stdout=subprocess.DEVNULL)
-    prefix = Prefix(prefix_path, arch)
+    prefix = Prefix(prefix_path, arch, display)
     program = prefix.drive_c('look')
     os.makedirs(os.path.join(program, 'tools'), exist_ok=True)
     for _, name in FORMS:
@@ -153,10 +157,11 @@ def main():
     work = os.path.join(build_dir, 'look')
     shutil.rmtree(work, ignore_errors=True)
     started = time.monotonic()
-    prefix, program = prepare(build_dir, work)
-    xvfb, prefix.display = start_xvfb()
+    xvfb, display = start_xvfb()
+    prefix = None
     failures = []
     try:
+        prefix, program = prepare(build_dir, work, display)
         for name, arguments, with_download in CASES:
             photographed = photograph(prefix, program, build_dir, name, arguments, with_download)
             failures += photographed
@@ -176,7 +181,8 @@ def main():
                 if largest > MAX_COLOUR_STEP:
                     failures.append('%s: a channel differs by %d (at most %d)' % (label, largest, MAX_COLOUR_STEP))
     finally:
-        prefix.kill()
+        if prefix:
+            prefix.kill()
         xvfb.kill()
         if not options.keep and not failures:
             shutil.rmtree(work, ignore_errors=True)
