@@ -237,5 +237,32 @@ class InstallerOptionTests(unittest.TestCase):
         self.assertEqual(options.parse([]).installers, 'stand-ins')
 
 
+class SetupWaitCheckTests(unittest.TestCase):
+    """The end-to-end check that a real setup waited for its msiexec, over records as the robot
+    gives them: it sees ends at its looks at the processes, and two ends seen in one look come in
+    the order of their process numbers (the setup's first), which the run may read in two passes."""
+
+    @staticmethod
+    def failures(setup_end, msiexec_end, waits):
+        import e2e
+        processes = [{'name': 'DriverSetup.exe', 'pid': '10', 'parent': '5', 'command': 'DriverSetup.exe',
+                      'code': '0', 'start': 1.0, 'end': setup_end},
+                     {'name': 'msiexec.exe', 'pid': '11', 'parent': '10', 'command': 'msiexec.exe /i driver.msi /qn',
+                      'code': '0', 'start': 1.1, 'end': msiexec_end}]
+        checks = e2e.Checks({'run': {'processes': processes}})
+        e2e.check_real_setup(checks, 'DriverSetup.exe', waits, then=max(setup_end, msiexec_end))
+        return checks.failures
+
+    def test_a_waiting_setup_passes_when_the_robot_saw_both_ends_in_one_look(self):
+        for setup_end, msiexec_end in ((1.74, 1.80), (1.80, 1.80), (2.5, 1.8)):
+            with self.subTest(setup=setup_end, msiexec=msiexec_end):
+                self.assertEqual(self.failures(setup_end, msiexec_end, waits=True), [])
+
+    def test_a_setup_that_ended_long_before_its_msiexec_did_not_wait(self):
+        self.assertTrue(self.failures(0.9, 1.8, waits=True))
+        self.assertEqual(self.failures(0.9, 1.8, waits=False), [])
+        self.assertTrue(self.failures(1.8, 1.8, waits=False))
+
+
 if __name__ == '__main__':
     unittest.main()
