@@ -459,6 +459,9 @@ TEST(ProgramWork, GivesUpAtTheBoundOnADescendantThatLivesOn)
     plug::ProgramWait waited = plug::WaitForProgramWork(program, INFINITE, 300);
     EXPECT_FALSE(PathExists(end));
     Release(release);
+    // Released, the descendant ends before its folder goes (else it waits a minute for a file that
+    // is gone, holding the test's output open all that time).
+    EXPECT_TRUE(WaitUntilMarked(end));
     EXPECT_TRUE(waited.programEnded);
     EXPECT_FALSE(waited.descendantsEnded);
     EXPECT_EQ(1u, waited.descendants);
@@ -471,6 +474,7 @@ TEST(ProgramWork, GivesUpAtTheBoundOnADescendantThatLivesOn)
     ASSERT_TRUE(lingeringProgram);
     plug::ProgramWait cut = plug::WaitForProgramWork(lingeringProgram, 200, 30000);
     Release(lingering);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(lingeringProgram.Process(), 30000));
     EXPECT_FALSE(cut.programEnded);
     EXPECT_FALSE(cut.descendantsEnded);
 }
