@@ -27,7 +27,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from plugin import browser, expectation, hostile, matrix, observed, parallel, report, sandbox, stops, wine  # noqa: E402
 from plugin import installers, packages, snapshot  # noqa: E402
-from plugin import hostile_images, languages, markup, matrix_page, pc_matrix  # noqa: E402
+from plugin import cli, hostile_images, languages, markup, matrix_page, pc_matrix  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
 from plugin.hostile_rows import HOSTILE_ROWS  # noqa: E402
 from plugin.run import PlugInRun, Settings  # noqa: E402
@@ -1201,6 +1201,12 @@ def run_case(case, build_dir, work_dir, arch):
     return checks.failures, time.monotonic() - started, run_dir
 
 
+def claim_work_dir(build_dir):
+    """(work folder, lock): build_dir/e2e, or e2e-2 and so on while other suites hold the first; the
+    runs' folders, the maker's image and the hostile images of one suite never meet another's."""
+    return cli.claim_folder(build_dir, 'e2e')
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument('--build-dir', required=True)
@@ -1212,7 +1218,9 @@ def main(argv):
     options = parser.parse_args(argv)
     build_dir = os.path.abspath(options.build_dir)
     arch = 'win64' if os.path.basename(build_dir) == 'test64' else 'win32'
-    work_dir = os.path.join(build_dir, 'e2e')
+    work_dir, work_lock = claim_work_dir(build_dir)  # held until the suite ends
+    if os.path.basename(work_dir) != 'e2e':
+        print('another end-to-end suite holds %s: this one runs in %s' % (os.path.join(build_dir, 'e2e'), work_dir))
     os.makedirs(work_dir, exist_ok=True)
 
     cases = scenario_cases(build_dir, work_dir)

@@ -11,23 +11,30 @@ from . import stops
 from .run import PlugInRun, Settings
 
 
-def claim_run_folders(build_dir, most=99):
-    """(run folder, report folder, lock) of the first run folder no other run holds:
-    plugin-run with its report in plugin-report when free, else plugin-run-2 and plugin-report-2,
-    and so on. The folder stays this run's while the lock file is open (until the process ends,
-    however it ends)."""
+def claim_folder(build_dir, name, most=99):
+    """(folder, lock) of the first folder of that name that no other command holds: build_dir/name
+    when free, else name-2, name-3 and so on. The folder stays this command's while the lock file
+    is open (until the process ends, however it ends)."""
     os.makedirs(build_dir, exist_ok=True)
     for number in range(1, most + 1):
-        suffix = '' if number == 1 else '-%d' % number
-        lock = open(os.path.join(build_dir, 'plugin-run%s.lock' % suffix), 'a')
+        folder = os.path.join(build_dir, name if number == 1 else '%s-%d' % (name, number))
+        lock = open(folder + '.lock', 'a')
         try:
             fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
         except BlockingIOError:
             lock.close()
             continue
-        return (os.path.join(build_dir, 'plugin-run' + suffix), os.path.join(build_dir, 'plugin-report' + suffix),
-                lock)
-    raise RuntimeError('%d plug-in runs of this build are running already' % most)
+        return folder, lock
+    raise RuntimeError('%d commands hold the folders %s of this build already' % (most, name))
+
+
+def claim_run_folders(build_dir, most=99):
+    """(run folder, report folder, lock) of the first run folder no other run holds:
+    plugin-run with its report in plugin-report when free, else plugin-run-2 and plugin-report-2,
+    and so on (see claim_folder)."""
+    run_dir, lock = claim_folder(build_dir, 'plugin-run', most)
+    report_name = 'plugin-report' + os.path.basename(run_dir)[len('plugin-run'):]
+    return run_dir, os.path.join(build_dir, report_name), lock
 
 
 def pc_arch(preset, bits):

@@ -449,6 +449,14 @@ HOLDER = textwrap.dedent('''
     print(run_dir, flush=True)
     sys.stdin.read()
 ''')
+# An end-to-end suite holding its work folder until its input ends.
+SUITE_HOLDER = textwrap.dedent('''
+    import sys
+    import e2e
+    work_dir, lock = e2e.claim_work_dir(sys.argv[1])
+    print(work_dir, flush=True)
+    sys.stdin.read()
+''')
 
 
 class ClockTests(unittest.TestCase):
@@ -491,6 +499,24 @@ class ProvenanceTests(unittest.TestCase):
 
 
 class RunFolderTests(unittest.TestCase):
+    def held(self, script, build):
+        env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.dirname(os.path.abspath(cli.__file__))))
+        holder = subprocess.Popen([sys.executable, '-c', script, build], stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, env=env, text=True)
+        self.addCleanup(holder.stdout.close)
+        self.addCleanup(holder.wait, 30)
+        self.addCleanup(holder.stdin.close)
+        return holder
+
+    def test_two_end_to_end_suites_at_once_work_in_folders_of_their_own(self):
+        import e2e
+        with tempfile.TemporaryDirectory() as build:
+            holder = self.held(SUITE_HOLDER, build)
+            self.assertEqual(holder.stdout.readline().strip(), os.path.join(build, 'e2e'))
+            work_dir, lock = e2e.claim_work_dir(build)
+            lock.close()
+            self.assertEqual(work_dir, os.path.join(build, 'e2e-2'))
+
     def test_a_second_run_at_once_gets_folders_of_its_own_and_the_first_are_free_again_after(self):
         with tempfile.TemporaryDirectory() as build:
             env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.dirname(os.path.abspath(cli.__file__))))
