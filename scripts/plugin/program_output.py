@@ -9,6 +9,22 @@ import time
 POLL_SECONDS = 0.02
 
 
+def run_to_end(start, timeout):
+    """Starts a program with start(fd), which gives it fd as its output and errors and returns the
+    process, and reads that output to the program's end: (process, exit code or None at the
+    time-out, the output as text)."""
+    read_end, write_end = os.pipe()
+    try:
+        process = start(write_end)
+    except BaseException:
+        os.close(read_end)
+        raise
+    finally:
+        os.close(write_end)
+    code, output = read_until_ended(read_end, process, timeout)
+    return process, code, output.decode('utf-8', 'replace')
+
+
 def read_until_ended(fd, process, timeout):
     """Reads fd while process (with poll() and kill()) runs, then what the pipe still holds.
     Returns (exit code, output bytes); (None, output so far) at the time-out, the program killed.

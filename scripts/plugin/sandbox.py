@@ -29,7 +29,7 @@ import threading
 import time
 
 from . import stops
-from .program_output import read_until_ended
+from .program_output import run_to_end
 
 BWRAP = '/usr/bin/bwrap'
 AGENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'sandbox_agent.py')
@@ -364,18 +364,8 @@ class Sandbox:
     def run(self, argv, env, cwd=None, timeout=120):
         """Runs argv to its end: (exit code, its output and errors as text); (-1, why) at the
         time-out, the program killed."""
-        read_end, write_end = os.pipe()
-        try:
-            process = self.start(argv, env, cwd, stdout=write_end, stderr=write_end)
-        except BaseException:
-            os.close(read_end)
-            raise
-        finally:
-            os.close(write_end)
-        code, output = read_until_ended(read_end, process, timeout)
-        if code is None:
-            return -1, 'timed out after %d s' % timeout
-        return code, output.decode('utf-8', 'replace')
+        _, code, output = run_to_end(lambda fd: self.start(argv, env, cwd, stdout=fd, stderr=fd), timeout)
+        return (-1, 'timed out after %d s' % timeout) if code is None else (code, output)
 
 
 def first_process(info_fd):

@@ -8,7 +8,7 @@ import subprocess
 import time
 
 from . import stops
-from .program_output import read_until_ended
+from .program_output import run_to_end
 
 
 def pe_machine(path):
@@ -110,20 +110,13 @@ class Prefix:
         """Runs a host program of the prefix (Wine's server, say) to its end: (exit code, output)."""
         if self.sandbox:
             return self.sandbox.run(argv, self.env(env), cwd, timeout)
-        read_end, write_end = os.pipe()
-        try:
-            process = subprocess.Popen(argv, env=self.env(env), cwd=cwd, stdin=subprocess.DEVNULL,
-                                       stdout=write_end, stderr=write_end)
-        except BaseException:
-            os.close(read_end)
-            raise
-        finally:
-            os.close(write_end)
-        code, output = read_until_ended(read_end, process, timeout)
+        process, code, output = run_to_end(
+            lambda fd: subprocess.Popen(argv, env=self.env(env), cwd=cwd, stdin=subprocess.DEVNULL, stdout=fd,
+                                        stderr=fd), timeout)
         if code is None:
             process.wait()
             return -1, 'timed out after %d s' % timeout
-        return code, output.decode('utf-8', 'replace')
+        return code, output
 
     def start(self, args, env=None, cwd=None, output=None, stdin=None, errors=None):
         """Starts a Windows command; returns the Popen (or its sandboxed like). output, stdin and
