@@ -54,6 +54,8 @@ class OutputCases:
                     'head -c %d /dev/zero | tr "\\0" x\n'
                     'echo; echo last line\n'
                     '/bin/sleep "$1" &\n'
+                    # (on until the program left behind is sleep, not the shell's copy before it)
+                    'while [ -e /proc/$! ] && [ "$(cat /proc/$!/comm 2>/dev/null)" != sleep ]; do :; done\n'
                     'exit 5\n' % (self.top, BIG))
         os.chmod(self.script, 0o755)
         self.mark = '4646.%d' % os.getpid()
