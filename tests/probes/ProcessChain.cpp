@@ -8,7 +8,8 @@
 //   ProcessChain.exe after FILE LINK...                 waits until FILE is there, then acts as
 //                                                       the link LINK... describes
 // UNTIL is a number of milliseconds, or a file: then the link lives until the test writes it (at
-// most a minute, so that a failed test leaves nothing running for long).
+// most a minute, and no longer than the file's folder is there, so that a test leaves nothing
+// running for long).
 // A program without a console, as setups are: no console host joins its family.
 #include <windows.h>
 #include <shellapi.h>
@@ -30,10 +31,17 @@ void Mark(const wchar_t* file)
         ::CloseHandle(handle);
 }
 
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Waits until file is there, at most a minute; not at all once its folder is gone: the test that
+// made the folder has ended, and a link still running would hold the test's output open.
 void WaitForFile(const wchar_t* file)
 {
+    const std::wstring path = file;
+    const size_t separator = path.find_last_of(L"\\/");
+    const std::wstring folder = separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
     for (DWORD waited = 0; waited < kLongestWaitForFileMs; waited += 10) {
-        if (::GetFileAttributesW(file) != INVALID_FILE_ATTRIBUTES)
+        if (Exists(path) || (!folder.empty() && !Exists(folder)))
             return;
         ::Sleep(10);
     }
