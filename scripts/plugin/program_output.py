@@ -7,6 +7,10 @@ import select
 import time
 
 POLL_SECONDS = 0.02
+# After the program's end, what the pipe still holds is read for this long at most.
+DRAIN_SECONDS = 1.0
+# Bytes of a program's output kept (the first ones; the rest is read and dropped).
+MOST_KEPT = 1 << 20
 
 
 def run_to_end(start, timeout):
@@ -26,29 +30,36 @@ def run_to_end(start, timeout):
 
 
 def read_until_ended(fd, process, timeout):
-    """Reads fd while process (with poll() and kill()) runs, then what the pipe still holds.
-    Returns (exit code, output bytes); (None, output so far) at the time-out, the program killed.
+    """Reads fd while process (with poll() and kill()) runs, then what the pipe still holds, for
+    DRAIN_SECONDS at most (a program left behind may write on without end). Returns (exit code,
+    output bytes: the first MOST_KEPT); (None, output so far) at the time-out, the program killed.
     Closes fd."""
-    chunks = []
+    output = bytearray()
     deadline = time.monotonic() + timeout
+    drained_by = None  # once the program has ended: when the reading stops at the latest
     try:
         while True:
-            ended = process.poll() is not None
+            now = time.monotonic()
+            if drained_by is None and process.poll() is not None:
+                drained_by = now + DRAIN_SECONDS
+            ended = drained_by is not None
+            if ended and now > drained_by:
+                break
+            if not ended and now > deadline:
+                process.kill()
+                return None, bytes(output)
             if select.select([fd], [], [], 0 if ended else POLL_SECONDS)[0]:
                 chunk = os.read(fd, 1 << 16)
                 if chunk:
-                    chunks.append(chunk)
+                    output += chunk[:max(0, MOST_KEPT - len(output))]
                     continue
                 if ended:
                     break
                 # The end of file before the program's end: nothing more can come; wait for the end.
-                return _wait(process, deadline), b''.join(chunks)
+                return _wait(process, deadline), bytes(output)
             if ended:
                 break
-            if time.monotonic() > deadline:
-                process.kill()
-                return None, b''.join(chunks)
-        return process.poll(), b''.join(chunks)
+        return process.poll(), bytes(output)
     finally:
         os.close(fd)
 

@@ -7,9 +7,10 @@ import os
 import shutil
 import subprocess
 import tempfile
+import threading
 import unittest
 
-from plugin import sandbox, wine
+from plugin import program_output, sandbox, wine
 
 HAVE_BWRAP = os.access(sandbox.BWRAP, os.X_OK)
 BIG = 300000  # bytes of output: several times a pipe's buffer
@@ -99,6 +100,40 @@ class TimeOut(unittest.TestCase):
         code, output = prefix.run(['5151.5'], timeout=1)
         self.assertEqual((code, output), (-1, 'timed out after 1 s'))
         self.assertFalse(still_running('5151.5'))
+
+
+class Floods(unittest.TestCase):
+    """A program of an image may write without end, or leave a program behind that does: the run
+    still returns (at the time-out, or soon after the program's end), and keeps a bounded part."""
+
+    def run_bounded(self, script, timeout):
+        """(exit code, output) of the script run through a prefix, or a failure when the run does
+        not return within a minute."""
+        top = tempfile.mkdtemp(prefix='program-output-', dir='/var/tmp')
+        self.addCleanup(shutil.rmtree, top, True)
+        path = os.path.join(top, 'loader.sh')
+        with open(path, 'w') as f:
+            f.write('#!/bin/sh\n' + script)
+        os.chmod(path, 0o755)
+        result = []
+        worker = threading.Thread(target=lambda: result.append(ScriptPrefix(top, path).run(['x'], timeout=timeout)),
+                                  daemon=True)
+        worker.start()
+        worker.join(60)
+        subprocess.run(['pkill', '-f', 'loader.sh'])
+        subprocess.run(['pkill', '-f', 'yes 5252'])
+        self.assertFalse(worker.is_alive(), 'the run did not return')
+        return result[0]
+
+    def test_a_program_that_writes_without_end_is_killed_at_the_time_out(self):
+        code, output = self.run_bounded('exec yes 5252\n', timeout=2)
+        self.assertEqual((code, output), (-1, 'timed out after 2 s'))
+
+    def test_a_program_that_leaves_a_writer_without_end_behind_returns_at_its_end(self):
+        code, output = self.run_bounded('echo first line\n(yes 5252 &)\nsleep 0.5\nexit 4\n', timeout=60)
+        self.assertEqual(code, 4)
+        self.assertTrue(output.startswith('first line\n'), output[:100])
+        self.assertLessEqual(len(output), program_output.MOST_KEPT + len('first line\n'))
 
 
 if __name__ == '__main__':
