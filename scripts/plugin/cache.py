@@ -14,6 +14,18 @@ def locked(lock_path):
         yield
 
 
+def held_unless_taken(lock_path):
+    """The lock file at lock_path, opened and held until it is closed (or the process ends), or
+    None when another process holds it (nothing waits)."""
+    lock = open(lock_path, 'a')
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        lock.close()
+        return None
+    return lock
+
+
 def read_stamp(path):
     """The stamp at path, or None when there is none."""
     try:

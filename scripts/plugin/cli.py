@@ -1,8 +1,8 @@
 """scripts/run.sh: one plug-in run from the command line, its report and its summary."""
-import fcntl
 import os
 import sys
 
+from . import cache
 from . import options as options_mod
 from . import pc
 from . import phases
@@ -18,13 +18,9 @@ def claim_folder(build_dir, name, most=99):
     os.makedirs(build_dir, exist_ok=True)
     for number in range(1, most + 1):
         folder = os.path.join(build_dir, name if number == 1 else '%s-%d' % (name, number))
-        lock = open(folder + '.lock', 'a')
-        try:
-            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-        except BlockingIOError:
-            lock.close()
-            continue
-        return folder, lock
+        lock = cache.held_unless_taken(folder + '.lock')
+        if lock:
+            return folder, lock
     raise RuntimeError('%d commands hold the folders %s of this build already' % (most, name))
 
 

@@ -8,13 +8,13 @@ it shows the main dialog (driver setup and kit setup status), the staging dialog
 guide (with and without its Download button), each painted by the program's own code, measures
 every text as it is drawn and captures the window. Two languages run at a time. The sheet's pages
 (sheet_page.py) are made from what the demo measured."""
-import fcntl
 import json
 import os
 import shutil
 import subprocess
 import time
 
+from . import cache
 from . import bitmap
 from . import image as image_mod
 from . import parallel
@@ -305,10 +305,8 @@ def command(options, build_dir, scripts_dir, display, arch, log=print):
     sheet_dir = options.report_dir or os.path.join(build_dir, 'plugin-languages')
     work_dir = os.path.join(build_dir, 'plugin-languages-run')
     only = None if options.languages == 'all' else [n.strip() for n in options.languages.split(',') if n.strip()]
-    lock = open(os.path.join(build_dir, 'plugin-languages.lock'), 'a')
-    try:
-        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-    except BlockingIOError:
+    lock = cache.held_unless_taken(os.path.join(build_dir, 'plugin-languages.lock'))
+    if lock is None:
         log('another language sheet of this build is being made (%s): try again when it is done' % work_dir)
         return 1
     try:

@@ -2,13 +2,13 @@
 will meet (each Windows, 32 or 64 bits, each state an earlier run left, an administrator or a
 limited user, and optionally each fault), two runs at a time, each cell judged against what that
 PC should get (expectation.py), on one page (matrix_page.py)."""
-import fcntl
 import os
 import shutil
 import subprocess
 import time
 import traceback
 
+from . import cache
 from . import expectation
 from . import faults as faults_mod
 from . import image as image_mod
@@ -185,12 +185,11 @@ class MatrixRun:
     # -- all of them -------------------------------------------------------------------------
     def execute(self):
         os.makedirs(self.work_dir, exist_ok=True)
-        with open(os.path.join(self.work_dir, 'matrix.lock'), 'w') as lock:
-            try:
-                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            except BlockingIOError:
-                self.log('another matrix of this build is running (%s)' % self.work_dir)
-                return None
+        lock = cache.held_unless_taken(os.path.join(self.work_dir, 'matrix.lock'))
+        if lock is None:
+            self.log('another matrix of this build is running (%s)' % self.work_dir)
+            return None
+        with lock:
             # What an earlier matrix wrote goes (its cells' folders with their reports); anything
             # else in the folder stays.
             self.folder = report_files.open_cleared(self.page_dir)

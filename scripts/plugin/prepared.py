@@ -172,7 +172,6 @@ def _make(base, path, arch, windows, display, settings_text, check_wow64, sandbo
         _remove(path)
         raise
     prefix.kill()
-    prefix.wait_server()
     stops.check()
     return {'reported_version': reported, 'version_output': version_output, 'registry': snapshot.read_registry(path),
             'files': snapshot.read_files(prefix.drive_c())}

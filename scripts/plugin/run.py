@@ -281,7 +281,6 @@ class PlugInRun(LaunchRecording, Screenshots):
         as_prepared = not s.registry and s.state == 'clean' and not self.limited_user_needs_service() and not self.fault
         with self.clock.phase('stop'):
             self.prefix.kill()
-            self.prefix.wait_server()
         if self.fault:
             self.fault.prepare(self)
         with self.clock.phase('snapshot before'):
@@ -365,7 +364,6 @@ class PlugInRun(LaunchRecording, Screenshots):
         """The device goes and comes back: its changed state, the logs and the trace go. The PC
         is started again after it: stopped the slower way that waits for its programs."""
         self.prefix.kill(quick=False)
-        self.prefix.wait_server()
         for name in ('R.ini', 'S.ini', 'commands.log', 'programs.log', 'programs.ini'):
             path = self.sim_folder(name)
             if os.path.exists(path):
@@ -600,7 +598,6 @@ class PlugInRun(LaunchRecording, Screenshots):
     def finish(self):
         with self.clock.phase('stop'):
             self.prefix.kill()
-            self.prefix.wait_server()
         with self.clock.phase('snapshot after'):
             self.registry_after = snapshot.read_registry(self.prefix.path)
             self.files_after = snapshot.read_files(self.prefix.drive_c())
@@ -680,7 +677,6 @@ class PlugInRun(LaunchRecording, Screenshots):
             # fault mounted or started, and its X server.
             if self.prefix:
                 self.prefix.kill()
-                self.prefix.wait_server()
             if self.fault:
                 self.fault.cleanup(self)
             self.stop_display()

@@ -156,9 +156,10 @@ class Prefix:
         return code == 0
 
     def kill(self, quick=True):
-        """Ends every process of this prefix (its own server and what runs under it); a sandbox's
-        instance ends with them. quick: by ending the server (end_server); else, as before the
-        PC is started again in a run (an unplug), by "wineserver -k"."""
+        """Ends every process of this prefix (its own server and what runs under it) and returns
+        once its server has gone; a sandbox's instance ends with them. quick: by ending the
+        server (end_server); else, as before the PC is started again in a run (an unplug), by
+        "wineserver -k"."""
         if self.sandbox:
             # (After a stop there is nothing left to end: the stop killed the instance.)
             if self.sandbox.running() and not stops.requested() and not (quick and self.end_server()):
@@ -168,6 +169,11 @@ class Prefix:
             return
         subprocess.run([self.wineserver(), '-k'], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
+        try:
+            subprocess.run([self.wineserver(), '-w'], env=self.env(), stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
+        except subprocess.TimeoutExpired:
+            pass
 
     def end_server(self, timeout=10):
         """Ends the sandbox's Wine server as a terminal's Ctrl-C would: it writes the registry
@@ -185,17 +191,6 @@ class Prefix:
                 return False
             time.sleep(0.01)
         return True
-
-    def wait_server(self, timeout=60):
-        if self.sandbox:
-            if self.sandbox.running() and not stops.requested():
-                self.run_native([self.wineserver(), '-w'], timeout=timeout)
-            return
-        try:
-            subprocess.run([self.wineserver(), '-w'], env=self.env(), stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=timeout)
-        except subprocess.TimeoutExpired:
-            pass
 
     def reported_version(self):
         """What the PC says it is, as "ver" prints it (e.g. "Microsoft Windows 10.0.19043"), or ''."""
