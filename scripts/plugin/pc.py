@@ -124,35 +124,69 @@ def removals_done():
         del _REMOVALS[path]
 
 
-def copy_prefix(source, target):
-    """Copies a stopped prefix; its CD-ROM drives R: and S: point into the copy."""
+CD_FOLDERS = ('cdrom-r', 'cdrom-s')
+
+
+def copy_prefix(source, target, shared=None, keep_drives=False):
+    """Copies a stopped prefix; its CD-ROM drives R: and S: point into the copy. shared(relative
+    path) tells the files that the copy links to instead of copying (default: the Windows
+    folder's programs and libraries, is_shared); keep_drives: the CD-ROM drives' folders already
+    in target stay, as they are, and the source's are not copied."""
+    kept = _move_drives_aside(target) if keep_drives else {}
     clear_away(target)
     os.makedirs(os.path.dirname(target), exist_ok=True)
     windows = os.path.join(source, 'drive_c', 'windows') + os.sep
+    if shared is None:
+        shared = lambda rel: is_shared(os.path.dirname(os.path.join(source, rel)), os.path.basename(rel), windows)
     for root, dirs, files in os.walk(source):
         rel = os.path.relpath(root, source)
         destination = os.path.join(target, rel) if rel != '.' else target
         os.makedirs(destination, exist_ok=True)
         shutil.copystat(root, destination)
+        if rel == '.' and keep_drives:
+            dirs[:] = [name for name in dirs if name not in CD_FOLDERS]
         for name in dirs + files:
             path = os.path.join(root, name)
             copy = os.path.join(destination, name)
             if os.path.islink(path):
-                os.symlink(os.readlink(path), copy)
+                copy_link(path, copy)
                 if name in dirs:
                     dirs.remove(name)
             elif name in files:
-                if is_shared(root, name, windows):
+                if shared(os.path.relpath(path, source)):
                     os.link(path, copy)
                 else:
                     shutil.copy2(path, copy)
     for letter in 'rs':
         folder = os.path.join(target, 'cdrom-' + letter)
+        if folder in kept:
+            os.rename(kept[folder], folder)
         os.makedirs(folder, exist_ok=True)
         link = os.path.join(target, 'dosdevices', letter + ':')
         if os.path.lexists(link):
             os.remove(link)
         os.symlink(folder, link)
+
+
+def copy_link(path, copy):
+    """A symbolic link copied as a link (never followed), with its own time, which the snapshot
+    of the files reads."""
+    os.symlink(os.readlink(path), copy)
+    info = os.lstat(path)
+    os.utime(copy, ns=(info.st_atime_ns, info.st_mtime_ns), follow_symlinks=False)
+
+
+def _move_drives_aside(target):
+    """{CD-ROM drive folder of target: where it waits beside target while target is copied anew}."""
+    kept = {}
+    for name in CD_FOLDERS:
+        folder = os.path.join(target, name)
+        if os.path.isdir(folder) and not os.path.islink(folder):
+            aside = '%s.%s-%d' % (target, name, os.getpid())
+            clear_away(aside)
+            os.rename(folder, aside)
+            kept[folder] = aside
+    return kept
 
 
 def pc_settings(windows, managed_frames):
@@ -168,10 +202,11 @@ def pc_settings(windows, managed_frames):
     return text
 
 
-def make_pc(prepared, path, arch, display, sandbox=None, clock=None):
-    """A new simulated PC at path: a copy of a prepared PC (prepared.py), its programs run in
-    sandbox, when given; clock: a phases.PhaseClock that times the copy."""
+def make_pc(prepared, path, arch, display, sandbox=None, clock=None, keep_drives=False):
+    """A new simulated PC at path: a copy of a prepared PC (prepared.py) or of a PC an earlier run
+    left (earlier_runs.py), its programs run in sandbox, when given; clock: a phases.PhaseClock
+    that times the copy; keep_drives: the CD-ROM drives already presented at path stay."""
     clock = clock or phases.PhaseClock()
     with clock.phase('prefix'):
-        copy_prefix(prepared.path, path)
+        copy_prefix(prepared.path, path, shared=prepared.shared, keep_drives=keep_drives)
     return Prefix(path, arch, display, sandbox)

@@ -73,6 +73,10 @@ def registry_stamps(path):
 class PreparedPC:
     """A prepared PC in the cache: its folder and what was learned of it when it was made."""
 
+    # Which of its files a copy links to (relative path -> bool); None: the Windows folder's
+    # programs and libraries (pc.is_shared), which the base prefix gave to nobody.
+    shared = None
+
     def __init__(self, path, info):
         self.path = path
         self.reported_version = info['reported_version']

@@ -15,7 +15,7 @@ OWN_FOLDERS = ('plugstart_sim/',)
 OWN_FILE_NAMES = ('plugstart_trace.log',)
 
 
-def _launch_data(run, launch):
+def launch_data(run, launch):
     if launch is None:
         return None
     interesting = {pid: p for pid, p in launch.processes.items() if run.interesting(p['name'])}
@@ -75,8 +75,8 @@ def collect_result(run, error):
         'error': error,
         'notes': list(run.notes),
         'program': None,
-        'prepared_by': [_launch_data(run, l) for l in run.prep_launches],
-        'run': _launch_data(run, launch) if (launch and launch.t0 is not None) else None,
+        'prepared_by': list(run.earlier_runs),
+        'run': launch_data(run, launch) if (launch and launch.t0 is not None) else None,
         'outcome': 'error' if error else (launch.outcome if launch else 'error'),
         'registry': None,
         'files': None,

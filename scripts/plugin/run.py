@@ -13,12 +13,14 @@ import subprocess
 import time
 
 from . import faults as faults_mod
+from . import earlier_runs
 from . import image as image_mod
 from . import installers as installers_mod
 from . import logs
 from . import phases
 from . import pc
 from . import prepared
+from . import result as result_mod
 from . import snapshot
 from . import stops
 from . import verdict
@@ -98,7 +100,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.xvfb = None
         self.display = None
         self.launch = None
-        self.prep_launches = []
+        self.earlier_runs = []       # the records of the earlier administrator's runs (result.launch_data)
         self.registry_before = self.registry_after = None
         self.files_before = self.files_after = None
         self.result = None
@@ -224,7 +226,7 @@ class PlugInRun(LaunchRecording, Screenshots):
                                   1000 * sum(box.start_seconds), 1000 * max(box.start_seconds)))
 
     def present(self, letter, device_state):
-        folder = os.path.join(self.prefix.path, 'cdrom-' + letter.lower())
+        folder = os.path.join(self.prefix_path(), 'cdrom-' + letter.lower())
         presented = image_mod.present_image(self.s.image, folder, self.sim_devpokes(), device_state, self.s.config,
                                             arch=self.s.arch)
         if self.s.no_language:
@@ -258,40 +260,109 @@ class PlugInRun(LaunchRecording, Screenshots):
                                       log=self.log)
         self.log('simulated PC: Windows %s%s, %s' % (s.windows, ' (64-bit)' if s.arch == 'win64' else '',
                                                       s.state + (', limited user' if s.limited_user else '')))
-        self.prefix = pc.make_pc(ready, os.path.join(s.run_dir, 'prefix'), s.arch, self.display,
-                                 sandbox=self.make_sandbox(), clock=self.clock)
-        self.note_pc(ready)
-        with self.clock.phase('settings'):
-            if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
-                raise RuntimeError('could not write the extra settings into the PC')
         admin_state = s.device_state(for_admin_run=True)
+        # The CD-ROM drives are presented first: what they hold names the earlier run's entry.
+        pc.clear_away(self.prefix_path())
         with self.clock.phase('image'):
             for letter in ['R', 'S'] if s.second_drive else ['R']:
                 self.present(letter, admin_state)
         self.notes.extend(self.images['R'].notes)
-        if s.state != 'clean' or self.limited_user_needs_service():
-            with self.clock.phase('earlier run'):
-                self.prepare_state()
+        known = self.make_prefix(ready, admin_state)
         # The user's device may differ from the administrator's (it refuses direct access).
         user_state = s.device_state()
         if user_state != admin_state:
             for image in self.images.values():
                 image_mod.write_device_state(image.folder, user_state)
         self.write_programs_script(s.programs)
-        as_prepared = not s.registry and s.state == 'clean' and not self.limited_user_needs_service() and not self.fault
         with self.clock.phase('stop'):
             self.prefix.kill()
         if self.fault:
             self.fault.prepare(self)
         with self.clock.phase('snapshot before'):
-            if as_prepared:
-                # Nothing has run in the copy yet: its registry and files are the prepared PC's, but
-                # for the run's own folder.
-                self.registry_before = ready.registry
-                self.files_before = ready.files_of_copy(self.prefix.drive_c(), written=[SIM_FOLDER])
+            if known:
+                # Nothing has run in the copy since: its registry and files are those of the PC it
+                # was copied from, but for the run's own folder.
+                self.registry_before = known.registry
+                self.files_before = known.files_of_copy(self.prefix.drive_c(), written=[SIM_FOLDER])
             else:
                 self.registry_before = snapshot.read_registry(self.prefix.path)
                 self.files_before = snapshot.read_files(self.prefix.drive_c())
+
+    def prefix_path(self):
+        return os.path.join(self.s.run_dir, 'prefix')
+
+    def make_prefix(self, ready, admin_state):
+        """The run's PC: a copy of the prepared PC, with the extra settings and the earlier
+        administrator's run its state needs, or a copy of the PC such a run left, from the cache.
+        Returns what the PC's registry and files are known to be (a PreparedPC), or None when they
+        must be read."""
+        s = self.s
+        if self.needs_earlier_run() and s.state == 'clean':
+            self.notes.append('a limited user\'s PC has had an earlier administrator\'s run: the PC was prepared '
+                              'as "installed"')
+        key = self.earlier_run_key(ready, admin_state)
+        with earlier_runs.lock_of(s.cache_dir, key) if key else contextlib.nullcontext():
+            entry = earlier_runs.find(s.cache_dir, key, ready) if key else None
+            self.prefix = pc.make_pc(entry or ready, self.prefix_path(), s.arch, self.display,
+                                     sandbox=self.make_sandbox(), clock=self.clock, keep_drives=True)
+            self.note_pc(ready)
+            if entry:
+                self.take_earlier_run(entry)
+                return entry
+            with self.clock.phase('settings'):
+                if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
+                    raise RuntimeError('could not write the extra settings into the PC')
+            if not self.needs_earlier_run():
+                return ready if not (s.registry or self.fault) else None
+            with self.clock.phase('earlier run'):
+                notes_before = len(self.notes)
+                self.prepare_state()
+            if key:
+                with self.clock.phase('keep earlier run'):
+                    return self.keep_earlier_run(key, ready, self.notes[notes_before:])
+            return None
+
+    def needs_earlier_run(self):
+        return self.s.state != 'clean' or self.limited_user_needs_service()
+
+    def earlier_state(self):
+        """The state the earlier administrator's run leaves the PC in (a limited user's clean PC
+        on XP has had one that installed everything)."""
+        return 'installed' if self.s.state == 'clean' else self.s.state
+
+    def earlier_run_key(self, ready, admin_state):
+        """The name of the earlier run's entry in the cache, or None when the run needs no earlier
+        run or its earlier run cannot be told by what it starts from (a fault, or code of a caller
+        that watches the robot)."""
+        s = self.s
+        if not self.needs_earlier_run() or self.fault or s.hooks:
+            return None
+        facts = {'state': self.earlier_state(), 'windows': s.windows, 'arch': s.arch,
+                 'device': admin_state, 'registry': s.registry, 'answers': [s.answer_default, s.answer_rules],
+                 'locale': s.locale, 'sandbox': s.sandbox, 'installers': s.installers,
+                 'environment': self.program_env()}
+        drives = {letter: image.folder for letter, image in self.images.items()}
+        return earlier_runs.key_of(ready, drives, facts, os.path.dirname(os.path.abspath(__file__)),
+                                   os.path.join(s.build_dir, 'sim'))
+
+    def take_earlier_run(self, entry):
+        self.earlier_runs = list(entry.runs)
+        self.notes.extend(entry.notes)
+        self.notes.append('the PC as that earlier run left it came from the build\'s cache (made %s by the same run: '
+                          'the same PC, CD-ROM drives, settings and harness)' % entry.made)
+        self.log('the PC as an earlier administrator\'s run left it: from the cache')
+
+    def keep_earlier_run(self, key, ready, notes):
+        """Keeps the stopped PC as the earlier run left it for later runs of the same key; returns
+        it (its registry and files read), or None when it could not be kept (said in the notes)."""
+        registry = snapshot.read_registry(self.prefix.path)
+        files = snapshot.read_files(self.prefix.drive_c())
+        try:
+            return earlier_runs.store(self.s.cache_dir, key, self.prefix.path, ready, self.earlier_runs, notes,
+                                      registry, files)
+        except (earlier_runs.NotKept, OSError) as e:
+            self.notes.append('the PC as the earlier run left it was not kept for later runs: %s' % e)
+            return None
 
     def limited_user_needs_service(self):
         """A limited user on XP is served by the command service, which only an earlier
@@ -316,10 +387,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         """The PC as an earlier administrator's run with this device left it (older versions for
         the outdated states); then the device is unplugged and plugged in again."""
         s = self.s
-        state = 'installed' if s.state == 'clean' else s.state
-        if s.state == 'clean':
-            self.notes.append('a limited user\'s PC has had an earlier administrator\'s run: the PC was prepared '
-                              'as "installed"')
+        state = self.earlier_state()
         script = {}
         if state == 'outdated-driver':
             script = {'driver_setup': {'version': '0.1.0.0'}}
@@ -333,7 +401,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         launch = self.watch_launch('earlier administrator\'s run', screenshots=False)
         if older:
             self.place_real_installers()
-        self.prep_launches.append(launch)
+        self.earlier_runs.append(result_mod.launch_data(self, launch))
         if launch.outcome != 'finished':
             raise RuntimeError('the earlier administrator\'s run did not end within %d s' % s.timeout)
         kit_type = self.config_value('ITK', 'itk_type')
@@ -632,9 +700,9 @@ class PlugInRun(LaunchRecording, Screenshots):
         self.log('the second plug-in, without the fault')
         self.watch_launch('the second plug-in')
         self.finish()
-        earlier, self.prep_launches = self.prep_launches, []
+        earlier, self.earlier_runs = self.earlier_runs, []
         result = self.collect(None)
-        self.prep_launches = earlier
+        self.earlier_runs = earlier
         return result
 
     def execute(self):
@@ -709,5 +777,4 @@ class PlugInRun(LaunchRecording, Screenshots):
             self.clock.add('sandbox (within others)', self.clock.started, self.clock.started + seconds)
 
     def collect(self, error):
-        from .result import collect_result
-        return collect_result(self, error)
+        return result_mod.collect_result(self, error)

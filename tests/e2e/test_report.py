@@ -206,7 +206,7 @@ def replayed(recording, outcome='finished', duration=None, modes=None, registry=
     run.launch.screenshots = [{'t': t, 'file': path, 'reason': reason} for t, path, reason in screenshots]
     result = {'settings': {'timeout': timeout, 'windows': 'xp'}, 'outcome': outcome, 'error': None,
               'program': {'name': 'Plugstart.exe', 'profile': PROFILE},
-              'run': result_mod._launch_data(run, run.launch), 'registry': registry,
+              'run': result_mod.launch_data(run, run.launch), 'registry': registry,
               'device_state': {letter: {'mode': mode} for letter, mode in (modes or {'R': 'modem'}).items()}}
     result['verdict'] = verdict.sentence(result)
     return result
