@@ -30,7 +30,7 @@ LAYOUT = '1'
 # Files of its own that a PC may hold for its entry to be kept.
 MAX_BYTES = 1 << 30
 # Entries kept; the ones used longest ago go first.
-KEEP = 48
+KEEP = 32
 PREFIX = 'earlier-'
 
 
@@ -204,6 +204,8 @@ def _same_file(info, other):
 
 def prune(cache_dir, keep=KEEP):
     """Removes the entries beyond the keep used last (an entry another run holds stays)."""
+    if not os.path.isdir(cache_dir):
+        return
     used = {}
     for name in os.listdir(cache_dir):
         if name.startswith(PREFIX) and name.endswith('.stamp'):

@@ -264,12 +264,13 @@ def list_item(line):
 
 def thumbnail_uri(path):
     """A small copy of a screenshot as a data URI (ImageMagick makes it, twice the size it is shown
-    at, in few colours); the picture itself when that is not smaller."""
+    at, in few colours without dithering: smaller, as clear on a dialog's flat colours, and made in a
+    fifth of the time); the picture itself when that is not smaller."""
     with open(path, 'rb') as f:
         data = f.read()
     try:
-        done = subprocess.run(['convert', path, '-thumbnail', '224x168', '-strip', '-colors', '96', 'png:-'],
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+        done = subprocess.run(['convert', path, '-thumbnail', '224x168', '-strip', '+dither', '-colors', '96',
+                               'png:-'], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
         if done.returncode == 0 and done.stdout.startswith(b'\x89PNG') and len(done.stdout) < len(data):
             data = done.stdout
     except (OSError, subprocess.SubprocessError):

@@ -11,6 +11,7 @@ import os
 import shutil
 import tempfile
 import unittest
+import uuid
 
 from plugin import browser, cli
 
@@ -40,6 +41,9 @@ class PcMatrixTests(unittest.TestCase):
         for name in INSTALLERS + ('plugstart_sim.ini',):
             os.remove(os.path.join(cls.image, name))
         shutil.copy(os.path.join(BUILD_DIR, 'bin', 'Devpoke.dll'), os.path.join(cls.image, 'Devpoke.dll'))
+        # An image no earlier test has plugged in: its earlier runs are not in the build's cache yet.
+        with open(os.path.join(cls.image, 'readme.txt'), 'w') as f:
+            f.write('made for this test only: %s\n' % uuid.uuid4())
         cls.bare = run_matrix(['--image', cls.image, '--windows', '10', '--arch', '32', '--state', 'clean',
                                '--users', 'admin', '--report-dir', os.path.join(cls.folder, 'bare')])
         cls.stood_in = run_matrix(['--image', cls.image, '--stand-ins', '--windows', '7', '--arch', '64', '--state',
@@ -81,6 +85,21 @@ class PcMatrixTests(unittest.TestCase):
         self.assertTrue(limited['boxes'][0].startswith('Administrator rights are needed'), limited['boxes'])
         self.assertTrue(any('stand-ins took their place' in note for note in data['notes']), data['notes'])
         self.assertRegex(output, r'\[1/2\] as expected .*; about .* left')
+
+    def test_the_two_users_of_one_pc_share_one_earlier_administrators_run(self):
+        _, output, data = self.stood_in
+        reports = []
+        for cell in data['cells']:
+            with open(os.path.join(self.folder, 'stand-ins', cell['report'][:-5] + '.json'), encoding='utf-8') as f:
+                reports.append(json.load(f))
+        if any(r['outcome'] == 'skipped' for r in reports):
+            self.skipTest('skipped: the cells were skipped (see the test above)')
+        from_cache = [any('came from the build\'s cache' in note for note in r['notes']) for r in reports]
+        self.assertEqual(sorted(from_cache), [False, True], output)
+        made, taken = reports if from_cache[1] else reversed(reports)
+        self.assertEqual(len(made['prepared_by']), 1)
+        self.assertEqual(made['prepared_by'], taken['prepared_by'])
+        self.assertEqual(made['prepared_by'][0]['outcome'], 'finished')
 
     def test_both_pages_show_with_every_thumbnail_and_every_cell_s_report(self):
         for _, output, data in (self.bare, self.stood_in):
