@@ -138,8 +138,8 @@ def find(cache_dir, key, prepared):
 
 def store(cache_dir, key, pc_path, prepared, runs, notes, registry, files):
     """Keeps the stopped PC at pc_path (without its CD-ROM drives) as the entry of key, with the
-    earlier run's record (runs), its notes, and the PC's registry and files as read. Raises
-    NotKept when the PC cannot be kept."""
+    earlier run's record (runs), its notes, and the PC's registry and files as read; returns the
+    entry. Raises NotKept when the PC cannot be kept."""
     folder, info_file, stamp_file, _ = _paths(cache_dir, key)
     partial = folder + '.partial'
     for path in (stamp_file, info_file, folder, partial):
@@ -158,6 +158,7 @@ def store(cache_dir, key, pc_path, prepared, runs, notes, registry, files):
     os.replace(info_file + '.partial', info_file)
     cache.write_stamp(stamp_file, key)
     prune(cache_dir)
+    return Entry(folder, info)
 
 
 def copy_hostile(source, target, reference):

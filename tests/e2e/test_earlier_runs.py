@@ -111,9 +111,10 @@ class EntryTests(unittest.TestCase):
 
     def test_a_kept_pc_is_found_and_copied_beside_the_drives_presented_with_its_record(self):
         f = self.f
-        f.store(f.run_prefix())
+        kept = f.store(f.run_prefix())
         entry = earlier_runs.find(f.cache, f.key(), f.prepared)
         self.assertIsNotNone(entry)
+        self.assertEqual((kept.path, kept.registry, kept.files), (entry.path, entry.registry, entry.files))
         self.assertEqual((entry.runs, entry.notes), ([{'label': 'earlier'}], ['installed earlier']))
         cell = os.path.join(f.folder, 'cell', 'prefix')
         write(os.path.join(cell, 'cdrom-r', 'autorun.inf'), 'presented')
