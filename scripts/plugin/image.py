@@ -13,6 +13,7 @@ import subprocess
 
 import iso9660
 
+from . import beneath
 from .wine import pe_machine
 
 SIM_MARKER = 'plugstart_sim'.encode('utf-16-le')
@@ -72,7 +73,12 @@ def autorun_open(text):
 
 def read_text(path):
     with open(path, 'rb') as f:
-        data = f.read()
+        return decode_text(f.read())
+
+
+def decode_text(data):
+    """The text of a file's bytes: UTF-16 with its mark, else UTF-8 (with or without its mark),
+    else Windows-1252."""
     if data.startswith(b'\xff\xfe'):
         return data[2:].decode('utf-16-le', 'replace')
     if data.startswith(b'\xef\xbb\xbf'):
@@ -348,16 +354,21 @@ DEFAULT_DEVICE_STATE = {'mode': 'cdrom', 'reply_result': '3', 'reply_bytes': '3F
                         'fail_on': '', 'deny_direct': '0'}
 
 
-def write_device_state(folder, device_state):
+def write_device_state(folder, device_state, root=None):
     """Sets the [device] section of plugstart_sim.ini at the root of a presented image to the
     default state with device_state ({key: value}) over it; every other line stays. Returns
-    whether the file was there with some text before."""
+    whether the file was there with some text before. root: the folder above it that the PC's
+    programs may have written into (a link or a FIFO at the file's name is replaced, not read or
+    written through; see beneath.py)."""
     state = os.path.join(folder, 'plugstart_sim.ini')
-    current = read_text(state) if os.path.exists(state) else ''
+    root = root or folder
+    try:
+        current = decode_text(beneath.read_bytes(root, state))
+    except (FileNotFoundError, beneath.Refused):
+        current = ''
     values = dict(DEFAULT_DEVICE_STATE)
     values.update(device_state or {})
-    with open(state, 'w', encoding='ascii', newline='') as f:
-        f.write(set_ini_values(current, {'device': values}))
+    beneath.write_new(root, state, set_ini_values(current, {'device': values}).encode('ascii'))
     return bool(current)
 
 

@@ -4,6 +4,8 @@ name=value lines that the simulated device, the stand-ins and the robot write.""
 import os
 import threading
 
+from . import beneath
+
 
 def parse_fields(line):
     """{name: value} of a tab-separated line of name=value fields (a field without = is skipped)."""
@@ -15,12 +17,21 @@ def parse_fields(line):
     return fields
 
 
+def _size_of(path):
+    try:
+        return os.path.getsize(path)
+    except OSError:
+        return None
+
+
 class LogTail:
     """The complete lines added to a file since the last read. A file that shrinks was written
-    anew: it is read from its start again."""
+    anew: it is read from its start again. root: the folder of a PC the file lies in, which the
+    PC's programs write (no link is followed there and no FIFO read; see beneath.py)."""
 
-    def __init__(self, path):
+    def __init__(self, path, root=None):
         self.path = path
+        self.root = root
         self.offset = 0
         self.rest = b''
 
@@ -31,17 +42,22 @@ class LogTail:
     def read(self):
         if not self.path:
             return []
-        try:
-            size = os.path.getsize(self.path)
-        except OSError:
+        size = beneath.size_of(self.root, self.path) if self.root else _size_of(self.path)
+        if size is None:
             return []
         if size < self.offset:
             self.offset, self.rest = 0, b''
         if size == self.offset:
             return []
-        with open(self.path, 'rb') as f:
-            f.seek(self.offset)
-            data = f.read(size - self.offset)
+        try:
+            if self.root:
+                data = beneath.read_bytes(self.root, self.path, self.offset, size - self.offset)
+            else:
+                with open(self.path, 'rb') as f:
+                    f.seek(self.offset)
+                    data = f.read(size - self.offset)
+        except OSError:
+            return []
         self.offset += len(data)
         data = self.rest + data
         lines = data.split(b'\n')

@@ -111,8 +111,7 @@ def collect_result(run, error):
             files = image_mod.image_files(host_folder) if host_folder and os.path.isdir(host_folder) else []
             result['staging'] = {'folder': windows_folder, 'files': files}
         for letter in run.images:
-            path = run.sim_folder(letter + '.ini')
-            state = image_mod.read_ini(image_mod.read_text(path)).get('device') if os.path.exists(path) else None
+            state = run.device_state_of(letter)
             result['device_state'][letter] = state or {'mode': 'cdrom (unchanged)'}
     result['verdict'] = verdict.sentence(result)
     return result

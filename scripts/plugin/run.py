@@ -13,6 +13,7 @@ import subprocess
 import time
 
 from . import faults as faults_mod
+from . import beneath
 from . import earlier_runs
 from . import image as image_mod
 from . import installers as installers_mod
@@ -272,7 +273,7 @@ class PlugInRun(LaunchRecording, Screenshots):
         user_state = s.device_state()
         if user_state != admin_state:
             for image in self.images.values():
-                image_mod.write_device_state(image.folder, user_state)
+                image_mod.write_device_state(image.folder, user_state, root=self.prefix.path)
         self.write_programs_script(s.programs)
         with self.clock.phase('stop'):
             self.prefix.kill()
@@ -376,12 +377,11 @@ class PlugInRun(LaunchRecording, Screenshots):
     def write_programs_script(self, script):
         path = self.sim_folder('programs.ini')
         if not script:
-            if os.path.exists(path):
-                os.remove(path)
+            self.remove_from_pc(path)
             return
-        os.makedirs(self.sim_folder(), exist_ok=True)
-        with open(path, 'w', encoding='utf-8', newline='') as f:
-            f.write(image_mod.set_ini_values('', script))
+        if not os.path.lexists(self.sim_folder()):
+            os.makedirs(self.sim_folder())
+        beneath.write_new(self.prefix.path, path, image_mod.set_ini_values('', script).encode('utf-8'))
 
     def prepare_state(self):
         """The PC as an earlier administrator's run with this device left it (older versions for
@@ -424,21 +424,35 @@ class PlugInRun(LaunchRecording, Screenshots):
     def config_value(self, section, key):
         image = self.images['R']
         config = image_mod.find_case_insensitive(os.path.dirname(image.program_path()), 'config.ini')
-        if not config:
+        try:
+            text = image_mod.decode_text(beneath.read_bytes(self.prefix.path, config)) if config else ''
+        except OSError:
             return ''
-        return image_mod.read_ini(image_mod.read_text(config)).get(section.lower(), {}).get(key.lower(), '')
+        return image_mod.read_ini(text).get(section.lower(), {}).get(key.lower(), '')
 
     def unplug(self):
         """The device goes and comes back: its changed state, the logs and the trace go. The PC
         is started again after it: stopped the slower way that waits for its programs."""
         self.prefix.kill(quick=False)
+        self.unplug_files()
+
+    def unplug_files(self):
+        """Removes the device's changed state, the logs and the trace."""
         for name in ('R.ini', 'S.ini', 'commands.log', 'programs.log', 'programs.ini'):
-            path = self.sim_folder(name)
-            if os.path.exists(path):
-                os.remove(path)
+            self.remove_from_pc(self.sim_folder(name))
         trace = self.trace_path()
-        if trace and os.path.exists(trace):
-            os.remove(trace)
+        if trace:
+            self.remove_from_pc(trace)
+
+    def remove_from_pc(self, path):
+        """Removes a file the run wrote into the PC; what stands in the way (a folder of the PC
+        that is a link) is left, and said."""
+        try:
+            beneath.remove(self.prefix.path, path)
+        except beneath.Refused as e:
+            self.notes.append('left in the PC: %s' % e)
+        except OSError:
+            pass
 
     def trace_path(self):
         user = self.prefix.user_folder()
@@ -527,12 +541,11 @@ class PlugInRun(LaunchRecording, Screenshots):
             pass
 
     def service_registered(self):
-        path = os.path.join(self.prefix.path, 'system.reg')
         try:
-            with open(path, encoding='utf-8', errors='replace') as f:
-                return SERVICE_KEY_TEXT in f.read()
+            text = beneath.read_bytes(self.prefix.path, os.path.join(self.prefix.path, 'system.reg'))
         except OSError:
             return False
+        return SERVICE_KEY_TEXT in text.decode('utf-8', 'replace')
 
     def drain(self, tails, rest=False):
         """Hands each new line of the (tail, handler) pairs to its handler; rest: the last
@@ -572,10 +585,10 @@ class PlugInRun(LaunchRecording, Screenshots):
         robot = self.start_robot()
         robot_begun = time.time()
         robot_tail = self.robot_events
-        trace_tail = logs.LogTail(None)
+        trace_tail = logs.LogTail(None, self.prefix.path)
         tails = [(robot_tail, with_fields(self.on_robot)),
-                 (logs.LogTail(self.sim_folder('commands.log')), with_fields(self.on_command)),
-                 (logs.LogTail(self.sim_folder('programs.log')), with_fields(self.on_stand_in)),
+                 (logs.LogTail(self.sim_folder('commands.log'), self.prefix.path), with_fields(self.on_command)),
+                 (logs.LogTail(self.sim_folder('programs.log'), self.prefix.path), with_fields(self.on_stand_in)),
                  (trace_tail, self.on_trace)]
         deadline = time.monotonic() + 60
         started = False
@@ -669,14 +682,34 @@ class PlugInRun(LaunchRecording, Screenshots):
         with self.clock.phase('snapshot after'):
             self.registry_after = snapshot.read_registry(self.prefix.path)
             self.files_after = snapshot.read_files(self.prefix.drive_c())
-        logs_dir = os.path.join(self.s.run_dir, 'logs')
-        os.makedirs(logs_dir, exist_ok=True)
-        for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'), self.trace_path()):
-            if source and os.path.exists(source):
-                shutil.copy(source, logs_dir)
+        logs_dir = self.copy_logs()
         if self.robot_events:
             with open(os.path.join(logs_dir, 'robot-events.log'), 'w', encoding='utf-8') as f:
                 f.write(''.join(line + '\n' for line in self.robot_events.lines()))
+
+    def copy_logs(self):
+        """Copies the device's and the stand-ins' logs and the trace into the run's logs folder;
+        returns the folder."""
+        logs_dir = os.path.join(self.s.run_dir, 'logs')
+        os.makedirs(logs_dir, exist_ok=True)
+        for source in (self.sim_folder('commands.log'), self.sim_folder('programs.log'), self.trace_path()):
+            if not source:
+                continue
+            try:
+                beneath.copy_out(self.prefix.path, source, os.path.join(logs_dir, os.path.basename(source)))
+            except beneath.Refused as e:
+                self.notes.append('not copied: %s' % e)
+            except OSError:
+                pass  # not written by this run
+        return logs_dir
+
+    def device_state_of(self, letter):
+        """The [device] section the simulated device of a drive last wrote, or None."""
+        try:
+            text = beneath.read_bytes(self.prefix.path, self.sim_folder(letter + '.ini'))
+        except OSError:
+            return None
+        return image_mod.read_ini(image_mod.decode_text(text)).get('device')
 
     def stop_display(self):
         if self.xvfb and self.xvfb.poll() is None:

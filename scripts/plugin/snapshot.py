@@ -3,6 +3,8 @@ the files of drive C:, before and after, and the difference."""
 import os
 import re
 
+from . import beneath
+
 # Keys that Wine itself changes whenever a prefix runs, whatever runs in it.
 NOISY_KEYS = (
     'machine\\software\\microsoft\\windows nt\\currentversion\\perflib',
@@ -75,12 +77,16 @@ def parse_wine_registry(text, root):
 
 
 def read_registry(prefix_path):
+    """{key: {name: value}} of a stopped prefix's registry files, read as files of the PC (a link
+    or a FIFO at their names raises beneath.Refused)."""
     keys = {}
     for name, root in (('system.reg', 'machine'), ('user.reg', 'user')):
-        path = os.path.join(prefix_path, name)
-        if os.path.exists(path):
-            with open(path, encoding='utf-8', errors='replace') as f:
-                keys.update(parse_wine_registry(f.read(), root))
+        try:
+            data = beneath.read_bytes(prefix_path, os.path.join(prefix_path, name))
+        except FileNotFoundError:
+            continue
+        text = data.decode('utf-8', 'replace').replace('\r\n', '\n').replace('\r', '\n')
+        keys.update(parse_wine_registry(text, root))
     return keys
 
 

@@ -1,0 +1,102 @@
+"""Files of a folder that a PC's programs can write (its prefix), as the host reads and writes
+them. A program of an image can make symbolic links and FIFOs there (Wine is no sandbox: it may
+call the kernel itself), so the host follows no link, on the way or at the end, opens nothing but
+a regular file (a FIFO would hold the reader for ever), and a file it writes there takes the
+place of whatever stood at its name instead of being written through it."""
+import errno
+import os
+import stat
+
+_FOLDER = os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW | os.O_CLOEXEC
+
+
+class Refused(OSError):
+    """A link, a FIFO, a device or a socket where the host expected a file or a folder."""
+
+
+def _refused(path, what):
+    return Refused(errno.EPERM, '%s is %s, not read or written through' % (path, what))
+
+
+def _folder_of(root, path):
+    """(a descriptor of path's folder, reached from root without following a link, its name)."""
+    rel = os.path.relpath(path, root)
+    if rel == '.' or rel.startswith('..' + os.sep) or rel == '..' or os.path.isabs(rel):
+        raise ValueError('%s is not beneath %s' % (path, root))
+    parts = rel.split(os.sep)
+    fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY | os.O_CLOEXEC)
+    try:
+        for number, part in enumerate(parts[:-1]):
+            try:
+                inner = os.open(part, _FOLDER, dir_fd=fd)
+            except OSError as e:
+                if e.errno in (errno.ELOOP, errno.ENOTDIR):
+                    raise _refused(os.path.join(root, *parts[:number + 1]), 'not a folder (a link?)') from None
+                raise
+            os.close(fd)
+            fd = inner
+    except BaseException:
+        os.close(fd)
+        raise
+    return fd, parts[-1]
+
+
+def _open_file(root, path, flags, mode=0o644):
+    folder, name = _folder_of(root, path)
+    try:
+        fd = os.open(name, flags | os.O_NOFOLLOW | os.O_CLOEXEC, mode, dir_fd=folder)
+    except OSError as e:
+        if e.errno == errno.ELOOP:
+            raise _refused(path, 'a symbolic link') from None
+        raise
+    finally:
+        os.close(folder)
+    if not stat.S_ISREG(os.fstat(fd).st_mode):
+        os.close(fd)
+        raise _refused(path, 'not a regular file')
+    return fd
+
+
+def read_bytes(root, path, offset=0, limit=None):
+    """The bytes of the file at path from offset on (at most limit). FileNotFoundError when there
+    is none; Refused for a link or anything but a file."""
+    with os.fdopen(_open_file(root, path, os.O_RDONLY | os.O_NONBLOCK), 'rb') as f:
+        f.seek(offset)
+        return f.read() if limit is None else f.read(limit)
+
+
+def size_of(root, path):
+    """The size of the file at path, or None when there is no such file (or it is not one)."""
+    try:
+        fd = _open_file(root, path, os.O_RDONLY | os.O_NONBLOCK)
+    except (OSError, ValueError):
+        return None
+    try:
+        return os.fstat(fd).st_size
+    finally:
+        os.close(fd)
+
+
+def remove(root, path):
+    """Removes the file or link at path (what a link names stays); nothing there is no error."""
+    folder, name = _folder_of(root, path)
+    try:
+        os.unlink(name, dir_fd=folder)
+    except FileNotFoundError:
+        pass
+    finally:
+        os.close(folder)
+
+
+def write_new(root, path, data):
+    """Writes data as a new file at path, in the place of the file or link that stood there."""
+    remove(root, path)
+    with os.fdopen(_open_file(root, path, os.O_WRONLY | os.O_CREAT | os.O_EXCL), 'wb') as f:
+        f.write(data)
+
+
+def copy_out(root, path, target, limit=None):
+    """Copies the file at path to target, a host path out of the PC's reach (at most limit bytes)."""
+    data = read_bytes(root, path, limit=limit)
+    with open(target, 'wb') as f:
+        f.write(data)
