@@ -999,7 +999,8 @@ def hostile_cases(build_dir, work_dir):
     cases = []
     for row in HOSTILE_ROWS:
         attempt = hostile.HostileAttempt(row, build_dir, work_dir, ROOT)
-        cases.append(Case('hostile image: program: ' + row.name, dict(windows='xp', sandbox=row.sandbox),
+        settings = dict(windows='xp', sandbox=row.sandbox, **row.settings)
+        cases.append(Case('hostile image: program: ' + row.name, settings,
                           lambda c, a=attempt: check_contained(c, a), attempt=attempt))
     return cases
 

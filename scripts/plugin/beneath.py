@@ -15,7 +15,7 @@ class Refused(OSError):
 
 
 def _refused(path, what):
-    return Refused(errno.EPERM, '%s is %s, not read or written through' % (path, what))
+    return Refused('%s is %s: not followed, read or written through' % (path, what))
 
 
 def _folder_of(root, path):

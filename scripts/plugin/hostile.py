@@ -136,6 +136,9 @@ class HostileAttempt:
         if len(account) < len(steps):
             failures.append('the hostile program did not take every step (%d of %d): %s' % (
                 len(account), len(steps), account))
+        unplanted = [line for line in account if line.startswith('plant ') and not line.endswith(': planted')]
+        if unplanted:  # else the row would prove nothing
+            failures.append('the hostile program could not plant what it should: %s' % unplanted)
         checks = {'unread': self.unread, 'unchanged': self.unchanged, 'nothing outside': self.nothing_outside,
                   'no forged line': self.no_forged_line, 'no script': self.no_script}
         for name in self.row.contained:

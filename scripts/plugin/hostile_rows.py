@@ -35,10 +35,12 @@ class HostileRow:
     """name: the row's name; what: what the program tries, in words; steps: its script lines
     (templates); contained: what must hold ('unread', 'unchanged', 'nothing outside', 'no forged
     line', 'no script'); sandbox: whether the run makes its sandbox (False only for the control
-    row, which proves that the checks see a leak where there is one)."""
+    row, which proves that the checks see a leak where there is one); settings: more settings of
+    the run (run.Settings)."""
 
-    def __init__(self, name, what, steps, contained, sandbox=True):
+    def __init__(self, name, what, steps, contained, sandbox=True, settings=None):
         self.name, self.what, self.steps, self.contained, self.sandbox = name, what, steps, contained, sandbox
+        self.settings = settings or {}
 
 
 READ_Z = ['list\t{z:/}', 'read\t{z:tmp_canary}', 'read\t{z:checkout_canary}', 'read\t{z:home_canary}']
@@ -52,6 +54,13 @@ FORGERIES = ['write\tC:\\plugstart_sim\\robot\\events.log\t' + ROBOT_LINES,
              'write\tC:\\plugstart_sim\\programs.log\t' + ROBOT_LINES,
              'write\tC:\\events.log\t' + ROBOT_LINES,
              'wait\t1500']
+
+# Links to the canaries where the run writes the device's state after an earlier run (on the CD)
+# and where it reads the device's log and state; a FIFO where it reads the stand-ins' log.
+PLANTED = ['plant\tlink\tR:\\plugstart_sim.ini\t{home_canary}',
+           'plant\tlink\tC:\\plugstart_sim\\commands.log\t{checkout_canary}',
+           'plant\tlink\tC:\\plugstart_sim\\R.ini\t{tmp_canary}',
+           'plant\tfifo\tC:\\plugstart_sim\\programs.log']
 
 HOSTILE_ROWS = [
     HostileRow('read a host canary through Z:', 'lists Z:\\ and reads canary files of the host\'s /tmp, the '
@@ -67,6 +76,11 @@ HOSTILE_ROWS = [
     HostileRow('forge the robot\'s record through its streams', 'finds the robot\'s process through the host\'s '
                '/proc as the PC sees it and writes robot events into its standard output and input',
                ['forge-streams\tPlugRobot.exe\t' + ROBOT_LINES, 'wait\t1500'], ('no forged line',)),
+    HostileRow('plant links and a FIFO where the run reads and writes', 'calls the host\'s kernel itself to put '
+               'links to the canaries where the run writes the device\'s state after an earlier run (this row\'s '
+               'PC is a limited user\'s on XP, which has had one) and reads the device\'s log and state, and a '
+               'FIFO where it reads the stand-ins\' log', PLANTED, ('unread', 'unchanged'),
+               settings={'limited_user': True}),
     HostileRow('markup in a window title', 'shows a window whose title holds a script and a picture with a '
                'handler', ['window\t' + MARKUP_TITLE], ('no script',)),
     HostileRow('markup in a message box', 'shows a box whose caption ends the SVG title and whose text holds a '

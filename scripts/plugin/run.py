@@ -698,7 +698,7 @@ class PlugInRun(LaunchRecording, Screenshots):
             try:
                 beneath.copy_out(self.prefix.path, source, os.path.join(logs_dir, os.path.basename(source)))
             except beneath.Refused as e:
-                self.notes.append('not copied: %s' % e)
+                self.notes.append('a log of the PC was not copied: %s' % e)
             except OSError:
                 pass  # not written by this run
         return logs_dir

@@ -1,5 +1,7 @@
 #include "HostileSteps.h"
 
+#include "KernelCalls.h"
+
 #include "framework/Handle.h"
 #include "framework/StringFormat.h"
 
@@ -155,6 +157,22 @@ std::wstring Argument(const Step& step, size_t index)
     return index < step.arguments.size() ? step.arguments[index] : std::wstring();
 }
 
+// Puts a symbolic link to target (a host path) or a FIFO at a Windows path, in the place of what
+// stood there (its folder made when missing).
+std::wstring PlantStep(const std::wstring& kind, const std::wstring& path, const std::wstring& target)
+{
+    const size_t lastSeparator = path.find_last_of(L'\\');
+    if (lastSeparator != std::wstring::npos)
+        ::CreateDirectoryW(path.substr(0, lastSeparator).c_str(), nullptr);
+    const std::string hostPath = HostPathOf(path);
+    if (hostPath.empty())
+        return Failed(L"plant " + kind + L" " + path + L": no host path");
+    ::DeleteFileW(path.c_str());
+    long answer = kind == L"fifo" ? MakeHostFifo(hostPath) : MakeHostLink(hostPath, plug::ToUtf8(target));
+    return L"plant " + kind + L" " + path +
+           (answer == 0 ? L": planted" : L": kernel error " + std::to_wstring(-answer));
+}
+
 } // namespace
 
 std::wstring RunStep(const Step& step)
@@ -171,6 +189,8 @@ std::wstring RunStep(const Step& step)
         return WindowStep(Unescape(Argument(step, 0)));
     if (step.name == L"box")
         return BoxStep(Unescape(Argument(step, 0)), Unescape(Argument(step, 1)));
+    if (step.name == L"plant")
+        return PlantStep(Argument(step, 0), Argument(step, 1), Argument(step, 2));
     if (step.name == L"wait") {
         ::Sleep(std::wcstoul(Argument(step, 0).c_str(), nullptr, 10));
         return L"waited";
