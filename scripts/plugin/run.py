@@ -14,7 +14,6 @@ import time
 
 from . import faults as faults_mod
 from . import beneath
-from . import earlier_runs
 from . import image as image_mod
 from . import installers as installers_mod
 from . import logs
@@ -26,6 +25,7 @@ from . import snapshot
 from . import stops
 from . import verdict
 from .sandbox import Sandbox, SandboxUnavailable, display_socket
+from .admin_run import EarlierAdminRun
 from .camera import SCREEN, Screenshots
 from .end_watch import EndWatch
 from .record import Launch, LaunchRecording
@@ -92,7 +92,7 @@ class Settings:
         state['deny_direct'] = '1' if (self.limited_user and not for_admin_run) else '0'
         return state
 
-class PlugInRun(LaunchRecording, Screenshots):
+class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
     def __init__(self, settings):
         self.s = settings
         self.prefix = None
@@ -292,85 +292,6 @@ class PlugInRun(LaunchRecording, Screenshots):
     def prefix_path(self):
         return os.path.join(self.s.run_dir, 'prefix')
 
-    def make_prefix(self, ready, admin_state):
-        """The run's PC: a copy of the prepared PC, with the extra settings and the earlier
-        administrator's run its state needs, or a copy of the PC such a run left, from the cache.
-        Returns what the PC's registry and files are known to be (a PreparedPC), or None when they
-        must be read."""
-        s = self.s
-        if self.needs_earlier_run() and s.state == 'clean':
-            self.notes.append('a limited user\'s PC has had an earlier administrator\'s run: the PC was prepared '
-                              'as "installed"')
-        key = self.earlier_run_key(ready, admin_state)
-        with earlier_runs.lock_of(s.cache_dir, key) if key else contextlib.nullcontext():
-            entry = earlier_runs.find(s.cache_dir, key, ready) if key else None
-            self.prefix = pc.make_pc(entry or ready, self.prefix_path(), s.arch, self.display,
-                                     sandbox=self.make_sandbox(), clock=self.clock, keep_drives=True)
-            self.note_pc(ready)
-            if entry:
-                self.take_earlier_run(entry)
-                return entry
-            with self.clock.phase('settings'):
-                if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
-                    raise RuntimeError('could not write the extra settings into the PC')
-            if not self.needs_earlier_run():
-                return ready if not (s.registry or self.fault) else None
-            with self.clock.phase('earlier run'):
-                notes_before = len(self.notes)
-                self.prepare_state()
-            if key:
-                with self.clock.phase('keep earlier run'):
-                    return self.keep_earlier_run(key, ready, self.notes[notes_before:])
-            return None
-
-    def needs_earlier_run(self):
-        return self.s.state != 'clean' or self.limited_user_needs_service()
-
-    def earlier_state(self):
-        """The state the earlier administrator's run leaves the PC in (a limited user's clean PC
-        on XP has had one that installed everything)."""
-        return 'installed' if self.s.state == 'clean' else self.s.state
-
-    def earlier_run_key(self, ready, admin_state):
-        """The name of the earlier run's entry in the cache, or None when the run needs no earlier
-        run or its earlier run cannot be told by what it starts from (a fault, or code of a caller
-        that watches the robot)."""
-        s = self.s
-        if not self.needs_earlier_run() or self.fault or s.hooks:
-            return None
-        facts = {'state': self.earlier_state(), 'windows': s.windows, 'arch': s.arch,
-                 'device': admin_state, 'registry': s.registry, 'answers': [s.answer_default, s.answer_rules],
-                 'locale': s.locale, 'sandbox': s.sandbox, 'installers': s.installers,
-                 'environment': self.program_env()}
-        drives = {letter: image.folder for letter, image in self.images.items()}
-        return earlier_runs.key_of(ready, drives, facts, os.path.dirname(os.path.abspath(__file__)),
-                                   os.path.join(s.build_dir, 'sim'))
-
-    def take_earlier_run(self, entry):
-        self.earlier_runs = list(entry.runs)
-        self.notes.extend(entry.notes)
-        self.notes.append('the PC as that earlier run left it came from the build\'s cache (made %s by the same run: '
-                          'the same PC, CD-ROM drives, settings and harness)' % entry.made)
-        self.log('the PC as an earlier administrator\'s run left it: from the cache')
-
-    def keep_earlier_run(self, key, ready, notes):
-        """Keeps the stopped PC as the earlier run left it for later runs of the same key; returns
-        it (its registry and files read), or None when it could not be kept (said in the notes)."""
-        registry = snapshot.read_registry(self.prefix.path)
-        files = snapshot.read_files(self.prefix.drive_c())
-        try:
-            return earlier_runs.store(self.s.cache_dir, key, self.prefix.path, ready, self.earlier_runs, notes,
-                                      registry, files)
-        except (earlier_runs.NotKept, OSError) as e:
-            self.notes.append('the PC as the earlier run left it was not kept for later runs: %s' % e)
-            return None
-
-    def limited_user_needs_service(self):
-        """A limited user on XP is served by the command service, which only an earlier
-        administrator's run can have installed; on Vista and later the service is never used, and
-        a clean PC stays clean."""
-        return self.s.limited_user and self.s.windows == 'xp'
-
     def sim_folder(self, *parts):
         return self.prefix.drive_c(SIM_FOLDER, *parts)
 
@@ -382,44 +303,6 @@ class PlugInRun(LaunchRecording, Screenshots):
         if not os.path.lexists(self.sim_folder()):
             os.makedirs(self.sim_folder())
         beneath.write_new(self.prefix.path, path, image_mod.set_ini_values('', script).encode('utf-8'))
-
-    def prepare_state(self):
-        """The PC as an earlier administrator's run with this device left it (older versions for
-        the outdated states); then the device is unplugged and plugged in again."""
-        s = self.s
-        state = self.earlier_state()
-        script = {}
-        if state == 'outdated-driver':
-            script = {'driver_setup': {'version': '0.1.0.0'}}
-        elif state == 'outdated-kit':
-            script = {'kit_setup': {'version': '0.1.0.0'}}
-        self.write_programs_script(script)
-        older = (state.split('-')[1],) if self.real_installers and state.startswith('outdated') else ()
-        if older:
-            self.place_real_installers(older)
-        self.log('preparing the PC (%s): an earlier administrator\'s run with this device' % state)
-        launch = self.watch_launch('earlier administrator\'s run', screenshots=False)
-        if older:
-            self.place_real_installers()
-        self.earlier_runs.append(result_mod.launch_data(self, launch))
-        if launch.outcome != 'finished':
-            raise RuntimeError('the earlier administrator\'s run did not end within %d s' % s.timeout)
-        kit_type = self.config_value('ITK', 'itk_type')
-        if kit_type == '2':
-            # The program never installs the PC suite itself (it shows the guide): the user has.
-            setup = self.config_value('ITK', 'itk_setup')
-            if setup:
-                self.prefix.run(['R:\\' + setup], timeout=120)
-                self.notes.append('the PC suite was installed by its own setup (%s), as its user would have' % setup)
-        self.unplug()
-        self.notes.append('PC prepared by an earlier administrator\'s run of the same image (%s)' % state)
-
-    def place_real_installers(self, older=()):
-        """The real installers on every CD-ROM drive anew (older: the roles whose outdated package an
-        earlier run installed)."""
-        for image in self.images.values():
-            notes = self.real_installers.place(os.path.dirname(image.program_path()), image.machine, older)
-            self.notes += notes if older else []
 
     def config_value(self, section, key):
         image = self.images['R']
