@@ -322,15 +322,24 @@ TEST(WorkerThread, OwnerKeepsAValidHandleAfterTheThreadEnded)
 TEST(WorkerThread, CancelWaitEndsWhenTheWorkerFinishesOrTerminatesAfterTheLastSleep)
 {
     plugtest::InstantSleep sleeps;
-    plug::UniqueHandle never(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    auto waitForever = [](LPVOID event) -> UINT {
-        ::WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
+    struct Events {
+        plug::UniqueHandle started{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        plug::UniqueHandle never{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    } events;
+    auto waitForever = [](LPVOID parameter) -> UINT {
+        auto* worker = static_cast<Events*>(parameter);
+        ::SetEvent(worker->started.Get());
+        ::WaitForSingleObject(worker->never.Get(), INFINITE);
         return 0;
     };
 
     // A worker that finishes during the third sleep: no termination, three sleeps of a second.
-    std::unique_ptr<CWinThread> finishing = AfxBeginThread(waitForever, never.Get());
+    std::unique_ptr<CWinThread> finishing = AfxBeginThread(waitForever, &events);
     ASSERT_NE(nullptr, finishing);
+    // The worker is in its wait before the sleeps (which take no time here) begin: Wine may crash
+    // the whole process when a thread is terminated while it is still starting, as a busy host
+    // would otherwise have it.
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(events.started.Get(), 10000)) << "the worker never started";
     int polls = 0;
     EXPECT_TRUE(plug::WaitForWorkerOrTerminate(
         *finishing, [&polls] { return ++polls <= 3; }, 62, 1000));
