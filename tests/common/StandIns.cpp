@@ -140,12 +140,14 @@ std::vector<std::wstring> ScopedStandIns::ActionsOf(const std::wstring& program)
     return texts;
 }
 
-bool ScopedStandIns::WaitForAction(const std::wstring& program, const std::wstring& action, DWORD timeoutMs) const
+bool ScopedStandIns::WaitForAction(const std::wstring& program, const std::wstring& action, DWORD timeoutMs,
+                                   size_t count) const
 {
     DWORD start = ::GetTickCount();
     for (;;) {
+        size_t seen = 0;
         for (const sim::ProgramAction& logged : Actions()) {
-            if (plug::EqualsNoCase(logged.program, program) && logged.action == action)
+            if (plug::EqualsNoCase(logged.program, program) && logged.action == action && ++seen == count)
                 return true;
         }
         if (::GetTickCount() - start >= timeoutMs)

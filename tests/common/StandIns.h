@@ -27,8 +27,10 @@ public:
     std::vector<sim::ProgramAction> Actions() const;
     // The actions a program logged, in order, as "action detail" texts ("installed QCT 2.1.0.4").
     std::vector<std::wstring> ActionsOf(const std::wstring& program) const;
-    // Waits until program has logged action, at most timeoutMs.
-    bool WaitForAction(const std::wstring& program, const std::wstring& action, DWORD timeoutMs = 30000) const;
+    // Waits until program has logged action (count times: each of its copies may log it), at most
+    // timeoutMs.
+    bool WaitForAction(const std::wstring& program, const std::wstring& action, DWORD timeoutMs = 30000,
+                       size_t count = 1) const;
 
 private:
     bool m_folderWasThere;
