@@ -109,7 +109,6 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.robot = None          # the robot's process, its events (a PipeLines) and its input
         self.robot_events = None
         self.robot_input = None
-        self.waking = None         # the first program of the PC's start (wine.Prefix.begin_wake)
         self._shot_queue = []
         self._last_event = 0.0
         self.end_watch = None
@@ -376,8 +375,7 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         """Starts the robot with its events on a socket to the run and the run's answers on another
         (its standard output and input). Sockets, not pipes: a pipe of a process can be opened
         anew through /proc by any program of the same user, a socket cannot. The PC is woken
-        first, so that no program of the PC that outlives the robot holds them; the robot starts
-        while the PC's system programs do (wine.Prefix.begin_wake)."""
+        first, so that no program of the PC that outlives the robot holds them."""
         robot = os.path.join(self.s.build_dir, 'sim', 'PlugRobot.exe')
         if not os.path.isfile(robot):
             raise RuntimeError('the robot %s is not built' % robot)
@@ -385,7 +383,7 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         for text, answer in self.s.answer_rules:
             args += ['--rule', '%s=%s' % (text, answer)]
         with self.clock.phase('wine start'):
-            self.waking = self.prefix.begin_wake()
+            self.prefix.wake()
         events, robot_output = socket.socketpair()
         answers, robot_input = socket.socketpair()
         try:
@@ -492,7 +490,6 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
             time.sleep(0.05)
         if not started:
             raise RuntimeError('the robot did not start within 60 s')
-        self.prefix.end_wake(self.waking)
         self.clock.add('robot', robot_begun, time.time())
         self.launch.t0 = time.monotonic()
         plugin = label == 'the plug-in'

@@ -289,9 +289,8 @@ class Sandbox:
             self._end_instance(timeout)
 
     def processes_named(self, name_start):
-        """The host's numbers of the running instance's processes whose program's file name (of a
-        host path, or of the Windows path Wine gives its programs) starts with name_start (all of
-        them share the instance's process namespace)."""
+        """The host's numbers of the running instance's processes whose program's file name starts
+        with name_start (all of them share the instance's process namespace)."""
         instance = self.instance
         if instance is None or not instance.running() or not instance.first_pid:
             return []
@@ -310,7 +309,7 @@ class Sandbox:
                     program = f.read().split(b'\0')[0].decode('utf-8', 'replace')
             except OSError:
                 continue
-            if program.replace('\\', '/').rsplit('/', 1)[-1].startswith(name_start):  # a host or a Windows path
+            if os.path.basename(program).startswith(name_start):
                 found.append(int(entry))
         return found
 

@@ -138,26 +138,7 @@ class Prefix:
         """Starts the prefix's server and system programs with a program whose output goes nowhere:
         they inherit the output of the first program of a session and outlive it, and must not
         hold on to a pipe of the run (the robot's, or one the run reads to its end)."""
-        self.end_wake(self.begin_wake(), timeout)
-
-    def begin_wake(self, timeout=10):
-        """Starts waking the prefix (see wake); returns the first program once Wine's boot has begun
-        under it, where the run can see that (in a sandbox), else once it has ended. A program
-        started after that finds the server running (and hands it nothing of its own) and waits,
-        as Wine has every program wait, for the boot to end: its own start overlaps the boot."""
         first = self.start(['cmd.exe', '/c', 'exit'])
-        if self.sandbox:
-            deadline = time.monotonic() + timeout
-            while first.poll() is None and time.monotonic() < deadline:
-                if self.sandbox.processes_named('wineboot.exe'):
-                    return first
-                time.sleep(0.005)
-        self.end_wake(first, 120)
-        return first
-
-    @staticmethod
-    def end_wake(first, timeout=120):
-        """Waits for the first program of a wake (begin_wake) to end."""
         try:
             first.wait(timeout)
         except subprocess.TimeoutExpired:
