@@ -3,7 +3,9 @@ real installers): each thing is made under its own lock, so that runs side by si
 and counts only when its stamp, written last and whole, names what it was made from."""
 import contextlib
 import fcntl
+import json
 import os
+import shutil
 
 
 @contextlib.contextmanager
@@ -37,6 +39,25 @@ def read_stamp(path):
 
 def write_stamp(path, stamp):
     """Writes the stamp whole or not at all: a making that breaks off leaves no stamp that counts."""
+    write_whole(path, stamp)
+
+
+def write_json(path, data):
+    """Writes data as JSON at path, whole or not at all."""
+    write_whole(path, json.dumps(data))
+
+
+def write_whole(path, text):
     with open(path + '.partial', 'w', encoding='utf-8') as f:
-        f.write(stamp)
+        f.write(text)
     os.replace(path + '.partial', path)
+
+
+def remove(*paths):
+    """Removes each path: a folder with all it holds, a file or a link (what a link names stays);
+    a path that is not there is no error."""
+    for path in paths:
+        if os.path.isdir(path) and not os.path.islink(path):
+            shutil.rmtree(path)
+        elif os.path.lexists(path):
+            os.remove(path)

@@ -142,20 +142,17 @@ def store(cache_dir, key, pc_path, prepared, runs, notes, registry, files):
     entry. Raises NotKept when the PC cannot be kept."""
     folder, info_file, stamp_file, _ = _paths(cache_dir, key)
     partial = folder + '.partial'
-    for path in (stamp_file, info_file, folder, partial):
-        _remove(path)
+    cache.remove(stamp_file, info_file, folder, partial)
     try:
         linked = copy_hostile(pc_path, partial, prepared.path)
     except BaseException:
-        _remove(partial)
+        cache.remove(partial)
         raise
     os.rename(partial, folder)
     info = {'reported_version': prepared.reported_version, 'registry': registry, 'files': files, 'runs': runs,
             'notes': notes, 'linked': linked, 'made': time.strftime('%Y-%m-%d %H:%M:%S'),
             'registry_stamps': prepared_mod.registry_stamps(folder)}
-    with open(info_file + '.partial', 'w', encoding='utf-8') as f:
-        json.dump(info, f)
-    os.replace(info_file + '.partial', info_file)
+    cache.write_json(info_file, info)
     cache.write_stamp(stamp_file, key)
     prune(cache_dir)
     return Entry(folder, info)
@@ -220,12 +217,4 @@ def prune(cache_dir, keep=KEEP):
         if lock is None:
             continue
         with lock:
-            for path in (stamp_file, folder + '.json', folder):
-                _remove(path)
-
-
-def _remove(path):
-    if os.path.isdir(path) and not os.path.islink(path):
-        shutil.rmtree(path, ignore_errors=True)
-    elif os.path.lexists(path):
-        os.remove(path)
+            cache.remove(stamp_file, folder + '.json', folder)

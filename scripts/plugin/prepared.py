@@ -13,7 +13,6 @@ their own or using one half made."""
 import hashlib
 import json
 import os
-import shutil
 
 from . import cache
 from . import pc
@@ -115,14 +114,6 @@ def _load(folder, info_file):
     return PreparedPC(folder, info)
 
 
-def _remove(*paths):
-    for path in paths:
-        if os.path.isdir(path) and not os.path.islink(path):
-            shutil.rmtree(path)
-        elif os.path.lexists(path):
-            os.remove(path)
-
-
 def prepared_pc(cache_dir, base, base_stamp, arch, windows, display, managed_frames=False, check_wow64=False,
                 sandbox_maker=None, log=print):
     """The prepared PC of these settings, made when the cache holds none that is current.
@@ -145,14 +136,12 @@ def prepared_pc(cache_dir, base, base_stamp, arch, windows, display, managed_fra
                 return ready
         log('preparing the PC (%s, Windows %s), once: %s' % (arch, windows, folder))
         partial = folder + '.partial'
-        _remove(stamp_file, info_file, folder, partial)
+        cache.remove(stamp_file, info_file, folder, partial)
         info = _make(base, partial, arch, windows, display, settings_text, check_wow64,
                      sandbox_maker(partial) if sandbox_maker else None)
         os.rename(partial, folder)
         info['registry_stamps'] = registry_stamps(folder)
-        with open(info_file + '.partial', 'w', encoding='utf-8') as f:
-            json.dump(info, f)
-        os.replace(info_file + '.partial', info_file)
+        cache.write_json(info_file, info)
         cache.write_stamp(stamp_file, digest)
         return PreparedPC(folder, info)
 
@@ -173,7 +162,7 @@ def _make(base, path, arch, windows, display, settings_text, check_wow64, sandbo
         version_output = '' if reported else prefix.last_output
     except BaseException:
         prefix.kill()
-        _remove(path)
+        cache.remove(path)
         raise
     prefix.kill()
     stops.check()

@@ -11,19 +11,9 @@ import unittest
 from plugin import beneath, image, logs, snapshot
 from plugin.run import PlugInRun, Settings
 from plugin.wine import Prefix
+from scratch import read, write
 
 CANARY = 'WINE REGISTRY Version 2\n[Software\\\\Canary]\n"Secret"="the host\'s"\n'
-
-
-def write(path, text):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, 'w') as f:
-        f.write(text)
-
-
-def read(path):
-    with open(path) as f:
-        return f.read()
 
 
 def within(seconds, work):

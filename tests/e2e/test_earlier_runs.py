@@ -11,19 +11,9 @@ import unittest
 import unittest.mock
 
 from plugin import cache, earlier_runs, pc, pc_matrix, prepared, snapshot
+from scratch import read, write
 
 DLL = os.path.join('drive_c', 'windows', 'system32', 'kernel32.dll')
-
-
-def write(path, text):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, 'w') as f:
-        f.write(text)
-
-
-def read(path):
-    with open(path) as f:
-        return f.read()
 
 
 class Fixture:

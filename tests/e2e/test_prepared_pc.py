@@ -10,6 +10,7 @@ import unittest
 import unittest.mock
 
 from plugin import pc, prepared, snapshot
+from scratch import read
 
 
 def fake_make(base, path, arch, windows, display, settings_text, check_wow64, sandbox):
@@ -39,11 +40,6 @@ def make_base(folder):
     os.makedirs(os.path.join(base, 'dosdevices'))
     os.symlink('../drive_c', os.path.join(base, 'dosdevices', 'c:'))
     return base
-
-
-def read(path):
-    with open(path) as f:
-        return f.read()
 
 
 def ready(cache, base, stamp='wine-8.0', windows='xp', frames=False):
