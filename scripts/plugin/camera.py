@@ -11,9 +11,11 @@ EMPTY_SCREENSHOT_BYTES = 1500
 class Screenshots:
     """The camera of a run (a mixin of PlugInRun: it uses the run's settings, display and launch)."""
 
-    def schedule_shot(self, reason, delay):
+    def schedule_shot(self, reason, delay, shows=None):
+        """A screenshot in delay seconds; shows: the process id of the stand-in whose status it
+        photographs, which may go on once it is taken (release_hold)."""
         if self.s.screenshots and self.display:
-            self._shot_queue.append((time.monotonic() + delay, reason))
+            self._shot_queue.append((time.monotonic() + delay, reason, shows))
 
     def take_shot(self, reason):
         if not (self.s.screenshots and self.display):
@@ -67,4 +69,7 @@ class Screenshots:
             return
         self._shot_queue = [q for q in self._shot_queue if q[0] > now]
         if self.open_windows():  # an empty screen shows nothing
-            self.take_shot('; '.join(reason for _, reason in due))
+            self.take_shot('; '.join(reason for _, reason, _ in due))
+        for _, _, shown in due:
+            if shown:
+                self.release_hold(shown)

@@ -8,6 +8,7 @@ from . import pc
 from . import phases
 from . import report
 from . import stops
+from .hold import hold_script
 from .run import PlugInRun, Settings
 
 
@@ -70,9 +71,7 @@ def command(argv):
         from . import languages
         return languages.command(options, build_dir, os.path.join(root, 'scripts'), display,
                                  'win64' if preset == 'test64' else 'win32')
-    programs = {}
-    if options.hold:
-        programs = {'driver_setup': {'delay_ms': str(options.hold)}, 'kit_setup': {'delay_ms': str(options.hold)}}
+    programs = hold_script(options.hold, until_shown=not options.no_screenshots and display is None)
     timeout = options.timeout if options.seconds is None else max(options.timeout, options.seconds)
     run_dir, own_report_dir, lock = claim_run_folders(build_dir)
     if not run_dir.endswith('plugin-run'):

@@ -100,7 +100,8 @@ def build_parser():
     parser.add_argument('--xvfb', metavar=':N', default=None,
                         help='the Xvfb display when headless (default: a free one that Xvfb picks)')
     parser.add_argument('--hold', metavar='MS', type=int, default=3000,
-                        help='hold each setup stand-in this long, so the status of each step can be seen '
+                        help='hold each setup stand-in this long, so the status of each step can be seen; '
+                             'on the run\'s own display with screenshots, only until its status is photographed '
                              '(default 3000, 0 for none)')
     parser.add_argument('--no-screenshots', action='store_true', help='take no screenshots')
     parser.add_argument('--no-language', action='store_true',

@@ -18,6 +18,7 @@ from . import observed
 from . import report
 from . import report_files
 from . import stops
+from .hold import hold_script
 from .run import PlugInRun, Settings
 
 # The stand-ins of the test build for the maker's installers, by the profile key that names them.
@@ -155,9 +156,7 @@ class MatrixRun:
     # -- one cell ----------------------------------------------------------------------------
     def settings(self, cell, image, extra_files):
         o = self.options
-        programs = {}
-        if o.hold:
-            programs = {'driver_setup': {'delay_ms': str(o.hold)}, 'kit_setup': {'delay_ms': str(o.hold)}}
+        programs = hold_script(o.hold, until_shown=not o.no_screenshots)
         return Settings(
             image=image, build_dir=self.build_dir, scripts_dir=self.scripts_dir,
             cache_dir=os.path.join(self.build_dir, 'plugin-cache'),

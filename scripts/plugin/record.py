@@ -4,6 +4,9 @@ the plug-in, message boxes, device commands, stand-in actions and processes."""
 import contextlib
 import time
 
+from . import beneath
+from .hold import release_name
+
 # Processes of Wine itself and of the run's own tools: not part of what the program started.
 INFRASTRUCTURE = {'services.exe', 'winedevice.exe', 'plugplay.exe', 'explorer.exe', 'svchost.exe',
                   'rpcss.exe', 'conhost.exe', 'start.exe', 'wineboot.exe', 'winemenubuilder.exe',
@@ -38,6 +41,7 @@ class Launch:
         self.processes = {}     # pid -> {'name', 'command', 'parent', 'start', 'end', 'code'}
         self.trace = []         # (t, line)
         self.screenshots = []   # {'t', 'file', 'reason'}
+        self.holding = {}       # pid -> the release file of a stand-in held until its status is shown
         self.launchers = []     # [{'drive', 'popen', 'code', 'end'}]
         self.outcome = None     # finished, timed-out
         self.robot_error = None
@@ -185,7 +189,9 @@ class LaunchRecording:
         text = '%s %s%s' % (action['program'], action['action'], ': ' + action['detail'] if action['detail'] else '')
         if action['action'] == 'start':
             text += ' (%s)' % action['command']
-            self.schedule_shot('%s started' % action['program'], 1.0)
+            self.schedule_shot('%s started' % action['program'], 1.0, shows=action['pid'])
+        elif action['action'] == 'holding':
+            self.note_hold(action)
         self.event('programs', text)
 
     def on_trace(self, line):
@@ -199,6 +205,23 @@ class LaunchRecording:
                 self.schedule_shot('auto-run started', 0.6)
             elif text.startswith('Start : VTP Program'):
                 self.schedule_shot('launch stage', 0.4)
+
+    def note_hold(self, action):
+        """A stand-in holds until its release file exists: the run writes that file once the
+        stand-in's status is photographed."""
+        name = release_name(action)
+        if name:
+            self.launch.holding[action['pid']] = self.sim_folder(name)
+
+    def release_hold(self, pid):
+        """Lets the stand-in pid go on, when it holds until its status is shown."""
+        path = self.launch.holding.pop(pid, None)
+        if path:
+            self.hold_releases.append(path)
+            try:
+                beneath.write_new(self.prefix.path, path, b'')
+            except OSError as e:  # it holds its whole delay
+                self.event('programs', 'could not let the setup %s go on: %s' % (pid, e))
 
     def running_setups(self):
         """The stand-ins that have started and not ended: neither logged their exit nor were seen

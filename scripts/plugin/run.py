@@ -110,6 +110,7 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.robot_events = None
         self.robot_input = None
         self._shot_queue = []
+        self.hold_releases = []      # the release files the run wrote into the PC (hold_script)
         self._last_event = 0.0
         self.end_watch = None
         self.clock = settings.clock or phases.PhaseClock()
@@ -323,6 +324,10 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         """Removes the device's changed state, the logs and the trace."""
         for name in ('R.ini', 'S.ini', 'commands.log', 'programs.log', 'programs.ini'):
             self.remove_from_pc(self.sim_folder(name))
+        # Process ids come again after a restart: a release left would let a later setup go unseen.
+        for path in self.hold_releases:
+            self.remove_from_pc(path)
+        self.hold_releases = []
         trace = self.trace_path()
         if trace:
             self.remove_from_pc(trace)

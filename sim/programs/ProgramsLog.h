@@ -18,6 +18,7 @@ struct ProgramAction {
 
 // Actions of the log.
 constexpr wchar_t kActionStart[] = L"start";
+constexpr wchar_t kActionHolding[] = L"holding"; // its delay ends early once the file named exists
 constexpr wchar_t kActionWaiting[] = L"waiting";
 constexpr wchar_t kActionInstalled[] = L"installed";
 constexpr wchar_t kActionRemoved[] = L"removed";

@@ -83,6 +83,8 @@ int StandInRun::BadScript(const std::wstring& problem) const
 bool StandInRun::HoldAsScripted(int* exitCode) const
 {
     HoldScript hold = ReadHoldScript(m_script);
+    if (!hold.delayReleaseFile.empty())
+        Log(kActionHolding, hold.delayReleaseFile);
     if (!hold.waitForFile.empty())
         Log(kActionWaiting, hold.waitForFile);
     if (Hold(hold) == HoldResult::TimedOut) {

@@ -296,6 +296,36 @@ TEST_F(StandInTest, HeldSetupGivesUpAtItsBoundWithoutInstalling)
     EXPECT_EQ(L"timed-out " + m_folder.File(L"never"), actions[2]);
 }
 
+TEST_F(StandInTest, DelayEndsEarlyOnlyOnceItsOwnProcessFileAppears)
+{
+    // A delay far longer than the test's waits: only the release file can end it in time.
+    const std::wstring stem = m_folder.File(L"shown");
+    m_standIns.Script(L"driver_setup", L"delay_ms", L"600000");
+    m_standIns.Script(L"driver_setup", L"delay_release", stem);
+    ChildProcess setup = Start(Place(L"SimDriverSetup", L"DriverSetup.exe"));
+    ASSERT_TRUE(m_standIns.WaitForAction(L"DriverSetup.exe", L"holding"));
+    const std::wstring own = stem + L"-" + std::to_wstring(setup.ProcessId());
+    EXPECT_EQ(L"holding " + own, m_standIns.ActionsOf(L"DriverSetup.exe")[1]);
+
+    // Another process's file does not end this one's delay.
+    ScopedFile other(stem + L"-" + std::to_wstring(setup.ProcessId() + 4));
+    WriteBinaryFile(other.Path(), "");
+    EXPECT_EQ(-1, setup.Wait(300));
+    EXPECT_FALSE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversCode, false)));
+
+    ScopedFile release(own);
+    WriteBinaryFile(release.Path(), "");
+    EXPECT_EQ(0, setup.Wait(60000));
+    EXPECT_TRUE(ScopedRegistry::KeyExists(kHklm, UninstallKeyPath(kQctDriversCode, false)));
+
+    // Without its file the delay runs its whole length, then the setup acts.
+    ScopedFile kitRelease(m_folder.File(L"kit-shown"));
+    m_standIns.Script(L"kit_setup", L"delay_ms", L"50");
+    m_standIns.Script(L"kit_setup", L"delay_release", kitRelease.Path());
+    EXPECT_EQ(0, Run(Place(L"SimKitSetup", L"InternetKitSetup.exe")));
+    EXPECT_EQ(L"installed", m_standIns.ActionsOf(L"InternetKitSetup.exe")[2].substr(0, 9));
+}
+
 // A setup that does not wait for its installer: the process started ends at once, having
 // installed nothing; its copy (and the copy's copy) does the work afterwards.
 TEST_F(StandInTest, DetachingSetupEndsAtOnceAndLeavesTheWorkToItsCopies)
