@@ -121,7 +121,7 @@ class EarlierAdminRun:
             if setup:
                 self.prefix.run(['R:\\' + setup], timeout=120)
                 self.notes.append('the PC suite was installed by its own setup (%s), as its user would have' % setup)
-        self.unplug()
+        self.unplug(quick=True)  # nothing of it runs on: the plug-in starts from a PC at rest
         self.notes.append('PC prepared by an earlier administrator\'s run of the same image (%s)' % state)
 
     def place_real_installers(self, older=()):

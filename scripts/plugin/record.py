@@ -189,7 +189,7 @@ class LaunchRecording:
         text = '%s %s%s' % (action['program'], action['action'], ': ' + action['detail'] if action['detail'] else '')
         if action['action'] == 'start':
             text += ' (%s)' % action['command']
-            self.schedule_shot('%s started' % action['program'], 1.0, shows=action['pid'])
+            self.schedule_shot('%s started' % action['program'], 0.4, shows=action['pid'])
         elif action['action'] == 'holding':
             self.note_hold(action)
         self.event('programs', text)

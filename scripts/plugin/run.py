@@ -314,10 +314,11 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
             return ''
         return image_mod.read_ini(text).get(section.lower(), {}).get(key.lower(), '')
 
-    def unplug(self):
+    def unplug(self, quick=False):
         """The device goes and comes back: its changed state, the logs and the trace go. The PC
-        is started again after it: stopped the slower way that waits for its programs."""
-        self.prefix.kill(quick=False)
+        is started again after it: stopped the slower way that waits for its programs, or quick
+        (its server ends, the sandbox ends what ran under it)."""
+        self.prefix.kill(quick=quick)
         self.unplug_files()
 
     def unplug_files(self):

@@ -182,7 +182,7 @@ class Replay(record.LaunchRecording):
     def take_shot(self, reason):
         return None
 
-    def schedule_shot(self, reason, delay):
+    def schedule_shot(self, reason, delay, shows=None):
         pass
 
     def play(self, recording):
