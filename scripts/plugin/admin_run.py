@@ -24,6 +24,9 @@ class EarlierAdminRun:
             self.notes.append('a limited user\'s PC has had an earlier administrator\'s run: the PC was prepared '
                               'as "installed"')
         key = self.earlier_run_key(ready, admin_state)
+        if s.keep_installed and s.state == 'clean' and not s.limited_user:
+            self.installed_key = self.earlier_run_key(ready, admin_state, state='installed')
+            self.ready = ready
         with earlier_runs.lock_of(s.cache_dir, key) if key else contextlib.nullcontext():
             entry = earlier_runs.find(s.cache_dir, key, ready) if key else None
             self.prefix = pc.make_pc(entry or ready, self.prefix_path(), s.arch, self.display,
@@ -42,7 +45,7 @@ class EarlierAdminRun:
                 self.prepare_state()
             if key:
                 with self.clock.phase('keep earlier run'):
-                    return self.keep_earlier_run(key, ready, self.notes[notes_before:])
+                    return self.keep_earlier_run(key, ready, self.earlier_runs, self.notes[notes_before:])
             return None
 
     def needs_earlier_run(self):
@@ -53,14 +56,14 @@ class EarlierAdminRun:
         on XP has had one that installed everything)."""
         return 'installed' if self.s.state == 'clean' else self.s.state
 
-    def earlier_run_key(self, ready, admin_state):
-        """The name of the earlier run's entry in the cache, or None when the run needs no earlier
-        run or its earlier run cannot be told by what it starts from (a fault, or code of a caller
-        that watches the robot)."""
+    def earlier_run_key(self, ready, admin_state, state=None):
+        """The name of the earlier run's entry in the cache (of the state given, else of this run's
+        own earlier run), or None when the run needs no earlier run or its earlier run cannot be
+        told by what it starts from (a fault, or code of a caller that watches the robot)."""
         s = self.s
-        if not self.needs_earlier_run() or self.fault or s.hooks:
+        if not (state or self.needs_earlier_run()) or self.fault or s.hooks:
             return None
-        facts = {'state': self.earlier_state(), 'windows': s.windows, 'arch': s.arch,
+        facts = {'state': state or self.earlier_state(), 'windows': s.windows, 'arch': s.arch,
                  'device': admin_state, 'registry': s.registry, 'answers': [s.answer_default, s.answer_rules],
                  'locale': s.locale, 'sandbox': s.sandbox, 'installers': s.installers,
                  'environment': self.program_env()}
@@ -71,21 +74,47 @@ class EarlierAdminRun:
     def take_earlier_run(self, entry):
         self.earlier_runs = list(entry.runs)
         self.notes.extend(entry.notes)
-        self.notes.append('the PC as that earlier run left it came from the build\'s cache (made %s by the same run: '
-                          'the same PC, CD-ROM drives, settings and harness)' % entry.made)
+        self.notes.append('the PC as that earlier run left it came from the build\'s cache (made %s by a run from the '
+                          'same PC, CD-ROM drives, settings and harness)' % entry.made)
         self.log('the PC as an earlier administrator\'s run left it: from the cache')
 
-    def keep_earlier_run(self, key, ready, notes):
-        """Keeps the stopped PC as the earlier run left it for later runs of the same key; returns
-        it (its registry and files read), or None when it could not be kept (said in the notes)."""
+    def keep_earlier_run(self, key, ready, runs, notes):
+        """Keeps the stopped PC as the earlier run (runs: its record) left it for later runs of
+        the same key; returns it (its registry and files read), or None when it could not be kept
+        (said in the notes)."""
         registry = snapshot.read_registry(self.prefix.path)
         files = snapshot.read_files(self.prefix.drive_c())
         try:
-            return earlier_runs.store(self.s.cache_dir, key, self.prefix.path, ready, self.earlier_runs, notes,
-                                      registry, files)
+            return earlier_runs.store(self.s.cache_dir, key, self.prefix.path, ready, runs, notes, registry, files)
         except (earlier_runs.NotKept, OSError) as e:
             self.notes.append('the PC as the earlier run left it was not kept for later runs: %s' % e)
             return None
+
+    def keep_as_installed(self, result):
+        """After an administrator's plug-in into a clean PC (the PC stopped, the result taken): the
+        PC, once the device is unplugged, is what an earlier administrator's run leaves for the
+        installed state, the same run from the same PC, CD-ROM drives, settings and harness (its
+        setups held until seen, which changes only when they act). It is kept as that run's entry,
+        so that the installed PC's cells take it instead of running the same again."""
+        if not self.installed_key or result['outcome'] != 'finished' or result.get('error'):
+            return
+        if self.config_value('ITK', 'itk_type') == '2':
+            return  # that earlier run also has the user install the PC suite
+        with self.clock.phase('keep earlier run'):
+            self.unplug_files()
+            with earlier_runs.lock_of(self.s.cache_dir, self.installed_key):
+                if earlier_runs.find(self.s.cache_dir, self.installed_key, self.ready):
+                    return  # kept already
+                record = dict(result_mod.launch_data(self, self.launch), screenshots=[],
+                              label='earlier administrator\'s run (an administrator\'s plug-in into the clean PC)')
+                notes_before = len(self.notes)
+                kept = self.keep_earlier_run(self.installed_key, self.ready, [record], [
+                    'PC prepared by an earlier administrator\'s run of the same image (installed): the plug-in of '
+                    'an administrator into the clean PC, kept from that run'])
+        result['notes'] += self.notes[notes_before:]
+        if kept:
+            result['notes'].append('the PC this run left, the device unplugged, was kept in the build\'s cache as the '
+                                   'earlier administrator\'s run of the installed PC')
 
     def limited_user_needs_service(self):
         """A limited user on XP is served by the command service, which only an earlier

@@ -98,6 +98,19 @@ def run_order(cells):
     return sorted(cells, key=length, reverse=True)
 
 
+def leaves_installed_pc(cell, cells):
+    """Whether the cell's plug-in (an administrator's, into a clean PC) leaves the PC that another
+    cell of the same PC needs an earlier administrator's run for: an installed PC, or a limited
+    user's on XP (whose clean PC has had one)."""
+    def same_pc(other):
+        return other['windows'] == cell['windows'] and other['bits'] == cell['bits'] and not other['fault']
+    if cell['fault'] or cell['limited'] or cell['state'] != 'clean':
+        return False
+    return any(same_pc(other) and (other['state'] == 'installed' or
+                                   (other['limited'] and other['windows'] == 'xp' and other['state'] == 'clean'))
+               for other in cells)
+
+
 class MatrixRun:
     """One matrix: its cells, the runs two at a time, the progress in the terminal, the page."""
 
@@ -164,7 +177,8 @@ class MatrixRun:
             windows=cell['windows'], state=cell['state'], limited_user=cell['limited'], reply=o.reply_value,
             answer_default=o.answer_default, answer_rules=o.answer_rules, timeout=o.timeout,
             screenshots=not o.no_screenshots, programs=programs, fault=cell['fault'], extra_files=extra_files,
-            locale=o.locale, verbose=False, sandbox=not o.no_sandbox, installers=o.installers)
+            locale=o.locale, verbose=False, sandbox=not o.no_sandbox, installers=o.installers,
+            keep_installed=leaves_installed_pc(cell, self.cells()))
 
     def run_cell(self, cell, image, extra_files, kit_type):
         name = cell_name(cell)

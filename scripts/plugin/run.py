@@ -79,6 +79,7 @@ class Settings:
         self.fault = None              # a fault's name (faults.py): the run ends with a second plug-in
         self.sandbox = True            # the PC in a sandbox (sandbox.py); False: on the host, said so
         self.installers = 'stand-ins'  # or real, real-nowait: real installers in their place (installers.py)
+        self.keep_installed = False    # a clean PC's administrator's plug-in kept as the installed state's earlier run
         self.clock = None              # a phases.PhaseClock started by the command, or None for a new one
         self.log = print
         self.verbose = True
@@ -102,6 +103,8 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.display = None
         self.launch = None
         self.earlier_runs = []       # the records of the earlier administrator's runs (result.launch_data)
+        self.installed_key = None    # the cache's name for the PC this run leaves, when kept (keep_installed)
+        self.ready = None            # the prepared PC, then
         self.registry_before = self.registry_after = None
         self.files_before = self.files_after = None
         self.result = None
@@ -675,6 +678,8 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         if first is None:
             with self.clock.phase('result'):
                 first = self.collect(stops.reason() if stops.requested() else error)
+            if not (skipped or stops.requested()):
+                self.keep_as_installed(first)
         elif error:
             first['error'] = 'the second plug-in could not run: %s' % error
         if self.fault:

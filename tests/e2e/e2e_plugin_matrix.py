@@ -48,6 +48,9 @@ class PcMatrixTests(unittest.TestCase):
                                '--users', 'admin', '--report-dir', os.path.join(cls.folder, 'bare')])
         cls.stood_in = run_matrix(['--image', cls.image, '--stand-ins', '--windows', '7', '--arch', '64', '--state',
                                    'installed', '--report-dir', os.path.join(cls.folder, 'stand-ins')])
+        cls.one_after_another = run_matrix(['--image', cls.image, '--stand-ins', '--windows', '7', '--arch', '32',
+                                            '--state', 'clean,installed', '--users', 'admin', '--jobs', '1',
+                                            '--report-dir', os.path.join(cls.folder, 'clean-then-installed')])
 
     @classmethod
     def tearDownClass(cls):
@@ -100,6 +103,25 @@ class PcMatrixTests(unittest.TestCase):
         self.assertEqual(len(made['prepared_by']), 1)
         self.assertEqual(made['prepared_by'], taken['prepared_by'])
         self.assertEqual(made['prepared_by'][0]['outcome'], 'finished')
+
+    def test_the_installed_pc_is_the_one_the_clean_pcs_administrator_left(self):
+        code, output, data = self.one_after_another
+        self.assertEqual(code, 0, output)
+        reports = {}
+        for cell in data['cells']:
+            with open(os.path.join(self.folder, 'clean-then-installed', cell['report'][:-5] + '.json'),
+                      encoding='utf-8') as f:
+                reports[cell['name']] = json.load(f)
+        clean, installed = reports['win7-clean-admin'], reports['win7-installed-admin']
+        self.assertTrue(any('was kept in the build\'s cache' in note for note in clean['notes']), clean['notes'])
+        self.assertTrue(any('came from the build\'s cache' in note for note in installed['notes']), installed['notes'])
+        self.assertEqual(len(installed['prepared_by']), 1)
+        earlier = installed['prepared_by'][0]
+        self.assertIn('plug-in into the clean PC', earlier['label'])
+        self.assertEqual(earlier['programs'], clean['run']['programs'])
+        self.assertEqual(earlier['screenshots'], [])
+        # Everything was there already: the installed PC's plug-in added nothing to the registry.
+        self.assertEqual(installed['registry']['added'], [])
 
     def test_both_pages_show_with_every_thumbnail_and_every_cell_s_report(self):
         for _, output, data in (self.bare, self.stood_in):

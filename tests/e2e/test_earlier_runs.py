@@ -217,6 +217,26 @@ class RunOrderTests(unittest.TestCase):
         self.assertTrue(all(c['fault'] for c in order[:2]))
         self.assertEqual([c['state'] for c in order[2:5]], ['clean'] * 3)
 
+    def test_the_installed_pc_is_left_by_the_clean_pcs_administrator_who_starts_before_its_users(self):
+        def needs_installed(cell):
+            return not cell['fault'] and (cell['state'] == 'installed' or
+                                          (cell['limited'] and cell['windows'] == 'xp' and cell['state'] == 'clean'))
+        for states, users in ((['clean', 'installed'], ['admin', 'limited']), (['clean'], ['admin', 'limited']),
+                              (['clean', 'outdated-kit'], ['admin'])):
+            with self.subTest(states=states, users=users):
+                cells = pc_matrix.make_cells(['xp', '7'], ['32', '64'], states, users, ['kill-setup'])
+                order = pc_matrix.run_order(cells)
+                leaving = [c for c in order if pc_matrix.leaves_installed_pc(c, cells)]
+                self.assertTrue(all(c['state'] == 'clean' and not c['limited'] and not c['fault'] for c in leaving))
+                for cell in cells:
+                    same_pc = [c for c in leaving if (c['windows'], c['bits']) == (cell['windows'], cell['bits'])]
+                    if needs_installed(cell):
+                        self.assertEqual(len(same_pc), 1, pc_matrix.cell_name(cell))
+                        self.assertLess(order.index(same_pc[0]), order.index(cell))
+                # A clean PC's administrator whom no cell needs keeps nothing.
+                wanted = {(c['windows'], c['bits']) for c in cells if needs_installed(c)}
+                self.assertEqual({(c['windows'], c['bits']) for c in leaving}, wanted)
+
 
 if __name__ == '__main__':
     unittest.main()
