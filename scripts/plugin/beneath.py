@@ -95,6 +95,32 @@ def write_new(root, path, data):
         f.write(data)
 
 
+def link_new(root, path, target):
+    """Makes path a symbolic link to target, in the place of the file or link that stood there."""
+    folder, name = _folder_of(root, path)
+    try:
+        try:
+            os.unlink(name, dir_fd=folder)
+        except FileNotFoundError:
+            pass
+        os.symlink(target, name, dir_fd=folder)
+    finally:
+        os.close(folder)
+
+
+def kind_of(root, path):
+    """What stands at path, its last part not followed: 'file', 'folder', 'link', 'other' or None."""
+    folder, name = _folder_of(root, path)
+    try:
+        mode = os.stat(name, dir_fd=folder, follow_symlinks=False).st_mode
+    except FileNotFoundError:
+        return None
+    finally:
+        os.close(folder)
+    return ('file' if stat.S_ISREG(mode) else 'folder' if stat.S_ISDIR(mode) else
+            'link' if stat.S_ISLNK(mode) else 'other')
+
+
 def copy_out(root, path, target, limit=None):
     """Copies the file at path to target, a host path out of the PC's reach (at most limit bytes)."""
     data = read_bytes(root, path, limit=limit)

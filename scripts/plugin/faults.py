@@ -11,6 +11,7 @@ import subprocess
 import textwrap
 import time
 
+from . import beneath
 from . import image as image_mod
 from . import stops
 
@@ -34,13 +35,23 @@ def _merge_script(settings, role, values):
     settings.programs = programs
 
 
-def _windows_to_host(run, windows_path):
-    return run.prefix.unix_path(windows_path)
+# The files of the PC that a fault reads and writes while and after the image's programs ran go
+# through beneath: those programs can plant links and FIFOs there, and re-point the PC's drive
+# letters at host folders.
+def _in_pc(run, windows_path):
+    """The host path of a C:\\ path of the PC: in its drive_c folder, whatever the drive letter
+    C: now names."""
+    if windows_path[:3].lower() != 'c:\\':
+        raise ValueError('%s is not on drive C:' % windows_path)
+    return run.prefix.drive_c(*windows_path[3:].split('\\'))
 
 
-def _remove(path):
-    if path and os.path.lexists(path):
-        os.remove(path)
+def _write_in_pc(run, windows_path, data=b''):
+    beneath.write_new(run.prefix.path, _in_pc(run, windows_path), data)
+
+
+def _drive_r(run):
+    return os.path.join(run.prefix.path, 'dosdevices', 'r:')
 
 
 class Fault:
@@ -86,7 +97,7 @@ class Fault:
             run.event('fault', text)
 
     def release(self, run):
-        open(_windows_to_host(run, RELEASE), 'w').close()
+        _write_in_pc(run, RELEASE)
 
     def data(self):
         return {'name': self.name, 'what': self.what, 'notes': list(self.notes), 'helper': self.helper}
@@ -113,19 +124,26 @@ class Unplug(Fault):
         self.release(run)
 
     def unplug(self, run):
-        _remove(os.path.join(run.prefix.path, 'dosdevices', 'r:'))
+        root = run.prefix.path
+        beneath.remove(root, _drive_r(run))
         state_path = run.sim_folder('R.ini')
-        source = state_path if os.path.exists(state_path) else os.path.join(run.images['R'].folder, 'plugstart_sim.ini')
-        text = image_mod.read_text(source) if os.path.exists(source) else ''
-        with open(state_path, 'w', encoding='ascii', newline='') as f:
-            f.write(image_mod.set_ini_values(text, {'device': {'fail': NOT_FOUND, 'fail_on': ''}}))
+        text = ''
+        # The device's state as it last wrote it, else as the CD started it (a link or a FIFO
+        # planted at either counts as none).
+        for source in (state_path, os.path.join(run.images['R'].folder, 'plugstart_sim.ini')):
+            try:
+                text = image_mod.decode_text(beneath.read_bytes(root, source))
+                break
+            except OSError:
+                continue
+        changed = image_mod.set_ini_values(text, {'device': {'fail': NOT_FOUND, 'fail_on': ''}})
+        beneath.write_new(root, state_path, changed.encode('ascii', 'replace'))
         self.note(run, 'the device was unplugged while %s was held: drive R: is gone and the device answers %s '
                        '(not found)' % (role_text(self.role), NOT_FOUND))
 
     def clear(self, run):
-        link = os.path.join(run.prefix.path, 'dosdevices', 'r:')
-        if not os.path.lexists(link):
-            os.symlink(os.path.join(run.prefix.path, 'cdrom-r'), link)
+        if beneath.kind_of(run.prefix.path, _drive_r(run)) is None:
+            beneath.link_new(run.prefix.path, _drive_r(run), os.path.join(run.prefix.path, 'cdrom-r'))
 
 
 def role_text(role):
@@ -149,9 +167,9 @@ def templates_folder(run):
     if not user:
         raise RuntimeError('the simulated PC has no user folder')
     windows = 'C:\\users\\%s\\AppData\\Roaming\\Microsoft\\Windows\\Templates' % os.path.basename(user)
-    host = _windows_to_host(run, windows)
-    if not os.path.isdir(host):
-        raise RuntimeError('the simulated PC has no Templates folder at %s' % windows)
+    host = _in_pc(run, windows)
+    if beneath.kind_of(run.prefix.path, host) != 'folder':
+        raise RuntimeError('the simulated PC has no Templates folder of its own at %s' % windows)
     return windows, host
 
 
@@ -247,7 +265,7 @@ class HeldStagedFile(Fault):
         windows, _ = self.staged_path(run)
         os.makedirs(run.sim_folder(), exist_ok=True)
         for path in (READY, STOP):
-            _remove(_windows_to_host(run, path))
+            beneath.remove(run.prefix.path, _in_pc(run, path))
         helper = os.path.join(run.s.build_dir, 'tests', 'e2e', 'HoldFile.exe')
         self.output = os.path.join(run.s.run_dir, 'holdfile-output.txt')
         with open(self.output, 'wb') as sink:
@@ -257,7 +275,7 @@ class HeldStagedFile(Fault):
             self.notes.append('a scanner opens %s with read, write and delete sharing as soon as it is there' % windows)
             return
         deadline = time.monotonic() + 60
-        while not os.path.exists(_windows_to_host(run, READY)):
+        while beneath.kind_of(run.prefix.path, _in_pc(run, READY)) != 'file':
             if self.popen.poll() is not None or time.monotonic() > deadline:
                 raise RuntimeError('the helper did not take hold of %s: %s' % (windows, self.read_output()))
             time.sleep(0.05)
@@ -274,8 +292,7 @@ class HeldStagedFile(Fault):
         if self.popen is None:
             return
         try:
-            os.makedirs(run.sim_folder(), exist_ok=True)
-            open(_windows_to_host(run, STOP), 'w').close()
+            _write_in_pc(run, STOP)
             self.popen.wait(timeout=15)
         except (OSError, subprocess.TimeoutExpired):
             pass  # the prefix has been stopped, and the helper with it
@@ -290,29 +307,36 @@ class HeldStagedFile(Fault):
 
 
 class UsersFiles:
-    """Files of the user's in a folder of the simulated PC, which a fault puts in the staging's
-    way; what became of them is read back from the host."""
+    """Files of the user's in a folder of the simulated PC (beneath root, its prefix), which a
+    fault puts in the staging's way; what became of them is read back from the host."""
 
-    def __init__(self, folder, files):
-        self.folder, self.files = folder, dict(files)
+    def __init__(self, folder, files, root):
+        self.folder, self.files, self.root = folder, dict(files), root
 
     def write(self):
         for name, text in self.files.items():
             path = os.path.join(self.folder, name)
             os.makedirs(os.path.dirname(path), exist_ok=True)
-            with open(path, 'w', encoding='utf-8', newline='') as f:
-                f.write(text)
+            beneath.write_new(self.root, path, text.encode('utf-8'))
 
     def problems(self):
-        """What is no longer as the user left it (files changed, missing or added)."""
-        found = {}
-        for root, _, names in os.walk(self.folder):
+        """What is no longer as the user left it (files changed, missing, added, or no longer
+        files: a link or a FIFO in a file's place is neither followed nor read)."""
+        found, not_files = {}, []
+        for folder, _, names in os.walk(self.folder):
             for name in names:
-                path = os.path.join(root, name)
-                with open(path, encoding='utf-8', errors='replace') as f:
-                    found[os.path.relpath(path, self.folder)] = f.read()
+                path = os.path.join(folder, name)
+                rel = os.path.relpath(path, self.folder)
+                try:
+                    found[rel] = beneath.read_bytes(self.root, path).decode('utf-8', 'replace')
+                except beneath.Refused as e:
+                    found[rel] = None
+                    not_files.append('%s is no longer a file (%s)' % (
+                        rel, 'a symbolic link' if 'symbolic link' in str(e) else 'not a regular file'))
         problems = ['%s is gone' % n for n in sorted(self.files) if n not in found]
-        problems += ['%s was changed' % n for n in sorted(self.files) if n in found and found[n] != self.files[n]]
+        problems += not_files
+        problems += ['%s was changed' % n for n in sorted(self.files)
+                     if found.get(n) is not None and found[n] != self.files[n]]
         return problems + ['%s was added' % n for n in sorted(found) if n not in self.files]
 
 
@@ -354,7 +378,7 @@ class LinkedStagingFolder(UsersFilesInTheWay):
         _, host = templates_folder(run)
         self.users = UsersFiles(self.users_folder(run), {
             'config.ini': 'the user\'s own config.ini', 'notes.txt': 'notes', os.path.join('tools', 'todo.txt'): 'todo',
-            os.path.join('letters', 'letter.doc'): 'a letter'})
+            os.path.join('letters', 'letter.doc'): 'a letter'}, run.prefix.path)
         self.users.write()
         self.link = os.path.join(host, 'R')
         os.symlink(self.users.folder, self.link)
@@ -362,7 +386,7 @@ class LinkedStagingFolder(UsersFilesInTheWay):
                           '(%d files)' % (templates_folder(run)[0], len(self.users.files)))
 
     def clear(self, run):
-        _remove(self.link)
+        beneath.remove(run.prefix.path, self.link)
         self.notes.append('before the second plug-in the user removed the link')
 
 
@@ -372,7 +396,7 @@ class HardLinkedStagedFile(UsersFilesInTheWay):
 
     def prepare(self, run):
         _, host = templates_folder(run)
-        self.users = UsersFiles(self.users_folder(run), {'settings.ini': 'the user\'s own settings'})
+        self.users = UsersFiles(self.users_folder(run), {'settings.ini': 'the user\'s own settings'}, run.prefix.path)
         self.users.write()
         staged = os.path.join(host, 'R', run.config_value('FILES', 'file01'))
         os.makedirs(os.path.join(host, 'R', 'tools'), exist_ok=True)

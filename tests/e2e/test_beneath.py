@@ -4,11 +4,13 @@ kernel), so each place the run reads or writes is tried with a link to a host ca
 that is a link, and a FIFO: the canary is neither read nor changed, and nothing waits for ever.
 The links and FIFOs are real; the prefix is a folder made here (no Wine)."""
 import os
+import shutil
 import tempfile
 import threading
+import types
 import unittest
 
-from plugin import beneath, image, logs, snapshot
+from plugin import beneath, faults, image, logs, snapshot
 from plugin.run import PlugInRun, Settings
 from plugin.wine import Prefix
 from scratch import read, write
@@ -118,6 +120,84 @@ class PlantedPrefix(unittest.TestCase):
                 self.assertFalse(os.path.exists(os.path.join(logs_dir, 'commands.log')))
                 self.plant(os.path.join(self.sim, 'R.ini'), kind)
                 self.assert_canary_untouched(within(5, lambda: run.device_state_of('R')))
+
+
+class FaultFiles(PlantedPrefix):
+    """What a fault writes into the PC while and after its programs ran (a fault's run may plug in
+    any image: --fault with --image)."""
+
+    def fault_run(self):
+        run = self.run_of()
+        cd = os.path.join(self.prefix.path, 'cdrom-r')
+        os.makedirs(cd, exist_ok=True)
+        write(os.path.join(cd, 'plugstart_sim.ini'), '[device]\nmode=cdrom\n')
+        dosdevices = os.path.join(self.prefix.path, 'dosdevices')
+        os.makedirs(dosdevices, exist_ok=True)
+        for letter, target in (('r:', cd), ('c:', '../drive_c')):
+            if not os.path.lexists(os.path.join(dosdevices, letter)):
+                os.symlink(target, os.path.join(dosdevices, letter))
+        run.images = {'R': types.SimpleNamespace(folder=cd)}
+        return run
+
+    def test_the_release_and_stop_files_take_the_place_of_a_planted_link(self):
+        run = self.fault_run()
+        for name, write_it in (('fault-release', lambda: faults.Fault().release(run)),
+                               ('fault-stop', lambda: self.let_go(run))):
+            with self.subTest(name):
+                path = os.path.join(self.sim, name)
+                self.plant(path, 'link')
+                self.assert_canary_untouched(within(5, write_it))
+                self.assertFalse(os.path.islink(path))
+                self.assertTrue(os.path.isfile(path))
+
+    def test_drive_c_of_a_fault_is_the_pcs_own_even_when_its_drive_letter_names_a_host_folder(self):
+        run = self.fault_run()
+        os.remove(os.path.join(self.prefix.path, 'dosdevices', 'c:'))
+        os.symlink(self.host, os.path.join(self.prefix.path, 'dosdevices', 'c:'))
+        within(5, lambda: faults.Fault().release(run))
+        within(5, lambda: self.let_go(run))
+        self.assertEqual(os.listdir(self.host), ['canary.txt'])
+        self.assertEqual(sorted(os.listdir(self.sim)), ['fault-release', 'fault-stop'])
+
+    @staticmethod
+    def let_go(run):
+        held = faults.make('staging-file-locked')
+        held.popen = types.SimpleNamespace(wait=lambda timeout: 0, poll=lambda: 0)
+        held.let_go(run)
+
+    def test_the_unplug_writes_the_device_state_in_place_of_a_link_and_waits_on_no_fifo(self):
+        for kind in ('link', 'fifo'):
+            with self.subTest(kind):
+                run = self.fault_run()
+                self.plant(os.path.join(self.sim, 'R.ini'), kind)
+                self.assert_canary_untouched(within(5, lambda: faults.make('unplug-in-driver-setup').unplug(run)))
+                self.assertIn('fail = -1', read(os.path.join(self.sim, 'R.ini')).replace('fail=-1', 'fail = -1'))
+                self.assertFalse(os.path.lexists(os.path.join(self.prefix.path, 'dosdevices', 'r:')))
+
+    def test_the_drive_is_taken_away_and_given_back_only_in_the_pcs_own_folder(self):
+        run = self.fault_run()
+        # The PC's folder of drive letters is a link to a host folder with a file named r:.
+        shutil.rmtree(os.path.join(self.prefix.path, 'dosdevices'))
+        os.symlink(self.host, os.path.join(self.prefix.path, 'dosdevices'))
+        write(os.path.join(self.host, 'r:'), 'a host file of that name\n')
+        fault = faults.make('unplug-in-driver-setup')
+        within(5, lambda: fault.unplug(run))
+        within(5, lambda: fault.clear(run))
+        self.assertEqual(read(os.path.join(self.host, 'r:')), 'a host file of that name\n')
+        self.assertEqual(sorted(os.listdir(self.host)), ['canary.txt', 'r:'])
+
+    def test_the_users_files_are_read_back_without_following_a_link_or_waiting_on_a_fifo(self):
+        folder = os.path.join(self.prefix.drive_c('users', 'root', 'Documents', 'Modem notes'))
+        for kind in ('link', 'fifo'):
+            with self.subTest(kind):
+                # The user's file holds what the canary holds: read through a link, it would seem unchanged.
+                users = faults.UsersFiles(folder, {'notes.txt': CANARY}, root=self.prefix.path)
+                users.write()
+                self.plant(os.path.join(folder, 'notes.txt'), kind)
+                outcome = within(5, users.problems)
+                self.assertEqual(outcome, ['notes.txt is no longer a file (%s)' % (
+                    'a symbolic link' if kind == 'link' else 'not a regular file')])
+                self.assertEqual(read(self.canary), CANARY)
 
 
 class BeneathTests(unittest.TestCase):
