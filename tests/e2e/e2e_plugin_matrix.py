@@ -48,9 +48,14 @@ class PcMatrixTests(unittest.TestCase):
                                '--users', 'admin', '--report-dir', os.path.join(cls.folder, 'bare')])
         cls.stood_in = run_matrix(['--image', cls.image, '--stand-ins', '--windows', '7', '--arch', '64', '--state',
                                    'installed', '--report-dir', os.path.join(cls.folder, 'stand-ins')])
-        cls.one_after_another = run_matrix(['--image', cls.image, '--stand-ins', '--windows', '7', '--arch', '32',
-                                            '--state', 'clean,installed', '--users', 'admin', '--jobs', '1',
-                                            '--report-dir', os.path.join(cls.folder, 'clean-then-installed')])
+        # Another new image: on a host whose PCs are all 64-bit, the run above made its installed PC already.
+        cls.second_image = os.path.join(cls.folder, 'second-image')
+        shutil.copytree(cls.image, cls.second_image)
+        with open(os.path.join(cls.second_image, 'readme.txt'), 'a') as f:
+            f.write('the second image\n')
+        cls.one_after_another = run_matrix(['--image', cls.second_image, '--stand-ins', '--windows', '7',
+                                            '--arch', '32', '--state', 'clean,installed', '--users', 'admin',
+                                            '--jobs', '1', '--report-dir', os.path.join(cls.folder, 'clean-then-installed')])
 
     @classmethod
     def tearDownClass(cls):
