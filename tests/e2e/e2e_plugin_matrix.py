@@ -55,7 +55,8 @@ class PcMatrixTests(unittest.TestCase):
             f.write('the second image\n')
         cls.one_after_another = run_matrix(['--image', cls.second_image, '--stand-ins', '--windows', '7',
                                             '--arch', '32', '--state', 'clean,installed', '--users', 'admin',
-                                            '--jobs', '1', '--report-dir', os.path.join(cls.folder, 'clean-then-installed')])
+                                            '--jobs', '1',
+                                            '--report-dir', os.path.join(cls.folder, 'clean-then-installed')])
 
     @classmethod
     def tearDownClass(cls):
