@@ -66,6 +66,11 @@ class LaunchRecording:
     """The part of a run that records a launch (a mixin of PlugInRun: it uses the run's settings,
     its launch and its camera)."""
 
+    # The method that takes each kind of the robot's events into the record.
+    ROBOT_EVENTS = {'process-running': 'on_process_running', 'process-start': 'on_process_start',
+                    'process-exit': 'on_process_exit', 'window': 'on_window', 'title': 'on_title',
+                    'window-gone': 'on_window_gone', 'answer': 'on_answer', 'robot-error': 'on_robot_error'}
+
     def event(self, source, text, **fields):
         entry = {'t': round(self.launch.now(), 2), 'source': source, 'text': text}
         entry.update(fields)
@@ -79,91 +84,108 @@ class LaunchRecording:
         return process.lower() not in INFRASTRUCTURE
 
     def on_robot(self, fields):
-        launch = self.launch
+        """One event of the robot into the launch's record, then to the run's hooks (the answers
+        to the run's own syncs and the windows of Wine's own programs are none of theirs)."""
         kind = fields.get('event')
-        if kind == 'process-running':
-            launch.processes[fields.get('pid')] = {
-                'name': fields.get('process', ''), 'command': fields.get('command', ''), 'parent': None,
-                'start': 0.0, 'end': None, 'code': None, 'running_at_start': True}
-            if self.interesting(fields.get('process', '')):
-                self.event('process', 'running already: %s: %s' % (fields.get('process'), fields.get('command', '')))
-        elif kind == 'process-start':
-            pid = fields.get('pid')
-            launch.processes[pid] = {'name': fields.get('process', ''), 'command': fields.get('command', ''),
-                                     'parent': fields.get('parent'), 'start': round(launch.now(), 2),
-                                     'end': None, 'code': None}
-            if self.interesting(fields.get('process', '')):
-                self.event('process', 'started %s: %s' % (fields.get('process'), fields.get('command', '')))
-        elif kind == 'process-exit':
-            process = launch.processes.get(fields.get('pid'))
-            if process:
-                process['end'] = round(launch.now(), 2)
-                process['code'] = fields.get('code')
-            if self.interesting(fields.get('process', '')):
-                self.event('process', 'ended %s (exit code %s)' % (fields.get('process'), fields.get('code')))
-        elif kind == 'window':
-            launch.windows[fields.get('hwnd')] = fields
-            if not self.interesting(fields.get('process', '')):
-                return
-            window_kind = fields.get('kind')
-            if window_kind in ('messagebox', 'guide'):
-                box = {'number': int(fields.get('number', '0')), 't': round(launch.now(), 2),
-                       'kind': window_kind, 'caption': fields.get('title', ''), 'text': fields.get('text', ''),
-                       'owner': fields.get('owner', ''), 'process': fields.get('process', ''),
-                       'buttons': fields.get('buttons', ''), 'hwnd': fields.get('hwnd'), 'answers': []}
-                launch.boxes.append(box)
-                label = 'message box' if window_kind == 'messagebox' else 'PC-suite guide'
-                self.event('window', '%s "%s": %s' % (label, box['caption'], box['text']), box=box['number'])
-                if self.s.screenshots:
-                    time.sleep(0.4)
-                    shot = self.take_shot('%s %d' % (label, box['number']))
-                    if shot:
-                        box['screenshot'] = shot['file']
-                self.acknowledge_box(box['number'])
-            else:
-                launch.window_spans.append({'hwnd': fields.get('hwnd'), 'title': fields.get('title', ''),
-                                            'class': fields.get('class', ''), 'process': fields.get('process', ''),
-                                            'start': round(launch.now(), 2), 'end': None})
-                self.event('window', 'window "%s" of %s (%s)' % (fields.get('title', ''), fields.get('process'),
-                                                                  fields.get('class', '')))
-                # The staging dialog of a CD start lives for a moment only: photographed at once.
-                self.take_shot('window "%s"' % fields.get('title', ''))
-        elif kind == 'title':
-            window = launch.windows.get(fields.get('hwnd'))
-            if window and self.interesting(window.get('process', '')):
-                # A new title is a new state of the window: its band goes on under the new title.
-                for span in self.open_spans(fields.get('hwnd')):
-                    span['end'] = round(launch.now(), 2)
-                    launch.window_spans.append(dict(span, title=fields.get('title', ''), start=span['end'], end=None))
-                self.event('window', 'title now "%s"' % fields.get('title', ''))
-                self.schedule_shot('title "%s"' % fields.get('title', ''), 0.4)
-        elif kind == 'window-gone':
-            window = launch.windows.pop(fields.get('hwnd'), None)
-            for span in self.open_spans(fields.get('hwnd')):
-                span['end'] = round(launch.now(), 2)
-            for box in launch.boxes:
-                if box['hwnd'] == fields.get('hwnd') and box.get('closed') is None:
-                    box['closed'] = round(launch.now(), 2)
-            if window and self.interesting(window.get('process', '')):
-                self.event('window', 'window "%s" closed' % fields.get('title', ''))
-        elif kind == 'answer':
-            for box in launch.boxes:
-                if box['hwnd'] == fields.get('hwnd'):
-                    answer = {'answer': fields.get('answer'), 'button': fields.get('button'),
-                              'reason': fields.get('reason'), 'note': fields.get('note', '')}
-                    box['answers'].append(answer)
-                    self.event('robot', 'pressed %s on box %d (%s%s)' % (
-                        answer['button'], box['number'], answer['reason'],
-                        ', ' + answer['note'] if answer['note'] else ''))
-        elif kind == 'robot-sync':
+        if kind == 'robot-sync':
             if getattr(self, 'end_watch', None):
                 self.end_watch.on_answer(fields)
             return  # the run's own question answered: nothing of the PC
-        elif kind == 'robot-error':
-            launch.robot_error = fields.get('detail')
-            self.event('robot', 'robot error: %s' % launch.robot_error)
+        if kind == 'window':
+            self.launch.windows[fields.get('hwnd')] = fields
+            if not self.interesting(fields.get('process', '')):
+                return
+        if kind in self.ROBOT_EVENTS:
+            getattr(self, self.ROBOT_EVENTS[kind])(fields)
         for hook in self.s.hooks:
             hook(self, fields)
+
+    def on_process_running(self, fields):
+        self.launch.processes[fields.get('pid')] = {
+            'name': fields.get('process', ''), 'command': fields.get('command', ''), 'parent': None,
+            'start': 0.0, 'end': None, 'code': None, 'running_at_start': True}
+        if self.interesting(fields.get('process', '')):
+            self.event('process', 'running already: %s: %s' % (fields.get('process'), fields.get('command', '')))
+
+    def on_process_start(self, fields):
+        self.launch.processes[fields.get('pid')] = {
+            'name': fields.get('process', ''), 'command': fields.get('command', ''), 'parent': fields.get('parent'),
+            'start': round(self.launch.now(), 2), 'end': None, 'code': None}
+        if self.interesting(fields.get('process', '')):
+            self.event('process', 'started %s: %s' % (fields.get('process'), fields.get('command', '')))
+
+    def on_process_exit(self, fields):
+        process = self.launch.processes.get(fields.get('pid'))
+        if process:
+            process['end'] = round(self.launch.now(), 2)
+            process['code'] = fields.get('code')
+        if self.interesting(fields.get('process', '')):
+            self.event('process', 'ended %s (exit code %s)' % (fields.get('process'), fields.get('code')))
+
+    def on_window(self, fields):
+        """A window of the program's: a message box or the guide (photographed, then the robot
+        may answer it), or another window, whose band begins."""
+        if fields.get('kind') in ('messagebox', 'guide'):
+            self.on_box(fields)
+            return
+        self.launch.window_spans.append({'hwnd': fields.get('hwnd'), 'title': fields.get('title', ''),
+                                         'class': fields.get('class', ''), 'process': fields.get('process', ''),
+                                         'start': round(self.launch.now(), 2), 'end': None})
+        self.event('window', 'window "%s" of %s (%s)' % (fields.get('title', ''), fields.get('process'),
+                                                          fields.get('class', '')))
+        # The staging dialog of a CD start lives for a moment only: photographed at once.
+        self.take_shot('window "%s"' % fields.get('title', ''))
+
+    def on_box(self, fields):
+        box = {'number': int(fields.get('number', '0')), 't': round(self.launch.now(), 2),
+               'kind': fields.get('kind'), 'caption': fields.get('title', ''), 'text': fields.get('text', ''),
+               'owner': fields.get('owner', ''), 'process': fields.get('process', ''),
+               'buttons': fields.get('buttons', ''), 'hwnd': fields.get('hwnd'), 'answers': []}
+        self.launch.boxes.append(box)
+        label = 'message box' if box['kind'] == 'messagebox' else 'PC-suite guide'
+        self.event('window', '%s "%s": %s' % (label, box['caption'], box['text']), box=box['number'])
+        if self.s.screenshots:
+            time.sleep(0.4)  # the box painted
+            shot = self.take_shot('%s %d' % (label, box['number']))
+            if shot:
+                box['screenshot'] = shot['file']
+        self.acknowledge_box(box['number'])
+
+    def on_title(self, fields):
+        window = self.launch.windows.get(fields.get('hwnd'))
+        if not (window and self.interesting(window.get('process', ''))):
+            return
+        # A new title is a new state of the window: its band goes on under the new title.
+        for span in self.open_spans(fields.get('hwnd')):
+            span['end'] = round(self.launch.now(), 2)
+            self.launch.window_spans.append(dict(span, title=fields.get('title', ''), start=span['end'], end=None))
+        self.event('window', 'title now "%s"' % fields.get('title', ''))
+        self.schedule_shot('title "%s"' % fields.get('title', ''), 0.4)
+
+    def on_window_gone(self, fields):
+        launch = self.launch
+        window = launch.windows.pop(fields.get('hwnd'), None)
+        for span in self.open_spans(fields.get('hwnd')):
+            span['end'] = round(launch.now(), 2)
+        for box in launch.boxes:
+            if box['hwnd'] == fields.get('hwnd') and box.get('closed') is None:
+                box['closed'] = round(launch.now(), 2)
+        if window and self.interesting(window.get('process', '')):
+            self.event('window', 'window "%s" closed' % fields.get('title', ''))
+
+    def on_answer(self, fields):
+        for box in self.launch.boxes:
+            if box['hwnd'] == fields.get('hwnd'):
+                answer = {'answer': fields.get('answer'), 'button': fields.get('button'),
+                          'reason': fields.get('reason'), 'note': fields.get('note', '')}
+                box['answers'].append(answer)
+                self.event('robot', 'pressed %s on box %d (%s%s)' % (
+                    answer['button'], box['number'], answer['reason'],
+                    ', ' + answer['note'] if answer['note'] else ''))
+
+    def on_robot_error(self, fields):
+        self.launch.robot_error = fields.get('detail')
+        self.event('robot', 'robot error: %s' % self.launch.robot_error)
 
     def open_spans(self, hwnd):
         return [span for span in self.launch.window_spans if span['hwnd'] == hwnd and span['end'] is None]

@@ -467,6 +467,8 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.event('run', 'the command service is registered but did not run within 30 s')
 
     def watch_launch(self, label, screenshots=True):
+        """Starts the robot, then the program from R:, and records what the PC shows until the
+        program and all it started have ended (or the run's time-out); returns the launch."""
         saved_screenshots = self.s.screenshots
         self.s.screenshots = screenshots and saved_screenshots
         self.launch = Launch(label)
@@ -476,30 +478,13 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
                                   use_sync=not self.fault)
         robot = self.start_robot()
         robot_begun = time.time()
-        robot_tail = self.robot_events
+        self.wait_for_robot(robot)
+        self.clock.add('robot', robot_begun, time.time())
         trace_tail = logs.LogTail(None, self.prefix.path)
-        tails = [(robot_tail, with_fields(self.on_robot)),
+        tails = [(self.robot_events, with_fields(self.on_robot)),
                  (logs.LogTail(self.sim_folder('commands.log'), self.prefix.path), with_fields(self.on_command)),
                  (logs.LogTail(self.sim_folder('programs.log'), self.prefix.path), with_fields(self.on_stand_in)),
                  (trace_tail, self.on_trace)]
-        deadline = time.monotonic() + 60
-        started = False
-        while time.monotonic() < deadline and not started:
-            stops.check()
-            for line in robot_tail.read():
-                fields = logs.parse_fields(line)
-                if fields.get('event') == 'robot-start':
-                    started = True
-                elif fields.get('event') == 'robot-error':
-                    raise RuntimeError('the robot refused its options: %s' % fields.get('detail'))
-                else:
-                    self.on_robot(fields)
-            if robot.poll() is not None and not started:
-                raise RuntimeError('the robot ended at once (exit code %s)' % robot.poll())
-            time.sleep(0.05)
-        if not started:
-            raise RuntimeError('the robot did not start within 60 s')
-        self.clock.add('robot', robot_begun, time.time())
         self.launch.t0 = time.monotonic()
         plugin = label == 'the plug-in'
         plugged_in = time.time()
@@ -510,8 +495,45 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.start_program('R')
         if plugin:
             self.clock.mark('program started')
-        # The second device is plugged in once the first instance's window shows (30 s at most):
-        # an instance started before that window is visible cannot find it, and runs as if alone.
+        watched = time.time()
+        self.watch_until_end(tails, trace_tail)
+        self.clock.add('job and end' if plugin else 'job and end (%s)' % label, watched, time.time())
+        if plugin:
+            self.mark_end(plugged_in)
+        with self.clock.phase('stop robot'):
+            self.stop_robot()
+            self.drain(tails, rest=True)
+            self.launchers_done()
+        self.s.screenshots = saved_screenshots
+        return self.launch
+
+    def wait_for_robot(self, robot, seconds=60):
+        """Reads the robot's events until it says it has started (what it saw running before is
+        recorded); RuntimeError when it refuses its options, ends, or does not start in time."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            stops.check()
+            started = False
+            for line in self.robot_events.read():
+                fields = logs.parse_fields(line)
+                if fields.get('event') == 'robot-start':
+                    started = True
+                elif fields.get('event') == 'robot-error':
+                    raise RuntimeError('the robot refused its options: %s' % fields.get('detail'))
+                else:
+                    self.on_robot(fields)
+            if started:
+                return
+            if robot.poll() is not None:
+                raise RuntimeError('the robot ended at once (exit code %s)' % robot.poll())
+            time.sleep(0.05)
+        raise RuntimeError('the robot did not start within %d s' % seconds)
+
+    def watch_until_end(self, tails, trace_tail):
+        """Records the logs as they grow until the launch has ended (launch.outcome 'finished') or
+        the run's time-out has passed ('timed-out'). The second device is plugged in once the first
+        instance's window shows (30 s at most): an instance started before that window is visible
+        cannot find it, and runs as if alone."""
         second_pending = self.s.second_drive
         watched = time.time()
         while True:
@@ -530,26 +552,21 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
             others = any(p['end'] is None and self.interesting(p['name']) for p in self.launch.processes.values())
             if self.end_watch.ended(time.monotonic(), settled, self._last_event, others):
                 self.launch.outcome = 'finished'
-                break
+                return
             if self.launch.now() > self.s.timeout:
                 self.launch.outcome = 'timed-out'
                 self.event('run', 'no end within %d s: the run is stopped' % self.s.timeout)
                 self.take_shot('at the time-out')
-                break
+                return
             time.sleep(0.05)
-        self.clock.add('job and end' if plugin else 'job and end (%s)' % label, watched, time.time())
-        if plugin:
-            self.clock.mark('end seen')
-            ends = [p['end'] for p in self.launch.processes.values()
-                    if p['end'] is not None and self.interesting(p['name'])]
-            if ends:
-                self.clock.mark('last program ended', plugged_in + max(ends))
-        with self.clock.phase('stop robot'):
-            self.stop_robot()
-            self.drain(tails, rest=True)
-            self.launchers_done()
-        self.s.screenshots = saved_screenshots
-        return self.launch
+
+    def mark_end(self, plugged_in):
+        """The plug-in's marks for the benchmark: the end seen, and the last program's end."""
+        self.clock.mark('end seen')
+        ends = [p['end'] for p in self.launch.processes.values()
+                if p['end'] is not None and self.interesting(p['name'])]
+        if ends:
+            self.clock.mark('last program ended', plugged_in + max(ends))
 
     def on_stand_in(self, fields):
         self.on_program(fields)
