@@ -75,28 +75,55 @@ def windows_text(settings):
     return settings['windows'] + (' (%s)' % '; '.join(notes) if notes else '')
 
 
+def _setting_rows(result):
+    """(setting, value) rows of the run's table."""
+    s = result['settings']
+    program = result.get('program') or {}
+    rows = [('image', s['image']),
+            ('program (autorun.inf)', '%s (%s)' % (program['name'], program['entry']) if program.get('entry')
+             else program.get('name', '-')),
+            ('Windows', windows_text(s)), ('PC state', s['state']),
+            ('limited user', 'yes' if s['limited_user'] else 'no'),
+            ('device reply', ' '.join([str(s['reply'][0])] + s['reply'][1]) if s['reply'] else 'the image\'s'),
+            ('message-box answers', ', '.join([s['answer']['default']] + ['%s=%s' % tuple(r)
+                                                                          for r in s['answer']['rules']])),
+            ('time-out', '%d s' % s['timeout'])]
+    if s.get('config'):
+        rows.append(('config.ini changes', ', '.join('%s/%s=%s' % (sec, k, v) for sec, keys in
+                                                     s['config'].items() for k, v in keys.items())))
+    if s.get('programs_script'):
+        rows.append(('stand-ins script', ', '.join('[%s] %s=%s' % (sec, k, v) for sec, keys in
+                                                   s['programs_script'].items() for k, v in keys.items())))
+    return rows
+
+
+def _box_rows(run):
+    """Rows of the message boxes' table, each with the robot's answers."""
+    return [(b['number'], '%.2f' % b['t'], b['caption'], b['text'] or '(the PC-suite guide)', b['owner'] or '(none)',
+             b['process'], b['buttons'], '; '.join('%s (%s%s)' % (a['button'], a['reason'],
+                                                                   ', ' + a['note'] if a['note'] else '')
+                                                   for a in b['answers']) or 'not answered')
+            for b in run['boxes']]
+
+
+def _registry_rows(result):
+    """(change, key, values) rows of what the product changed in the registry."""
+    registry = result.get('registry') or {'added': [], 'changed': [], 'removed': []}
+    rows = []
+    for added in registry['added']:
+        values = added['values']
+        rows.append(('added', added['key'], '; '.join('%s=%s' % kv for kv in sorted(values.items()))[:600]))
+    for changed in registry['changed']:
+        rows.append(('changed', changed['key'], '%s: %s -> %s' % (changed['name'], changed['old'], changed['new'])))
+    for removed in registry['removed']:
+        rows.append(('removed', removed, ''))
+    return rows
+
+
 def _sections(result, shots_rel):
     """(title, kind, content) of the report in order; kind: 'text', 'table', 'list', 'code', 'shots'."""
-    s = result['settings']
     run = result.get('run') or {}
-    sections = []
-    program = result.get('program') or {}
-    setting_rows = [('image', s['image']),
-                    ('program (autorun.inf)', '%s (%s)' % (program['name'], program['entry']) if program.get('entry')
-                     else program.get('name', '-')),
-                    ('Windows', windows_text(s)), ('PC state', s['state']),
-                    ('limited user', 'yes' if s['limited_user'] else 'no'),
-                    ('device reply', ' '.join([str(s['reply'][0])] + s['reply'][1]) if s['reply'] else 'the image\'s'),
-                    ('message-box answers', ', '.join([s['answer']['default']] + ['%s=%s' % tuple(r)
-                                                                                  for r in s['answer']['rules']])),
-                    ('time-out', '%d s' % s['timeout'])]
-    if s.get('config'):
-        setting_rows.append(('config.ini changes', ', '.join('%s/%s=%s' % (sec, k, v) for sec, keys in
-                                                              s['config'].items() for k, v in keys.items())))
-    if s.get('programs_script'):
-        setting_rows.append(('stand-ins script', ', '.join('[%s] %s=%s' % (sec, k, v) for sec, keys in
-                                                             s['programs_script'].items() for k, v in keys.items())))
-    sections.append(('The run', 'table', (['setting', 'value'], setting_rows)))
+    sections = [('The run', 'table', (['setting', 'value'], _setting_rows(result)))]
     sections.append(('Summary', 'list', summary_lines(result)))
     if result.get('notes'):
         sections.append(('Notes', 'list', result['notes']))
@@ -114,12 +141,7 @@ def _sections(result, shots_rel):
                      (['time (s)', 'step'], [('%.2f' % t['t'], t['line']) for t in run['trace']
                                              if t['line'].startswith(('Start :', 'End :', '[', '===='))])))
     sections.append(('Message boxes', 'table', (
-        ['#', 'time (s)', 'caption', 'text', 'owner', 'process', 'buttons', 'answer'],
-        [(b['number'], '%.2f' % b['t'], b['caption'], b['text'] or '(the PC-suite guide)', b['owner'] or '(none)',
-          b['process'], b['buttons'], '; '.join('%s (%s%s)' % (a['button'], a['reason'],
-                                                                ', ' + a['note'] if a['note'] else '')
-                                                for a in b['answers']) or 'not answered')
-         for b in run['boxes']])))
+        ['#', 'time (s)', 'caption', 'text', 'owner', 'process', 'buttons', 'answer'], _box_rows(run))))
     sections.append((COMMANDS_TITLE, 'table', (
         ['time (s)', 'drive', 'command', 'meaning', 'length', 'sent by', 'result'],
         [('%.2f' % c['t'], c['drive'], c['cdb'], c['meaning'], c['length'], c['process'], c['result'])
@@ -142,16 +164,8 @@ def _sections(result, shots_rel):
         ['what', 'exit code'],
         [('the start from %s: (start /wait of the autorun program)' % l['drive'], l['code']) for l in run['launchers']]
         + [('%s (pid %s)' % (p['name'], p['pid']), exit_text(p['code'])) for p in run['processes']])))
-    registry = result.get('registry') or {'added': [], 'changed': [], 'removed': []}
-    rows = []
-    for added in registry['added']:
-        values = added['values']
-        rows.append(('added', added['key'], '; '.join('%s=%s' % kv for kv in sorted(values.items()))[:600]))
-    for changed in registry['changed']:
-        rows.append(('changed', changed['key'], '%s: %s -> %s' % (changed['name'], changed['old'], changed['new'])))
-    for removed in registry['removed']:
-        rows.append(('removed', removed, ''))
-    sections.append(('Registry: what the product changed', 'table', (['change', 'key', 'values'], rows)))
+    sections.append(('Registry: what the product changed', 'table',
+                     (['change', 'key', 'values'], _registry_rows(result))))
     files = result.get('files') or {'added': [], 'changed': [], 'removed': []}
     sections.append(('Drive C: what the product changed', 'table', (['change', 'path', 'size'],
                                                                 file_rows(files, staging_path(result)))))
