@@ -211,7 +211,9 @@ class LaunchRecording:
         text = '%s %s%s' % (action['program'], action['action'], ': ' + action['detail'] if action['detail'] else '')
         if action['action'] == 'start':
             text += ' (%s)' % action['command']
-            self.schedule_shot('%s started' % action['program'], 0.4, shows=action['pid'])
+            # The program shows the step's status as it starts the setup, before the setup's own
+            # start is logged: a moment later the status is on the screen.
+            self.schedule_shot('%s started' % action['program'], 0.15, shows=action['pid'])
         elif action['action'] == 'holding':
             self.note_hold(action)
         self.event('programs', text)
