@@ -78,11 +78,11 @@ class EarlierAdminRun:
                           'same PC, CD-ROM drives, settings and harness)' % entry.made)
         self.log('the PC as an earlier administrator\'s run left it: from the cache')
 
-    def keep_earlier_run(self, key, ready, runs, notes):
+    def keep_earlier_run(self, key, ready, runs, notes, registry=None):
         """Keeps the stopped PC as the earlier run (runs: its record) left it for later runs of
-        the same key; returns it (its registry and files read), or None when it could not be kept
-        (said in the notes)."""
-        registry = snapshot.read_registry(self.prefix.path)
+        the same key; returns it (its registry, when not given, and files read), or None when it
+        could not be kept (said in the notes)."""
+        registry = registry if registry is not None else snapshot.read_registry(self.prefix.path)
         files = snapshot.read_files(self.prefix.drive_c())
         try:
             return earlier_runs.store(self.s.cache_dir, key, self.prefix.path, ready, runs, notes, registry, files)
@@ -110,7 +110,7 @@ class EarlierAdminRun:
                 notes_before = len(self.notes)
                 kept = self.keep_earlier_run(self.installed_key, self.ready, [record], [
                     'PC prepared by an earlier administrator\'s run of the same image (installed): the plug-in of '
-                    'an administrator into the clean PC, kept from that run'])
+                    'an administrator into the clean PC, kept from that run'], self.registry_after)
         result['notes'] += self.notes[notes_before:]
         if kept:
             result['notes'].append('the PC this run left, the device unplugged, was kept in the build\'s cache as the '

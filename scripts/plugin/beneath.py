@@ -97,12 +97,9 @@ def write_new(root, path, data):
 
 def link_new(root, path, target):
     """Makes path a symbolic link to target, in the place of the file or link that stood there."""
+    remove(root, path)
     folder, name = _folder_of(root, path)
     try:
-        try:
-            os.unlink(name, dir_fd=folder)
-        except FileNotFoundError:
-            pass
         os.symlink(target, name, dir_fd=folder)
     finally:
         os.close(folder)

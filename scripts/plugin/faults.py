@@ -36,18 +36,9 @@ def _merge_script(settings, role, values):
 
 
 # The files of the PC that a fault reads and writes while and after the image's programs ran go
-# through beneath: those programs can plant links and FIFOs there, and re-point the PC's drive
-# letters at host folders.
-def _in_pc(run, windows_path):
-    """The host path of a C:\\ path of the PC: in its drive_c folder, whatever the drive letter
-    C: now names."""
-    if windows_path[:3].lower() != 'c:\\':
-        raise ValueError('%s is not on drive C:' % windows_path)
-    return run.prefix.drive_c(*windows_path[3:].split('\\'))
-
-
+# through beneath: those programs can plant links and FIFOs there.
 def _write_in_pc(run, windows_path, data=b''):
-    beneath.write_new(run.prefix.path, _in_pc(run, windows_path), data)
+    beneath.write_new(run.prefix.path, run.prefix.unix_path(windows_path), data)
 
 
 def _drive_r(run):
@@ -167,7 +158,7 @@ def templates_folder(run):
     if not user:
         raise RuntimeError('the simulated PC has no user folder')
     windows = 'C:\\users\\%s\\AppData\\Roaming\\Microsoft\\Windows\\Templates' % os.path.basename(user)
-    host = _in_pc(run, windows)
+    host = run.prefix.unix_path(windows)
     if beneath.kind_of(run.prefix.path, host) != 'folder':
         raise RuntimeError('the simulated PC has no Templates folder of its own at %s' % windows)
     return windows, host
@@ -265,7 +256,7 @@ class HeldStagedFile(Fault):
         windows, _ = self.staged_path(run)
         os.makedirs(run.sim_folder(), exist_ok=True)
         for path in (READY, STOP):
-            beneath.remove(run.prefix.path, _in_pc(run, path))
+            beneath.remove(run.prefix.path, run.prefix.unix_path(path))
         helper = os.path.join(run.s.build_dir, 'tests', 'e2e', 'HoldFile.exe')
         self.output = os.path.join(run.s.run_dir, 'holdfile-output.txt')
         with open(self.output, 'wb') as sink:
@@ -275,7 +266,7 @@ class HeldStagedFile(Fault):
             self.notes.append('a scanner opens %s with read, write and delete sharing as soon as it is there' % windows)
             return
         deadline = time.monotonic() + 60
-        while beneath.kind_of(run.prefix.path, _in_pc(run, READY)) != 'file':
+        while beneath.kind_of(run.prefix.path, run.prefix.unix_path(READY)) != 'file':
             if self.popen.poll() is not None or time.monotonic() > deadline:
                 raise RuntimeError('the helper did not take hold of %s: %s' % (windows, self.read_output()))
             time.sleep(0.05)

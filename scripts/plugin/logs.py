@@ -17,17 +17,11 @@ def parse_fields(line):
     return fields
 
 
-def _size_of(path):
-    try:
-        return os.path.getsize(path)
-    except OSError:
-        return None
-
-
 class LogTail:
     """The complete lines added to a file since the last read. A file that shrinks was written
     anew: it is read from its start again. root: the folder of a PC the file lies in, which the
-    PC's programs write (no link is followed there and no FIFO read; see beneath.py)."""
+    PC's programs write (no link is followed there and no FIFO read; see beneath.py); by default
+    the file's own folder."""
 
     def __init__(self, path, root=None):
         self.path = path
@@ -42,7 +36,8 @@ class LogTail:
     def read(self):
         if not self.path:
             return []
-        size = beneath.size_of(self.root, self.path) if self.root else _size_of(self.path)
+        root = self.root or os.path.dirname(os.path.abspath(self.path))
+        size = beneath.size_of(root, self.path)
         if size is None:
             return []
         if size < self.offset:
@@ -50,12 +45,7 @@ class LogTail:
         if size == self.offset:
             return []
         try:
-            if self.root:
-                data = beneath.read_bytes(self.root, self.path, self.offset, size - self.offset)
-            else:
-                with open(self.path, 'rb') as f:
-                    f.seek(self.offset)
-                    data = f.read(size - self.offset)
+            data = beneath.read_bytes(root, self.path, self.offset, size - self.offset)
         except OSError:
             return []
         self.offset += len(data)

@@ -203,10 +203,14 @@ class Prefix:
         return os.path.join(self.path, 'drive_c', *parts)
 
     def unix_path(self, windows_path):
-        """The host path of a C:\\ path in this prefix (other drives: None)."""
+        """The host path of a Windows path in this prefix (None when it names no drive). Drive C:
+        is the prefix's own drive_c folder, whatever its drive letter names now: a program of the
+        PC can point the letter at a host folder."""
         if len(windows_path) < 3 or windows_path[1] != ':':
             return None
         letter = windows_path[0].lower()
+        if letter == 'c':
+            return self.drive_c(*[part for part in windows_path[3:].split('\\') if part])
         link = os.path.join(self.path, 'dosdevices', letter + ':')
         rest = windows_path[3:].replace('\\', '/')
         try:

@@ -365,7 +365,7 @@ class FaultTests(unittest.TestCase):
             run = unittest.mock.Mock()
             run.prefix.user_folder.return_value = os.path.join(temp, 'users', 'tester')
             run.prefix.path = temp  # its drive C: is the folder itself
-            run.prefix.drive_c.side_effect = lambda *parts: os.path.join(temp, *parts)
+            run.prefix.unix_path.side_effect = lambda path: os.path.join(temp, path[3:].replace('\\', '/'))
             for euid, mount, words in ((1000, None, 'needs root'),
                                        (0, (32, 'mount: permission denied'), 'mount: permission denied')):
                 for name in ('staging-disk-full', 'staging-read-only'):
