@@ -11,6 +11,10 @@ from . import result as result_mod
 from . import snapshot
 
 
+class NotAhead(Exception):
+    """The run cannot be readied ahead of its turn (the text says why)."""
+
+
 class EarlierAdminRun:
     """Uses the run's settings (s), notes, clock, images and prefix; sets prefix and earlier_runs."""
 
@@ -29,6 +33,8 @@ class EarlierAdminRun:
             self.ready = ready
         with earlier_runs.lock_of(s.cache_dir, key) if key else contextlib.nullcontext():
             entry = earlier_runs.find(s.cache_dir, key, ready) if key else None
+            if not entry and self.readying_ahead and self.needs_earlier_run():
+                raise NotAhead('the PC needs an earlier administrator\'s run first')
             self.prefix = pc.make_pc(entry or ready, self.prefix_path(), s.arch, self.display,
                                      sandbox=self.make_sandbox(), clock=self.clock, keep_drives=True)
             self.note_pc(ready)

@@ -180,10 +180,16 @@ class MatrixRun:
             locale=o.locale, verbose=False, sandbox=not o.no_sandbox, installers=o.installers,
             keep_installed=leaves_installed_pc(cell, self.cells()))
 
-    def run_cell(self, cell, image, extra_files, kit_type):
+    def ready_cell(self, cell, image, extra_files):
+        """The cell's run readied ahead of its turn (its PC started, the robot watching), or None
+        where it cannot be (PlugInRun.start_ahead)."""
+        run = PlugInRun(self.settings(cell, image, extra_files))
+        return run if run.start_ahead() else None
+
+    def run_cell(self, cell, image, extra_files, kit_type, readied=None):
         name = cell_name(cell)
-        started = time.monotonic()
-        result = PlugInRun(self.settings(cell, image, extra_files)).execute()
+        started = time.monotonic() - (readied.ahead[0] if readied else 0.0)
+        result = (readied or PlugInRun(self.settings(cell, image, extra_files))).execute()
         cell_dir = self.folder.folder(name)
         report.write_report(result, cell_dir)
         if result.get('second_plugin'):
@@ -230,12 +236,13 @@ class MatrixRun:
         kit_type = kit_type_of(image)
         cells = self.cells()
         jobs = max(1, self.options.jobs)
-        self.log('PC matrix: %d cells of %s, %d at a time' % (len(cells), self.options.image or image, jobs))
+        self.log('PC matrix: %d cells of %s, %d at a time (the next one\'s PC started meanwhile)' % (
+            len(cells), self.options.image or image, jobs))
         seconds = []
 
-        def run(cell):
+        def run(cell, readied):
             try:
-                return self.run_cell(cell, image, extra_files, kit_type)
+                return self.run_cell(cell, image, extra_files, kit_type, readied)
             except Exception:  # a cell that breaks is a marked cell, not a lost one
                 return broken_row(cell, traceback.format_exc())
 
@@ -245,7 +252,9 @@ class MatrixRun:
             left = len(cells) - len(self.rows)
             self.log(progress_line(len(self.rows), len(cells), row, estimate(seconds, left, jobs)))
 
-        not_started = parallel.each_in_parallel(run_order(cells), jobs, run, report_cell)
+        not_started = parallel.each_in_parallel(run_order(cells), jobs, run, report_cell,
+                                                lambda cell: self.ready_cell(cell, image, extra_files),
+                                                lambda readied: readied.abandon())
         order = [cell_name(c) for c in cells]
         self.rows.sort(key=lambda row: order.index(row['name']))
         data = {'image': os.path.abspath(self.options.image or image), 'kit_type': kit_type, 'notes': self.notes,

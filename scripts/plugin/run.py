@@ -102,6 +102,10 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.xvfb = None
         self.display = None
         self.launch = None
+        self.watch_label = None      # the launch the robot watches for, started ahead of it (start_watch)
+        self.saved_screenshots = settings.screenshots
+        self.readying_ahead = False  # start_ahead is under way
+        self.ahead = None            # (seconds it took, the moment it ended) once the run was readied ahead
         self.earlier_runs = []       # the records of the earlier administrator's runs (result.launch_data)
         self.installed_key = None    # the cache's name for the PC this run leaves, when kept (keep_installed)
         self.ready = None            # the prepared PC, then
@@ -466,11 +470,11 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
             time.sleep(0.1)
         self.event('run', 'the command service is registered but did not run within 30 s')
 
-    def watch_launch(self, label, screenshots=True):
-        """Starts the robot, then the program from R:, and records what the PC shows until the
-        program and all it started have ended (or the run's time-out); returns the launch."""
-        saved_screenshots = self.s.screenshots
-        self.s.screenshots = screenshots and saved_screenshots
+    def start_watch(self, label, screenshots=True):
+        """What comes before the device is plugged in: the PC started (Wine woken), and the robot
+        started in it and watching (what runs already is recorded)."""
+        self.watch_label, self.saved_screenshots = label, self.s.screenshots
+        self.s.screenshots = screenshots and self.s.screenshots
         self.launch = Launch(label)
         self._shot_queue = []
         # A fault's helpers may act on their own after the program's end: its runs keep the fixed wait.
@@ -480,6 +484,14 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         robot_begun = time.time()
         self.wait_for_robot(robot)
         self.clock.add('robot', robot_begun, time.time())
+
+    def watch_launch(self, label, screenshots=True):
+        """Starts the robot (unless it watches already, started ahead for this launch), then the
+        program from R:, and records what the PC shows until the program and all it started have
+        ended (or the run's time-out); returns the launch."""
+        if self.watch_label != label:
+            self.start_watch(label, screenshots)
+        self.watch_label = None
         trace_tail = logs.LogTail(None, self.prefix.path)
         tails = [(self.robot_events, with_fields(self.on_robot)),
                  (logs.LogTail(self.sim_folder('commands.log'), self.prefix.path), with_fields(self.on_command)),
@@ -504,7 +516,7 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
             self.stop_robot()
             self.drain(tails, rest=True)
             self.launchers_done()
-        self.s.screenshots = saved_screenshots
+        self.s.screenshots = self.saved_screenshots
         return self.launch
 
     def wait_for_robot(self, robot, seconds=60):
@@ -647,12 +659,51 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.earlier_runs = earlier
         return result
 
+    def start_ahead(self):
+        """Readies the run before its turn (the matrix does so for its next cell while the cells
+        before it run): the PC made and started, the robot watching, the device about to be plugged
+        in; execute() goes on from there. True when done; False, with nothing of it left running,
+        when the run has a fault or code that watches the robot, when its PC needs an earlier
+        administrator's run that is not in the cache (that run plugs the device in: it waits for
+        the run's turn), and when a step failed (the run does it all again at its turn, and reports
+        what fails then)."""
+        if self.fault or self.s.hooks:
+            return False
+        started = time.monotonic()
+        self.readying_ahead = True
+        try:
+            stops.check()
+            self.prepare()
+            self.start_watch('the plug-in')
+        except Exception:  # (a stop too)
+            self.abandon()
+            return False
+        finally:
+            self.readying_ahead = False
+        self.ahead = (time.monotonic() - started, time.monotonic())
+        return True
+
+    def abandon(self):
+        """Ends what a run readied ahead started (its PC with the robot, its X server), when it
+        will not go on."""
+        if self.prefix:
+            self.prefix.kill()
+        if self.robot_input:
+            self.robot_input.close()
+            self.robot_input = None
+        self.stop_display()
+
     def execute(self):
         error = skipped = None
         first = second = None
         try:
             stops.check()
-            self.prepare()
+            if self.ahead:
+                self.notes.append('the PC was made and started, and the robot watched it, while the runs before '
+                                  'this one ran (%.1f s); the device was plugged in %.1f s later, at this run\'s '
+                                  'turn' % (self.ahead[0], time.monotonic() - self.ahead[1]))
+            else:
+                self.prepare()
             if self.fault:
                 self.fault.arm(self)
                 self.notes.append('the fault of this run, %s: %s; then the device is unplugged and plugged in '

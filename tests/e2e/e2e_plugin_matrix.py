@@ -54,8 +54,7 @@ class PcMatrixTests(unittest.TestCase):
         with open(os.path.join(cls.second_image, 'readme.txt'), 'a') as f:
             f.write('the second image\n')
         cls.one_after_another = run_matrix(['--image', cls.second_image, '--stand-ins', '--windows', '7',
-                                            '--arch', '32', '--state', 'clean,installed', '--users', 'admin',
-                                            '--jobs', '1',
+                                            '--arch', '32', '--state', 'clean,installed', '--jobs', '1',
                                             '--report-dir', os.path.join(cls.folder, 'clean-then-installed')])
 
     @classmethod
@@ -128,6 +127,23 @@ class PcMatrixTests(unittest.TestCase):
         self.assertEqual(earlier['screenshots'], [])
         # Everything was there already: the installed PC's plug-in added nothing to the registry.
         self.assertEqual(installed['registry']['added'], [])
+
+    def test_the_next_cells_pc_is_started_ahead_unless_it_needs_an_earlier_run_not_yet_kept(self):
+        code, output, data = self.one_after_another
+        self.assertEqual(code, 0, output)
+        self.assertEqual(data['counts']['as_expected'], 4, output)
+        readied = {}
+        for cell in data['cells']:
+            with open(os.path.join(self.folder, 'clean-then-installed', cell['report'][:-5] + '.json'),
+                      encoding='utf-8') as f:
+                notes = json.load(f)['notes']
+            readied[cell['name']] = any('robot watched it, while the runs before this one ran' in n for n in notes)
+        # One at a time: the clean administrator's cell starts first; the installed PC's
+        # administrator needs the PC that cell leaves, kept only at its end, so his PC is made at
+        # his turn; the limited users' PCs (the clean one, and the installed one from the cache)
+        # are started while the cell before them runs.
+        self.assertEqual(readied, {'win7-clean-admin': False, 'win7-installed-admin': False,
+                                   'win7-clean-limited': True, 'win7-installed-limited': True})
 
     def test_both_pages_show_with_every_thumbnail_and_every_cell_s_report(self):
         for _, output, data in (self.bare, self.stood_in):

@@ -4,6 +4,7 @@ import json
 import os
 import re
 import tempfile
+import threading
 import unittest
 import unittest.mock
 
@@ -175,9 +176,18 @@ class PageTests(unittest.TestCase):
 
 
 class BrokenCellMatrix(pc_matrix.MatrixRun):
-    """A matrix whose runs are replaced: the cell named broken raises, the others are as expected."""
+    """A matrix whose runs are replaced: the limited users' cells raise, the others are as
+    expected; what each cell's run got readied ahead is kept."""
 
-    def run_cell(self, cell, image, extra_files, kit_type):
+    def ready_cell(self, cell, image, extra_files):
+        self.readying[pc_matrix.cell_name(cell)].set()
+        return 'readied for ' + pc_matrix.cell_name(cell)
+
+    def run_cell(self, cell, image, extra_files, kit_type, readied=None):
+        name = pc_matrix.cell_name(cell)
+        self.readied[name] = readied
+        if not cell['limited']:  # the cell runs until the limited user's cell of its Windows is being readied
+            self.readying[name.replace('admin', 'limited')].wait(10)
         if cell['limited']:
             raise ValueError('the prefix could not be copied')
         return dict(page_row(pc_matrix.cell_name(cell)), cell=cell)
@@ -195,7 +205,10 @@ class MatrixRunTests(unittest.TestCase):
             parsed = options.parse(['--matrix', '--image', image, '--windows', '7,10', '--arch', '32',
                                     '--state', 'clean', '--report-dir', os.path.join(folder, 'page')])
             lines = []
-            data = BrokenCellMatrix(parsed, folder, folder, lambda bits: 'win32', log=lines.append).execute()
+            matrix = BrokenCellMatrix(parsed, folder, folder, lambda bits: 'win32', log=lines.append)
+            matrix.readied = {}
+            matrix.readying = {name: threading.Event() for name in ('win7-clean-limited', 'win10-clean-limited')}
+            data = matrix.execute()
         self.assertEqual([c['name'] for c in data['cells']], ['win7-clean-admin', 'win7-clean-limited',
                                                               'win10-clean-admin', 'win10-clean-limited'])
         self.assertEqual(data['counts'], {'cells': 4, 'as_expected': 2, 'unexpected': 2, 'skipped': 0})
@@ -204,6 +217,11 @@ class MatrixRunTests(unittest.TestCase):
         self.assertTrue(broken['unexpected'][-1].startswith('the matrix could not run the cell:'), broken)
         self.assertEqual(len([line for line in lines if line.startswith('[')]), 4)
         self.assertTrue(lines[-1].startswith('[4/4] '), lines)
+        # The two administrators' cells start first, two at a time; each cell after them got its
+        # own run readied ahead.
+        self.assertEqual(matrix.readied, {'win7-clean-admin': None, 'win10-clean-admin': None,
+                                          'win7-clean-limited': 'readied for win7-clean-limited',
+                                          'win10-clean-limited': 'readied for win10-clean-limited'})
 
 
 class Wow64SkipTests(unittest.TestCase):
