@@ -240,7 +240,11 @@ class MatrixRun:
             len(cells), self.options.image or image, jobs))
         seconds = []
 
+        readied_cells = []
+
         def run(cell, readied):
+            if readied:
+                readied_cells.append(cell)
             try:
                 return self.run_cell(cell, image, extra_files, kit_type, readied)
             except Exception:  # a cell that breaks is a marked cell, not a lost one
@@ -255,6 +259,11 @@ class MatrixRun:
         not_started = parallel.each_in_parallel(run_order(cells), jobs, run, report_cell,
                                                 lambda cell: self.ready_cell(cell, image, extra_files),
                                                 lambda readied: readied.abandon())
+        self.notes.append('%d of the %d cells started had their PC made and started, with the robot watching, '
+                          'while the cells before them ran; the others at their turn (the first %d start at once, and '
+                          'no fault\'s cell, nor one whose earlier administrator\'s run is not in the cache yet, is '
+                          'readied)' % (
+                              len(readied_cells), len(cells) - len(not_started), jobs))
         order = [cell_name(c) for c in cells]
         self.rows.sort(key=lambda row: order.index(row['name']))
         data = {'image': os.path.abspath(self.options.image or image), 'kit_type': kit_type, 'notes': self.notes,

@@ -144,6 +144,7 @@ class PcMatrixTests(unittest.TestCase):
         # are started while the cell before them runs.
         self.assertEqual(readied, {'win7-clean-admin': False, 'win7-installed-admin': False,
                                    'win7-clean-limited': True, 'win7-installed-limited': True})
+        self.assertIn('2 of the 4 cells started had their PC made and started', ' '.join(data['notes']))
 
     def test_both_pages_show_with_every_thumbnail_and_every_cell_s_report(self):
         for _, output, data in (self.bare, self.stood_in):
