@@ -10,9 +10,11 @@ from . import pc
 from . import result as result_mod
 from . import snapshot
 
+EARLIER_RUN = 'earlier administrator\'s run'
 
-class NotAhead(Exception):
-    """The run cannot be readied ahead of its turn (the text says why)."""
+class EarlierRunFirst(Exception):
+    """Ahead of the run's turn: the run's PC needs an earlier administrator's run that is not in
+    the cache."""
 
 
 class EarlierAdminRun:
@@ -22,28 +24,32 @@ class EarlierAdminRun:
         """The run's PC: a copy of the prepared PC, with the extra settings and the earlier
         administrator's run its state needs, or a copy of the PC such a run left, from the cache.
         Returns what the PC's registry and files are known to be (a PreparedPC), or None when they
-        must be read."""
+        must be read. Ahead of the run's turn it raises EarlierRunFirst where it would run the
+        earlier run (start_for_earlier_run then readies the PC for it); at the turn, with the PC
+        so readied, the earlier run runs in it, unless the cache has its PC by then."""
         s = self.s
-        if self.needs_earlier_run() and s.state == 'clean':
-            self.notes.append('a limited user\'s PC has had an earlier administrator\'s run: the PC was prepared '
-                              'as "installed"')
         key = self.earlier_run_key(ready, admin_state)
         if s.keep_installed and s.state == 'clean' and not s.limited_user:
             self.installed_key = self.earlier_run_key(ready, admin_state, state='installed')
             self.ready = ready
         with earlier_runs.lock_of(s.cache_dir, key) if key else contextlib.nullcontext():
             entry = earlier_runs.find(s.cache_dir, key, ready) if key else None
-            if not entry and self.readying_ahead and self.needs_earlier_run():
-                raise NotAhead('the PC needs an earlier administrator\'s run first')
-            self.prefix = pc.make_pc(entry or ready, self.prefix_path(), s.arch, self.display,
-                                     sandbox=self.make_sandbox(), clock=self.clock, keep_drives=True)
-            self.note_pc(ready)
+            if not entry and self.needs_earlier_run() and self.readying_ahead:
+                raise EarlierRunFirst()
+            if self.needs_earlier_run() and s.state == 'clean':
+                self.notes.append('a limited user\'s PC has had an earlier administrator\'s run: the PC was '
+                                  'prepared as "installed"')
+            if entry and self.started_for_earlier_run:
+                self.notes.append('the PC started ahead for its earlier administrator\'s run was set aside: by this '
+                                  'run\'s turn the cache had the PC that run leaves')
+                self.stop_pc()
+            if entry or not self.started_for_earlier_run:
+                self.copy_pc(entry or ready, ready)
             if entry:
                 self.take_earlier_run(entry)
                 return entry
-            with self.clock.phase('settings'):
-                if s.registry and not self.prefix.import_reg(s.registry, 'extra.reg'):
-                    raise RuntimeError('could not write the extra settings into the PC')
+            if not self.started_for_earlier_run:
+                self.apply_extra_settings()
             if not self.needs_earlier_run():
                 return ready if not (s.registry or self.fault) else None
             with self.clock.phase('earlier run'):
@@ -53,6 +59,28 @@ class EarlierAdminRun:
                 with self.clock.phase('keep earlier run'):
                     return self.keep_earlier_run(key, ready, self.earlier_runs, self.notes[notes_before:])
             return None
+
+    def copy_pc(self, source, ready):
+        """The run's PC made anew as a copy of source (the prepared PC, or a cache entry), beside
+        the CD-ROM drives presented."""
+        sandbox = self.prefix.sandbox if self.prefix else self.make_sandbox()
+        self.prefix = pc.make_pc(source, self.prefix_path(), self.s.arch, self.display, sandbox=sandbox,
+                                 clock=self.clock, keep_drives=True)
+        self.note_pc(ready)
+
+    def apply_extra_settings(self):
+        with self.clock.phase('settings'):
+            if self.s.registry and not self.prefix.import_reg(self.s.registry, 'extra.reg'):
+                raise RuntimeError('could not write the extra settings into the PC')
+
+    def start_for_earlier_run(self, ready):
+        """Ahead of the run's turn, where the earlier administrator's run is not in the cache: the
+        prepared PC copied, with the extra settings, and started with the robot watching for that
+        run (make_prefix runs it at the turn)."""
+        self.copy_pc(ready, ready)
+        self.apply_extra_settings()
+        self.start_watch(EARLIER_RUN, screenshots=False)
+        self.started_for_earlier_run = True
 
     def needs_earlier_run(self):
         return self.s.state != 'clean' or self.limited_user_needs_service()
@@ -143,7 +171,7 @@ class EarlierAdminRun:
         if older:
             self.place_real_installers(older)
         self.log('preparing the PC (%s): an earlier administrator\'s run with this device' % state)
-        launch = self.watch_launch('earlier administrator\'s run', screenshots=False)
+        launch = self.watch_launch(EARLIER_RUN, screenshots=False)
         if older:
             self.place_real_installers()
         self.earlier_runs.append(result_mod.launch_data(self, launch))

@@ -25,7 +25,7 @@ from . import snapshot
 from . import stops
 from . import verdict
 from .sandbox import Sandbox, SandboxUnavailable, display_socket
-from .admin_run import EarlierAdminRun
+from .admin_run import EarlierAdminRun, EarlierRunFirst
 from .camera import SCREEN, Screenshots
 from .end_watch import EndWatch
 from .record import Launch, LaunchRecording
@@ -106,6 +106,8 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.saved_screenshots = settings.screenshots
         self.readying_ahead = False  # start_ahead is under way
         self.ahead = None            # (seconds it took, the moment it ended) once the run was readied ahead
+        self.started_for_earlier_run = False  # readied ahead: the PC started for its earlier run (make_prefix)
+        self.drives_ready = None     # (the prepared PC, the administrator's device state) once presented
         self.earlier_runs = []       # the records of the earlier administrator's runs (result.launch_data)
         self.installed_key = None    # the cache's name for the PC this run leaves, when kept (keep_installed)
         self.ready = None            # the prepared PC, then
@@ -276,7 +278,14 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
             for letter in ['R', 'S'] if s.second_drive else ['R']:
                 self.present(letter, admin_state)
         self.notes.extend(self.images['R'].notes)
-        known = self.make_prefix(ready, admin_state)
+        self.drives_ready = (ready, admin_state)
+        self.finish_preparing(self.make_prefix(ready, admin_state))
+
+    def finish_preparing(self, known):
+        """The PC made (known: what its registry and files are known to be, or None): the user's
+        device and the stand-ins' script in place, the PC stopped, the snapshot before."""
+        s = self.s
+        admin_state = self.drives_ready[1]
         # The user's device may differ from the administrator's (it refuses direct access).
         user_state = s.device_state()
         if user_state != admin_state:
@@ -660,21 +669,25 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         return result
 
     def start_ahead(self):
-        """Readies the run before its turn (the matrix does so for its next cell while the cells
-        before it run): the PC made and started, the robot watching, the device about to be plugged
-        in; execute() goes on from there. True when done; False, with nothing of it left running,
-        when the run has a fault or code that watches the robot, when its PC needs an earlier
-        administrator's run that is not in the cache (that run plugs the device in: it waits for
-        the run's turn), and when a step failed (the run does it all again at its turn, and reports
-        what fails then)."""
+        """Readies the run before its turn (the matrix does so for its next cells while the cells
+        before them run): the PC made and started, the robot watching, the device about to be
+        plugged in (where the PC needs an earlier administrator's run that is not in the cache, the
+        PC started for that run: it runs at the turn); execute() goes on from there. True when
+        done; False, with nothing of it left running, when the run has a fault or code that
+        watches the robot, and when a step failed (the run does it all again at its turn, and
+        reports what fails then)."""
         if self.fault or self.s.hooks:
             return False
         started = time.monotonic()
         self.readying_ahead = True
         try:
             stops.check()
-            self.prepare()
-            self.start_watch('the plug-in')
+            try:
+                self.prepare()
+            except EarlierRunFirst:
+                self.start_for_earlier_run(self.drives_ready[0])
+            else:
+                self.start_watch('the plug-in')
         except Exception:  # (a stop too)
             self.abandon()
             return False
@@ -683,14 +696,31 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.ahead = (time.monotonic() - started, time.monotonic())
         return True
 
-    def abandon(self):
-        """Ends what a run readied ahead started (its PC with the robot, its X server), when it
-        will not go on."""
+    def go_on_from_ahead(self):
+        """At the run's turn, after start_ahead: the rest of the preparation where the PC was
+        started for its earlier administrator's run (the plug-in's robot watches already else)."""
+        self.notes.append('the PC was made and started, and the robot watched it, while the runs before this one '
+                          'ran (%.1f s); the device was plugged in %.1f s later, at this run\'s turn%s' % (
+                              self.ahead[0], time.monotonic() - self.ahead[1],
+                              ' (for the earlier administrator\'s run)' if self.started_for_earlier_run else ''))
+        if self.started_for_earlier_run:
+            self.finish_preparing(self.make_prefix(*self.drives_ready))
+
+    def stop_pc(self):
+        """Stops the PC with what runs in it (the robot too: a watch started ahead ends)."""
         if self.prefix:
             self.prefix.kill()
         if self.robot_input:
             self.robot_input.close()
             self.robot_input = None
+        if self.watch_label is not None:
+            self.s.screenshots = self.saved_screenshots
+            self.watch_label = None
+
+    def abandon(self):
+        """Ends what a run readied ahead started (its PC with the robot, its X server), when it
+        will not go on."""
+        self.stop_pc()
         self.stop_display()
 
     def execute(self):
@@ -699,9 +729,7 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         try:
             stops.check()
             if self.ahead:
-                self.notes.append('the PC was made and started, and the robot watched it, while the runs before '
-                                  'this one ran (%.1f s); the device was plugged in %.1f s later, at this run\'s '
-                                  'turn' % (self.ahead[0], time.monotonic() - self.ahead[1]))
+                self.go_on_from_ahead()
             else:
                 self.prepare()
             if self.fault:
