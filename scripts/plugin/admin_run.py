@@ -12,6 +12,7 @@ from . import snapshot
 
 EARLIER_RUN = 'earlier administrator\'s run'
 
+
 class EarlierRunFirst(Exception):
     """Ahead of the run's turn: the run's PC needs an earlier administrator's run that is not in
     the cache."""
@@ -39,16 +40,18 @@ class EarlierAdminRun:
             if self.needs_earlier_run() and s.state == 'clean':
                 self.notes.append('a limited user\'s PC has had an earlier administrator\'s run: the PC was '
                                   'prepared as "installed"')
-            if entry and self.started_for_earlier_run:
+            # A PC started ahead for the earlier run runs it, unless the cache has its PC by now.
+            in_pc_started_ahead = self.started_for_earlier_run and not entry
+            if self.started_for_earlier_run and entry:
                 self.notes.append('the PC started ahead for its earlier administrator\'s run was set aside: by this '
                                   'run\'s turn the cache had the PC that run leaves')
                 self.stop_pc()
-            if entry or not self.started_for_earlier_run:
+            if not in_pc_started_ahead:
                 self.copy_pc(entry or ready, ready)
             if entry:
                 self.take_earlier_run(entry)
                 return entry
-            if not self.started_for_earlier_run:
+            if not in_pc_started_ahead:
                 self.apply_extra_settings()
             if not self.needs_earlier_run():
                 return ready if not (s.registry or self.fault) else None

@@ -236,7 +236,7 @@ class MatrixRun:
         kit_type = kit_type_of(image)
         cells = self.cells()
         jobs = max(1, self.options.jobs)
-        self.log('PC matrix: %d cells of %s, %d at a time (the next one\'s PC started meanwhile)' % (
+        self.log('PC matrix: %d cells of %s, %d at a time (the PCs next in line started meanwhile)' % (
             len(cells), self.options.image or image, jobs))
         seconds = []
 
