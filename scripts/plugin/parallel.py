@@ -142,20 +142,23 @@ def each_in_parallel(items, jobs, work, done, ready_ahead=None, drop=None):
     for thread in workers + ([ahead] if ahead else []):
         thread.start()
     running = len(workers)
-    while running:
-        finished = results.get()
-        if finished is None:
-            running -= 1
-        elif finished[1] is not _STOPPED:
-            done(items[finished[0]], finished[1])
-    line.close()
-    for readied in line.left_over():
-        if drop:
-            drop(readied)
-    if ahead:
-        ahead.join()
-    for thread in workers:
-        thread.join()
+    try:
+        while running:
+            finished = results.get()
+            if finished is None:
+                running -= 1
+            elif finished[1] is not _STOPPED:
+                done(items[finished[0]], finished[1])
+    finally:
+        # (A done() that raises: nothing more starts, and what runs ends first.)
+        line.close()
+        for thread in workers:
+            thread.join()
+        for readied in line.left_over():
+            if drop:
+                drop(readied)
+        if ahead:
+            ahead.join()
     if failures:
         raise failures[0]
     return items[line.taken:]

@@ -117,3 +117,16 @@ class ReadyAheadTests(unittest.TestCase):
         self.assertEqual(done, [1])  # item 1 had started: it ran to its end
         self.assertEqual(sorted(item for item, _ in rec.worked), [0, 1])
         self.assertEqual(len(rec.dropped), len(rec.readied))  # all readied, none taken: all dropped
+
+    def test_a_failing_done_starts_nothing_more_and_lets_the_running_work_end(self):
+        rec = Recorder(work_seconds=0.2)
+
+        def done(item, result):
+            raise OSError('the page could not be written')
+        with self.assertRaisesRegex(OSError, 'could not be written'):
+            parallel.each_in_parallel(range(8), 2, rec.work, done, rec.ready, rec.drop)
+        ended = len(rec.worked)
+        time.sleep(0.5)
+        self.assertEqual(len(rec.worked), ended)  # nothing ran on after the call
+        self.assertLess(ended, 8)
+        self.assertEqual(len(rec.dropped) + len([r for _, r in rec.worked if r]), len(rec.readied))
