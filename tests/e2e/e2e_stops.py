@@ -50,8 +50,13 @@ def descendants(pid):
 
 
 def fault_mounts():
+    """The file systems a fault mounted in a run of scripts/run.sh of this build (its run folders,
+    plugin-run...): the end-to-end suite, which ctest may run beside this test, mounts its faults'
+    in folders of its own."""
+    runs = os.path.join(os.path.abspath(BUILD_DIR), 'plugin-run')
     with open('/proc/mounts') as f:
-        return [line.split()[1] for line in f if line.startswith('plugstart-fault ')]
+        return [line.split()[1] for line in f
+                if line.startswith('plugstart-fault ') and line.split()[1].startswith(runs)]
 
 
 class Command:
