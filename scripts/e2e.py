@@ -26,7 +26,7 @@ from xml.etree import ElementTree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from plugin import browser, expectation, hostile, matrix, observed, parallel, report, sandbox, stops, wine  # noqa: E402
-from plugin import installers, packages, snapshot  # noqa: E402
+from plugin import beneath, installers, packages, snapshot  # noqa: E402
 from plugin.hold import hold_script  # noqa: E402
 from plugin import cli, hostile_images, languages, markup, matrix_page, pc_matrix  # noqa: E402
 from plugin.fault_rows import FAULT_ROWS  # noqa: E402
@@ -272,7 +272,7 @@ class HoldSetup:
             self.action.start(run, fields, self.data)
         elif self.started and not self.done and self.action.finished(run, self.data):
             self.done = True
-            open(run.prefix.unix_path(RELEASE_FILE), 'w').close()
+            beneath.write_new(run.prefix.path, run.prefix.unix_path(RELEASE_FILE), b'')
 
 
 class SecondInstance:

@@ -118,6 +118,52 @@ def kind_of(root, path):
             'link' if stat.S_ISLNK(mode) else 'other')
 
 
+def files_below(root, folder, limit=10000, depth=32):
+    """(the relative paths of what lies below folder but its folders, sorted: files, and links,
+    FIFOs and the like by their names; whether that is all of it). Nothing is followed or
+    entered but a folder: not a link on the way to folder, nor one below it. The walk stops at
+    limit names or depth folders down (all: False). Refused when folder, or a folder on the way,
+    is a link or no folder."""
+    parent, name = _folder_of(root, folder)
+    try:
+        fd = os.open(name, _FOLDER, dir_fd=parent)
+    except OSError as e:
+        if e.errno in (errno.ELOOP, errno.ENOTDIR):
+            raise _refused(folder, 'not a folder (a link?)') from None
+        raise
+    finally:
+        os.close(parent)
+    found = []
+    complete = _walk(fd, '', found, limit, depth)
+    return sorted(found), complete
+
+
+def _walk(fd, above, found, limit, depth):
+    """Adds the names below the open folder fd (closed here) to found; False when it stopped short."""
+    try:
+        folders = []
+        with os.scandir(fd) as entries:
+            for entry in entries:
+                if entry.is_dir(follow_symlinks=False):
+                    folders.append(entry.name)
+                elif len(found) < limit:
+                    found.append(above + entry.name)
+                else:
+                    return False
+        if folders and depth <= 1:
+            return False
+        for name in sorted(folders):
+            try:
+                inner = os.open(name, _FOLDER, dir_fd=fd)
+            except OSError:
+                continue  # gone, or made a link, since it was seen
+            if not _walk(inner, above + name + os.sep, found, limit, depth - 1):
+                return False
+        return True
+    finally:
+        os.close(fd)
+
+
 def copy_out(root, path, target, limit=None):
     """Copies the file at path to target, a host path out of the PC's reach (at most limit bytes)."""
     data = read_bytes(root, path, limit=limit)

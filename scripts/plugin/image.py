@@ -370,13 +370,3 @@ def write_device_state(folder, device_state, root=None):
     values.update(device_state or {})
     beneath.write_new(root, state, set_ini_values(current, {'device': values}).encode('ascii'))
     return bool(current)
-
-
-def image_files(folder):
-    """Relative paths of the files of a folder, sorted."""
-    found = []
-    for root, dirs, files in os.walk(folder):
-        dirs.sort()
-        for name in sorted(files):
-            found.append(os.path.relpath(os.path.join(root, name), folder))
-    return found

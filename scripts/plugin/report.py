@@ -150,9 +150,7 @@ def _sections(result, shots_rel):
                    for letter, state in sorted(result['device_state'].items())]
     sections.append(('Device state at the end', 'table', (['drive', 'state'], device_rows)))
     staging = result.get('staging')
-    sections.append(('Staging folder', 'list',
-                     ['folder: %s' % staging['folder']] + staging['files'] if staging
-                     else ['no copy of the program was started on the PC']))
+    sections.append(('Staging folder', 'list', staging_lines(staging)))
     sections.append(('Programs started', 'table', (
         ['started (s)', 'ended (s)', 'program', 'command line', 'exit code'],
         [('%.2f' % p['start'], '%.2f' % p['end'] if p['end'] is not None else 'still running at the end',
@@ -176,6 +174,14 @@ def _sections(result, shots_rel):
     sections.append(('Screenshots', 'shots', [(shot['t'], shot['reason'], shots_rel(shot['file']))
                                              for shot in run['screenshots']]))
     return sections
+
+
+def staging_lines(staging):
+    """The staging folder's section: the folder, its files, and what was not listed and why."""
+    if not staging:
+        return ['no copy of the program was started on the PC']
+    return ['folder: %s' % staging['folder']] + staging['files'] + (
+        [staging['unlisted']] if staging.get('unlisted') else [])
 
 
 def staging_path(result):

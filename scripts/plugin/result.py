@@ -2,7 +2,7 @@
 (report.json)."""
 import os
 
-from . import image as image_mod
+from . import beneath
 from . import snapshot
 from . import verdict
 
@@ -106,12 +106,34 @@ def collect_result(run, error):
             'changed': [{'path': p, 'old_size': a, 'new_size': b} for p, a, b in diff['changed']],
         })
     if launch is not None and run.prefix is not None:
-        windows_folder, host_folder = run.staging_folder()
-        if windows_folder:
-            files = image_mod.image_files(host_folder) if host_folder and os.path.isdir(host_folder) else []
-            result['staging'] = {'folder': windows_folder, 'files': files}
+        staging = staging_of(run)
+        if staging:
+            result['staging'] = staging
         for letter in run.images:
             state = run.device_state_of(letter)
             result['device_state'][letter] = state or {'mode': 'cdrom (unchanged)'}
     result['verdict'] = verdict.sentence(result)
     return result
+
+
+def staging_of(run):
+    """The staging folder the PC copy ran from and the files it holds, or None. The folder is
+    named by a process's command line (any program of the PC can choose one), so only a folder of
+    the PC's own drive C: is listed, read beneath the prefix; why another was not is said."""
+    windows_folder, host_folder = run.staging_folder()
+    if not windows_folder:
+        return None
+    staging = {'folder': windows_folder, 'files': []}
+    if not host_folder:
+        staging['unlisted'] = 'not listed: the folder is not on the PC\'s drive C:'
+        return staging
+    try:
+        staging['files'], complete = beneath.files_below(run.prefix.path, host_folder)
+    except FileNotFoundError:
+        return staging  # gone by the run's end
+    except (OSError, ValueError) as e:
+        staging['unlisted'] = 'not listed: %s' % e
+        return staging
+    if not complete:
+        staging['unlisted'] = 'the rest is not listed: the listing stops at 10000 names or 32 folders down'
+    return staging

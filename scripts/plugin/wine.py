@@ -203,21 +203,15 @@ class Prefix:
         return os.path.join(self.path, 'drive_c', *parts)
 
     def unix_path(self, windows_path):
-        """The host path of a Windows path in this prefix (None when it names no drive). Drive C:
-        is the prefix's own drive_c folder, whatever its drive letter names now: a program of the
-        PC can point the letter at a host folder."""
-        if len(windows_path) < 3 or windows_path[1] != ':':
+        """The host path of a path on drive C: of this prefix: its own drive_c folder, whatever the
+        drive letter names now (a program of the PC can point a letter at any host folder); None
+        for a path on another drive, or on none."""
+        if len(windows_path) < 3 or windows_path[1] != ':' or windows_path[0].lower() != 'c':
             return None
-        letter = windows_path[0].lower()
-        if letter == 'c':
-            return self.drive_c(*[part for part in windows_path[3:].split('\\') if part])
-        link = os.path.join(self.path, 'dosdevices', letter + ':')
-        rest = windows_path[3:].replace('\\', '/')
-        try:
-            base = os.path.realpath(link)
-        except OSError:
+        parts = [part for part in windows_path[3:].split('\\') if part]
+        if any(part in ('.', '..') for part in parts):
             return None
-        return os.path.join(base, rest)
+        return self.drive_c(*parts)
 
     def user_folder(self):
         users = self.drive_c('users')

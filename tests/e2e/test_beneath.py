@@ -10,7 +10,7 @@ import threading
 import types
 import unittest
 
-from plugin import beneath, faults, image, logs, snapshot
+from plugin import beneath, faults, image, logs, result, snapshot
 from plugin.run import PlugInRun, Settings
 from plugin.wine import Prefix
 from scratch import read, write
@@ -216,3 +216,59 @@ class BeneathTests(unittest.TestCase):
 
 if __name__ == '__main__':
     unittest.main()
+
+
+class StagingListing(PlantedPrefix):
+    """The staging folder's files in the report: the folder is named by a process's command line,
+    which any program of the PC can choose, and every folder on the way is the PC's to replace."""
+
+    def run_with_copy_in(self, windows_folder):
+        run = self.run_of()
+        command = '"%s\\Plugstart.exe" -l R' % windows_folder
+        run.launch = types.SimpleNamespace(processes={'312': {'name': 'Plugstart.exe', 'command': command}})
+        return run
+
+    def test_the_pcs_own_staging_folder_is_listed(self):
+        staging = self.prefix.drive_c('users', 'root', 'Templates', 'R')
+        write(os.path.join(staging, 'Plugstart.exe'), 'MZ')
+        write(os.path.join(staging, 'tools', 'lang.opt'), 'x')
+        listed = result.staging_of(self.run_with_copy_in('C:\\users\\root\\Templates\\R'))
+        self.assertEqual(listed['files'], ['Plugstart.exe', os.path.join('tools', 'lang.opt')])
+
+    def test_no_host_folder_is_listed_through_a_link_on_the_way_or_another_drive_letter(self):
+        templates = self.prefix.drive_c('users', 'root', 'Templates')
+        os.makedirs(os.path.dirname(templates))
+        os.symlink(self.host, templates)  # the folder on the way: a link to the host
+        dosdevices = os.path.join(self.prefix.path, 'dosdevices')
+        os.makedirs(dosdevices)
+        os.symlink(self.host, os.path.join(dosdevices, 'q:'))  # a drive letter the PC pointed at the host
+        os.symlink('/', os.path.join(dosdevices, 'z:'))
+        for folder in ('C:\\users\\root\\Templates', 'C:\\users\\root\\Templates\\', 'Q:\\', 'Z:\\proc\\self'):
+            with self.subTest(folder):
+                listed = within(5, lambda: result.staging_of(self.run_with_copy_in(folder)))
+                self.assertNotEqual(listed, 'still waiting')
+                self.assertEqual(listed['files'], [])
+                self.assertIn('not listed', listed.get('unlisted', ''))
+
+    def test_a_link_in_the_staging_folder_is_listed_by_name_not_followed(self):
+        staging = self.prefix.drive_c('users', 'root', 'Templates', 'R')
+        write(os.path.join(staging, 'Plugstart.exe'), 'MZ')
+        os.symlink(self.host, os.path.join(staging, 'tools'))
+        self.plant(os.path.join(staging, 'config.ini'), 'fifo')
+        listed = within(5, lambda: result.staging_of(self.run_with_copy_in('C:\\users\\root\\Templates\\R')))
+        self.assertEqual(listed['files'], ['Plugstart.exe', 'config.ini', 'tools'])
+
+    def test_a_staging_folder_too_wide_or_too_deep_is_listed_in_part_and_said_so(self):
+        staging = self.prefix.drive_c('users', 'root', 'Templates', 'R')
+        for number in range(5):
+            write(os.path.join(staging, 'file%d' % number), '')
+        names, complete = beneath.files_below(self.prefix.path, staging, limit=3)
+        self.assertEqual((len(names), complete), (3, False))
+        self.assertLess(set(names), {'file%d' % number for number in range(5)})
+        deep = os.path.join(staging, *['d'] * 40)
+        write(os.path.join(deep, 'bottom'), '')
+        names, complete = beneath.files_below(self.prefix.path, staging)
+        self.assertFalse(complete)
+        self.assertEqual(len(names), 5)
+        listed = result.staging_of(self.run_with_copy_in('C:\\users\\root\\Templates\\R'))
+        self.assertIn('the rest is not listed', listed['unlisted'])
