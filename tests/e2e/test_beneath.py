@@ -81,6 +81,14 @@ class PlantedPrefix(unittest.TestCase):
                 self.assertIsInstance(outcome, beneath.Refused)
                 self.assertFalse(self.run_of().service_registered())
 
+    def test_the_file_snapshot_walks_no_drive_c_that_is_a_link(self):
+        drive_c = self.prefix.drive_c()
+        shutil.rmtree(drive_c)
+        os.symlink(self.host, drive_c)
+        outcome = within(5, lambda: snapshot.read_files(drive_c))
+        self.assertIsInstance(outcome, beneath.Refused)
+        self.assertNotIn('canary', repr(outcome))
+
     def test_the_stand_ins_script_and_the_device_state_are_written_in_place_of_a_link(self):
         run = self.run_of()
         self.plant(os.path.join(self.sim, 'programs.ini'), 'link')
