@@ -260,9 +260,9 @@ class MatrixRun:
                                                 lambda cell: self.ready_cell(cell, image, extra_files),
                                                 lambda readied: readied.abandon())
         self.notes.append('%d of the %d cells started had their PC made and started, with the robot watching, '
-                          'while the cells before them ran; the others at their turn (the first %d start at once, and '
-                          'no fault\'s cell, nor one whose earlier administrator\'s run is not in the cache yet, is '
-                          'readied)' % (
+                          'while the cells before them ran (where their earlier administrator\'s run was not in the '
+                          'cache, for that run); the others at their turn (the first %d start at once, and a fault\'s '
+                          'cell is not readied)' % (
                               len(readied_cells), len(cells) - len(not_started), jobs))
         order = [cell_name(c) for c in cells]
         self.rows.sort(key=lambda row: order.index(row['name']))
