@@ -313,18 +313,24 @@ class UsersFiles:
     def problems(self):
         """What is no longer as the user left it (files changed, missing, added, or no longer
         files: a link or a FIFO in a file's place is neither followed nor read)."""
-        found, not_files = {}, []
-        for folder, _, names in os.walk(self.folder):
-            for name in names:
-                path = os.path.join(folder, name)
-                rel = os.path.relpath(path, self.folder)
-                try:
-                    found[rel] = beneath.read_bytes(self.root, path).decode('utf-8', 'replace')
-                except beneath.Refused as e:
-                    found[rel] = None
-                    not_files.append('%s is no longer a file (%s)' % (
-                        rel, 'a symbolic link' if 'symbolic link' in str(e) else 'not a regular file'))
-        problems = ['%s is gone' % n for n in sorted(self.files) if n not in found]
+        found, not_files, problems = {}, [], []
+        try:
+            names = beneath.files_below(self.root, self.folder)[0]
+        except FileNotFoundError:
+            names = []
+        except beneath.Refused:
+            names = []
+            problems.append('the folder of the user\'s files is no longer a folder (a link?)')
+        for rel in names:
+            try:
+                found[rel] = beneath.read_bytes(self.root, os.path.join(self.folder, rel)).decode('utf-8', 'replace')
+            except beneath.Refused as e:
+                found[rel] = None
+                not_files.append('%s is no longer a file (%s)' % (
+                    rel, 'a symbolic link' if 'symbolic link' in str(e) else 'not a regular file'))
+            except FileNotFoundError:
+                continue
+        problems += ['%s is gone' % n for n in sorted(self.files) if n not in found]
         problems += not_files
         problems += ['%s was changed' % n for n in sorted(self.files)
                      if found.get(n) is not None and found[n] != self.files[n]]

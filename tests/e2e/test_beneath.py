@@ -207,6 +207,17 @@ class FaultFiles(PlantedPrefix):
                     'a symbolic link' if kind == 'link' else 'not a regular file')])
                 self.assertEqual(read(self.canary), CANARY)
 
+    def test_a_users_folder_made_a_link_is_said_so_and_no_host_file_is_named(self):
+        folder = os.path.join(self.prefix.drive_c('users', 'root', 'Documents', 'Modem notes'))
+        users = faults.UsersFiles(folder, {'notes.txt': 'the user\'s own'}, root=self.prefix.path)
+        users.write()
+        shutil.rmtree(folder)
+        os.symlink(self.host, folder)
+        outcome = within(5, users.problems)
+        self.assertEqual(outcome, ['the folder of the user\'s files is no longer a folder (a link?)',
+                                   'notes.txt is gone'])
+        self.assertNotIn('canary', repr(outcome))
+
 
 class BeneathTests(unittest.TestCase):
     def test_a_file_is_read_and_written_beneath_its_folder_only(self):
