@@ -14,8 +14,25 @@ class Refused(OSError):
     """A link, a FIFO, a device or a socket where the host expected a file or a folder."""
 
 
-def _refused(path, what):
+# A folder listed (files_below) is listed this far at most.
+LIST_LIMIT = 10000
+LIST_DEPTH = 32
+
+
+def refused(path, what):
+    """The Refused of path, which is what (a symbolic link, not a regular file, ...)."""
     return Refused('%s is %s: not followed, read or written through' % (path, what))
+
+
+def _open_folder(name, dir_fd, path):
+    """A descriptor of the folder name in dir_fd (path: its whole path, for the error), not
+    followed when it is a link."""
+    try:
+        return os.open(name, _FOLDER, dir_fd=dir_fd)
+    except OSError as e:
+        if e.errno in (errno.ELOOP, errno.ENOTDIR):
+            raise refused(path, 'not a folder (a link?)') from None
+        raise
 
 
 def _folder_of(root, path):
@@ -27,12 +44,7 @@ def _folder_of(root, path):
     fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY | os.O_CLOEXEC)
     try:
         for number, part in enumerate(parts[:-1]):
-            try:
-                inner = os.open(part, _FOLDER, dir_fd=fd)
-            except OSError as e:
-                if e.errno in (errno.ELOOP, errno.ENOTDIR):
-                    raise _refused(os.path.join(root, *parts[:number + 1]), 'not a folder (a link?)') from None
-                raise
+            inner = _open_folder(part, fd, os.path.join(root, *parts[:number + 1]))
             os.close(fd)
             fd = inner
     except BaseException:
@@ -47,13 +59,13 @@ def _open_file(root, path, flags, mode=0o644):
         fd = os.open(name, flags | os.O_NOFOLLOW | os.O_CLOEXEC, mode, dir_fd=folder)
     except OSError as e:
         if e.errno == errno.ELOOP:
-            raise _refused(path, 'a symbolic link') from None
+            raise refused(path, 'a symbolic link') from None
         raise
     finally:
         os.close(folder)
     if not stat.S_ISREG(os.fstat(fd).st_mode):
         os.close(fd)
-        raise _refused(path, 'not a regular file')
+        raise refused(path, 'not a regular file')
     return fd
 
 
@@ -118,7 +130,7 @@ def kind_of(root, path):
             'link' if stat.S_ISLNK(mode) else 'other')
 
 
-def files_below(root, folder, limit=10000, depth=32):
+def files_below(root, folder, limit=LIST_LIMIT, depth=LIST_DEPTH):
     """(the relative paths of what lies below folder but its folders, sorted: files, and links,
     FIFOs and the like by their names; whether that is all of it). Nothing is followed or
     entered but a folder: not a link on the way to folder, nor one below it. The walk stops at
@@ -126,11 +138,7 @@ def files_below(root, folder, limit=10000, depth=32):
     is a link or no folder."""
     parent, name = _folder_of(root, folder)
     try:
-        fd = os.open(name, _FOLDER, dir_fd=parent)
-    except OSError as e:
-        if e.errno in (errno.ELOOP, errno.ENOTDIR):
-            raise _refused(folder, 'not a folder (a link?)') from None
-        raise
+        fd = _open_folder(name, parent, folder)
     finally:
         os.close(parent)
     found = []

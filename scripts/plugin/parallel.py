@@ -21,7 +21,7 @@ class _Line:
         self.jobs = jobs
         self.changed = threading.Condition()
         self.taken = 0           # the items handed to a worker (the first taken ones)
-        self.readying = set()    # the items being readied, until they are handed over
+        self.readying = None     # the item being readied (one at a time), until it is handed over
         self.readied = {}        # index -> what was readied for it, until taken
         self.closed = False      # no item is taken any more (the end, a stop or a failure)
 
@@ -34,23 +34,23 @@ class _Line:
             index = self.taken
             self.taken += 1
             self.changed.notify_all()
-            while index in self.readying:
+            while self.readying == index:
                 self.changed.wait()
             return index, self.readied.pop(index, None)
 
     def next_to_ready(self):
-        """The first item still to be taken that nobody readies, once every worker has an item
-        and fewer items than workers wait readied or being readied (waits until then), or None
-        when no item is taken any more."""
+        """The first item still to be taken and not readied yet, once every worker has an item
+        and fewer items than workers wait readied (waits until then), or None when no item is
+        taken any more."""
         with self.changed:
             while not self.closed and not stops.requested():
                 index = max(self.taken, self.jobs)
-                while index in self.readying or index in self.readied:
+                while index in self.readied:
                     index += 1
                 if index >= self.count:
                     return None
                 if index < self.taken + self.jobs:
-                    self.readying.add(index)
+                    self.readying = index
                     return index
                 self.changed.wait()
             return None
@@ -59,7 +59,7 @@ class _Line:
         """What was readied for index: kept for the worker that takes it; returned when nobody
         will (the line was closed meanwhile), for the readier to drop."""
         with self.changed:
-            self.readying.discard(index)
+            self.readying = None
             self.changed.notify_all()
             if self.closed or stops.requested():
                 return readied

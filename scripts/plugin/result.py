@@ -135,5 +135,6 @@ def staging_of(run):
         staging['unlisted'] = 'not listed: %s' % e
         return staging
     if not complete:
-        staging['unlisted'] = 'the rest is not listed: the listing stops at 10000 names or 32 folders down'
+        staging['unlisted'] = 'the rest is not listed: the listing stops at %d names or %d folders down' % (
+            beneath.LIST_LIMIT, beneath.LIST_DEPTH)
     return staging

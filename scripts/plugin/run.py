@@ -25,7 +25,7 @@ from . import snapshot
 from . import stops
 from . import verdict
 from .sandbox import Sandbox, SandboxUnavailable, display_socket
-from .admin_run import EarlierAdminRun, EarlierRunFirst
+from .admin_run import NOT_WORKED_OUT, EarlierAdminRun, EarlierRunFirst
 from .camera import SCREEN, Screenshots
 from .end_watch import EndWatch
 from .record import Launch, LaunchRecording
@@ -108,6 +108,7 @@ class PlugInRun(LaunchRecording, Screenshots, EarlierAdminRun):
         self.ahead = None            # (seconds it took, the moment it ended) once the run was readied ahead
         self.started_for_earlier_run = False  # readied ahead: the PC started for its earlier run (make_prefix)
         self.drives_ready = None     # (the prepared PC, the administrator's device state) once presented
+        self.own_earlier_key = NOT_WORKED_OUT  # the cache's name of this run's earlier run (make_prefix)
         self.earlier_runs = []       # the records of the earlier administrator's runs (result.launch_data)
         self.installed_key = None    # the cache's name for the PC this run leaves, when kept (keep_installed)
         self.ready = None            # the prepared PC, then

@@ -131,7 +131,7 @@ def read_files(drive_c):
     for folders, size -1), of a stopped PC. No link is followed: a drive_c that is one (a program
     of the PC can put a link to any host folder in its place) raises beneath.Refused."""
     if os.path.islink(drive_c):
-        raise beneath.Refused('%s is a symbolic link: not followed, read or written through' % drive_c)
+        raise beneath.refused(drive_c, 'a symbolic link')
     files = {}
     for root, dirs, names in os.walk(drive_c):
         rel_root = os.path.relpath(root, drive_c)
